@@ -1,0 +1,55 @@
+// SEG-Y files on disk: the common base of the reader and the writer.
+#pragma once
+
+#include "segy/segy_headers.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace tessara {
+
+/// Common state of an input or output SEG-Y file. Sizes and offsets are 64-bit
+/// so that files of 2 GiB and more are read and written correctly.
+class CSegyFile {
+public:
+    CSegyFile();
+    virtual ~CSegyFile();
+
+    CSegyFile(const CSegyFile&) = delete;
+    CSegyFile& operator=(const CSegyFile&) = delete;
+
+    [[nodiscard]] virtual bool Open(const std::string& path) = 0;
+    virtual void Close() = 0;
+    /// Samples per trace of the file.
+    [[nodiscard]] virtual std::uint32_t GetSamples() const { return samplesPerTrace; }
+    /// Sample interval of the file in microseconds.
+    [[nodiscard]] virtual std::int16_t GetSampleInterval() const { return sampleIntervalUs; }
+    /// Data sample format code.
+    [[nodiscard]] virtual std::int32_t GetFormat() const { return formatCode; }
+
+    [[nodiscard]] bool bIsOpen() const { return m_file != nullptr; }
+
+    /// The file header; zero-filled at construction.
+    std::unique_ptr<SegyTapeHeaderType> tapeHeader;
+    bool swapBytes = false;
+    bool textIsEbcdic = false;
+    std::int32_t bytesPerSample = 0;
+    std::int64_t traceLength = 0;
+    std::int64_t traceCount = 0;
+    std::int64_t byteCount = 0;
+    bool isValid = false;
+    bool constantLength = false;
+    std::uint32_t samplesPerTrace = 0;
+    std::int16_t sampleIntervalUs = 0;
+    std::int32_t formatCode = 0;
+
+protected:
+    /// Stream buffer size: large enough that a trace is one system call.
+    static constexpr std::size_t kStreamBufferBytes = 1 << 20;
+    std::FILE* m_file = nullptr;
+    std::unique_ptr<char[]> m_streamBuffer;
+};
+
+} // namespace tessara

@@ -1,0 +1,58 @@
+// Reading SEG-Y files of either byte order, trace by trace.
+#pragma once
+
+#include "segy/segy_file.h"
+#include "trace/segy_trace.h"
+
+#include <vector>
+
+namespace tessara {
+
+/// Reader of one SEG-Y file. Failures are flags, never messages or exceptions:
+/// Open returns false and `atEnd` is set after a Read that found no complete
+/// trace. A trace is never delivered half read: a Read that runs into the end
+/// of the file leaves the caller's trace exactly as it was.
+class CSegyFileIn : public CSegyFile {
+public:
+    CSegyFileIn() = default;
+    ~CSegyFileIn() override;
+
+    /// Opens and examines `path`: file header (text header made printable
+    /// ASCII, binary header in host order), byte order, bytes per sample, the
+    /// constant-length test. False when the file cannot be opened, is shorter
+    /// than 3600 bytes, or its format code is not 1, 2, 3, 5 or 8; such a file
+    /// delivers no traces.
+    [[nodiscard]] bool Open(const std::string& path) override;
+    void Close() override;
+
+    /// Reads one trace into `trace`. `index` -1 reads the next trace; 0 or
+    /// more reads that trace when the file is constant-length (otherwise the
+    /// next one). Repairs: zero sampleCount / sampleInterval from the binary
+    /// header, zero coordinateUnits to 1, a sampleInterval <= 0 or above ten
+    /// times the file's to the file's.
+    void Read(CSegyTrace& trace, std::int64_t index);
+    /// Back to the first trace: clears `atEnd`, `currentTrace` = 0.
+    void Rewind();
+    /// Always false; the end of the file is reported only through `atEnd`.
+    [[nodiscard]] bool bAtEnd() const { return false; }
+
+    /// Plausibility test of a trace header in host order (all bounds
+    /// inclusive): sampleCount 250..10000, sampleInterval >= 0, year 1990 to
+    /// the current calendar year + 1, dayOfYear 0..366, hour 0..24, minute and
+    /// second 0..59, millisecond 0..999, coordinateUnits 0..10,
+    /// delayRecordingTime 0..10000.
+    [[nodiscard]] static bool sensibleHeaderValues(const CSegyTrace& trace);
+
+    std::int64_t currentTrace = 0;
+    bool atEnd = false;
+
+private:
+    void SkipToTrace(std::int64_t index);
+    void SetTraceNullsWithSensibleValues(SegyHeaderType& header) const;
+    void CheckIfConstantLengthTrace();
+    bool Seek(std::int64_t position);
+
+    std::vector<unsigned char> m_raw; // raw sample bytes of one trace
+};
+
+} // namespace tessara

@@ -1,0 +1,48 @@
+// Writing big-endian SEG-Y files.
+#pragma once
+
+#include "segy/segy_file.h"
+#include "trace/segy_trace.h"
+
+#include <vector>
+
+namespace tessara {
+
+/// Writer of one SEG-Y file at a time; the object may be reopened on another
+/// path. Output is always big-endian with the text header as held in memory.
+/// Every write and the final close are checked: bHasFailed() tells whether
+/// anything since Open did not reach the file.
+class CSegyFileOut : public CSegyFile {
+public:
+    CSegyFileOut();
+    ~CSegyFileOut() override;
+
+    /// Creates or truncates `path`. Resets byteCount to 0 and the failure
+    /// flag; traceCount counts on across files. False when it cannot be created.
+    [[nodiscard]] bool Open(const std::string& path) override;
+    /// Flushes and closes; a failure to do so marks the writer as failed.
+    void Close() override;
+
+    /// Sample encoding of the traces (see EncodeSamplesBigEndian). The binary
+    /// header is not touched; WriteHeader takes the code from it again.
+    void SetFormat(std::int32_t code);
+    /// Declares n samples per trace in the binary header (both count fields).
+    void SetSamples(std::uint16_t n);
+    /// Writes the 3600-byte file header at the start of the file. Afterwards
+    /// byteCount is 3600 and the sample encoding follows binFormatCode.
+    void WriteHeader();
+    /// Writes one trace: its header and header->sampleCount samples, the
+    /// samples the trace lacks as 0. The caller's trace is not changed.
+    void Write(const CSegyTrace& trace);
+
+    /// True when a write or Close since the last Open failed, or Open itself.
+    [[nodiscard]] bool bHasFailed() const { return m_failed; }
+
+    bool headerWritten = false;
+
+private:
+    std::vector<unsigned char> m_record; // one encoded trace record
+    bool m_failed = false;
+};
+
+} // namespace tessara

@@ -1,0 +1,61 @@
+// One SEG-Y trace in memory: its 240-byte header in host byte order and its
+// samples as 64-bit floats, whatever the file's encoding.
+#pragma once
+
+#include "segy/segy_headers.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace tessara {
+
+class CTraceResampler;
+
+/// The storage rules are observable and other code relies on them:
+///  - after Allocate or a resizing ReAllocate, `samples` holds numSamples + 2
+///    values and header->sampleCount holds the low 16 bits of numSamples;
+///  - ReAllocate keeps storage and values when the header's sampleCount equals
+///    allocatedCount, the count the storage was last sized for (-1 at first).
+class CSegyTrace {
+public:
+    CSegyTrace();
+    explicit CSegyTrace(std::uint32_t n);
+    virtual ~CSegyTrace();
+
+    CSegyTrace(const CSegyTrace&) = delete;
+    CSegyTrace& operator=(const CSegyTrace&) = delete;
+
+    /// Resets the bookkeeping: allocated false, numSamples 0, no samples.
+    /// Leaves header and allocatedCount alone.
+    void zero_class();
+    /// Fresh all-zero header whose sampleCount is numSamples, and storage for
+    /// numSamples + 2 samples (zero-filled).
+    void Allocate();
+    /// Resizes the sample storage to the header's sampleCount unless it was
+    /// already sized for that count. Requires a header.
+    void ReAllocate();
+    /// Replaces header and samples: n samples, all-zero header.
+    void SetN(std::uint32_t n);
+    /// Releases header and samples; numSamples and allocatedCount stay.
+    void Delete();
+
+    /// Reverses the header's byte order in place (see SwapHeader).
+    void SwapHeader();
+
+    /// Resamples the trace to `newIntervalUs` microseconds by cutting or
+    /// zero-padding its spectrum (see trace/resample.h). Returns false and
+    /// leaves the trace unchanged when either interval lies outside 1..32767 us
+    /// or either count would be 0.
+    [[nodiscard]] bool ReSample(double newIntervalUs);
+    /// The same with a caller-owned resampler that caches FFT plans.
+    [[nodiscard]] bool ReSample(double newIntervalUs, CTraceResampler& resampler);
+
+    std::unique_ptr<SegyHeaderType> header;
+    std::vector<double> samples;
+    std::int32_t allocatedCount = -1;
+    std::uint32_t numSamples = 0;
+    bool allocated = false;
+};
+
+} // namespace tessara
