@@ -1,0 +1,44 @@
+# Entry points of the README's quick start. Both install what they need.
+BUILD       ?= build
+BUILD_ASAN  ?= build-asan
+JOBS        ?= $(shell nproc)
+CMAKE_FLAGS ?= -G Ninja -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
+
+.PHONY: all deps build test test-sanitize format-check demo bench clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+build: deps
+	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS)
+
+# Every test, with warnings as errors, plus the formatting check.
+test: build format-check
+	@ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# The same suite under AddressSanitizer and UndefinedBehaviorSanitizer, with
+# the GSL resampling backend as the default so that both backends run in CI.
+test-sanitize: deps
+	@cmake -S . -B $(BUILD_ASAN) $(CMAKE_FLAGS) -DTESSARA_SANITIZE=ON -DTESSARA_FFT=GSL \
+		-DCMAKE_BUILD_TYPE=Debug >/dev/null
+	@cmake --build $(BUILD_ASAN) -j $(JOBS)
+	@ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+		ctest --test-dir $(BUILD_ASAN) --output-on-failure -j $(JOBS)
+
+format-check: deps
+	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
+
+# Generates a small survey, processes it and shows what was written.
+demo: build
+	@scripts/demo $(BUILD)
+
+bench: deps
+	@cmake -S . -B build-bench $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Release \
+		-DTESSARA_BUILD_BENCHMARKS=ON >/dev/null
+	@cmake --build build-bench -j $(JOBS)
+
+clean:
+	rm -rf $(BUILD) $(BUILD_ASAN) build-bench demo

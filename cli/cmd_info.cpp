@@ -1,0 +1,136 @@
+// info: what the reader makes of each file.
+#include "cli/cli_format.h"
+#include "cli/commands.h"
+#include "segy/segy_file_in.h"
+
+#include <iostream>
+#include <memory>
+#include <sstream>
+
+namespace tessara::cli {
+namespace {
+
+struct InfoOptions {
+    std::vector<std::string> files;
+    bool json = false;
+};
+
+struct FileInfo {
+    std::string path;
+    bool bigEndian = false;
+    int format = 0;
+    int bytesPerSample = 0;
+    std::uint32_t samplesPerTrace = 0;
+    int sampleIntervalUs = 0;
+    std::int64_t traceCount = 0;
+    bool constantLength = false;
+    bool textIsEbcdic = false;
+    std::int64_t fileSize = 0;
+    std::string firstTime;
+    std::string lastTime;
+};
+
+bool Examine(const std::string& path, FileInfo& info)
+{
+    CSegyFileIn reader;
+    if (!reader.Open(path)) {
+        PrintError(path, OpenFailureReason(path, reader));
+        return false;
+    }
+    info.path = path;
+    info.bigEndian = reader.swapBytes;
+    info.format = reader.GetFormat();
+    info.bytesPerSample = reader.bytesPerSample;
+    info.samplesPerTrace = reader.GetSamples();
+    info.sampleIntervalUs = reader.GetSampleInterval();
+    info.constantLength = reader.constantLength;
+    info.textIsEbcdic = reader.textIsEbcdic;
+    info.fileSize = reader.byteCount;
+
+    CSegyTrace trace(reader.GetSamples());
+    for (;;) {
+        reader.Read(trace, -1);
+        if (reader.atEnd)
+            break;
+        if (info.traceCount == 0)
+            info.firstTime = FormatTraceTime(*trace.header);
+        ++info.traceCount;
+    }
+    if (info.traceCount > 0)
+        info.lastTime = FormatTraceTime(*trace.header); // untouched by the final, failed read
+    reader.Close();
+    return true;
+}
+
+void PrintText(const FileInfo& f)
+{
+    std::cout << f.path << '\n'
+              << "  byte order:          " << (f.bigEndian ? "big" : "little") << '\n'
+              << "  format code:         " << f.format << '\n'
+              << "  bytes per sample:    " << f.bytesPerSample << '\n'
+              << "  samples per trace:   " << f.samplesPerTrace << '\n'
+              << "  sample interval:     " << f.sampleIntervalUs << " us\n"
+              << "  traces:              " << f.traceCount << '\n'
+              << "  constant length:     " << (f.constantLength ? "true" : "false") << '\n'
+              << "  EBCDIC text header:  " << (f.textIsEbcdic ? "true" : "false") << '\n'
+              << "  file size:           " << f.fileSize << " bytes\n"
+              << "  first trace time:    " << (f.traceCount ? f.firstTime : "-") << '\n'
+              << "  last trace time:     " << (f.traceCount ? f.lastTime : "-") << '\n';
+}
+
+std::string Json(const FileInfo& f)
+{
+    std::ostringstream out;
+    const auto timeOrNull = [](const std::string& t) { return t.empty() ? "null" : JsonString(t); };
+    out << "{\"file\": " << JsonString(f.path)
+        << ", \"byte_order\": " << (f.bigEndian ? "\"big\"" : "\"little\"")
+        << ", \"format\": " << f.format << ", \"bytes_per_sample\": " << f.bytesPerSample
+        << ", \"samples_per_trace\": " << f.samplesPerTrace
+        << ", \"sample_interval_us\": " << f.sampleIntervalUs
+        << ", \"trace_count\": " << f.traceCount
+        << ", \"constant_length\": " << (f.constantLength ? "true" : "false")
+        << ", \"text_is_ebcdic\": " << (f.textIsEbcdic ? "true" : "false")
+        << ", \"file_size\": " << f.fileSize << ", \"first_time\": " << timeOrNull(f.firstTime)
+        << ", \"last_time\": " << timeOrNull(f.lastTime) << "}";
+    return out.str();
+}
+
+int RunInfo(const InfoOptions& options)
+{
+    std::vector<FileInfo> infos;
+    bool failed = false;
+    for (const auto& path : options.files) {
+        FileInfo info;
+        if (Examine(path, info))
+            infos.push_back(info);
+        else
+            failed = true;
+    }
+    if (options.json) {
+        if (options.files.size() == 1 && infos.size() == 1) {
+            std::cout << Json(infos[0]) << '\n';
+        } else {
+            std::cout << "[";
+            for (std::size_t i = 0; i < infos.size(); ++i)
+                std::cout << (i ? ",\n " : "") << Json(infos[i]);
+            std::cout << "]\n";
+        }
+    } else {
+        for (const auto& info : infos)
+            PrintText(info);
+    }
+    return failed ? kExitFailure : kExitOk;
+}
+
+} // namespace
+
+void RegisterInfo(CLI::App& app, std::vector<Command>& commands)
+{
+    auto options = std::make_shared<InfoOptions>();
+    auto* sub = app.add_subcommand("info", "Describe SEG-Y files as the reader sees them");
+    sub->add_option("FILE", options->files, "SEG-Y files")->required();
+    sub->add_flag("--json", options->json, "One JSON object per file (an array for several)");
+    commands.push_back({sub, [options] { return RunInfo(*options); }});
+}
+
+} // namespace tessara::cli
