@@ -1,8 +1,324 @@
-// The combine subcommand: placeholder until the combine job lands.
+// combine: the combine job on the command line. The log goes to stdout (or,
+// with --log, to a file exactly as the log window would hold it), the status
+// line becomes a progress line on stderr when stderr is a terminal, and at the
+// end one line per output written and a summary of where every trace went.
 #include "cli/commands.h"
+#include "combine/combine_job.h"
+#include "combine/combine_settings.h"
+#include "combine/log_format.h"
+#include "combine/output_files.h"
+
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unistd.h>
 
 namespace tessara::cli {
+namespace {
 
-void RegisterCombine(CLI::App& /*app*/, std::vector<Command>& /*commands*/) {}
+struct CombineOptions {
+    CombineSettings settings;
+    std::string outputDirectory;
+    std::string logPath;
+    bool verbose = false;
+    // Options whose presence switches a setting on, read after parsing.
+    std::string knudsenLayout;
+    std::optional<double> samplingFrequency;
+    std::optional<double> traceSpacing;
+    std::optional<int> singleChannel;
+    std::string sidescan;
+    bool noNullTraces = false;
+    bool noDelayScan = false;
+    bool noFlipPort = false;
+};
+
+/// The command line's front end of the job.
+class CCliJobHost : public IJobHost {
+public:
+    CCliJobHost(std::FILE* log, bool verbose)
+        : m_log(log), m_toStdout(log == stdout), m_verbose(verbose),
+          m_progress(::isatty(STDERR_FILENO) == 1)
+    {
+    }
+
+    void ClearLog() override
+    {
+        if (m_toStdout)
+            return; // what was printed stays printed
+        std::fflush(m_log);
+        if (::ftruncate(::fileno(m_log), 0) != 0)
+            m_logFailed = true;
+        std::rewind(m_log);
+    }
+
+    void AppendLog(std::string_view text) override
+    {
+        if (m_toStdout) {
+            // A terminal or a pipe wants the platform's line ends.
+            std::string lines(text);
+            for (std::size_t p = lines.find("\r\n"); p != std::string::npos;
+                 p = lines.find("\r\n", p))
+                lines.erase(p, 1);
+            EndProgressLine();
+            if (std::fwrite(lines.data(), 1, lines.size(), m_log) != lines.size())
+                m_logFailed = true;
+            return;
+        }
+        if (std::fwrite(text.data(), 1, text.size(), m_log) != text.size())
+            m_logFailed = true;
+    }
+
+    [[nodiscard]] bool IsLogVisible() const override { return m_verbose; }
+
+    void SetStatus(std::string_view text) override
+    {
+        m_status.assign(text);
+        if (!m_progress)
+            return;
+        // A terminal needs no more than a few updates a second.
+        const auto now = std::chrono::steady_clock::now();
+        if (m_shown && now - m_lastShown < std::chrono::milliseconds(100) && text != "Done....")
+            return;
+        m_lastShown = now;
+        m_shown = true;
+        std::fflush(stdout);
+        std::fprintf(stderr, "\r%s\033[K", m_status.c_str());
+        std::fflush(stderr);
+        m_progressOpen = true;
+    }
+
+    [[nodiscard]] std::string GetStatus() const override { return m_status; }
+
+    void PumpEvents() override {}
+
+    void ShowMessage(std::string_view text) override
+    {
+        EndProgressLine();
+        std::fflush(stdout);
+        std::cerr << "tessara-cli: " << text << '\n';
+    }
+
+    void SetInputOrder(const std::vector<std::string>& /*paths*/) override {}
+
+    /// Ends the progress line so that other text starts on a line of its own.
+    void EndProgressLine()
+    {
+        if (m_progressOpen) {
+            std::fputc('\n', stderr);
+            m_progressOpen = false;
+        }
+    }
+
+    [[nodiscard]] bool LogFailed() const { return m_logFailed; }
+
+private:
+    std::FILE* m_log;
+    bool m_toStdout;
+    bool m_verbose;
+    bool m_progress;
+    bool m_progressOpen = false;
+    bool m_shown = false;
+    bool m_logFailed = false;
+    std::chrono::steady_clock::time_point m_lastShown{};
+    std::string m_status;
+};
+
+/// Parses "PORT,STBD" into two integers.
+bool ParseSidescan(const std::string& text, int& port, int& stbd)
+{
+    int used = 0;
+    return std::sscanf(text.c_str(), "%d,%d%n", &port, &stbd, &used) == 2 &&
+           static_cast<std::size_t>(used) == text.size();
+}
+
+/// Turns the presence options into settings; an error message on failure.
+std::string FinishSettings(CombineOptions& o)
+{
+    CombineSettings& s = o.settings;
+    s.make_null_traces = !o.noNullTraces;
+    s.delayscan = !o.noDelayScan;
+    s.flip_port = !o.noFlipPort;
+    if (!o.knudsenLayout.empty()) {
+        s.fixupknudsen = true;
+        s.knudsen_name_format =
+            o.knudsenLayout == "dayonly" ? KnudsenNameFormat::DayOnly : KnudsenNameFormat::YearDay;
+    }
+    // The decimal settings keep the precision of their controls.
+    if (o.samplingFrequency) {
+        s.assign_sampling_frequency = true;
+        s.sampling_frequency = std::round(*o.samplingFrequency * 10.0) / 10.0;
+    }
+    if (o.traceSpacing) {
+        s.spacing_mode = SpacingMode::Fixed;
+        s.trace_spacing = std::round(*o.traceSpacing * 100.0) / 100.0;
+    }
+    if (o.singleChannel) {
+        s.demultiplex_single_channel = true;
+        s.channel_id = *o.singleChannel;
+    }
+    if (!o.sidescan.empty()) {
+        if (!ParseSidescan(o.sidescan, s.port_id, s.stbd_id))
+            return "--sidescan " + o.sidescan + ": expected PORT,STBD (two integers)";
+        s.demultiplex_sidescan = true;
+    }
+    return ValidateCombineSettings(s);
+}
+
+void PrintOutputs(const CombineJobState& state)
+{
+    for (const OutputRecord& r : state.outputs) {
+        std::cout << r.path << ": " << r.traces << " traces";
+        if (r.fill_traces > 0)
+            std::cout << " (" << r.fill_traces << " fill)";
+        std::cout << ", " << r.bytes << " bytes, " << FormatSecondsOfYear(r.first_trace_time)
+                  << " to " << FormatSecondsOfYear(r.last_trace_time) << '\n';
+    }
+}
+
+void PrintSummary(const CombineJobState& state)
+{
+    const CombineSummary& s = state.summary;
+    std::cout << "Traces read " << s.traces_read << ": written " << s.traces_written
+              << ", reference " << s.dropped_reference << ", before output start "
+              << s.dropped_before_start << ", not resampled " << s.dropped_resampling
+              << ", channel " << s.dropped_channel << ", paired " << s.merged_into_pairs
+              << ", no navigation " << s.dropped_navigation;
+    if (s.traces_unfinished > 0)
+        std::cout << ", in the unfinished output " << s.traces_unfinished;
+    std::cout << '\n';
+    std::cout << "Fill traces written " << s.traces_filled << ", traces removed by delay scan "
+              << s.removed_by_delay_scan << '\n';
+    std::cout << "Outputs " << state.outputs.size() << ", discarded without traces "
+              << s.outputs_discarded << "; inputs skipped: unreadable " << s.inputs_unreadable
+              << ", without navigation " << s.inputs_without_navigation << '\n';
+}
+
+int RunCombine(CombineOptions& o)
+{
+    if (const std::string problem = FinishSettings(o); !problem.empty()) {
+        std::cerr << "tessara-cli: " << problem << '\n';
+        return kExitUsage;
+    }
+    if (!ProbeOutputDirectory(o.outputDirectory)) {
+        std::cerr << "tessara-cli: " << NotWriteableMessage(o.outputDirectory) << '\n';
+        return kExitFailure;
+    }
+    std::FILE* log = stdout;
+    if (!o.logPath.empty()) {
+        log = std::fopen(o.logPath.c_str(), "wb");
+        if (log == nullptr) {
+            std::cerr << "tessara-cli: Cannot write " << o.logPath << '\n';
+            return kExitFailure;
+        }
+    }
+    // A file-size limit must show as a failed write that the job reports,
+    // not end the process with the output half written.
+    (void)std::signal(SIGXFSZ, SIG_IGN);
+
+    CCliJobHost host(log, o.verbose);
+    CCombineJob job(o.settings, host);
+    const CombineOutcome outcome = job.Run(o.outputDirectory);
+    host.EndProgressLine();
+    bool logFailed = host.LogFailed();
+    if (log != stdout)
+        logFailed = std::fclose(log) != 0 || logFailed;
+    std::fflush(stdout);
+
+    PrintOutputs(job.State());
+    PrintSummary(job.State());
+    std::cout.flush();
+    if (logFailed)
+        std::cerr << "tessara-cli: Cannot write " << (o.logPath.empty() ? "stdout" : o.logPath)
+                  << '\n';
+    switch (outcome) {
+    case CombineOutcome::Done:
+        return logFailed ? kExitFailure : kExitOk;
+    case CombineOutcome::InvalidSettings:
+        return kExitUsage;
+    case CombineOutcome::WriteFailed:
+        break;
+    }
+    return kExitFailure;
+}
+
+} // namespace
+
+void RegisterCombine(CLI::App& app, std::vector<Command>& commands)
+{
+    auto o = std::make_shared<CombineOptions>();
+    CombineSettings& s = o->settings;
+    auto* sub = app.add_subcommand(
+        "combine", "Order, repair and combine SEG-Y files into composite files in a directory");
+    sub->add_option("-o,--output-dir", o->outputDirectory, "Directory for the composite files")
+        ->required();
+    sub->add_option("FILE", s.input_files, "Input SEG-Y files, processed in the order given")
+        ->required();
+
+    sub->add_option("--max-file-size", s.max_file_size, "Size limit of one output, MB (1..2000)")
+        ->capture_default_str();
+    sub->add_option("--time-duration-limit",
+                    s.time_duration_limit,
+                    "Duration limit of one output, hours (1..1000)")
+        ->capture_default_str();
+    sub->add_option("--file-gap", s.file_gap, "Largest time gap inside one output, minutes (1..600)")
+        ->capture_default_str();
+    sub->add_flag("--no-null-traces", o->noNullTraces, "Do not fill short gaps with null traces");
+    sub->add_flag("--demultiplex-only",
+                  s.demultiplex_only,
+                  "No ordering, gap filling or resampling; one output per input");
+    sub->add_option("--time-correction",
+                    s.timecorrection,
+                    "Seconds added to every trace time (0..1000000)")
+        ->capture_default_str();
+    sub->add_flag("--no-delay-scan", o->noDelayScan, "Keep traces with rare extreme delays");
+    sub->add_option("--fix-knudsen",
+                    o->knudsenLayout,
+                    "Take the trace day from the file name: yearday (0001_2003_255_1735) or "
+                    "dayonly (0001_255_1735)")
+        ->check(CLI::IsMember({"yearday", "dayonly"}));
+    sub->add_option("--sampling-frequency",
+                    o->samplingFrequency,
+                    "Resample every trace to this frequency, Hz (0.1..20000, one decimal; the "
+                    "interval 1000000/f must be 1..32767 us)");
+    sub->add_flag("--speed-correction", s.speed_correction, "Re-space traces along the track");
+    sub->add_option("--nav-average-fixes",
+                    s.nav_average_fixes,
+                    "Half-width of the navigation smoothing, fixes (2..100)")
+        ->capture_default_str();
+    sub->add_option("--trace-spacing",
+                    o->traceSpacing,
+                    "Fixed trace spacing for the speed correction, m (2..100); default: median");
+    sub->add_option("--expedition", s.Expedition, "First element of every output name")
+        ->capture_default_str();
+    sub->add_option("--data-type", s.data_type, "Output name element (when 2+ characters)");
+    sub->add_option("--instrument-type",
+                    s.instrument_type,
+                    "Output name element (when 2+ characters)");
+    sub->add_option("--transducer", s.xcdr, "Output name element (when 2+ characters)");
+    sub->add_option("--single-channel",
+                    o->singleChannel,
+                    "Keep only the traces of this channel (-1000..1000)");
+    sub->add_option("--sidescan",
+                    o->sidescan,
+                    "Pair port and starboard traces: PORT,STBD channel numbers (-1000..1000)");
+    sub->add_option("--channel-field",
+                    s.channel_field,
+                    "Channel in: 0 traceSequenceFile, 1 traceInEnsemble, 2 traceIdCode, "
+                    "3 digitizerChannel, 4 --channel-start/--channel-length")
+        ->capture_default_str();
+    sub->add_option("--channel-start", s.channel_start, "First byte of the channel field (0..239)")
+        ->capture_default_str();
+    sub->add_option("--channel-length", s.channel_length, "Bytes of the channel field (0..4)")
+        ->capture_default_str();
+    sub->add_flag("--no-flip-port", o->noFlipPort, "Keep the port samples in recorded order");
+    sub->add_option("--log", o->logPath, "Write the log to this file (CR LF line ends)");
+    sub->add_flag("--verbose", o->verbose, "Log as with the log window shown (Ave Time lines)");
+    commands.push_back({sub, [o] { return RunCombine(*o); }});
+}
 
 } // namespace tessara::cli

@@ -4,6 +4,9 @@
 
 #include <cmath>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace tessara {
 
@@ -55,15 +58,154 @@ std::uint32_t IeeeToIbmWord(std::uint32_t w)
     return sign | (static_cast<std::uint32_t>(e) << 24) | (f >> 8);
 }
 
+namespace {
+
+// Whole traces are converted in blocks of this many samples through small
+// local arrays: the loops over a block have a fixed trip count and no
+// aliasing, so the compiler turns them into vector code, and the rare word
+// that needs the exact word-by-word rules sends only its block down the
+// scalar path.
+constexpr std::int64_t kBlock = 64;
+
+inline float BitsToFloat(std::uint32_t bits)
+{
+    float f;
+    std::memcpy(&f, &bits, 4);
+    return f;
+}
+
+inline std::uint32_t FloatToBits(float f)
+{
+    std::uint32_t bits;
+    std::memcpy(&bits, &f, 4);
+    return bits;
+}
+
+// Byte reversal of a block of 32-bit words. Compilers turn the portable form
+// into one scalar bswap per word; SSE2 reverses four words at a time (bytes
+// within 16-bit halves, then the halves).
+inline void ReverseBlock32(std::uint32_t* w)
+{
+#if defined(__SSE2__)
+    for (std::int64_t i = 0; i < kBlock; i += 4) {
+        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + i));
+        x = _mm_or_si128(_mm_slli_epi16(x, 8), _mm_srli_epi16(x, 8));
+        x = _mm_shufflelo_epi16(x, _MM_SHUFFLE(2, 3, 0, 1));
+        x = _mm_shufflehi_epi16(x, _MM_SHUFFLE(2, 3, 0, 1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(w + i), x);
+    }
+#else
+    for (std::int64_t i = 0; i < kBlock; ++i)
+        w[i] = __builtin_bswap32(w[i]);
+#endif
+}
+
+inline void ReverseBlock16(std::uint16_t* w)
+{
+    for (std::int64_t i = 0; i < kBlock; ++i)
+        w[i] = static_cast<std::uint16_t>((w[i] << 8) | (w[i] >> 8));
+}
+
+// IBM to IEEE for a block, exact wherever the result is zero or a normal
+// single: the 24-bit fraction converts to float without rounding, and the
+// float's own exponent then gives the normalisation shift that the
+// word-by-word rules find with a bit scan. Returns false when a word of the
+// block underflows or overflows; its results must then be redone word by word.
+inline bool IbmToIeeeBlock(const std::uint32_t* in, std::uint32_t* out)
+{
+    std::uint32_t irregular = 0;
+    for (std::int64_t i = 0; i < kBlock; ++i) {
+        const std::uint32_t w = in[i];
+        const std::uint32_t sign = w & 0x80000000u;
+        const auto fraction = static_cast<std::int32_t>(w & 0x00FFFFFFu);
+        const std::uint32_t bits = FloatToBits(static_cast<float>(fraction));
+        // 4 x (e7 - 64) - 24 added to the exponent of the fraction as a float.
+        const std::int32_t e = static_cast<std::int32_t>(bits >> 23) +
+                               4 * static_cast<std::int32_t>((w >> 24) & 0x7Fu) - 280;
+        const std::uint32_t normal =
+            sign | (static_cast<std::uint32_t>(e) << 23) | (bits & 0x007FFFFFu);
+        out[i] = fraction == 0 ? sign : normal;
+        irregular |= static_cast<std::uint32_t>(fraction != 0) &
+                     static_cast<std::uint32_t>(static_cast<std::uint32_t>(e - 1) >= 254u);
+    }
+    return irregular == 0;
+}
+
+// IEEE to IBM for a block, exact for zeros, normal numbers, infinities and
+// NaN. The hex alignment shifts the 24-bit significand right by
+// (-(e + 130)) & 3 places; done as a float multiplied by a power of two and
+// truncated, the shift is exact and needs no per-word variable shift.
+// Returns false when the block holds a denormal, which takes the word rules.
+inline bool IeeeToIbmBlock(const std::uint32_t* in, std::uint32_t* out)
+{
+    std::uint32_t denormal = 0;
+    for (std::int64_t i = 0; i < kBlock; ++i) {
+        const std::uint32_t w = in[i];
+        const std::uint32_t sign = w & 0x80000000u;
+        const std::uint32_t e = (w >> 23) & 0xFFu;
+        const std::uint32_t mantissa = w & 0x007FFFFFu;
+        const std::uint32_t shift = (2u - e) & 3u;
+        const float scale = BitsToFloat((127u - shift) << 23);
+        const auto significand = static_cast<std::int32_t>(mantissa | 0x00800000u);
+        const auto fraction = static_cast<std::uint32_t>(
+            static_cast<std::int32_t>(static_cast<float>(significand) * scale));
+        const std::uint32_t normal = sign | (((e + 133u) >> 2) << 24) | fraction;
+        // Masks rather than branches, so the loop stays one vector path:
+        // infinity and NaN give the largest magnitude, a zero stays zero.
+        const std::uint32_t top = 0u - static_cast<std::uint32_t>(e == 0xFFu);
+        const std::uint32_t zero = 0u - static_cast<std::uint32_t>(e == 0u);
+        const std::uint32_t special = sign | (top & 0x7FFFFFFFu);
+        out[i] = (normal & ~(top | zero)) | (special & (top | zero));
+        denormal |= zero & static_cast<std::uint32_t>(mantissa != 0);
+    }
+    return denormal == 0;
+}
+
+inline void IbmToIeeeBlockExact(const std::uint32_t* in, std::uint32_t* out)
+{
+    if (!IbmToIeeeBlock(in, out)) {
+        for (std::int64_t i = 0; i < kBlock; ++i)
+            out[i] = IbmToIeeeWord(in[i]);
+    }
+}
+
+inline void IeeeToIbmBlockExact(const std::uint32_t* in, std::uint32_t* out)
+{
+    if (!IeeeToIbmBlock(in, out)) {
+        for (std::int64_t i = 0; i < kBlock; ++i)
+            out[i] = IeeeToIbmWord(in[i]);
+    }
+}
+
+} // namespace
+
 void ibm2ieee(std::uint32_t* to, const std::uint32_t* from, std::int64_t count)
 {
-    for (std::int64_t i = 0; i < count; ++i)
+    std::int64_t i = 0;
+    // Through local copies: `to` may be `from`, and a block redone word by
+    // word needs its input intact.
+    for (; i + kBlock <= count; i += kBlock) {
+        std::uint32_t in[kBlock];
+        std::uint32_t out[kBlock];
+        std::memcpy(in, from + i, sizeof in);
+        IbmToIeeeBlockExact(in, out);
+        std::memcpy(to + i, out, sizeof out);
+    }
+    for (; i < count; ++i)
         to[i] = IbmToIeeeWord(from[i]);
 }
 
 void ieee2ibm(std::uint32_t* to, const std::uint32_t* from, std::int64_t count)
 {
-    for (std::int64_t i = 0; i < count; ++i)
+    std::int64_t i = 0;
+    for (; i + kBlock <= count; i += kBlock) {
+        std::uint32_t in[kBlock];
+        std::uint32_t out[kBlock];
+        std::memcpy(in, from + i, sizeof in);
+        IeeeToIbmBlockExact(in, out);
+        std::memcpy(to + i, out, sizeof out);
+    }
+    for (; i < count; ++i)
         to[i] = IeeeToIbmWord(from[i]);
 }
 
@@ -83,31 +225,16 @@ inline std::uint16_t Load16(const unsigned char* p, bool swapBytes)
     return swapBytes ? __builtin_bswap16(v) : v;
 }
 
-inline float BitsToFloat(std::uint32_t bits)
-{
-    float f;
-    std::memcpy(&f, &bits, 4);
-    return f;
-}
-
-inline std::uint32_t FloatToBits(float f)
-{
-    std::uint32_t bits;
-    std::memcpy(&bits, &f, 4);
-    return bits;
-}
-
 // Round to nearest single precision. Values beyond the single range become
 // infinities, as the hardware conversion would give; doing it explicitly keeps
 // the conversion defined for every double.
 inline float NarrowToFloat(double x)
 {
     constexpr double kOverflow = 0x1.ffffffp127; // FLT_MAX plus half an ulp
-    if (x >= kOverflow)
-        return HUGE_VALF;
-    if (x <= -kOverflow)
-        return -HUGE_VALF;
-    return static_cast<float>(x);
+    // A select of doubles, then one conversion that is always defined (an
+    // infinity converts to an infinity): the block loops stay vector code.
+    const double bounded = std::fabs(x) >= kOverflow ? std::copysign(HUGE_VAL, x) : x;
+    return static_cast<float>(bounded);
 }
 
 // Truncation toward zero to int32; out of range or NaN gives INT32_MIN, the
@@ -136,6 +263,21 @@ inline void Store32BigEndian(unsigned char* p, std::uint32_t v)
     std::memcpy(p, &v, 4);
 }
 
+// One block of file words in host order.
+inline void LoadBlock32(const unsigned char* raw, bool swapBytes, std::uint32_t* w)
+{
+    std::memcpy(w, raw, 4 * kBlock);
+    if (swapBytes)
+        ReverseBlock32(w);
+}
+
+// One block of host words written big-endian.
+inline void StoreBlock32BigEndian(std::uint32_t* w, unsigned char* out)
+{
+    ReverseBlock32(w);
+    std::memcpy(out, w, 4 * kBlock);
+}
+
 } // namespace
 
 bool DecodeSamples(int code,
@@ -144,25 +286,44 @@ bool DecodeSamples(int code,
                    bool swapBytes,
                    double* out)
 {
+    std::int64_t i = 0;
+    std::uint32_t w[kBlock];
+    std::uint32_t bits[kBlock];
     switch (code) {
     case 1:
-        for (std::int64_t i = 0; i < count; ++i)
+        for (; i + kBlock <= count; i += kBlock) {
+            LoadBlock32(raw + 4 * i, swapBytes, w);
+            IbmToIeeeBlockExact(w, bits);
+            for (std::int64_t j = 0; j < kBlock; ++j)
+                out[i + j] = BitsToFloat(bits[j]);
+        }
+        for (; i < count; ++i)
             out[i] = BitsToFloat(IbmToIeeeWord(Load32(raw + 4 * i, swapBytes)));
         return true;
     case 5:
-        for (std::int64_t i = 0; i < count; ++i)
+        for (; i + kBlock <= count; i += kBlock) {
+            LoadBlock32(raw + 4 * i, swapBytes, w);
+            for (std::int64_t j = 0; j < kBlock; ++j)
+                out[i + j] = BitsToFloat(w[j]);
+        }
+        for (; i < count; ++i)
             out[i] = BitsToFloat(Load32(raw + 4 * i, swapBytes));
         return true;
     case 2:
-        for (std::int64_t i = 0; i < count; ++i)
+        for (; i + kBlock <= count; i += kBlock) {
+            LoadBlock32(raw + 4 * i, swapBytes, w);
+            for (std::int64_t j = 0; j < kBlock; ++j)
+                out[i + j] = static_cast<std::int32_t>(w[j]);
+        }
+        for (; i < count; ++i)
             out[i] = static_cast<std::int32_t>(Load32(raw + 4 * i, swapBytes));
         return true;
     case 3:
-        for (std::int64_t i = 0; i < count; ++i)
+        for (; i < count; ++i)
             out[i] = static_cast<std::int16_t>(Load16(raw + 2 * i, swapBytes));
         return true;
     case 8:
-        for (std::int64_t i = 0; i < count; ++i)
+        for (; i < count; ++i)
             out[i] = static_cast<std::int8_t>(raw[i]);
         return true;
     default:
@@ -172,29 +333,55 @@ bool DecodeSamples(int code,
 
 void EncodeSamplesBigEndian(int code, const double* in, std::int64_t count, unsigned char* out)
 {
+    std::int64_t i = 0;
+    std::uint32_t w[kBlock];
+    std::uint32_t bits[kBlock];
     switch (code) {
     case 1:
-        for (std::int64_t i = 0; i < count; ++i)
+        for (; i + kBlock <= count; i += kBlock) {
+            for (std::int64_t j = 0; j < kBlock; ++j)
+                bits[j] = FloatToBits(NarrowToFloat(in[i + j]));
+            IeeeToIbmBlockExact(bits, w);
+            StoreBlock32BigEndian(w, out + 4 * i);
+        }
+        for (; i < count; ++i)
             Store32BigEndian(out + 4 * i, IeeeToIbmWord(FloatToBits(NarrowToFloat(in[i]))));
         return;
     case 2:
-        for (std::int64_t i = 0; i < count; ++i)
+        for (; i + kBlock <= count; i += kBlock) {
+            for (std::int64_t j = 0; j < kBlock; ++j)
+                w[j] = static_cast<std::uint32_t>(TruncateToInt32(in[i + j]));
+            StoreBlock32BigEndian(w, out + 4 * i);
+        }
+        for (; i < count; ++i)
             Store32BigEndian(out + 4 * i, static_cast<std::uint32_t>(TruncateToInt32(in[i])));
         return;
     case 3:
-        for (std::int64_t i = 0; i < count; ++i) {
+        for (; i + kBlock <= count; i += kBlock) {
             // Not clipped: only the low 16 bits of the 32-bit value are kept.
+            std::uint16_t h[kBlock];
+            for (std::int64_t j = 0; j < kBlock; ++j)
+                h[j] = static_cast<std::uint16_t>(TruncateToInt32(in[i + j]));
+            ReverseBlock16(h);
+            std::memcpy(out + 2 * i, h, sizeof h);
+        }
+        for (; i < count; ++i) {
             const auto v = static_cast<std::uint16_t>(TruncateToInt32(in[i]));
             out[2 * i] = static_cast<unsigned char>(v >> 8);
             out[2 * i + 1] = static_cast<unsigned char>(v & 0xFF);
         }
         return;
     case 8:
-        for (std::int64_t i = 0; i < count; ++i)
+        for (; i < count; ++i)
             out[i] = static_cast<unsigned char>(TruncateToInt8(in[i]));
         return;
     default:
-        for (std::int64_t i = 0; i < count; ++i)
+        for (; i + kBlock <= count; i += kBlock) {
+            for (std::int64_t j = 0; j < kBlock; ++j)
+                w[j] = FloatToBits(NarrowToFloat(in[i + j]));
+            StoreBlock32BigEndian(w, out + 4 * i);
+        }
+        for (; i < count; ++i)
             Store32BigEndian(out + 4 * i, FloatToBits(NarrowToFloat(in[i])));
         return;
     }

@@ -1,12 +1,20 @@
 // FFT resampling of traces to a new sample interval.
+//
+// Failure rule for everything here: a resampling that cannot be done returns
+// false and leaves the trace (header and samples) exactly as it was.
 #pragma once
 
-#include <cstdint>
 #include <memory>
 
-namespace tessara {
+namespace tessara
+{
 
 class CSegyTrace;
+
+namespace detail
+{
+class IResampleEngine;
+}
 
 /// FFT backend used by a resampler.
 enum class FftBackend {
@@ -14,35 +22,54 @@ enum class FftBackend {
     Fftw, ///< FFTW3 real-to-complex / complex-to-real, same results
 };
 
-/// The backend chosen at build time (FFTW when it was found).
+/// The backend chosen at build time: FFTW when it was found, unless the build
+/// asked for GSL (TESSARA_FFT=GSL).
 [[nodiscard]] FftBackend DefaultFftBackend();
-/// Whether `backend` was compiled in.
+/// Whether `backend` was compiled in (GSL always is).
 [[nodiscard]] bool IsFftBackendAvailable(FftBackend backend);
 
 /// Resamples traces by cutting or zero-padding their half-complex spectrum.
 /// Owned by the caller (for example one per combine job); it caches FFT plans
-/// or wavetables per length so that the steady state allocates nothing per
-/// trace. Not thread-safe.
-class CTraceResampler {
+/// or wavetables for the last few lengths it met, so that the steady state
+/// allocates nothing per trace. Both backends give the same values to within
+/// rounding (about 1e-15 of the trace's largest magnitude), and a backend
+/// gives bit-identical values cached or not.
+/// Not thread-safe, and FFTW plan creation must not run concurrently with
+/// another FFTW planner in the process.
+class CTraceResampler
+{
 public:
+    /// `backend` falls back to GSL when it was not compiled in (see
+    /// Backend()). With `cachePlans` false every call makes and releases its
+    /// own FFT set-ups, as a one-off resampling does.
     explicit CTraceResampler(FftBackend backend = DefaultFftBackend(), bool cachePlans = true);
     ~CTraceResampler();
     CTraceResampler(const CTraceResampler&) = delete;
     CTraceResampler& operator=(const CTraceResampler&) = delete;
 
-    /// Resamples `trace` to `newIntervalUs` microseconds: n = header
-    /// sampleCount, ratio r = old / new interval, m = trunc(n * r) samples;
-    /// values are the band-limited interpolation scaled by n / m (no
-    /// amplitude correction). Writes sampleInterval and sampleCount; no other
-    /// header field changes. Returns false and leaves the trace unchanged when
-    /// n or m is 0, either interval lies outside 1..32767 us, or the FFT fails.
+    /// Resamples `trace` to `newIntervalUs` microseconds. With n = header
+    /// sampleCount and the old interval = header sampleInterval (signed
+    /// 16-bit, us): ratio r = old / new, m = trunc(n * r) new samples. The
+    /// forward spectrum of length n keeps its half-complex layout indices in
+    /// the spectrum of length m (zero above n, cut above m); the values are
+    /// the band-limited interpolation scaled by n / m (no amplitude
+    /// correction). Writes sampleInterval (trunc of `newIntervalUs`) and
+    /// sampleCount = m, resizes through ReAllocate; no other header field
+    /// changes. Returns false and leaves the trace unchanged when there is no
+    /// header, n is 0 or exceeds the samples held, either interval lies
+    /// outside 1..32767 us, m is 0 or above 65535 (the 16-bit sampleCount
+    /// could not hold it), or an FFT set-up or allocation fails.
     [[nodiscard]] bool Resample(CSegyTrace& trace, double newIntervalUs);
 
-    [[nodiscard]] FftBackend Backend() const;
+    /// The backend actually in use.
+    [[nodiscard]] FftBackend Backend() const { return m_backend; }
+    /// Whether FFT set-ups are kept between calls.
+    [[nodiscard]] bool CachesPlans() const { return m_cachePlans; }
 
 private:
-    class Impl;
-    std::unique_ptr<Impl> m_impl;
+    FftBackend m_backend;
+    bool m_cachePlans;
+    std::unique_ptr<detail::IResampleEngine> m_engine;
 };
 
 } // namespace tessara

@@ -39,8 +39,10 @@ void CSegyTrace::ReAllocate()
 {
     // The storage must really be of that size too: SetN resizes it without
     // touching allocatedCount, and trusting the count alone would then let a
-    // reader fill more samples than were allocated.
-    if (allocatedCount == header->sampleCount && numSamples == header->sampleCount)
+    // reader fill more samples than were allocated. Delete releases the
+    // storage but keeps both counts, so the storage itself is checked as well.
+    if (allocatedCount == header->sampleCount && numSamples == header->sampleCount &&
+        samples.size() >= static_cast<std::size_t>(numSamples) + 2)
         return;
     numSamples = header->sampleCount;
     // resize keeps the capacity, so a reader that alternates between a few

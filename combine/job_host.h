@@ -1,0 +1,62 @@
+// The combine job's only way to its front end (window, command line, test).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tessara {
+
+/// What the job needs from the front end that runs it. The job is
+/// synchronous: it calls these on the thread that called its Run. No call
+/// may throw.
+class IJobHost {
+public:
+    virtual ~IJobHost() = default;
+
+    /// Empties the processing log.
+    virtual void ClearLog() = 0;
+    /// Appends `text` to the log exactly as given; lines end in CR LF.
+    virtual void AppendLog(std::string_view text) = 0;
+    /// Whether the user can see the log now; some log lines are written only then.
+    [[nodiscard]] virtual bool IsLogVisible() const = 0;
+
+    /// Replaces the one-line status text.
+    virtual void SetStatus(std::string_view text) = 0;
+    [[nodiscard]] virtual std::string GetStatus() const = 0;
+
+    /// Lets the front end handle what is pending (repaints, clicks). Called at
+    /// the job's progress points; the settings may change inside this call.
+    virtual void PumpEvents() = 0;
+
+    /// Tells the user something that needs attention; the job goes on unless
+    /// its own rules stop it.
+    virtual void ShowMessage(std::string_view text) = 0;
+
+    /// The job has reordered its inputs: `paths` is the new order, to be shown
+    /// in place of the list the job started with.
+    virtual void SetInputOrder(const std::vector<std::string>& paths) = 0;
+
+    // Chart of a speed-corrected file, for the speed-correction step. Times
+    // are 100-nanosecond ticks since 0001-01-01 00:00:00 (no time zone), speeds
+    // in m/s, spacings in metres (projection units for projected positions).
+    // A host without a chart ignores them.
+
+    /// Starts a new chart: clears the speed, spacing and reference series.
+    virtual void ChartBegin(std::string_view /*title*/) {}
+    /// One fix: its speed and its spacing to the neighbouring fixes.
+    virtual void ChartAddFix(std::int64_t /*ticks*/, double /*speedMps*/, double /*spacingM*/) {}
+    /// The chosen spacing as a line from `fromTicks` to `toTicks`, and the
+    /// text to append to the title.
+    virtual void ChartSetSpacing(std::int64_t /*fromTicks*/,
+                                 std::int64_t /*toTicks*/,
+                                 double /*spacingM*/,
+                                 std::string_view /*titleSuffix*/)
+    {
+    }
+    /// The chart is complete and may be drawn.
+    virtual void ChartEnd() {}
+};
+
+} // namespace tessara

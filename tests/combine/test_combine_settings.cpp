@@ -1,0 +1,138 @@
+// Ranges of the settings and the messages that refuse a value.
+#include "combine/combine_settings.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <limits>
+
+namespace tessara {
+namespace {
+
+TEST(CombineSettings, DefaultsAreInRange)
+{
+    const CombineSettings s;
+    EXPECT_EQ(ValidateCombineSettings(s), "");
+    EXPECT_EQ(s.max_file_size, 2000);
+    EXPECT_EQ(s.time_duration_limit, 24);
+    EXPECT_EQ(s.file_gap, 60);
+    EXPECT_TRUE(s.make_null_traces);
+    EXPECT_TRUE(s.delayscan);
+    EXPECT_TRUE(s.flip_port);
+    EXPECT_EQ(s.stbd_id, 1);
+    EXPECT_EQ(s.sampling_frequency, 12000.0);
+    EXPECT_EQ(s.nav_average_fixes, 30);
+    EXPECT_EQ(s.trace_spacing, 5.0);
+    EXPECT_EQ(s.Expedition, "Choose Expedition");
+    EXPECT_EQ(s.knudsen_name_format, KnudsenNameFormat::YearDay);
+    EXPECT_EQ(s.spacing_mode, SpacingMode::Median);
+}
+
+struct RangeCase {
+    const char* setting;
+    std::function<void(CombineSettings&)> set;
+    const char* message; // "" when accepted
+};
+
+class SettingRange : public ::testing::TestWithParam<RangeCase> {};
+
+TEST_P(SettingRange, IsRefusedOutsideItsRangeWithItsNameAndRange)
+{
+    CombineSettings s;
+    GetParam().set(s);
+    EXPECT_EQ(ValidateCombineSettings(s), GetParam().message) << GetParam().setting;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Settings,
+    SettingRange,
+    ::testing::Values(
+        RangeCase{"max_file_size", [](CombineSettings& s) { s.max_file_size = 0; },
+                  "max_file_size 0 not in 1..2000"},
+        RangeCase{"max_file_size", [](CombineSettings& s) { s.max_file_size = 1; }, ""},
+        RangeCase{"max_file_size", [](CombineSettings& s) { s.max_file_size = 2001; },
+                  "max_file_size 2001 not in 1..2000"},
+        RangeCase{"time_duration_limit", [](CombineSettings& s) { s.time_duration_limit = 1000; },
+                  ""},
+        RangeCase{"time_duration_limit", [](CombineSettings& s) { s.time_duration_limit = 1001; },
+                  "time_duration_limit 1001 not in 1..1000"},
+        RangeCase{"file_gap", [](CombineSettings& s) { s.file_gap = 0; },
+                  "file_gap 0 not in 1..600"},
+        RangeCase{"file_gap", [](CombineSettings& s) { s.file_gap = 600; }, ""},
+        RangeCase{"timecorrection", [](CombineSettings& s) { s.timecorrection = -1; },
+                  "timecorrection -1 not in 0..1000000"},
+        RangeCase{"timecorrection", [](CombineSettings& s) { s.timecorrection = 1000000; }, ""},
+        RangeCase{"nav_average_fixes", [](CombineSettings& s) { s.nav_average_fixes = 1; },
+                  "nav_average_fixes 1 not in 2..100"},
+        RangeCase{"channel_field", [](CombineSettings& s) { s.channel_field = 5; },
+                  "channel_field 5 not in 0..4"},
+        RangeCase{"channel_id", [](CombineSettings& s) { s.channel_id = -1001; },
+                  "channel_id -1001 not in -1000..1000"},
+        RangeCase{"channel_start", [](CombineSettings& s) { s.channel_start = 240; },
+                  "channel_start 240 not in 0..239"},
+        RangeCase{"channel_length", [](CombineSettings& s) { s.channel_length = 5; },
+                  "channel_length 5 not in 0..4"},
+        RangeCase{"port_id", [](CombineSettings& s) { s.port_id = 1001; },
+                  "port_id 1001 not in -1000..1000"},
+        RangeCase{"stbd_id", [](CombineSettings& s) { s.stbd_id = -1000; }, ""},
+        RangeCase{"sampling_frequency", [](CombineSettings& s) { s.sampling_frequency = 0.05; },
+                  "sampling_frequency 0.05 not in 0.1..20000"},
+        RangeCase{"sampling_frequency", [](CombineSettings& s) { s.sampling_frequency = 20000.5; },
+                  "sampling_frequency 20000.5 not in 0.1..20000"},
+        RangeCase{"sampling_frequency",
+                  [](CombineSettings& s) {
+                      s.sampling_frequency = std::numeric_limits<double>::quiet_NaN();
+                  },
+                  "sampling_frequency NaN not in 0.1..20000"},
+        // Unused frequencies only need their own range.
+        RangeCase{"sampling_frequency", [](CombineSettings& s) { s.sampling_frequency = 0.1; }, ""},
+        RangeCase{"trace_spacing", [](CombineSettings& s) { s.trace_spacing = 1.99; },
+                  "trace_spacing 1.99 not in 2..100"},
+        RangeCase{"trace_spacing", [](CombineSettings& s) { s.trace_spacing = 100; }, ""},
+        RangeCase{"demultiplex",
+                  [](CombineSettings& s) {
+                      s.demultiplex_single_channel = true;
+                      s.demultiplex_sidescan = true;
+                  },
+                  "demultiplex_single_channel and demultiplex_sidescan cannot both be on"}));
+
+// The interval 1000000 / f, truncated, must fit the 16-bit signed header
+// field: 1..32767 us. 30.6 Hz gives 32679 us; 30.5 Hz gives 32786 us.
+struct FrequencyCase {
+    double hertz;
+    const char* message;
+};
+
+class AssignedFrequency : public ::testing::TestWithParam<FrequencyCase> {};
+
+TEST_P(AssignedFrequency, NeedsAnIntervalThatFitsTheHeaderField)
+{
+    CombineSettings s;
+    s.assign_sampling_frequency = true;
+    s.sampling_frequency = GetParam().hertz;
+    EXPECT_EQ(ValidateCombineSettings(s), GetParam().message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Settings,
+    AssignedFrequency,
+    ::testing::Values(
+        FrequencyCase{12000, ""},
+        FrequencyCase{20000, ""},
+        FrequencyCase{30.6, ""},
+        FrequencyCase{30.5,
+                      "sampling_frequency 30.5 Hz gives a sample interval of 32786 us, not in "
+                      "1..32767"},
+        FrequencyCase{10,
+                      "sampling_frequency 10 Hz gives a sample interval of 100000 us, not in "
+                      "1..32767"}));
+
+TEST(CombineSettings, IntervalOfTwelveKilohertzIsEightyThreeMicroseconds)
+{
+    EXPECT_EQ(SampleIntervalOfFrequency(12000), 83);
+    EXPECT_EQ(SampleIntervalOfFrequency(20000), 50);
+    EXPECT_EQ(SampleIntervalOfFrequency(30.6), 32679);
+}
+
+} // namespace
+} // namespace tessara

@@ -1,0 +1,117 @@
+// A write failure stops the job and loses no file. The failure is made real
+// with a file-size limit (RLIMIT_FSIZE) in a child process, so that the
+// writes of the job itself run into it.
+#include "combine/combine_job.h"
+#include "combine/output_files.h"
+#include "tests/combine/combine_test_support.h"
+#include "tests/support/segy_bytes.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace tessara::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Records without gtest: it runs in the child.
+class CChildHost : public IJobHost {
+public:
+    void ClearLog() override { log.clear(); }
+    void AppendLog(std::string_view text) override { log += text; }
+    [[nodiscard]] bool IsLogVisible() const override { return false; }
+    void SetStatus(std::string_view text) override { status = text; }
+    [[nodiscard]] std::string GetStatus() const override { return status; }
+    void PumpEvents() override {}
+    void ShowMessage(std::string_view text) override { messages.emplace_back(text); }
+    void SetInputOrder(const std::vector<std::string>& /*paths*/) override {}
+
+    std::string log;
+    std::string status;
+    std::vector<std::string> messages;
+};
+
+// Child exit codes: what went wrong, for the parent's message.
+enum ChildResult {
+    kChildAsExpected = 0,
+    kChildNotFailed = 10,
+    kChildWrongMessage = 11,
+    kChildWrongLog = 12,
+    kChildReportedUnfinishedOutput = 13,
+    kChildLostTraces = 14,
+};
+
+int RunJobUnderSizeLimit(const CombineSettings& settings, const std::string& outDir, rlim_t bytes)
+{
+    (void)std::signal(SIGXFSZ, SIG_IGN); // the write fails with EFBIG instead
+    rlimit limit{bytes, bytes};
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+        return 2;
+    CChildHost host;
+    CCombineJob job(settings, host);
+    const CombineOutcome outcome = job.Run(outDir);
+    const std::string working = JoinPath(outDir, "SegyOut.sgy");
+    const std::string message = "Cannot write " + working;
+    if (outcome != CombineOutcome::WriteFailed)
+        return kChildNotFailed;
+    if (host.messages != std::vector<std::string>{message})
+        return kChildWrongMessage;
+    if (host.log.size() < message.size() + 2 ||
+        host.log.compare(host.log.size() - message.size() - 2, std::string::npos,
+                         message + "\r\n") != 0)
+        return kChildWrongLog;
+    if (job.State().outputs.size() != 1)
+        return kChildReportedUnfinishedOutput;
+    const CombineSummary& s = job.State().summary;
+    if (s.traces_read != s.traces_written + s.traces_unfinished + s.dropped_reference)
+        return kChildLostTraces;
+    return kChildAsExpected;
+}
+
+TEST_F(CombineJobTest, WriteFailureStopsTheJobAndLosesNoFile)
+{
+    // a: 20 traces of 2000 IEEE samples (8240 bytes each); b starts two hours
+    // later, so a's output (3600 + 19 * 8240 = 160160 bytes) is closed and
+    // named before b's output runs into the 400000-byte limit.
+    InputSpec a = Input(1, {100, 10, 0, 0}, 20);
+    InputSpec b = Input(2, {100, 12, 0, 0}, 100);
+    a.samples = 2000;
+    b.samples = 2000;
+    AddInput("a.sgy", a);
+    AddInput("b.sgy", b);
+    const std::string firstName = "Choose Expedition_100_1000_to_100_1000.sgy";
+    const std::string secondName = "Choose Expedition_100_1200_to_100_1201.sgy";
+    // A file of the name b's output would get: it must survive the failure.
+    std::ofstream(Out(secondName)) << "older file";
+    ASSERT_TRUE(ProbeOutputDirectory(m_out));
+
+    const pid_t child = fork();
+    ASSERT_NE(child, -1);
+    if (child == 0)
+        _exit(RunJobUnderSizeLimit(m_settings, m_out, 400000));
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "the job must not be killed by the size limit";
+    EXPECT_EQ(WEXITSTATUS(status), kChildAsExpected);
+
+    EXPECT_EQ(FilesIn(m_out), (Names{firstName, secondName, "SegyOut.sgy"}));
+    const ReadOutput first = ReadBack(Out(firstName));
+    ASSERT_EQ(first.traces.size(), 19u);
+    ExpectTraces(first, 0, a, 1, 19);
+    std::ifstream older(Out(secondName));
+    std::string text;
+    std::getline(older, text);
+    EXPECT_EQ(text, "older file");
+    EXPECT_EQ(fs::file_size(Out("SegyOut.sgy")), 400000u) << "the working file keeps what it has";
+    EXPECT_EQ(fs::file_size(m_settings.input_files[1]), 3600u + 100u * 8240u);
+}
+
+} // namespace
+} // namespace tessara::test

@@ -1,0 +1,290 @@
+// The SEG-Y writer, and reader-to-writer round trips in every format and both
+// input byte orders. Expected output bytes come from the independent writer.
+#include "segy/segy_file_in.h"
+#include "segy/segy_file_out.h"
+#include "tests/segy/segy_test_files.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <csignal>
+#include <filesystem>
+#include <ostream>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace tessara {
+namespace {
+
+using test::Get16BE;
+using test::Get32BE;
+using test::Ramp;
+using test::ReadFileBytes;
+using test::SegyBytes;
+
+class SegyFileOutTest : public test::SegyFileTest {
+protected:
+    /// Opens `name` and writes a file header declaring format `code`.
+    std::string Start(const std::string& name, int code, std::uint16_t samples)
+    {
+        const std::string path = m_dir.File(name);
+        EXPECT_TRUE(m_out.Open(path));
+        m_out.tapeHeader->binFormatCode = static_cast<std::int16_t>(code);
+        m_out.SetFormat(code);
+        m_out.SetSamples(samples);
+        m_out.WriteHeader();
+        return path;
+    }
+    CSegyFileOut m_out;
+};
+
+TEST_F(SegyFileOutTest, ByteCountIsTheSizeOfTheCurrentFile)
+{
+    EXPECT_TRUE(m_out.Open(m_dir.File("a.sgy")));
+    EXPECT_EQ(m_out.byteCount, 0);
+    m_out.tapeHeader->binFormatCode = 1;
+    m_out.WriteHeader();
+    EXPECT_EQ(m_out.byteCount, 3600);
+    CSegyTrace trace(1000);
+    m_out.Write(trace);
+    EXPECT_EQ(m_out.byteCount, 7840);
+    m_out.Close();
+    EXPECT_FALSE(m_out.bHasFailed());
+    EXPECT_EQ(std::filesystem::file_size(m_dir.File("a.sgy")), 7840u);
+
+    EXPECT_TRUE(m_out.Open(m_dir.File("b.sgy")));
+    EXPECT_EQ(m_out.byteCount, 0) << "a new file starts empty";
+    m_out.Write(trace); // writes the file header first
+    EXPECT_EQ(m_out.byteCount, 7840);
+    EXPECT_EQ(m_out.traceCount, 2) << "counts on across files";
+    m_out.Close();
+    EXPECT_EQ(std::filesystem::file_size(m_dir.File("b.sgy")), 7840u);
+}
+
+TEST_F(SegyFileOutTest, HeaderCountDecidesHowManySamplesAreWritten)
+{
+    const std::string path = Start("short.sgy", 2, 10);
+    CSegyTrace trace(8);
+    for (int k = 0; k < 10; ++k)
+        trace.samples[static_cast<std::size_t>(k)] = k + 1; // [8], [9] lie beyond numSamples
+    trace.header->sampleCount = 10;
+    m_out.Write(trace);
+    trace.header->sampleCount = 3;
+    m_out.Write(trace);
+    m_out.Close();
+    const std::vector<unsigned char> bytes = ReadFileBytes(path);
+    ASSERT_EQ(bytes.size(), 3600u + 240 + 40 + 240 + 12);
+    for (int k = 0; k < 10; ++k)
+        EXPECT_EQ(Get32BE(bytes, 3840 + 4 * static_cast<std::size_t>(k)), k < 8 ? k + 1 : 0);
+    EXPECT_EQ(Get16BE(bytes, 3880 + 114), 3);
+    EXPECT_EQ(Get32BE(bytes, 3880 + 240 + 8), 3);
+}
+
+TEST_F(SegyFileOutTest, WriteLeavesTheCallersTraceUnchanged)
+{
+    (void)Start("same.sgy", 1, 4);
+    CSegyTrace trace(4);
+    for (int k = 0; k < 240; ++k)
+        reinterpret_cast<unsigned char*>(trace.header.get())[k] = static_cast<unsigned char>(k);
+    trace.header->sampleCount = 4;
+    trace.samples = {1.5, -2.25, 1e39, std::nan(""), 7, 8};
+    const test::TraceImage before = test::Image(trace);
+    m_out.Write(trace);
+    const test::TraceImage after = test::Image(trace);
+    EXPECT_EQ(after.header, before.header);
+    EXPECT_EQ(after.samples[1], -2.25);
+    EXPECT_TRUE(std::isnan(after.samples[3]));
+}
+
+TEST_F(SegyFileOutTest, SampleEncodingFollowsTheFormatCodeOfTheWrittenHeader)
+{
+    EXPECT_TRUE(m_out.Open(m_dir.File("five.sgy")));
+    m_out.tapeHeader->binFormatCode = 5;
+    m_out.SetFormat(3);
+    m_out.WriteHeader();
+    EXPECT_EQ(m_out.GetFormat(), 5);
+    CSegyTrace trace(2);
+    trace.samples[0] = -118.625;
+    m_out.Write(trace);
+    m_out.Close();
+    const std::vector<unsigned char> bytes = ReadFileBytes(m_dir.File("five.sgy"));
+    ASSERT_EQ(bytes.size(), 3600u + 240 + 8);
+    EXPECT_EQ(static_cast<std::uint32_t>(Get32BE(bytes, 3840)), 0xC2ED4000u);
+}
+
+TEST_F(SegyFileOutTest, FormatEightWritesOneClippedByteEach)
+{
+    const std::string path = Start("eight.sgy", 8, 6);
+    CSegyTrace trace(6);
+    trace.samples = {200.0, -1.9, std::nan(""), -300.0, 5.5, -128.0, 0, 0};
+    m_out.Write(trace);
+    m_out.Close();
+    const std::vector<unsigned char> bytes = ReadFileBytes(path);
+    ASSERT_EQ(bytes.size(), 3600u + 240 + 6);
+    EXPECT_EQ(std::vector<unsigned char>(bytes.begin() + 3840, bytes.end()),
+              (std::vector<unsigned char>{0x7F, 0xFF, 0x00, 0x80, 0x05, 0x80}));
+    EXPECT_EQ(Get16BE(bytes, 3224), 8);
+}
+
+TEST_F(SegyFileOutTest, OpenFailureIsReported)
+{
+    EXPECT_FALSE(m_out.Open(m_dir.File("no/such/dir.sgy")));
+    EXPECT_TRUE(m_out.bHasFailed());
+    CSegyTrace trace(4);
+    m_out.Write(trace);
+    m_out.Close();
+    EXPECT_TRUE(m_out.bHasFailed());
+}
+
+TEST_F(SegyFileOutTest, WriteToAFullDeviceIsReported)
+{
+    if (!std::filesystem::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    ASSERT_TRUE(m_out.Open("/dev/full"));
+    m_out.tapeHeader->binFormatCode = 5;
+    CSegyTrace trace(100);
+    m_out.Write(trace);
+    m_out.Close(); // the buffered bytes fail here at the latest
+    EXPECT_TRUE(m_out.bHasFailed());
+}
+
+// A child process with a small file-size limit: writes past it fail with
+// EFBIG (SIGXFSZ ignored), and the writer must notice.
+TEST_F(SegyFileOutTest, WritePastTheFileSizeLimitIsReported)
+{
+    const std::string path = m_dir.File("limited.sgy");
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        (void)std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{20000, 20000};
+        (void)::setrlimit(RLIMIT_FSIZE, &limit);
+        CSegyFileOut out;
+        if (!out.Open(path))
+            ::_exit(2);
+        out.tapeHeader->binFormatCode = 5;
+        CSegyTrace trace(1000);
+        for (int i = 0; i < 10; ++i)
+            out.Write(trace);
+        out.Close();
+        ::_exit(out.bHasFailed() ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the failed writes went unreported";
+}
+
+// One table for both input byte orders and every sample format: the same
+// samples must decode equally from each, and the output must be exactly the
+// big-endian file the independent writer makes, every carried byte included.
+struct RoundTripCase {
+    bool big;
+    int code;
+};
+std::ostream& operator<<(std::ostream& os, const RoundTripCase& c)
+{
+    return os << (c.big ? "big" : "little") << "-endian code " << c.code;
+}
+
+SegyBytes RoundTripFile(bool big, int code)
+{
+    const std::vector<double> samples = {0, 1, -1, 100, -128, 127, 64, -7};
+    SegyBytes b(big);
+    b.FileHeader(code, 8, 250, "C 1 ROUND TRIP").Put32(3200, 0x01020304).Put16(3222, 8);
+    for (std::size_t at = 3226; at < 3600; at += 2)
+        b.Put16(at, static_cast<int>(at * 37));
+    for (int i = 0; i < 3; ++i) {
+        b.TraceHeader(8, 250).TraceTime(2024, 60 + i, 1, 2, 3, 4).Trace32(4, i + 1);
+        b.Trace16(28, -2).Trace16(70, -100).Trace32(72, -12345678).Trace16(88, 2);
+        b.Trace32(36, 0x11223344).Trace16(178, 0x5566).Trace16(186, 0x7788);
+        b.Put8(b.TraceHeaderOffset() + 180, 0xFE).Put8(b.TraceHeaderOffset() + 181, 0x99);
+        for (std::size_t k = 188; k < 240; ++k)
+            b.Put8(b.TraceHeaderOffset() + k, static_cast<int>(k * 3));
+        std::vector<double> mine = samples;
+        mine[0] = i;
+        b.Samples(code, mine);
+    }
+    return b;
+}
+
+class RoundTrip : public test::SegyFileTest, public ::testing::WithParamInterface<RoundTripCase> {};
+
+TEST_P(RoundTrip, SamplesDecodeEquallyAndComeOutAsTheBigEndianFile)
+{
+    const RoundTripCase c = GetParam();
+    CSegyFileIn in;
+    ASSERT_TRUE(in.Open(Save(RoundTripFile(c.big, c.code))));
+    EXPECT_EQ(in.swapBytes, c.big);
+    EXPECT_EQ(in.GetFormat(), c.code);
+    EXPECT_EQ(in.GetSamples(), 8u);
+    EXPECT_EQ(in.GetSampleInterval(), 250);
+
+    CSegyFileOut out;
+    const std::string outPath = m_dir.File("out.sgy");
+    ASSERT_TRUE(out.Open(outPath));
+    *out.tapeHeader = *in.tapeHeader; // as the job makes an output from its input
+    out.SetFormat(in.GetFormat());
+    out.SetSamples(static_cast<std::uint16_t>(in.GetSamples()));
+    out.WriteHeader();
+    CSegyTrace trace;
+    for (int i = 0; i < 3; ++i) {
+        in.Read(trace, -1);
+        ASSERT_FALSE(in.atEnd);
+        EXPECT_EQ(trace.samples[0], i);
+        EXPECT_EQ(std::vector<double>(trace.samples.begin() + 1, trace.samples.begin() + 8),
+                  (std::vector<double>{1, -1, 100, -128, 127, 64, -7}));
+        EXPECT_EQ(trace.header->year, 2024);
+        EXPECT_EQ(trace.header->dayOfYear, 60 + i);
+        EXPECT_EQ(trace.header->sourceX, -12345678);
+        EXPECT_EQ(trace.header->digitizerChannel, -2);
+        out.Write(trace);
+    }
+    in.Read(trace, -1);
+    EXPECT_TRUE(in.atEnd);
+    out.Close();
+    ASSERT_FALSE(out.bHasFailed());
+
+    const std::vector<unsigned char> expected = RoundTripFile(true, c.code).Bytes();
+    const std::vector<unsigned char> written = ReadFileBytes(outPath);
+    ASSERT_EQ(written.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        ASSERT_EQ(written[i], expected[i]) << "first difference at byte " << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(BothOrdersEveryFormat,
+                         RoundTrip,
+                         ::testing::Values(RoundTripCase{true, 1},
+                                           RoundTripCase{true, 2},
+                                           RoundTripCase{true, 3},
+                                           RoundTripCase{true, 5},
+                                           RoundTripCase{true, 8},
+                                           RoundTripCase{false, 1},
+                                           RoundTripCase{false, 2},
+                                           RoundTripCase{false, 3},
+                                           RoundTripCase{false, 5},
+                                           RoundTripCase{false, 8}));
+
+TEST_F(SegyFileOutTest, UnnormalisedIbmComesBackNormalised)
+{
+    SegyBytes b(true);
+    b.FileHeader(1, 3, 1000).TraceHeader(3, 1000);
+    b.Raw({0x42, 0x01, 0x00, 0x00, 0xC2, 0x76, 0xA0, 0x00, 0x40, 0x00, 0x00, 0x01});
+    CSegyFileIn in;
+    ASSERT_TRUE(in.Open(Save(b)));
+    CSegyTrace trace;
+    in.Read(trace, -1);
+    ASSERT_FALSE(in.atEnd);
+    const std::string path = Start("ibm.sgy", 1, 3);
+    m_out.Write(trace);
+    m_out.Close();
+    const std::vector<unsigned char> bytes = ReadFileBytes(path);
+    ASSERT_EQ(bytes.size(), 3600u + 240 + 12);
+    EXPECT_EQ(static_cast<std::uint32_t>(Get32BE(bytes, 3840)), 0x41100000u); // 1.0
+    EXPECT_EQ(static_cast<std::uint32_t>(Get32BE(bytes, 3844)), 0xC276A000u);
+    EXPECT_EQ(static_cast<std::uint32_t>(Get32BE(bytes, 3848)), 0x3B100000u); // 16^-6
+}
+
+} // namespace
+} // namespace tessara

@@ -1,0 +1,139 @@
+// Header records: byte-reversal groups, byte-order detection, time of year.
+#include "segy/segy_headers.h"
+#include "tests/support/segy_bytes.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+namespace tessara {
+namespace {
+
+struct Group {
+    int first, last, width; // bytes first..last, reversed as words of `width`
+};
+
+// Where each byte of a record must land after reversal by the given groups;
+// bytes outside every group stay in place.
+std::vector<int> ExpectedPositions(int size, std::initializer_list<Group> groups)
+{
+    std::vector<int> source(size);
+    for (int i = 0; i < size; ++i)
+        source[i] = i;
+    for (const Group& g : groups) {
+        for (int word = g.first; word <= g.last; word += g.width) {
+            for (int k = 0; k < g.width; ++k)
+                source[word + k] = word + g.width - 1 - k;
+        }
+    }
+    return source;
+}
+
+TEST(SwapHeader, ReversesEachGroupByItsWordWidthAndLeavesBytes180And188To239)
+{
+    const std::vector<int> source = ExpectedPositions(240,
+                                                      {{0, 27, 4},
+                                                       {28, 35, 2},
+                                                       {36, 67, 4},
+                                                       {68, 71, 2},
+                                                       {72, 87, 4},
+                                                       {88, 179, 2},
+                                                       {182, 187, 2}});
+    unsigned char bytes[240];
+    for (int i = 0; i < 240; ++i)
+        bytes[i] = static_cast<unsigned char>(i);
+    SegyHeaderType header;
+    std::memcpy(&header, bytes, 240);
+    SwapHeader(header);
+    const auto* swapped = reinterpret_cast<const unsigned char*>(&header);
+    for (int i = 0; i < 240; ++i)
+        EXPECT_EQ(swapped[i], source[i]) << "byte " << i;
+    SwapHeader(header);
+    EXPECT_EQ(std::memcmp(&header, bytes, 240), 0) << "applying it twice must restore";
+}
+
+TEST(SwapHeader, BigEndianFieldsReadBackInHostOrder)
+{
+    test::SegyBytes file(true);
+    file.FileHeader(1, 4, 1000).TraceHeader(60000, -5).TraceTime(2023, 366, 23, 59, 58, 999);
+    file.Trace32(4, 0x01020304).Trace16(28, -2).Trace16(70, -100).Trace32(72, -123456789);
+    file.Trace16(88, 3).Trace16(108, 1234).Put8(file.TraceHeaderOffset() + 180, 0xFF);
+    SegyHeaderType h;
+    std::memcpy(&h, file.Bytes().data() + 3600, 240);
+    SwapHeader(h);
+    EXPECT_EQ(h.traceSequenceFile, 0x01020304);
+    EXPECT_EQ(h.traceIdCode, -2);
+    EXPECT_EQ(h.coordinateScalar, -100);
+    EXPECT_EQ(h.sourceX, -123456789);
+    EXPECT_EQ(h.coordinateUnits, 3);
+    EXPECT_EQ(h.delayRecordingTime, 1234);
+    EXPECT_EQ(h.sampleCount, 60000); // unsigned: more than 32767 samples
+    EXPECT_EQ(h.sampleInterval, -5);
+    EXPECT_EQ(h.year, 2023);
+    EXPECT_EQ(h.dayOfYear, 366);
+    EXPECT_EQ(h.millisecond, 999);
+    EXPECT_EQ(h.digitizerChannel, -1);
+}
+
+TEST(SwapFileHeader, ReversesThreeLongWordsThen194ShortWords)
+{
+    const std::vector<int> source = ExpectedPositions(3600, {{3200, 3211, 4}, {3212, 3599, 2}});
+    std::vector<unsigned char> bytes(3600);
+    for (int i = 0; i < 3600; ++i)
+        bytes[i] = static_cast<unsigned char>(i * 7);
+    SegyTapeHeaderType header;
+    std::memcpy(&header, bytes.data(), 3600);
+    SwapFileHeader(header);
+    const auto* swapped = reinterpret_cast<const unsigned char*>(&header);
+    for (int i = 0; i < 3600; ++i)
+        ASSERT_EQ(swapped[i], bytes[source[i]]) << "byte " << i;
+}
+
+struct OrderCase {
+    unsigned char b3224, b3225;
+    bool bigEndian;
+};
+
+class ByteOrderDetection : public ::testing::TestWithParam<OrderCase> {};
+
+TEST_P(ByteOrderDetection, DependsOnTheFormatCodeReadLittleEndian)
+{
+    std::vector<unsigned char> header(3600, 0);
+    header[3224] = GetParam().b3224;
+    header[3225] = GetParam().b3225;
+    EXPECT_EQ(IsBigEndianFileHeader(header.data()), GetParam().bigEndian);
+}
+
+INSTANTIATE_TEST_SUITE_P(Codes,
+                         ByteOrderDetection,
+                         ::testing::Values(OrderCase{0x01, 0x00, false},
+                                           OrderCase{0x05, 0x00, false},
+                                           OrderCase{0x08, 0x00, false},
+                                           OrderCase{0x00, 0x01, true}, // 256
+                                           OrderCase{0x00, 0x05, true},
+                                           OrderCase{0x00, 0x00, true},
+                                           OrderCase{0x09, 0x00, true},
+                                           OrderCase{0xFF, 0xFF, true}, // -1
+                                           OrderCase{0x01, 0x80, true}));
+
+TEST(SecondsOfYear, CountsFromTheStartOfDayZero)
+{
+    SegyHeaderType h{};
+    h.dayOfYear = 2;
+    h.hour = 1;
+    h.minute = 2;
+    h.second = 3;
+    h.millisecond = 500;
+    h.year = 2020; // not part of it
+    EXPECT_EQ(WholeSecondsOfYear(h), 2 * 86400 + 3600 + 120 + 3);
+    EXPECT_DOUBLE_EQ(SecondsOfYear(h), 176523.5);
+    h.dayOfYear = 366;
+    h.hour = 23;
+    h.minute = 59;
+    h.second = 59;
+    EXPECT_EQ(WholeSecondsOfYear(h), 367 * 86400 - 1);
+}
+
+} // namespace
+} // namespace tessara
