@@ -18,7 +18,8 @@
 #include <segyio/segy.h>
 #include <vector>
 
-namespace {
+namespace
+{
 
 using namespace tessara;
 
@@ -285,20 +286,28 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
-    tessara::bench::CRatioReporter reporter;
+    tessara::bench::CRatioReporter reporter(true);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     std::vector<tessara::bench::RatioPair> pairs;
     for (const char* n : {"5000", "262144"}) {
         const std::string size = std::string("/") + n;
         const std::string label = std::string(" (") + n + " samples)";
-        pairs.push_back({"BM_IbmFileToFloat_Ours" + size, "BM_IbmFileToFloat_Segyio" + size,
-                         "IBM file -> float" + label, 1.0});
-        pairs.push_back({"BM_FloatToIbmFile_Ours" + size, "BM_FloatToIbmFile_Segyio" + size,
-                         "float -> IBM file" + label, 1.0});
-        pairs.push_back({"BM_Swap32_Ours" + size, "BM_Swap32_Segyio" + size,
-                         "32-bit byte reversal" + label, 1.0});
-        pairs.push_back({"BM_Swap16_Ours" + size, "BM_Swap16_Segyio" + size,
-                         "16-bit byte reversal" + label, 1.0});
+        pairs.push_back({"BM_IbmFileToFloat_Ours" + size,
+                         "BM_IbmFileToFloat_Segyio" + size,
+                         "IBM file -> float" + label,
+                         1.0});
+        pairs.push_back({"BM_FloatToIbmFile_Ours" + size,
+                         "BM_FloatToIbmFile_Segyio" + size,
+                         "float -> IBM file" + label,
+                         1.0});
+        pairs.push_back({"BM_Swap32_Ours" + size,
+                         "BM_Swap32_Segyio" + size,
+                         "32-bit byte reversal" + label,
+                         1.0});
+        pairs.push_back({"BM_Swap16_Ours" + size,
+                         "BM_Swap16_Segyio" + size,
+                         "16-bit byte reversal" + label,
+                         1.0});
     }
     const bool ok = reporter.PrintRatios(pairs);
     benchmark::Shutdown();

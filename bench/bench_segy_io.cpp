@@ -27,7 +27,8 @@
 #include <unistd.h>
 #include <vector>
 
-namespace {
+namespace
+{
 
 using namespace tessara;
 
@@ -42,7 +43,10 @@ struct InputFile {
 
 std::string g_dir;
 
-std::string OutPath() { return g_dir + "/bench_copy_out.sgy"; }
+std::string OutPath()
+{
+    return g_dir + "/bench_copy_out.sgy";
+}
 
 /// Forgets the peak resident set so far (Linux: "5" to clear_refs).
 void ResetPeakMemory()
@@ -257,14 +261,16 @@ int main(int argc, char** argv)
         add("SegyCopy/" + f->tag, SegyCopy, f);
     }
 
-    tessara::bench::CRatioReporter reporter;
+    tessara::bench::CRatioReporter reporter(true);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     const bool ok = reporter.PrintRatios({
         {"SegyRead/" + le.tag, "PlainRead/" + le.tag, "read, little-endian IEEE", 0},
         {"SegyRead/" + be.tag, "PlainRead/" + be.tag, "read, big-endian IBM", 0},
         {"SegyCopy/" + le.tag, "PlainCopy/" + le.tag, "copy, little-endian IEEE", 1.3},
         {"SegyCopy/" + be.tag, "PlainCopy/" + be.tag, "copy, big-endian IBM", 1.5},
-        {"SegyCopy/" + leSmall.tag, "PlainCopy/" + leSmall.tag, "copy, little-endian IEEE, small",
+        {"SegyCopy/" + leSmall.tag,
+         "PlainCopy/" + leSmall.tag,
+         "copy, little-endian IEEE, small",
          0},
         {"SegyCopy/" + beSmall.tag, "PlainCopy/" + beSmall.tag, "copy, big-endian IBM, small", 0},
     });

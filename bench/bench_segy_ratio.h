@@ -8,9 +8,11 @@
 #include <cstdio>
 #include <map>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
-namespace tessara::bench {
+namespace tessara::bench
+{
 
 struct RatioPair {
     std::string ours;      ///< benchmark name, as printed
@@ -19,8 +21,17 @@ struct RatioPair {
     double limit = 0; ///< largest acceptable time ratio; 0 = report only
 };
 
-class CRatioReporter : public benchmark::ConsoleReporter {
+class CRatioReporter : public benchmark::ConsoleReporter
+{
 public:
+    /// `useCpuTime`: compare CPU time rather than wall time, which other
+    /// processes on a shared machine disturb less.
+    explicit CRatioReporter(bool useCpuTime)
+        : benchmark::ConsoleReporter(isatty(STDOUT_FILENO) != 0 ? OO_ColorTabular : OO_Tabular),
+          m_useCpuTime(useCpuTime)
+    {
+    }
+
     void ReportRuns(const std::vector<Run>& runs) override
     {
         benchmark::ConsoleReporter::ReportRuns(runs);
@@ -30,40 +41,51 @@ public:
             // With repetitions, the median stands for the benchmark.
             if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median")
                 continue;
-            m_seconds[run.run_name.str()] =
-                run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+            const double unit = benchmark::GetTimeUnitMultiplier(run.time_unit);
+            m_times[run.run_name.str()] = {run.GetAdjustedRealTime() / unit,
+                                           run.GetAdjustedCPUTime() / unit};
         }
     }
 
-    /// Prints "label: ours / reference = r x" for every pair measured; returns
+    /// Prints the wall and CPU time ratios of every pair measured; returns
     /// false when a pair with a limit exceeded it.
     bool PrintRatios(const std::vector<RatioPair>& pairs) const
     {
         bool withinLimits = true;
         bool header = false;
         for (const RatioPair& p : pairs) {
-            const auto a = m_seconds.find(p.ours);
-            const auto b = m_seconds.find(p.reference);
-            if (a == m_seconds.end() || b == m_seconds.end() || b->second <= 0)
+            const auto a = m_times.find(p.ours);
+            const auto b = m_times.find(p.reference);
+            if (a == m_times.end() || b == m_times.end() || b->second.wall <= 0 ||
+                b->second.cpu <= 0)
                 continue;
             if (!header) {
-                std::printf("\nTime ratios (ours / reference, same work, same run):\n");
+                std::printf("\nTime ratios, ours / reference (same work, same run); limits "
+                            "apply to %s time:\n",
+                            m_useCpuTime ? "CPU" : "wall");
+                std::printf("  %-40s %8s %8s\n", "", "wall", "CPU");
                 header = true;
             }
-            const double ratio = a->second / b->second;
+            const double wall = a->second.wall / b->second.wall;
+            const double cpu = a->second.cpu / b->second.cpu;
+            const double ratio = m_useCpuTime ? cpu : wall;
             const bool ok = p.limit <= 0 || ratio <= p.limit;
             withinLimits = withinLimits && ok;
+            std::printf("  %-40s %7.3fx %7.3fx", p.label.c_str(), wall, cpu);
             if (p.limit > 0)
-                std::printf("  %-52s %6.3f x  (limit %.2f x: %s)\n", p.label.c_str(), ratio,
-                            p.limit, ok ? "met" : "NOT MET");
-            else
-                std::printf("  %-52s %6.3f x\n", p.label.c_str(), ratio);
+                std::printf("  (limit %.2fx: %s)", p.limit, ok ? "met" : "NOT MET");
+            std::printf("\n");
         }
         return withinLimits;
     }
 
 private:
-    std::map<std::string, double> m_seconds;
+    struct Times {
+        double wall = 0; ///< seconds per iteration
+        double cpu = 0;
+    };
+    bool m_useCpuTime;
+    std::map<std::string, Times> m_times;
 };
 
 } // namespace tessara::bench

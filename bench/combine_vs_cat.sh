@@ -15,7 +15,7 @@ BUILD=${1:-build-bench}
 ROUNDS=${2:-7}
 TOTAL=${3:-1G}
 CLI=$BUILD/cli/tessara-cli
-SYNTH=$BUILD/tools/synth/tessara-synth
+SYNTH=$BUILD/tools/tessara-synth
 [ -x "$CLI" ] && [ -x "$SYNTH" ] || {
     echo "combine_vs_cat: build tessara-cli and tessara-synth in $BUILD first (make bench)" >&2
     exit 2
@@ -33,6 +33,8 @@ BYTES=$(cat $INPUTS | wc -c)
 echo "survey: $(echo "$INPUTS" | wc -l) files, $BYTES bytes"
 
 now() { date +%s.%N; }
+# Floating-point arithmetic without bc: calc "EXPR" prints its value.
+calc() { awk "BEGIN { printf \"%.6f\\n\", $1 }"; }
 
 run_cat() {
     rm -f "$WORK/cat.sgy"
@@ -41,7 +43,7 @@ run_cat() {
     cat $INPUTS >"$WORK/cat.sgy"
     t1=$(now)
     rm -f "$WORK/cat.sgy"
-    echo "$t1 - $t0" | bc -l
+    calc "$t1 - $t0"
 }
 
 run_combine() {
@@ -50,7 +52,7 @@ run_combine() {
     # shellcheck disable=SC2086
     "$CLI" combine -o "$WORK/out" --no-delay-scan --log "$WORK/combine.log" $INPUTS >"$WORK/combine.out"
     t1=$(now)
-    echo "$t1 - $t0" | bc -l
+    calc "$t1 - $t0"
 }
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
@@ -72,7 +74,7 @@ while [ "$i" -le "$ROUNDS" ]; do
     fi
     echo "$c" >>"$WORK/cat.times"
     echo "$j" >>"$WORK/combine.times"
-    echo "$j / $c" | bc -l >>"$WORK/ratios"
+    calc "$j / $c" >>"$WORK/ratios"
     printf 'round %d: cat %.3f s, combine %.3f s\n' "$i" "$c" "$j"
     i=$((i + 1))
 done
@@ -80,7 +82,7 @@ CAT=$(median <"$WORK/cat.times")
 JOB=$(median <"$WORK/combine.times")
 RATIO=$(median <"$WORK/ratios")
 printf 'median: cat %.3f s, combine %.3f s, ratio of medians %.3f, median of paired ratios %.3f\n' \
-    "$CAT" "$JOB" "$(echo "$JOB / $CAT" | bc -l)" "$RATIO"
+    "$CAT" "$JOB" "$(calc "$JOB / $CAT")" "$RATIO"
 cat "$WORK/combine.out"
 
 peak_kb() {

@@ -18,8 +18,10 @@
 #include <string>
 #include <unistd.h>
 
-namespace tessara::cli {
-namespace {
+namespace tessara::cli
+{
+namespace
+{
 
 struct CombineOptions {
     CombineSettings settings;
@@ -38,7 +40,8 @@ struct CombineOptions {
 };
 
 /// The command line's front end of the job.
-class CCliJobHost : public IJobHost {
+class CCliJobHost : public IJobHost
+{
 public:
     CCliJobHost(std::FILE* log, bool verbose)
         : m_log(log), m_toStdout(log == stdout), m_verbose(verbose),
@@ -186,8 +189,9 @@ void PrintSummary(const CombineJobState& state)
     std::cout << "Traces read " << s.traces_read << ": written " << s.traces_written
               << ", reference " << s.dropped_reference << ", before output start "
               << s.dropped_before_start << ", not resampled " << s.dropped_resampling
-              << ", channel " << s.dropped_channel << ", paired " << s.merged_into_pairs
-              << ", no navigation " << s.dropped_navigation;
+              << ", channel " << s.dropped_channel << ", implausible pairs "
+              << s.dropped_implausible << ", paired " << s.merged_into_pairs << ", no navigation "
+              << s.dropped_navigation;
     if (s.traces_unfinished > 0)
         std::cout << ", in the unfinished output " << s.traces_unfinished;
     std::cout << '\n';
@@ -265,15 +269,15 @@ void RegisterCombine(CLI::App& app, std::vector<Command>& commands)
                     s.time_duration_limit,
                     "Duration limit of one output, hours (1..1000)")
         ->capture_default_str();
-    sub->add_option("--file-gap", s.file_gap, "Largest time gap inside one output, minutes (1..600)")
+    sub->add_option(
+           "--file-gap", s.file_gap, "Largest time gap inside one output, minutes (1..600)")
         ->capture_default_str();
     sub->add_flag("--no-null-traces", o->noNullTraces, "Do not fill short gaps with null traces");
     sub->add_flag("--demultiplex-only",
                   s.demultiplex_only,
                   "No ordering, gap filling or resampling; one output per input");
-    sub->add_option("--time-correction",
-                    s.timecorrection,
-                    "Seconds added to every trace time (0..1000000)")
+    sub->add_option(
+           "--time-correction", s.timecorrection, "Seconds added to every trace time (0..1000000)")
         ->capture_default_str();
     sub->add_flag("--no-delay-scan", o->noDelayScan, "Keep traces with rare extreme delays");
     sub->add_option("--fix-knudsen",
@@ -296,13 +300,11 @@ void RegisterCombine(CLI::App& app, std::vector<Command>& commands)
     sub->add_option("--expedition", s.Expedition, "First element of every output name")
         ->capture_default_str();
     sub->add_option("--data-type", s.data_type, "Output name element (when 2+ characters)");
-    sub->add_option("--instrument-type",
-                    s.instrument_type,
-                    "Output name element (when 2+ characters)");
+    sub->add_option(
+        "--instrument-type", s.instrument_type, "Output name element (when 2+ characters)");
     sub->add_option("--transducer", s.xcdr, "Output name element (when 2+ characters)");
-    sub->add_option("--single-channel",
-                    o->singleChannel,
-                    "Keep only the traces of this channel (-1000..1000)");
+    sub->add_option(
+        "--single-channel", o->singleChannel, "Keep only the traces of this channel (-1000..1000)");
     sub->add_option("--sidescan",
                     o->sidescan,
                     "Pair port and starboard traces: PORT,STBD channel numbers (-1000..1000)");

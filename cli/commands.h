@@ -22,5 +22,6 @@ void RegisterInfo(CLI::App& app, std::vector<Command>& commands);
 void RegisterCopy(CLI::App& app, std::vector<Command>& commands);
 void RegisterHeaders(CLI::App& app, std::vector<Command>& commands);
 void RegisterCombine(CLI::App& app, std::vector<Command>& commands);
+void RegisterScan(CLI::App& app, std::vector<Command>& commands);
 
 } // namespace tessara::cli

@@ -17,6 +17,7 @@ int main(int argc, char** argv)
     tessara::cli::RegisterCopy(app, commands);
     tessara::cli::RegisterHeaders(app, commands);
     tessara::cli::RegisterCombine(app, commands);
+    tessara::cli::RegisterScan(app, commands);
 
     try {
         app.parse(argc, argv);

@@ -9,9 +9,11 @@
 #include <optional>
 #include <system_error>
 
-namespace tessara {
+namespace tessara
+{
 
-namespace {
+namespace
+{
 
 // Start time of the first input after `input` whose start the scan could
 // measure. Inputs that cannot be read contribute no traces, so the time gap
@@ -201,6 +203,10 @@ void CCombineJob::TraceLoop(const JobContext& ctx, CSegyFileIn& in, std::size_t 
             *trace.header = lastRead;
         }
 
+        // The day repair counts midnights from trace to trace, so it sees
+        // every trace read, dropped or not.
+        if (m_settings.fixupknudsen)
+            Apply_Knudsen_Day_Fix(ctx, trace);
         if (m_settings.speed_correction && !TraceHasNavigation(trace)) {
             if (ended)
                 break;
@@ -210,8 +216,6 @@ void CCombineJob::TraceLoop(const JobContext& ctx, CSegyFileIn& in, std::size_t 
         // A read that found no trace must not fix the job's interval.
         if (!ended && state.target_interval < 0)
             state.target_interval = trace.header->sampleInterval;
-        if (m_settings.fixupknudsen)
-            Apply_Knudsen_Day_Fix(ctx, trace);
         AddTimeCorrectionToTraceHeader(ctx, trace);
         if (!ended && !m_settings.demultiplex_only &&
             trace.header->sampleInterval != state.target_interval) {
@@ -241,8 +245,8 @@ void CCombineJob::TraceLoop(const JobContext& ctx, CSegyFileIn& in, std::size_t 
             m_host.SetStatus("Input file = " + fileName + " : reading trace " +
                              std::to_string(state.trace_count));
             if (m_host.IsLogVisible()) {
-                ctx.Log("\tAve Time " + FormatLogNumber(state.average_interval) + "delay = " +
-                        std::to_string(h.delayRecordingTime));
+                ctx.Log("\tAve Time " + FormatLogNumber(state.average_interval) +
+                        "delay = " + std::to_string(h.delayRecordingTime));
                 ctx.Log(kNL);
             }
             m_host.PumpEvents();

@@ -9,7 +9,8 @@
 #include <memory>
 #include <string>
 
-namespace tessara {
+namespace tessara
+{
 
 /// How a job ended.
 enum class CombineOutcome {
@@ -23,7 +24,8 @@ enum class CombineOutcome {
 /// while the job runs (inside IJobHost::PumpEvents); and it reaches its front
 /// end only through the host. Memory does not grow with input or output size:
 /// traces are streamed one at a time through three reusable traces.
-class CCombineJob {
+class CCombineJob
+{
 public:
     CCombineJob(const CombineSettings& settings, IJobHost& host);
     ~CCombineJob();

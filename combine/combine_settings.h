@@ -11,7 +11,8 @@
 #include <string>
 #include <vector>
 
-namespace tessara {
+namespace tessara
+{
 
 /// File-name layout read by the Knudsen day repair.
 enum class KnudsenNameFormat {
@@ -71,7 +72,8 @@ struct CombineSettings {
     return static_cast<std::int32_t>(1000000.0 / frequencyHz);
 }
 
-namespace settings_detail {
+namespace settings_detail
+{
 
 inline std::string RangeMessage(const char* name, long long value, long long lo, long long hi)
 {

@@ -6,12 +6,14 @@
 #include <string_view>
 #include <vector>
 
-namespace tessara {
+namespace tessara
+{
 
 /// What the job needs from the front end that runs it. The job is
 /// synchronous: it calls these on the thread that called its Run. No call
 /// may throw.
-class IJobHost {
+class IJobHost
+{
 public:
     virtual ~IJobHost() = default;
 

@@ -24,7 +24,8 @@
 #include <string_view>
 #include <vector>
 
-namespace tessara {
+namespace tessara
+{
 
 /// Line end of the processing log.
 constexpr std::string_view kNL = "\r\n";
@@ -36,20 +37,22 @@ constexpr const char* kWorkingFileName = "SegyOut.sgy";
 /// + traces_unfinished + merged_into_pairs + the dropped_* counts at the end of
 /// every job; fill traces are extra (made by the job, not read).
 struct CombineSummary {
-    std::int64_t traces_read = 0;       ///< delivered by the reader in the combine pass
-    std::int64_t traces_written = 0;    ///< real traces in outputs that were completed
-    std::int64_t traces_filled = 0;     ///< null traces in outputs that were completed
-    std::int64_t traces_unfinished = 0; ///< real traces of an output a write failure cut short
-    std::int64_t dropped_reference = 0; ///< an input's reference trace and traces before it
+    std::int64_t traces_read = 0;          ///< delivered by the reader in the combine pass
+    std::int64_t traces_written = 0;       ///< real traces in outputs that were completed
+    std::int64_t traces_filled = 0;        ///< null traces in outputs that were completed
+    std::int64_t traces_unfinished = 0;    ///< real traces of an output a write failure cut short
+    std::int64_t dropped_reference = 0;    ///< an input's reference trace and traces before it
     std::int64_t dropped_before_start = 0; ///< earlier than the output's first trace
     std::int64_t dropped_resampling = 0;   ///< could not be resampled to the job's interval
-    std::int64_t dropped_channel = 0;      ///< channel not kept, or a port trace never paired
+    std::int64_t dropped_channel = 0;      ///< channel not kept, or a port trace in no written pair
+    std::int64_t dropped_implausible = 0;  ///< sidescan pairs dropped as implausible
     std::int64_t dropped_navigation = 0;   ///< no position while speed correction is on
     std::int64_t merged_into_pairs = 0;    ///< port traces carried inside a written pair
-    std::int64_t removed_by_delay_scan = 0; ///< written, then removed from an output (fill included)
-    int inputs_unreadable = 0;              ///< skipped: not a readable SEG-Y file
-    int inputs_without_navigation = 0;      ///< skipped while speed correction is on
-    int outputs_discarded = 0;              ///< closed without a trace and deleted
+    std::int64_t removed_by_delay_scan =
+        0;                             ///< written, then removed from an output (fill included)
+    int inputs_unreadable = 0;         ///< skipped: not a readable SEG-Y file
+    int inputs_without_navigation = 0; ///< skipped while speed correction is on
+    int outputs_discarded = 0;         ///< closed without a trace and deleted
 };
 
 /// One completed output, under its final name.
@@ -89,15 +92,15 @@ struct CombineJobState {
     std::vector<bool> start_known;
     std::vector<std::int32_t> file_order;
 
-    std::string current_file;       ///< path of the input being read
-    std::size_t current_input = 0;  ///< its position in input_files
+    std::string current_file;          ///< path of the input being read
+    std::size_t current_input = 0;     ///< its position in input_files
     std::int32_t target_interval = -1; ///< us; -1 until the first trace sets it
-    bool output_open = false;       ///< an output is open and has met its first trace
-    double output_start_time = 0;   ///< whole seconds of year of that first trace
-    double last_trace_time = 0;     ///< seconds of year of the last trace written
-    std::int64_t running_size = 0;  ///< bytes, the size measure of the limits
-    std::int32_t trace_count = 0;   ///< traces written from this input, fill included
-    double average_interval = 1.0;  ///< s, mean trace interval of this input
+    bool output_open = false;          ///< an output is open and has met its first trace
+    double output_start_time = 0;      ///< whole seconds of year of that first trace
+    double last_trace_time = 0;        ///< seconds of year of the last trace written
+    std::int64_t running_size = 0;     ///< bytes, the size measure of the limits
+    std::int32_t trace_count = 0;      ///< traces written from this input, fill included
+    double average_interval = 1.0;     ///< s, mean trace interval of this input
 
     CSegyTrace trace;      ///< the working trace every read goes into
     CSegyTrace null_trace; ///< header of the last trace written, zero samples

@@ -4,7 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace tessara {
+namespace tessara
+{
 
 std::string FormatLogNumber(double value)
 {

@@ -3,7 +3,8 @@
 
 #include <string>
 
-namespace tessara {
+namespace tessara
+{
 
 /// A double as the log writes it: rounded to 15 significant digits, plain
 /// positional notation (never an exponent), no trailing zeros and no

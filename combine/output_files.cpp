@@ -11,7 +11,8 @@
 #include <filesystem>
 #include <system_error>
 
-namespace tessara {
+namespace tessara
+{
 
 namespace fs = std::filesystem;
 
@@ -84,9 +85,9 @@ std::int64_t Open_New_Output_File(const JobContext& ctx, CSegyFileIn& in)
     if (!ctx.settings.demultiplex_only && state.target_interval > 0 && inputInterval > 0 &&
         inputInterval != state.target_interval) {
         // The resampler's count: n * (old / new), truncated.
-        samples = static_cast<std::uint32_t>(static_cast<double>(samples) *
-                                             (static_cast<double>(inputInterval) /
-                                              static_cast<double>(state.target_interval)));
+        samples = static_cast<std::uint32_t>(
+            static_cast<double>(samples) *
+            (static_cast<double>(inputInterval) / static_cast<double>(state.target_interval)));
         out.tapeHeader->binSampleInterval = static_cast<std::uint16_t>(state.target_interval);
     }
     // The binary header's count fields are 16-bit: a count beyond them (a
@@ -106,6 +107,7 @@ bool Write_Trace_Record(const JobContext& ctx, const CSegyTrace& trace, bool isF
         ReportWriteFailure(ctx, state.working_path);
         return false;
     }
+    CountWrittenTraceDelay(ctx, trace);
     WorkingOutput& output = state.output;
     if (isFill) {
         ++output.fill_traces;
@@ -143,7 +145,8 @@ double Write_Plain_Output_Trace(const JobContext& ctx, CSegyTrace& trace, std::s
     return t;
 }
 
-namespace {
+namespace
+{
 
 struct DayClock {
     long long day;
@@ -183,14 +186,15 @@ std::string BuildOutputFileName(const CombineSettings& settings,
                                 std::optional<double> spacingMetres)
 {
     std::string name = settings.Expedition + "_";
-    for (const std::string* text : {&settings.data_type, &settings.instrument_type, &settings.xcdr}) {
+    for (const std::string* text :
+         {&settings.data_type, &settings.instrument_type, &settings.xcdr}) {
         if (text->size() > 1)
             name += *text + "_";
     }
     const DayClock start = DayClockOf(startSeconds);
     const DayClock end = DayClockOf(lastSeconds);
-    name += Padded(start.day, 3) + "_" + Padded(start.clock, 4) + "_to_" + Padded(end.day, 3) + "_" +
-            Padded(end.clock, 4);
+    name += Padded(start.day, 3) + "_" + Padded(start.clock, 4) + "_to_" + Padded(end.day, 3) +
+            "_" + Padded(end.clock, 4);
     if (spacingMetres) {
         char spacing[64];
         std::snprintf(spacing, sizeof spacing, "_SC%.1fm", *spacingMetres);
@@ -237,8 +241,8 @@ void Rename_Output_File(const JobContext& ctx, bool speedCorrected)
 
     const std::optional<double> spacing =
         speedCorrected ? std::optional<double>(state.speed.medianSpacing) : std::nullopt;
-    const std::string name = BuildOutputFileName(
-        ctx.settings, state.output_start_time, state.last_trace_time, spacing);
+    const std::string name =
+        BuildOutputFileName(ctx.settings, state.output_start_time, state.last_trace_time, spacing);
     std::string path = JoinPath(state.output_directory, name);
     for (int k = 2; state.produced_paths.count(path) != 0; ++k)
         path = JoinPath(state.output_directory, WithSuffix(name, k));

@@ -8,7 +8,8 @@
 #include <optional>
 #include <string>
 
-namespace tessara {
+namespace tessara
+{
 
 class CSegyFileIn;
 class CSegyTrace;
@@ -31,22 +32,24 @@ struct JobContext;
 
 /// Called at the start of every input. When no output is open, creates the
 /// working file with `in`'s file header (samples per trace set to the
-/// input's, sample format the input's) and returns 0; otherwise returns the
-/// output's size in bytes. A failure to create or write the file stops the job
-/// (recorded in the job state).
+/// input's, sample format the input's; when the job's interval is already
+/// known and the input's differs, the interval and the count its traces will
+/// have after resampling) and returns 0; otherwise returns the output's size
+/// in bytes. A failure to create or write the file stops the job (recorded in
+/// the job state).
 [[nodiscard]] std::int64_t Open_New_Output_File(const JobContext& ctx, CSegyFileIn& in);
 
 /// Writes a trace that passed the job's checks and returns the new
 /// last_trace_time (seconds of year). The plain path unless a demultiplex
 /// mode is on.
-[[nodiscard]] double Write_Output_Trace(const JobContext& ctx, CSegyTrace& trace, std::size_t input);
+[[nodiscard]] double
+Write_Output_Trace(const JobContext& ctx, CSegyTrace& trace, std::size_t input);
 /// The plain path: updates average_interval (from the third trace of the
 /// input on, against the input's start time) and trace_count, writes the
 /// trace, and makes null_trace carry its header with zero samples. Returns
 /// the trace's time (seconds of year with milliseconds).
-[[nodiscard]] double Write_Plain_Output_Trace(const JobContext& ctx,
-                                              CSegyTrace& trace,
-                                              std::size_t input);
+[[nodiscard]] double
+Write_Plain_Output_Trace(const JobContext& ctx, CSegyTrace& trace, std::size_t input);
 /// Appends one trace record to the working output and counts it, as a fill
 /// trace or a real one. False, with the job stopped, when the write failed.
 [[nodiscard]] bool Write_Trace_Record(const JobContext& ctx, const CSegyTrace& trace, bool isFill);

@@ -5,7 +5,8 @@
 
 #include "trace/segy_trace.h"
 
-namespace tessara {
+namespace tessara
+{
 
 bool CheckNav(const JobContext& /*ctx*/, const std::string& /*path*/)
 {

@@ -4,7 +4,8 @@
 
 #include <string>
 
-namespace tessara {
+namespace tessara
+{
 
 class CSegyTrace;
 struct JobContext;

@@ -1,42 +1,295 @@
-// Placeholder steps: the day repair, the time correction and the filling of
-// gaps are not in effect yet. Each keeps the job's times as read, and the
-// gap is still measured because the close rules need it.
 #include "combine/time_correction.h"
 
 #include "combine/job_state.h"
+#include "combine/log_format.h"
+#include "combine/output_files.h"
 #include "segy/segy_file_in.h"
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <limits>
+#include <string_view>
+#include <vector>
 
 namespace tessara {
 
-std::int64_t Read_Reference_Trace(const JobContext& /*ctx*/, CSegyFileIn& in, CSegyTrace& trace)
+namespace {
+
+/// A clock this much earlier than the previous trace's means the recording
+/// went past midnight; smaller steps back are recorder jitter or reordering.
+constexpr std::int32_t kMidnightStepSeconds = 12 * 3600;
+
+std::vector<std::string_view> SplitAtUnderscores(std::string_view name)
 {
-    in.Read(trace, -1);
-    return in.atEnd ? 0 : 1;
+    std::vector<std::string_view> fields;
+    for (;;) {
+        const std::size_t end = name.find('_');
+        fields.push_back(name.substr(0, end));
+        if (end == std::string_view::npos)
+            return fields;
+        name.remove_prefix(end + 1);
+    }
+}
+
+// An optional sign and ASCII digits only: "255", "+255", "-3". Anything else
+// ("1735.sgy", "", "25a", " 25") is not a number of the name.
+std::optional<std::int32_t> ParseNameField(std::string_view field)
+{
+    bool negative = false;
+    if (!field.empty() && (field.front() == '+' || field.front() == '-')) {
+        negative = field.front() == '-';
+        field.remove_prefix(1);
+    }
+    if (field.empty() || !std::all_of(field.begin(), field.end(), [](char c) {
+            return c >= '0' && c <= '9';
+        }))
+        return std::nullopt;
+    // Parsed as a magnitude in 64 bits so that -2147483648 is accepted.
+    std::int64_t magnitude = 0;
+    const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), magnitude);
+    if (error != std::errc() || end != field.data() + field.size())
+        return std::nullopt;
+    const std::int64_t value = negative ? -magnitude : magnitude;
+    if (value < std::numeric_limits<std::int32_t>::min() ||
+        value > std::numeric_limits<std::int32_t>::max())
+        return std::nullopt;
+    return static_cast<std::int32_t>(value);
+}
+
+bool DayIsValid(std::int32_t dayOfYear)
+{
+    return dayOfYear >= 1 && dayOfYear <= 366;
+}
+
+std::int32_t ClockSeconds(const SegyHeaderType& h)
+{
+    return (static_cast<std::int32_t>(h.hour) * 60 + h.minute) * 60 + h.second;
+}
+
+std::int64_t DaysInYear(std::int64_t y)
+{
+    return std::chrono::year{static_cast<int>(y)}.is_leap() ? 366 : 365;
+}
+
+// Header fields are 16-bit: a wider value keeps its low 16 bits, as every
+// 16-bit field written from a 32-bit value does.
+std::int16_t To16(std::int64_t value)
+{
+    return static_cast<std::int16_t>(value);
+}
+
+} // namespace
+
+std::optional<KnudsenNameDay> ReadKnudsenFileName(const std::string& path,
+                                                  KnudsenNameFormat layout)
+{
+    const std::string name = FileNameOf(path);
+    const std::vector<std::string_view> fields = SplitAtUnderscores(name);
+    KnudsenNameDay result;
+    if (layout == KnudsenNameFormat::YearDay) {
+        if (fields.size() < 3)
+            return std::nullopt;
+        const std::optional<std::int32_t> year = ParseNameField(fields[1]);
+        const std::optional<std::int32_t> day = ParseNameField(fields[2]);
+        if (!year || !day)
+            return std::nullopt;
+        result.year = *year;
+        result.day = *day;
+    } else {
+        if (fields.size() < 2)
+            return std::nullopt;
+        const std::optional<std::int32_t> day = ParseNameField(fields[1]);
+        if (!day)
+            return std::nullopt;
+        result.day = *day;
+    }
+    return result;
+}
+
+std::int64_t Read_Reference_Trace(const JobContext& ctx, CSegyFileIn& in, CSegyTrace& trace)
+{
+    std::int64_t delivered = 0;
+    for (;;) {
+        in.Read(trace, -1);
+        if (in.atEnd)
+            return delivered;
+        ++delivered;
+        // Day 366 counts: 31 December of a leap year is a real day.
+        if (!ctx.settings.fixupknudsen || DayIsValid(trace.header->dayOfYear))
+            return delivered;
+    }
 }
 
 void Derive_Knudsen_Day_Fix(const JobContext& ctx,
-                            const std::string& /*path*/,
-                            const CSegyTrace& /*reference*/,
-                            bool /*haveReference*/)
+                            const std::string& path,
+                            const CSegyTrace& reference,
+                            bool haveReference)
 {
-    ctx.state.time_correction = TimeCorrectionState{};
+    TimeCorrectionState& fix = ctx.state.time_correction;
+    fix = TimeCorrectionState{};
+    const KnudsenNameFormat layout = ctx.settings.knudsen_name_format;
+    const std::optional<KnudsenNameDay> named = ReadKnudsenFileName(path, layout);
+    if (!named) {
+        ctx.Log("\tFile name does not give the day: no day repair");
+        ctx.Log(kNL);
+        return;
+    }
+    fix.day_fix = named->day;
+    fix.year_fix = named->year;
+    // Without a reference nothing of the input is written.
+    if (!haveReference || !reference.header)
+        return;
+    fix.previous_clock = ClockSeconds(*reference.header);
+    if (layout == KnudsenNameFormat::YearDay) {
+        fix.repair = DayRepair::YearDay;
+    } else {
+        fix.repair = DayRepair::DayOnly;
+        fix.day_offset = static_cast<std::int64_t>(named->day) - reference.header->dayOfYear;
+    }
 }
 
-void Apply_Knudsen_Day_Fix(const JobContext& /*ctx*/, CSegyTrace& /*trace*/) {}
-
-void Apply_Knudsen_Day_From_File_Name(const JobContext& /*ctx*/,
-                                      const std::string& /*path*/,
-                                      CSegyTrace& /*trace*/)
+void Apply_Knudsen_Day_Fix(const JobContext& ctx, CSegyTrace& trace)
 {
+    TimeCorrectionState& fix = ctx.state.time_correction;
+    if (fix.repair == DayRepair::None || !trace.header)
+        return;
+    SegyHeaderType& h = *trace.header;
+    const std::int32_t clock = ClockSeconds(h);
+    if (fix.previous_clock - clock > kMidnightStepSeconds)
+        ++fix.midnights;
+    fix.previous_clock = clock;
+
+    if (fix.repair == DayRepair::DayOnly) {
+        h.dayOfYear = To16(h.dayOfYear + fix.day_offset);
+        return;
+    }
+    std::int64_t day = static_cast<std::int64_t>(fix.day_fix) + fix.midnights;
+    std::int64_t year = fix.year_fix;
+    // Carry into the next year only from a real date: a name whose year or
+    // day cannot be one gives its day plus the midnights as they are.
+    if (year >= 1 && year <= 9999 && fix.day_fix >= 1 && fix.day_fix <= DaysInYear(year)) {
+        while (year <= 9999 && day > DaysInYear(year)) {
+            day -= DaysInYear(year);
+            ++year;
+        }
+    }
+    h.dayOfYear = To16(day);
+    h.year = To16(year);
 }
 
-void AddTimeCorrectionToTraceHeader(const JobContext& /*ctx*/, CSegyTrace& /*trace*/) {}
+void Apply_Knudsen_Day_From_File_Name(const JobContext& ctx,
+                                      const std::string& path,
+                                      CSegyTrace& trace)
+{
+    const KnudsenNameFormat layout = ctx.settings.knudsen_name_format;
+    const std::optional<KnudsenNameDay> named = ReadKnudsenFileName(path, layout);
+    if (!named || !trace.header)
+        return;
+    trace.header->dayOfYear = To16(named->day);
+    if (layout == KnudsenNameFormat::YearDay)
+        trace.header->year = To16(named->year);
+}
+
+bool AddSecondsToTraceTime(SegyHeaderType& header, std::int64_t seconds)
+{
+    using namespace std::chrono;
+    const SegyHeaderType& h = header;
+    if (h.year < 1 || h.year > 9999 || h.hour < 0 || h.hour > 23 || h.minute < 0 || h.minute > 59 ||
+        h.second < 0 || h.second > 59)
+        return false;
+    const sys_days jan1 = year{h.year} / January / 1;
+    const sys_seconds time = sys_seconds{jan1} + days{h.dayOfYear - 1} + hours{h.hour} +
+                             minutes{h.minute} + std::chrono::seconds{h.second} +
+                             std::chrono::seconds{seconds};
+    const sys_days day = floor<days>(time);
+    const year_month_day date{day};
+    const int resultYear = static_cast<int>(date.year());
+    if (resultYear < 1 || resultYear > 9999)
+        return false;
+    const hh_mm_ss<std::chrono::seconds> clock{time - day};
+    header.year = To16(resultYear);
+    header.dayOfYear = To16((day - sys_days{date.year() / January / 1}).count() + 1);
+    header.hour = To16(clock.hours().count());
+    header.minute = To16(clock.minutes().count());
+    header.second = To16(clock.seconds().count());
+    return true;
+}
+
+void AddTimeCorrectionToTraceHeader(const JobContext& ctx, CSegyTrace& trace)
+{
+    const int correction = ctx.settings.timecorrection;
+    if (correction == 0 || !trace.header)
+        return;
+    // A time stamp that is no date-time keeps its fields: it cannot be moved
+    // by a calendar, and no made-up date is better than the recorded one.
+    (void)AddSecondsToTraceTime(*trace.header, correction);
+}
 
 double Fill_Null_Traces_in_Gap(const JobContext& ctx,
                                double nextStartTime,
-                               double /*gapLimitSeconds*/)
+                               double gapLimitSeconds)
 {
-    return nextStartTime - ctx.state.last_trace_time;
+    CombineJobState& state = ctx.state;
+    const double gap = nextStartTime - state.last_trace_time;
+    const double interval = state.average_interval;
+    if (!ctx.settings.make_null_traces || !(gap < gapLimitSeconds))
+        return gap;
+    // Identical or falling trace times give an interval of 0 or below, and
+    // an interval that small against the gap a count beyond any file: both
+    // are refused before anything is divided or converted.
+    if (!(interval > 0.0) || !std::isfinite(interval))
+        return gap;
+    const double count = std::trunc(gap / interval - 1.0);
+    const double room = static_cast<double>(std::numeric_limits<std::int32_t>::max()) -
+                        static_cast<double>(state.trace_count);
+    if (!std::isfinite(count) || !(count > 0.0) || count > room)
+        return gap;
+    // Fill traces continue the open output's last real trace: without one
+    // they would lie before the output's start.
+    if (!state.output_open || state.output.traces <= state.output.fill_traces)
+        return gap;
+    const auto n = static_cast<std::int32_t>(count);
+
+    CSegyTrace& fill = ctx.settings.demultiplex_sidescan ? state.pair_trace : state.null_trace;
+    if (!fill.header)
+        return gap;
+    if (ctx.settings.demultiplex_sidescan) {
+        std::fill(fill.samples.begin(), fill.samples.end(), 0.0);
+    } else {
+        const std::uint16_t samples = fill.header->sampleCount;
+        fill.samples.assign(static_cast<std::size_t>(samples) + 2, 0.0);
+        fill.numSamples = samples;
+    }
+
+    ctx.Log("Fill : Time Gap " + FormatLogNumber(gap) + " number of fill traces " +
+            std::to_string(n));
+    ctx.Log(kNL);
+
+    SegyHeaderType& h = *fill.header;
+    double t = state.last_trace_time;
+    for (std::int32_t k = 1; k <= n; ++k) {
+        t += interval;
+        // The time split of the job's time scale, each part truncated.
+        const double day = std::trunc(t / 24 / 3600);
+        const double hour = std::trunc(t / 3600 - day * 24);
+        const double minute = std::trunc(t / 60 - (day * 24 + hour) * 60);
+        const double s = t - ((day * 24 + hour) * 60 + minute) * 60;
+        const double second = std::trunc(s);
+        const double millisecond = std::trunc((s - second) * 1000);
+        // Through 64 bits: a double outside the 16-bit range must not be
+        // converted to it directly.
+        h.dayOfYear = To16(static_cast<std::int64_t>(day));
+        h.hour = To16(static_cast<std::int64_t>(hour));
+        h.minute = To16(static_cast<std::int64_t>(minute));
+        h.second = To16(static_cast<std::int64_t>(second));
+        h.millisecond = To16(static_cast<std::int64_t>(millisecond));
+        ++state.trace_count;
+        if (!Write_Trace_Record(ctx, fill, true))
+            break;
+    }
+    return gap;
 }
 
 } // namespace tessara

@@ -2,7 +2,11 @@
 // correction, and null traces that fill the time gap between two inputs.
 #pragma once
 
+#include "combine/combine_settings.h"
+#include "segy/segy_headers.h"
+
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace tessara {
@@ -11,48 +15,96 @@ class CSegyFileIn;
 class CSegyTrace;
 struct JobContext;
 
-/// Day repair of the current input, derived from its file name and
-/// reference trace; 0 at the start of every input.
-struct TimeCorrectionState {
-    std::int32_t day_fix = 0;
-    std::int32_t year_fix = 0;
+/// How the traces of the current input get their day.
+enum class DayRepair {
+    None,    ///< as recorded: repair off, or the file name does not give the day
+    YearDay, ///< year and day from the file name, plus the midnights crossed
+    DayOnly, ///< recorded day shifted by the file name's day minus the reference's
 };
 
+/// Day repair of the current input, derived from its file name and
+/// reference trace; reset at the start of every input.
+struct TimeCorrectionState {
+    DayRepair repair = DayRepair::None;
+    std::int32_t day_fix = 0;     ///< day of year from the file name
+    std::int32_t year_fix = 0;    ///< YearDay: year from the file name
+    std::int64_t day_offset = 0;  ///< DayOnly: days added to every recorded day
+    std::int64_t midnights = 0;   ///< YearDay: midnights crossed since the reference trace
+    std::int32_t previous_clock = 0; ///< s since midnight of the trace read last (as recorded)
+};
+
+/// Day and year a Knudsen file name gives.
+struct KnudsenNameDay {
+    std::int32_t day = 0;
+    std::int32_t year = 0; ///< YearDay only; 0 with DayOnly
+};
+
+/// Reads the day (and with YearDay the year) from a recorder file name such
+/// as "0001_2003_255_1735.sgy" (YearDay: field 2 the year, field 3 the day)
+/// or "0001_255_1735.sgy" (DayOnly: field 2 the day). The directory of `path`
+/// is ignored; fields are the parts between "_" counted from one. A field is
+/// an optional sign and at least one ASCII digit, nothing else, with a value
+/// that fits 32 bits. Empty when a needed field is missing or malformed.
+[[nodiscard]] std::optional<KnudsenNameDay> ReadKnudsenFileName(const std::string& path,
+                                                                KnudsenNameFormat layout);
+
 /// Reads the reference trace of the current input into `trace`: its first
-/// trace, or with fixupknudsen its first trace whose dayOfYear lies in 1..365.
+/// trace, or with fixupknudsen its first trace whose dayOfYear lies in 1..366.
 /// None of these traces is written. Returns how many traces the reader
-/// delivered (the reference and any before it); `in.atEnd` tells whether a
-/// reference was found.
+/// delivered (the reference and any before it); `in.atEnd` tells that the
+/// input ended before a reference was found.
 [[nodiscard]] std::int64_t Read_Reference_Trace(const JobContext& ctx,
                                                 CSegyFileIn& in,
                                                 CSegyTrace& trace);
 
 /// With fixupknudsen: derives the current input's day repair from its file
 /// name (`path`, the directory is ignored) and its reference trace, which is
-/// absent (`haveReference` false) when the input holds none.
+/// absent (`haveReference` false) when the input holds none. A name that does
+/// not give the day leaves the input unrepaired and logs
+/// "\tFile name does not give the day: no day repair".
 void Derive_Knudsen_Day_Fix(const JobContext& ctx,
                             const std::string& path,
                             const CSegyTrace& reference,
                             bool haveReference);
 
-/// With fixupknudsen: applies the current input's day repair to `trace`.
+/// Applies the current input's day repair to `trace`. Must see every trace
+/// read after the reference, in order, whether it is written or not: a clock
+/// more than 12 hours earlier than the previous trace's counts as a midnight
+/// crossed. YearDay: year := year_fix, dayOfYear := day_fix + midnights,
+/// where a day past the end of year_fix continues in year_fix + 1. DayOnly:
+/// dayOfYear += day_offset. Does nothing when no repair was derived.
 void Apply_Knudsen_Day_Fix(const JobContext& ctx, CSegyTrace& trace);
 
 /// With fixupknudsen: gives the first trace of an input (read by the input
-/// scan) the day the job's own day repair gives the traces of that input.
+/// scan) the day the job's own day repair gives its reference trace: the
+/// file name's day (and with YearDay its year). A name that does not give the
+/// day leaves the trace as it is.
 void Apply_Knudsen_Day_From_File_Name(const JobContext& ctx,
                                       const std::string& path,
                                       CSegyTrace& trace);
 
-/// Adds `timecorrection` seconds to the trace time (year, dayOfYear, hour,
-/// minute, second; millisecond unchanged), across midnight and New Year.
-/// 0 leaves the header untouched.
+/// Adds `seconds` to the time stamp year / dayOfYear / hour:minute:second in
+/// the Gregorian calendar, across midnight, month ends and New Year (leap
+/// years counted); millisecond is not touched. Returns false and leaves the
+/// header unchanged when the fields do not form a date-time (year outside
+/// 1..9999, hour outside 0..23, minute or second outside 0..59) or the result
+/// lies outside years 1..9999. dayOfYear may lie outside 1..366: it counts
+/// days from 1 January of `year`.
+[[nodiscard]] bool AddSecondsToTraceTime(SegyHeaderType& header, std::int64_t seconds);
+
+/// Adds `timecorrection` seconds to the trace time (AddSecondsToTraceTime).
+/// 0 leaves the header untouched, out-of-range fields included.
 void AddTimeCorrectionToTraceHeader(const JobContext& ctx, CSegyTrace& trace);
 
 /// Gap after the current input: `nextStartTime` (s of year) minus the job's
-/// last_trace_time. Writes null traces into the gap when make_null_traces is
-/// on and the gap is shorter than `gapLimitSeconds`. Returns the gap in
-/// seconds; a write failure is recorded in the job state.
+/// last_trace_time. Writes n = trunc(gap / average_interval - 1) null traces
+/// into the gap, average_interval apart from last_trace_time on, when
+/// make_null_traces is on, the gap is shorter than `gapLimitSeconds`,
+/// average_interval is positive and finite, 0 < n and trace_count + n fit 32
+/// bits, and the open output holds a real trace to continue. Fill traces are
+/// `null_trace` (pair_trace with demultiplex_sidescan) with zero samples and
+/// their own time; last_trace_time stays. Returns the gap in seconds; a write
+/// failure is recorded in the job state and ends the filling.
 [[nodiscard]] double Fill_Null_Traces_in_Gap(const JobContext& ctx,
                                              double nextStartTime,
                                              double gapLimitSeconds);

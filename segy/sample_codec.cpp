@@ -4,9 +4,6 @@
 
 #include <cmath>
 #include <cstring>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace tessara {
 
@@ -81,23 +78,10 @@ inline std::uint32_t FloatToBits(float f)
     return bits;
 }
 
-// Byte reversal of a block of 32-bit words. Compilers turn the portable form
-// into one scalar bswap per word; SSE2 reverses four words at a time (bytes
-// within 16-bit halves, then the halves).
+// Byte reversal of a block of 32-bit words (SwapBytes32 does four at a time).
 inline void ReverseBlock32(std::uint32_t* w)
 {
-#if defined(__SSE2__)
-    for (std::int64_t i = 0; i < kBlock; i += 4) {
-        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + i));
-        x = _mm_or_si128(_mm_slli_epi16(x, 8), _mm_srli_epi16(x, 8));
-        x = _mm_shufflelo_epi16(x, _MM_SHUFFLE(2, 3, 0, 1));
-        x = _mm_shufflehi_epi16(x, _MM_SHUFFLE(2, 3, 0, 1));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(w + i), x);
-    }
-#else
-    for (std::int64_t i = 0; i < kBlock; ++i)
-        w[i] = __builtin_bswap32(w[i]);
-#endif
+    SwapBytes32(w, kBlock);
 }
 
 inline void ReverseBlock16(std::uint16_t* w)

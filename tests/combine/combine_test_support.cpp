@@ -7,7 +7,8 @@
 #include <algorithm>
 #include <filesystem>
 
-namespace tessara::test {
+namespace tessara::test
+{
 
 namespace fs = std::filesystem;
 
@@ -104,8 +105,8 @@ std::string LogLines(const std::vector<std::string>& lines)
 
 std::string ProcessingBlock(const std::string& path, int samples)
 {
-    return "\r\n\r\n\r\nProcessing file " + path + "\r\n\tNumber of samples = " +
-           std::to_string(samples) + "\r\n";
+    return "\r\n\r\n\r\nProcessing file " + path +
+           "\r\n\tNumber of samples = " + std::to_string(samples) + "\r\n";
 }
 
 void ExpectAccounted(const CombineSummary& s)
@@ -113,7 +114,7 @@ void ExpectAccounted(const CombineSummary& s)
     EXPECT_EQ(s.traces_read,
               s.traces_written + s.traces_unfinished + s.merged_into_pairs + s.dropped_reference +
                   s.dropped_before_start + s.dropped_resampling + s.dropped_channel +
-                  s.dropped_navigation)
+                  s.dropped_implausible + s.dropped_navigation)
         << "every trace read is written, merged or dropped for a reason";
 }
 
@@ -152,11 +153,8 @@ std::string CombineJobTest::Out(const std::string& name) const
     return (fs::path(m_out) / name).string();
 }
 
-void CombineJobTest::ExpectTraces(const ReadOutput& out,
-                                  std::size_t at,
-                                  const InputSpec& spec,
-                                  int first,
-                                  int last)
+void CombineJobTest::ExpectTraces(
+    const ReadOutput& out, std::size_t at, const InputSpec& spec, int first, int last)
 {
     for (int k = first; k <= last; ++k, ++at) {
         ASSERT_LT(at, out.traces.size()) << "trace " << k << " of input " << spec.id << " missing";

@@ -14,11 +14,13 @@
 #include <string>
 #include <vector>
 
-namespace tessara::test {
+namespace tessara::test
+{
 
 /// Front end that records everything and fails the test on any message
 /// box it was not told to expect.
-class CRecordingHost : public IJobHost {
+class CRecordingHost : public IJobHost
+{
 public:
     void ClearLog() override
     {
@@ -137,7 +139,8 @@ std::string ProcessingBlock(const std::string& path, int samples);
 void ExpectAccounted(const CombineSummary& s);
 
 /// Output directory, input directory, settings and host of one job test.
-class CombineJobTest : public ::testing::Test {
+class CombineJobTest : public ::testing::Test
+{
 protected:
     CombineJobTest();
 
@@ -149,11 +152,8 @@ protected:
     [[nodiscard]] std::string Out(const std::string& name) const;
     /// Expects input `spec`'s traces `first`..`last` (inclusive) as `traces`
     /// from position `at` on, headers and samples.
-    static void ExpectTraces(const ReadOutput& out,
-                             std::size_t at,
-                             const InputSpec& spec,
-                             int first,
-                             int last);
+    static void
+    ExpectTraces(const ReadOutput& out, std::size_t at, const InputSpec& spec, int first, int last);
 
     TempDir m_tmp;
     std::string m_in;

@@ -11,8 +11,10 @@
 #include <filesystem>
 #include <fstream>
 
-namespace tessara::test {
-namespace {
+namespace tessara::test
+{
+namespace
+{
 
 namespace fs = std::filesystem;
 
@@ -130,13 +132,14 @@ struct DurationCase {
     const char* closeLine; // nullptr: one output
 };
 
-class DurationLimit : public CombineJobTest, public ::testing::WithParamInterface<DurationCase> {
+class DurationLimit : public CombineJobTest, public ::testing::WithParamInterface<DurationCase>
+{
 };
 
 TEST_P(DurationLimit, ClosesWhenTheNextInputStartsTheLimitAfterTheFirstTrace)
 {
     m_settings.time_duration_limit = 1;
-    m_settings.make_null_traces = false; // the gaps here are below file_gap
+    m_settings.make_null_traces = false;              // the gaps here are below file_gap
     const InputSpec a = Input(1, {100, 10, 0, 0}, 5); // first trace met 10:00:01
     const InputSpec b = Input(2, {100, 10, 30, 0}, 5);
     const Stamp cStart = Series({100, 11, 0, 1}, 2, GetParam().nextOffsetMs)[1];
@@ -151,8 +154,9 @@ TEST_P(DurationLimit, ClosesWhenTheNextInputStartsTheLimitAfterTheFirstTrace)
                                  LogLines({StartTime(100, 10, 0, 1), kOpening}) +
                                  ProcessingBlock(pathB, 4) + LogLines({StartTime(100, 10, 30, 1)});
     if (GetParam().closeLine != nullptr) {
-        EXPECT_EQ(m_host.log.substr(0, throughB.size() + std::string(GetParam().closeLine).size() + 2),
-                  throughB + LogLines({GetParam().closeLine}));
+        EXPECT_EQ(
+            m_host.log.substr(0, throughB.size() + std::string(GetParam().closeLine).size() + 2),
+            throughB + LogLines({GetParam().closeLine}));
         EXPECT_EQ(FilesIn(m_out),
                   (Names{"Choose Expedition_100_1000_to_100_1030.sgy",
                          "Choose Expedition_100_1100_to_100_1100.sgy"}));
@@ -176,7 +180,9 @@ struct GapCase {
     const char* closeLine; // nullptr: one output
 };
 
-class GapLimit : public CombineJobTest, public ::testing::WithParamInterface<GapCase> {};
+class GapLimit : public CombineJobTest, public ::testing::WithParamInterface<GapCase>
+{
+};
 
 TEST_P(GapLimit, ClosesOnlyAboveTheLimit)
 {
@@ -189,12 +195,12 @@ TEST_P(GapLimit, ClosesOnlyAboveTheLimit)
 
     const Stamp firstB = Series(GetParam().nextStart, 2)[1];
     if (GetParam().closeLine != nullptr) {
-        EXPECT_EQ(m_host.log,
-                  ProcessingBlock(pathA, 4) +
-                      LogLines({StartTime(100, 10, 0, 1), kOpening, GetParam().closeLine}) +
-                      ProcessingBlock(pathB, 4) +
-                      LogLines({StartTime(100, firstB.hour, firstB.minute, firstB.second),
-                                kOpening}));
+        EXPECT_EQ(
+            m_host.log,
+            ProcessingBlock(pathA, 4) +
+                LogLines({StartTime(100, 10, 0, 1), kOpening, GetParam().closeLine}) +
+                ProcessingBlock(pathB, 4) +
+                LogLines({StartTime(100, firstB.hour, firstB.minute, firstB.second), kOpening}));
         ASSERT_EQ(State().outputs.size(), 2u);
     } else {
         EXPECT_EQ(m_host.log,
@@ -222,8 +228,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(CombineJobTest, FileGapChangedWhileRunningTakesEffectFromTheNextInput)
 {
     const InputSpec a = Input(1, {100, 10, 0, 0}, 5);
-    const InputSpec b = Input(2, {100, 11, 1, 4}, 5);  // 3660 s after a's last trace
-    const InputSpec c = Input(3, {100, 12, 2, 8}, 5);  // 3660 s after b's last trace
+    const InputSpec b = Input(2, {100, 11, 1, 4}, 5); // 3660 s after a's last trace
+    const InputSpec c = Input(3, {100, 12, 2, 8}, 5); // 3660 s after b's last trace
     AddInput("a.sgy", a);
     AddInput("b.sgy", b);
     AddInput("c.sgy", c);
@@ -255,8 +261,9 @@ TEST_F(CombineJobTest, ExpeditionChangedWhileRunningNamesTheLaterOutputs)
 
     ASSERT_EQ(Run(), CombineOutcome::Done);
 
-    EXPECT_EQ(FilesIn(m_out),
-              (Names{"Choose Expedition_100_1000_to_100_1000.sgy", "LATER_100_1200_to_100_1200.sgy"}));
+    EXPECT_EQ(
+        FilesIn(m_out),
+        (Names{"Choose Expedition_100_1000_to_100_1000.sgy", "LATER_100_1200_to_100_1200.sgy"}));
 }
 
 TEST_F(CombineJobTest, DemultiplexOnlyGivesOneOutputPerInputInListOrderWithoutResampling)
@@ -363,10 +370,9 @@ TEST_F(CombineJobTest, InputWithOnlyItsReferenceTraceWritesNothingAndLeavesNoFil
     ASSERT_EQ(Run(), CombineOutcome::Done);
 
     EXPECT_EQ(m_host.log,
-              ProcessingBlock(pathA, 4) +
-                  LogLines({StartTime(100, 10, 0, 0),
-                            kOpening,
-                            "\tNo traces written: output discarded"}));
+              ProcessingBlock(pathA, 4) + LogLines({StartTime(100, 10, 0, 0),
+                                                    kOpening,
+                                                    "\tNo traces written: output discarded"}));
     EXPECT_TRUE(FilesIn(m_out).empty());
     EXPECT_EQ(State().summary.outputs_discarded, 1);
 }
@@ -429,16 +435,19 @@ TEST_F(CombineJobTest, TracesBeforeTheOutputStartAreDroppedAndStartTimeRepeatsUn
     const InputSpec a = Input(1, {100, 10, 0, 0}, 5); // output starts 10:00:01
     InputSpec b;
     b.id = 2;
-    b.times = {{100, 10, 0, 5}, {100, 9, 59, 59}, {100, 10, 0, 0, 500}, {100, 10, 0, 1}, {100, 10, 0, 6}};
+    b.times = {
+        {100, 10, 0, 5}, {100, 9, 59, 59}, {100, 10, 0, 0, 500}, {100, 10, 0, 1}, {100, 10, 0, 6}};
     const std::string pathA = AddInput("a.sgy", a);
     const std::string pathB = AddInput("b.sgy", b);
 
     ASSERT_EQ(Run(), CombineOutcome::Done);
 
-    EXPECT_EQ(m_host.log,
-              ProcessingBlock(pathA, 4) + LogLines({StartTime(100, 10, 0, 1), kOpening}) +
-                  ProcessingBlock(pathB, 4) +
-                  LogLines({StartTime(100, 9, 59, 59), StartTime(100, 10, 0, 0), StartTime(100, 10, 0, 1)}));
+    EXPECT_EQ(
+        m_host.log,
+        ProcessingBlock(pathA, 4) + LogLines({StartTime(100, 10, 0, 1), kOpening}) +
+            ProcessingBlock(pathB, 4) +
+            LogLines(
+                {StartTime(100, 9, 59, 59), StartTime(100, 10, 0, 0), StartTime(100, 10, 0, 1)}));
     const ReadOutput out = ReadBack(Out(kDefaultName));
     ASSERT_EQ(out.traces.size(), 6u);
     ExpectTraces(out, 0, a, 1, 4);
@@ -560,8 +569,7 @@ TEST_F(CombineJobTest, UnreadableInputDoesNotHideTheGapToTheNextInput)
                             "\tFile close by file  gap limit 7196 > 3600"}) +
                   Skipped(pathX) + ProcessingBlock(pathB, 4) +
                   LogLines({StartTime(100, 12, 0, 1), kOpening}));
-    EXPECT_EQ(FilesIn(m_out),
-              (Names{kDefaultName, "Choose Expedition_100_1200_to_100_1200.sgy"}));
+    EXPECT_EQ(FilesIn(m_out), (Names{kDefaultName, "Choose Expedition_100_1200_to_100_1200.sgy"}));
 }
 
 TEST_F(CombineJobTest, UnreadableLastInputStillClosesAndNamesTheOutput)

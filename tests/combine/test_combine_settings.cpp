@@ -6,8 +6,10 @@
 #include <functional>
 #include <limits>
 
-namespace tessara {
-namespace {
+namespace tessara
+{
+namespace
+{
 
 TEST(CombineSettings, DefaultsAreInRange)
 {
@@ -34,7 +36,9 @@ struct RangeCase {
     const char* message; // "" when accepted
 };
 
-class SettingRange : public ::testing::TestWithParam<RangeCase> {};
+class SettingRange : public ::testing::TestWithParam<RangeCase>
+{
+};
 
 TEST_P(SettingRange, IsRefusedOutsideItsRangeWithItsNameAndRange)
 {
@@ -47,37 +51,49 @@ INSTANTIATE_TEST_SUITE_P(
     Settings,
     SettingRange,
     ::testing::Values(
-        RangeCase{"max_file_size", [](CombineSettings& s) { s.max_file_size = 0; },
+        RangeCase{"max_file_size",
+                  [](CombineSettings& s) { s.max_file_size = 0; },
                   "max_file_size 0 not in 1..2000"},
         RangeCase{"max_file_size", [](CombineSettings& s) { s.max_file_size = 1; }, ""},
-        RangeCase{"max_file_size", [](CombineSettings& s) { s.max_file_size = 2001; },
+        RangeCase{"max_file_size",
+                  [](CombineSettings& s) { s.max_file_size = 2001; },
                   "max_file_size 2001 not in 1..2000"},
-        RangeCase{"time_duration_limit", [](CombineSettings& s) { s.time_duration_limit = 1000; },
-                  ""},
-        RangeCase{"time_duration_limit", [](CombineSettings& s) { s.time_duration_limit = 1001; },
+        RangeCase{
+            "time_duration_limit", [](CombineSettings& s) { s.time_duration_limit = 1000; }, ""},
+        RangeCase{"time_duration_limit",
+                  [](CombineSettings& s) { s.time_duration_limit = 1001; },
                   "time_duration_limit 1001 not in 1..1000"},
-        RangeCase{"file_gap", [](CombineSettings& s) { s.file_gap = 0; },
-                  "file_gap 0 not in 1..600"},
+        RangeCase{
+            "file_gap", [](CombineSettings& s) { s.file_gap = 0; }, "file_gap 0 not in 1..600"},
         RangeCase{"file_gap", [](CombineSettings& s) { s.file_gap = 600; }, ""},
-        RangeCase{"timecorrection", [](CombineSettings& s) { s.timecorrection = -1; },
+        RangeCase{"timecorrection",
+                  [](CombineSettings& s) { s.timecorrection = -1; },
                   "timecorrection -1 not in 0..1000000"},
         RangeCase{"timecorrection", [](CombineSettings& s) { s.timecorrection = 1000000; }, ""},
-        RangeCase{"nav_average_fixes", [](CombineSettings& s) { s.nav_average_fixes = 1; },
+        RangeCase{"nav_average_fixes",
+                  [](CombineSettings& s) { s.nav_average_fixes = 1; },
                   "nav_average_fixes 1 not in 2..100"},
-        RangeCase{"channel_field", [](CombineSettings& s) { s.channel_field = 5; },
+        RangeCase{"channel_field",
+                  [](CombineSettings& s) { s.channel_field = 5; },
                   "channel_field 5 not in 0..4"},
-        RangeCase{"channel_id", [](CombineSettings& s) { s.channel_id = -1001; },
+        RangeCase{"channel_id",
+                  [](CombineSettings& s) { s.channel_id = -1001; },
                   "channel_id -1001 not in -1000..1000"},
-        RangeCase{"channel_start", [](CombineSettings& s) { s.channel_start = 240; },
+        RangeCase{"channel_start",
+                  [](CombineSettings& s) { s.channel_start = 240; },
                   "channel_start 240 not in 0..239"},
-        RangeCase{"channel_length", [](CombineSettings& s) { s.channel_length = 5; },
+        RangeCase{"channel_length",
+                  [](CombineSettings& s) { s.channel_length = 5; },
                   "channel_length 5 not in 0..4"},
-        RangeCase{"port_id", [](CombineSettings& s) { s.port_id = 1001; },
+        RangeCase{"port_id",
+                  [](CombineSettings& s) { s.port_id = 1001; },
                   "port_id 1001 not in -1000..1000"},
         RangeCase{"stbd_id", [](CombineSettings& s) { s.stbd_id = -1000; }, ""},
-        RangeCase{"sampling_frequency", [](CombineSettings& s) { s.sampling_frequency = 0.05; },
+        RangeCase{"sampling_frequency",
+                  [](CombineSettings& s) { s.sampling_frequency = 0.05; },
                   "sampling_frequency 0.05 not in 0.1..20000"},
-        RangeCase{"sampling_frequency", [](CombineSettings& s) { s.sampling_frequency = 20000.5; },
+        RangeCase{"sampling_frequency",
+                  [](CombineSettings& s) { s.sampling_frequency = 20000.5; },
                   "sampling_frequency 20000.5 not in 0.1..20000"},
         RangeCase{"sampling_frequency",
                   [](CombineSettings& s) {
@@ -86,7 +102,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "sampling_frequency NaN not in 0.1..20000"},
         // Unused frequencies only need their own range.
         RangeCase{"sampling_frequency", [](CombineSettings& s) { s.sampling_frequency = 0.1; }, ""},
-        RangeCase{"trace_spacing", [](CombineSettings& s) { s.trace_spacing = 1.99; },
+        RangeCase{"trace_spacing",
+                  [](CombineSettings& s) { s.trace_spacing = 1.99; },
                   "trace_spacing 1.99 not in 2..100"},
         RangeCase{"trace_spacing", [](CombineSettings& s) { s.trace_spacing = 100; }, ""},
         RangeCase{"demultiplex",
@@ -103,7 +120,9 @@ struct FrequencyCase {
     const char* message;
 };
 
-class AssignedFrequency : public ::testing::TestWithParam<FrequencyCase> {};
+class AssignedFrequency : public ::testing::TestWithParam<FrequencyCase>
+{
+};
 
 TEST_P(AssignedFrequency, NeedsAnIntervalThatFitsTheHeaderField)
 {

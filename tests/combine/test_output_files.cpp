@@ -9,8 +9,10 @@
 #include <fstream>
 #include <optional>
 
-namespace tessara {
-namespace {
+namespace tessara
+{
+namespace
+{
 
 namespace fs = std::filesystem;
 
@@ -30,7 +32,9 @@ struct NameCase {
     const char* name;
 };
 
-class OutputName : public ::testing::TestWithParam<NameCase> {};
+class OutputName : public ::testing::TestWithParam<NameCase>
+{
+};
 
 TEST_P(OutputName, IsBuiltFromTheTextsAndTheTimeSpan)
 {
@@ -43,26 +47,68 @@ TEST_P(OutputName, IsBuiltFromTheTextsAndTheTimeSpan)
     EXPECT_EQ(BuildOutputFileName(s, c.start, c.last, c.spacing), c.name);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Names,
-    OutputName,
-    ::testing::Values(
-        NameCase{"A1", "SEISMIC", "", "", At(123, 9, 5, 12), At(124, 2, 10, 59.5), std::nullopt,
-                 "A1_SEISMIC_123_0905_to_124_0210.sgy"},
-        NameCase{"A1", "SEISMIC", "", "", At(123, 9, 5, 12), At(124, 2, 10, 59.5), 2.5,
-                 "A1_SEISMIC_123_0905_to_124_0210_SC2.5m.sgy"},
-        NameCase{"A1", "", "", "", At(1, 0, 0, 0), At(1, 0, 0, 0), 5.0,
-                 "A1_001_0000_to_001_0000_SC5.0m.sgy"},
-        NameCase{"Choose Expedition", "", "", "", At(5, 0, 0, 0), At(5, 23, 59, 59),
-                 std::nullopt, "Choose Expedition_005_0000_to_005_2359.sgy"},
-        NameCase{"E", "X", "Y", "Z", At(5, 0, 0, 0), At(5, 0, 0, 0), std::nullopt,
-                 "E_005_0000_to_005_0000.sgy"},
-        NameCase{"E", "XY", "Knudsen 320", "3.5kHz", At(5, 0, 0, 0), At(5, 0, 0, 0),
-                 std::nullopt, "E_XY_Knudsen 320_3.5kHz_005_0000_to_005_0000.sgy"},
-        NameCase{"E", "", "", "", At(0, 23, 59, 59.999), At(365, 23, 59, 59.999), std::nullopt,
-                 "E_000_2359_to_365_2359.sgy"}));
+INSTANTIATE_TEST_SUITE_P(Names,
+                         OutputName,
+                         ::testing::Values(NameCase{"A1",
+                                                    "SEISMIC",
+                                                    "",
+                                                    "",
+                                                    At(123, 9, 5, 12),
+                                                    At(124, 2, 10, 59.5),
+                                                    std::nullopt,
+                                                    "A1_SEISMIC_123_0905_to_124_0210.sgy"},
+                                           NameCase{"A1",
+                                                    "SEISMIC",
+                                                    "",
+                                                    "",
+                                                    At(123, 9, 5, 12),
+                                                    At(124, 2, 10, 59.5),
+                                                    2.5,
+                                                    "A1_SEISMIC_123_0905_to_124_0210_SC2.5m.sgy"},
+                                           NameCase{"A1",
+                                                    "",
+                                                    "",
+                                                    "",
+                                                    At(1, 0, 0, 0),
+                                                    At(1, 0, 0, 0),
+                                                    5.0,
+                                                    "A1_001_0000_to_001_0000_SC5.0m.sgy"},
+                                           NameCase{"Choose Expedition",
+                                                    "",
+                                                    "",
+                                                    "",
+                                                    At(5, 0, 0, 0),
+                                                    At(5, 23, 59, 59),
+                                                    std::nullopt,
+                                                    "Choose Expedition_005_0000_to_005_2359.sgy"},
+                                           NameCase{"E",
+                                                    "X",
+                                                    "Y",
+                                                    "Z",
+                                                    At(5, 0, 0, 0),
+                                                    At(5, 0, 0, 0),
+                                                    std::nullopt,
+                                                    "E_005_0000_to_005_0000.sgy"},
+                                           NameCase{
+                                               "E",
+                                               "XY",
+                                               "Knudsen 320",
+                                               "3.5kHz",
+                                               At(5, 0, 0, 0),
+                                               At(5, 0, 0, 0),
+                                               std::nullopt,
+                                               "E_XY_Knudsen 320_3.5kHz_005_0000_to_005_0000.sgy"},
+                                           NameCase{"E",
+                                                    "",
+                                                    "",
+                                                    "",
+                                                    At(0, 23, 59, 59.999),
+                                                    At(365, 23, 59, 59.999),
+                                                    std::nullopt,
+                                                    "E_000_2359_to_365_2359.sgy"}));
 
-class Probe : public ::testing::Test {
+class Probe : public ::testing::Test
+{
 protected:
     test::TempDir m_tmp;
 };

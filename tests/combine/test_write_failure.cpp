@@ -16,13 +16,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace tessara::test {
-namespace {
+namespace tessara::test
+{
+namespace
+{
 
 namespace fs = std::filesystem;
 
 // Records without gtest: it runs in the child.
-class CChildHost : public IJobHost {
+class CChildHost : public IJobHost
+{
 public:
     void ClearLog() override { log.clear(); }
     void AppendLog(std::string_view text) override { log += text; }
@@ -64,8 +67,8 @@ int RunJobUnderSizeLimit(const CombineSettings& settings, const std::string& out
     if (host.messages != std::vector<std::string>{message})
         return kChildWrongMessage;
     if (host.log.size() < message.size() + 2 ||
-        host.log.compare(host.log.size() - message.size() - 2, std::string::npos,
-                         message + "\r\n") != 0)
+        host.log.compare(
+            host.log.size() - message.size() - 2, std::string::npos, message + "\r\n") != 0)
         return kChildWrongLog;
     if (job.State().outputs.size() != 1)
         return kChildReportedUnfinishedOutput;

@@ -12,7 +12,8 @@
 #include <string>
 #include <vector>
 
-namespace tessara::test {
+namespace tessara::test
+{
 
 /// Samples of trace `i`: small integers, exact in every sample format
 /// (one-byte integers included).
@@ -58,7 +59,8 @@ inline TraceImage Image(const CSegyTrace& t)
 }
 
 /// Fixture with a temporary directory for its files.
-class SegyFileTest : public ::testing::Test {
+class SegyFileTest : public ::testing::Test
+{
 protected:
     std::string Save(const SegyBytes& bytes, const std::string& name = "in.sgy")
     {

@@ -16,8 +16,10 @@
 #include <string>
 #include <vector>
 
-namespace tessara {
-namespace {
+namespace tessara
+{
+namespace
+{
 
 std::vector<std::string> SharedFiles()
 {
@@ -54,7 +56,9 @@ bool SameSample(double a, double b)
     return a == b || (std::isnan(a) && std::isnan(b));
 }
 
-class RealFile : public test::SegyFileTest, public ::testing::WithParamInterface<std::string> {};
+class RealFile : public test::SegyFileTest, public ::testing::WithParamInterface<std::string>
+{
+};
 
 TEST_P(RealFile, OpensAsExpectedAndSurvivesTheRoundTrip)
 {

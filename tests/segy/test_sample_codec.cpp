@@ -14,8 +14,10 @@
 #include <string>
 #include <vector>
 
-namespace tessara {
-namespace {
+namespace tessara
+{
+namespace
+{
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
@@ -24,23 +26,46 @@ struct WordCase {
     std::uint32_t to;
     const char* what;
 };
-std::ostream& operator<<(std::ostream& os, const WordCase& c) { return os << c.what; }
+std::ostream& operator<<(std::ostream& os, const WordCase& c)
+{
+    return os << c.what;
+}
 
-class IbmToIeee : public ::testing::TestWithParam<WordCase> {};
-class IeeeToIbm : public ::testing::TestWithParam<WordCase> {};
+class IbmToIeee : public ::testing::TestWithParam<WordCase>
+{
+};
+class IeeeToIbm : public ::testing::TestWithParam<WordCase>
+{
+};
+
+using Converter = void (*)(std::uint32_t*, const std::uint32_t*, std::int64_t);
+
+// Whole traces are converted in blocks; a word must convert the same alone
+// and anywhere in a block of regular words, in place as the reader does it.
+void ExpectOnBothPaths(Converter convert, const WordCase& c, std::uint32_t filler)
+{
+    std::uint32_t alone = c.from;
+    convert(&alone, &alone, 1);
+    EXPECT_EQ(alone, c.to) << "alone";
+    std::uint32_t fillerAlone = filler;
+    convert(&fillerAlone, &fillerAlone, 1);
+    for (std::size_t at : {0, 37, 127, 129}) {
+        std::vector<std::uint32_t> words(130, filler);
+        words[at] = c.from;
+        convert(words.data(), words.data(), static_cast<std::int64_t>(words.size()));
+        EXPECT_EQ(words[at], c.to) << "at " << at << " of 130";
+        EXPECT_EQ(words[at ^ 1], fillerAlone) << "neighbour of " << at;
+    }
+}
 
 TEST_P(IbmToIeee, GivesTheHandWorkedPattern)
 {
-    std::uint32_t w = GetParam().from;
-    ibm2ieee(&w, &w, 1); // in place, as the reader converts
-    EXPECT_EQ(w, GetParam().to) << std::hex << GetParam().from;
+    ExpectOnBothPaths(ibm2ieee, GetParam(), 0xC1200000); // filler -2.0
 }
 
 TEST_P(IeeeToIbm, GivesTheHandWorkedPattern)
 {
-    std::uint32_t w = GetParam().from;
-    ieee2ibm(&w, &w, 1);
-    EXPECT_EQ(w, GetParam().to) << std::hex << GetParam().from;
+    ExpectOnBothPaths(ieee2ibm, GetParam(), 0x40400000); // filler 3.0
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -81,26 +106,58 @@ INSTANTIATE_TEST_SUITE_P(
                       WordCase{0x00400000, 0x21200000, "denormal 2^-127"},
                       WordCase{0x00000001, 0x1B800000, "smallest denormal"}));
 
+std::vector<std::uint32_t> RandomWords(std::size_t count, std::uint32_t seed)
+{
+    std::vector<std::uint32_t> words(count);
+    for (std::uint32_t& w : words) {
+        seed = seed * 1664525u + 1013904223u;
+        w = seed ^ (seed >> 13);
+    }
+    return words;
+}
+
 // Every normalised IBM word inside the single range must survive the trip
 // through IEEE unchanged, and its IEEE value must equal the arithmetic value
 // of the IBM word.
 TEST(IbmConversion, NormalisedWordsRoundTripAndMatchTheirArithmeticValue)
 {
-    std::uint32_t state = 12345;
-    for (int i = 0; i < 20000; ++i) {
-        state = state * 1664525u + 1013904223u;
-        const std::uint32_t exponent = 0x22 + (state >> 8) % (0x60 - 0x22 + 1);
-        const std::uint32_t fraction = 0x100000 + (state >> 4) % 0xF00000; // leading digit != 0
-        const std::uint32_t ibm = (state & 0x80000000u) | (exponent << 24) | fraction;
-        std::uint32_t ieee = 0;
-        ibm2ieee(&ieee, &ibm, 1);
+    std::vector<std::uint32_t> ibm = RandomWords(20000, 12345);
+    for (std::uint32_t& w : ibm) {
+        const std::uint32_t exponent = 0x22 + (w >> 8) % (0x60 - 0x22 + 1);
+        const std::uint32_t fraction = 0x100000 + (w >> 4) % 0xF00000; // leading digit != 0
+        w = (w & 0x80000000u) | (exponent << 24) | fraction;
+    }
+    const auto n = static_cast<std::int64_t>(ibm.size());
+    std::vector<std::uint32_t> ieee(ibm.size());
+    ibm2ieee(ieee.data(), ibm.data(), n);
+    std::vector<std::uint32_t> back(ibm.size());
+    ieee2ibm(back.data(), ieee.data(), n);
+    for (std::size_t i = 0; i < ibm.size(); ++i) {
         float value;
-        std::memcpy(&value, &ieee, 4);
-        ASSERT_EQ(value, static_cast<float>(test::SegyBytes::ValueOfIbmWord(ibm)))
-            << std::hex << ibm;
-        std::uint32_t back = 0;
-        ieee2ibm(&back, &ieee, 1);
-        ASSERT_EQ(back, ibm);
+        std::memcpy(&value, &ieee[i], 4);
+        ASSERT_EQ(value, static_cast<float>(test::SegyBytes::ValueOfIbmWord(ibm[i])))
+            << std::hex << ibm[i];
+        ASSERT_EQ(back[i], ibm[i]);
+    }
+}
+
+// Any bit pattern at all (denormals, NaN, unnormalised and out-of-range IBM
+// words mixed into blocks) converts in an array exactly as on its own.
+TEST(IbmConversion, ArraysGiveTheWordByWordResultForEveryPattern)
+{
+    for (Converter convert : {ibm2ieee, ieee2ibm}) {
+        std::vector<std::uint32_t> words = RandomWords(64 * 400 + 11, 777);
+        for (std::size_t i = 0; i < words.size() / 2; ++i) // mostly regular blocks first
+            words[i] = (words[i] & 0x80FFFFFFu) | (0x30000000u + ((words[i] >> 4) & 0x0F000000u));
+        for (std::size_t i = 0; i < words.size(); i += 97)
+            words[i] &= 0x80FFFFFFu; // tiny IBM, denormal IEEE
+        std::vector<std::uint32_t> whole(words.size());
+        convert(whole.data(), words.data(), static_cast<std::int64_t>(words.size()));
+        for (std::size_t i = 0; i < words.size(); ++i) {
+            std::uint32_t alone = 0;
+            convert(&alone, &words[i], 1);
+            ASSERT_EQ(whole[i], alone) << std::hex << words[i] << " at " << std::dec << i;
+        }
     }
 }
 
@@ -132,16 +189,19 @@ TEST(ByteOrder, SwapReversesBytesAndKeepsSignedTypesSigned)
 TEST(ByteOrder, SwapNReversesFloatsByTheirBitPattern)
 {
     // A signalling NaN and a denormal would be altered by any numeric detour.
-    const std::uint32_t patterns[4] = {0x7FA00001, 0x00000001, 0x80000000, 0x3F800000};
-    float f[4];
+    const std::uint32_t patterns[7] = {
+        0x7FA00001, 0x00000001, 0x80000000, 0x3F800000, 0x7FA00002, 0x01020304, 0xFF800001};
+    float f[7];
     std::memcpy(f, patterns, sizeof f);
-    SwapN(f, 4);
+    SwapN(f, 7);
     const auto* bytes = reinterpret_cast<const unsigned char*>(f);
     EXPECT_EQ(bytes[0], 0x7F); // 0x7FA00001 now stored most significant byte first
     EXPECT_EQ(bytes[3], 0x01);
+    EXPECT_EQ(bytes[20], 0x01); // 0x01020304, past the groups of four
+    EXPECT_EQ(bytes[27], 0x01);
     SwapN(f, 0);
     SwapN(f, -4);
-    SwapN(f, 4);
+    SwapN(f, 7);
     EXPECT_EQ(std::memcmp(f, patterns, sizeof f), 0);
 
     std::int16_t s[2] = {0x0102, -2};
@@ -160,15 +220,26 @@ std::ostream& operator<<(std::ostream& os, const EncodeCase& c)
     return os << "code " << c.code << " value " << c.value;
 }
 
-class EncodeSample : public ::testing::TestWithParam<EncodeCase> {};
+class EncodeSample : public ::testing::TestWithParam<EncodeCase>
+{
+};
 
 TEST_P(EncodeSample, WritesTheExpectedBigEndianBytes)
 {
     const EncodeCase& c = GetParam();
-    std::vector<unsigned char> out(c.bytes.size() + 1, 0xAA);
-    EncodeSamplesBigEndian(c.code, &c.value, 1, out.data());
-    EXPECT_EQ(std::vector<unsigned char>(out.begin(), out.end() - 1), c.bytes);
-    EXPECT_EQ(out.back(), 0xAA) << "wrote past the sample";
+    for (std::size_t count : {1, 130}) { // one sample, and whole blocks plus a tail
+        const std::vector<double> in(count, c.value);
+        const std::size_t width = c.bytes.size();
+        std::vector<unsigned char> out(count * width + 1, 0xAA);
+        EncodeSamplesBigEndian(c.code, in.data(), static_cast<std::int64_t>(count), out.data());
+        for (std::size_t i = 0; i < count; ++i) {
+            const auto at = out.begin() + static_cast<std::ptrdiff_t>(i * width);
+            ASSERT_EQ(std::vector<unsigned char>(at, at + static_cast<std::ptrdiff_t>(width)),
+                      c.bytes)
+                << "sample " << i << " of " << count;
+        }
+        EXPECT_EQ(out.back(), 0xAA) << "wrote past the samples";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -209,15 +280,24 @@ std::ostream& operator<<(std::ostream& os, const DecodeCase& c)
     return os << "code " << c.code << (c.swapBytes ? " big" : " little") << "-endian";
 }
 
-class DecodeSample : public ::testing::TestWithParam<DecodeCase> {};
+class DecodeSample : public ::testing::TestWithParam<DecodeCase>
+{
+};
 
 TEST_P(DecodeSample, GivesTheExactValue)
 {
     const DecodeCase& c = GetParam();
-    double out[2] = {0, 99};
-    ASSERT_TRUE(DecodeSamples(c.code, c.raw.data(), 1, c.swapBytes, out));
-    EXPECT_EQ(out[0], c.value);
-    EXPECT_EQ(out[1], 99) << "decoded past the sample";
+    for (std::size_t count : {1, 130}) { // one sample, and whole blocks plus a tail
+        std::vector<unsigned char> raw;
+        for (std::size_t i = 0; i < count; ++i)
+            raw.insert(raw.end(), c.raw.begin(), c.raw.end());
+        std::vector<double> out(count + 1, 99.0);
+        ASSERT_TRUE(DecodeSamples(
+            c.code, raw.data(), static_cast<std::int64_t>(count), c.swapBytes, out.data()));
+        for (std::size_t i = 0; i < count; ++i)
+            ASSERT_EQ(out[i], c.value) << "sample " << i << " of " << count;
+        EXPECT_EQ(out[count], 99.0) << "decoded past the samples";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -249,17 +329,18 @@ struct EbcdicRow {
     int first, last, ascii;
 };
 constexpr EbcdicRow kEbcdicRows[] = {
-    {0x00, 0x2F, 0x00}, {0x30, 0x30, '.'}, {0x31, 0x31, '.'}, {0x32, 0x3D, 0x32}, {0x3E, 0x3E, '.'},
-    {0x3F, 0x3F, '?'},  {0x40, 0x40, ' '},  {0x4C, 0x4C, '<'},  {0x4D, 0x4D, '('},
-    {0x4E, 0x4E, '+'},  {0x4F, 0x4F, '|'},  {0x50, 0x50, '&'},  {0x5A, 0x5A, '!'},
-    {0x5B, 0x5B, '$'},  {0x5C, 0x5C, '*'},  {0x5D, 0x5D, ')'},  {0x5E, 0x5E, ';'},
-    {0x5F, 0x5F, '^'},  {0x60, 0x60, '-'},  {0x61, 0x61, '/'},  {0x6A, 0x6A, '|'},
-    {0x6B, 0x6B, ','},  {0x6C, 0x6C, '%'},  {0x6D, 0x6D, '_'},  {0x6E, 0x6E, '>'},
-    {0x6F, 0x6F, '?'},  {0x7A, 0x7A, ':'},  {0x7B, 0x7B, '#'},  {0x7C, 0x7C, '@'},
-    {0x7D, 0x7D, '\''}, {0x7E, 0x7E, '='},  {0x7F, 0x7F, '"'},  {0x81, 0x89, 'a'},
-    {0x91, 0x99, 'j'},  {0xA1, 0xA1, '~'},  {0xA2, 0xA9, 's'},  {0xAD, 0xAD, '['},
-    {0xBD, 0xBD, ']'},  {0xC0, 0xC0, '{'},  {0xC1, 0xC9, 'A'},  {0xD0, 0xD0, '}'},
-    {0xD1, 0xD9, 'J'},  {0xE0, 0xE0, '\\'}, {0xE2, 0xE9, 'S'},  {0xF0, 0xF9, '0'},
+    {0x00, 0x2F, 0x00}, {0x30, 0x30, '.'},  {0x31, 0x31, '.'},  {0x32, 0x3D, 0x32},
+    {0x3E, 0x3E, '.'},  {0x3F, 0x3F, '?'},  {0x40, 0x40, ' '},  {0x4C, 0x4C, '<'},
+    {0x4D, 0x4D, '('},  {0x4E, 0x4E, '+'},  {0x4F, 0x4F, '|'},  {0x50, 0x50, '&'},
+    {0x5A, 0x5A, '!'},  {0x5B, 0x5B, '$'},  {0x5C, 0x5C, '*'},  {0x5D, 0x5D, ')'},
+    {0x5E, 0x5E, ';'},  {0x5F, 0x5F, '^'},  {0x60, 0x60, '-'},  {0x61, 0x61, '/'},
+    {0x6A, 0x6A, '|'},  {0x6B, 0x6B, ','},  {0x6C, 0x6C, '%'},  {0x6D, 0x6D, '_'},
+    {0x6E, 0x6E, '>'},  {0x6F, 0x6F, '?'},  {0x7A, 0x7A, ':'},  {0x7B, 0x7B, '#'},
+    {0x7C, 0x7C, '@'},  {0x7D, 0x7D, '\''}, {0x7E, 0x7E, '='},  {0x7F, 0x7F, '"'},
+    {0x81, 0x89, 'a'},  {0x91, 0x99, 'j'},  {0xA1, 0xA1, '~'},  {0xA2, 0xA9, 's'},
+    {0xAD, 0xAD, '['},  {0xBD, 0xBD, ']'},  {0xC0, 0xC0, '{'},  {0xC1, 0xC9, 'A'},
+    {0xD0, 0xD0, '}'},  {0xD1, 0xD9, 'J'},  {0xE0, 0xE0, '\\'}, {0xE2, 0xE9, 'S'},
+    {0xF0, 0xF9, '0'},
 };
 
 TEST(Ebcdic, EveryCodeTranslatesAsListed)
@@ -275,7 +356,10 @@ TEST(Ebcdic, EveryCodeTranslatesAsListed)
         EXPECT_EQ(EBCDIC_translate_ASCII[code], expected[code]) << "EBCDIC code " << code;
 }
 
-std::string Blank3200() { return std::string(3200, ' '); }
+std::string Blank3200()
+{
+    return std::string(3200, ' ');
+}
 
 TEST(Ebcdic, AsciiHeaderStartingWithCIsNeverTranslated)
 {

@@ -11,15 +11,18 @@
 #include <ostream>
 #include <unistd.h>
 
-namespace tessara {
-namespace {
+namespace tessara
+{
+namespace
+{
 
 using test::Image;
 using test::MakeFile;
 using test::Ramp;
 using test::SegyBytes;
 
-class SegyFileInTest : public test::SegyFileTest {
+class SegyFileInTest : public test::SegyFileTest
+{
 protected:
     CSegyFileIn m_in;
     CSegyTrace m_trace;
@@ -37,7 +40,9 @@ std::ostream& operator<<(std::ostream& os, const OpenCase& c)
     return os << (c.big ? "big" : "little") << "-endian code " << c.code;
 }
 
-class OpenByFormat : public test::SegyFileTest, public ::testing::WithParamInterface<OpenCase> {};
+class OpenByFormat : public test::SegyFileTest, public ::testing::WithParamInterface<OpenCase>
+{
+};
 
 TEST_P(OpenByFormat, OpensReadableCodesInTheDetectedByteOrderOnly)
 {
@@ -281,7 +286,9 @@ TEST_F(SegyFileInTest, LengthChangeNearTheEndDisablesRandomAccess)
 
 // A record that ends early is never delivered: the trace stays as it was,
 // header and samples, and currentTrace does not count it.
-class TruncatedFile : public test::SegyFileTest, public ::testing::WithParamInterface<int> {};
+class TruncatedFile : public test::SegyFileTest, public ::testing::WithParamInterface<int>
+{
+};
 
 TEST_P(TruncatedFile, ReadAtTheEndLeavesTheTraceAsItWas)
 {
@@ -373,14 +380,22 @@ TEST(SensibleHeaderValues, AcceptsEachBoundAndRejectsOneBeyond)
         bool plausible;
     };
     const Row rows[] = {
-        {114, 249, false},  {114, 250, true},       {114, 10000, true},          {114, 10001, false},
-        {116, -1, false},   {116, 0, true},         {156, 1989, false},          {156, 1990, true},
-        {156, nextYear, true},                      {156, nextYear + 1, false},  {158, -1, false},
-        {158, 0, true},     {158, 366, true},       {158, 367, false},           {160, -1, false},
-        {160, 24, true},    {160, 25, false},       {162, 59, true},             {162, 60, false},
-        {164, -1, false},   {164, 60, false},       {166, 999, true},            {166, 1000, false},
-        {166, -1, false},   {88, 0, true},          {88, 10, true},              {88, 11, false},
-        {88, -1, false},    {108, -1, false},       {108, 10000, true},          {108, 10001, false},
+        {114, 249, false},     {114, 250, true},
+        {114, 10000, true},    {114, 10001, false},
+        {116, -1, false},      {116, 0, true},
+        {156, 1989, false},    {156, 1990, true},
+        {156, nextYear, true}, {156, nextYear + 1, false},
+        {158, -1, false},      {158, 0, true},
+        {158, 366, true},      {158, 367, false},
+        {160, -1, false},      {160, 24, true},
+        {160, 25, false},      {162, 59, true},
+        {162, 60, false},      {164, -1, false},
+        {164, 60, false},      {166, 999, true},
+        {166, 1000, false},    {166, -1, false},
+        {88, 0, true},         {88, 10, true},
+        {88, 11, false},       {88, -1, false},
+        {108, -1, false},      {108, 10000, true},
+        {108, 10001, false},
     };
     CSegyTrace t(1000);
     t.header->sampleInterval = 100;

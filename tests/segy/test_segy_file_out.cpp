@@ -14,8 +14,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace tessara {
-namespace {
+namespace tessara
+{
+namespace
+{
 
 using test::Get16BE;
 using test::Get32BE;
@@ -23,7 +25,8 @@ using test::Ramp;
 using test::ReadFileBytes;
 using test::SegyBytes;
 
-class SegyFileOutTest : public test::SegyFileTest {
+class SegyFileOutTest : public test::SegyFileTest
+{
 protected:
     /// Opens `name` and writes a file header declaring format `code`.
     std::string Start(const std::string& name, int code, std::uint16_t samples)
@@ -209,7 +212,9 @@ SegyBytes RoundTripFile(bool big, int code)
     return b;
 }
 
-class RoundTrip : public test::SegyFileTest, public ::testing::WithParamInterface<RoundTripCase> {};
+class RoundTrip : public test::SegyFileTest, public ::testing::WithParamInterface<RoundTripCase>
+{
+};
 
 TEST_P(RoundTrip, SamplesDecodeEquallyAndComeOutAsTheBigEndianFile)
 {

@@ -7,8 +7,10 @@
 #include <cstring>
 #include <vector>
 
-namespace tessara {
-namespace {
+namespace tessara
+{
+namespace
+{
 
 struct Group {
     int first, last, width; // bytes first..last, reversed as words of `width`
@@ -95,7 +97,9 @@ struct OrderCase {
     bool bigEndian;
 };
 
-class ByteOrderDetection : public ::testing::TestWithParam<OrderCase> {};
+class ByteOrderDetection : public ::testing::TestWithParam<OrderCase>
+{
+};
 
 TEST_P(ByteOrderDetection, DependsOnTheFormatCodeReadLittleEndian)
 {

@@ -14,8 +14,10 @@
 #include <filesystem>
 #include <set>
 
-namespace tessara::synth {
-namespace {
+namespace tessara::synth
+{
+namespace
+{
 
 using test::ReadFileBytes;
 using test::TempDir;
@@ -77,7 +79,9 @@ void PrintTo(const Encoding& e, std::ostream* os)
     *os << (e.bigEndian ? "big-endian" : "little-endian") << " format " << e.format;
 }
 
-class SynthEncoding : public ::testing::TestWithParam<Encoding> {};
+class SynthEncoding : public ::testing::TestWithParam<Encoding>
+{
+};
 
 TEST_P(SynthEncoding, ReadsBackWithItsLayoutTimesAndSamples)
 {
@@ -209,9 +213,14 @@ struct NameCase {
     const char* secondName;
 };
 
-void PrintTo(const NameCase& c, std::ostream* os) { *os << c.label; }
+void PrintTo(const NameCase& c, std::ostream* os)
+{
+    *os << c.label;
+}
 
-class SynthNames : public ::testing::TestWithParam<NameCase> {};
+class SynthNames : public ::testing::TestWithParam<NameCase>
+{
+};
 
 TEST_P(SynthNames, FollowTheFirstTraceOfEachFile)
 {
@@ -251,27 +260,92 @@ TEST_P(SynthNames, FollowTheFirstTraceOfEachFile)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Layouts,
-    SynthNames,
-    ::testing::Values(
-        // 200 pings of 0.25 s: the second file starts at 17:35:50.
-        NameCase{"YearDay", NameLayout::YearDay, 2003, 255, 17, 35, 0, 200, 0.25, 0, 1,
-                 "0001_2003_255_1735.sgy", "0002_2003_255_1735.sgy"},
-        NameCase{"DayOnly", NameLayout::DayOnly, 2003, 255, 17, 35, 0, 200, 0.25, 0, 1,
-                 "0001_255_1735.sgy", "0002_255_1735.sgy"},
-        // 100 s of pings and a gap of an hour: 17:35:00 + 3700 s = 18:36:40.
-        NameCase{"LongGap", NameLayout::YearDay, 2003, 255, 17, 35, 0, 100, 1.0, 3600, 1,
-                 "0001_2003_255_1735.sgy", "0002_2003_255_1836.sgy"},
-        // 23:59:00 on the last day of 2003 plus 120 s: 2004, day 1, 00:01.
-        NameCase{"NewYear", NameLayout::YearDay, 2003, 365, 23, 59, 0, 120, 1.0, 0, 1,
-                 "0001_2003_365_2359.sgy", "0002_2004_001_0001.sgy"},
-        NameCase{"NewYearDayOnly", NameLayout::DayOnly, 2003, 365, 23, 59, 0, 120, 1.0, 0, 1,
-                 "0001_365_2359.sgy", "0002_001_0001.sgy"},
-        // 2004 is a leap year: day 366 exists and is followed by 2005, day 1.
-        NameCase{"LeapDay", NameLayout::YearDay, 2004, 366, 23, 59, 30, 60, 1.0, 0, 17,
-                 "0017_2004_366_2359.sgy", "0018_2005_001_0000.sgy"}),
-    [](const ::testing::TestParamInfo<NameCase>& p) { return p.param.label; });
+INSTANTIATE_TEST_SUITE_P(Layouts,
+                         SynthNames,
+                         ::testing::Values(
+                             // 200 pings of 0.25 s: the second file starts at 17:35:50.
+                             NameCase{"YearDay",
+                                      NameLayout::YearDay,
+                                      2003,
+                                      255,
+                                      17,
+                                      35,
+                                      0,
+                                      200,
+                                      0.25,
+                                      0,
+                                      1,
+                                      "0001_2003_255_1735.sgy",
+                                      "0002_2003_255_1735.sgy"},
+                             NameCase{"DayOnly",
+                                      NameLayout::DayOnly,
+                                      2003,
+                                      255,
+                                      17,
+                                      35,
+                                      0,
+                                      200,
+                                      0.25,
+                                      0,
+                                      1,
+                                      "0001_255_1735.sgy",
+                                      "0002_255_1735.sgy"},
+                             // 100 s of pings and a gap of an hour: 17:35:00 + 3700 s = 18:36:40.
+                             NameCase{"LongGap",
+                                      NameLayout::YearDay,
+                                      2003,
+                                      255,
+                                      17,
+                                      35,
+                                      0,
+                                      100,
+                                      1.0,
+                                      3600,
+                                      1,
+                                      "0001_2003_255_1735.sgy",
+                                      "0002_2003_255_1836.sgy"},
+                             // 23:59:00 on the last day of 2003 plus 120 s: 2004, day 1, 00:01.
+                             NameCase{"NewYear",
+                                      NameLayout::YearDay,
+                                      2003,
+                                      365,
+                                      23,
+                                      59,
+                                      0,
+                                      120,
+                                      1.0,
+                                      0,
+                                      1,
+                                      "0001_2003_365_2359.sgy",
+                                      "0002_2004_001_0001.sgy"},
+                             NameCase{"NewYearDayOnly",
+                                      NameLayout::DayOnly,
+                                      2003,
+                                      365,
+                                      23,
+                                      59,
+                                      0,
+                                      120,
+                                      1.0,
+                                      0,
+                                      1,
+                                      "0001_365_2359.sgy",
+                                      "0002_001_0001.sgy"},
+                             // 2004 is a leap year: day 366 exists and is followed by 2005, day 1.
+                             NameCase{"LeapDay",
+                                      NameLayout::YearDay,
+                                      2004,
+                                      366,
+                                      23,
+                                      59,
+                                      30,
+                                      60,
+                                      1.0,
+                                      0,
+                                      17,
+                                      "0017_2004_366_2359.sgy",
+                                      "0018_2005_001_0000.sgy"}),
+                         [](const ::testing::TestParamInfo<NameCase>& p) { return p.param.label; });
 
 // ---------------------------------------------------------------------------
 // Interleaved channels in each supported header field.
@@ -282,9 +356,14 @@ struct ChannelCase {
     bool bigEndian;
 };
 
-void PrintTo(const ChannelCase& c, std::ostream* os) { *os << c.label; }
+void PrintTo(const ChannelCase& c, std::ostream* os)
+{
+    *os << c.label;
+}
 
-class SynthChannels : public ::testing::TestWithParam<ChannelCase> {};
+class SynthChannels : public ::testing::TestWithParam<ChannelCase>
+{
+};
 
 int ChannelOf(const SegyHeaderType& h, ChannelField field, bool bigEndian)
 {
@@ -363,9 +442,14 @@ struct NavCase {
     std::int32_t x, y;
 };
 
-void PrintTo(const NavCase& c, std::ostream* os) { *os << c.label; }
+void PrintTo(const NavCase& c, std::ostream* os)
+{
+    *os << c.label;
+}
 
-class SynthNavigation : public ::testing::TestWithParam<NavCase> {};
+class SynthNavigation : public ::testing::TestWithParam<NavCase>
+{
+};
 
 TEST_P(SynthNavigation, StoresTheStartPositionInTheChosenUnits)
 {
@@ -398,13 +482,19 @@ INSTANTIATE_TEST_SUITE_P(
     SynthNavigation,
     ::testing::Values(
         // 54.5 N 10.25 E: 196200 / 36900 arc seconds, x100.
-        NavCase{"ArcSeconds", CoordinateUnits::ArcSeconds, {}, 54.5, 10.25, -100, 3690000,
-                19620000},
+        NavCase{
+            "ArcSeconds", CoordinateUnits::ArcSeconds, {}, 54.5, 10.25, -100, 3690000, 19620000},
         // 54 30' 00" and 10 15' 00", x100.
         NavCase{"Dddmmss", CoordinateUnits::Dddmmss, {}, 54.5, 10.25, -100, 10150000, 54300000},
         // 33 S 151.2 E with scalar 0: -331500 / 1511200 as stored (151 12' 00").
-        NavCase{"DddmmssSouth", CoordinateUnits::Dddmmss, std::int16_t{0}, -33.25, 151.2, 0,
-                1511200, -331500},
+        NavCase{"DddmmssSouth",
+                CoordinateUnits::Dddmmss,
+                std::int16_t{0},
+                -33.25,
+                151.2,
+                0,
+                1511200,
+                -331500},
         NavCase{"Degrees", CoordinateUnits::Degrees, {}, 54.5, 10.25, -10000, 102500, 545000},
         // Default easting / northing 500000 / 6040000 m in centimetres.
         NavCase{"Metres", CoordinateUnits::Metres, {}, 0, 0, -100, 50000000, 604000000}),
@@ -623,9 +713,14 @@ struct BadOption {
     const char* message;
 };
 
-void PrintTo(const BadOption& c, std::ostream* os) { *os << c.label; }
+void PrintTo(const BadOption& c, std::ostream* os)
+{
+    *os << c.label;
+}
 
-class SynthRejects : public ::testing::TestWithParam<BadOption> {};
+class SynthRejects : public ::testing::TestWithParam<BadOption>
+{
+};
 
 TEST_P(SynthRejects, OptionsItCannotWriteAndWritesNothing)
 {
@@ -643,34 +738,37 @@ TEST_P(SynthRejects, OptionsItCannotWriteAndWritesNothing)
 INSTANTIATE_TEST_SUITE_P(
     Cases,
     SynthRejects,
-    ::testing::Values(
-        BadOption{"Format4", [](SurveyOptions& o) { o.formatCode = 4; },
-                  "Sample format 4 not in {1,2,3,5,8}"},
-        BadOption{"Day366NotLeap", [](SurveyOptions& o) { o.dayOfYear = 366; },
-                  "Day of year 366 not in 1..365"},
-        BadOption{"ChannelsWithoutField", [](SurveyOptions& o) { o.channelCount = 2; },
-                  "Channels 2 need a channel field"},
-        BadOption{"DigitizerTooLarge",
-                  [](SurveyOptions& o) {
-                      o.channelCount = 2;
-                      o.firstChannel = 127;
-                      o.channelField = ChannelField::DigitizerChannel;
-                  },
-                  "Last channel 128 not in -128..127"},
-        BadOption{"UserBytesOnSampleCount",
-                  [](SurveyOptions& o) {
-                      o.channelCount = 2;
-                      o.channelField = ChannelField::UserBytes;
-                      o.channelByteOffset = 112;
-                      o.channelByteWidth = 4;
-                  },
-                  "Channel bytes 112 overlap the sample count and interval at 114..117"},
-        BadOption{"ScalarOverflow",
-                  [](SurveyOptions& o) {
-                      o.coordinateUnits = CoordinateUnits::Metres;
-                      o.coordinateScalar = std::int16_t{-10000};
-                  },
-                  "Coordinate scalar -10000 makes coordinates overflow 32 bits"}),
+    ::testing::Values(BadOption{"Format4",
+                                [](SurveyOptions& o) { o.formatCode = 4; },
+                                "Sample format 4 not in {1,2,3,5,8}"},
+                      BadOption{"Day366NotLeap",
+                                [](SurveyOptions& o) { o.dayOfYear = 366; },
+                                "Day of year 366 not in 1..365"},
+                      BadOption{"ChannelsWithoutField",
+                                [](SurveyOptions& o) { o.channelCount = 2; },
+                                "Channels 2 need a channel field"},
+                      BadOption{"DigitizerTooLarge",
+                                [](SurveyOptions& o) {
+                                    o.channelCount = 2;
+                                    o.firstChannel = 127;
+                                    o.channelField = ChannelField::DigitizerChannel;
+                                },
+                                "Last channel 128 not in -128..127"},
+                      BadOption{
+                          "UserBytesOnSampleCount",
+                          [](SurveyOptions& o) {
+                              o.channelCount = 2;
+                              o.channelField = ChannelField::UserBytes;
+                              o.channelByteOffset = 112;
+                              o.channelByteWidth = 4;
+                          },
+                          "Channel bytes 112 overlap the sample count and interval at 114..117"},
+                      BadOption{"ScalarOverflow",
+                                [](SurveyOptions& o) {
+                                    o.coordinateUnits = CoordinateUnits::Metres;
+                                    o.coordinateScalar = std::int16_t{-10000};
+                                },
+                                "Coordinate scalar -10000 makes coordinates overflow 32 bits"}),
     [](const ::testing::TestParamInfo<BadOption>& p) { return p.param.label; });
 
 } // namespace

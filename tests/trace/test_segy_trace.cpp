@@ -6,8 +6,10 @@
 
 #include <cstring>
 
-namespace tessara {
-namespace {
+namespace tessara
+{
+namespace
+{
 
 bool HeaderIsZeroApartFromSampleCount(const SegyHeaderType& h)
 {

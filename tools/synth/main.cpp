@@ -4,14 +4,15 @@
 #include "tools/synth/synth_survey.h"
 
 #include <CLI/CLI.hpp>
-
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <map>
 
-namespace {
+namespace
+{
 
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
@@ -66,6 +67,8 @@ int main(int argc, char** argv)
     SurveyOptions o;
     CLI::App app{"Writes a synthetic marine SEG-Y survey (deterministic from --seed)",
                  "tessara-synth"};
+    // A later option overrides an earlier one, so scripts can append to a base line.
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 
     std::string outDir;
     app.add_option("--out", outDir, "Output directory (created when missing)")->required();
@@ -89,7 +92,8 @@ int main(int argc, char** argv)
     const std::map<std::string, NameLayout> layouts{{"year-day", NameLayout::YearDay},
                                                     {"day-only", NameLayout::DayOnly}};
     std::string names = "year-day";
-    app.add_option("--names", names, "year-day (0001_2003_255_1735.sgy) or day-only (0001_255_1735.sgy)")
+    app.add_option(
+           "--names", names, "year-day (0001_2003_255_1735.sgy) or day-only (0001_255_1735.sgy)")
         ->check(CLI::IsMember(layouts))
         ->capture_default_str();
     app.add_option("--first-sequence", o.firstSequence, "Sequence number of the first file")
@@ -102,13 +106,13 @@ int main(int argc, char** argv)
     std::string time;
     app.add_option("--time", time, "Time of the first ping: HH:MM[:SS[.mmm]] (default 17:35)");
 
-    const std::map<std::string, CoordinateUnits> units{
-        {"metres", CoordinateUnits::Metres},
-        {"arcsec", CoordinateUnits::ArcSeconds},
-        {"degrees", CoordinateUnits::Degrees},
-        {"dddmmss", CoordinateUnits::Dddmmss}};
+    const std::map<std::string, CoordinateUnits> units{{"metres", CoordinateUnits::Metres},
+                                                       {"arcsec", CoordinateUnits::ArcSeconds},
+                                                       {"degrees", CoordinateUnits::Degrees},
+                                                       {"dddmmss", CoordinateUnits::Dddmmss}};
     std::string unitName = "arcsec";
-    app.add_option("--units", unitName, "Coordinate units (88): 1 metres, 2 arcsec, 3 degrees, 4 dddmmss")
+    app.add_option(
+           "--units", unitName, "Coordinate units (88): 1 metres, 2 arcsec, 3 degrees, 4 dddmmss")
         ->check(CLI::IsMember(units))
         ->capture_default_str();
     std::int16_t scalar = 0;
@@ -127,13 +131,12 @@ int main(int argc, char** argv)
     app.add_option("--channels", o.channelCount, "Interleaved channels")->capture_default_str();
     app.add_option("--first-channel", o.firstChannel, "Number of the first channel")
         ->capture_default_str();
-    const std::map<std::string, ChannelField> fields{
-        {"none", ChannelField::None},
-        {"seq-file", ChannelField::TraceSequenceFile},
-        {"in-ensemble", ChannelField::TraceInEnsemble},
-        {"trace-id", ChannelField::TraceIdCode},
-        {"digitizer", ChannelField::DigitizerChannel},
-        {"bytes", ChannelField::UserBytes}};
+    const std::map<std::string, ChannelField> fields{{"none", ChannelField::None},
+                                                     {"seq-file", ChannelField::TraceSequenceFile},
+                                                     {"in-ensemble", ChannelField::TraceInEnsemble},
+                                                     {"trace-id", ChannelField::TraceIdCode},
+                                                     {"digitizer", ChannelField::DigitizerChannel},
+                                                     {"bytes", ChannelField::UserBytes}};
     std::string field = "none";
     app.add_option("--channel-field",
                    field,
@@ -141,7 +144,8 @@ int main(int argc, char** argv)
                    "digitizer (180), bytes (--channel-offset, --channel-width)")
         ->check(CLI::IsMember(fields))
         ->capture_default_str();
-    app.add_option("--channel-offset", o.channelByteOffset, "Channel bytes: offset 0..239, file byte order")
+    app.add_option(
+           "--channel-offset", o.channelByteOffset, "Channel bytes: offset 0..239, file byte order")
         ->capture_default_str();
     app.add_option("--channel-width", o.channelByteWidth, "Channel bytes: width 1, 2 or 4")
         ->capture_default_str();
@@ -151,12 +155,10 @@ int main(int argc, char** argv)
     app.add_option("--glitch-delay", o.glitchDelayMs, "Delay of a glitch trace, ms")
         ->capture_default_str();
     app.add_option("--zero-count-rate", o.zeroCountRate, "Fraction of headers with sampleCount 0");
-    app.add_option("--zero-interval-rate",
-                   o.zeroIntervalRate,
-                   "Fraction of headers with sampleInterval 0");
-    const std::map<std::string, Truncation> truncations{{"none", Truncation::None},
-                                                        {"last", Truncation::LastFile},
-                                                        {"all", Truncation::EveryFile}};
+    app.add_option(
+        "--zero-interval-rate", o.zeroIntervalRate, "Fraction of headers with sampleInterval 0");
+    const std::map<std::string, Truncation> truncations{
+        {"none", Truncation::None}, {"last", Truncation::LastFile}, {"all", Truncation::EveryFile}};
     std::string truncate = "none";
     app.add_option("--truncate", truncate, "Incomplete last trace in: none, last (file), all")
         ->check(CLI::IsMember(truncations))
@@ -172,8 +174,12 @@ int main(int argc, char** argv)
     app.add_option("--seed", o.seed, "Random seed")->capture_default_str();
 
     std::string preset;
-    app.add_option("--preset", preset, "big: 24 little-endian IEEE files of 5000 samples")
-        ->check(CLI::IsMember({"big"}));
+    app.add_option("--preset",
+                   preset,
+                   "demo: 6 small files listed out of order, a short and a long gap; "
+                   "big: 24 little-endian IEEE files of 5000 samples, --total-bytes in all. "
+                   "Options given explicitly override the preset")
+        ->check(CLI::IsMember({"demo", "big"}));
     std::string total = "1G";
     app.add_option("--total-bytes", total, "Size of the big preset, e.g. 1G, 300M")
         ->capture_default_str();
@@ -191,36 +197,57 @@ int main(int argc, char** argv)
         return kExitUsage;
     }
 
-    if (preset == "big") {
+    if (!preset.empty()) {
         std::int64_t totalBytes = 0;
-        if (!ParseBytes(total, totalBytes)) {
+        if (preset == "big" && !ParseBytes(total, totalBytes)) {
             std::cerr << "Total size " << total << " not in 100k..10000G\n";
             return kExitUsage;
         }
-        const SurveyOptions big = BigSurveyOptions(outDir, totalBytes);
+        const SurveyOptions p =
+            preset == "big" ? BigSurveyOptions(outDir, totalBytes) : DemoSurveyOptions(outDir);
         // The preset fills in what the command line left open.
         const auto unset = [&app](const char* name) { return app.count(name) == 0; };
         if (unset("--files"))
-            o.fileCount = big.fileCount;
+            o.fileCount = p.fileCount;
         if (unset("--byte-order"))
-            order = "little";
+            order = p.bigEndian ? "big" : "little";
         if (unset("--format"))
-            o.formatCode = big.formatCode;
+            o.formatCode = p.formatCode;
         if (unset("--text"))
-            text = "ascii";
+            text = p.ebcdicText ? "ebcdic" : "ascii";
         if (unset("--samples"))
-            o.samplesPerTrace = big.samplesPerTrace;
+            o.samplesPerTrace = p.samplesPerTrace;
         if (unset("--interval"))
-            o.sampleIntervalUs = big.sampleIntervalUs;
+            o.sampleIntervalUs = p.sampleIntervalUs;
         if (unset("--ping"))
-            o.pingIntervalS = big.pingIntervalS;
+            o.pingIntervalS = p.pingIntervalS;
+        if (unset("--gap"))
+            o.shortGapS = p.shortGapS;
+        if (unset("--long-gap"))
+            o.longGapS = p.longGapS;
+        if (unset("--long-gap-every"))
+            o.longGapEvery = p.longGapEvery;
+        if (unset("--shuffle"))
+            o.shuffleList = p.shuffleList;
+        if (unset("--zero-count-rate"))
+            o.zeroCountRate = p.zeroCountRate;
+        if (unset("--truncate")) {
+            for (const auto& [name, value] : truncations) {
+                if (value == p.truncation)
+                    truncate = name;
+            }
+        }
         if (unset("--traces")) {
-            SurveyOptions sized = o;
-            sized.tracesPerFile = 1;
-            const std::int64_t traceBytes = FileBytes(sized) - 3600;
-            const std::int64_t perFile = totalBytes / o.fileCount - 3600;
-            o.tracesPerFile =
-                static_cast<int>(std::max<std::int64_t>(1, (perFile + traceBytes / 2) / traceBytes));
+            o.tracesPerFile = p.tracesPerFile;
+            if (preset == "big") {
+                // Sized for the total with the file layout finally chosen.
+                SurveyOptions sized = o;
+                sized.tracesPerFile = 1;
+                const std::int64_t traceBytes = FileBytes(sized) - 3600;
+                const std::int64_t perFile = totalBytes / std::max(1, o.fileCount) - 3600;
+                o.tracesPerFile = static_cast<int>(std::clamp<std::int64_t>(
+                    (perFile + traceBytes / 2) / traceBytes, 1, 2147483647));
+            }
         }
     }
     o.outDir = outDir;
@@ -255,8 +282,15 @@ int main(int argc, char** argv)
         if (verbose) {
             const TraceTime t = FileStartTime(o, f.timeOrder);
             char start[32];
-            std::snprintf(start, sizeof start, "%04d-%03d %02d:%02d:%02d.%03d", t.year,
-                          t.dayOfYear, t.hour, t.minute, t.second, t.millisecond);
+            std::snprintf(start,
+                          sizeof start,
+                          "%04d-%03d %02d:%02d:%02d.%03d",
+                          t.year,
+                          t.dayOfYear,
+                          t.hour,
+                          t.minute,
+                          t.second,
+                          t.millisecond);
             std::cout << "  " << f.traces << " traces" << (f.truncated ? " + 1 truncated" : "")
                       << "  " << f.bytes << " bytes  first ping " << start;
         }

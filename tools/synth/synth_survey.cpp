@@ -13,9 +13,11 @@
 #include <memory>
 #include <numbers>
 
-namespace tessara::synth {
+namespace tessara::synth
+{
 
-namespace {
+namespace
+{
 
 constexpr int kFileHeaderBytes = 3600;
 constexpr int kTraceHeaderBytes = 240;
@@ -46,13 +48,17 @@ std::uint64_t Hash(std::uint64_t seed, std::uint64_t a, std::uint64_t b, std::ui
 }
 
 /// Uniform in [0, 1).
-double Uniform(std::uint64_t h) { return static_cast<double>(h >> 11) * 0x1.0p-53; }
+double Uniform(std::uint64_t h)
+{
+    return static_cast<double>(h >> 11) * 0x1.0p-53;
+}
 
 bool Happens(const SurveyOptions& o, double rate, int file, int trace, Stream s)
 {
     return rate > 0.0 &&
-           Uniform(Hash(o.seed, static_cast<std::uint64_t>(file), static_cast<std::uint64_t>(trace),
-                        s)) < rate;
+           Uniform(Hash(
+               o.seed, static_cast<std::uint64_t>(file), static_cast<std::uint64_t>(trace), s)) <
+               rate;
 }
 
 int PingsPerFile(const SurveyOptions& o)
@@ -114,7 +120,8 @@ std::int16_t ScalarFor(const SurveyOptions& o)
 {
     if (o.coordinateScalar)
         return *o.coordinateScalar;
-    return o.coordinateUnits == CoordinateUnits::Degrees ? std::int16_t{-10000} : std::int16_t{-100};
+    return o.coordinateUnits == CoordinateUnits::Degrees ? std::int16_t{-10000}
+                                                         : std::int16_t{-100};
 }
 
 /// Stored integer of a coordinate value under the SEG-Y scalar rule:
@@ -132,7 +139,9 @@ double ToStored(double value, std::int16_t scalar)
 /// hold and carried into minutes and degrees, so 59.999 s never shows as 60.
 double PackDddmmss(double degrees, std::int16_t scalar)
 {
-    const double resolution = scalar < 0 ? 1.0 / -static_cast<double>(scalar) : scalar > 0 ? scalar : 1.0;
+    const double resolution = scalar < 0   ? 1.0 / -static_cast<double>(scalar)
+                              : scalar > 0 ? scalar
+                                           : 1.0;
     const double a = std::fabs(degrees);
     double d = std::floor(a);
     double m = std::floor((a - d) * 60.0);
@@ -182,7 +191,10 @@ Position PositionAt(const SurveyOptions& o, double seconds)
     }
 }
 
-bool FitsInt32(double v) { return std::fabs(v) < 2147483647.0; }
+bool FitsInt32(double v)
+{
+    return std::fabs(v) < 2147483647.0;
+}
 
 /// Text of the EBCDIC code page most recorders use, for the characters the
 /// text header is made of; anything else becomes a blank.
@@ -215,7 +227,8 @@ unsigned char ToEbcdic(char c)
 }
 
 /// Little byte writer over a record, in the survey's byte order.
-class CRecord {
+class CRecord
+{
 public:
     CRecord(unsigned char* bytes, bool bigEndian) : m_bytes(bytes), m_big(bigEndian) {}
 
@@ -261,20 +274,42 @@ void BuildFileHeader(const SurveyOptions& o, int fileIndex, unsigned char* out)
     char lines[40][81];
     for (auto& line : lines)
         line[0] = 0;
-    std::snprintf(lines[0], 81, "CLIENT TESSARA TEST DATA   LINE L%03d   FILE %04d",
-                  fileIndex + 1, o.firstSequence + fileIndex);
-    std::snprintf(lines[1], 81, "SYNTHETIC SUB-BOTTOM PROFILER SURVEY   SEED %llu",
+    std::snprintf(lines[0],
+                  81,
+                  "CLIENT TESSARA TEST DATA   LINE L%03d   FILE %04d",
+                  fileIndex + 1,
+                  o.firstSequence + fileIndex);
+    std::snprintf(lines[1],
+                  81,
+                  "SYNTHETIC SUB-BOTTOM PROFILER SURVEY   SEED %llu",
                   static_cast<unsigned long long>(o.seed));
-    std::snprintf(lines[2], 81, "SAMPLE FORMAT %d %s   %s", o.formatCode, FormatName(o.formatCode),
+    std::snprintf(lines[2],
+                  81,
+                  "SAMPLE FORMAT %d %s   %s",
+                  o.formatCode,
+                  FormatName(o.formatCode),
                   o.bigEndian ? "BIG-ENDIAN" : "LITTLE-ENDIAN");
-    std::snprintf(lines[3], 81, "SAMPLES PER TRACE %d   SAMPLE INTERVAL %d US", o.samplesPerTrace,
+    std::snprintf(lines[3],
+                  81,
+                  "SAMPLES PER TRACE %d   SAMPLE INTERVAL %d US",
+                  o.samplesPerTrace,
                   o.sampleIntervalUs);
-    std::snprintf(lines[4], 81, "PING INTERVAL %.3f S   CHANNELS %d", o.pingIntervalS,
-                  o.channelCount);
-    std::snprintf(lines[5], 81, "FIRST PING %04d-%03d %02d:%02d:%02d.%03d", t.year, t.dayOfYear,
-                  t.hour, t.minute, t.second, t.millisecond);
-    std::snprintf(lines[6], 81, "COORDINATE UNITS %d   SCALAR %d",
-                  static_cast<int>(o.coordinateUnits), static_cast<int>(ScalarFor(o)));
+    std::snprintf(
+        lines[4], 81, "PING INTERVAL %.3f S   CHANNELS %d", o.pingIntervalS, o.channelCount);
+    std::snprintf(lines[5],
+                  81,
+                  "FIRST PING %04d-%03d %02d:%02d:%02d.%03d",
+                  t.year,
+                  t.dayOfYear,
+                  t.hour,
+                  t.minute,
+                  t.second,
+                  t.millisecond);
+    std::snprintf(lines[6],
+                  81,
+                  "COORDINATE UNITS %d   SCALAR %d",
+                  static_cast<int>(o.coordinateUnits),
+                  static_cast<int>(ScalarFor(o)));
     std::snprintf(lines[38], 81, "SEG Y REV1");
     std::snprintf(lines[39], 81, "END TEXTUAL HEADER");
 
@@ -291,27 +326,24 @@ void BuildFileHeader(const SurveyOptions& o, int fileIndex, unsigned char* out)
 
     std::memset(out + 3200, 0, 400);
     CRecord r(out, o.bigEndian);
-    r.Put32(3200, 1);                    // job id
-    r.Put32(3204, fileIndex + 1);        // line number
-    r.Put32(3208, 1);                    // reel number
-    r.Put16(3212, o.channelCount);       // traces per ensemble
+    r.Put32(3200, 1);              // job id
+    r.Put32(3204, fileIndex + 1);  // line number
+    r.Put32(3208, 1);              // reel number
+    r.Put16(3212, o.channelCount); // traces per ensemble
     r.Put16(3216, o.sampleIntervalUs);
     r.Put16(3218, o.sampleIntervalUs);
     r.Put16(3220, o.samplesPerTrace);
     r.Put16(3222, o.samplesPerTrace);
     r.Put16(3224, o.formatCode);
-    r.Put16(3226, 1);                    // ensemble fold
-    r.Put16(3228, 1);                    // sorting: as recorded
-    r.Put16(3254, 1);                    // measurement system: metres
-    r.Put16(3500, 0x0100);               // revision 1.0
-    r.Put16(3502, 1);                    // fixed-length traces
+    r.Put16(3226, 1);      // ensemble fold
+    r.Put16(3228, 1);      // sorting: as recorded
+    r.Put16(3254, 1);      // measurement system: metres
+    r.Put16(3500, 0x0100); // revision 1.0
+    r.Put16(3502, 1);      // fixed-length traces
 }
 
-void BuildTraceHeader(const SurveyOptions& o,
-                      int fileIndex,
-                      std::int64_t fileStartMs,
-                      int k,
-                      unsigned char* out)
+void BuildTraceHeader(
+    const SurveyOptions& o, int fileIndex, std::int64_t fileStartMs, int k, unsigned char* out)
 {
     std::memset(out, 0, kTraceHeaderBytes);
     CRecord r(out, o.bigEndian);
@@ -512,8 +544,8 @@ std::string CheckOptions(const SurveyOptions& o)
 std::int64_t FileBytes(const SurveyOptions& o)
 {
     const std::int64_t traceBytes =
-        kTraceHeaderBytes + static_cast<std::int64_t>(o.samplesPerTrace) *
-                                ReaderBytesPerSample(o.formatCode);
+        kTraceHeaderBytes +
+        static_cast<std::int64_t>(o.samplesPerTrace) * ReaderBytesPerSample(o.formatCode);
     return kFileHeaderBytes + traceBytes * o.tracesPerFile;
 }
 
@@ -530,8 +562,23 @@ SurveyOptions BigSurveyOptions(const std::filesystem::path& outDir, std::int64_t
     o.pingIntervalS = 0.5;
     const std::int64_t traceBytes = kTraceHeaderBytes + 4 * 5000;
     const std::int64_t perFile = totalBytes / o.fileCount - kFileHeaderBytes;
-    o.tracesPerFile = static_cast<int>(std::clamp<std::int64_t>(
-        (perFile + traceBytes / 2) / traceBytes, 1, 2147483647));
+    o.tracesPerFile = static_cast<int>(
+        std::clamp<std::int64_t>((perFile + traceBytes / 2) / traceBytes, 1, 2147483647));
+    return o;
+}
+
+SurveyOptions DemoSurveyOptions(const std::filesystem::path& outDir)
+{
+    SurveyOptions o;
+    o.outDir = outDir;
+    o.fileCount = 6;
+    o.tracesPerFile = 240; // one minute at 4 pings a second
+    o.shuffleList = true;
+    o.shortGapS = 20.0;
+    o.longGapS = 7200.0;
+    o.longGapEvery = 3;
+    o.zeroCountRate = 0.02;
+    o.truncation = Truncation::LastFile;
     return o;
 }
 
@@ -550,11 +597,22 @@ std::string FileName(const SurveyOptions& o, int fileIndex)
     const TraceTime t = FileStartTime(o, fileIndex);
     char name[64];
     if (o.nameLayout == NameLayout::YearDay)
-        std::snprintf(name, sizeof name, "%04d_%04d_%03d_%02d%02d", o.firstSequence + fileIndex,
-                      t.year, t.dayOfYear, t.hour, t.minute);
+        std::snprintf(name,
+                      sizeof name,
+                      "%04d_%04d_%03d_%02d%02d",
+                      o.firstSequence + fileIndex,
+                      t.year,
+                      t.dayOfYear,
+                      t.hour,
+                      t.minute);
     else
-        std::snprintf(name, sizeof name, "%04d_%03d_%02d%02d", o.firstSequence + fileIndex,
-                      t.dayOfYear, t.hour, t.minute);
+        std::snprintf(name,
+                      sizeof name,
+                      "%04d_%03d_%02d%02d",
+                      o.firstSequence + fileIndex,
+                      t.dayOfYear,
+                      t.hour,
+                      t.minute);
     return name + o.extension;
 }
 
@@ -598,8 +656,10 @@ void TraceSamples(const SurveyOptions& o, int fileIndex, int traceIndex, std::ve
     }
 
     // Background noise everywhere, and scattering that decays below the seabed.
-    std::uint64_t state = Hash(o.seed, static_cast<std::uint64_t>(fileIndex),
-                               static_cast<std::uint64_t>(traceIndex), kNoise);
+    std::uint64_t state = Hash(o.seed,
+                               static_cast<std::uint64_t>(fileIndex),
+                               static_cast<std::uint64_t>(traceIndex),
+                               kNoise);
     const double decay = std::exp(-1.0 / (0.25 * n));
     double scatter = 0.15 * gain;
     const int seabedSample = static_cast<int>(seabed);
@@ -608,10 +668,10 @@ void TraceSamples(const SurveyOptions& o, int fileIndex, int traceIndex, std::ve
     for (int i = 0; i < n; ++i) {
         state = SplitMix(state);
         // Two 16-bit uniforms: a triangular variate in -1..1 is noise enough.
-        const double u = (static_cast<double>(state & 0xFFFF) +
-                          static_cast<double>((state >> 16) & 0xFFFF)) /
-                             65535.0 -
-                         1.0;
+        const double u =
+            (static_cast<double>(state & 0xFFFF) + static_cast<double>((state >> 16) & 0xFFFF)) /
+                65535.0 -
+            1.0;
         double v = out[static_cast<std::size_t>(i)] + 0.01 * u;
         if (i >= seabedSample) {
             const double u2 = static_cast<double>((state >> 32) & 0xFFFF) / 32767.5 - 1.0;
@@ -693,10 +753,9 @@ SurveyResult WriteSurvey(const SurveyOptions& o)
             std::swap(files[i], files[j]);
         }
         // A shuffled list that came out in time order would test nothing.
-        if (std::is_sorted(files.begin(), files.end(),
-                           [](const SynthFile& a, const SynthFile& b) {
-                               return a.timeOrder < b.timeOrder;
-                           }))
+        if (std::is_sorted(files.begin(), files.end(), [](const SynthFile& a, const SynthFile& b) {
+                return a.timeOrder < b.timeOrder;
+            }))
             std::rotate(files.begin(), files.begin() + 1, files.end());
     }
     result.files = std::move(files);

@@ -14,7 +14,8 @@
 #include <string>
 #include <vector>
 
-namespace tessara::synth {
+namespace tessara::synth
+{
 
 /// Recorder file-name layouts: "0001_2003_255_1735.sgy" (sequence, year, day
 /// of year, HHMM of the first trace) and "0001_255_1735.sgy" (no year).
@@ -71,8 +72,8 @@ struct SurveyOptions {
     /// Scalar at bytes 70-71; unset picks a sensible one for the units
     /// (-100 for metres, arc seconds and DDDMMSS, -10000 for degrees).
     std::optional<std::int16_t> coordinateScalar;
-    double startLatitude = 54.5;   ///< degrees
-    double startLongitude = 10.25; ///< degrees
+    double startLatitude = 54.5;      ///< degrees
+    double startLongitude = 10.25;    ///< degrees
     double startEasting = 500000.0;   ///< metres, used with Metres
     double startNorthing = 6040000.0; ///< metres, used with Metres
     double headingDegrees = 60.0;     ///< clockwise from north
@@ -113,8 +114,8 @@ struct SurveyOptions {
 /// One file written.
 struct SynthFile {
     std::filesystem::path path;
-    int sequence = 0;  ///< number in the name
-    int timeOrder = 0; ///< 0-based position in time order
+    int sequence = 0;        ///< number in the name
+    int timeOrder = 0;       ///< 0-based position in time order
     std::int64_t traces = 0; ///< complete traces
     bool truncated = false;  ///< ends in an incomplete record
     std::int64_t bytes = 0;
@@ -122,7 +123,7 @@ struct SynthFile {
 
 struct SurveyResult {
     bool ok = false;
-    std::string error; ///< one line naming the value and the limit, when !ok
+    std::string error;            ///< one line naming the value and the limit, when !ok
     std::vector<SynthFile> files; ///< in list order (shuffled when asked)
 };
 
@@ -136,7 +137,8 @@ struct TraceTime {
     int millisecond = 0;
 };
 
-/// Empty when the options can be written, else why not.
+/// Empty when the options can be written, else why not. The functions below
+/// that take options expect options that pass this check.
 [[nodiscard]] std::string CheckOptions(const SurveyOptions& options);
 
 /// Writes the survey into options.outDir (created when missing).
@@ -146,6 +148,11 @@ struct TraceTime {
 /// size is about `totalBytes` (never more than one trace per file off).
 [[nodiscard]] SurveyOptions BigSurveyOptions(const std::filesystem::path& outDir,
                                              std::int64_t totalBytes = 1'000'000'000);
+
+/// Demo preset: 6 big-endian IBM files of 240 traces listed out of time
+/// order, 20 s between files except a 2-hour gap after the third, a few zero
+/// sample counts and an incomplete last trace.
+[[nodiscard]] SurveyOptions DemoSurveyOptions(const std::filesystem::path& outDir);
 
 /// Size in bytes of one file of the survey, without a truncated record.
 [[nodiscard]] std::int64_t FileBytes(const SurveyOptions& options);

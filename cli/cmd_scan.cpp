@@ -1,0 +1,116 @@
+// scan: the channel preview of one file, as the demultiplex options show it:
+// the channel fields of its first 100 traces and their sample counts.
+#include "cli/cli_format.h"
+#include "cli/commands.h"
+#include "combine/channel_preview.h"
+#include "segy/segy_file_in.h"
+
+#include <algorithm>
+#include <iostream>
+#include <memory>
+#include <string>
+
+namespace tessara::cli
+{
+namespace
+{
+
+struct ScanOptions {
+    std::string file;
+    int channelStart = 0;
+    int channelLength = 0;
+    bool json = false;
+};
+
+void PrintTable(const std::vector<ChannelPreviewRow>& rows)
+{
+    // Each column as wide as its title or its widest value, values right-aligned
+    // under the title; two blanks between columns.
+    std::array<std::size_t, kChannelPreviewTitles.size()> widths{};
+    for (std::size_t c = 0; c < widths.size(); ++c)
+        widths[c] = kChannelPreviewTitles[c].size();
+    std::vector<std::array<std::string, kChannelPreviewTitles.size()>> cells;
+    cells.reserve(rows.size());
+    for (const ChannelPreviewRow& row : rows) {
+        cells.push_back(ChannelPreviewCells(row));
+        for (std::size_t c = 0; c < widths.size(); ++c)
+            widths[c] = std::max(widths[c], cells.back()[c].size());
+    }
+    const auto printLine = [&widths](const auto& texts) {
+        std::string line;
+        for (std::size_t c = 0; c < widths.size(); ++c) {
+            if (c > 0)
+                line += "  ";
+            const std::string_view text = texts[c];
+            line.append(widths[c] - text.size(), ' ');
+            line += text;
+        }
+        std::cout << line << '\n';
+    };
+    printLine(kChannelPreviewTitles);
+    for (const auto& row : cells)
+        printLine(row);
+}
+
+void PrintJson(const ScanOptions& o, const std::vector<ChannelPreviewRow>& rows)
+{
+    std::cout << "{\"file\": " << JsonString(o.file) << ", \"channel_start\": " << o.channelStart
+              << ", \"channel_length\": " << o.channelLength << ", \"columns\": [";
+    for (std::size_t c = 0; c < kChannelPreviewTitles.size(); ++c)
+        std::cout << (c ? ", " : "") << JsonString(std::string(kChannelPreviewTitles[c]));
+    std::cout << "],\n \"traces\": [";
+    for (std::size_t k = 0; k < rows.size(); ++k) {
+        const ChannelPreviewRow& r = rows[k];
+        std::cout << (k ? ",\n  " : "\n  ") << "{\"trace_sequence_file\": " << r.fields[0]
+                  << ", \"trace_in_ensemble\": " << r.fields[1]
+                  << ", \"trace_id_code\": " << r.fields[2]
+                  << ", \"digitizer_channel\": " << r.fields[3] << ", \"user_defined\": ";
+        if (r.userDefined)
+            std::cout << *r.userDefined;
+        else
+            std::cout << "null";
+        std::cout << ", \"samples\": " << r.sampleCount << "}";
+    }
+    std::cout << "]}\n";
+}
+
+int RunScan(const ScanOptions& o)
+{
+    const auto rows = ScanChannelPreview(o.file, o.channelStart, o.channelLength);
+    if (!rows) {
+        CSegyFileIn reader;
+        (void)reader.Open(o.file); // again, only to tell why it failed
+        PrintError(o.file, OpenFailureReason(o.file, reader));
+        return kExitFailure;
+    }
+    if (o.json)
+        PrintJson(o, *rows);
+    else
+        PrintTable(*rows);
+    return kExitOk;
+}
+
+} // namespace
+
+void RegisterScan(CLI::App& app, std::vector<Command>& commands)
+{
+    auto o = std::make_shared<ScanOptions>();
+    auto* sub = app.add_subcommand(
+        "scan",
+        "Show the channel fields of the first 100 traces, to choose the demultiplex options");
+    sub->add_option("FILE", o->file, "SEG-Y file")->required();
+    sub->add_option("--channel-start",
+                    o->channelStart,
+                    "First byte of the user-defined field, col 4 (0..239)")
+        ->check(CLI::Range(0, 239))
+        ->capture_default_str();
+    sub->add_option("--channel-length",
+                    o->channelLength,
+                    "Bytes of the user-defined field: 1, 2 or 4; 0 and 3 leave col 4 empty (0..4)")
+        ->check(CLI::Range(0, 4))
+        ->capture_default_str();
+    sub->add_flag("--json", o->json, "One JSON object: the columns and one object per trace");
+    commands.push_back({sub, [o] { return RunScan(*o); }});
+}
+
+} // namespace tessara::cli

@@ -1,0 +1,276 @@
+// Null traces in the time gap after an input: how many, when, what they
+// carry, and the gaps that get none. The output is a real working file with
+// one real trace at day 100 10:00:04.500 (8676004.5 s of year); its fill
+// traces are read back with the reader. Expected counts and times are worked
+// out by hand: n = trunc(gap / interval - 1), fill k at last + k * interval.
+#include "combine/job_state.h"
+#include "combine/output_files.h"
+#include "combine/time_correction.h"
+#include "segy/segy_file_in.h"
+#include "tests/combine/combine_test_support.h"
+#include "tests/combine/time_test_support.h"
+#include "tests/support/segy_bytes.h"
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <limits>
+
+namespace tessara::test
+{
+namespace
+{
+
+const Stamp kLast{100, 10, 0, 4, 500};
+constexpr double kLastSeconds = 8676004.5;
+
+class GapFillTest : public ::testing::Test
+{
+protected:
+    GapFillTest() { m_state.working_path = m_tmp.File("SegyOut.sgy"); }
+
+    JobContext Ctx() { return {m_settings, m_host, m_state}; }
+
+    /// An input of one trace at `at` with `samples` samples 1, 2, 3, ... and
+    /// distinct header fields that fill traces must carry.
+    std::string WriteOneTraceInput(const Stamp& at, int samples)
+    {
+        SegyBytes b(true);
+        b.FileHeader(5, samples, 1000);
+        b.TraceHeader(samples, 1000)
+            .TraceTime(2003, at.day, at.hour, at.minute, at.second, at.millisecond);
+        b.Trace32(0, 42).Trace32(4, 43).Trace16(108, 7).Trace32(72, 123456).Trace16(88, 2);
+        std::vector<double> values;
+        for (int j = 0; j < samples; ++j)
+            values.push_back(j + 1);
+        b.Samples(5, values);
+        const std::string path = m_tmp.File("in.sgy");
+        EXPECT_TRUE(b.WriteTo(path));
+        return path;
+    }
+
+    /// Opens the working output from a one-trace input and writes that
+    /// trace through the plain path, as the job does; the output is then
+    /// open with one real trace and last_trace_time is its time.
+    void OpenWithOneRealTrace(const Stamp& at = kLast, int samples = 4)
+    {
+        CSegyFileIn in;
+        ASSERT_TRUE(in.Open(WriteOneTraceInput(at, samples)));
+        (void)Open_New_Output_File(Ctx(), in);
+        CSegyTrace& trace = m_state.trace;
+        trace.SetN(in.GetSamples());
+        in.Read(trace, -1);
+        ASSERT_FALSE(in.atEnd);
+        m_state.start_times = {at.Seconds()};
+        m_state.trace_count = 0;
+        m_state.last_trace_time = Write_Plain_Output_Trace(Ctx(), trace, 0);
+        m_state.output_open = true;
+        ASSERT_FALSE(m_state.failed);
+    }
+
+    std::vector<FullTrace> CloseAndRead()
+    {
+        m_state.segy_out.Close();
+        return ReadAllTraces(m_state.working_path);
+    }
+
+    TempDir m_tmp;
+    CombineSettings m_settings;
+    CRecordingHost m_host;
+    CombineJobState m_state;
+};
+
+struct FillCase {
+    const char* name;
+    double gap;        // s, next start - last trace
+    double intervalS;  // average_interval
+    double limitS;     // gap limit
+    bool makeNull;     // make_null_traces
+    int fills;         // expected n
+    const char* log;   // expected log
+};
+
+class GapFill : public GapFillTest, public ::testing::WithParamInterface<FillCase>
+{
+};
+
+TEST_P(GapFill, WritesTheCountedNullTracesEvenlyIntoTheGap)
+{
+    const FillCase& c = GetParam();
+    m_settings.make_null_traces = c.makeNull;
+    OpenWithOneRealTrace();
+    m_state.average_interval = c.intervalS;
+    m_state.trace_count = 11;
+
+    const double gap = Fill_Null_Traces_in_Gap(Ctx(), kLastSeconds + c.gap, c.limitS);
+
+    EXPECT_NEAR(gap, c.gap, 1e-6);
+    EXPECT_EQ(m_host.log, c.log);
+    EXPECT_EQ(m_state.trace_count, 11 + c.fills);
+    EXPECT_EQ(m_state.last_trace_time, kLastSeconds) << "fill traces are no real traces";
+    EXPECT_EQ(m_state.output.fill_traces, c.fills);
+    EXPECT_FALSE(m_state.failed);
+
+    const std::vector<FullTrace> traces = CloseAndRead();
+    ASSERT_EQ(traces.size(), 1u + static_cast<std::size_t>(c.fills));
+    const FullTrace& real = traces[0];
+    ExpectStamp(real.header, kLast, "the real trace");
+    ASSERT_EQ(real.samples, (std::vector<double>{1, 2, 3, 4}));
+    const long long stepMs = std::llround(c.intervalS * 1000);
+    for (int k = 1; k <= c.fills; ++k) {
+        const FullTrace& fill = traces[static_cast<std::size_t>(k)];
+        const std::string what = "fill trace " + std::to_string(k);
+        ExpectStamp(fill.header, StampAfter(kLast, k * stepMs), what);
+        ExpectSameHeaderButTime(fill.header, real.header, what);
+        EXPECT_EQ(fill.samples, std::vector<double>(4, 0.0)) << what;
+    }
+}
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+INSTANTIATE_TEST_SUITE_P(
+    TimeCorrection,
+    GapFill,
+    ::testing::Values(
+        // 100 / 0.25 - 1 = 399; the last at 99.75 s, 0.25 s before the next input.
+        FillCase{"HundredSecondsAtQuarterSeconds", 100, 0.25, 3600, true, 399,
+                 "Fill : Time Gap 100 number of fill traces 399\r\n"},
+        // 0.4 / 0.25 - 1 = 0.6, truncated to 0.
+        FillCase{"LessThanTwoIntervals", 0.4, 0.25, 3600, true, 0, ""},
+        FillCase{"TwoIntervalsGiveOne", 0.5, 0.25, 3600, true, 1,
+                 "Fill : Time Gap 0.5 number of fill traces 1\r\n"},
+        // The interval of an input with fewer than three traces written.
+        FillCase{"DefaultIntervalOneSecond", 3, 1.0, 3600, true, 2,
+                 "Fill : Time Gap 3 number of fill traces 2\r\n"},
+        FillCase{"NegativeGap", -5, 0.25, 3600, true, 0, ""},
+        FillCase{"GapEqualToTheLimit", 60, 0.25, 60, true, 0, ""},
+        // 59.75 / 0.25 - 1 = 238.
+        FillCase{"GapJustBelowTheLimit", 59.75, 0.25, 60, true, 238,
+                 "Fill : Time Gap 59.75 number of fill traces 238\r\n"},
+        FillCase{"NullTracesOff", 100, 0.25, 3600, false, 0, ""},
+        FillCase{"ZeroInterval", 100, 0.0, 3600, true, 0, ""},
+        FillCase{"FallingTimesInterval", 100, -0.25, 3600, true, 0, ""},
+        FillCase{"NaNInterval", 100, kNaN, 3600, true, 0, ""},
+        FillCase{"InfiniteInterval", 100, kInf, 3600, true, 0, ""},
+        // 3000 / 1e-6 - 1 is about 3e9: no 32-bit count.
+        FillCase{"CountBeyond32Bits", 3000, 1e-6, 3600, true, 0, ""}),
+    [](const ::testing::TestParamInfo<FillCase>& info) { return info.param.name; });
+
+TEST_F(GapFillTest, FillTimesCarryOverMidnightOnTheJobsDayScale)
+{
+    // 2 / 0.25 - 1 = 7 fill traces from 23:59:59.500 on.
+    const Stamp last{100, 23, 59, 59, 500};
+    OpenWithOneRealTrace(last);
+    m_state.average_interval = 0.25;
+    (void)Fill_Null_Traces_in_Gap(Ctx(), last.Seconds() + 2, 3600);
+
+    const std::vector<FullTrace> traces = CloseAndRead();
+    const std::vector<Stamp> expected{{100, 23, 59, 59, 750},
+                                      {101, 0, 0, 0, 0},
+                                      {101, 0, 0, 0, 250},
+                                      {101, 0, 0, 0, 500},
+                                      {101, 0, 0, 0, 750},
+                                      {101, 0, 0, 1, 0},
+                                      {101, 0, 0, 1, 250}};
+    ASSERT_EQ(traces.size(), 1 + expected.size());
+    for (std::size_t k = 0; k < expected.size(); ++k) {
+        ExpectStamp(traces[k + 1].header, expected[k], "fill trace " + std::to_string(k + 1));
+        EXPECT_EQ(traces[k + 1].header.year, 2003) << "the year is the template's";
+    }
+}
+
+TEST_F(GapFillTest, TraceCountThatWouldPass32BitsFillsNothing)
+{
+    OpenWithOneRealTrace();
+    m_state.average_interval = 0.25;
+    m_state.trace_count = std::numeric_limits<std::int32_t>::max() - 10;
+    EXPECT_EQ(Fill_Null_Traces_in_Gap(Ctx(), kLastSeconds + 100, 3600), 100.0);
+    EXPECT_EQ(m_state.trace_count, std::numeric_limits<std::int32_t>::max() - 10);
+    EXPECT_EQ(m_host.log, "");
+}
+
+TEST_F(GapFillTest, OutputWithoutARealTraceGetsNoFillFromAnEarlierOutput)
+{
+    // The output was opened for an input that wrote nothing: last_trace_time
+    // belongs to an earlier output, and fill traces from there would lie
+    // before this output's first trace.
+    CSegyFileIn in;
+    ASSERT_TRUE(in.Open(WriteOneTraceInput(kLast, 4)));
+    (void)Open_New_Output_File(Ctx(), in);
+    m_state.null_trace.SetN(4);
+    m_state.output_open = true;
+    m_state.last_trace_time = kLastSeconds;
+    m_state.average_interval = 0.25;
+    EXPECT_EQ(Fill_Null_Traces_in_Gap(Ctx(), kLastSeconds + 100, 3600), 100.0);
+    EXPECT_EQ(m_host.log, "");
+    EXPECT_TRUE(CloseAndRead().empty());
+}
+
+TEST_F(GapFillTest, SidescanFillTracesArePairsWithZeroSamples)
+{
+    m_settings.demultiplex_sidescan = true;
+    CSegyFileIn in;
+    ASSERT_TRUE(in.Open(WriteOneTraceInput(kLast, 4)));
+    (void)Open_New_Output_File(Ctx(), in);
+    // A pair as the sidescan path leaves it: port header, 2 x 4 samples.
+    CSegyTrace& pair = m_state.pair_trace;
+    pair.SetN(8);
+    SegyHeaderType& h = *pair.header;
+    h.year = 2003;
+    h.dayOfYear = 100;
+    h.hour = 10;
+    h.minute = 0;
+    h.second = 4;
+    h.millisecond = 500;
+    h.sampleInterval = 1000;
+    h.delayRecordingTime = 9;
+    h.traceSequenceFile = 77;
+    for (std::size_t j = 0; j < 8; ++j)
+        pair.samples[j] = static_cast<double>(j) + 1;
+    ASSERT_TRUE(Write_Trace_Record(Ctx(), pair, false));
+    m_state.output_open = true;
+    m_state.last_trace_time = kLastSeconds;
+    m_state.average_interval = 0.25;
+    // The plain template differs: it must not be used.
+    m_state.null_trace.SetN(4);
+
+    EXPECT_EQ(Fill_Null_Traces_in_Gap(Ctx(), kLastSeconds + 1, 3600), 1.0);
+    EXPECT_EQ(m_host.log, "Fill : Time Gap 1 number of fill traces 3\r\n");
+
+    const std::vector<FullTrace> traces = CloseAndRead();
+    ASSERT_EQ(traces.size(), 4u);
+    for (std::size_t k = 1; k < 4; ++k) {
+        const std::string what = "fill pair " + std::to_string(k);
+        ExpectStamp(traces[k].header, StampAfter(kLast, static_cast<long long>(k) * 250), what);
+        ExpectSameHeaderButTime(traces[k].header, traces[0].header, what);
+        EXPECT_EQ(traces[k].samples, std::vector<double>(8, 0.0)) << what;
+    }
+}
+
+TEST_F(GapFillTest, WriteFailureStopsTheFillAndIsReported)
+{
+    // /dev/full takes the bytes into the writer's buffer and fails when it
+    // is flushed: 399 traces of 2000 IEEE samples (3.3 MB) pass that point.
+    if (!std::filesystem::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    m_state.working_path = "/dev/full";
+    m_host.expectedMessages = {"Cannot write /dev/full"};
+    OpenWithOneRealTrace(kLast, 2000);
+    m_state.average_interval = 0.25;
+
+    EXPECT_EQ(Fill_Null_Traces_in_Gap(Ctx(), kLastSeconds + 100, 3600), 100.0);
+
+    EXPECT_TRUE(m_state.failed);
+    EXPECT_EQ(m_state.failed_path, "/dev/full");
+    EXPECT_EQ(m_host.messages, std::vector<std::string>{"Cannot write /dev/full"});
+    EXPECT_EQ(m_host.log,
+              "Fill : Time Gap 100 number of fill traces 399\r\nCannot write /dev/full\r\n");
+    EXPECT_LT(m_state.output.fill_traces, 399) << "the filling stops at the failure";
+    m_state.segy_out.Close();
+}
+
+} // namespace
+} // namespace tessara::test
