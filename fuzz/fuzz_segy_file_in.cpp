@@ -71,11 +71,21 @@ void CheckTrace(const CSegyTrace& t)
     (void)CSegyFileIn::sensibleHeaderValues(t);
 }
 
-std::int64_t IndexFrom(const std::uint8_t* data, std::size_t size, std::size_t at)
+/// A trace index taken from the last bytes of the data: 32-bit ones as a
+/// caller might compute them, and any 64-bit value.
+std::int64_t Index32From(const std::uint8_t* data, std::size_t size, std::size_t at)
 {
     std::int32_t v = 0;
     if (size >= at + 4)
         std::memcpy(&v, data + size - at - 4, 4);
+    return v;
+}
+
+std::int64_t Index64From(const std::uint8_t* data, std::size_t size)
+{
+    std::int64_t v = 0;
+    if (size >= 8)
+        std::memcpy(&v, data + size - 8, 8);
     return v;
 }
 
@@ -152,12 +162,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                     in.traceCount,
                                     in.traceCount + 1,
                                     -1,
-                                    IndexFrom(data, size, 0),
-                                    IndexFrom(data, size, 4)};
+                                    Index32From(data, size, 0),
+                                    Index32From(data, size, 4),
+                                    Index64From(data, size)};
     for (const std::int64_t index : indices) {
         in.Read(trace, index);
         if (!in.atEnd)
             CheckTrace(trace);
+        // Past the last whole trace of a constant-length file there is nothing
+        // to read: the read must not deliver a trace from somewhere else.
+        if (in.constantLength && index > in.traceCount)
+            Require(in.atEnd, "no trace beyond the end by index");
     }
 
     // A released trace can be read into again.

@@ -138,12 +138,18 @@ void CSegyFileIn::CheckIfConstantLengthTrace()
     Rewind();
 }
 
-void CSegyFileIn::SkipToTrace(std::int64_t index)
+bool CSegyFileIn::SkipToTrace(std::int64_t index)
 {
     if (index >= 0 && constantLength) {
         currentTrace = index;
-        (void)Seek(kFileHeaderBytes + index * traceLength); // past the end: Read finds atEnd
+        // Past the end Read finds atEnd, but only if the seek happened: an
+        // offset that overflows, or one the system refuses, must not leave the
+        // read at the old position and deliver the wrong trace.
+        if (index > (INT64_MAX - kFileHeaderBytes) / traceLength)
+            return false;
+        return Seek(kFileHeaderBytes + index * traceLength);
     }
+    return true;
 }
 
 void CSegyFileIn::SetTraceNullsWithSensibleValues(SegyHeaderType& h) const
@@ -161,7 +167,10 @@ void CSegyFileIn::Read(CSegyTrace& trace, std::int64_t index)
         atEnd = true;
         return;
     }
-    SkipToTrace(index);
+    if (!SkipToTrace(index)) {
+        atEnd = true;
+        return;
+    }
 
     // Everything is read into locals first and committed to the trace only
     // when the record is complete.

@@ -47,7 +47,8 @@ public:
     bool atEnd = false;
 
 private:
-    void SkipToTrace(std::int64_t index);
+    /// False when the position of trace `index` cannot be reached.
+    [[nodiscard]] bool SkipToTrace(std::int64_t index);
     void SetTraceNullsWithSensibleValues(SegyHeaderType& header) const;
     void CheckIfConstantLengthTrace();
     bool Seek(std::int64_t position);

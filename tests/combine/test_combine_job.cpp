@@ -524,9 +524,15 @@ TEST_F(CombineJobTest, UnreadableFirstInputGivesTheOutputNoFileHeader)
     EXPECT_EQ(State().summary.inputs_unreadable, 1);
 }
 
+// An unreadable input has start time 0, so the time ordering puts it before
+// every input that starts later than second 0 of day 0. The next tests start
+// their inputs in that second (or after an input that does) so that the list
+// order stands and the unreadable input stays in the middle or at the end.
+const std::string kDayZeroName = "Choose Expedition_000_0000_to_000_0000.sgy";
+
 TEST_F(CombineJobTest, UnreadableMiddleInputIsSkippedAndTheOutputGoesOn)
 {
-    const InputSpec a = Input(1, {100, 10, 0, 0}, 5);
+    const InputSpec a = Input(1, {0, 0, 0, 0}, 5);
     const std::string pathA = AddInput("a.sgy", a);
     SegyBytes x(true);
     x.FileHeader(4, 4, 1000); // format 4 cannot be read
@@ -534,16 +540,16 @@ TEST_F(CombineJobTest, UnreadableMiddleInputIsSkippedAndTheOutputGoesOn)
     const std::string pathX = (fs::path(m_in) / "x.sgy").string();
     ASSERT_TRUE(x.WriteTo(pathX));
     m_settings.input_files.push_back(pathX);
-    const InputSpec b = Input(2, {100, 10, 0, 5}, 5);
+    const InputSpec b = Input(2, {0, 0, 0, 5}, 5);
     const std::string pathB = AddInput("b.sgy", b);
 
     ASSERT_EQ(Run(), CombineOutcome::Done);
 
     EXPECT_EQ(m_host.log,
-              ProcessingBlock(pathA, 4) + LogLines({StartTime(100, 10, 0, 1), kOpening}) +
-                  Skipped(pathX) + ProcessingBlock(pathB, 4) +
-                  LogLines({StartTime(100, 10, 0, 6)}));
-    const ReadOutput out = ReadBack(Out(kDefaultName));
+              ProcessingBlock(pathA, 4) + LogLines({StartTime(0, 0, 0, 1), kOpening}) +
+                  Skipped(pathX) + ProcessingBlock(pathB, 4) + LogLines({StartTime(0, 0, 0, 6)}));
+    EXPECT_EQ(FilesIn(m_out), Names{kDayZeroName});
+    const ReadOutput out = ReadBack(Out(kDayZeroName));
     ASSERT_EQ(out.traces.size(), 8u);
     ExpectTraces(out, 0, a, 1, 4);
     ExpectTraces(out, 4, b, 1, 4);
@@ -552,31 +558,32 @@ TEST_F(CombineJobTest, UnreadableMiddleInputIsSkippedAndTheOutputGoesOn)
 TEST_F(CombineJobTest, UnreadableInputDoesNotHideTheGapToTheNextInput)
 {
     // b starts two hours after a: the gap is measured to b, not to the start
-    // time 0 that the unreadable input in between would give.
-    const InputSpec a = Input(1, {100, 10, 0, 0}, 5);
+    // time 0 of the unreadable input in between (that would be a gap of -4 s,
+    // and a and b would share an output across two hours without a trace).
+    const InputSpec a = Input(1, {0, 0, 0, 0}, 5);
     const std::string pathA = AddInput("a.sgy", a);
     const std::string pathX = (fs::path(m_in) / "missing.sgy").string();
     m_settings.input_files.push_back(pathX);
-    const InputSpec b = Input(2, {100, 12, 0, 0}, 5);
+    const InputSpec b = Input(2, {0, 2, 0, 0}, 5);
     const std::string pathB = AddInput("b.sgy", b);
 
     ASSERT_EQ(Run(), CombineOutcome::Done);
 
     EXPECT_EQ(m_host.log,
               ProcessingBlock(pathA, 4) +
-                  LogLines({StartTime(100, 10, 0, 1),
+                  LogLines({StartTime(0, 0, 0, 1),
                             kOpening,
                             "\tFile close by file  gap limit 7196 > 3600"}) +
                   Skipped(pathX) + ProcessingBlock(pathB, 4) +
-                  LogLines({StartTime(100, 12, 0, 1), kOpening}));
-    EXPECT_EQ(FilesIn(m_out), (Names{kDefaultName, "Choose Expedition_100_1200_to_100_1200.sgy"}));
+                  LogLines({StartTime(0, 2, 0, 1), kOpening}));
+    EXPECT_EQ(FilesIn(m_out), (Names{kDayZeroName, "Choose Expedition_000_0200_to_000_0200.sgy"}));
 }
 
 TEST_F(CombineJobTest, UnreadableLastInputStillClosesAndNamesTheOutput)
 {
-    const InputSpec a = Input(1, {100, 10, 0, 0}, 5);
+    const InputSpec a = Input(1, {0, 0, 0, 0}, 5);
     const std::string pathA = AddInput("a.sgy", a);
-    const InputSpec b = Input(2, {100, 10, 0, 5}, 5);
+    const InputSpec b = Input(2, {0, 0, 0, 0, 500}, 5); // also starts in second 0
     const std::string pathB = AddInput("b.sgy", b);
     const std::string pathX = (fs::path(m_in) / "missing.sgy").string();
     m_settings.input_files.push_back(pathX);
@@ -584,12 +591,12 @@ TEST_F(CombineJobTest, UnreadableLastInputStillClosesAndNamesTheOutput)
     ASSERT_EQ(Run(), CombineOutcome::Done);
 
     EXPECT_EQ(m_host.log,
-              ProcessingBlock(pathA, 4) + LogLines({StartTime(100, 10, 0, 1), kOpening}) +
-                  ProcessingBlock(pathB, 4) + LogLines({StartTime(100, 10, 0, 6)}) +
-                  Skipped(pathX));
-    EXPECT_EQ(FilesIn(m_out), Names{kDefaultName});
-    const ReadOutput out = ReadBack(Out(kDefaultName));
+              ProcessingBlock(pathA, 4) + LogLines({StartTime(0, 0, 0, 1), kOpening}) +
+                  ProcessingBlock(pathB, 4) + LogLines({StartTime(0, 0, 0, 1)}) + Skipped(pathX));
+    EXPECT_EQ(FilesIn(m_out), Names{kDayZeroName});
+    const ReadOutput out = ReadBack(Out(kDayZeroName));
     ASSERT_EQ(out.traces.size(), 8u);
+    ExpectTraces(out, 0, a, 1, 4);
     ExpectTraces(out, 4, b, 1, 4);
 }
 

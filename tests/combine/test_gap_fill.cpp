@@ -17,6 +17,7 @@
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <ostream>
 
 namespace tessara::test
 {
@@ -92,6 +93,11 @@ struct FillCase {
     const char* log;   // expected log
 };
 
+void PrintTo(const FillCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class GapFill : public GapFillTest, public ::testing::WithParamInterface<FillCase>
 {
 };
@@ -157,7 +163,7 @@ INSTANTIATE_TEST_SUITE_P(
         FillCase{"InfiniteInterval", 100, kInf, 3600, true, 0, ""},
         // 3000 / 1e-6 - 1 is about 3e9: no 32-bit count.
         FillCase{"CountBeyond32Bits", 3000, 1e-6, 3600, true, 0, ""}),
-    [](const ::testing::TestParamInfo<FillCase>& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<FillCase>& p) { return p.param.name; });
 
 TEST_F(GapFillTest, FillTimesCarryOverMidnightOnTheJobsDayScale)
 {

@@ -70,6 +70,11 @@ struct CalendarCase {
     Time out; // == in when !ok
 };
 
+void PrintTo(const CalendarCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class Calendar : public ::testing::TestWithParam<CalendarCase>
 {
 };
@@ -118,7 +123,7 @@ INSTANTIATE_TEST_SUITE_P(
         CalendarCase{"SecondNegative", {2003, 100, 10, 0, -1, 0}, 60, false, {2003, 100, 10, 0, -1, 0}},
         CalendarCase{"ResultAfterYear9999", {9999, 365, 23, 59, 59, 0}, 1, false, {9999, 365, 23, 59, 59, 0}},
         CalendarCase{"ResultBeforeYear1", {1, 1, 0, 0, 0, 0}, -1, false, {1, 1, 0, 0, 0, 0}}),
-    [](const ::testing::TestParamInfo<CalendarCase>& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<CalendarCase>& p) { return p.param.name; });
 
 /// Settings, recording host and job state of one unit test, and the context
 /// that joins them.
@@ -166,6 +171,11 @@ struct NameCase {
     std::int32_t day;
     std::int32_t year;
 };
+
+void PrintTo(const NameCase& c, std::ostream* os)
+{
+    *os << c.path;
+}
 
 class KnudsenName : public ::testing::TestWithParam<NameCase>
 {
@@ -276,6 +286,11 @@ struct RepairCase {
     std::vector<std::pair<Time, Time>> traces; // as read -> as repaired
 };
 
+void PrintTo(const RepairCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class KnudsenRepair : public TimeStepTest, public ::testing::WithParamInterface<RepairCase>
 {
 };
@@ -368,7 +383,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "0001_255_1735.sgy",
                    {2003, 255, 17, 35, 0, 0},
                    {{{2003, 255, 17, 35, 1, 0}, {2003, 255, 17, 35, 1, 0}}}}),
-    [](const ::testing::TestParamInfo<RepairCase>& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<RepairCase>& p) { return p.param.name; });
 
 class BadName : public TimeStepTest,
                 public ::testing::WithParamInterface<std::pair<const char*, KnudsenNameFormat>>

@@ -81,6 +81,8 @@ INSTANTIATE_TEST_SUITE_P(
                       WordCase{0x7FFFFFFF, 0x7F7FFFFF, "largest IBM gives largest single"},
                       WordCase{0xFFFFFFFF, 0xFF7FFFFF, "most negative IBM"},
                       WordCase{0x7F100000, 0x7F400000, "overflow stays finite"},
+                      WordCase{0x60FFFFFF, 0x7F7FFFFF, "largest IBM inside the single range"},
+                      WordCase{0x61100000, 0x7F400000, "2^128, just past the single range"},
                       WordCase{0x21400000, 0x00800000, "smallest normal single"},
                       WordCase{0x21200000, 0x00400000, "2^-127 becomes denormal"},
                       WordCase{0x20FFFFFF, 0x001FFFFF, "denormal rounds toward zero"},

@@ -140,18 +140,6 @@ TEST_F(SegyFileOutTest, OpenFailureIsReported)
     EXPECT_TRUE(m_out.bHasFailed());
 }
 
-TEST_F(SegyFileOutTest, WriteToAFullDeviceIsReported)
-{
-    if (!std::filesystem::exists("/dev/full"))
-        GTEST_SKIP() << "no /dev/full";
-    ASSERT_TRUE(m_out.Open("/dev/full"));
-    m_out.tapeHeader->binFormatCode = 5;
-    CSegyTrace trace(100);
-    m_out.Write(trace);
-    m_out.Close(); // the buffered bytes fail here at the latest
-    EXPECT_TRUE(m_out.bHasFailed());
-}
-
 // A child process with a small file-size limit: writes past it fail with
 // EFBIG (SIGXFSZ ignored), and the writer must notice.
 TEST_F(SegyFileOutTest, WritePastTheFileSizeLimitIsReported)

@@ -1,6 +1,5 @@
 // Header records: byte-reversal groups, byte-order detection, time of year.
 #include "segy/segy_headers.h"
-#include "tests/support/segy_bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -53,29 +52,6 @@ TEST(SwapHeader, ReversesEachGroupByItsWordWidthAndLeavesBytes180And188To239)
         EXPECT_EQ(swapped[i], source[i]) << "byte " << i;
     SwapHeader(header);
     EXPECT_EQ(std::memcmp(&header, bytes, 240), 0) << "applying it twice must restore";
-}
-
-TEST(SwapHeader, BigEndianFieldsReadBackInHostOrder)
-{
-    test::SegyBytes file(true);
-    file.FileHeader(1, 4, 1000).TraceHeader(60000, -5).TraceTime(2023, 366, 23, 59, 58, 999);
-    file.Trace32(4, 0x01020304).Trace16(28, -2).Trace16(70, -100).Trace32(72, -123456789);
-    file.Trace16(88, 3).Trace16(108, 1234).Put8(file.TraceHeaderOffset() + 180, 0xFF);
-    SegyHeaderType h;
-    std::memcpy(&h, file.Bytes().data() + 3600, 240);
-    SwapHeader(h);
-    EXPECT_EQ(h.traceSequenceFile, 0x01020304);
-    EXPECT_EQ(h.traceIdCode, -2);
-    EXPECT_EQ(h.coordinateScalar, -100);
-    EXPECT_EQ(h.sourceX, -123456789);
-    EXPECT_EQ(h.coordinateUnits, 3);
-    EXPECT_EQ(h.delayRecordingTime, 1234);
-    EXPECT_EQ(h.sampleCount, 60000); // unsigned: more than 32767 samples
-    EXPECT_EQ(h.sampleInterval, -5);
-    EXPECT_EQ(h.year, 2023);
-    EXPECT_EQ(h.dayOfYear, 366);
-    EXPECT_EQ(h.millisecond, 999);
-    EXPECT_EQ(h.digitizerChannel, -1);
 }
 
 TEST(SwapFileHeader, ReversesThreeLongWordsThen194ShortWords)

@@ -19,16 +19,6 @@ bool HeaderIsZeroApartFromSampleCount(const SegyHeaderType& h)
     return std::memcmp(&copy, &zero, sizeof copy) == 0;
 }
 
-TEST(SegyTrace, DefaultTraceOwnsNothing)
-{
-    CSegyTrace t;
-    EXPECT_FALSE(t.header);
-    EXPECT_TRUE(t.samples.empty());
-    EXPECT_EQ(t.allocatedCount, -1);
-    EXPECT_EQ(t.numSamples, 0u);
-    EXPECT_FALSE(t.allocated);
-}
-
 TEST(SegyTrace, SizedTraceHasTwoSpareSamplesAndA16BitCount)
 {
     CSegyTrace t(70000);
@@ -104,20 +94,6 @@ TEST(SegyTrace, ReAllocateAfterDeleteProvidesStorage)
     t.Delete();
     t.Delete(); // twice is harmless
     EXPECT_FALSE(t.allocated);
-}
-
-TEST(SegyTrace, SwapHeaderReversesAndRestores)
-{
-    CSegyTrace t(300);
-    t.header->traceSequenceFile = 0x01020304;
-    t.SwapHeader();
-    EXPECT_EQ(t.header->traceSequenceFile, 0x04030201);
-    EXPECT_EQ(t.header->sampleCount, 0x2C01); // 300 = 0x012C
-    t.SwapHeader();
-    EXPECT_EQ(t.header->sampleCount, 300);
-    CSegyTrace empty;
-    empty.SwapHeader(); // no header: nothing to do
-    EXPECT_FALSE(empty.header);
 }
 
 } // namespace
