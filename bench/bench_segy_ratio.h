@@ -42,8 +42,12 @@ public:
             if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median")
                 continue;
             const double unit = benchmark::GetTimeUnitMultiplier(run.time_unit);
-            m_times[run.run_name.str()] = {run.GetAdjustedRealTime() / unit,
-                                           run.GetAdjustedCPUTime() / unit};
+            // Keyed by name and arguments only, without the run options
+            // (min_time, real_time) that the printed name carries.
+            std::string key = run.run_name.function_name;
+            if (!run.run_name.args.empty())
+                key += "/" + run.run_name.args;
+            m_times[key] = {run.GetAdjustedRealTime() / unit, run.GetAdjustedCPUTime() / unit};
         }
     }
 

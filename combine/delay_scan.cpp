@@ -9,13 +9,15 @@
 #include <algorithm>
 #include <filesystem>
 #include <iterator>
-#include <system_error>
 #include <sys/stat.h>
+#include <system_error>
 #include <utility>
 
-namespace tessara {
+namespace tessara
+{
 
-namespace {
+namespace
+{
 
 namespace fs = std::filesystem;
 
@@ -26,7 +28,8 @@ using DelayTable = std::map<std::int16_t, std::int64_t>;
 // happens to be the same.
 bool IdentityOf(const std::string& path, std::uint64_t& device, std::uint64_t& inode)
 {
-    struct stat info {};
+    struct stat info {
+    };
     if (::stat(path.c_str(), &info) != 0)
         return false;
     device = static_cast<std::uint64_t>(info.st_dev);
@@ -81,7 +84,8 @@ bool TrimRareEnds(DelayTable& table, std::int64_t traces)
 
 // The scan's status line: a dot per 100 traces, the line started anew when
 // the dots make it too long; pending events run with every dot.
-class CDelayScanProgress {
+class CDelayScanProgress
+{
 public:
     explicit CDelayScanProgress(IJobHost& host) : m_host(host), m_line(kDelayScanStatus)
     {

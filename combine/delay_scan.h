@@ -6,7 +6,8 @@
 #include <string>
 #include <string_view>
 
-namespace tessara {
+namespace tessara
+{
 
 class CSegyTrace;
 struct JobContext;
@@ -34,8 +35,8 @@ constexpr std::string_view kDelayScanTemporarySuffix = "NEW";
 struct DelayScanState {
     /// delayRecordingTime (ms) -> traces of the working output that carry it.
     std::map<std::int16_t, std::int64_t> delays;
-    std::int64_t traces = 0; ///< records counted
-    std::int64_t bytes = 0;  ///< file size those records make, file header included
+    std::int64_t traces = 0;  ///< records counted
+    std::int64_t bytes = 0;   ///< file size those records make, file header included
     std::uint64_t device = 0; ///< identity of the working file when counting began
     std::uint64_t inode = 0;
     /// False when a record was written that reads back differently (no

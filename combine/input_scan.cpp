@@ -9,9 +9,11 @@
 #include <limits>
 #include <numeric>
 
-namespace tessara {
+namespace tessara
+{
 
-namespace {
+namespace
+{
 
 // Whole seconds of a start time, as the 32-bit sort key. Headers with
 // absurd fields (day and hour near 32767) give times beyond 32 bits: such a

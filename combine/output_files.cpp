@@ -103,11 +103,8 @@ bool Write_Trace_Record(const JobContext& ctx, const CSegyTrace& trace, bool isF
 {
     CombineJobState& state = ctx.state;
     state.segy_out.Write(trace);
-    if (state.segy_out.bHasFailed()) {
-        ReportWriteFailure(ctx, state.working_path);
-        return false;
-    }
-    CountWrittenTraceDelay(ctx, trace);
+    // Counted even when the write failed: the trace then belongs to the
+    // output that the failure leaves unfinished.
     WorkingOutput& output = state.output;
     if (isFill) {
         ++output.fill_traces;
@@ -115,6 +112,11 @@ bool Write_Trace_Record(const JobContext& ctx, const CSegyTrace& trace, bool isF
         output.first_trace_time = SecondsOfYear(*trace.header);
     }
     ++output.traces;
+    if (state.segy_out.bHasFailed()) {
+        ReportWriteFailure(ctx, state.working_path);
+        return false;
+    }
+    CountWrittenTraceDelay(ctx, trace);
     return true;
 }
 

@@ -13,9 +13,11 @@
 #include <string_view>
 #include <vector>
 
-namespace tessara {
+namespace tessara
+{
 
-namespace {
+namespace
+{
 
 /// A clock this much earlier than the previous trace's means the recording
 /// went past midnight; smaller steps back are recorder jitter or reordering.
@@ -42,9 +44,8 @@ std::optional<std::int32_t> ParseNameField(std::string_view field)
         negative = field.front() == '-';
         field.remove_prefix(1);
     }
-    if (field.empty() || !std::all_of(field.begin(), field.end(), [](char c) {
-            return c >= '0' && c <= '9';
-        }))
+    if (field.empty() ||
+        !std::all_of(field.begin(), field.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return std::nullopt;
     // Parsed as a magnitude in 64 bits so that -2147483648 is accepted.
     std::int64_t magnitude = 0;
@@ -82,8 +83,7 @@ std::int16_t To16(std::int64_t value)
 
 } // namespace
 
-std::optional<KnudsenNameDay> ReadKnudsenFileName(const std::string& path,
-                                                  KnudsenNameFormat layout)
+std::optional<KnudsenNameDay> ReadKnudsenFileName(const std::string& path, KnudsenNameFormat layout)
 {
     const std::string name = FileNameOf(path);
     const std::vector<std::string_view> fields = SplitAtUnderscores(name);
@@ -144,6 +144,10 @@ void Derive_Knudsen_Day_Fix(const JobContext& ctx,
     fix.previous_clock = ClockSeconds(*reference.header);
     if (layout == KnudsenNameFormat::YearDay) {
         fix.repair = DayRepair::YearDay;
+        fix.day = named->day;
+        fix.year = named->year;
+        fix.carry = named->year >= 1 && named->year <= 9999 && named->day >= 1 &&
+                    named->day <= DaysInYear(named->year);
     } else {
         fix.repair = DayRepair::DayOnly;
         fix.day_offset = static_cast<std::int64_t>(named->day) - reference.header->dayOfYear;
@@ -157,26 +161,25 @@ void Apply_Knudsen_Day_Fix(const JobContext& ctx, CSegyTrace& trace)
         return;
     SegyHeaderType& h = *trace.header;
     const std::int32_t clock = ClockSeconds(h);
-    if (fix.previous_clock - clock > kMidnightStepSeconds)
-        ++fix.midnights;
+    const bool midnight = fix.previous_clock - clock > kMidnightStepSeconds;
     fix.previous_clock = clock;
 
     if (fix.repair == DayRepair::DayOnly) {
         h.dayOfYear = To16(h.dayOfYear + fix.day_offset);
         return;
     }
-    std::int64_t day = static_cast<std::int64_t>(fix.day_fix) + fix.midnights;
-    std::int64_t year = fix.year_fix;
-    // Carry into the next year only from a real date: a name whose year or
-    // day cannot be one gives its day plus the midnights as they are.
-    if (year >= 1 && year <= 9999 && fix.day_fix >= 1 && fix.day_fix <= DaysInYear(year)) {
-        while (year <= 9999 && day > DaysInYear(year)) {
-            day -= DaysInYear(year);
-            ++year;
+    if (midnight) {
+        ++fix.midnights;
+        ++fix.day;
+        // Carried into the next year only from a real date: a name whose
+        // year or day cannot be one gives its day plus the midnights.
+        if (fix.carry && fix.year <= 9999 && fix.day > DaysInYear(fix.year)) {
+            fix.day = 1;
+            ++fix.year;
         }
     }
-    h.dayOfYear = To16(day);
-    h.year = To16(year);
+    h.dayOfYear = To16(fix.day);
+    h.year = To16(fix.year);
 }
 
 void Apply_Knudsen_Day_From_File_Name(const JobContext& ctx,
@@ -227,9 +230,7 @@ void AddTimeCorrectionToTraceHeader(const JobContext& ctx, CSegyTrace& trace)
     (void)AddSecondsToTraceTime(*trace.header, correction);
 }
 
-double Fill_Null_Traces_in_Gap(const JobContext& ctx,
-                               double nextStartTime,
-                               double gapLimitSeconds)
+double Fill_Null_Traces_in_Gap(const JobContext& ctx, double nextStartTime, double gapLimitSeconds)
 {
     CombineJobState& state = ctx.state;
     const double gap = nextStartTime - state.last_trace_time;

@@ -9,7 +9,8 @@
 #include <optional>
 #include <string>
 
-namespace tessara {
+namespace tessara
+{
 
 class CSegyFileIn;
 class CSegyTrace;
@@ -26,11 +27,14 @@ enum class DayRepair {
 /// reference trace; reset at the start of every input.
 struct TimeCorrectionState {
     DayRepair repair = DayRepair::None;
-    std::int32_t day_fix = 0;     ///< day of year from the file name
-    std::int32_t year_fix = 0;    ///< YearDay: year from the file name
-    std::int64_t day_offset = 0;  ///< DayOnly: days added to every recorded day
-    std::int64_t midnights = 0;   ///< YearDay: midnights crossed since the reference trace
+    std::int32_t day_fix = 0;        ///< day of year from the file name
+    std::int32_t year_fix = 0;       ///< YearDay: year from the file name
+    std::int64_t day_offset = 0;     ///< DayOnly: days added to every recorded day
+    std::int64_t midnights = 0;      ///< midnights crossed since the reference trace
     std::int32_t previous_clock = 0; ///< s since midnight of the trace read last (as recorded)
+    std::int64_t day = 0;            ///< YearDay: day_fix + midnights, carried into year
+    std::int64_t year = 0;           ///< YearDay: year_fix, + 1 for each New Year passed
+    bool carry = false;              ///< YearDay: the name gives a real date, so New Year carries
 };
 
 /// Day and year a Knudsen file name gives.
@@ -53,9 +57,8 @@ struct KnudsenNameDay {
 /// None of these traces is written. Returns how many traces the reader
 /// delivered (the reference and any before it); `in.atEnd` tells that the
 /// input ended before a reference was found.
-[[nodiscard]] std::int64_t Read_Reference_Trace(const JobContext& ctx,
-                                                CSegyFileIn& in,
-                                                CSegyTrace& trace);
+[[nodiscard]] std::int64_t
+Read_Reference_Trace(const JobContext& ctx, CSegyFileIn& in, CSegyTrace& trace);
 
 /// With fixupknudsen: derives the current input's day repair from its file
 /// name (`path`, the directory is ignored) and its reference trace, which is
@@ -105,8 +108,7 @@ void AddTimeCorrectionToTraceHeader(const JobContext& ctx, CSegyTrace& trace);
 /// `null_trace` (pair_trace with demultiplex_sidescan) with zero samples and
 /// their own time; last_trace_time stays. Returns the gap in seconds; a write
 /// failure is recorded in the job state and ends the filling.
-[[nodiscard]] double Fill_Null_Traces_in_Gap(const JobContext& ctx,
-                                             double nextStartTime,
-                                             double gapLimitSeconds);
+[[nodiscard]] double
+Fill_Null_Traces_in_Gap(const JobContext& ctx, double nextStartTime, double gapLimitSeconds);
 
 } // namespace tessara

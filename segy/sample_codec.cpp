@@ -4,6 +4,9 @@
 
 #include <cmath>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace tessara {
 
@@ -55,6 +58,16 @@ std::uint32_t IeeeToIbmWord(std::uint32_t w)
     return sign | (static_cast<std::uint32_t>(e) << 24) | (f >> 8);
 }
 
+// The whole-trace conversions are built twice on x86-64 Linux, for AVX2 and
+// for the baseline, and the loader picks the one the processor runs: the
+// block loops below then work on eight words at a time instead of four.
+#if defined(__x86_64__) && defined(__linux__) &&                                                   \
+    ((defined(__clang__) && __clang_major__ >= 14) || (!defined(__clang__) && defined(__GNUC__)))
+#define TESSARA_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define TESSARA_VECTOR_CLONES
+#endif
+
 namespace {
 
 // Whole traces are converted in blocks of this many samples through small
@@ -78,16 +91,22 @@ inline std::uint32_t FloatToBits(float f)
     return bits;
 }
 
-// Byte reversal of a block of 32-bit words (SwapBytes32 does four at a time).
+// Byte reversal of a block of 32-bit words. Compilers turn a portable loop
+// into one scalar bswap per word unless SSSE3 is on; SSE2 reverses four words
+// at a time: the bytes of each 16-bit half, then the halves.
 inline void ReverseBlock32(std::uint32_t* w)
 {
+#if defined(__SSE2__)
+    for (std::int64_t i = 0; i < kBlock; i += 4) {
+        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + i));
+        x = _mm_or_si128(_mm_slli_epi16(x, 8), _mm_srli_epi16(x, 8));
+        x = _mm_shufflelo_epi16(x, _MM_SHUFFLE(2, 3, 0, 1));
+        x = _mm_shufflehi_epi16(x, _MM_SHUFFLE(2, 3, 0, 1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(w + i), x);
+    }
+#else
     SwapBytes32(w, kBlock);
-}
-
-inline void ReverseBlock16(std::uint16_t* w)
-{
-    for (std::int64_t i = 0; i < kBlock; ++i)
-        w[i] = static_cast<std::uint16_t>((w[i] << 8) | (w[i] >> 8));
+#endif
 }
 
 // IBM to IEEE for a block, exact wherever the result is zero or a normal
@@ -163,6 +182,7 @@ inline void IeeeToIbmBlockExact(const std::uint32_t* in, std::uint32_t* out)
 
 } // namespace
 
+TESSARA_VECTOR_CLONES
 void ibm2ieee(std::uint32_t* to, const std::uint32_t* from, std::int64_t count)
 {
     std::int64_t i = 0;
@@ -179,6 +199,7 @@ void ibm2ieee(std::uint32_t* to, const std::uint32_t* from, std::int64_t count)
         to[i] = IbmToIeeeWord(from[i]);
 }
 
+TESSARA_VECTOR_CLONES
 void ieee2ibm(std::uint32_t* to, const std::uint32_t* from, std::int64_t count)
 {
     std::int64_t i = 0;
@@ -264,6 +285,7 @@ inline void StoreBlock32BigEndian(std::uint32_t* w, unsigned char* out)
 
 } // namespace
 
+TESSARA_VECTOR_CLONES
 bool DecodeSamples(int code,
                    const unsigned char* raw,
                    std::int64_t count,
@@ -285,7 +307,8 @@ bool DecodeSamples(int code,
             out[i] = BitsToFloat(IbmToIeeeWord(Load32(raw + 4 * i, swapBytes)));
         return true;
     case 5:
-        for (; i + kBlock <= count; i += kBlock) {
+        // Without byte reversal the plain loop below is already vector code.
+        for (; swapBytes && i + kBlock <= count; i += kBlock) {
             LoadBlock32(raw + 4 * i, swapBytes, w);
             for (std::int64_t j = 0; j < kBlock; ++j)
                 out[i + j] = BitsToFloat(w[j]);
@@ -294,7 +317,7 @@ bool DecodeSamples(int code,
             out[i] = BitsToFloat(Load32(raw + 4 * i, swapBytes));
         return true;
     case 2:
-        for (; i + kBlock <= count; i += kBlock) {
+        for (; swapBytes && i + kBlock <= count; i += kBlock) {
             LoadBlock32(raw + 4 * i, swapBytes, w);
             for (std::int64_t j = 0; j < kBlock; ++j)
                 out[i + j] = static_cast<std::int32_t>(w[j]);
@@ -315,6 +338,7 @@ bool DecodeSamples(int code,
     }
 }
 
+TESSARA_VECTOR_CLONES
 void EncodeSamplesBigEndian(int code, const double* in, std::int64_t count, unsigned char* out)
 {
     std::int64_t i = 0;
@@ -341,15 +365,8 @@ void EncodeSamplesBigEndian(int code, const double* in, std::int64_t count, unsi
             Store32BigEndian(out + 4 * i, static_cast<std::uint32_t>(TruncateToInt32(in[i])));
         return;
     case 3:
-        for (; i + kBlock <= count; i += kBlock) {
-            // Not clipped: only the low 16 bits of the 32-bit value are kept.
-            std::uint16_t h[kBlock];
-            for (std::int64_t j = 0; j < kBlock; ++j)
-                h[j] = static_cast<std::uint16_t>(TruncateToInt32(in[i + j]));
-            ReverseBlock16(h);
-            std::memcpy(out + 2 * i, h, sizeof h);
-        }
         for (; i < count; ++i) {
+            // Not clipped: only the low 16 bits of the 32-bit value are kept.
             const auto v = static_cast<std::uint16_t>(TruncateToInt32(in[i]));
             out[2 * i] = static_cast<unsigned char>(v >> 8);
             out[2 * i + 1] = static_cast<unsigned char>(v & 0xFF);

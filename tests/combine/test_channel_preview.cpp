@@ -142,9 +142,12 @@ TEST_P(ChannelPreviewTest, FileWithoutTracesGivesNoRows)
     EXPECT_TRUE(rows->empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(ByteOrders, ChannelPreviewTest, ::testing::Bool(), [](const auto& info) {
-    return info.param ? "BigEndian" : "LittleEndian";
-});
+INSTANTIATE_TEST_SUITE_P(ByteOrders,
+                         ChannelPreviewTest,
+                         ::testing::Bool(),
+                         [](const auto& testInfo) {
+                             return testInfo.param ? "BigEndian" : "LittleEndian";
+                         });
 
 TEST(ChannelPreview, UnreadableFilesGiveNothing)
 {

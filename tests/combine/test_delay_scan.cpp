@@ -27,10 +27,10 @@ namespace
 
 namespace fs = std::filesystem;
 
-constexpr int kSamples = 2;              // per trace: 10 000 traces stay small
-constexpr int kRecordBytes = 240 + 4 * kSamples; // IEEE samples
+constexpr int kSamples = 2;                                   // per trace: 10 000 traces stay small
+constexpr int kRecordBytes = 240 + 4 * kSamples;              // IEEE samples
 const std::string kScanning = " Scanning output for delays "; // 28 characters
-const std::string kFix = " Transcribing Delay Fix ";        // 24 characters
+const std::string kFix = " Transcribing Delay Fix ";          // 24 characters
 const std::string kNoDrop = "No delays dropped";
 
 std::string Dots(int n)
@@ -181,7 +181,8 @@ TEST_P(DelayScanCases, KeepsEveryTraceButThoseOfTheRareValuesAtTheEnds)
     for (std::size_t i = 0; i < kept.size(); ++i) {
         const ReadTrace& t = out.traces[i];
         ASSERT_EQ(t.samples.size(), static_cast<std::size_t>(kSamples));
-        EXPECT_EQ(t.samples[0], 10.0 * static_cast<double>(kept[i])) << "trace " << i << " out of order";
+        EXPECT_EQ(t.samples[0], 10.0 * static_cast<double>(kept[i]))
+            << "trace " << i << " out of order";
         EXPECT_EQ(t.samples[1], 10.0 * static_cast<double>(kept[i]) + 1);
         EXPECT_EQ(t.delayMs, delays[kept[i]]);
     }
@@ -242,9 +243,8 @@ TEST_F(DelayScanTest, EveryValueRarerThanTheThresholdLeavesTheFileAsItWas)
     WriteDelayFile(Out("SegyOut.sgy"), delays);
     const std::vector<unsigned char> before = ReadFileBytes(Out("SegyOut.sgy"));
     CombineJobState state;
-    EXPECT_EQ(ScanFileAndMeasureTraceDelayFrequencys({m_settings, m_host, state},
-                                                     Out("SegyOut.sgy")),
-              0);
+    EXPECT_EQ(
+        ScanFileAndMeasureTraceDelayFrequencys({m_settings, m_host, state}, Out("SegyOut.sgy")), 0);
     EXPECT_EQ(ReadFileBytes(Out("SegyOut.sgy")), before);
     EXPECT_EQ(m_host.GetStatus(), kNoDrop);
 
@@ -259,9 +259,8 @@ TEST_F(DelayScanTest, FileWithoutTracesIsLeftAsItWas)
     b.FileHeader(5, kSamples, 1000, "C 1 NO TRACES");
     ASSERT_TRUE(b.WriteTo(Out("SegyOut.sgy")));
     CombineJobState state;
-    EXPECT_EQ(ScanFileAndMeasureTraceDelayFrequencys({m_settings, m_host, state},
-                                                     Out("SegyOut.sgy")),
-              0);
+    EXPECT_EQ(
+        ScanFileAndMeasureTraceDelayFrequencys({m_settings, m_host, state}, Out("SegyOut.sgy")), 0);
     EXPECT_FALSE(state.failed);
     EXPECT_EQ(ReadFileBytes(Out("SegyOut.sgy")), b.Bytes());
     EXPECT_EQ(m_host.statuses, (std::vector<std::string>{kScanning, kNoDrop}));
@@ -366,7 +365,11 @@ TEST_F(DelayScanTest, CountingWhileWritingGivesTheFileACountingPassGives)
     for (std::size_t k = 0; k < b.size(); ++k) {
         later.TraceHeader(kSamples, 1000);
         later.Trace16(108, b[k]);
-        later.TraceTime(2003, times[k].day, times[k].hour, times[k].minute, times[k].second,
+        later.TraceTime(2003,
+                        times[k].day,
+                        times[k].hour,
+                        times[k].minute,
+                        times[k].second,
                         times[k].millisecond);
         later.Samples(5, {-1.0 * static_cast<double>(k), 0.5});
     }
@@ -467,8 +470,8 @@ int RunJobWithLimitedRewrite(const CombineSettings& settings, const std::string&
     if (host.messages != std::vector<std::string>{message})
         return kChildWrongMessage;
     if (host.log.size() < message.size() + 2 ||
-        host.log.compare(host.log.size() - message.size() - 2, std::string::npos,
-                         message + "\r\n") != 0)
+        host.log.compare(
+            host.log.size() - message.size() - 2, std::string::npos, message + "\r\n") != 0)
         return kChildWrongLog;
     if (!job.State().outputs.empty() || job.State().summary.removed_by_delay_scan != 0)
         return kChildReportedOutput;

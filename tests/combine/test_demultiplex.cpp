@@ -330,14 +330,24 @@ const SingleChannelCase kSingleChannelCases[] = {
      2,
      1,
      {1, 2, 3}},
+    // Channel numbers lie in -1000..1000: 18 FC FF FF is -1000, and E8 03 00 01
+    // is not 1000 because its last byte is the most significant.
     {"UserFourBytesLeastSignificantFirst",
-     RawBytes(236, {0x04, 0x03, 0x02, 0x01}),
+     RawBytes(236, {0x18, 0xFC, 0xFF, 0xFF}),
      {0, 0},
      4,
      236,
      4,
-     0x01020304,
+     -1000,
      {1, 2}},
+    {"UserFourBytesMostSignificantLast",
+     RawBytes(236, {0xE8, 0x03, 0x00, 0x01}),
+     {0, 0},
+     4,
+     236,
+     4,
+     1000,
+     {}},
     // Lengths 0 and 3 give channel 0 to every trace.
     {"LengthZeroIsChannelZero", RawBytes(200, {5, 5, 5, 5}), {0, 0, 0}, 4, 200, 0, 0, {1, 2, 3}},
     {"LengthThreeIsChannelZero", RawBytes(200, {5, 5, 5, 5}), {0, 0, 0}, 4, 200, 3, 0, {1, 2, 3}},
@@ -359,9 +369,9 @@ INSTANTIATE_TEST_SUITE_P(Fields,
                          SingleChannel,
                          ::testing::Combine(::testing::ValuesIn(kSingleChannelCases),
                                             ::testing::Bool()),
-                         [](const auto& info) {
-                             return std::string(std::get<0>(info.param).name) +
-                                    (std::get<1>(info.param) ? "_BigEndian" : "_LittleEndian");
+                         [](const auto& testInfo) {
+                             return std::string(std::get<0>(testInfo.param).name) +
+                                    (std::get<1>(testInfo.param) ? "_BigEndian" : "_LittleEndian");
                          });
 
 TEST_F(DemultiplexTest, SingleChannelTimesAreWholeSeconds)
@@ -531,16 +541,17 @@ TEST_F(DemultiplexTest, ShortStarboardIsPaddedWithZerosAndALongOneCut)
 {
     ChannelInput in;
     in.traces = Traces({1, 0, 1, 1});
-    in.traces[2].samples = 100;
-    in.traces[3].samples = 150;
+    // The long one first: the short one must not leave its samples behind.
+    in.traces[2].samples = 150;
+    in.traces[3].samples = 100;
     AddChannelInput("a.sgy", in);
     Sidescan(0, 1, false);
 
     ASSERT_EQ(Run(), CombineOutcome::Done);
     const OutFile out = OnlyOutput();
     ASSERT_EQ(out.traces.size(), 2u);
-    ExpectPair(out.traces[0], in, 1, 2, false, 100);
-    ExpectPair(out.traces[1], in, 1, 3, false, kS);
+    ExpectPair(out.traces[0], in, 1, 2, false, kS);
+    ExpectPair(out.traces[1], in, 1, 3, false, 100);
 }
 
 TEST_F(DemultiplexTest, ImplausiblePairIsDroppedButCountsAndSetsTheLastTraceTime)
@@ -636,6 +647,11 @@ struct UserFieldCase {
     std::optional<std::int32_t> want;
 };
 
+void PrintTo(const UserFieldCase& c, std::ostream* os)
+{
+    *os << "start " << c.start << " length " << c.length;
+}
+
 class UserDefinedField : public ::testing::TestWithParam<UserFieldCase>
 {
 };
@@ -662,12 +678,13 @@ TEST_P(UserDefinedField, ReadsOnlyInsideTheHeaderLeastSignificantByteFirst)
 
 INSTANTIATE_TEST_SUITE_P(Bytes,
                          UserDefinedField,
-                         ::testing::Values(UserFieldCase{0, 1, 0x80},            // unsigned: 128
-                                           UserFieldCase{0, 2, -128},            // 0xFF80
-                                           UserFieldCase{1, 1, 255},             // never -1
-                                           UserFieldCase{10, 2, 0x0B0A},         // 10 then 11
-                                           UserFieldCase{236, 4, -301995284},    // EC ED EE EF
-                                           UserFieldCase{239, 1, 239},           // the last byte
+                         ::testing::Values(UserFieldCase{0, 1, 0x80},    // unsigned: 128
+                                           UserFieldCase{0, 2, -128},    // 0xFF80
+                                           UserFieldCase{1, 1, 255},     // never -1
+                                           UserFieldCase{10, 2, 0x0B0A}, // 10 then 11
+                                           UserFieldCase{
+                                               236, 4, -269554196},    // EC ED EE EF: 0xEFEEEDEC
+                                           UserFieldCase{239, 1, 239}, // the last byte
                                            UserFieldCase{239, 2, std::nullopt},  // past the header
                                            UserFieldCase{237, 4, std::nullopt},  // past the header
                                            UserFieldCase{240, 1, std::nullopt},  // outside it

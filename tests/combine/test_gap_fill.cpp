@@ -85,12 +85,12 @@ protected:
 
 struct FillCase {
     const char* name;
-    double gap;        // s, next start - last trace
-    double intervalS;  // average_interval
-    double limitS;     // gap limit
-    bool makeNull;     // make_null_traces
-    int fills;         // expected n
-    const char* log;   // expected log
+    double gap;       // s, next start - last trace
+    double intervalS; // average_interval
+    double limitS;    // gap limit
+    bool makeNull;    // make_null_traces
+    int fills;        // expected n
+    const char* log;  // expected log
 };
 
 void PrintTo(const FillCase& c, std::ostream* os)
@@ -142,19 +142,39 @@ INSTANTIATE_TEST_SUITE_P(
     GapFill,
     ::testing::Values(
         // 100 / 0.25 - 1 = 399; the last at 99.75 s, 0.25 s before the next input.
-        FillCase{"HundredSecondsAtQuarterSeconds", 100, 0.25, 3600, true, 399,
+        FillCase{"HundredSecondsAtQuarterSeconds",
+                 100,
+                 0.25,
+                 3600,
+                 true,
+                 399,
                  "Fill : Time Gap 100 number of fill traces 399\r\n"},
         // 0.4 / 0.25 - 1 = 0.6, truncated to 0.
         FillCase{"LessThanTwoIntervals", 0.4, 0.25, 3600, true, 0, ""},
-        FillCase{"TwoIntervalsGiveOne", 0.5, 0.25, 3600, true, 1,
+        FillCase{"TwoIntervalsGiveOne",
+                 0.5,
+                 0.25,
+                 3600,
+                 true,
+                 1,
                  "Fill : Time Gap 0.5 number of fill traces 1\r\n"},
         // The interval of an input with fewer than three traces written.
-        FillCase{"DefaultIntervalOneSecond", 3, 1.0, 3600, true, 2,
+        FillCase{"DefaultIntervalOneSecond",
+                 3,
+                 1.0,
+                 3600,
+                 true,
+                 2,
                  "Fill : Time Gap 3 number of fill traces 2\r\n"},
         FillCase{"NegativeGap", -5, 0.25, 3600, true, 0, ""},
         FillCase{"GapEqualToTheLimit", 60, 0.25, 60, true, 0, ""},
         // 59.75 / 0.25 - 1 = 238.
-        FillCase{"GapJustBelowTheLimit", 59.75, 0.25, 60, true, 238,
+        FillCase{"GapJustBelowTheLimit",
+                 59.75,
+                 0.25,
+                 60,
+                 true,
+                 238,
                  "Fill : Time Gap 59.75 number of fill traces 238\r\n"},
         FillCase{"NullTracesOff", 100, 0.25, 3600, false, 0, ""},
         FillCase{"ZeroInterval", 100, 0.0, 3600, true, 0, ""},

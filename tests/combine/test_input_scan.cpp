@@ -81,8 +81,7 @@ TEST_F(InputScanTest, InputsStartingInTheSameSecondKeepTheirListOrderWhateverThe
 
     EXPECT_EQ(m_state.input_files, (Names{first, late, early, same}));
     EXPECT_EQ(m_state.file_order, (std::vector<std::int32_t>{2, 0, 1, 3}));
-    EXPECT_EQ(m_state.start_times,
-              (std::vector<double>{8672400, 8676000.9, 8676000.1, 8676000}));
+    EXPECT_EQ(m_state.start_times, (std::vector<double>{8672400, 8676000.9, 8676000.1, 8676000}));
 }
 
 TEST_F(InputScanTest, TheYearIsNoPartOfTheOrder)

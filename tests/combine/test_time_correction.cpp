@@ -101,27 +101,49 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // 23:30 + 2 h on 31 December 2003 is 01:30 on 1 January 2004; the
         // milliseconds are not part of the correction.
-        CalendarCase{"NonLeapYearEnd", {2003, 365, 23, 30, 0, 123}, 7200, true, {2004, 1, 1, 30, 0, 123}},
-        CalendarCase{"LeapYearHasDay366", {2004, 365, 23, 30, 0, 0}, 3600, true, {2004, 366, 0, 30, 0, 0}},
-        CalendarCase{"Day366ToNewYear", {2004, 366, 23, 0, 0, 999}, 7200, true, {2005, 1, 1, 0, 0, 999}},
-        CalendarCase{"Century1900IsNoLeapYear", {1900, 365, 23, 0, 0, 0}, 3600, true, {1901, 1, 0, 0, 0, 0}},
-        CalendarCase{"Century2000IsALeapYear", {2000, 365, 23, 0, 0, 0}, 3600, true, {2000, 366, 0, 0, 0, 0}},
-        CalendarCase{"SecondCarriesIntoNextDay", {2003, 59, 23, 59, 59, 500}, 1, true, {2003, 60, 0, 0, 0, 500}},
+        CalendarCase{
+            "NonLeapYearEnd", {2003, 365, 23, 30, 0, 123}, 7200, true, {2004, 1, 1, 30, 0, 123}},
+        CalendarCase{
+            "LeapYearHasDay366", {2004, 365, 23, 30, 0, 0}, 3600, true, {2004, 366, 0, 30, 0, 0}},
+        CalendarCase{
+            "Day366ToNewYear", {2004, 366, 23, 0, 0, 999}, 7200, true, {2005, 1, 1, 0, 0, 999}},
+        CalendarCase{
+            "Century1900IsNoLeapYear", {1900, 365, 23, 0, 0, 0}, 3600, true, {1901, 1, 0, 0, 0, 0}},
+        CalendarCase{"Century2000IsALeapYear",
+                     {2000, 365, 23, 0, 0, 0},
+                     3600,
+                     true,
+                     {2000, 366, 0, 0, 0, 0}},
+        CalendarCase{"SecondCarriesIntoNextDay",
+                     {2003, 59, 23, 59, 59, 500},
+                     1,
+                     true,
+                     {2003, 60, 0, 0, 0, 500}},
         // 1000000 s = 11 days 13:46:40.
-        CalendarCase{"LargestCorrection", {2003, 100, 10, 0, 0, 0}, 1000000, true, {2003, 111, 23, 46, 40, 0}},
+        CalendarCase{"LargestCorrection",
+                     {2003, 100, 10, 0, 0, 0},
+                     1000000,
+                     true,
+                     {2003, 111, 23, 46, 40, 0}},
         // The day counts from 1 January: day 0 is 31 December before it,
         // day 400 of 2003 is day 35 of 2004.
         CalendarCase{"DayZero", {2003, 0, 23, 30, 0, 0}, 3600, true, {2003, 1, 0, 30, 0, 0}},
         CalendarCase{"DayBeyondTheYear", {2003, 400, 0, 0, 0, 0}, 60, true, {2004, 35, 0, 1, 0, 0}},
-        CalendarCase{"BackOverNewYear", {2004, 1, 0, 30, 0, 0}, -3600, true, {2003, 365, 23, 30, 0, 0}},
+        CalendarCase{
+            "BackOverNewYear", {2004, 1, 0, 30, 0, 0}, -3600, true, {2003, 365, 23, 30, 0, 0}},
         CalendarCase{"YearZero", {0, 100, 10, 0, 0, 0}, 60, false, {0, 100, 10, 0, 0, 0}},
         CalendarCase{"Year10000", {10000, 100, 10, 0, 0, 0}, 60, false, {10000, 100, 10, 0, 0, 0}},
         CalendarCase{"Hour24", {2003, 100, 24, 0, 0, 0}, 60, false, {2003, 100, 24, 0, 0, 0}},
         CalendarCase{"HourNegative", {2003, 100, -1, 0, 0, 0}, 60, false, {2003, 100, -1, 0, 0, 0}},
         CalendarCase{"Minute60", {2003, 100, 10, 60, 0, 0}, 60, false, {2003, 100, 10, 60, 0, 0}},
         CalendarCase{"Second60", {2003, 100, 10, 0, 60, 0}, 60, false, {2003, 100, 10, 0, 60, 0}},
-        CalendarCase{"SecondNegative", {2003, 100, 10, 0, -1, 0}, 60, false, {2003, 100, 10, 0, -1, 0}},
-        CalendarCase{"ResultAfterYear9999", {9999, 365, 23, 59, 59, 0}, 1, false, {9999, 365, 23, 59, 59, 0}},
+        CalendarCase{
+            "SecondNegative", {2003, 100, 10, 0, -1, 0}, 60, false, {2003, 100, 10, 0, -1, 0}},
+        CalendarCase{"ResultAfterYear9999",
+                     {9999, 365, 23, 59, 59, 0},
+                     1,
+                     false,
+                     {9999, 365, 23, 59, 59, 0}},
         CalendarCase{"ResultBeforeYear1", {1, 1, 0, 0, 0, 0}, -1, false, {1, 1, 0, 0, 0, 0}}),
     [](const ::testing::TestParamInfo<CalendarCase>& p) { return p.param.name; });
 

@@ -75,14 +75,15 @@ TEST_F(CombineJobTest, InputsListedOutOfOrderAreWrittenInTimeOrderWithTheirGapsF
 
     ASSERT_EQ(Run(), CombineOutcome::Done);
 
-    EXPECT_EQ(m_host.log,
-              ProcessingBlock(pathA, 4) +
-                  LogLines({StartTime(100, 10, 0, 0),
-                            kOpening,
-                            "Fill : Time Gap 10 number of fill traces 31"}) +
-                  ProcessingBlock(pathB, 4) +
-                  LogLines({StartTime(100, 10, 0, 12), "Fill : Time Gap 5 number of fill traces 15"}) +
-                  ProcessingBlock(pathC, 4) + LogLines({StartTime(100, 10, 0, 20)}));
+    EXPECT_EQ(
+        m_host.log,
+        ProcessingBlock(pathA, 4) +
+            LogLines({StartTime(100, 10, 0, 0),
+                      kOpening,
+                      "Fill : Time Gap 10 number of fill traces 31"}) +
+            ProcessingBlock(pathB, 4) +
+            LogLines({StartTime(100, 10, 0, 12), "Fill : Time Gap 5 number of fill traces 15"}) +
+            ProcessingBlock(pathC, 4) + LogLines({StartTime(100, 10, 0, 20)}));
     ASSERT_EQ(m_host.orders.size(), 1u);
     EXPECT_EQ(m_host.orders[0], (Names{pathA, pathB, pathC}));
     EXPECT_EQ(State().file_order, (std::vector<std::int32_t>{1, 2, 0}));
@@ -191,8 +192,7 @@ TEST_F(CombineJobTest, DayRepairWritesNothingOfAnInputWithoutAValidDay)
 // traces per short gap: 10 / 0.34375 - 1 = 28.09, truncated 28.
 // File starts: 23:59:46.25, 23:59:59.00 (its traces 4..11 are past
 // midnight), 00:00:11.75 (day 256), 01:06:54.75 and 01:07:07.50.
-class SurveyJob : public CombineJobTest,
-                  public ::testing::WithParamInterface<synth::NameLayout>
+class SurveyJob : public CombineJobTest, public ::testing::WithParamInterface<synth::NameLayout>
 {
 };
 
@@ -255,8 +255,8 @@ TEST_P(SurveyJob, OutOfOrderSurveyAcrossMidnightIsRepairedOrderedAndFilled)
         for (std::size_t i = 0; i < files.size(); ++i) {
             const int f = files[i];
             for (int k = 2; k < 12; ++k, ++at) {
-                const std::string what = name + " file " + std::to_string(f) + " trace " +
-                                         std::to_string(k);
+                const std::string what =
+                    name + " file " + std::to_string(f) + " trace " + std::to_string(k);
                 ASSERT_LT(at, traces.size()) << what;
                 const SegyHeaderType& h = traces[at].header;
                 const synth::TraceTime t = synth::TraceTimeOf(o, f, k);
@@ -285,8 +285,7 @@ INSTANTIATE_TEST_SUITE_P(CombineJob,
                          SurveyJob,
                          ::testing::Values(synth::NameLayout::YearDay, synth::NameLayout::DayOnly),
                          [](const ::testing::TestParamInfo<synth::NameLayout>& p) {
-                             return p.param == synth::NameLayout::YearDay ? "YearDay"
-                                                                             : "DayOnly";
+                             return p.param == synth::NameLayout::YearDay ? "YearDay" : "DayOnly";
                          });
 
 } // namespace
