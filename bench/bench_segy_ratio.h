@@ -14,6 +14,14 @@
 namespace tessara::bench
 {
 
+/// A ratio that a benchmark measured itself and reports as a counter.
+struct CounterLimit {
+    std::string benchmark; ///< benchmark name with arguments, without run options
+    std::string counter;
+    std::string label;
+    double limit = 0; ///< largest acceptable value; 0 = report only
+};
+
 struct RatioPair {
     std::string ours;      ///< benchmark name, as printed
     std::string reference; ///< benchmark name of the reference doing the same work
@@ -48,6 +56,8 @@ public:
             if (!run.run_name.args.empty())
                 key += "/" + run.run_name.args;
             m_times[key] = {run.GetAdjustedRealTime() / unit, run.GetAdjustedCPUTime() / unit};
+            for (const auto& [name, counter] : run.counters)
+                m_counters[key][name] = counter.value;
         }
     }
 
@@ -83,6 +93,27 @@ public:
         return withinLimits;
     }
 
+    /// Prints the counters named in `limits`; returns false when one exceeds
+    /// its limit.
+    bool PrintCounterLimits(const std::string& title, const std::vector<CounterLimit>& limits) const
+    {
+        bool withinLimits = true;
+        std::printf("\n%s\n", title.c_str());
+        for (const CounterLimit& c : limits) {
+            const auto b = m_counters.find(c.benchmark);
+            if (b == m_counters.end() || b->second.count(c.counter) == 0)
+                continue;
+            const double v = b->second.at(c.counter);
+            const bool ok = c.limit <= 0 || v <= c.limit;
+            withinLimits = withinLimits && ok;
+            std::printf("  %-40s %7.3f", c.label.c_str(), v);
+            if (c.limit > 0)
+                std::printf("  (limit %.2f: %s)", c.limit, ok ? "met" : "NOT MET");
+            std::printf("\n");
+        }
+        return withinLimits;
+    }
+
 private:
     struct Times {
         double wall = 0; ///< seconds per iteration
@@ -90,6 +121,7 @@ private:
     };
     bool m_useCpuTime;
     std::map<std::string, Times> m_times;
+    std::map<std::string, std::map<std::string, double>> m_counters;
 };
 
 } // namespace tessara::bench

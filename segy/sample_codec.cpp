@@ -70,11 +70,10 @@ std::uint32_t IeeeToIbmWord(std::uint32_t w)
 
 namespace {
 
-// Whole traces are converted in blocks of this many samples through small
-// local arrays: the loops over a block have a fixed trip count and no
-// aliasing, so the compiler turns them into vector code, and the rare word
-// that needs the exact word-by-word rules sends only its block down the
-// scalar path.
+// Whole traces are converted in blocks of this many samples: the loops over a
+// block have a fixed trip count and work on small local arrays, so the
+// compiler turns them into vector code, and the rare word that needs the
+// exact word-by-word rules sends only its block down the scalar path.
 constexpr std::int64_t kBlock = 64;
 
 inline float BitsToFloat(std::uint32_t bits)
@@ -91,30 +90,104 @@ inline std::uint32_t FloatToBits(float f)
     return bits;
 }
 
-// Byte reversal of a block of 32-bit words. Compilers turn a portable loop
-// into one scalar bswap per word unless SSSE3 is on; SSE2 reverses four words
-// at a time: the bytes of each 16-bit half, then the halves.
-inline void ReverseBlock32(std::uint32_t* w)
+// Round to nearest single precision. Values beyond the single range become
+// infinities, as the hardware conversion would give; doing it explicitly keeps
+// the conversion defined for every double. A select of doubles, then one
+// conversion that is always defined (an infinity converts to an infinity),
+// keeps the block loops vector code.
+inline float NarrowToFloat(double x)
+{
+    constexpr double kOverflow = 0x1.ffffffp127; // FLT_MAX plus half an ulp
+    const double bounded = std::fabs(x) >= kOverflow ? std::copysign(HUGE_VAL, x) : x;
+    return static_cast<float>(bounded);
+}
+
+// Truncation toward zero to int32; out of range or NaN gives INT32_MIN, the
+// integer-indefinite value of the usual hardware conversion.
+inline std::int32_t TruncateToInt32(double x)
+{
+    if (!(x > -2147483649.0 && x < 2147483648.0))
+        return INT32_MIN;
+    return static_cast<std::int32_t>(x);
+}
+
+inline std::int8_t TruncateToInt8(double x)
+{
+    if (std::isnan(x))
+        return 0;
+    if (x >= 127.0)
+        return 127;
+    if (x <= -128.0)
+        return -128;
+    return static_cast<std::int8_t>(static_cast<int>(x));
+}
+
+inline std::uint32_t Load32(const unsigned char* p, bool swapBytes)
+{
+    std::uint32_t v;
+    std::memcpy(&v, p, 4);
+    return swapBytes ? __builtin_bswap32(v) : v;
+}
+
+inline std::uint16_t Load16(const unsigned char* p, bool swapBytes)
+{
+    std::uint16_t v;
+    std::memcpy(&v, p, 2);
+    return swapBytes ? __builtin_bswap16(v) : v;
+}
+
+inline void Store32BigEndian(unsigned char* p, std::uint32_t v)
+{
+    v = __builtin_bswap32(v);
+    std::memcpy(p, &v, 4);
+}
+
+// Copies a block of 32-bit words, reversing the bytes of each. Compilers turn
+// a portable loop into one scalar bswap per word unless SSSE3 is on; SSE2
+// reverses four words at a time: the bytes of each 16-bit half, then the
+// halves.
+inline void CopyReversed32(const void* from, void* to)
 {
 #if defined(__SSE2__)
-    for (std::int64_t i = 0; i < kBlock; i += 4) {
-        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + i));
+    const auto* src = static_cast<const unsigned char*>(from);
+    auto* dst = static_cast<unsigned char*>(to);
+    for (std::int64_t i = 0; i < 4 * kBlock; i += 16) {
+        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
         x = _mm_or_si128(_mm_slli_epi16(x, 8), _mm_srli_epi16(x, 8));
         x = _mm_shufflelo_epi16(x, _MM_SHUFFLE(2, 3, 0, 1));
         x = _mm_shufflehi_epi16(x, _MM_SHUFFLE(2, 3, 0, 1));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(w + i), x);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), x);
     }
 #else
-    SwapBytes32(w, kBlock);
+    std::memcpy(to, from, 4 * kBlock);
+    SwapBytes32(to, kBlock);
 #endif
 }
+
+// One block of file words in host order.
+inline void LoadBlock32(const unsigned char* raw, bool swapBytes, std::uint32_t* w)
+{
+    if (swapBytes)
+        CopyReversed32(raw, w);
+    else
+        std::memcpy(w, raw, 4 * kBlock);
+}
+
+// The input and output sides of the block conversions: host words, or the
+// 64-bit samples of a trace (narrowed to single precision on the way in,
+// widened exactly on the way out).
+inline std::uint32_t WordOf(std::uint32_t w) { return w; }
+inline std::uint32_t WordOf(double x) { return FloatToBits(NarrowToFloat(x)); }
+inline void Put(std::uint32_t* out, std::uint32_t bits) { *out = bits; }
+inline void Put(double* out, std::uint32_t bits) { *out = BitsToFloat(bits); }
 
 // IBM to IEEE for a block, exact wherever the result is zero or a normal
 // single: the 24-bit fraction converts to float without rounding, and the
 // float's own exponent then gives the normalisation shift that the
 // word-by-word rules find with a bit scan. Returns false when a word of the
 // block underflows or overflows; its results must then be redone word by word.
-inline bool IbmToIeeeBlock(const std::uint32_t* in, std::uint32_t* out)
+template <typename Out>
+inline bool IbmToIeeeBlock(const std::uint32_t* in, Out* out)
 {
     std::uint32_t irregular = 0;
     for (std::int64_t i = 0; i < kBlock; ++i) {
@@ -127,11 +200,20 @@ inline bool IbmToIeeeBlock(const std::uint32_t* in, std::uint32_t* out)
                                4 * static_cast<std::int32_t>((w >> 24) & 0x7Fu) - 280;
         const std::uint32_t normal =
             sign | (static_cast<std::uint32_t>(e) << 23) | (bits & 0x007FFFFFu);
-        out[i] = fraction == 0 ? sign : normal;
+        Put(out + i, fraction == 0 ? sign : normal);
         irregular |= static_cast<std::uint32_t>(fraction != 0) &
                      static_cast<std::uint32_t>(static_cast<std::uint32_t>(e - 1) >= 254u);
     }
     return irregular == 0;
+}
+
+template <typename Out>
+inline void IbmToIeeeBlockExact(const std::uint32_t* in, Out* out)
+{
+    if (!IbmToIeeeBlock(in, out)) {
+        for (std::int64_t i = 0; i < kBlock; ++i)
+            Put(out + i, IbmToIeeeWord(in[i]));
+    }
 }
 
 // IEEE to IBM for a block, exact for zeros, normal numbers, infinities and
@@ -139,11 +221,12 @@ inline bool IbmToIeeeBlock(const std::uint32_t* in, std::uint32_t* out)
 // (-(e + 130)) & 3 places; done as a float multiplied by a power of two and
 // truncated, the shift is exact and needs no per-word variable shift.
 // Returns false when the block holds a denormal, which takes the word rules.
-inline bool IeeeToIbmBlock(const std::uint32_t* in, std::uint32_t* out)
+template <typename In>
+inline bool IeeeToIbmBlock(const In* in, std::uint32_t* out)
 {
     std::uint32_t denormal = 0;
     for (std::int64_t i = 0; i < kBlock; ++i) {
-        const std::uint32_t w = in[i];
+        const std::uint32_t w = WordOf(in[i]);
         const std::uint32_t sign = w & 0x80000000u;
         const std::uint32_t e = (w >> 23) & 0xFFu;
         const std::uint32_t mantissa = w & 0x007FFFFFu;
@@ -164,19 +247,12 @@ inline bool IeeeToIbmBlock(const std::uint32_t* in, std::uint32_t* out)
     return denormal == 0;
 }
 
-inline void IbmToIeeeBlockExact(const std::uint32_t* in, std::uint32_t* out)
-{
-    if (!IbmToIeeeBlock(in, out)) {
-        for (std::int64_t i = 0; i < kBlock; ++i)
-            out[i] = IbmToIeeeWord(in[i]);
-    }
-}
-
-inline void IeeeToIbmBlockExact(const std::uint32_t* in, std::uint32_t* out)
+template <typename In>
+inline void IeeeToIbmBlockExact(const In* in, std::uint32_t* out)
 {
     if (!IeeeToIbmBlock(in, out)) {
         for (std::int64_t i = 0; i < kBlock; ++i)
-            out[i] = IeeeToIbmWord(in[i]);
+            out[i] = IeeeToIbmWord(WordOf(in[i]));
     }
 }
 
@@ -214,77 +290,6 @@ void ieee2ibm(std::uint32_t* to, const std::uint32_t* from, std::int64_t count)
         to[i] = IeeeToIbmWord(from[i]);
 }
 
-namespace {
-
-inline std::uint32_t Load32(const unsigned char* p, bool swapBytes)
-{
-    std::uint32_t v;
-    std::memcpy(&v, p, 4);
-    return swapBytes ? __builtin_bswap32(v) : v;
-}
-
-inline std::uint16_t Load16(const unsigned char* p, bool swapBytes)
-{
-    std::uint16_t v;
-    std::memcpy(&v, p, 2);
-    return swapBytes ? __builtin_bswap16(v) : v;
-}
-
-// Round to nearest single precision. Values beyond the single range become
-// infinities, as the hardware conversion would give; doing it explicitly keeps
-// the conversion defined for every double.
-inline float NarrowToFloat(double x)
-{
-    constexpr double kOverflow = 0x1.ffffffp127; // FLT_MAX plus half an ulp
-    // A select of doubles, then one conversion that is always defined (an
-    // infinity converts to an infinity): the block loops stay vector code.
-    const double bounded = std::fabs(x) >= kOverflow ? std::copysign(HUGE_VAL, x) : x;
-    return static_cast<float>(bounded);
-}
-
-// Truncation toward zero to int32; out of range or NaN gives INT32_MIN, the
-// integer-indefinite value of the usual hardware conversion.
-inline std::int32_t TruncateToInt32(double x)
-{
-    if (!(x > -2147483649.0 && x < 2147483648.0))
-        return INT32_MIN;
-    return static_cast<std::int32_t>(x);
-}
-
-inline std::int8_t TruncateToInt8(double x)
-{
-    if (std::isnan(x))
-        return 0;
-    if (x >= 127.0)
-        return 127;
-    if (x <= -128.0)
-        return -128;
-    return static_cast<std::int8_t>(static_cast<int>(x));
-}
-
-inline void Store32BigEndian(unsigned char* p, std::uint32_t v)
-{
-    v = __builtin_bswap32(v);
-    std::memcpy(p, &v, 4);
-}
-
-// One block of file words in host order.
-inline void LoadBlock32(const unsigned char* raw, bool swapBytes, std::uint32_t* w)
-{
-    std::memcpy(w, raw, 4 * kBlock);
-    if (swapBytes)
-        ReverseBlock32(w);
-}
-
-// One block of host words written big-endian.
-inline void StoreBlock32BigEndian(std::uint32_t* w, unsigned char* out)
-{
-    ReverseBlock32(w);
-    std::memcpy(out, w, 4 * kBlock);
-}
-
-} // namespace
-
 TESSARA_VECTOR_CLONES
 bool DecodeSamples(int code,
                    const unsigned char* raw,
@@ -294,14 +299,11 @@ bool DecodeSamples(int code,
 {
     std::int64_t i = 0;
     std::uint32_t w[kBlock];
-    std::uint32_t bits[kBlock];
     switch (code) {
     case 1:
         for (; i + kBlock <= count; i += kBlock) {
             LoadBlock32(raw + 4 * i, swapBytes, w);
-            IbmToIeeeBlockExact(w, bits);
-            for (std::int64_t j = 0; j < kBlock; ++j)
-                out[i + j] = BitsToFloat(bits[j]);
+            IbmToIeeeBlockExact(w, out + i);
         }
         for (; i < count; ++i)
             out[i] = BitsToFloat(IbmToIeeeWord(Load32(raw + 4 * i, swapBytes)));
@@ -309,7 +311,7 @@ bool DecodeSamples(int code,
     case 5:
         // Without byte reversal the plain loop below is already vector code.
         for (; swapBytes && i + kBlock <= count; i += kBlock) {
-            LoadBlock32(raw + 4 * i, swapBytes, w);
+            CopyReversed32(raw + 4 * i, w);
             for (std::int64_t j = 0; j < kBlock; ++j)
                 out[i + j] = BitsToFloat(w[j]);
         }
@@ -318,7 +320,7 @@ bool DecodeSamples(int code,
         return true;
     case 2:
         for (; swapBytes && i + kBlock <= count; i += kBlock) {
-            LoadBlock32(raw + 4 * i, swapBytes, w);
+            CopyReversed32(raw + 4 * i, w);
             for (std::int64_t j = 0; j < kBlock; ++j)
                 out[i + j] = static_cast<std::int32_t>(w[j]);
         }
@@ -343,14 +345,11 @@ void EncodeSamplesBigEndian(int code, const double* in, std::int64_t count, unsi
 {
     std::int64_t i = 0;
     std::uint32_t w[kBlock];
-    std::uint32_t bits[kBlock];
     switch (code) {
     case 1:
         for (; i + kBlock <= count; i += kBlock) {
-            for (std::int64_t j = 0; j < kBlock; ++j)
-                bits[j] = FloatToBits(NarrowToFloat(in[i + j]));
-            IeeeToIbmBlockExact(bits, w);
-            StoreBlock32BigEndian(w, out + 4 * i);
+            IeeeToIbmBlockExact(in + i, w);
+            CopyReversed32(w, out + 4 * i);
         }
         for (; i < count; ++i)
             Store32BigEndian(out + 4 * i, IeeeToIbmWord(FloatToBits(NarrowToFloat(in[i]))));
@@ -359,7 +358,7 @@ void EncodeSamplesBigEndian(int code, const double* in, std::int64_t count, unsi
         for (; i + kBlock <= count; i += kBlock) {
             for (std::int64_t j = 0; j < kBlock; ++j)
                 w[j] = static_cast<std::uint32_t>(TruncateToInt32(in[i + j]));
-            StoreBlock32BigEndian(w, out + 4 * i);
+            CopyReversed32(w, out + 4 * i);
         }
         for (; i < count; ++i)
             Store32BigEndian(out + 4 * i, static_cast<std::uint32_t>(TruncateToInt32(in[i])));
@@ -380,7 +379,7 @@ void EncodeSamplesBigEndian(int code, const double* in, std::int64_t count, unsi
         for (; i + kBlock <= count; i += kBlock) {
             for (std::int64_t j = 0; j < kBlock; ++j)
                 w[j] = FloatToBits(NarrowToFloat(in[i + j]));
-            StoreBlock32BigEndian(w, out + 4 * i);
+            CopyReversed32(w, out + 4 * i);
         }
         for (; i < count; ++i)
             Store32BigEndian(out + 4 * i, FloatToBits(NarrowToFloat(in[i])));

@@ -569,13 +569,13 @@ TEST_F(CombineJobTest, UnreadableInputDoesNotHideTheGapToTheNextInput)
 
     ASSERT_EQ(Run(), CombineOutcome::Done);
 
-    EXPECT_EQ(m_host.log,
-              ProcessingBlock(pathA, 4) +
-                  LogLines({StartTime(0, 0, 0, 1),
-                            kOpening,
-                            "\tFile close by file  gap limit 7196 > 3600"}) +
-                  Skipped(pathX) + ProcessingBlock(pathB, 4) +
-                  LogLines({StartTime(0, 2, 0, 1), kOpening}));
+    EXPECT_EQ(
+        m_host.log,
+        ProcessingBlock(pathA, 4) +
+            LogLines(
+                {StartTime(0, 0, 0, 1), kOpening, "\tFile close by file  gap limit 7196 > 3600"}) +
+            Skipped(pathX) + ProcessingBlock(pathB, 4) +
+            LogLines({StartTime(0, 2, 0, 1), kOpening}));
     EXPECT_EQ(FilesIn(m_out), (Names{kDayZeroName, "Choose Expedition_000_0200_to_000_0200.sgy"}));
 }
 
