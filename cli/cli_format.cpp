@@ -6,13 +6,21 @@
 #include <filesystem>
 #include <iostream>
 
-namespace tessara::cli {
+namespace tessara::cli
+{
 
 std::string FormatTraceTime(const SegyHeaderType& h)
 {
     char text[64];
-    std::snprintf(text, sizeof text, "%d %03d %02d:%02d:%02d.%03d", h.year, h.dayOfYear, h.hour,
-                  h.minute, h.second, h.millisecond);
+    std::snprintf(text,
+                  sizeof text,
+                  "%d %03d %02d:%02d:%02d.%03d",
+                  h.year,
+                  h.dayOfYear,
+                  h.hour,
+                  h.minute,
+                  h.second,
+                  h.millisecond);
     return text;
 }
 

@@ -6,7 +6,8 @@
 
 #include <string>
 
-namespace tessara::cli {
+namespace tessara::cli
+{
 
 /// Trace time stamp as "year day hh:mm:ss.mmm", e.g. "2003 255 17:35:00.250".
 std::string FormatTraceTime(const SegyHeaderType& header);

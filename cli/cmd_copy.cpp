@@ -11,8 +11,10 @@
 #include <iostream>
 #include <memory>
 
-namespace tessara::cli {
-namespace {
+namespace tessara::cli
+{
+namespace
+{
 
 struct CopyOptions {
     std::string input;
@@ -43,9 +45,9 @@ int RunCopy(const CopyOptions& options)
     const bool resample = options.sampleIntervalUs > 0;
     if (resample && in.GetSampleInterval() > 0) {
         // The declared count follows the file's own traces to the new interval.
-        samples = static_cast<std::uint32_t>(static_cast<double>(samples) *
-                                             (in.GetSampleInterval() /
-                                              static_cast<double>(options.sampleIntervalUs)));
+        samples = static_cast<std::uint32_t>(
+            static_cast<double>(samples) *
+            (in.GetSampleInterval() / static_cast<double>(options.sampleIntervalUs)));
     }
     out.SetSamples(static_cast<std::uint16_t>(samples));
     if (resample)
@@ -87,7 +89,8 @@ int RunCopy(const CopyOptions& options)
 void RegisterCopy(CLI::App& app, std::vector<Command>& commands)
 {
     auto options = std::make_shared<CopyOptions>();
-    auto* sub = app.add_subcommand("copy", "Rewrite a SEG-Y file as big-endian SEG-Y, trace by trace");
+    auto* sub =
+        app.add_subcommand("copy", "Rewrite a SEG-Y file as big-endian SEG-Y, trace by trace");
     sub->add_option("IN", options->input, "Input SEG-Y file")->required();
     sub->add_option("OUT", options->output, "Output SEG-Y file (replaced)")->required();
     sub->add_option("--sample-interval",

@@ -7,8 +7,10 @@
 #include <iostream>
 #include <memory>
 
-namespace tessara::cli {
-namespace {
+namespace tessara::cli
+{
+namespace
+{
 
 struct HeadersOptions {
     std::string file;
@@ -40,9 +42,22 @@ int RunHeaders(const HeadersOptions& options)
         return kExitFailure;
     }
     if (!options.json)
-        std::printf("%7s %8s %8s %8s %5s %4s %10s %12s %6s %7s %6s %11s %11s %5s %6s\n", "trace",
-                    "seqLine", "seqFile", "inEns", "id", "dig", "date", "time", "delay",
-                    "samples", "dt_us", "sourceX", "sourceY", "units", "scalar");
+        std::printf("%7s %8s %8s %8s %5s %4s %10s %12s %6s %7s %6s %11s %11s %5s %6s\n",
+                    "trace",
+                    "seqLine",
+                    "seqFile",
+                    "inEns",
+                    "id",
+                    "dig",
+                    "date",
+                    "time",
+                    "delay",
+                    "samples",
+                    "dt_us",
+                    "sourceX",
+                    "sourceY",
+                    "units",
+                    "scalar");
     CSegyTrace trace(reader.GetSamples());
     for (std::int64_t i = 0; options.first < 0 || i < options.first; ++i) {
         reader.Read(trace, -1);
@@ -56,13 +71,23 @@ int RunHeaders(const HeadersOptions& options)
         char date[32];
         char time[48];
         std::snprintf(date, sizeof date, "%d-%03d", h.year, h.dayOfYear);
-        std::snprintf(time, sizeof time, "%02d:%02d:%02d.%03d", h.hour, h.minute, h.second,
-                      h.millisecond);
+        std::snprintf(
+            time, sizeof time, "%02d:%02d:%02d.%03d", h.hour, h.minute, h.second, h.millisecond);
         std::printf("%7lld %8d %8d %8d %5d %4d %10s %12s %6d %7u %6d %11d %11d %5d %6d\n",
-                    static_cast<long long>(i), h.traceSequenceLine, h.traceSequenceFile,
-                    h.traceInEnsemble, h.traceIdCode, static_cast<int>(h.digitizerChannel), date,
-                    time, h.delayRecordingTime, static_cast<unsigned>(h.sampleCount),
-                    h.sampleInterval, h.sourceX, h.sourceY, h.coordinateUnits,
+                    static_cast<long long>(i),
+                    h.traceSequenceLine,
+                    h.traceSequenceFile,
+                    h.traceInEnsemble,
+                    h.traceIdCode,
+                    static_cast<int>(h.digitizerChannel),
+                    date,
+                    time,
+                    h.delayRecordingTime,
+                    static_cast<unsigned>(h.sampleCount),
+                    h.sampleInterval,
+                    h.sourceX,
+                    h.sourceY,
+                    h.coordinateUnits,
                     h.coordinateScalar);
     }
     return kExitOk;
@@ -75,7 +100,8 @@ void RegisterHeaders(CLI::App& app, std::vector<Command>& commands)
     auto options = std::make_shared<HeadersOptions>();
     auto* sub = app.add_subcommand("headers", "List the interpreted trace-header fields");
     sub->add_option("FILE", options->file, "SEG-Y file")->required();
-    sub->add_option("--first", options->first, "Only the first N traces")->check(CLI::NonNegativeNumber);
+    sub->add_option("--first", options->first, "Only the first N traces")
+        ->check(CLI::NonNegativeNumber);
     sub->add_flag("--json", options->json, "One JSON object per line");
     commands.push_back({sub, [options] { return RunHeaders(*options); }});
 }

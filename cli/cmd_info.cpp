@@ -7,8 +7,10 @@
 #include <memory>
 #include <sstream>
 
-namespace tessara::cli {
-namespace {
+namespace tessara::cli
+{
+namespace
+{
 
 struct InfoOptions {
     std::vector<std::string> files;

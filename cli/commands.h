@@ -6,7 +6,8 @@
 #include <functional>
 #include <vector>
 
-namespace tessara::cli {
+namespace tessara::cli
+{
 
 /// Exit codes of every subcommand.
 constexpr int kExitOk = 0;

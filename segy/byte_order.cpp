@@ -4,13 +4,29 @@
 #include <emmintrin.h>
 #endif
 
-namespace tessara {
+namespace tessara
+{
 
-void SwapN(std::int16_t* a, std::int64_t count) { SwapBytes16(a, count); }
-void SwapN(std::uint16_t* a, std::int64_t count) { SwapBytes16(a, count); }
-void SwapN(std::int32_t* a, std::int64_t count) { SwapBytes32(a, count); }
-void SwapN(std::uint32_t* a, std::int64_t count) { SwapBytes32(a, count); }
-void SwapN(float* a, std::int64_t count) { SwapBytes32(a, count); }
+void SwapN(std::int16_t* a, std::int64_t count)
+{
+    SwapBytes16(a, count);
+}
+void SwapN(std::uint16_t* a, std::int64_t count)
+{
+    SwapBytes16(a, count);
+}
+void SwapN(std::int32_t* a, std::int64_t count)
+{
+    SwapBytes32(a, count);
+}
+void SwapN(std::uint32_t* a, std::int64_t count)
+{
+    SwapBytes32(a, count);
+}
+void SwapN(float* a, std::int64_t count)
+{
+    SwapBytes32(a, count);
+}
 
 void SwapBytes16(void* bytes, std::int64_t count)
 {

@@ -4,9 +4,13 @@
 #include <cstdint>
 #include <cstring>
 
-namespace tessara {
+namespace tessara
+{
 
-[[nodiscard]] inline std::uint16_t Swap(std::uint16_t v) { return __builtin_bswap16(v); }
+[[nodiscard]] inline std::uint16_t Swap(std::uint16_t v)
+{
+    return __builtin_bswap16(v);
+}
 [[nodiscard]] inline std::int16_t Swap(std::int16_t v)
 {
     return static_cast<std::int16_t>(__builtin_bswap16(static_cast<std::uint16_t>(v)));
@@ -15,7 +19,10 @@ namespace tessara {
 {
     return static_cast<std::int32_t>(__builtin_bswap32(static_cast<std::uint32_t>(v)));
 }
-[[nodiscard]] inline std::uint32_t Swap(std::uint32_t v) { return __builtin_bswap32(v); }
+[[nodiscard]] inline std::uint32_t Swap(std::uint32_t v)
+{
+    return __builtin_bswap32(v);
+}
 /// A float is reversed as its 32-bit pattern, never through a numeric conversion,
 /// so NaN payloads and denormals survive.
 [[nodiscard]] inline float Swap(float v)

@@ -6,7 +6,8 @@
 #include <array>
 #include <cstdint>
 
-namespace tessara {
+namespace tessara
+{
 
 /// Data sample format codes that the reader decodes.
 constexpr bool IsReadableFormat(int code)
@@ -55,11 +56,8 @@ void ieee2ibm(std::uint32_t* to, const std::uint32_t* from, std::int64_t count);
 /// Decodes `count` samples stored in format `code` (1, 2, 3, 5 or 8) from the
 /// raw file bytes `raw`, reversing bytes first when `swapBytes` is set, into
 /// `out`. Returns false, writing nothing, for any other code.
-[[nodiscard]] bool DecodeSamples(int code,
-                                 const unsigned char* raw,
-                                 std::int64_t count,
-                                 bool swapBytes,
-                                 double* out);
+[[nodiscard]] bool
+DecodeSamples(int code, const unsigned char* raw, std::int64_t count, bool swapBytes, double* out);
 
 /// Encodes `count` samples big-endian in format `code` into `out`, which must
 /// hold count * WriterBytesPerSample(code) bytes.

@@ -1,6 +1,7 @@
 #include "segy_file.h"
 
-namespace tessara {
+namespace tessara
+{
 
 CSegyFile::CSegyFile() : tapeHeader(std::make_unique<SegyTapeHeaderType>()) {}
 

@@ -8,11 +8,13 @@
 #include <memory>
 #include <string>
 
-namespace tessara {
+namespace tessara
+{
 
 /// Common state of an input or output SEG-Y file. Sizes and offsets are 64-bit
 /// so that files of 2 GiB and more are read and written correctly.
-class CSegyFile {
+class CSegyFile
+{
 public:
     CSegyFile();
     virtual ~CSegyFile();

@@ -6,7 +6,8 @@
 #include <cstring>
 #include <sys/types.h>
 
-namespace tessara {
+namespace tessara
+{
 
 CSegyFileIn::~CSegyFileIn()
 {
@@ -203,7 +204,10 @@ void CSegyFileIn::Read(CSegyTrace& trace, std::int64_t index)
         trace.header = std::make_unique<SegyHeaderType>();
     *trace.header = h;
     trace.ReAllocate();
-    (void)DecodeSamples(formatCode, m_raw.data(), static_cast<std::int64_t>(n), swapBytes,
+    (void)DecodeSamples(formatCode,
+                        m_raw.data(),
+                        static_cast<std::int64_t>(n),
+                        swapBytes,
                         trace.samples.data()); // formatCode was checked by Open
     ++currentTrace;
 }
@@ -221,9 +225,8 @@ bool CSegyFileIn::sensibleHeaderValues(const CSegyTrace& trace)
     return h.sampleCount >= 250 && h.sampleCount <= 10000 && h.sampleInterval >= 0 &&
            h.year >= 1990 && h.year <= latestYear && h.dayOfYear >= 0 && h.dayOfYear <= 366 &&
            h.hour >= 0 && h.hour <= 24 && h.minute >= 0 && h.minute <= 59 && h.second >= 0 &&
-           h.second <= 59 && h.millisecond >= 0 && h.millisecond <= 999 &&
-           h.coordinateUnits >= 0 && h.coordinateUnits <= 10 && h.delayRecordingTime >= 0 &&
-           h.delayRecordingTime <= 10000;
+           h.second <= 59 && h.millisecond >= 0 && h.millisecond <= 999 && h.coordinateUnits >= 0 &&
+           h.coordinateUnits <= 10 && h.delayRecordingTime >= 0 && h.delayRecordingTime <= 10000;
 }
 
 } // namespace tessara

@@ -6,13 +6,15 @@
 
 #include <vector>
 
-namespace tessara {
+namespace tessara
+{
 
 /// Reader of one SEG-Y file. Failures are flags, never messages or exceptions:
 /// Open returns false and `atEnd` is set after a Read that found no complete
 /// trace. A trace is never delivered half read: a Read that runs into the end
 /// of the file leaves the caller's trace exactly as it was.
-class CSegyFileIn : public CSegyFile {
+class CSegyFileIn : public CSegyFile
+{
 public:
     CSegyFileIn() = default;
     ~CSegyFileIn() override;

@@ -6,7 +6,8 @@
 #include <cstring>
 #include <sys/types.h>
 
-namespace tessara {
+namespace tessara
+{
 
 CSegyFileOut::CSegyFileOut()
 {
@@ -97,13 +98,13 @@ void CSegyFileOut::Write(const CSegyTrace& trace)
     SwapHeader(h);
     std::memcpy(m_record.data(), &h, kTraceHeaderBytes);
 
-    const std::size_t have = std::min<std::size_t>(
-        {n, trace.numSamples, trace.samples.size()});
+    const std::size_t have = std::min<std::size_t>({n, trace.numSamples, trace.samples.size()});
     unsigned char* out = m_record.data() + kTraceHeaderBytes;
     EncodeSamplesBigEndian(formatCode, trace.samples.data(), static_cast<std::int64_t>(have), out);
     // Zero encodes to zero bytes in every format, so the samples the trace
     // lacks are plain zero bytes.
-    std::memset(out + have * static_cast<std::size_t>(bytesPerSample), 0,
+    std::memset(out + have * static_cast<std::size_t>(bytesPerSample),
+                0,
                 (n - have) * static_cast<std::size_t>(bytesPerSample));
 
     if (std::fwrite(m_record.data(), 1, recordBytes, m_file) != recordBytes)

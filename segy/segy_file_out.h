@@ -6,13 +6,15 @@
 
 #include <vector>
 
-namespace tessara {
+namespace tessara
+{
 
 /// Writer of one SEG-Y file at a time; the object may be reopened on another
 /// path. Output is always big-endian with the text header as held in memory.
 /// Every write and the final close are checked: bHasFailed() tells whether
 /// anything since Open did not reach the file.
-class CSegyFileOut : public CSegyFile {
+class CSegyFileOut : public CSegyFile
+{
 public:
     CSegyFileOut();
     ~CSegyFileOut() override;

@@ -4,13 +4,14 @@
 
 #include <cstring>
 
-namespace tessara {
-namespace {
+namespace tessara
+{
+namespace
+{
 
 // Reverses `count` words of the given type starting at `bytes`. Works through
 // memcpy so that it never depends on the alignment of the record.
-template <typename Word>
-void ReverseWords(unsigned char* bytes, int count)
+template <typename Word> void ReverseWords(unsigned char* bytes, int count)
 {
     for (int i = 0; i < count; ++i) {
         Word w;

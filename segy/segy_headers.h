@@ -9,7 +9,8 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace tessara {
+namespace tessara
+{
 
 constexpr int kTextHeaderBytes = 3200;
 constexpr int kBinaryHeaderBytes = 400;
@@ -19,18 +20,18 @@ constexpr int kTraceHeaderBytes = 240;
 /// 3600-byte SEG-Y file header: 40 cards of text, then the binary header.
 /// Only the named binary fields are interpreted; the rest is carried as is.
 struct SegyTapeHeaderType {
-    char textHeader[kTextHeaderBytes];     // 0-3199
-    std::int32_t binJobId;                 // 3200
-    std::int32_t binLineNumber;            // 3204
-    std::int32_t binReelNumber;            // 3208
-    std::int16_t binTracesPerEnsemble;     // 3212
-    std::int16_t binAuxTracesPerEnsemble;  // 3214
-    std::uint16_t binSampleInterval;       // 3216, microseconds
-    std::uint16_t binOriginalSampleInterval; // 3218
-    std::uint16_t binSamplesPerTrace;      // 3220
+    char textHeader[kTextHeaderBytes];        // 0-3199
+    std::int32_t binJobId;                    // 3200
+    std::int32_t binLineNumber;               // 3204
+    std::int32_t binReelNumber;               // 3208
+    std::int16_t binTracesPerEnsemble;        // 3212
+    std::int16_t binAuxTracesPerEnsemble;     // 3214
+    std::uint16_t binSampleInterval;          // 3216, microseconds
+    std::uint16_t binOriginalSampleInterval;  // 3218
+    std::uint16_t binSamplesPerTrace;         // 3220
     std::uint16_t binOriginalSamplesPerTrace; // 3222
-    std::int16_t binFormatCode;            // 3224
-    std::uint16_t binCarried[187];         // 3226-3599, never interpreted
+    std::int16_t binFormatCode;               // 3224
+    std::uint16_t binCarried[187];            // 3226-3599, never interpreted
 };
 
 /// 240-byte SEG-Y trace header. Unnamed ranges are carried unchanged but take
@@ -107,8 +108,7 @@ void SwapHeader(SegyHeaderType& header);
 /// milliseconds: ((dayOfYear * 24 + hour) * 60 + minute) * 60 + second.
 [[nodiscard]] inline std::int64_t WholeSecondsOfYear(const SegyHeaderType& h)
 {
-    return ((static_cast<std::int64_t>(h.dayOfYear) * 24 + h.hour) * 60 + h.minute) * 60 +
-           h.second;
+    return ((static_cast<std::int64_t>(h.dayOfYear) * 24 + h.hour) * 60 + h.minute) * 60 + h.second;
 }
 
 /// Seconds of year including milliseconds / 1000.

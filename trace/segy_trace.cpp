@@ -1,6 +1,7 @@
 #include "segy_trace.h"
 
-namespace tessara {
+namespace tessara
+{
 
 CSegyTrace::CSegyTrace()
 {

@@ -8,7 +8,8 @@
 #include <memory>
 #include <vector>
 
-namespace tessara {
+namespace tessara
+{
 
 class CTraceResampler;
 
@@ -17,7 +18,8 @@ class CTraceResampler;
 ///    values and header->sampleCount holds the low 16 bits of numSamples;
 ///  - ReAllocate keeps storage and values when the header's sampleCount equals
 ///    allocatedCount, the count the storage was last sized for (-1 at first).
-class CSegyTrace {
+class CSegyTrace
+{
 public:
     CSegyTrace();
     explicit CSegyTrace(std::uint32_t n);

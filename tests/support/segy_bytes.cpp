@@ -7,7 +7,8 @@
 #include <fstream>
 #include <iterator>
 
-namespace tessara::test {
+namespace tessara::test
+{
 
 SegyBytes::SegyBytes(bool bigEndian) : m_big(bigEndian) {}
 

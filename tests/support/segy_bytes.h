@@ -7,10 +7,12 @@
 #include <string>
 #include <vector>
 
-namespace tessara::test {
+namespace tessara::test
+{
 
 /// Builds a SEG-Y file image in memory, field by field.
-class SegyBytes {
+class SegyBytes
+{
 public:
     explicit SegyBytes(bool bigEndian = true);
 

@@ -4,7 +4,8 @@
 #include <stdexcept>
 #include <string>
 
-namespace tessara::test {
+namespace tessara::test
+{
 
 TempDir::TempDir()
 {

@@ -4,9 +4,11 @@
 #include <filesystem>
 #include <string>
 
-namespace tessara::test {
+namespace tessara::test
+{
 
-class TempDir {
+class TempDir
+{
 public:
     TempDir();
     ~TempDir();
@@ -14,7 +16,10 @@ public:
     TempDir& operator=(const TempDir&) = delete;
 
     [[nodiscard]] const std::filesystem::path& Path() const { return m_path; }
-    [[nodiscard]] std::string File(const std::string& name) const { return (m_path / name).string(); }
+    [[nodiscard]] std::string File(const std::string& name) const
+    {
+        return (m_path / name).string();
+    }
 
 private:
     std::filesystem::path m_path;
