@@ -5,7 +5,13 @@
 // file that failed to open, every delivered trace whole and sized to its
 // header, never more traces than the file has room for.
 //
-//   fuzz_segy_file_in fuzz/corpus -max_total_time=240
+// Build with clang in its own tree and run it on a scratch copy of the seed
+// corpus; undefined behaviour counts as a crash only with halt_on_error:
+//   CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DTESSARA_FUZZ=ON
+//   cmake --build build-fuzz --target fuzz_segy_file_in
+//   mkdir -p /tmp/segy-corpus && cp fuzz/corpus/* /tmp/segy-corpus/
+//   export UBSAN_OPTIONS=halt_on_error=1
+//   build-fuzz/fuzz/fuzz_segy_file_in /tmp/segy-corpus -max_total_time=240 -max_len=20000
 #include "segy/segy_file_in.h"
 #include "segy/segy_file_out.h"
 

@@ -2,7 +2,7 @@
 # Rebuilds the seed corpus of the SEG-Y fuzz target from the synthetic survey
 # generator: tiny files of every sample format in both byte orders, plus a few
 # with the faults recorders produce. Each file stays well under 20 kB.
-#   fuzz/make_corpus.sh path/to/tessara-synth
+#   fuzz/make_corpus.sh build/tools/tessara-synth
 set -eu
 synth=${1:?usage: make_corpus.sh path/to/tessara-synth}
 here=$(cd "$(dirname "$0")" && pwd)
@@ -25,3 +25,6 @@ done
 make truncated_last_trace --format 1 --truncate last
 make zero_counts_and_intervals --format 5 --byte-order little --zero-count-rate 0.5 --zero-interval-rate 0.5 --seed 3
 make two_channels_glitch --format 3 --channels 2 --channel-field digitizer --glitch-rate 0.5 --traces 4
+# A constant-length file whose last 8 bytes, taken by the target as a trace
+# index, are 2^60: the byte offset of that trace overflows 64 bits.
+{ cat "$corpus/le_format5.sgy"; printf '\000\000\000\000\000\000\000\020'; } >"$corpus/index_far_past_end.sgy"

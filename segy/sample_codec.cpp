@@ -8,7 +8,8 @@
 #include <emmintrin.h>
 #endif
 
-namespace tessara {
+namespace tessara
+{
 
 std::uint32_t IbmToIeeeWord(std::uint32_t w)
 {
@@ -58,17 +59,19 @@ std::uint32_t IeeeToIbmWord(std::uint32_t w)
     return sign | (static_cast<std::uint32_t>(e) << 24) | (f >> 8);
 }
 
-// The whole-trace conversions are built twice on x86-64 Linux, for AVX2 and
-// for the baseline, and the loader picks the one the processor runs: the
-// block loops below then work on eight words at a time instead of four.
-#if defined(__x86_64__) && defined(__linux__) &&                                                   \
-    ((defined(__clang__) && __clang_major__ >= 14) || (!defined(__clang__) && defined(__GNUC__)))
+// With GCC on x86-64 Linux the whole-trace conversions are built twice, for
+// AVX2 and for the baseline, and the loader picks the one the processor runs:
+// the block loops below then work on eight words at a time instead of four.
+// (Clang 14 renames such functions, which callers in other files would not
+// find, so it builds the baseline only.)
+#if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__) && !defined(__clang__)
 #define TESSARA_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define TESSARA_VECTOR_CLONES
 #endif
 
-namespace {
+namespace
+{
 
 // Whole traces are converted in blocks of this many samples: the loops over a
 // block have a fixed trip count and work on small local arrays, so the
@@ -176,18 +179,32 @@ inline void LoadBlock32(const unsigned char* raw, bool swapBytes, std::uint32_t*
 // The input and output sides of the block conversions: host words, or the
 // 64-bit samples of a trace (narrowed to single precision on the way in,
 // widened exactly on the way out).
-inline std::uint32_t WordOf(std::uint32_t w) { return w; }
-inline std::uint32_t WordOf(double x) { return FloatToBits(NarrowToFloat(x)); }
-inline void Put(std::uint32_t* out, std::uint32_t bits) { *out = bits; }
-inline void Put(double* out, std::uint32_t bits) { *out = BitsToFloat(bits); }
+inline std::uint32_t WordOf(std::uint32_t w)
+{
+    return w;
+}
+
+inline std::uint32_t WordOf(double x)
+{
+    return FloatToBits(NarrowToFloat(x));
+}
+
+inline void Put(std::uint32_t* out, std::uint32_t bits)
+{
+    *out = bits;
+}
+
+inline void Put(double* out, std::uint32_t bits)
+{
+    *out = BitsToFloat(bits);
+}
 
 // IBM to IEEE for a block, exact wherever the result is zero or a normal
 // single: the 24-bit fraction converts to float without rounding, and the
 // float's own exponent then gives the normalisation shift that the
 // word-by-word rules find with a bit scan. Returns false when a word of the
 // block underflows or overflows; its results must then be redone word by word.
-template <typename Out>
-inline bool IbmToIeeeBlock(const std::uint32_t* in, Out* out)
+template <typename Out> inline bool IbmToIeeeBlock(const std::uint32_t* in, Out* out)
 {
     std::uint32_t irregular = 0;
     for (std::int64_t i = 0; i < kBlock; ++i) {
@@ -207,8 +224,7 @@ inline bool IbmToIeeeBlock(const std::uint32_t* in, Out* out)
     return irregular == 0;
 }
 
-template <typename Out>
-inline void IbmToIeeeBlockExact(const std::uint32_t* in, Out* out)
+template <typename Out> inline void IbmToIeeeBlockExact(const std::uint32_t* in, Out* out)
 {
     if (!IbmToIeeeBlock(in, out)) {
         for (std::int64_t i = 0; i < kBlock; ++i)
@@ -221,8 +237,7 @@ inline void IbmToIeeeBlockExact(const std::uint32_t* in, Out* out)
 // (-(e + 130)) & 3 places; done as a float multiplied by a power of two and
 // truncated, the shift is exact and needs no per-word variable shift.
 // Returns false when the block holds a denormal, which takes the word rules.
-template <typename In>
-inline bool IeeeToIbmBlock(const In* in, std::uint32_t* out)
+template <typename In> inline bool IeeeToIbmBlock(const In* in, std::uint32_t* out)
 {
     std::uint32_t denormal = 0;
     for (std::int64_t i = 0; i < kBlock; ++i) {
@@ -247,8 +262,7 @@ inline bool IeeeToIbmBlock(const In* in, std::uint32_t* out)
     return denormal == 0;
 }
 
-template <typename In>
-inline void IeeeToIbmBlockExact(const In* in, std::uint32_t* out)
+template <typename In> inline void IeeeToIbmBlockExact(const In* in, std::uint32_t* out)
 {
     if (!IeeeToIbmBlock(in, out)) {
         for (std::int64_t i = 0; i < kBlock; ++i)
@@ -291,11 +305,8 @@ void ieee2ibm(std::uint32_t* to, const std::uint32_t* from, std::int64_t count)
 }
 
 TESSARA_VECTOR_CLONES
-bool DecodeSamples(int code,
-                   const unsigned char* raw,
-                   std::int64_t count,
-                   bool swapBytes,
-                   double* out)
+bool DecodeSamples(
+    int code, const unsigned char* raw, std::int64_t count, bool swapBytes, double* out)
 {
     std::int64_t i = 0;
     std::uint32_t w[kBlock];
@@ -387,7 +398,8 @@ void EncodeSamplesBigEndian(int code, const double* in, std::int64_t count, unsi
     }
 }
 
-namespace {
+namespace
+{
 
 constexpr std::array<unsigned char, 256> MakeEbcdicTable()
 {
