@@ -192,6 +192,8 @@ void PrintSummary(const CombineJobState& state)
               << ", channel " << s.dropped_channel << ", implausible pairs "
               << s.dropped_implausible << ", paired " << s.merged_into_pairs << ", no navigation "
               << s.dropped_navigation;
+    if (s.dropped_empty > 0)
+        std::cout << ", without samples " << s.dropped_empty;
     if (s.traces_unfinished > 0)
         std::cout << ", in the unfinished output " << s.traces_unfinished;
     std::cout << '\n';

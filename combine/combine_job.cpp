@@ -213,6 +213,13 @@ void CCombineJob::TraceLoop(const JobContext& ctx, CSegyFileIn& in, std::size_t 
             ++summary.dropped_navigation;
             continue;
         }
+        // A record without samples carries no data. Written into a composite
+        // whose file header declares a sample count, it would make every
+        // reader of the composite take the next record's bytes for samples.
+        if (!ended && trace.header->sampleCount == 0) {
+            ++summary.dropped_empty;
+            continue;
+        }
         // A read that found no trace must not fix the job's interval.
         if (!ended && state.target_interval < 0)
             state.target_interval = trace.header->sampleInterval;

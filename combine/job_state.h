@@ -44,6 +44,7 @@ struct CombineSummary {
     std::int64_t dropped_reference = 0;    ///< an input's reference trace and traces before it
     std::int64_t dropped_before_start = 0; ///< earlier than the output's first trace
     std::int64_t dropped_resampling = 0;   ///< could not be resampled to the job's interval
+    std::int64_t dropped_empty = 0;        ///< a record without samples
     std::int64_t dropped_channel = 0;      ///< channel not kept, or a port trace in no written pair
     std::int64_t dropped_implausible = 0;  ///< sidescan pairs dropped as implausible
     std::int64_t dropped_navigation = 0;   ///< no position while speed correction is on

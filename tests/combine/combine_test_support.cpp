@@ -113,8 +113,8 @@ void ExpectAccounted(const CombineSummary& s)
 {
     EXPECT_EQ(s.traces_read,
               s.traces_written + s.traces_unfinished + s.merged_into_pairs + s.dropped_reference +
-                  s.dropped_before_start + s.dropped_resampling + s.dropped_channel +
-                  s.dropped_implausible + s.dropped_navigation)
+                  s.dropped_before_start + s.dropped_resampling + s.dropped_empty +
+                  s.dropped_channel + s.dropped_implausible + s.dropped_navigation)
         << "every trace read is written, merged or dropped for a reason";
 }
 

@@ -354,6 +354,30 @@ TEST_F(CombineJobTest, FirstTraceOfTheJobSetsTheIntervalAndLaterInputsAreResampl
     EXPECT_EQ(State().summary.dropped_resampling, 1);
 }
 
+TEST_F(CombineJobTest, RecordsWithoutSamplesAreDroppedSoTheCompositeStaysReadable)
+{
+    const InputSpec a = Input(1, {100, 10, 0, 0}, 4); // 4 samples at 1000 us
+    AddInput("a.sgy", a);
+    // b declares no samples anywhere: its records are bare trace headers at
+    // the job's interval, so nothing would resample them away.
+    SegyBytes b(true);
+    b.FileHeader(5, 0, 1000);
+    for (int k = 0; k < 3; ++k)
+        b.TraceHeader(0, 1000).TraceTime(2003, 100, 10, 0, 5 + k);
+    const std::string pathB = (fs::path(m_in) / "b.sgy").string();
+    ASSERT_TRUE(b.WriteTo(pathB));
+    m_settings.input_files.push_back(pathB);
+
+    ASSERT_EQ(Run(), CombineOutcome::Done);
+
+    ASSERT_EQ(State().outputs.size(), 1u);
+    const ReadOutput out = ReadBack(State().outputs[0].path);
+    ASSERT_EQ(out.traces.size(), 3u);
+    ExpectTraces(out, 0, a, 1, 3);
+    EXPECT_EQ(State().summary.dropped_empty, 2); // the third is b's reference
+    ExpectAccounted(State().summary);
+}
+
 TEST_F(CombineJobTest, EmptyInputListClearsTheLogAndWritesNothing)
 {
     ASSERT_EQ(Run(), CombineOutcome::Done);
