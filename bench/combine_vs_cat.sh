@@ -8,7 +8,8 @@
 #
 # BUILD_DIR defaults to build-bench (make bench), ROUNDS to 7, TOTAL_BYTES to
 # 1G: the survey is 24 little-endian IEEE files of 5000 samples made by
-# tessara-synth --preset big. Default settings except --no-delay-scan.
+# tessara-synth --preset big. Default settings (the delay scan on); set
+# COMBINE_OPTIONS, e.g. to --no-delay-scan, to run the job otherwise.
 # Set BENCH_DIR to keep the survey somewhere other than a temporary folder.
 set -eu
 BUILD=${1:-build-bench}
@@ -50,7 +51,7 @@ run_combine() {
     rm -rf "$WORK/out" && mkdir "$WORK/out"
     t0=$(now)
     # shellcheck disable=SC2086
-    "$CLI" combine -o "$WORK/out" --no-delay-scan --log "$WORK/combine.log" $INPUTS >"$WORK/combine.out"
+    "$CLI" combine -o "$WORK/out" ${COMBINE_OPTIONS:-} --log "$WORK/combine.log" $INPUTS >"$WORK/combine.out"
     t1=$(now)
     calc "$t1 - $t0"
 }
@@ -88,7 +89,7 @@ cat "$WORK/combine.out"
 peak_kb() {
     rm -rf "$WORK/out" && mkdir "$WORK/out"
     # shellcheck disable=SC2086
-    /usr/bin/time -v "$CLI" combine -o "$WORK/out" --no-delay-scan --log "$WORK/combine.log" "$@" \
+    /usr/bin/time -v "$CLI" combine -o "$WORK/out" ${COMBINE_OPTIONS:-} --log "$WORK/combine.log" "$@" \
         2>&1 >/dev/null | awk -F: '/Maximum resident set size/ { gsub(/ /, "", $2); print $2 }'
 }
 FULL=$(peak_kb $INPUTS)
