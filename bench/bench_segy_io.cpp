@@ -10,8 +10,8 @@
 // copies live in the page cache, so the figures measure the classes' own cost
 // rather than the disk's. Everything is deleted at the end. Throughput is in
 // bytes of input per second. A copy writes a real file next to its input,
-// removed after each iteration outside the timed region; the plain copy uses
-// the same stdio buffering (1 MiB) as the SEG-Y classes. Ratios are printed
+// removed after each iteration outside the timed region; the plain copy is
+// stdio with 1 MiB buffers, a careful copy tool at its best. Ratios are printed
 // for wall and CPU time; the limits apply to CPU time, which the other users
 // of a shared machine disturb less. peak_MB, the peak resident memory of the
 // process during a benchmark (VmHWM, reset before it), shows whether memory
@@ -138,7 +138,7 @@ bool PlainCopyOnce(const InputFile& f, char* buffer, char* inBuffer, char* outBu
             (void)std::fclose(out); // failing anyway
         return false;
     }
-    // The same stdio buffering as the SEG-Y classes.
+    // Large stdio buffers: a plain copy at its best.
     (void)std::setvbuf(in, inBuffer, _IOFBF, kPlainBufferBytes);
     (void)std::setvbuf(out, outBuffer, _IOFBF, kPlainBufferBytes);
     std::size_t got = 0;

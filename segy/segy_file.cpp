@@ -1,5 +1,7 @@
 #include "segy_file.h"
 
+#include <unistd.h>
+
 namespace tessara
 {
 
@@ -7,8 +9,8 @@ CSegyFile::CSegyFile() : tapeHeader(std::make_unique<SegyTapeHeaderType>()) {}
 
 CSegyFile::~CSegyFile()
 {
-    if (m_file != nullptr)
-        (void)std::fclose(m_file); // derived Close has run; this only guards a leak
+    if (m_fd >= 0)
+        (void)::close(m_fd); // derived Close has run; this only guards a leak
 }
 
 } // namespace tessara

@@ -3,8 +3,8 @@
 
 #include "segy/segy_headers.h"
 
+#include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -31,7 +31,7 @@ public:
     /// Data sample format code.
     [[nodiscard]] virtual std::int32_t GetFormat() const { return formatCode; }
 
-    [[nodiscard]] bool bIsOpen() const { return m_file != nullptr; }
+    [[nodiscard]] bool bIsOpen() const { return m_fd >= 0; }
 
     /// The file header; zero-filled at construction.
     std::unique_ptr<SegyTapeHeaderType> tapeHeader;
@@ -48,14 +48,17 @@ public:
     std::int32_t formatCode = 0;
 
 protected:
-    /// Stream buffer size: a few traces per system call, yet small enough that
-    /// the reader's and the writer's buffers stay in a core's L2 cache along
-    /// with the trace being converted. With 1 MiB buffers the kernel's copies
-    /// into and out of the page cache ran from main memory and a combine job
-    /// took several times as long as with 128 KiB.
-    static constexpr std::size_t kStreamBufferBytes = 1 << 17;
-    std::FILE* m_file = nullptr;
-    std::unique_ptr<char[]> m_streamBuffer;
+    /// The classes' own I/O buffer: samples are decoded straight out of it
+    /// and encoded straight into it, with no stdio buffer in between. A few
+    /// traces per system call, yet small enough that the reader's and the
+    /// writer's buffers stay in a core's L2 cache along with the trace being
+    /// converted. With 1 MiB buffers the kernel's copies into and out of the
+    /// page cache ran from main memory and a combine job took several times as
+    /// long as with 128 KiB.
+    static constexpr std::size_t kBufferBytes = 1 << 17;
+    /// The open file's descriptor, -1 when closed.
+    int m_fd = -1;
+    std::unique_ptr<unsigned char[]> m_buffer; // kBufferBytes, allocated by the first Open
 };
 
 } // namespace tessara

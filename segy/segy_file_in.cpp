@@ -2,9 +2,14 @@
 
 #include "segy/sample_codec.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/types.h>
+#include <unistd.h>
+
+static_assert(sizeof(off_t) == 8, "file offsets must be 64-bit for files of 2 GiB and more");
 
 namespace tessara
 {
@@ -16,16 +21,90 @@ CSegyFileIn::~CSegyFileIn()
 
 void CSegyFileIn::Close()
 {
-    if (m_file != nullptr) {
-        (void)std::fclose(m_file); // a read-only stream has nothing to flush
-        m_file = nullptr;
+    if (m_fd >= 0) {
+        (void)::close(m_fd); // a read-only descriptor has nothing to flush
+        m_fd = -1;
     }
+    m_head = 0;
+    m_tail = 0;
+    m_tailOffset = 0;
+    m_eof = false;
 }
 
 bool CSegyFileIn::Seek(std::int64_t position)
 {
-    return m_file != nullptr && position >= 0 &&
-           fseeko(m_file, static_cast<off_t>(position), SEEK_SET) == 0;
+    if (m_fd < 0 || position < 0)
+        return false;
+    m_eof = false;
+    // A position inside the buffered bytes is reached without a system call:
+    // the constant-length test and reads by index often land there.
+    const std::int64_t bufferStart = m_tailOffset - static_cast<std::int64_t>(m_tail);
+    if (position >= bufferStart && position <= m_tailOffset) {
+        m_head = static_cast<std::size_t>(position - bufferStart);
+        return true;
+    }
+    m_head = 0;
+    m_tail = 0;
+    m_tailOffset = position;
+    return true;
+}
+
+bool CSegyFileIn::Fill(std::size_t need)
+{
+    if (m_tail - m_head >= need)
+        return true;
+    if (m_eof)
+        return false;
+    if (m_head > 0) {
+        // The start of a record that straddles the buffer's end moves to the
+        // front so that the record is whole in the buffer after the refill.
+        std::memmove(m_buffer.get(), m_buffer.get() + m_head, m_tail - m_head);
+        m_tail -= m_head;
+        m_head = 0;
+    }
+    while (m_tail < need) {
+        const ssize_t got = ::pread(
+            m_fd, m_buffer.get() + m_tail, kBufferBytes - m_tail, static_cast<off_t>(m_tailOffset));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            // A read error ends this Read only; the end of the file is kept.
+            m_eof = got == 0;
+            return false;
+        }
+        m_tail += static_cast<std::size_t>(got);
+        m_tailOffset += got;
+    }
+    return true;
+}
+
+bool CSegyFileIn::ReadLargeRecord(std::size_t rawBytes)
+{
+    if (m_raw.size() < rawBytes)
+        m_raw.resize(rawBytes);
+    // The buffer holds the header (Fill made sure) and perhaps some samples.
+    const std::size_t buffered = m_tail - m_head - kTraceHeaderBytes;
+    std::memcpy(m_raw.data(), m_buffer.get() + m_head + kTraceHeaderBytes, buffered);
+    std::size_t have = buffered;
+    std::int64_t offset = m_tailOffset;
+    while (have < rawBytes) {
+        if (m_eof)
+            return false;
+        const ssize_t got =
+            ::pread(m_fd, m_raw.data() + have, rawBytes - have, static_cast<off_t>(offset));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            m_eof = got == 0;
+            return false;
+        }
+        have += static_cast<std::size_t>(got);
+        offset += got;
+    }
+    m_head = 0;
+    m_tail = 0;
+    m_tailOffset = offset;
+    return true;
 }
 
 bool CSegyFileIn::Open(const std::string& path)
@@ -37,22 +116,22 @@ bool CSegyFileIn::Open(const std::string& path)
     atEnd = true; // nothing can be read until Open succeeds
     currentTrace = 0;
 
-    m_file = std::fopen(path.c_str(), "rb");
-    if (m_file == nullptr)
+    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (m_fd < 0)
         return false;
-    if (!m_streamBuffer)
-        m_streamBuffer = std::make_unique<char[]>(kStreamBufferBytes);
-    (void)std::setvbuf(m_file, m_streamBuffer.get(), _IOFBF, kStreamBufferBytes);
+    if (!m_buffer)
+        m_buffer = std::make_unique<unsigned char[]>(kBufferBytes);
+    // Reads run front to back: a larger read-ahead window. Only a hint.
+    (void)::posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 
-    std::int64_t size = -1;
-    if (fseeko(m_file, 0, SEEK_END) == 0)
-        size = ftello(m_file);
+    const std::int64_t size = ::lseek(m_fd, 0, SEEK_END); // -1 for what cannot seek
     SegyTapeHeaderType fileHeader;
-    if (size < kFileHeaderBytes || !Seek(0) ||
-        std::fread(&fileHeader, 1, kFileHeaderBytes, m_file) != kFileHeaderBytes) {
+    if (size < kFileHeaderBytes || !Seek(0) || !Fill(kFileHeaderBytes)) {
         Close();
         return false;
     }
+    std::memcpy(&fileHeader, m_buffer.get() + m_head, kFileHeaderBytes);
+    m_head += kFileHeaderBytes;
     byteCount = size;
 
     const bool isEbcdic = CheckEBCDIC(fileHeader.textHeader);
@@ -63,7 +142,8 @@ bool CSegyFileIn::Open(const std::string& path)
     std::uint32_t spt = fileHeader.binSamplesPerTrace;
     auto interval = static_cast<std::int16_t>(fileHeader.binSampleInterval);
     SegyHeaderType first;
-    if (std::fread(&first, 1, kTraceHeaderBytes, m_file) == kTraceHeaderBytes) {
+    if (Fill(kTraceHeaderBytes)) {
+        std::memcpy(&first, m_buffer.get() + m_head, kTraceHeaderBytes);
         if (swap)
             SwapHeader(first);
         // The first trace is closer to the truth than a binary header that
@@ -97,10 +177,8 @@ bool CSegyFileIn::Open(const std::string& path)
 
 void CSegyFileIn::Rewind()
 {
-    if (m_file != nullptr) {
-        std::clearerr(m_file);
-        (void)Seek(kFileHeaderBytes); // a failed seek shows as atEnd on the next Read
-    }
+    if (m_fd >= 0)
+        (void)Seek(kFileHeaderBytes); // cannot fail on an open file
     atEnd = !isValid;
     currentTrace = 0;
 }
@@ -164,7 +242,7 @@ void CSegyFileIn::SetTraceNullsWithSensibleValues(SegyHeaderType& h) const
 void CSegyFileIn::Read(CSegyTrace& trace, std::int64_t index)
 {
     atEnd = false;
-    if (!isValid || m_file == nullptr) {
+    if (!isValid || m_fd < 0) {
         atEnd = true;
         return;
     }
@@ -173,13 +251,14 @@ void CSegyFileIn::Read(CSegyTrace& trace, std::int64_t index)
         return;
     }
 
-    // Everything is read into locals first and committed to the trace only
-    // when the record is complete.
-    SegyHeaderType h;
-    if (std::fread(&h, 1, kTraceHeaderBytes, m_file) != kTraceHeaderBytes) {
+    // Everything is read into the buffer (or locals) first and committed to
+    // the trace only when the record is complete.
+    if (!Fill(kTraceHeaderBytes)) {
         atEnd = true;
         return;
     }
+    SegyHeaderType h;
+    std::memcpy(&h, m_buffer.get() + m_head, kTraceHeaderBytes);
     if (swapBytes)
         SwapHeader(h);
     SetTraceNullsWithSensibleValues(h);
@@ -188,11 +267,23 @@ void CSegyFileIn::Read(CSegyTrace& trace, std::int64_t index)
 
     const std::size_t n = h.sampleCount;
     const std::size_t rawBytes = n * static_cast<std::size_t>(bytesPerSample);
-    if (m_raw.size() < rawBytes)
-        m_raw.resize(rawBytes);
-    if (rawBytes > 0 && std::fread(m_raw.data(), 1, rawBytes, m_file) != rawBytes) {
-        atEnd = true;
-        return;
+    const std::size_t recordBytes = kTraceHeaderBytes + rawBytes;
+    const unsigned char* raw = nullptr;
+    if (recordBytes <= kBufferBytes) {
+        if (!Fill(recordBytes)) {
+            atEnd = true;
+            return;
+        }
+        // The samples are decoded straight out of the buffer; nothing refills
+        // it before they are.
+        raw = m_buffer.get() + m_head + kTraceHeaderBytes;
+        m_head += recordBytes;
+    } else {
+        if (!ReadLargeRecord(rawBytes)) {
+            atEnd = true;
+            return;
+        }
+        raw = m_raw.data();
     }
 
     const std::int16_t s = h.sampleInterval;
@@ -205,7 +296,7 @@ void CSegyFileIn::Read(CSegyTrace& trace, std::int64_t index)
     *trace.header = h;
     trace.ReAllocate();
     (void)DecodeSamples(formatCode,
-                        m_raw.data(),
+                        raw,
                         static_cast<std::int64_t>(n),
                         swapBytes,
                         trace.samples.data()); // formatCode was checked by Open

@@ -53,9 +53,26 @@ private:
     [[nodiscard]] bool SkipToTrace(std::int64_t index);
     void SetTraceNullsWithSensibleValues(SegyHeaderType& header) const;
     void CheckIfConstantLengthTrace();
+    /// Moves the read position; false only when closed or `position` < 0 (a
+    /// position past the end shows as atEnd on the next Read).
     bool Seek(std::int64_t position);
+    /// Makes at least `need` (<= kBufferBytes) unread bytes available at
+    /// m_head, moving the unread tail to the front and refilling as needed.
+    /// False at the end of the file or on a read error; nothing is consumed.
+    [[nodiscard]] bool Fill(std::size_t need);
+    /// Reads the `rawBytes` sample bytes of a record too large for the buffer
+    /// into m_raw, past the header at m_head; false when the file ends first.
+    /// On success the whole record is consumed and the buffer left empty.
+    [[nodiscard]] bool ReadLargeRecord(std::size_t rawBytes);
 
-    std::vector<unsigned char> m_raw; // raw sample bytes of one trace
+    std::vector<unsigned char> m_raw; // sample bytes of a record larger than the buffer
+    std::size_t m_head = 0;           // first unread byte in m_buffer
+    std::size_t m_tail = 0;           // end of the valid bytes in m_buffer
+    std::int64_t m_tailOffset = 0;    // file offset of m_tail, bytes
+    // Once a read has found the end of the file, sequential Reads report atEnd
+    // without asking the system again, until Seek or Rewind; a file that grows
+    // meanwhile is not read on past its old end.
+    bool m_eof = false;
 };
 
 } // namespace tessara

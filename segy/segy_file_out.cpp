@@ -3,8 +3,11 @@
 #include "segy/sample_codec.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 namespace tessara
 {
@@ -26,13 +29,11 @@ bool CSegyFileOut::Open(const std::string& path)
     Close();
     isValid = false;
     headerWritten = false;
-    m_file = std::fopen(path.c_str(), "wb");
-    isValid = m_file != nullptr;
-    if (isValid) {
-        if (!m_streamBuffer)
-            m_streamBuffer = std::make_unique<char[]>(kStreamBufferBytes);
-        (void)std::setvbuf(m_file, m_streamBuffer.get(), _IOFBF, kStreamBufferBytes);
-    }
+    m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666); // less umask
+    isValid = m_fd >= 0;
+    if (isValid && !m_buffer)
+        m_buffer = std::make_unique<unsigned char[]>(kBufferBytes);
+    m_used = 0;
     samplesPerTrace = 0;
     constantLength = true;
     byteCount = 0;
@@ -42,13 +43,35 @@ bool CSegyFileOut::Open(const std::string& path)
 
 void CSegyFileOut::Close()
 {
-    if (m_file == nullptr)
+    if (m_fd < 0)
         return;
-    // fclose flushes the stream buffer: this is where a full disk shows up.
-    if (std::fclose(m_file) != 0)
+    // The last buffered traces go out here: this is where a full disk shows up.
+    Flush();
+    if (::close(m_fd) != 0)
         m_failed = true;
-    m_file = nullptr;
+    m_fd = -1;
     isValid = false;
+}
+
+bool CSegyFileOut::WriteAll(const unsigned char* bytes, std::size_t n)
+{
+    while (n > 0) {
+        const ssize_t put = ::write(m_fd, bytes, n);
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0) // an error, or no progress (a full disk, a file size limit)
+            return false;
+        bytes += put;
+        n -= static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
+void CSegyFileOut::Flush()
+{
+    if (m_used > 0 && !WriteAll(m_buffer.get(), m_used))
+        m_failed = true;
+    m_used = 0;
 }
 
 void CSegyFileOut::SetFormat(std::int32_t code)
@@ -66,15 +89,21 @@ void CSegyFileOut::SetSamples(std::uint16_t n)
 
 void CSegyFileOut::WriteHeader()
 {
-    if (m_file == nullptr) {
+    if (m_fd < 0) {
         m_failed = true;
         return;
     }
     SegyTapeHeaderType bigEndian = *tapeHeader;
     SwapFileHeader(bigEndian);
-    if (fseeko(m_file, 0, SEEK_SET) != 0 ||
-        std::fwrite(&bigEndian, 1, kFileHeaderBytes, m_file) != kFileHeaderBytes)
+    // Whatever is buffered belongs where the position was; the header and
+    // the traces after it go from the start of the file.
+    Flush();
+    if (::lseek(m_fd, 0, SEEK_SET) != 0) {
         m_failed = true;
+    } else {
+        std::memcpy(m_buffer.get(), &bigEndian, kFileHeaderBytes); // Flush emptied it
+        m_used = kFileHeaderBytes;
+    }
     headerWritten = true;
     SetFormat(tapeHeader->binFormatCode);
     byteCount = kFileHeaderBytes;
@@ -84,22 +113,34 @@ void CSegyFileOut::Write(const CSegyTrace& trace)
 {
     if (!headerWritten)
         WriteHeader();
-    if (m_file == nullptr || !trace.header) {
+    if (m_fd < 0 || !trace.header) {
         m_failed = true;
         return;
     }
     const std::size_t n = trace.header->sampleCount;
     const std::size_t sampleBytes = n * static_cast<std::size_t>(bytesPerSample);
     const std::size_t recordBytes = kTraceHeaderBytes + sampleBytes;
-    if (m_record.size() < recordBytes)
-        m_record.resize(recordBytes);
+    // The record is encoded straight into the buffer; only one larger than
+    // the whole buffer goes through m_record and out in one write.
+    const bool buffered = recordBytes <= kBufferBytes;
+    unsigned char* record = nullptr;
+    if (buffered) {
+        if (kBufferBytes - m_used < recordBytes)
+            Flush();
+        record = m_buffer.get() + m_used;
+    } else {
+        Flush();
+        if (m_record.size() < recordBytes)
+            m_record.resize(recordBytes);
+        record = m_record.data();
+    }
 
     SegyHeaderType h = *trace.header;
     SwapHeader(h);
-    std::memcpy(m_record.data(), &h, kTraceHeaderBytes);
+    std::memcpy(record, &h, kTraceHeaderBytes);
 
     const std::size_t have = std::min<std::size_t>({n, trace.numSamples, trace.samples.size()});
-    unsigned char* out = m_record.data() + kTraceHeaderBytes;
+    unsigned char* out = record + kTraceHeaderBytes;
     EncodeSamplesBigEndian(formatCode, trace.samples.data(), static_cast<std::int64_t>(have), out);
     // Zero encodes to zero bytes in every format, so the samples the trace
     // lacks are plain zero bytes.
@@ -107,7 +148,9 @@ void CSegyFileOut::Write(const CSegyTrace& trace)
                 0,
                 (n - have) * static_cast<std::size_t>(bytesPerSample));
 
-    if (std::fwrite(m_record.data(), 1, recordBytes, m_file) != recordBytes)
+    if (buffered)
+        m_used += recordBytes;
+    else if (!WriteAll(record, recordBytes))
         m_failed = true;
     byteCount += static_cast<std::int64_t>(recordBytes);
     ++traceCount;

@@ -43,7 +43,15 @@ public:
     bool headerWritten = false;
 
 private:
-    std::vector<unsigned char> m_record; // one encoded trace record
+    /// Writes the buffered bytes; a failure marks the writer as failed and
+    /// the bytes are dropped.
+    void Flush();
+    /// Writes all `n` bytes at the file position, resuming after partial
+    /// writes and interruptions; false on any other failure.
+    [[nodiscard]] bool WriteAll(const unsigned char* bytes, std::size_t n);
+
+    std::vector<unsigned char> m_record; // one record larger than the buffer
+    std::size_t m_used = 0;              // bytes waiting in m_buffer
     bool m_failed = false;
 };
 

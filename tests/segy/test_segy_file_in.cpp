@@ -9,7 +9,9 @@
 #include <ctime>
 #include <fcntl.h>
 #include <ostream>
+#include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace tessara
 {
@@ -308,6 +310,68 @@ INSTANTIATE_TEST_SUITE_P(CutAt,
                          TruncatedFile,
                          ::testing::Values(0, 100, 240, 241, 240 + 4 * 9 - 1),
                          [](const auto& cut) { return "byte" + std::to_string(cut.param); });
+
+// Records of up to 65535 samples (262380 bytes) are larger than the reader's
+// buffer, and records of every size end at any byte of it: each trace must
+// still come through whole, by sequence and by index, and a long record that
+// ends early must not be delivered.
+TEST_F(SegyFileInTest, LongRecordsComeThroughWholeAndACutOneIsNotDelivered)
+{
+    const std::vector<int> lengths{65535, 3, 40000, 4093, 65535, 20000, 20000, 20000, 1};
+    for (const std::size_t cut :
+         {std::size_t{0}, std::size_t{240 + 100000}, std::size_t{240 + 4 * 65535 - 1}}) {
+        SCOPED_TRACE("last record cut to " + std::to_string(cut) + " bytes");
+        SegyBytes b(false);
+        b.FileHeader(5, 65535, 1000);
+        for (std::size_t i = 0; i < lengths.size(); ++i) {
+            const int ns = lengths[i];
+            const int seq = static_cast<int>(i) + 1;
+            b.TraceHeader(ns, 1000).Trace32(4, seq).Trace16(88, 1).Samples(5, Ramp(seq - 1, ns));
+        }
+        if (cut > 0) {
+            b.TraceHeader(65535, 1000).Trace32(4, 99).Samples(5, Ramp(98, 65535));
+            b.MutableBytes().resize(b.TraceHeaderOffset() + cut);
+        }
+        CSegyFileIn in;
+        ASSERT_TRUE(in.Open(Save(b)));
+        EXPECT_FALSE(in.constantLength);
+        for (int pass = 0; pass < 2; ++pass) {
+            CSegyTrace t;
+            for (std::size_t i = 0; i < lengths.size(); ++i) {
+                in.Read(t, -1);
+                ASSERT_FALSE(in.atEnd) << "trace " << i;
+                const int ns = lengths[i];
+                ASSERT_EQ(t.header->traceSequenceFile, static_cast<int>(i) + 1);
+                ASSERT_EQ(t.numSamples, static_cast<std::uint32_t>(ns));
+                const std::vector<double> expected = Ramp(static_cast<int>(i), ns);
+                ASSERT_EQ(std::vector<double>(t.samples.begin(), t.samples.begin() + ns), expected)
+                    << "trace " << i;
+            }
+            const test::TraceImage before = Image(t);
+            in.Read(t, -1);
+            EXPECT_TRUE(in.atEnd);
+            in.Read(t, -1);
+            EXPECT_TRUE(in.atEnd);
+            EXPECT_TRUE(Image(t) == before);
+            EXPECT_EQ(in.currentTrace, static_cast<std::int64_t>(lengths.size()));
+            in.Rewind();
+        }
+    }
+
+    // Constant-length with records larger than the buffer: any order by index.
+    ASSERT_TRUE(m_in.Open(Save(MakeFile(true, 1, 4, 65535), "long.sgy")));
+    ASSERT_TRUE(m_in.constantLength);
+    for (const int index : {2, 0, 3, 1}) {
+        m_in.Read(m_trace, index);
+        ASSERT_FALSE(m_in.atEnd);
+        EXPECT_EQ(m_trace.header->traceSequenceFile, index + 1);
+        EXPECT_EQ(m_trace.samples[65534], Ramp(index, 65535)[65534]);
+    }
+    m_in.Read(m_trace, -1);
+    EXPECT_EQ(m_trace.header->traceSequenceFile, 3) << "sequential reading goes on after index 1";
+    m_in.Read(m_trace, 4);
+    EXPECT_TRUE(m_in.atEnd);
+}
 
 // Deleting a trace released its storage but kept allocatedCount and
 // numSamples, so reading the same length into it again skipped the resize

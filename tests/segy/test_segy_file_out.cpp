@@ -259,6 +259,47 @@ INSTANTIATE_TEST_SUITE_P(BothOrdersEveryFormat,
                                            RoundTripCase{false, 5},
                                            RoundTripCase{false, 8}));
 
+// Records longer than the writer's buffer and records of every size ending at
+// any byte of it: the output must be the same bytes as the independent
+// writer's image of the same traces, headers and samples in their places.
+TEST_F(SegyFileOutTest, LongAndMixedLengthRecordsComeOutByteForByte)
+{
+    const std::vector<int> lengths{
+        65535, 5, 40000, 4093, 65535, 30001, 1, 20000, 20000, 20000, 20000, 20000, 20000, 65535};
+    SegyBytes b(true);
+    // Both sample counts declared, as SetSamples writes them.
+    b.FileHeader(5, 65535, 1000).Put16(3222, 65535);
+    for (std::size_t i = 0; i < lengths.size(); ++i) {
+        const int ns = lengths[i];
+        const int seq = static_cast<int>(i) + 1;
+        b.TraceHeader(ns, 1000).Trace32(4, seq).Trace16(88, 1).Samples(5, Ramp(seq - 1, ns));
+    }
+    CSegyFileIn in;
+    ASSERT_TRUE(in.Open(Save(b)));
+    const std::string outPath = m_dir.File("out.sgy");
+    ASSERT_TRUE(m_out.Open(outPath));
+    *m_out.tapeHeader = *in.tapeHeader;
+    m_out.SetFormat(in.GetFormat());
+    m_out.SetSamples(static_cast<std::uint16_t>(in.GetSamples()));
+    m_out.WriteHeader();
+    CSegyTrace trace;
+    std::int64_t bytes = 3600;
+    for (const int ns : lengths) {
+        in.Read(trace, -1);
+        ASSERT_FALSE(in.atEnd);
+        m_out.Write(trace);
+        bytes += 240 + 4 * ns;
+        EXPECT_EQ(m_out.byteCount, bytes);
+    }
+    m_out.Close();
+    ASSERT_FALSE(m_out.bHasFailed());
+    const std::vector<unsigned char> expected = b.Bytes();
+    const std::vector<unsigned char> written = ReadFileBytes(outPath);
+    ASSERT_EQ(written.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        ASSERT_EQ(written[i], expected[i]) << "first difference at byte " << i;
+}
+
 TEST_F(SegyFileOutTest, UnnormalisedIbmComesBackNormalised)
 {
     SegyBytes b(true);
