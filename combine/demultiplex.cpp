@@ -25,16 +25,6 @@ std::size_t AvailableSamples(const CSegyTrace& trace, std::size_t wanted)
     return std::min({wanted, static_cast<std::size_t>(trace.numSamples), trace.samples.size()});
 }
 
-// The fill template of the single-channel path: the header of the trace
-// just written, storage for its sample count. Its samples are only ever
-// zero, so they need clearing only when it is resized.
-void KeepNullTraceHeader(CSegyTrace& null, const SegyHeaderType& h)
-{
-    if (!null.header || null.numSamples != h.sampleCount)
-        null.SetN(h.sampleCount);
-    *null.header = h;
-}
-
 double WriteSingleChannel(const JobContext& ctx, CSegyTrace& trace, std::size_t input)
 {
     CombineJobState& state = ctx.state;
@@ -51,7 +41,7 @@ double WriteSingleChannel(const JobContext& ctx, CSegyTrace& trace, std::size_t 
     ++state.trace_count;
     if (!Write_Trace_Record(ctx, trace, false))
         return state.last_trace_time;
-    KeepNullTraceHeader(state.null_trace, h);
+    Keep_Null_Trace_Header(state, h);
     return t;
 }
 

@@ -138,13 +138,25 @@ double Write_Plain_Output_Trace(const JobContext& ctx, CSegyTrace& trace, std::s
     if (!Write_Trace_Record(ctx, trace, false))
         return state.last_trace_time;
 
-    // The template for fill traces: this header, zero samples. Its samples
-    // are only ever set to zero, so they need clearing only when resized.
+    Keep_Null_Trace_Header(state, h);
+    return t;
+}
+
+void Keep_Null_Trace_Header(CombineJobState& state, const SegyHeaderType& h)
+{
+    // Its samples are only ever zero, so they need clearing only when resized.
     CSegyTrace& null = state.null_trace;
     if (!null.header || null.numSamples != h.sampleCount)
         null.SetN(h.sampleCount);
     *null.header = h;
-    return t;
+}
+
+SplitTime SplitSecondsOfYear(double t)
+{
+    const double day = std::trunc(t / 24 / 3600);
+    const double hour = std::trunc(t / 3600 - day * 24);
+    const double minute = std::trunc(t / 60 - (day * 24 + hour) * 60);
+    return {day, hour, minute, t - ((day * 24 + hour) * 60 + minute) * 60};
 }
 
 namespace
@@ -155,14 +167,11 @@ struct DayClock {
     long long clock; // hour * 100 + minute
 };
 
-// The name's day and clock of a time in seconds of year, by the naming
-// rule's own arithmetic: each part truncated from the time in its unit.
+// The name's day and clock of a time in seconds of year.
 DayClock DayClockOf(double seconds)
 {
-    const double day = std::trunc(seconds / 24 / 3600);
-    const double hour = std::trunc(seconds / 3600 - day * 24);
-    const double minute = std::trunc(seconds / 60 - (day * 24 + hour) * 60);
-    return {static_cast<long long>(day), static_cast<long long>(hour * 100 + minute)};
+    const SplitTime s = SplitSecondsOfYear(seconds);
+    return {static_cast<long long>(s.day), static_cast<long long>(s.hour * 100 + s.minute)};
 }
 
 std::string Padded(long long value, int width)

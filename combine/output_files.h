@@ -15,6 +15,8 @@ class CSegyFileIn;
 class CSegyTrace;
 struct CombineSettings;
 struct JobContext;
+struct CombineJobState;
+struct SegyHeaderType;
 
 /// `directory` joined with `name` by the platform's separator (no doubled
 /// separator when `directory` already ends in one).
@@ -53,6 +55,21 @@ Write_Plain_Output_Trace(const JobContext& ctx, CSegyTrace& trace, std::size_t i
 /// Appends one trace record to the working output and counts it, as a fill
 /// trace or a real one. False, with the job stopped, when the write failed.
 [[nodiscard]] bool Write_Trace_Record(const JobContext& ctx, const CSegyTrace& trace, bool isFill);
+
+/// Makes null_trace, the template of fill traces, carry header `h` of the
+/// trace just written, with storage for its sample count.
+void Keep_Null_Trace_Header(CombineJobState& state, const SegyHeaderType& h);
+
+/// A time on the job's scale (seconds of year) split into day, hour, minute
+/// and seconds, each part truncated from the time in its own unit: the rule
+/// of output names and of fill-trace times alike.
+struct SplitTime {
+    double day;
+    double hour;
+    double minute;
+    double seconds; ///< with the fraction
+};
+[[nodiscard]] SplitTime SplitSecondsOfYear(double secondsOfYear);
 
 /// Final file name (without directory) of an output whose first trace is at
 /// `startSeconds` and last at `lastSeconds` (seconds of year):

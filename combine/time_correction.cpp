@@ -272,18 +272,14 @@ double Fill_Null_Traces_in_Gap(const JobContext& ctx, double nextStartTime, doub
     double t = state.last_trace_time;
     for (std::int32_t k = 1; k <= n; ++k) {
         t += interval;
-        // The time split of the job's time scale, each part truncated.
-        const double day = std::trunc(t / 24 / 3600);
-        const double hour = std::trunc(t / 3600 - day * 24);
-        const double minute = std::trunc(t / 60 - (day * 24 + hour) * 60);
-        const double s = t - ((day * 24 + hour) * 60 + minute) * 60;
-        const double second = std::trunc(s);
-        const double millisecond = std::trunc((s - second) * 1000);
+        const SplitTime split = SplitSecondsOfYear(t);
+        const double second = std::trunc(split.seconds);
+        const double millisecond = std::trunc((split.seconds - second) * 1000);
         // Through 64 bits: a double outside the 16-bit range must not be
         // converted to it directly.
-        h.dayOfYear = To16(static_cast<std::int64_t>(day));
-        h.hour = To16(static_cast<std::int64_t>(hour));
-        h.minute = To16(static_cast<std::int64_t>(minute));
+        h.dayOfYear = To16(static_cast<std::int64_t>(split.day));
+        h.hour = To16(static_cast<std::int64_t>(split.hour));
+        h.minute = To16(static_cast<std::int64_t>(split.minute));
         h.second = To16(static_cast<std::int64_t>(second));
         h.millisecond = To16(static_cast<std::int64_t>(millisecond));
         ++state.trace_count;

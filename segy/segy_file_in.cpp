@@ -14,6 +14,22 @@ static_assert(sizeof(off_t) == 8, "file offsets must be 64-bit for files of 2 Gi
 namespace tessara
 {
 
+namespace
+{
+
+// pread that is not cut short by a signal: bytes read, 0 at the end of the
+// file, -1 on an error.
+ssize_t ReadAt(int fd, unsigned char* to, std::size_t n, std::int64_t offset)
+{
+    for (;;) {
+        const ssize_t got = ::pread(fd, to, n, static_cast<off_t>(offset));
+        if (got >= 0 || errno != EINTR)
+            return got;
+    }
+}
+
+} // namespace
+
 CSegyFileIn::~CSegyFileIn()
 {
     Close();
@@ -63,10 +79,8 @@ bool CSegyFileIn::Fill(std::size_t need)
         m_head = 0;
     }
     while (m_tail < need) {
-        const ssize_t got = ::pread(
-            m_fd, m_buffer.get() + m_tail, kBufferBytes - m_tail, static_cast<off_t>(m_tailOffset));
-        if (got < 0 && errno == EINTR)
-            continue;
+        const ssize_t got =
+            ReadAt(m_fd, m_buffer.get() + m_tail, kBufferBytes - m_tail, m_tailOffset);
         if (got <= 0) {
             // A read error ends this Read only; the end of the file is kept.
             m_eof = got == 0;
@@ -90,10 +104,7 @@ bool CSegyFileIn::ReadLargeRecord(std::size_t rawBytes)
     while (have < rawBytes) {
         if (m_eof)
             return false;
-        const ssize_t got =
-            ::pread(m_fd, m_raw.data() + have, rawBytes - have, static_cast<off_t>(offset));
-        if (got < 0 && errno == EINTR)
-            continue;
+        const ssize_t got = ReadAt(m_fd, m_raw.data() + have, rawBytes - have, offset);
         if (got <= 0) {
             m_eof = got == 0;
             return false;
