@@ -8,8 +8,8 @@
 // At the end the time ratios ours / segyio are printed; ours should not be
 // slower (ratio <= 1).
 #include "bench/bench_segy_ratio.h"
-#include "segy/byte_order.h"
-#include "segy/sample_codec.h"
+#include "segy/format/byte_order.h"
+#include "segy/format/sample_codec.h"
 #include "tools/synth/synth_survey.h"
 
 #include <benchmark/benchmark.h>

@@ -21,8 +21,8 @@
 // copies back to back --io_rounds times; the exit code is 2 when one is missed.
 
 #include "bench/bench_segy_ratio.h"
-#include "segy/segy_file_in.h"
-#include "segy/segy_file_out.h"
+#include "segy/io/segy_file_in.h"
+#include "segy/io/segy_file_out.h"
 #include "tools/synth/synth_survey.h"
 
 #include <benchmark/benchmark.h>

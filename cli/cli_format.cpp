@@ -1,6 +1,6 @@
 #include "cli/cli_format.h"
 
-#include "segy/sample_codec.h"
+#include "segy/format/sample_codec.h"
 
 #include <cstdio>
 #include <filesystem>

@@ -1,8 +1,8 @@
 // Small text helpers shared by the subcommands.
 #pragma once
 
-#include "segy/segy_file_in.h"
-#include "segy/segy_headers.h"
+#include "segy/format/segy_headers.h"
+#include "segy/io/segy_file_in.h"
 
 #include <string>
 

@@ -3,8 +3,8 @@
 // line becomes a progress line on stderr when stderr is a terminal, and at the
 // end one line per output written and a summary of where every trace went.
 #include "cli/commands.h"
-#include "combine/combine_job.h"
-#include "combine/combine_settings.h"
+#include "combine/api/combine_job.h"
+#include "combine/api/combine_settings.h"
 #include "combine/log_format.h"
 #include "combine/output_files.h"
 

@@ -2,8 +2,8 @@
 // optionally resampled to one sample interval.
 #include "cli/cli_format.h"
 #include "cli/commands.h"
-#include "segy/segy_file_in.h"
-#include "segy/segy_file_out.h"
+#include "segy/io/segy_file_in.h"
+#include "segy/io/segy_file_out.h"
 #include "trace/resample.h"
 
 #include <cstdio>

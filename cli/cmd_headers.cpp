@@ -1,7 +1,7 @@
 // headers: the trace-header fields the system interprets, one line per trace.
 #include "cli/cli_format.h"
 #include "cli/commands.h"
-#include "segy/segy_file_in.h"
+#include "segy/io/segy_file_in.h"
 
 #include <cstdio>
 #include <iostream>

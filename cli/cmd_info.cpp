@@ -1,7 +1,7 @@
 // info: what the reader makes of each file.
 #include "cli/cli_format.h"
 #include "cli/commands.h"
-#include "segy/segy_file_in.h"
+#include "segy/io/segy_file_in.h"
 
 #include <iostream>
 #include <memory>

@@ -3,7 +3,7 @@
 #include "cli/cli_format.h"
 #include "cli/commands.h"
 #include "combine/channel_preview.h"
-#include "segy/segy_file_in.h"
+#include "segy/io/segy_file_in.h"
 
 #include <algorithm>
 #include <iostream>

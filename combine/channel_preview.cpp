@@ -1,6 +1,6 @@
 #include "combine/channel_preview.h"
 
-#include "segy/segy_file_in.h"
+#include "segy/io/segy_file_in.h"
 
 namespace tessara
 {

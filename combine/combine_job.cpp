@@ -1,9 +1,9 @@
-#include "combine/combine_job.h"
+#include "combine/api/combine_job.h"
 
 #include "combine/input_scan.h"
 #include "combine/log_format.h"
 #include "combine/output_files.h"
-#include "segy/segy_file_in.h"
+#include "segy/io/segy_file_in.h"
 
 #include <filesystem>
 #include <optional>

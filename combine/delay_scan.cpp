@@ -2,9 +2,9 @@
 
 #include "combine/job_state.h"
 #include "combine/output_files.h"
-#include "segy/sample_codec.h"
-#include "segy/segy_file_in.h"
-#include "segy/segy_file_out.h"
+#include "segy/format/sample_codec.h"
+#include "segy/io/segy_file_in.h"
+#include "segy/io/segy_file_out.h"
 
 #include <algorithm>
 #include <filesystem>

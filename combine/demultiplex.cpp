@@ -2,7 +2,7 @@
 
 #include "combine/job_state.h"
 #include "combine/output_files.h"
-#include "segy/segy_file_in.h"
+#include "segy/io/segy_file_in.h"
 
 #include <algorithm>
 #include <cstring>

@@ -6,7 +6,7 @@
 // they stand in the file. Nothing is ever read outside the 240-byte header.
 #pragma once
 
-#include "segy/segy_headers.h"
+#include "segy/format/segy_headers.h"
 
 #include <cstddef>
 #include <cstdint>

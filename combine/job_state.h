@@ -7,13 +7,13 @@
 // header and it is held here as a member.
 #pragma once
 
-#include "combine/combine_settings.h"
+#include "combine/api/combine_settings.h"
+#include "combine/api/job_host.h"
 #include "combine/delay_scan.h"
 #include "combine/demultiplex.h"
-#include "combine/job_host.h"
 #include "combine/speed_correction.h"
 #include "combine/time_correction.h"
-#include "segy/segy_file_out.h"
+#include "segy/io/segy_file_out.h"
 #include "trace/resample.h"
 #include "trace/segy_trace.h"
 

@@ -4,7 +4,7 @@
 #include "combine/demultiplex.h"
 #include "combine/job_state.h"
 #include "combine/speed_correction.h"
-#include "segy/segy_file_in.h"
+#include "segy/io/segy_file_in.h"
 
 #include <cmath>
 #include <cstdio>

@@ -3,7 +3,7 @@
 #include "combine/job_state.h"
 #include "combine/log_format.h"
 #include "combine/output_files.h"
-#include "segy/segy_file_in.h"
+#include "segy/io/segy_file_in.h"
 
 #include <algorithm>
 #include <charconv>

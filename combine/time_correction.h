@@ -2,8 +2,8 @@
 // correction, and null traces that fill the time gap between two inputs.
 #pragma once
 
-#include "combine/combine_settings.h"
-#include "segy/segy_headers.h"
+#include "combine/api/combine_settings.h"
+#include "segy/format/segy_headers.h"
 
 #include <cstdint>
 #include <optional>

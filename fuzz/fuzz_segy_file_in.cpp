@@ -12,8 +12,8 @@
 //   mkdir -p /tmp/segy-corpus && cp fuzz/corpus/* /tmp/segy-corpus/
 //   export UBSAN_OPTIONS=halt_on_error=1
 //   build-fuzz/fuzz/fuzz_segy_file_in /tmp/segy-corpus -max_total_time=240 -max_len=20000
-#include "segy/segy_file_in.h"
-#include "segy/segy_file_out.h"
+#include "segy/io/segy_file_in.h"
+#include "segy/io/segy_file_out.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -2,7 +2,7 @@
 // samples as 64-bit floats, whatever the file's encoding.
 #pragma once
 
-#include "segy/segy_headers.h"
+#include "segy/format/segy_headers.h"
 
 #include <cstdint>
 #include <memory>

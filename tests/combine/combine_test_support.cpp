@@ -1,7 +1,7 @@
 #include "tests/combine/combine_test_support.h"
 
 #include "combine/output_files.h"
-#include "segy/segy_file_in.h"
+#include "segy/io/segy_file_in.h"
 #include "tests/support/segy_bytes.h"
 
 #include <algorithm>

@@ -2,9 +2,9 @@
 // by the independent byte writer, and outputs read back with the reader.
 #pragma once
 
-#include "combine/combine_job.h"
-#include "combine/combine_settings.h"
-#include "combine/job_host.h"
+#include "combine/api/combine_job.h"
+#include "combine/api/combine_settings.h"
+#include "combine/api/job_host.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // Ranges of the settings and the messages that refuse a value.
-#include "combine/combine_settings.h"
+#include "combine/api/combine_settings.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 // never writes; outputs are read back with the reader.
 #include "combine/demultiplex.h"
 #include "combine/job_state.h"
-#include "segy/segy_file_in.h"
+#include "segy/io/segy_file_in.h"
 #include "tests/combine/combine_test_support.h"
 #include "tests/support/segy_bytes.h"
 

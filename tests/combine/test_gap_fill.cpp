@@ -6,7 +6,7 @@
 #include "combine/job_state.h"
 #include "combine/output_files.h"
 #include "combine/time_correction.h"
-#include "segy/segy_file_in.h"
+#include "segy/io/segy_file_in.h"
 #include "tests/combine/combine_test_support.h"
 #include "tests/combine/time_test_support.h"
 #include "tests/support/segy_bytes.h"

@@ -1,5 +1,5 @@
 // Output names and the writability probe.
-#include "combine/combine_settings.h"
+#include "combine/api/combine_settings.h"
 #include "combine/output_files.h"
 #include "tests/support/temp_dir.h"
 

@@ -5,7 +5,7 @@
 // 2004 have 366.
 #include "combine/job_state.h"
 #include "combine/time_correction.h"
-#include "segy/segy_file_in.h"
+#include "segy/io/segy_file_in.h"
 #include "tests/combine/combine_test_support.h"
 #include "tests/support/segy_bytes.h"
 #include "tests/support/temp_dir.h"

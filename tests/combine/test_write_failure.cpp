@@ -1,7 +1,7 @@
 // A write failure stops the job and loses no file. The failure is made real
 // with a file-size limit (RLIMIT_FSIZE) in a child process, so that the
 // writes of the job itself run into it.
-#include "combine/combine_job.h"
+#include "combine/api/combine_job.h"
 #include "combine/output_files.h"
 #include "tests/combine/combine_test_support.h"
 #include "tests/support/segy_bytes.h"

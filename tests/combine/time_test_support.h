@@ -2,7 +2,7 @@
 // headers read back, and trace times worked out in integer milliseconds.
 #pragma once
 
-#include "segy/segy_file_in.h"
+#include "segy/io/segy_file_in.h"
 #include "tests/combine/combine_test_support.h"
 
 #include <gtest/gtest.h>

@@ -2,8 +2,8 @@
 // survive the round trip: reading the output again gives the same file
 // header, trace headers and samples (IBM words come back normalised, which
 // leaves their values alone). Skips when the shared folder is absent.
-#include "segy/segy_file_in.h"
-#include "segy/segy_file_out.h"
+#include "segy/io/segy_file_in.h"
+#include "segy/io/segy_file_out.h"
 #include "tests/segy/segy_test_files.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // Sample encodings, byte reversal and the EBCDIC text header. Expected bit
 // patterns are worked by hand from the IBM and IEEE layouts, never taken from
 // the code under test.
-#include "segy/byte_order.h"
-#include "segy/sample_codec.h"
+#include "segy/format/byte_order.h"
+#include "segy/format/sample_codec.h"
 #include "tests/support/segy_bytes.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The SEG-Y reader: opening, byte order and format, repairs, the constant-
 // length test, random access past 2 GiB and files that end early.
-#include "segy/segy_file_in.h"
+#include "segy/io/segy_file_in.h"
 #include "tests/segy/segy_test_files.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The SEG-Y writer, and reader-to-writer round trips in every format and both
 // input byte orders. Expected output bytes come from the independent writer.
-#include "segy/segy_file_in.h"
-#include "segy/segy_file_out.h"
+#include "segy/io/segy_file_in.h"
+#include "segy/io/segy_file_out.h"
 #include "tests/segy/segy_test_files.h"
 
 #include <gtest/gtest.h>

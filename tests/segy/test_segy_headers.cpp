@@ -1,5 +1,5 @@
 // Header records: byte-reversal groups, byte-order detection, time of year.
-#include "segy/segy_headers.h"
+#include "segy/format/segy_headers.h"
 
 #include <gtest/gtest.h>
 

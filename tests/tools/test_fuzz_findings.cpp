@@ -1,6 +1,6 @@
 // Faults the reader fuzz target (fuzz/fuzz_segy_file_in.cpp) found, each
 // kept as a test named after its fault.
-#include "segy/segy_file_in.h"
+#include "segy/io/segy_file_in.h"
 #include "tests/support/segy_bytes.h"
 #include "tests/support/temp_dir.h"
 

@@ -1,7 +1,7 @@
 // The synthetic survey generator: files read back through the project's reader
 // must carry exactly the layout, times, channels, navigation and faults that
 // were asked for. Expected values are worked out by hand from the options.
-#include "segy/segy_file_in.h"
+#include "segy/io/segy_file_in.h"
 #include "tests/support/segy_bytes.h"
 #include "tests/support/temp_dir.h"
 #include "tools/synth/synth_survey.h"

@@ -1,7 +1,7 @@
 #include "synth_survey.h"
 
-#include "segy/byte_order.h"
-#include "segy/sample_codec.h"
+#include "segy/format/byte_order.h"
+#include "segy/format/sample_codec.h"
 
 #include <algorithm>
 #include <array>

@@ -2,8 +2,8 @@
 // sequence of composite outputs, split by size, duration and time gap.
 #pragma once
 
-#include "combine/combine_settings.h"
-#include "combine/job_host.h"
+#include "combine/api/combine_settings.h"
+#include "combine/api/job_host.h"
 #include "combine/job_state.h"
 
 #include <memory>

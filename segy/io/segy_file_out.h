@@ -1,7 +1,7 @@
 // Writing big-endian SEG-Y files.
 #pragma once
 
-#include "segy/segy_file.h"
+#include "segy/io/segy_file.h"
 #include "trace/segy_trace.h"
 
 #include <vector>

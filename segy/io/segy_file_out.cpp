@@ -1,6 +1,6 @@
 #include "segy_file_out.h"
 
-#include "segy/sample_codec.h"
+#include "segy/format/sample_codec.h"
 
 #include <algorithm>
 #include <cerrno>

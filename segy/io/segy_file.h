@@ -1,7 +1,7 @@
 // SEG-Y files on disk: the common base of the reader and the writer.
 #pragma once
 
-#include "segy/segy_headers.h"
+#include "segy/format/segy_headers.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // Reading SEG-Y files of either byte order, trace by trace.
 #pragma once
 
-#include "segy/segy_file.h"
+#include "segy/io/segy_file.h"
 #include "trace/segy_trace.h"
 
 #include <vector>
