@@ -5,8 +5,8 @@
 #include "cli/commands.h"
 #include "combine/api/combine_job.h"
 #include "combine/api/combine_settings.h"
-#include "combine/log_format.h"
-#include "combine/output_files.h"
+#include "combine/api/log_format.h"
+#include "combine/api/output_directory.h"
 
 #include <chrono>
 #include <cmath>
@@ -95,8 +95,6 @@ public:
         m_progressOpen = true;
     }
 
-    [[nodiscard]] std::string GetStatus() const override { return m_status; }
-
     void PumpEvents() override {}
 
     void ShowMessage(std::string_view text) override
@@ -172,7 +170,7 @@ std::string FinishSettings(CombineOptions& o)
     return ValidateCombineSettings(s);
 }
 
-void PrintOutputs(const CombineJobState& state)
+void PrintOutputs(const CombineResult& state)
 {
     for (const OutputRecord& r : state.outputs) {
         std::cout << r.path << ": " << r.traces << " traces";
@@ -183,7 +181,7 @@ void PrintOutputs(const CombineJobState& state)
     }
 }
 
-void PrintSummary(const CombineJobState& state)
+void PrintSummary(const CombineResult& state)
 {
     const CombineSummary& s = state.summary;
     std::cout << "Traces read " << s.traces_read << ": written " << s.traces_written
@@ -235,8 +233,8 @@ int RunCombine(CombineOptions& o)
         logFailed = std::fclose(log) != 0 || logFailed;
     std::fflush(stdout);
 
-    PrintOutputs(job.State());
-    PrintSummary(job.State());
+    PrintOutputs(job.Result());
+    PrintSummary(job.Result());
     std::cout.flush();
     if (logFailed)
         std::cerr << "tessara-cli: Cannot write " << (o.logPath.empty() ? "stdout" : o.logPath)
@@ -247,6 +245,7 @@ int RunCombine(CombineOptions& o)
     case CombineOutcome::InvalidSettings:
         return kExitUsage;
     case CombineOutcome::WriteFailed:
+    case CombineOutcome::AlreadyRunning:
         break;
     }
     return kExitFailure;

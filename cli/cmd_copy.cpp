@@ -2,11 +2,7 @@
 // optionally resampled to one sample interval.
 #include "cli/cli_format.h"
 #include "cli/commands.h"
-#include "segy/io/segy_file_in.h"
-#include "segy/io/segy_file_out.h"
-#include "trace/resample.h"
 
-#include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -29,54 +25,16 @@ int RunCopy(const CopyOptions& options)
         PrintError(options.output, "is the input file; choose another output");
         return kExitUsage;
     }
-    CSegyFileIn in;
-    if (!in.Open(options.input)) {
-        PrintError(options.input, OpenFailureReason(options.input, in));
+    std::optional<int> interval;
+    if (options.sampleIntervalUs > 0)
+        interval = options.sampleIntervalUs;
+    const SegyCopyResult copy = CopySegyFile(options.input, options.output, interval);
+    if (!copy.ok) {
+        PrintError(copy.inputUnreadable ? options.input : options.output, copy.why);
         return kExitFailure;
     }
-    CSegyFileOut out;
-    if (!out.Open(options.output)) {
-        PrintError(options.output, "cannot be created");
-        return kExitFailure;
-    }
-    *out.tapeHeader = *in.tapeHeader;
-    out.SetFormat(in.GetFormat());
-    std::uint32_t samples = in.GetSamples();
-    const bool resample = options.sampleIntervalUs > 0;
-    if (resample && in.GetSampleInterval() > 0) {
-        // The declared count follows the file's own traces to the new interval.
-        samples = static_cast<std::uint32_t>(
-            static_cast<double>(samples) *
-            (in.GetSampleInterval() / static_cast<double>(options.sampleIntervalUs)));
-    }
-    out.SetSamples(static_cast<std::uint16_t>(samples));
-    if (resample)
-        out.tapeHeader->binSampleInterval = static_cast<std::uint16_t>(options.sampleIntervalUs);
-    out.WriteHeader();
-
-    CTraceResampler resampler;
-    CSegyTrace trace(in.GetSamples());
-    std::int64_t copied = 0;
-    std::int64_t dropped = 0;
-    for (;;) {
-        in.Read(trace, -1);
-        if (in.atEnd)
-            break;
-        if (resample && trace.header->sampleInterval != options.sampleIntervalUs &&
-            !resampler.Resample(trace, options.sampleIntervalUs)) {
-            ++dropped;
-            continue;
-        }
-        out.Write(trace);
-        ++copied;
-    }
-    in.Close();
-    out.Close();
-    if (out.bHasFailed()) {
-        PrintError(options.output, "write failed (disk full?); incomplete output removed");
-        (void)std::remove(options.output.c_str()); // a partial copy must not pass for a copy
-        return kExitFailure;
-    }
+    const std::int64_t copied = copy.copied;
+    const std::int64_t dropped = copy.dropped;
     std::cout << "copied " << copied << " traces to " << options.output;
     if (dropped > 0)
         std::cout << " (" << dropped << " traces could not be resampled and were dropped)";

@@ -1,7 +1,6 @@
 // headers: the trace-header fields the system interprets, one line per trace.
 #include "cli/cli_format.h"
 #include "cli/commands.h"
-#include "segy/io/segy_file_in.h"
 
 #include <cstdio>
 #include <iostream>
@@ -18,27 +17,55 @@ struct HeadersOptions {
     bool json = false;
 };
 
-void PrintJson(std::int64_t index, const SegyHeaderType& h)
+void PrintJson(std::int64_t index, const TraceHeaderFields& h)
 {
+    const TraceTimeStamp& t = h.time;
     std::cout << "{\"trace\": " << index << ", \"trace_sequence_line\": " << h.traceSequenceLine
               << ", \"trace_sequence_file\": " << h.traceSequenceFile
               << ", \"trace_in_ensemble\": " << h.traceInEnsemble
               << ", \"trace_id_code\": " << h.traceIdCode
-              << ", \"digitizer_channel\": " << static_cast<int>(h.digitizerChannel)
-              << ", \"year\": " << h.year << ", \"day_of_year\": " << h.dayOfYear
-              << ", \"hour\": " << h.hour << ", \"minute\": " << h.minute
-              << ", \"second\": " << h.second << ", \"millisecond\": " << h.millisecond
-              << ", \"delay_ms\": " << h.delayRecordingTime << ", \"samples\": " << h.sampleCount
-              << ", \"sample_interval_us\": " << h.sampleInterval << ", \"source_x\": " << h.sourceX
-              << ", \"source_y\": " << h.sourceY << ", \"coordinate_units\": " << h.coordinateUnits
+              << ", \"digitizer_channel\": " << h.digitizerChannel << ", \"year\": " << t.year
+              << ", \"day_of_year\": " << t.dayOfYear << ", \"hour\": " << t.hour
+              << ", \"minute\": " << t.minute << ", \"second\": " << t.second
+              << ", \"millisecond\": " << t.millisecond << ", \"delay_ms\": " << h.delayMs
+              << ", \"samples\": " << h.sampleCount
+              << ", \"sample_interval_us\": " << h.sampleIntervalUs
+              << ", \"source_x\": " << h.sourceX << ", \"source_y\": " << h.sourceY
+              << ", \"coordinate_units\": " << h.coordinateUnits
               << ", \"coordinate_scalar\": " << h.coordinateScalar << "}\n";
+}
+
+void PrintRow(std::int64_t i, const TraceHeaderFields& h)
+{
+    const TraceTimeStamp& t = h.time;
+    char date[32];
+    char time[48];
+    std::snprintf(date, sizeof date, "%d-%03d", t.year, t.dayOfYear);
+    std::snprintf(
+        time, sizeof time, "%02d:%02d:%02d.%03d", t.hour, t.minute, t.second, t.millisecond);
+    std::printf("%7lld %8d %8d %8d %5d %4d %10s %12s %6d %7u %6d %11d %11d %5d %6d\n",
+                static_cast<long long>(i),
+                h.traceSequenceLine,
+                h.traceSequenceFile,
+                h.traceInEnsemble,
+                h.traceIdCode,
+                h.digitizerChannel,
+                date,
+                time,
+                h.delayMs,
+                h.sampleCount,
+                h.sampleIntervalUs,
+                h.sourceX,
+                h.sourceY,
+                h.coordinateUnits,
+                h.coordinateScalar);
 }
 
 int RunHeaders(const HeadersOptions& options)
 {
-    CSegyFileIn reader;
-    if (!reader.Open(options.file)) {
-        PrintError(options.file, OpenFailureReason(options.file, reader));
+    const std::string why = SegyOpenFailure(options.file);
+    if (!why.empty()) {
+        PrintError(options.file, why);
         return kExitFailure;
     }
     if (!options.json)
@@ -58,37 +85,20 @@ int RunHeaders(const HeadersOptions& options)
                     "sourceY",
                     "units",
                     "scalar");
-    CSegyTrace trace(reader.GetSamples());
-    for (std::int64_t i = 0; options.first < 0 || i < options.first; ++i) {
-        reader.Read(trace, -1);
-        if (reader.atEnd)
-            break;
-        const SegyHeaderType& h = *trace.header;
-        if (options.json) {
-            PrintJson(i, h);
-            continue;
-        }
-        char date[32];
-        char time[48];
-        std::snprintf(date, sizeof date, "%d-%03d", h.year, h.dayOfYear);
-        std::snprintf(
-            time, sizeof time, "%02d:%02d:%02d.%03d", h.hour, h.minute, h.second, h.millisecond);
-        std::printf("%7lld %8d %8d %8d %5d %4d %10s %12s %6d %7u %6d %11d %11d %5d %6d\n",
-                    static_cast<long long>(i),
-                    h.traceSequenceLine,
-                    h.traceSequenceFile,
-                    h.traceInEnsemble,
-                    h.traceIdCode,
-                    static_cast<int>(h.digitizerChannel),
-                    date,
-                    time,
-                    h.delayRecordingTime,
-                    static_cast<unsigned>(h.sampleCount),
-                    h.sampleInterval,
-                    h.sourceX,
-                    h.sourceY,
-                    h.coordinateUnits,
-                    h.coordinateScalar);
+    std::string failure;
+    const bool read = ForEachTraceHeader(
+        options.file,
+        options.first,
+        [&options](std::int64_t i, const TraceHeaderFields& h) {
+            if (options.json)
+                PrintJson(i, h);
+            else
+                PrintRow(i, h);
+        },
+        failure);
+    if (!read) {
+        PrintError(options.file, failure);
+        return kExitFailure;
     }
     return kExitOk;
 }

@@ -1,7 +1,6 @@
 // info: what the reader makes of each file.
 #include "cli/cli_format.h"
 #include "cli/commands.h"
-#include "segy/io/segy_file_in.h"
 
 #include <iostream>
 #include <memory>
@@ -17,50 +16,20 @@ struct InfoOptions {
     bool json = false;
 };
 
-struct FileInfo {
+struct FileInfo : SegyFileDescription {
     std::string path;
-    bool bigEndian = false;
-    int format = 0;
-    int bytesPerSample = 0;
-    std::uint32_t samplesPerTrace = 0;
-    int sampleIntervalUs = 0;
-    std::int64_t traceCount = 0;
-    bool constantLength = false;
-    bool textIsEbcdic = false;
-    std::int64_t fileSize = 0;
-    std::string firstTime;
-    std::string lastTime;
 };
 
 bool Examine(const std::string& path, FileInfo& info)
 {
-    CSegyFileIn reader;
-    if (!reader.Open(path)) {
-        PrintError(path, OpenFailureReason(path, reader));
+    std::string why;
+    const std::optional<SegyFileDescription> d = DescribeSegyFile(path, why);
+    if (!d) {
+        PrintError(path, why);
         return false;
     }
+    static_cast<SegyFileDescription&>(info) = *d;
     info.path = path;
-    info.bigEndian = reader.swapBytes;
-    info.format = reader.GetFormat();
-    info.bytesPerSample = reader.bytesPerSample;
-    info.samplesPerTrace = reader.GetSamples();
-    info.sampleIntervalUs = reader.GetSampleInterval();
-    info.constantLength = reader.constantLength;
-    info.textIsEbcdic = reader.textIsEbcdic;
-    info.fileSize = reader.byteCount;
-
-    CSegyTrace trace(reader.GetSamples());
-    for (;;) {
-        reader.Read(trace, -1);
-        if (reader.atEnd)
-            break;
-        if (info.traceCount == 0)
-            info.firstTime = FormatTraceTime(*trace.header);
-        ++info.traceCount;
-    }
-    if (info.traceCount > 0)
-        info.lastTime = FormatTraceTime(*trace.header); // untouched by the final, failed read
-    reader.Close();
     return true;
 }
 
@@ -75,15 +44,19 @@ void PrintText(const FileInfo& f)
               << "  traces:              " << f.traceCount << '\n'
               << "  constant length:     " << (f.constantLength ? "true" : "false") << '\n'
               << "  EBCDIC text header:  " << (f.textIsEbcdic ? "true" : "false") << '\n'
-              << "  file size:           " << f.fileSize << " bytes\n"
-              << "  first trace time:    " << (f.traceCount ? f.firstTime : "-") << '\n'
-              << "  last trace time:     " << (f.traceCount ? f.lastTime : "-") << '\n';
+              << "  file size:           " << f.fileBytes << " bytes\n"
+              << "  first trace time:    " << (f.firstTime ? FormatTraceTime(*f.firstTime) : "-")
+              << '\n'
+              << "  last trace time:     " << (f.lastTime ? FormatTraceTime(*f.lastTime) : "-")
+              << '\n';
 }
 
 std::string Json(const FileInfo& f)
 {
     std::ostringstream out;
-    const auto timeOrNull = [](const std::string& t) { return t.empty() ? "null" : JsonString(t); };
+    const auto timeOrNull = [](const std::optional<TraceTimeStamp>& t) {
+        return t ? JsonString(FormatTraceTime(*t)) : std::string("null");
+    };
     out << "{\"file\": " << JsonString(f.path)
         << ", \"byte_order\": " << (f.bigEndian ? "\"big\"" : "\"little\"")
         << ", \"format\": " << f.format << ", \"bytes_per_sample\": " << f.bytesPerSample
@@ -92,7 +65,7 @@ std::string Json(const FileInfo& f)
         << ", \"trace_count\": " << f.traceCount
         << ", \"constant_length\": " << (f.constantLength ? "true" : "false")
         << ", \"text_is_ebcdic\": " << (f.textIsEbcdic ? "true" : "false")
-        << ", \"file_size\": " << f.fileSize << ", \"first_time\": " << timeOrNull(f.firstTime)
+        << ", \"file_size\": " << f.fileBytes << ", \"first_time\": " << timeOrNull(f.firstTime)
         << ", \"last_time\": " << timeOrNull(f.lastTime) << "}";
     return out.str();
 }

@@ -2,8 +2,7 @@
 // the channel fields of its first 100 traces and their sample counts.
 #include "cli/cli_format.h"
 #include "cli/commands.h"
-#include "combine/channel_preview.h"
-#include "segy/io/segy_file_in.h"
+#include "combine/api/channel_preview.h"
 
 #include <algorithm>
 #include <iostream>
@@ -78,9 +77,7 @@ int RunScan(const ScanOptions& o)
 {
     const auto rows = ScanChannelPreview(o.file, o.channelStart, o.channelLength);
     if (!rows) {
-        CSegyFileIn reader;
-        (void)reader.Open(o.file); // again, only to tell why it failed
-        PrintError(o.file, OpenFailureReason(o.file, reader));
+        PrintError(o.file, SegyOpenFailure(o.file));
         return kExitFailure;
     }
     if (o.json)

@@ -1,5 +1,6 @@
-#include "combine/channel_preview.h"
+#include "combine/api/channel_preview.h"
 
+#include "combine/demultiplex.h"
 #include "segy/io/segy_file_in.h"
 
 namespace tessara

@@ -1,176 +1,276 @@
+// The job driver: it walks the inputs, asks each step what to do, hands
+// what is to be written to the output file's owner, and keeps the job's
+// result. The steps never call back into each other or into the driver.
 #include "combine/api/combine_job.h"
 
+#include "combine/api/log_format.h"
+#include "combine/api/output_directory.h"
+#include "combine/delay_scan.h"
+#include "combine/demultiplex.h"
 #include "combine/input_scan.h"
-#include "combine/log_format.h"
-#include "combine/output_files.h"
+#include "combine/job_state.h"
+#include "combine/output_file.h"
+#include "combine/speed_correction.h"
+#include "combine/time_correction.h"
 #include "segy/io/segy_file_in.h"
+#include "trace/resample.h"
 
 #include <filesystem>
 #include <optional>
+#include <set>
 #include <system_error>
 
 namespace tessara
 {
 
+namespace fs = std::filesystem;
+
 namespace
 {
 
-// Start time of the first input after `input` whose start the scan could
-// measure. Inputs that cannot be read contribute no traces, so the time gap
-// and the duration of an output are measured to the next input that does.
-std::optional<double> NextKnownStart(const CombineJobState& state, std::size_t input)
+// An output name with "_k" put before its extension.
+std::string WithSuffix(const std::string& name, int k)
 {
-    for (std::size_t k = input + 1; k < state.input_files.size(); ++k) {
-        if (k < state.start_known.size() && state.start_known[k])
-            return state.start_times[k];
-    }
-    return std::nullopt;
+    const std::string extension = ".sgy";
+    const std::string stem = name.substr(0, name.size() - extension.size());
+    return stem + "_" + std::to_string(k) + extension;
 }
 
 } // namespace
 
+/// One run of the job: its state lives exactly as long as the run's result.
+class CCombineJob::CDriver
+{
+public:
+    CDriver(const CombineSettings& settings, IJobHost& host, const std::string& outputDirectory)
+        : m_settings(settings), m_host(host), m_ctx{settings, host},
+          m_outputDirectory(outputDirectory), m_output(JoinPath(outputDirectory, kWorkingFileName))
+    {
+    }
+
+    CombineOutcome Run();
+    [[nodiscard]] const CombineResult& Result() const { return m_result; }
+
+private:
+    void ProcessInput(std::size_t input);
+    void TraceLoop(CSegyFileIn& in, std::size_t input);
+    void Write_Output_Trace(const CSegyTrace& trace, std::size_t input);
+    void CloseByRules(std::size_t input, std::int64_t positionAtStart);
+    [[nodiscard]] bool Open_New_Output_File(const CSegyFileIn& in);
+    void Close_Output_File();
+    void Rename_Output_File(std::optional<double> spacingMetres);
+    void ReportWriteFailure(const std::string& path);
+    [[nodiscard]] std::optional<double> NextKnownStart(std::size_t input) const;
+    [[nodiscard]] CTraceResampler& Resampler();
+
+    const CombineSettings& m_settings;
+    IJobHost& m_host;
+    const JobContext m_ctx;
+    const std::string m_outputDirectory;
+    CombineResult m_result;
+    bool m_failed = false;
+
+    std::vector<InputEntry> m_inputs; // in processing order
+    std::string m_currentFile;        // path of the input being read
+    COutputFile m_output;
+    CChannelPaths m_channels;
+    CSegyTrace m_trace; // the working trace every read goes into
+    TimeCorrectionState m_timeCorrection;
+    std::unique_ptr<CTraceResampler> m_resampler; // made on first use
+
+    std::int32_t m_targetInterval = -1;    // us; -1 until the first trace sets it
+    bool m_outputOpen = false;             // an output is open and has met its first trace
+    double m_outputStartTime = 0;          // whole seconds of year of that first trace
+    std::int64_t m_runningSize = 0;        // bytes, the size measure of the limits
+    std::int64_t m_durationLimit = 0;      // s
+    std::int64_t m_sizeLimit = 0;          // bytes
+    std::int64_t m_gapLimit = 0;           // s, of the current input
+    std::set<std::string> m_producedPaths; // final names this job has given
+};
+
 CCombineJob::CCombineJob(const CombineSettings& settings, IJobHost& host)
-    : m_settings(settings), m_host(host), m_state(std::make_unique<CombineJobState>())
+    : m_settings(settings), m_host(host)
 {
 }
 
 CCombineJob::~CCombineJob() = default;
 
-CTraceResampler& CCombineJob::Resampler()
+const CombineResult& CCombineJob::Result() const
 {
-    if (!m_state->resampler)
-        m_state->resampler = std::make_unique<CTraceResampler>();
-    return *m_state->resampler;
+    static const CombineResult none;
+    return m_driver ? m_driver->Result() : none;
 }
 
 CombineOutcome CCombineJob::Run(const std::string& outputDirectory)
 {
-    m_state = std::make_unique<CombineJobState>();
-    CombineJobState& state = *m_state;
-    const JobContext ctx{m_settings, m_host, state};
+    // A second start from inside the front end's event pumping must not
+    // replace the running job's state.
+    if (m_running)
+        return CombineOutcome::AlreadyRunning;
+    m_running = true;
+    m_driver = std::make_unique<CDriver>(m_settings, m_host, outputDirectory);
+    const CombineOutcome outcome = m_driver->Run();
+    m_running = false;
+    return outcome;
+}
 
+CTraceResampler& CCombineJob::CDriver::Resampler()
+{
+    if (!m_resampler)
+        m_resampler = std::make_unique<CTraceResampler>();
+    return *m_resampler;
+}
+
+CombineOutcome CCombineJob::CDriver::Run()
+{
     if (const std::string problem = ValidateCombineSettings(m_settings); !problem.empty()) {
         m_host.ShowMessage(problem);
-        return CombineOutcome::InvalidSettings;
+        m_result.outcome = CombineOutcome::InvalidSettings;
+        return m_result.outcome;
     }
 
-    state.output_directory = outputDirectory;
-    state.working_path = JoinPath(outputDirectory, kWorkingFileName);
-    state.input_files = m_settings.input_files;
-    const std::size_t n = state.input_files.size();
-    state.start_times.assign(n, 0.0);
-    state.file_times.assign(n, 0);
-    state.start_known.assign(n, false);
-    state.file_order.resize(n);
-    for (std::size_t i = 0; i < n; ++i)
-        state.file_order[i] = static_cast<std::int32_t>(i);
-
-    if (!m_settings.demultiplex_only)
-        Scan_and_Sort_Input_files(ctx);
+    m_inputs.clear();
+    for (const std::string& path : m_settings.input_files)
+        m_inputs.push_back({path});
+    if (!m_settings.demultiplex_only) {
+        Scan_and_Sort_Input_files(m_ctx, m_inputs, [this](const std::string& path, CSegyTrace& t) {
+            Apply_Start_Time_Repairs(m_ctx, path, t);
+        });
+    }
 
     m_durationLimit = static_cast<std::int64_t>(m_settings.time_duration_limit) * 3600;
     m_sizeLimit = static_cast<std::int64_t>(m_settings.max_file_size) * 1000000;
 
-    state.output_open = false;
     m_host.ClearLog();
-    state.target_interval = -1;
     if (m_settings.assign_sampling_frequency)
-        state.target_interval = SampleIntervalOfFrequency(m_settings.sampling_frequency);
-    state.last_trace_time = 0;
-    state.output_start_time = 0;
+        m_targetInterval = SampleIntervalOfFrequency(m_settings.sampling_frequency);
 
-    for (std::size_t i = 0; i < n && !state.failed; ++i)
-        ProcessInput(ctx, i);
+    for (std::size_t i = 0; i < m_inputs.size() && !m_failed; ++i)
+        ProcessInput(i);
 
     // The last inputs were skipped while an output was open: it is finished
     // like any other.
-    if (!state.failed && state.output_open)
-        Close_Output_File(ctx);
+    if (!m_failed && m_outputOpen)
+        Close_Output_File();
 
-    if (state.failed) {
-        state.segy_out.Close(); // the working file keeps what it has
-        state.summary.traces_unfinished += state.output.traces - state.output.fill_traces;
-        state.output = WorkingOutput{};
-        return CombineOutcome::WriteFailed;
+    if (m_failed) {
+        (void)m_output.Close(); // the working file keeps what it has
+        m_result.summary.traces_unfinished += m_output.Traces() - m_output.FillTraces();
+        m_result.outcome = CombineOutcome::WriteFailed;
+        return m_result.outcome;
     }
 
     // A working file opened for inputs whose traces were all dropped never
     // met a trace: it is not an output.
-    if (state.segy_out.bIsOpen()) {
-        state.segy_out.Close();
-        std::error_code ignored;
-        std::filesystem::remove(state.working_path, ignored);
-    }
+    if (m_output.bIsOpen())
+        m_output.Discard();
     m_host.SetStatus("Done....");
-    return CombineOutcome::Done;
+    m_result.outcome = CombineOutcome::Done;
+    return m_result.outcome;
 }
 
-void CCombineJob::ProcessInput(const JobContext& ctx, std::size_t input)
+void CCombineJob::CDriver::ReportWriteFailure(const std::string& path)
 {
-    CombineJobState& state = ctx.state;
-    const std::string& path = state.input_files[input];
-    state.current_input = input;
-    state.current_file = path;
+    if (m_failed)
+        return;
+    m_failed = true;
+    m_result.failed_path = path;
+    const std::string message = "Cannot write " + path;
+    m_ctx.Log(message);
+    m_ctx.Log(kNL);
+    m_host.ShowMessage(message);
+}
 
-    if (m_settings.speed_correction && !CheckNav(ctx, path)) {
-        ++state.summary.inputs_without_navigation;
+// Start time of the first input after `input` whose start the scan could
+// measure. Inputs that cannot be read contribute no traces, so the time gap
+// and the duration of an output are measured to the next input that does.
+std::optional<double> CCombineJob::CDriver::NextKnownStart(std::size_t input) const
+{
+    for (std::size_t k = input + 1; k < m_inputs.size(); ++k) {
+        if (m_inputs[k].start_known)
+            return m_inputs[k].start_time;
+    }
+    return std::nullopt;
+}
+
+void CCombineJob::CDriver::ProcessInput(std::size_t input)
+{
+    const std::string& path = m_inputs[input].path;
+    m_currentFile = path;
+
+    if (m_settings.speed_correction && !CheckNav(path)) {
+        ++m_result.summary.inputs_without_navigation;
         return;
     }
 
     CSegyFileIn in;
     const bool opened = in.Open(path);
-    ctx.Log(kNL);
-    ctx.Log(kNL);
-    ctx.Log(kNL);
-    ctx.Log("Processing file " + path);
-    ctx.Log(kNL);
+    m_ctx.Log(kNL);
+    m_ctx.Log(kNL);
+    m_ctx.Log(kNL);
+    m_ctx.Log("Processing file " + path);
+    m_ctx.Log(kNL);
     if (!opened) {
         // Nothing of it is opened or written and no close decision is taken
         // for it: an unreadable file must not give an output its file header.
-        ctx.Log("\tNot a readable SEG-Y file: skipped");
-        ctx.Log(kNL);
-        ++state.summary.inputs_unreadable;
+        m_ctx.Log("\tNot a readable SEG-Y file: skipped");
+        m_ctx.Log(kNL);
+        ++m_result.summary.inputs_unreadable;
         return;
     }
 
-    state.running_size = Open_New_Output_File(ctx, in);
-    if (state.failed)
-        return;
+    if (!m_outputOpen) {
+        m_runningSize = 0;
+        if (!Open_New_Output_File(in)) {
+            ReportWriteFailure(m_output.Path());
+            return;
+        }
+    } else {
+        m_runningSize = m_output.ByteCount();
+    }
 
     const std::uint32_t samples = in.GetSamples();
-    state.pair_trace.SetN(2 * samples);
-    state.trace.SetN(samples);
-    // Fill traces must always carry a real trace's header: null_trace keeps
-    // the header of the last trace written in the job, and only its storage
-    // follows this input's samples per trace.
-    CSegyTrace& null = state.null_trace;
-    if (!null.header) {
-        null.SetN(samples);
-    } else {
-        null.samples.assign(static_cast<std::size_t>(samples) + 2, 0.0);
-        null.numSamples = samples;
-        null.allocatedCount = -1;
-    }
-    ctx.Log("\tNumber of samples = " + std::to_string(samples));
-    ctx.Log(kNL);
+    m_channels.BeginInput(samples);
+    m_trace.SetN(samples);
+    m_output.BeginInput(samples);
+    m_ctx.Log("\tNumber of samples = " + std::to_string(samples));
+    m_ctx.Log(kNL);
 
-    const std::int64_t positionAtStart = state.segy_out.byteCount;
-    TraceLoop(ctx, in, input);
+    const std::int64_t positionAtStart = m_output.ByteCount();
+    TraceLoop(in, input);
     in.Close();
-    if (!state.failed)
-        CloseByRules(ctx, input, positionAtStart);
+    if (!m_failed)
+        CloseByRules(input, positionAtStart);
 }
 
-void CCombineJob::TraceLoop(const JobContext& ctx, CSegyFileIn& in, std::size_t input)
+bool CCombineJob::CDriver::Open_New_Output_File(const CSegyFileIn& in)
 {
-    CombineJobState& state = ctx.state;
-    CombineSummary& summary = state.summary;
-    CSegyTrace& trace = state.trace;
+    std::uint32_t samples = in.GetSamples();
+    std::optional<std::uint16_t> interval;
+    // When the job already knows that this input's traces will be resampled,
+    // the file header states the interval and count they will have, so that
+    // readers going by the file header read the traces as written.
+    const std::int32_t inputInterval = in.GetSampleInterval();
+    if (!m_settings.demultiplex_only && m_targetInterval > 0 && inputInterval > 0 &&
+        inputInterval != m_targetInterval) {
+        samples = ResampledCount(samples, inputInterval, m_targetInterval);
+        interval = static_cast<std::uint16_t>(m_targetInterval);
+    }
+    // The binary header's count fields are 16-bit: a count beyond them (a
+    // demultiplex mode doubling a long trace) keeps its low 16 bits.
+    return m_output.Open(
+        in, static_cast<std::uint16_t>(Output_Samples_Per_Trace(m_settings, samples)), interval);
+}
+
+void CCombineJob::CDriver::TraceLoop(CSegyFileIn& in, std::size_t input)
+{
+    CombineSummary& summary = m_result.summary;
+    CSegyTrace& trace = m_trace;
 
     // The reference trace (and, with the day repair, any trace before it) is
     // not written: writing starts with the trace after it.
-    state.time_correction = TimeCorrectionState{};
-    const std::int64_t delivered = Read_Reference_Trace(ctx, in, trace);
+    m_timeCorrection = TimeCorrectionState{};
+    const std::int64_t delivered = Read_Reference_Trace(m_ctx, in, trace);
     summary.traces_read += delivered;
     summary.dropped_reference += delivered;
     bool haveTrace = !in.atEnd;
@@ -181,12 +281,10 @@ void CCombineJob::TraceLoop(const JobContext& ctx, CSegyFileIn& in, std::size_t 
     if (haveTrace)
         lastRead = *trace.header;
     if (m_settings.fixupknudsen)
-        Derive_Knudsen_Day_Fix(ctx, state.current_file, trace, haveTrace);
+        Derive_Knudsen_Day_Fix(m_ctx, m_timeCorrection, m_currentFile, trace, haveTrace);
 
-    state.trace_count = 0;
-    state.average_interval = 1.0;
     m_gapLimit = static_cast<std::int64_t>(m_settings.file_gap) * 60;
-    const std::string fileName = FileNameOf(state.current_file);
+    const std::string fileName = FileNameOf(m_currentFile);
 
     for (;;) {
         in.Read(trace, -1);
@@ -206,8 +304,8 @@ void CCombineJob::TraceLoop(const JobContext& ctx, CSegyFileIn& in, std::size_t 
         // The day repair counts midnights from trace to trace, so it sees
         // every trace read, dropped or not.
         if (m_settings.fixupknudsen)
-            Apply_Knudsen_Day_Fix(ctx, trace);
-        if (m_settings.speed_correction && !TraceHasNavigation(trace)) {
+            Apply_Knudsen_Day_Fix(m_timeCorrection, trace);
+        if (m_settings.speed_correction && !TraceHasNavigation(*trace.header)) {
             if (ended)
                 break;
             ++summary.dropped_navigation;
@@ -221,95 +319,216 @@ void CCombineJob::TraceLoop(const JobContext& ctx, CSegyFileIn& in, std::size_t 
             continue;
         }
         // A read that found no trace must not fix the job's interval.
-        if (!ended && state.target_interval < 0)
-            state.target_interval = trace.header->sampleInterval;
-        AddTimeCorrectionToTraceHeader(ctx, trace);
+        if (!ended && m_targetInterval < 0)
+            m_targetInterval = trace.header->sampleInterval;
+        AddTimeCorrectionToTraceHeader(m_ctx, trace);
         if (!ended && !m_settings.demultiplex_only &&
-            trace.header->sampleInterval != state.target_interval) {
-            if (!Resampler().Resample(trace, state.target_interval)) {
+            trace.header->sampleInterval != m_targetInterval) {
+            if (!Resampler().Resample(trace, m_targetInterval)) {
                 ++summary.dropped_resampling;
                 continue;
             }
         }
 
         const SegyHeaderType& h = *trace.header;
-        if (state.trace_count == 0) {
-            ctx.Log("\tStart Time = " + std::to_string(h.dayOfYear) + ":" + std::to_string(h.hour) +
-                    ":" + std::to_string(h.minute) + ":" + std::to_string(h.second));
-            ctx.Log(kNL);
+        if (m_output.TraceCount() == 0) {
+            m_ctx.Log("\tStart Time = " + std::to_string(h.dayOfYear) + ":" +
+                      std::to_string(h.hour) + ":" + std::to_string(h.minute) + ":" +
+                      std::to_string(h.second));
+            m_ctx.Log(kNL);
         }
-        if (!state.output_open) {
-            ctx.Log("\tOpening output file");
-            ctx.Log(kNL);
-            state.output_open = true;
-            state.output_start_time = static_cast<double>(WholeSecondsOfYear(h));
+        if (!m_outputOpen) {
+            m_ctx.Log("\tOpening output file");
+            m_ctx.Log(kNL);
+            m_outputOpen = true;
+            m_outputStartTime = static_cast<double>(WholeSecondsOfYear(h));
         }
         const double t = SecondsOfYear(h);
         if (ended)
             break;
 
-        if (state.trace_count % 10 == 0) {
+        if (m_output.TraceCount() % 10 == 0) {
             m_host.SetStatus("Input file = " + fileName + " : reading trace " +
-                             std::to_string(state.trace_count));
+                             std::to_string(m_output.TraceCount()));
             if (m_host.IsLogVisible()) {
-                ctx.Log("\tAve Time " + FormatLogNumber(state.average_interval) +
-                        "delay = " + std::to_string(h.delayRecordingTime));
-                ctx.Log(kNL);
+                m_ctx.Log("\tAve Time " + FormatLogNumber(m_output.AverageInterval()) +
+                          "delay = " + std::to_string(h.delayRecordingTime));
+                m_ctx.Log(kNL);
             }
             m_host.PumpEvents();
         }
-        if (t < state.output_start_time) {
+        if (t < m_outputStartTime) {
             ++summary.dropped_before_start;
             continue;
         }
-        state.last_trace_time = Write_Output_Trace(ctx, trace, input);
-        if (state.failed)
+        Write_Output_Trace(trace, input);
+        if (m_failed)
             return;
     }
 }
 
-void CCombineJob::CloseByRules(const JobContext& ctx,
-                               std::size_t input,
-                               std::int64_t positionAtStart)
+void CCombineJob::CDriver::Write_Output_Trace(const CSegyTrace& trace, std::size_t input)
 {
-    CombineJobState& state = ctx.state;
-    const bool last = input + 1 == state.input_files.size();
+    CombineSummary& summary = m_result.summary;
+    const ChannelDecision d = m_channels.Decide(m_settings, trace);
+    if (d.action == ChannelAction::Drop || d.action == ChannelAction::HoldPort) {
+        // A port trace held for a pair counts as dropped until a pair with it
+        // is written, so that the summary adds up at every moment.
+        ++summary.dropped_channel;
+        return;
+    }
+    const InputEntry& entry = m_inputs[input];
+    m_output.CountTrace(
+        d.time, d.fromWholeSecondStart ? static_cast<double>(entry.file_time) : entry.start_time);
+    if (d.action == ChannelAction::Implausible) {
+        ++summary.dropped_implausible;
+        m_output.SetLastTraceTime(d.time);
+        return;
+    }
+    if (!m_output.WriteReal(*d.record, d.time, d.keepAsFillTemplate)) {
+        ReportWriteFailure(m_output.Path());
+        return;
+    }
+    if (d.completesPair && m_channels.TakeUnpairedPort()) {
+        --summary.dropped_channel;
+        ++summary.merged_into_pairs;
+    }
+}
+
+void CCombineJob::CDriver::CloseByRules(std::size_t input, std::int64_t positionAtStart)
+{
+    const bool last = input + 1 == m_inputs.size();
     double gap = 0;
     double span = 0;
     if (!last && !m_settings.demultiplex_only) {
-        if (const std::optional<double> next = NextKnownStart(state, input)) {
-            gap = Fill_Null_Traces_in_Gap(ctx, *next, static_cast<double>(m_gapLimit));
-            if (state.failed)
-                return;
-            span = *next - state.output_start_time;
+        if (const std::optional<double> next = NextKnownStart(input)) {
+            gap = *next - m_output.LastTraceTime();
+            if (m_outputOpen) {
+                CSegyTrace& fill =
+                    m_settings.demultiplex_sidescan ? m_channels.Pair() : m_output.FillTemplate();
+                const GapFillResult filled = Fill_Null_Traces_in_Gap(
+                    m_ctx, m_output, fill, *next, static_cast<double>(m_gapLimit));
+                if (filled.failed) {
+                    ReportWriteFailure(m_output.Path());
+                    return;
+                }
+            }
+            span = *next - m_outputStartTime;
         }
     }
-    state.running_size += state.segy_out.byteCount - positionAtStart;
+    m_runningSize += m_output.ByteCount() - positionAtStart;
 
-    const bool bySize = state.running_size > m_sizeLimit;
+    const bool bySize = m_runningSize > m_sizeLimit;
     const bool byDuration = span >= static_cast<double>(m_durationLimit);
     const bool byGap = gap > static_cast<double>(m_gapLimit);
     if (!(byDuration || bySize || last || byGap || m_settings.demultiplex_only))
         return;
 
-    Close_Output_File(ctx);
-    if (state.failed)
+    Close_Output_File();
+    if (m_failed)
         return;
     if (bySize) {
-        ctx.Log("\tFile close by file size limit " + std::to_string(state.running_size) + " > " +
-                std::to_string(m_sizeLimit));
-        ctx.Log(kNL);
+        m_ctx.Log("\tFile close by file size limit " + std::to_string(m_runningSize) + " > " +
+                  std::to_string(m_sizeLimit));
+        m_ctx.Log(kNL);
     }
     if (byDuration) {
-        ctx.Log("\tFile close by time limit " + FormatLogNumber(span) + " > " +
-                std::to_string(m_durationLimit));
-        ctx.Log(kNL);
+        m_ctx.Log("\tFile close by time limit " + FormatLogNumber(span) + " > " +
+                  std::to_string(m_durationLimit));
+        m_ctx.Log(kNL);
     }
     if (byGap) {
-        ctx.Log("\tFile close by file  gap limit " + FormatLogNumber(gap) + " > " +
-                std::to_string(m_gapLimit));
-        ctx.Log(kNL);
+        m_ctx.Log("\tFile close by file  gap limit " + FormatLogNumber(gap) + " > " +
+                  std::to_string(m_gapLimit));
+        m_ctx.Log(kNL);
     }
+}
+
+// Closing sequence of the working output: an output without a trace is
+// deleted (logged); otherwise the speed correction and the delay scan work
+// on the closed file and it moves to its final name. A failure stops the
+// job and leaves the working file under its name.
+void CCombineJob::CDriver::Close_Output_File()
+{
+    m_outputOpen = false;
+    if (!m_output.Close()) {
+        ReportWriteFailure(m_output.Path());
+        return;
+    }
+    if (m_output.Traces() == 0) {
+        m_output.Discard();
+        ++m_result.summary.outputs_discarded;
+        m_ctx.Log("\tNo traces written: output discarded");
+        m_ctx.Log(kNL);
+        return;
+    }
+    std::optional<double> spacing;
+    if (m_settings.speed_correction) {
+        const SpeedCorrectionResult corrected = CreatSpeedCorrectedSegy(m_ctx, m_output.Path());
+        if (corrected.failed) {
+            ReportWriteFailure(corrected.failedPath);
+            return;
+        }
+        if (corrected.corrected)
+            spacing = corrected.spacingMetres;
+    }
+    Rename_Output_File(spacing);
+}
+
+// Runs the delay scan when it is on, then moves the closed working file to
+// its final name in the output directory, replacing a file that existed
+// before the job; a name this job has already given gets "_2", "_3", ...
+// before ".sgy".
+void CCombineJob::CDriver::Rename_Output_File(std::optional<double> spacingMetres)
+{
+    const std::string& working = m_output.Path();
+    std::int64_t removed = 0;
+    // The histogram counted while writing describes the file only while no
+    // other step has rewritten it.
+    std::optional<DelayHistogram> written = m_output.TakeDelayHistogram();
+    if (m_settings.speed_correction)
+        written.reset();
+    if (m_settings.delayscan) {
+        const DelayScanResult scan =
+            ScanFileAndMeasureTraceDelayFrequencys(m_host, working, std::move(written));
+        if (scan.failed) {
+            ReportWriteFailure(working);
+            return;
+        }
+        removed = scan.removed;
+    }
+
+    const std::string name =
+        BuildOutputFileName(m_settings, m_outputStartTime, m_output.LastTraceTime(), spacingMetres);
+    std::string path = JoinPath(m_outputDirectory, name);
+    for (int k = 2; m_producedPaths.count(path) != 0; ++k)
+        path = JoinPath(m_outputDirectory, WithSuffix(name, k));
+
+    // rename replaces an existing file in one step: the old file stays
+    // whole until the new one has its name.
+    std::error_code ec;
+    fs::rename(working, path, ec);
+    if (ec) {
+        ReportWriteFailure(path);
+        return;
+    }
+    m_producedPaths.insert(path);
+
+    OutputRecord record;
+    record.path = path;
+    record.traces = m_output.Traces() - removed;
+    record.fill_traces = m_output.FillTraces();
+    record.bytes = static_cast<std::int64_t>(fs::file_size(path, ec));
+    if (ec)
+        record.bytes = -1;
+    record.first_trace_time = m_output.FirstTraceTime();
+    record.last_trace_time = m_output.LastTraceTime();
+    m_result.outputs.push_back(record);
+
+    CombineSummary& summary = m_result.summary;
+    summary.traces_written += m_output.Traces() - m_output.FillTraces();
+    summary.traces_filled += m_output.FillTraces();
+    summary.removed_by_delay_scan += removed;
 }
 
 } // namespace tessara

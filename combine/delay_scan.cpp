@@ -1,7 +1,6 @@
 #include "combine/delay_scan.h"
 
-#include "combine/job_state.h"
-#include "combine/output_files.h"
+#include "combine/api/job_host.h"
 #include "segy/format/sample_codec.h"
 #include "segy/io/segy_file_in.h"
 #include "segy/io/segy_file_out.h"
@@ -9,7 +8,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <iterator>
-#include <sys/stat.h>
 #include <system_error>
 #include <utility>
 
@@ -20,41 +18,6 @@ namespace
 {
 
 namespace fs = std::filesystem;
-
-using DelayTable = std::map<std::int16_t, std::int64_t>;
-
-// Device and inode of `path`: a file moved over the working file (as a
-// rewrite through a temporary file does) is another file even when its size
-// happens to be the same.
-bool IdentityOf(const std::string& path, std::uint64_t& device, std::uint64_t& inode)
-{
-    struct stat info {
-    };
-    if (::stat(path.c_str(), &info) != 0)
-        return false;
-    device = static_cast<std::uint64_t>(info.st_dev);
-    inode = static_cast<std::uint64_t>(info.st_ino);
-    return true;
-}
-
-// Whether the histogram kept while writing is that of the file at `path` as
-// it is now. It is not after a rewrite of the file by another step, and not
-// when a record went past the counting.
-bool WrittenTableDescribes(const JobContext& ctx, const std::string& path)
-{
-    const CombineJobState& state = ctx.state;
-    const DelayScanState& written = state.delay_scan;
-    if (!written.exact || ctx.settings.speed_correction || path != state.working_path ||
-        written.traces != state.output.traces)
-        return false;
-    std::uint64_t device = 0;
-    std::uint64_t inode = 0;
-    if (!IdentityOf(path, device, inode) || device != written.device || inode != written.inode)
-        return false;
-    std::error_code ec;
-    const std::uintmax_t size = fs::file_size(path, ec);
-    return !ec && size == static_cast<std::uintmax_t>(written.bytes);
-}
 
 // delay_threshold: max(1, traces x 0.001 truncated). Integer division gives
 // the same value as the truncated product for every count a file can hold,
@@ -68,10 +31,10 @@ std::int64_t DelayThreshold(std::int64_t traces)
 // went. Only the ends are trimmed: a rare value between two common ones
 // stays. When every value is rare the table is left whole: the file keeps
 // its traces rather than lose all of them.
-bool TrimRareEnds(DelayTable& table, std::int64_t traces)
+bool TrimRareEnds(DelayHistogram& table, std::int64_t traces)
 {
     const std::int64_t threshold = DelayThreshold(traces);
-    DelayTable kept = table;
+    DelayHistogram kept = table;
     while (!kept.empty() && kept.begin()->second < threshold)
         kept.erase(kept.begin());
     while (!kept.empty() && std::prev(kept.end())->second < threshold)
@@ -132,52 +95,25 @@ private:
 
 } // namespace
 
-void CountWrittenTraceDelay(const JobContext& ctx, const CSegyTrace& trace)
+DelayScanResult ScanFileAndMeasureTraceDelayFrequencys(IJobHost& host,
+                                                       const std::string& path,
+                                                       std::optional<DelayHistogram> written)
 {
-    CombineJobState& state = ctx.state;
-    DelayScanState& written = state.delay_scan;
-    const CSegyFileOut& out = state.segy_out;
-    const SegyHeaderType& h = *trace.header;
-    const std::int64_t recordBytes =
-        kTraceHeaderBytes + static_cast<std::int64_t>(h.sampleCount) * out.bytesPerSample;
-
-    // The writer stands right behind the file header and this record: it is
-    // the first record of a new output.
-    if (out.byteCount == kFileHeaderBytes + recordBytes) {
-        written = DelayScanState{};
-        written.bytes = kFileHeaderBytes;
-        // The reader must walk the records as they were written, which it
-        // does when it takes as many bytes per sample as the writer put.
-        written.exact = IdentityOf(state.working_path, written.device, written.inode) &&
-                        ReaderBytesPerSample(out.formatCode) == out.bytesPerSample;
-    }
-    ++written.delays[h.delayRecordingTime];
-    ++written.traces;
-    written.bytes += recordBytes;
-    // A record without samples is read back with the file header's count of
-    // samples: the file then reads as other traces than were written.
-    if (h.sampleCount == 0)
-        written.exact = false;
-}
-
-std::int64_t ScanFileAndMeasureTraceDelayFrequencys(const JobContext& ctx, const std::string& path)
-{
-    CombineJobState& state = ctx.state;
-    CDelayScanProgress progress(ctx.host);
+    constexpr DelayScanResult kFailed{true, 0};
+    CDelayScanProgress progress(host);
     CSegyFileIn in;
     CSegyTrace trace;
-    DelayTable table;
+    DelayHistogram table;
     std::int64_t traces = 0;
 
-    if (WrittenTableDescribes(ctx, path)) {
-        table = std::move(state.delay_scan.delays);
-        traces = state.delay_scan.traces;
+    if (written) {
+        table = std::move(*written);
+        for (const auto& [delay, count] : table)
+            traces += count;
         progress.Counted(traces);
     } else {
-        if (!in.Open(path)) {
-            ReportWriteFailure(ctx, path);
-            return 0;
-        }
+        if (!in.Open(path))
+            return kFailed;
         trace.SetN(in.GetSamples());
         for (;;) {
             in.Read(trace, -1);
@@ -188,20 +124,17 @@ std::int64_t ScanFileAndMeasureTraceDelayFrequencys(const JobContext& ctx, const
             progress.Trace(kDelayScanStatus);
         }
     }
-    state.delay_scan = DelayScanState{}; // it described this file only
-
     if (!TrimRareEnds(table, traces)) {
         in.Close();
-        ctx.host.SetStatus(kNoDelaysDroppedStatus);
-        ctx.host.PumpEvents();
-        return 0;
+        host.SetStatus(kNoDelaysDroppedStatus);
+        host.PumpEvents();
+        return {};
     }
 
     if (in.bIsOpen()) {
         in.Rewind();
     } else if (!in.Open(path)) {
-        ReportWriteFailure(ctx, path);
-        return 0;
+        return kFailed;
     } else {
         trace.SetN(in.GetSamples());
     }
@@ -210,13 +143,9 @@ std::int64_t ScanFileAndMeasureTraceDelayFrequencys(const JobContext& ctx, const
     CSegyFileOut out;
     // Only a copy this scan created may be removed: a failed Open created
     // nothing (the name may belong to something else, a folder say).
-    if (!out.Open(temporary)) {
-        ReportWriteFailure(ctx, path);
-        return 0;
-    }
-    *out.tapeHeader = *in.tapeHeader;
-    out.SetFormat(in.GetFormat());
-    out.SetSamples(static_cast<std::uint16_t>(in.GetSamples()));
+    if (!out.Open(temporary))
+        return kFailed;
+    out.StartLike(in, static_cast<std::uint16_t>(in.GetSamples()));
     out.WriteHeader();
 
     // Exactly the traces counted are read again: none beyond them is copied,
@@ -245,10 +174,9 @@ std::int64_t ScanFileAndMeasureTraceDelayFrequencys(const JobContext& ctx, const
     if (out.bHasFailed() || read != traces || ec) {
         std::error_code ignored; // a copy that cannot be removed is left for the user
         fs::remove(temporary, ignored);
-        ReportWriteFailure(ctx, path);
-        return 0;
+        return kFailed;
     }
-    return removed;
+    return {false, removed};
 }
 
 } // namespace tessara

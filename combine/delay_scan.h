@@ -1,16 +1,17 @@
 // Removal of traces with rarely seen extreme delays from a closed output.
 #pragma once
 
+#include "combine/job_state.h"
+
 #include <cstdint>
-#include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace tessara
 {
 
-class CSegyTrace;
-struct JobContext;
+class IJobHost;
 
 /// Status line while the delays are counted, and the text it starts anew
 /// with when the dots make it longer than kDelayScanStatusWidth characters.
@@ -25,30 +26,6 @@ constexpr std::size_t kDelayScanStatusWidth = 80;
 constexpr std::int64_t kDelayScanTracesPerDot = 100;
 /// Appended to the scanned path for the rewritten copy ("SegyOut.sgyNEW").
 constexpr std::string_view kDelayScanTemporarySuffix = "NEW";
-
-/// Histogram of the delays of the working output, kept while it is written so
-/// that the scan need not read the closed file once more just to count. It
-/// is used only when it is known to describe the file as closed: every
-/// record of the file went through CountWrittenTraceDelay, the file still
-/// has the size and identity it had then, and no step rewrote it since
-/// (speed correction). Otherwise the scan counts by reading the file.
-struct DelayScanState {
-    /// delayRecordingTime (ms) -> traces of the working output that carry it.
-    std::map<std::int16_t, std::int64_t> delays;
-    std::int64_t traces = 0;  ///< records counted
-    std::int64_t bytes = 0;   ///< file size those records make, file header included
-    std::uint64_t device = 0; ///< identity of the working file when counting began
-    std::uint64_t inode = 0;
-    /// False when a record was written that reads back differently (no
-    /// samples, so the reader would take the file header's count).
-    bool exact = false;
-};
-
-/// Counts one record just written to the working output (real or fill
-/// trace); the first record of an output starts the histogram anew. Every
-/// record written to the working output must pass through here for the
-/// histogram to be used.
-void CountWrittenTraceDelay(const JobContext& ctx, const CSegyTrace& trace);
 
 /// Counts the delays (delayRecordingTime, trace header bytes 108-109, ms) of
 /// every trace in the closed SEG-Y file at `path`. delay_threshold is
@@ -66,11 +43,18 @@ void CountWrittenTraceDelay(const JobContext& ctx, const CSegyTrace& trace);
 /// file is rewritten, or "No delays dropped". Pending events are let run
 /// every 100 traces.
 ///
-/// Returns the number of traces removed. A failure (the file cannot be
-/// read back whole, the copy cannot be written or moved) stops the job as a
-/// write failure (state.failed): the file at `path` is then as it was and no
-/// copy remains; 0 is returned.
-[[nodiscard]] std::int64_t ScanFileAndMeasureTraceDelayFrequencys(const JobContext& ctx,
-                                                                  const std::string& path);
+/// `written` is the histogram kept while the file was written
+/// (COutputFile::TakeDelayHistogram), when it describes the file as it is:
+/// the counting pass is then left out.
+///
+/// A failure (the file cannot be read back whole, the copy cannot be
+/// written or moved) leaves the file at `path` as it was and no copy
+/// remains; the job then stops as for a write failure of `path`.
+struct DelayScanResult {
+    bool failed = false;
+    std::int64_t removed = 0; ///< traces removed from the file
+};
+[[nodiscard]] DelayScanResult ScanFileAndMeasureTraceDelayFrequencys(
+    IJobHost& host, const std::string& path, std::optional<DelayHistogram> written);
 
 } // namespace tessara

@@ -1,7 +1,6 @@
 #include "combine/demultiplex.h"
 
-#include "combine/job_state.h"
-#include "combine/output_files.h"
+#include "combine/api/combine_settings.h"
 #include "segy/io/segy_file_in.h"
 
 #include <algorithm>
@@ -23,112 +22,6 @@ constexpr std::uint32_t kMaxHeaderSampleCount = std::numeric_limits<std::uint16_
 std::size_t AvailableSamples(const CSegyTrace& trace, std::size_t wanted)
 {
     return std::min({wanted, static_cast<std::size_t>(trace.numSamples), trace.samples.size()});
-}
-
-double WriteSingleChannel(const JobContext& ctx, CSegyTrace& trace, std::size_t input)
-{
-    CombineJobState& state = ctx.state;
-    if (GetCurrent_trace_channel(ctx.settings, trace) != ctx.settings.channel_id) {
-        ++state.summary.dropped_channel;
-        return state.last_trace_time;
-    }
-    const SegyHeaderType& h = *trace.header;
-    // This mode keeps whole seconds: the time and the interval ignore the
-    // milliseconds, as does the input's start time it is measured from.
-    const double t = static_cast<double>(WholeSecondsOfYear(h));
-    if (state.trace_count > 1)
-        state.average_interval = (t - state.file_times[input]) / (state.trace_count - 1);
-    ++state.trace_count;
-    if (!Write_Trace_Record(ctx, trace, false))
-        return state.last_trace_time;
-    Keep_Null_Trace_Header(state, h);
-    return t;
-}
-
-// A port trace becomes the first half of the pair, with its header; the
-// second half waits for the starboard trace.
-void TakePortTrace(const JobContext& ctx, const CSegyTrace& trace)
-{
-    CombineJobState& state = ctx.state;
-    CSegyTrace& pair = state.pair_trace;
-    const std::uint32_t s = trace.header->sampleCount;
-    const std::uint32_t n = 2 * s;
-    if (pair.samples.size() < static_cast<std::size_t>(n) + 2)
-        pair.samples.resize(static_cast<std::size_t>(n) + 2);
-    pair.numSamples = n;
-    pair.allocated = true;
-    if (!pair.header)
-        pair.header = std::make_unique<SegyHeaderType>();
-    *pair.header = *trace.header;
-    // Low 16 bits, as every trace states a count it cannot hold; such a pair
-    // is never written (see WriteStarboardTrace).
-    pair.header->sampleCount = static_cast<std::uint16_t>(n);
-
-    const std::size_t have = AvailableSamples(trace, s);
-    // Flipping makes the port trace run from its far range inwards, so that
-    // the pair reads across the swath from port to starboard.
-    const bool flip = ctx.settings.flip_port;
-    for (std::size_t j = 0; j < s; ++j) {
-        const std::size_t from = flip ? s - 1 - j : j;
-        pair.samples[j] = from < have ? trace.samples[from] : 0.0;
-    }
-
-    // Counted as dropped until a pair carries it.
-    ++state.summary.dropped_channel;
-    state.demultiplex.port_unpaired = true;
-}
-
-double WriteStarboardTrace(const JobContext& ctx, const CSegyTrace& trace, std::size_t input)
-{
-    CombineJobState& state = ctx.state;
-    CSegyTrace& pair = state.pair_trace;
-    const double t = SecondsOfYear(*trace.header);
-    if (state.trace_count > 1)
-        state.average_interval = (t - state.file_times[input]) / (state.trace_count - 1);
-
-    // The pair's storage decides its halves; a starboard trace shorter than
-    // the port trace leaves zeros, a longer one gives its first s samples.
-    const std::size_t s = AvailableSamples(pair, pair.numSamples) / 2;
-    const std::size_t have = AvailableSamples(trace, trace.header->sampleCount);
-    for (std::size_t j = 0; j < s; ++j)
-        pair.samples[s + j] = j < have ? trace.samples[j] : 0.0;
-
-    ++state.trace_count;
-    if (pair.header && ctx.settings.channel_field == kDigitizerChannelField)
-        pair.header->traceIdCode = kSidescanTraceIdCode;
-
-    // A pair without a port trace before it carries the all-zero header the
-    // job gives pair_trace at every input, whose year fails the test. A pair
-    // whose count does not fit the header's field would be written short.
-    const bool plausible = CSegyFileIn::sensibleHeaderValues(pair) &&
-                           pair.numSamples <= kMaxHeaderSampleCount &&
-                           pair.numSamples == pair.header->sampleCount;
-    if (!plausible) {
-        ++state.summary.dropped_implausible;
-        return t;
-    }
-    if (!Write_Trace_Record(ctx, pair, false))
-        return state.last_trace_time;
-    if (state.demultiplex.port_unpaired) {
-        --state.summary.dropped_channel;
-        ++state.summary.merged_into_pairs;
-        state.demultiplex.port_unpaired = false;
-    }
-    return t;
-}
-
-double WriteSidescan(const JobContext& ctx, CSegyTrace& trace, std::size_t input)
-{
-    CombineJobState& state = ctx.state;
-    const std::int32_t channel = GetCurrent_trace_channel(ctx.settings, trace);
-    if (channel == ctx.settings.port_id) {
-        TakePortTrace(ctx, trace);
-        return state.last_trace_time;
-    }
-    if (channel == ctx.settings.stbd_id)
-        return WriteStarboardTrace(ctx, trace, input);
-    ++state.summary.dropped_channel;
-    return state.last_trace_time;
 }
 
 } // namespace
@@ -188,22 +81,110 @@ std::int32_t GetCurrent_trace_channel(const CombineSettings& settings, const CSe
         .value_or(0);
 }
 
-std::uint32_t Output_Samples_Per_Trace(const JobContext& ctx, std::uint32_t inputSamples)
+std::uint32_t Output_Samples_Per_Trace(const CombineSettings& settings, std::uint32_t inputSamples)
 {
-    return ctx.settings.demultiplex_sidescan ? 2 * inputSamples : inputSamples;
+    return settings.demultiplex_sidescan ? 2 * inputSamples : inputSamples;
 }
 
-double Write_Demultiplexed_Trace(const JobContext& ctx, CSegyTrace& trace, std::size_t input)
+void CChannelPaths::BeginInput(std::uint32_t samplesPerTrace)
 {
-    if (!trace.header)
-        return ctx.state.last_trace_time;
-    // Read per trace: the options may change while the job runs, and single
-    // channel wins should both be on.
-    if (ctx.settings.demultiplex_single_channel)
-        return WriteSingleChannel(ctx, trace, input);
-    if (ctx.settings.demultiplex_sidescan)
-        return WriteSidescan(ctx, trace, input);
-    return Write_Plain_Output_Trace(ctx, trace, input);
+    m_pair.SetN(2 * samplesPerTrace);
+}
+
+ChannelDecision CChannelPaths::Decide(const CombineSettings& settings, const CSegyTrace& trace)
+{
+    ChannelDecision d;
+    if (settings.demultiplex_single_channel) {
+        if (GetCurrent_trace_channel(settings, trace) != settings.channel_id)
+            return d;
+        // This mode keeps whole seconds: the time and the interval ignore the
+        // milliseconds, as does the input's start time it is measured from.
+        d.action = ChannelAction::Write;
+        d.record = &trace;
+        d.time = static_cast<double>(WholeSecondsOfYear(*trace.header));
+        d.fromWholeSecondStart = true;
+        d.keepAsFillTemplate = true;
+        return d;
+    }
+    if (settings.demultiplex_sidescan) {
+        const std::int32_t channel = GetCurrent_trace_channel(settings, trace);
+        if (channel == settings.port_id)
+            return TakePortTrace(settings, trace);
+        if (channel == settings.stbd_id)
+            return TakeStarboardTrace(settings, trace);
+        return d;
+    }
+    d.action = ChannelAction::Write;
+    d.record = &trace;
+    d.time = SecondsOfYear(*trace.header);
+    d.keepAsFillTemplate = true;
+    return d;
+}
+
+// A port trace becomes the first half of the pair, with its header; the
+// second half waits for the starboard trace.
+ChannelDecision CChannelPaths::TakePortTrace(const CombineSettings& settings,
+                                             const CSegyTrace& trace)
+{
+    const std::uint32_t s = trace.header->sampleCount;
+    const std::uint32_t n = 2 * s;
+    m_pair.ResizeZeroed(n);
+    *m_pair.header = *trace.header;
+    // Low 16 bits, as every trace states a count it cannot hold; such a pair
+    // is never written (see TakeStarboardTrace).
+    m_pair.header->sampleCount = static_cast<std::uint16_t>(n);
+
+    const std::size_t have = AvailableSamples(trace, s);
+    // Flipping makes the port trace run from its far range inwards, so that
+    // the pair reads across the swath from port to starboard.
+    const bool flip = settings.flip_port;
+    for (std::size_t j = 0; j < s; ++j) {
+        const std::size_t from = flip ? s - 1 - j : j;
+        m_pair.samples[j] = from < have ? trace.samples[from] : 0.0;
+    }
+    m_portUnpaired = true;
+    ChannelDecision d;
+    d.action = ChannelAction::HoldPort;
+    return d;
+}
+
+ChannelDecision CChannelPaths::TakeStarboardTrace(const CombineSettings& settings,
+                                                  const CSegyTrace& trace)
+{
+    // The pair's storage decides its halves; a starboard trace shorter than
+    // the port trace leaves zeros, a longer one gives its first s samples.
+    const std::size_t s = AvailableSamples(m_pair, m_pair.numSamples) / 2;
+    const std::size_t have = AvailableSamples(trace, trace.header->sampleCount);
+    for (std::size_t j = 0; j < s; ++j)
+        m_pair.samples[s + j] = j < have ? trace.samples[j] : 0.0;
+    if (m_pair.header && settings.channel_field == kDigitizerChannelField)
+        m_pair.header->traceIdCode = kSidescanTraceIdCode;
+
+    ChannelDecision d;
+    // The starboard trace gives the time whether the pair is written or not.
+    d.time = SecondsOfYear(*trace.header);
+    d.fromWholeSecondStart = true;
+    // A pair without a port trace before it carries the all-zero header the
+    // pair is given at every input, whose year fails the test. A pair whose
+    // count does not fit the header's field would be written short.
+    const bool plausible = CSegyFileIn::sensibleHeaderValues(m_pair) &&
+                           m_pair.numSamples <= kMaxHeaderSampleCount &&
+                           m_pair.numSamples == m_pair.header->sampleCount;
+    if (!plausible) {
+        d.action = ChannelAction::Implausible;
+        return d;
+    }
+    d.action = ChannelAction::Write;
+    d.record = &m_pair;
+    d.completesPair = true;
+    return d;
+}
+
+bool CChannelPaths::TakeUnpairedPort()
+{
+    const bool was = m_portUnpaired;
+    m_portUnpaired = false;
+    return was;
 }
 
 } // namespace tessara

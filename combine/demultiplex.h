@@ -6,7 +6,9 @@
 // they stand in the file. Nothing is ever read outside the 240-byte header.
 #pragma once
 
+#include "combine/api/channel_preview.h"
 #include "segy/format/segy_headers.h"
+#include "trace/segy_trace.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -15,27 +17,14 @@
 namespace tessara
 {
 
-class CSegyTrace;
 struct CombineSettings;
-struct JobContext;
 
-/// Number of header fields that can carry the channel (channel_field 0..4).
-constexpr int kChannelFieldCount = 5;
 /// channel_field of digitizerChannel: pairs made on it are marked as
 /// sidescan traces.
 constexpr int kDigitizerChannelField = 3;
 /// traceIdCode given to sidescan pairs when the channel comes from
 /// digitizerChannel.
 constexpr std::int16_t kSidescanTraceIdCode = 25;
-
-/// State of the channel paths kept between traces (the pair being built
-/// lives in the job's pair_trace).
-struct DemultiplexState {
-    /// pair_trace holds a port trace that no written pair carries yet. Such a
-    /// port trace is counted as dropped by channel until a pair with it is
-    /// written, so the summary adds up at every moment of the job.
-    bool port_unpaired = false;
-};
 
 /// The user-defined channel field: `length` bytes of `header` from byte
 /// `start` (0-based), composed least significant byte first. Length 1 is
@@ -63,28 +52,68 @@ ChannelFieldValue(const SegyHeaderType& header, int field, int start, int length
 /// samples per trace declares in its file header: twice the input's with
 /// demultiplex_sidescan on (every trace written is a port + starboard pair),
 /// otherwise the input's.
-[[nodiscard]] std::uint32_t Output_Samples_Per_Trace(const JobContext& ctx,
+[[nodiscard]] std::uint32_t Output_Samples_Per_Trace(const CombineSettings& settings,
                                                      std::uint32_t inputSamples);
 
-/// The channel paths of Write_Output_Trace, used when
-/// demultiplex_single_channel or demultiplex_sidescan is on. The settings are
-/// read at every call.
-///  - single channel: a trace of channel_id is written with the plain path's
-///    bookkeeping on whole seconds (milliseconds are not part of its time);
-///    any other trace is dropped.
-///  - sidescan: a port_id trace goes into the first half of pair_trace
-///    (reversed with flip_port) with its header and nothing is written; a
-///    stbd_id trace fills the second half (missing samples 0, extra samples
-///    left out) and the pair is written when its header passes
-///    CSegyFileIn::sensibleHeaderValues. The starboard trace counts in
-///    trace_count and gives the time whether the pair is written or not.
+/// What the channel paths decided for one trace.
+enum class ChannelAction {
+    Write,       ///< write `record`
+    Drop,        ///< another channel: nothing written, the trace is dropped
+    HoldPort,    ///< a port trace taken into the pair; dropped until a pair carries it
+    Implausible, ///< a starboard trace completed a pair that fails the header test
+};
+
+struct ChannelDecision {
+    ChannelAction action = ChannelAction::Drop;
+    /// Write: the record to write (the trace itself, or the pair).
+    const CSegyTrace* record = nullptr;
+    /// Write, Implausible: the trace's time on the job's scale (seconds of
+    /// year); it counts in the input's bookkeeping whether written or not.
+    double time = 0;
+    /// The mean trace interval is measured from the input's whole-second
+    /// start time (the channel paths), not its start with milliseconds.
+    bool fromWholeSecondStart = false;
+    /// Fill traces carry this record's header from now on.
+    bool keepAsFillTemplate = false;
+    /// The record is a pair: once written, its port trace counts as paired.
+    bool completesPair = false;
+};
+
+/// The channel paths of the job. The settings are read at every trace.
+///  - plain (no demultiplex mode): every trace is written, its time with
+///    milliseconds.
+///  - single channel: a trace of channel_id is written on whole seconds
+///    (milliseconds are not part of its time); any other trace is dropped.
+///  - sidescan: a port_id trace goes into the first half of the pair
+///    (reversed with flip_port) with its header; a stbd_id trace fills the
+///    second half (missing samples 0, extra samples left out) and the pair is
+///    written when its header passes CSegyFileIn::sensibleHeaderValues.
 ///    Traces of any other channel are dropped.
-/// average_interval is measured against the input's whole-second start time
-/// (file_times). Dropped traces, implausible pairs and port traces carried in
-/// a written pair are counted in the summary. Returns the new
-/// last_trace_time (seconds of year), unchanged when nothing counted; a write
-/// failure stops the job and also leaves it unchanged.
-[[nodiscard]] double
-Write_Demultiplexed_Trace(const JobContext& ctx, CSegyTrace& trace, std::size_t input);
+/// Single channel wins should both modes be on.
+class CChannelPaths
+{
+public:
+    /// A new input of `samplesPerTrace`: the pair starts as an all-zero header
+    /// (which fails the header test) with room for twice the samples.
+    void BeginInput(std::uint32_t samplesPerTrace);
+    /// Decides what to write for `trace`; a sidescan trace is taken into the
+    /// pair, which the decision may then point to.
+    [[nodiscard]] ChannelDecision Decide(const CombineSettings& settings, const CSegyTrace& trace);
+    /// Called when a pair was written: true when it carried a port trace that
+    /// no written pair carried before.
+    [[nodiscard]] bool TakeUnpairedPort();
+    /// The pair being built, the fill template of the sidescan path.
+    [[nodiscard]] CSegyTrace& Pair() { return m_pair; }
+
+private:
+    [[nodiscard]] ChannelDecision TakePortTrace(const CombineSettings& settings,
+                                                const CSegyTrace& trace);
+    [[nodiscard]] ChannelDecision TakeStarboardTrace(const CombineSettings& settings,
+                                                     const CSegyTrace& trace);
+
+    CSegyTrace m_pair; // port header, port + starboard samples
+    // The pair holds a port trace that no written pair carries yet.
+    bool m_portUnpaired = false;
+};
 
 } // namespace tessara

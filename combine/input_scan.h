@@ -1,23 +1,33 @@
 // Start time of every input, and the time order of the inputs.
 #pragma once
 
+#include "combine/job_state.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
 namespace tessara
 {
 
-struct JobContext;
+class CSegyTrace;
 
-/// Reads the first trace of every input in the job's input_files, applies the
-/// day repair and the time correction to it, and fills start_times (seconds
-/// of year with milliseconds), file_times (truncated to whole seconds,
-/// clamped to 32 bits) and start_known (an input that cannot be opened or
-/// holds no trace gets start_known false and the time of an all-zero header).
-/// Sets the status line once per input and lets the front end handle its
-/// events. Then sorts the inputs by file_times, stably (equal whole seconds
-/// keep their list order; the year is no part of the key), permutes
-/// input_files, the three arrays and file_order alike (file_order[k]: the
-/// position in the job's starting list of the input now at k) and gives the
-/// new list to the front end through SetInputOrder. The job skips it in
-/// demultiplex_only mode.
-void Scan_and_Sort_Input_files(const JobContext& ctx);
+/// The day repair and time correction the job gives an input's reference
+/// trace, applied to the first trace of the input at `path`, so that start
+/// times and trace times share one scale.
+using FirstTraceCorrection = std::function<void(const std::string& path, CSegyTrace& first)>;
+
+/// Reads the first trace of every input, applies `correct` to it, and fills each entry's start_time
+/// (seconds of year with milliseconds), file_time (truncated to whole seconds, clamped to 32 bits)
+/// and start_known (an input that cannot be opened or holds no trace gets
+/// start_known false and the time of an all-zero header). Sets the status
+/// line once per input and lets the front end handle its events. Then sorts
+/// the inputs by file_time, stably (equal whole seconds keep their list
+/// order; the year is no part of the key), and gives the new list to the
+/// front end through SetInputOrder. The job skips it in demultiplex_only
+/// mode.
+void Scan_and_Sort_Input_files(const JobContext& ctx,
+                               std::vector<InputEntry>& inputs,
+                               const FirstTraceCorrection& correct);
 
 } // namespace tessara

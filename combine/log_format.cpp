@@ -1,4 +1,4 @@
-#include "combine/log_format.h"
+#include "combine/api/log_format.h"
 
 #include <cmath>
 #include <cstdio>

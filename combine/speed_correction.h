@@ -2,35 +2,34 @@
 // without navigation, and the rewrite of an output at a constant spacing.
 #pragma once
 
+#include "segy/format/segy_headers.h"
+
 #include <string>
 
 namespace tessara
 {
 
-class CSegyTrace;
 struct JobContext;
 
-/// Kept from one output to the next within a job.
-struct SpeedCorrectionState {
-    /// Trace spacing chosen for the most recent output, metres; 0 until then.
-    double medianSpacing = 0.0;
+/// What the speed correction did to a closed output.
+struct SpeedCorrectionResult {
+    bool corrected = false; ///< the file was rewritten at `spacingMetres`
+    bool failed = false;    ///< `failedPath` could not be written; the file is as it was
+    double spacingMetres = 0;
+    std::string failedPath;
 };
 
 /// Whether some trace of the SEG-Y file at `path` carries navigation.
-[[nodiscard]] bool CheckNav(const JobContext& ctx, const std::string& path);
+[[nodiscard]] bool CheckNav(const std::string& path);
 
 /// The job's per-trace navigation test while speed correction is on: a trace
 /// has navigation unless sourceX or sourceY is 0 or coordinateUnits lies
 /// outside 1..4.
-[[nodiscard]] bool TraceHasNavigation(const CSegyTrace& trace);
+[[nodiscard]] bool TraceHasNavigation(const SegyHeaderType& header);
 
 /// Rewrites the closed output at `path` with its traces at a constant spacing
-/// along the track; `displayName` is the input being read when the output was
-/// closed, for the messages. Returns true when the file was rewritten, with
-/// the spacing used in the state's medianSpacing; false leaves the file as it
-/// was (a write failure is then recorded in the job state).
-[[nodiscard]] bool CreatSpeedCorrectedSegy(const JobContext& ctx,
-                                           const std::string& path,
-                                           const std::string& displayName);
+/// along the track. A result that is not `corrected` leaves the file as it was.
+[[nodiscard]] SpeedCorrectionResult CreatSpeedCorrectedSegy(const JobContext& ctx,
+                                                            const std::string& path);
 
 } // namespace tessara

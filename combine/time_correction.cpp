@@ -1,8 +1,7 @@
 #include "combine/time_correction.h"
 
+#include "combine/api/log_format.h"
 #include "combine/job_state.h"
-#include "combine/log_format.h"
-#include "combine/output_files.h"
 #include "segy/io/segy_file_in.h"
 
 #include <algorithm>
@@ -74,13 +73,6 @@ std::int64_t DaysInYear(std::int64_t y)
     return std::chrono::year{static_cast<int>(y)}.is_leap() ? 366 : 365;
 }
 
-// Header fields are 16-bit: a wider value keeps its low 16 bits, as every
-// 16-bit field written from a 32-bit value does.
-std::int16_t To16(std::int64_t value)
-{
-    return static_cast<std::int16_t>(value);
-}
-
 } // namespace
 
 std::optional<KnudsenNameDay> ReadKnudsenFileName(const std::string& path, KnudsenNameFormat layout)
@@ -123,11 +115,11 @@ std::int64_t Read_Reference_Trace(const JobContext& ctx, CSegyFileIn& in, CSegyT
 }
 
 void Derive_Knudsen_Day_Fix(const JobContext& ctx,
+                            TimeCorrectionState& fix,
                             const std::string& path,
                             const CSegyTrace& reference,
                             bool haveReference)
 {
-    TimeCorrectionState& fix = ctx.state.time_correction;
     fix = TimeCorrectionState{};
     const KnudsenNameFormat layout = ctx.settings.knudsen_name_format;
     const std::optional<KnudsenNameDay> named = ReadKnudsenFileName(path, layout);
@@ -154,9 +146,8 @@ void Derive_Knudsen_Day_Fix(const JobContext& ctx,
     }
 }
 
-void Apply_Knudsen_Day_Fix(const JobContext& ctx, CSegyTrace& trace)
+void Apply_Knudsen_Day_Fix(TimeCorrectionState& fix, CSegyTrace& trace)
 {
-    TimeCorrectionState& fix = ctx.state.time_correction;
     if (fix.repair == DayRepair::None || !trace.header)
         return;
     SegyHeaderType& h = *trace.header;
@@ -195,6 +186,13 @@ void Apply_Knudsen_Day_From_File_Name(const JobContext& ctx,
         trace.header->year = To16(named->year);
 }
 
+void Apply_Start_Time_Repairs(const JobContext& ctx, const std::string& path, CSegyTrace& trace)
+{
+    if (ctx.settings.fixupknudsen)
+        Apply_Knudsen_Day_From_File_Name(ctx, path, trace);
+    AddTimeCorrectionToTraceHeader(ctx, trace);
+}
+
 bool AddSecondsToTraceTime(SegyHeaderType& header, std::int64_t seconds)
 {
     using namespace std::chrono;
@@ -230,63 +228,52 @@ void AddTimeCorrectionToTraceHeader(const JobContext& ctx, CSegyTrace& trace)
     (void)AddSecondsToTraceTime(*trace.header, correction);
 }
 
-double Fill_Null_Traces_in_Gap(const JobContext& ctx, double nextStartTime, double gapLimitSeconds)
+std::int32_t CountNullTracesForGap(const CombineSettings& settings,
+                                   double gap,
+                                   double gapLimitSeconds,
+                                   double averageInterval,
+                                   std::int32_t traceCount)
 {
-    CombineJobState& state = ctx.state;
-    const double gap = nextStartTime - state.last_trace_time;
-    const double interval = state.average_interval;
-    if (!ctx.settings.make_null_traces || !(gap < gapLimitSeconds))
-        return gap;
+    if (!settings.make_null_traces || !(gap < gapLimitSeconds))
+        return 0;
     // Identical or falling trace times give an interval of 0 or below, and
     // an interval that small against the gap a count beyond any file: both
     // are refused before anything is divided or converted.
-    if (!(interval > 0.0) || !std::isfinite(interval))
-        return gap;
-    const double count = std::trunc(gap / interval - 1.0);
+    if (!(averageInterval > 0.0) || !std::isfinite(averageInterval))
+        return 0;
+    const double count = std::trunc(gap / averageInterval - 1.0);
     const double room = static_cast<double>(std::numeric_limits<std::int32_t>::max()) -
-                        static_cast<double>(state.trace_count);
+                        static_cast<double>(traceCount);
     if (!std::isfinite(count) || !(count > 0.0) || count > room)
-        return gap;
-    // Fill traces continue the open output's last real trace: without one
-    // they would lie before the output's start.
-    if (!state.output_open || state.output.traces <= state.output.fill_traces)
-        return gap;
-    const auto n = static_cast<std::int32_t>(count);
+        return 0;
+    return static_cast<std::int32_t>(count);
+}
 
-    CSegyTrace& fill = ctx.settings.demultiplex_sidescan ? state.pair_trace : state.null_trace;
-    if (!fill.header)
-        return gap;
-    if (ctx.settings.demultiplex_sidescan) {
+GapFillResult Fill_Null_Traces_in_Gap(const JobContext& ctx,
+                                      COutputFile& output,
+                                      CSegyTrace& fill,
+                                      double nextStartTime,
+                                      double gapLimitSeconds)
+{
+    GapFillResult result;
+    result.gap = nextStartTime - output.LastTraceTime();
+    const std::int32_t n = CountNullTracesForGap(
+        ctx.settings, result.gap, gapLimitSeconds, output.AverageInterval(), output.TraceCount());
+    // Fill traces continue the output's last real trace: without one they
+    // would lie before the output's start.
+    if (n == 0 || !output.bHasRealTrace() || !fill.header)
+        return result;
+    // The pair's storage decides its halves and must keep its size.
+    if (ctx.settings.demultiplex_sidescan)
         std::fill(fill.samples.begin(), fill.samples.end(), 0.0);
-    } else {
-        const std::uint16_t samples = fill.header->sampleCount;
-        fill.samples.assign(static_cast<std::size_t>(samples) + 2, 0.0);
-        fill.numSamples = samples;
-    }
+    else
+        fill.ResizeZeroed(fill.header->sampleCount);
 
-    ctx.Log("Fill : Time Gap " + FormatLogNumber(gap) + " number of fill traces " +
+    ctx.Log("Fill : Time Gap " + FormatLogNumber(result.gap) + " number of fill traces " +
             std::to_string(n));
     ctx.Log(kNL);
-
-    SegyHeaderType& h = *fill.header;
-    double t = state.last_trace_time;
-    for (std::int32_t k = 1; k <= n; ++k) {
-        t += interval;
-        const SplitTime split = SplitSecondsOfYear(t);
-        const double second = std::trunc(split.seconds);
-        const double millisecond = std::trunc((split.seconds - second) * 1000);
-        // Through 64 bits: a double outside the 16-bit range must not be
-        // converted to it directly.
-        h.dayOfYear = To16(static_cast<std::int64_t>(split.day));
-        h.hour = To16(static_cast<std::int64_t>(split.hour));
-        h.minute = To16(static_cast<std::int64_t>(split.minute));
-        h.second = To16(static_cast<std::int64_t>(second));
-        h.millisecond = To16(static_cast<std::int64_t>(millisecond));
-        ++state.trace_count;
-        if (!Write_Trace_Record(ctx, fill, true))
-            break;
-    }
-    return gap;
+    result.failed = !output.WriteFill(fill, n);
+    return result;
 }
 
 } // namespace tessara

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "combine/api/combine_settings.h"
+#include "combine/output_file.h"
 #include "segy/format/segy_headers.h"
 
 #include <cstdint>
@@ -66,6 +67,7 @@ Read_Reference_Trace(const JobContext& ctx, CSegyFileIn& in, CSegyTrace& trace);
 /// not give the day leaves the input unrepaired and logs
 /// "\tFile name does not give the day: no day repair".
 void Derive_Knudsen_Day_Fix(const JobContext& ctx,
+                            TimeCorrectionState& fix,
                             const std::string& path,
                             const CSegyTrace& reference,
                             bool haveReference);
@@ -76,7 +78,7 @@ void Derive_Knudsen_Day_Fix(const JobContext& ctx,
 /// crossed. YearDay: year := year_fix, dayOfYear := day_fix + midnights,
 /// where a day past the end of year_fix continues in year_fix + 1. DayOnly:
 /// dayOfYear += day_offset. Does nothing when no repair was derived.
-void Apply_Knudsen_Day_Fix(const JobContext& ctx, CSegyTrace& trace);
+void Apply_Knudsen_Day_Fix(TimeCorrectionState& fix, CSegyTrace& trace);
 
 /// With fixupknudsen: gives the first trace of an input (read by the input
 /// scan) the day the job's own day repair gives its reference trace: the
@@ -85,6 +87,11 @@ void Apply_Knudsen_Day_Fix(const JobContext& ctx, CSegyTrace& trace);
 void Apply_Knudsen_Day_From_File_Name(const JobContext& ctx,
                                       const std::string& path,
                                       CSegyTrace& trace);
+
+/// The repairs the job gives an input's reference trace, for the first trace
+/// of the input at `path` read by the input scan: with fixupknudsen the day
+/// (and year) from the file name, then the time correction.
+void Apply_Start_Time_Repairs(const JobContext& ctx, const std::string& path, CSegyTrace& trace);
 
 /// Adds `seconds` to the time stamp year / dayOfYear / hour:minute:second in
 /// the Gregorian calendar, across midnight, month ends and New Year (leap
@@ -99,16 +106,34 @@ void Apply_Knudsen_Day_From_File_Name(const JobContext& ctx,
 /// 0 leaves the header untouched, out-of-range fields included.
 void AddTimeCorrectionToTraceHeader(const JobContext& ctx, CSegyTrace& trace);
 
-/// Gap after the current input: `nextStartTime` (s of year) minus the job's
-/// last_trace_time. Writes n = trunc(gap / average_interval - 1) null traces
-/// into the gap, average_interval apart from last_trace_time on, when
+/// Null traces that fill a time gap of `gap` seconds between the last trace
+/// written and the next input: n = trunc(gap / averageInterval - 1) when
 /// make_null_traces is on, the gap is shorter than `gapLimitSeconds`,
-/// average_interval is positive and finite, 0 < n and trace_count + n fit 32
-/// bits, and the open output holds a real trace to continue. Fill traces are
-/// `null_trace` (pair_trace with demultiplex_sidescan) with zero samples and
-/// their own time; last_trace_time stays. Returns the gap in seconds; a write
-/// failure is recorded in the job state and ends the filling.
-[[nodiscard]] double
-Fill_Null_Traces_in_Gap(const JobContext& ctx, double nextStartTime, double gapLimitSeconds);
+/// `averageInterval` (s) is positive and finite, 0 < n and `traceCount` + n
+/// fit 32 bits; otherwise 0.
+[[nodiscard]] std::int32_t CountNullTracesForGap(const CombineSettings& settings,
+                                                 double gap,
+                                                 double gapLimitSeconds,
+                                                 double averageInterval,
+                                                 std::int32_t traceCount);
+
+/// What filling a gap did.
+struct GapFillResult {
+    double gap = 0;      ///< s, the next input's start minus the last trace written
+    bool failed = false; ///< a fill trace could not be written; the filling ended there
+};
+
+/// Fills the gap after the current input: `nextStartTime` (s of year) minus
+/// the output's last trace time. Writes CountNullTracesForGap null traces
+/// into `output`, its mean trace interval apart from the last trace time on,
+/// when the output holds a real trace to continue; each is `fill` with zero
+/// samples and its own time, and the log says "Fill : Time Gap ..." first.
+/// `fill` is the template of the channel path in use: the output's own, or
+/// the sidescan pair.
+[[nodiscard]] GapFillResult Fill_Null_Traces_in_Gap(const JobContext& ctx,
+                                                    COutputFile& output,
+                                                    CSegyTrace& fill,
+                                                    double nextStartTime,
+                                                    double gapLimitSeconds);
 
 } // namespace tessara

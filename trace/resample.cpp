@@ -79,10 +79,10 @@ bool CTraceResampler::Resample(CSegyTrace& trace, double newIntervalUs)
         !(newIntervalUs <= kMaxIntervalUs))
         return false;
 
-    const double ratio = static_cast<double>(oldIntervalUs) / newIntervalUs;
     // Truncation toward zero: n = 1000 at 100 -> 83 us gives 1204.819 and
     // 1204 samples; the 0.819 of a sample is not represented.
-    const double newCountExact = static_cast<double>(n) * ratio;
+    const double newCountExact =
+        ResampledCountExact(n, static_cast<double>(oldIntervalUs), newIntervalUs);
     if (newCountExact >= static_cast<double>(kMaxSampleCount) + 1.0)
         return false;
     const auto m = static_cast<std::int32_t>(newCountExact);

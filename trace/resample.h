@@ -4,6 +4,7 @@
 // false and leaves the trace (header and samples) exactly as it was.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 namespace tessara
@@ -27,6 +28,29 @@ enum class FftBackend {
 [[nodiscard]] FftBackend DefaultFftBackend();
 /// Whether `backend` was compiled in (GSL always is).
 [[nodiscard]] bool IsFftBackendAvailable(FftBackend backend);
+
+/// Samples of a trace of `n` samples at `oldIntervalUs` once resampled to
+/// `newIntervalUs`, before truncation: n x (old / new), with the product
+/// rounded as the resampler rounds it (1000 samples at 100 us give 1204.819
+/// at 83 us).
+[[nodiscard]] inline double
+ResampledCountExact(std::uint32_t n, double oldIntervalUs, double newIntervalUs)
+{
+    return static_cast<double>(n) * (oldIntervalUs / newIntervalUs);
+}
+
+/// The same truncated toward zero (1204), and held to 0..2^32 - 1: the count
+/// a file header states for traces of `n` samples that will be resampled.
+[[nodiscard]] inline std::uint32_t
+ResampledCount(std::uint32_t n, double oldIntervalUs, double newIntervalUs)
+{
+    const double exact = ResampledCountExact(n, oldIntervalUs, newIntervalUs);
+    if (!(exact >= 0.0))
+        return 0;
+    if (exact >= static_cast<double>(UINT32_MAX))
+        return UINT32_MAX;
+    return static_cast<std::uint32_t>(exact);
+}
 
 /// Resamples traces by cutting or zero-padding their half-complex spectrum.
 /// Owned by the caller (for example one per combine job); it caches FFT plans

@@ -61,6 +61,18 @@ void CSegyTrace::SetN(std::uint32_t n)
     Allocate();
 }
 
+void CSegyTrace::ResizeZeroed(std::uint32_t n)
+{
+    if (!header) {
+        header = std::make_unique<SegyHeaderType>();
+        header->sampleCount = static_cast<std::uint16_t>(n);
+    }
+    samples.assign(static_cast<std::size_t>(n) + 2, 0.0);
+    numSamples = n;
+    allocated = true;
+    allocatedCount = -1;
+}
+
 void CSegyTrace::Delete()
 {
     if (allocated) {

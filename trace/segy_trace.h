@@ -39,6 +39,10 @@ public:
     void ReAllocate();
     /// Replaces header and samples: n samples, all-zero header.
     void SetN(std::uint32_t n);
+    /// Storage for n samples (+2), all zero, numSamples n; an existing header
+    /// is kept as it is, a missing one is made all-zero with sampleCount the
+    /// low 16 bits of n. The next ReAllocate sizes the storage anew.
+    void ResizeZeroed(std::uint32_t n);
     /// Releases header and samples; numSamples and allocatedCount stay.
     void Delete();
 

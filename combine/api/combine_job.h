@@ -4,10 +4,11 @@
 
 #include "combine/api/combine_settings.h"
 #include "combine/api/job_host.h"
-#include "combine/job_state.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tessara
 {
@@ -17,6 +18,49 @@ enum class CombineOutcome {
     Done,            ///< every input was processed; the status line says "Done...."
     InvalidSettings, ///< a setting was out of range; nothing was read or written
     WriteFailed,     ///< a file could not be written; the job stopped at once
+    AlreadyRunning,  ///< Run was called while this job was running; nothing changed
+};
+
+/// Where every trace read by the job went. traces_read equals traces_written
+/// + traces_unfinished + merged_into_pairs + the dropped_* counts at the end of
+/// every job; fill traces are extra (made by the job, not read).
+struct CombineSummary {
+    std::int64_t traces_read = 0;          ///< delivered by the reader in the combine pass
+    std::int64_t traces_written = 0;       ///< real traces in outputs that were completed
+    std::int64_t traces_filled = 0;        ///< null traces in outputs that were completed
+    std::int64_t traces_unfinished = 0;    ///< real traces of an output a write failure cut short
+    std::int64_t dropped_reference = 0;    ///< an input's reference trace and traces before it
+    std::int64_t dropped_before_start = 0; ///< earlier than the output's first trace
+    std::int64_t dropped_resampling = 0;   ///< could not be resampled to the job's interval
+    std::int64_t dropped_empty = 0;        ///< a record without samples
+    std::int64_t dropped_channel = 0;      ///< channel not kept, or a port trace in no written pair
+    std::int64_t dropped_implausible = 0;  ///< sidescan pairs dropped as implausible
+    std::int64_t dropped_navigation = 0;   ///< no position while speed correction is on
+    std::int64_t merged_into_pairs = 0;    ///< port traces carried inside a written pair
+    std::int64_t removed_by_delay_scan =
+        0;                             ///< written, then removed from an output (fill included)
+    int inputs_unreadable = 0;         ///< skipped: not a readable SEG-Y file
+    int inputs_without_navigation = 0; ///< skipped while speed correction is on
+    int outputs_discarded = 0;         ///< closed without a trace and deleted
+};
+
+/// One completed output, under its final name.
+struct OutputRecord {
+    std::string path;
+    std::int64_t traces = 0;      ///< trace records in the file, fill traces included
+    std::int64_t fill_traces = 0; ///< of which null traces (before any delay scan)
+    std::int64_t bytes = 0;       ///< size of the file
+    double first_trace_time = 0;  ///< seconds of year, with milliseconds
+    double last_trace_time = 0;   ///< seconds of year of the last real trace
+};
+
+/// What the last Run of a job did.
+struct CombineResult {
+    CombineOutcome outcome = CombineOutcome::Done;
+    std::vector<OutputRecord> outputs; ///< in the order they were completed
+    CombineSummary summary;
+    /// WriteFailed: the path that could not be written.
+    std::string failed_path;
 };
 
 /// One run of the combine job. It reads its settings through the reference
@@ -36,24 +80,25 @@ public:
     /// probed with ProbeOutputDirectory before. Completed outputs carry their
     /// final names; a write failure stops the job with the working file left
     /// under its name and no file deleted or replaced. No working file remains
-    /// after a job that ends with Done.
+    /// after a job that ends with Done. A call made while the job runs (from
+    /// inside the host's PumpEvents) returns AlreadyRunning and changes
+    /// nothing, the running job's Result included.
     [[nodiscard]] CombineOutcome Run(const std::string& outputDirectory);
 
-    /// State of the last Run: outputs written, summary, the failed path.
-    [[nodiscard]] const CombineJobState& State() const { return *m_state; }
+    /// What the last Run did; empty before the first. While the job runs it
+    /// holds what has been done so far.
+    [[nodiscard]] const CombineResult& Result() const;
+
+    /// True from the start of Run to its return.
+    [[nodiscard]] bool bIsRunning() const { return m_running; }
 
 private:
-    void ProcessInput(const JobContext& ctx, std::size_t input);
-    void TraceLoop(const JobContext& ctx, CSegyFileIn& in, std::size_t input);
-    void CloseByRules(const JobContext& ctx, std::size_t input, std::int64_t positionAtStart);
-    [[nodiscard]] CTraceResampler& Resampler();
+    class CDriver;
 
     const CombineSettings& m_settings;
     IJobHost& m_host;
-    std::unique_ptr<CombineJobState> m_state;
-    std::int64_t m_durationLimit = 0; // s
-    std::int64_t m_sizeLimit = 0;     // bytes
-    std::int64_t m_gapLimit = 0;      // s, of the current input
+    std::unique_ptr<CDriver> m_driver;
+    bool m_running = false;
 };
 
 } // namespace tessara

@@ -26,7 +26,6 @@ public:
 
     /// Replaces the one-line status text.
     virtual void SetStatus(std::string_view text) = 0;
-    [[nodiscard]] virtual std::string GetStatus() const = 0;
 
     /// Lets the front end handle what is pending (repaints, clicks). Called at
     /// the job's progress points; the settings may change inside this call.

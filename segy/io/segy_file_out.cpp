@@ -87,6 +87,13 @@ void CSegyFileOut::SetSamples(std::uint16_t n)
     tapeHeader->binOriginalSamplesPerTrace = n;
 }
 
+void CSegyFileOut::StartLike(const CSegyFile& like, std::uint16_t samples)
+{
+    *tapeHeader = *like.tapeHeader;
+    SetFormat(like.GetFormat());
+    SetSamples(samples);
+}
+
 void CSegyFileOut::WriteHeader()
 {
     if (m_fd < 0) {

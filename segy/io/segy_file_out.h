@@ -30,6 +30,10 @@ public:
     void SetFormat(std::int32_t code);
     /// Declares n samples per trace in the binary header (both count fields).
     void SetSamples(std::uint16_t n);
+    /// Takes `like`'s file header and sample format and declares `samples`
+    /// per trace: an output that starts as a copy of an input. The header
+    /// is not written yet (WriteHeader).
+    void StartLike(const CSegyFile& like, std::uint16_t samples);
     /// Writes the 3600-byte file header at the start of the file. Afterwards
     /// byteCount is 3600 and the sample encoding follows binFormatCode.
     void WriteHeader();

@@ -1,6 +1,6 @@
 #include "tests/combine/combine_test_support.h"
 
-#include "combine/output_files.h"
+#include "combine/api/output_directory.h"
 #include "segy/io/segy_file_in.h"
 #include "tests/support/segy_bytes.h"
 
@@ -142,9 +142,9 @@ CombineOutcome CombineJobTest::Run()
     const CombineOutcome outcome = m_job->Run(m_out);
     if (outcome == CombineOutcome::Done) {
         EXPECT_FALSE(fs::exists(Out("SegyOut.sgy"))) << "the working file must not remain";
-        EXPECT_EQ(m_host.GetStatus(), "Done....");
+        EXPECT_EQ(m_host.Status(), "Done....");
     }
-    ExpectAccounted(State().summary);
+    ExpectAccounted(Result().summary);
     return outcome;
 }
 

@@ -30,7 +30,8 @@ public:
     void AppendLog(std::string_view text) override { log += text; }
     [[nodiscard]] bool IsLogVisible() const override { return logVisible; }
     void SetStatus(std::string_view text) override { statuses.emplace_back(text); }
-    [[nodiscard]] std::string GetStatus() const override
+    /// The status line as the front end shows it now.
+    [[nodiscard]] std::string Status() const
     {
         return statuses.empty() ? std::string() : statuses.back();
     }
@@ -148,7 +149,7 @@ protected:
     std::string AddInput(const std::string& name, const InputSpec& spec);
     /// Runs the job; after a job that ends Done, no working file remains.
     CombineOutcome Run();
-    [[nodiscard]] const CombineJobState& State() const { return m_job->State(); }
+    [[nodiscard]] const CombineResult& Result() const { return m_job->Result(); }
     [[nodiscard]] std::string Out(const std::string& name) const;
     /// Expects input `spec`'s traces `first`..`last` (inclusive) as `traces`
     /// from position `at` on, headers and samples.

@@ -2,7 +2,7 @@
 // outputs read back with the reader, the log compared line by line. Times
 // are day 100 unless said otherwise; 10:00:00 on day 100 is 8676000 s of
 // year. Every expected number below is worked out by hand from the rules.
-#include "combine/output_files.h"
+#include "combine/api/output_directory.h"
 #include "tests/combine/combine_test_support.h"
 #include "tests/support/segy_bytes.h"
 
@@ -50,15 +50,15 @@ TEST_F(CombineJobTest, OneInputGivesOneOutputWithoutItsReferenceTrace)
               (Names{"Scanning input file = a.sgy : start times = 8676000",
                      "Input file = a.sgy : reading trace 0",
                      "Done...."}));
-    ASSERT_EQ(State().outputs.size(), 1u);
-    const OutputRecord& record = State().outputs[0];
+    ASSERT_EQ(Result().outputs.size(), 1u);
+    const OutputRecord& record = Result().outputs[0];
     EXPECT_EQ(record.path, Out(kDefaultName));
     EXPECT_EQ(record.traces, 4);
     EXPECT_EQ(record.bytes, 3600 + 4 * (240 + 16));
     EXPECT_EQ(record.first_trace_time, 8676001.0);
     EXPECT_EQ(record.last_trace_time, 8676004.0);
-    EXPECT_EQ(State().summary.traces_read, 5);
-    EXPECT_EQ(State().summary.dropped_reference, 1);
+    EXPECT_EQ(Result().summary.traces_read, 5);
+    EXPECT_EQ(Result().summary.dropped_reference, 1);
     EXPECT_EQ(m_host.clears, 1);
 }
 
@@ -201,14 +201,14 @@ TEST_P(GapLimit, ClosesOnlyAboveTheLimit)
                 LogLines({StartTime(100, 10, 0, 1), kOpening, GetParam().closeLine}) +
                 ProcessingBlock(pathB, 4) +
                 LogLines({StartTime(100, firstB.hour, firstB.minute, firstB.second), kOpening}));
-        ASSERT_EQ(State().outputs.size(), 2u);
+        ASSERT_EQ(Result().outputs.size(), 2u);
     } else {
         EXPECT_EQ(m_host.log,
                   ProcessingBlock(pathA, 4) + LogLines({StartTime(100, 10, 0, 1), kOpening}) +
                       ProcessingBlock(pathB, 4) +
                       LogLines({StartTime(100, firstB.hour, firstB.minute, firstB.second)}));
-        ASSERT_EQ(State().outputs.size(), 1u);
-        const ReadOutput out = ReadBack(State().outputs[0].path);
+        ASSERT_EQ(Result().outputs.size(), 1u);
+        const ReadOutput out = ReadBack(Result().outputs[0].path);
         ASSERT_EQ(out.traces.size(), 8u) << "a gap at the limit is not filled";
         ExpectTraces(out, 0, a, 1, 4);
         ExpectTraces(out, 4, b, 1, 4);
@@ -236,7 +236,7 @@ TEST_F(CombineJobTest, FileGapChangedWhileRunningTakesEffectFromTheNextInput)
     bool changed = false;
     m_host.onPump = [this, &changed] {
         // The first event after the scan: a's limit was read at its start.
-        if (!changed && m_host.GetStatus().rfind("Input file", 0) == 0) {
+        if (!changed && m_host.Status().rfind("Input file", 0) == 0) {
             m_settings.file_gap = 120;
             changed = true;
         }
@@ -255,7 +255,7 @@ TEST_F(CombineJobTest, ExpeditionChangedWhileRunningNamesTheLaterOutputs)
     AddInput("a.sgy", Input(1, {100, 10, 0, 0}, 5));
     AddInput("b.sgy", Input(2, {100, 12, 0, 0}, 5));
     m_host.onPump = [this] {
-        if (m_host.GetStatus().find("b.sgy") != std::string::npos)
+        if (m_host.Status().find("b.sgy") != std::string::npos)
             m_settings.Expedition = "LATER";
     };
 
@@ -283,10 +283,10 @@ TEST_F(CombineJobTest, DemultiplexOnlyGivesOneOutputPerInputInListOrderWithoutRe
                   ProcessingBlock(pathB, 8) + LogLines({StartTime(100, 9, 0, 1), kOpening}));
     for (const std::string& status : m_host.statuses)
         EXPECT_EQ(status.find("Scanning"), std::string::npos) << "no input scan: " << status;
-    ASSERT_EQ(State().outputs.size(), 2u);
-    EXPECT_EQ(State().outputs[0].path, Out(kDefaultName));
-    EXPECT_EQ(State().outputs[1].path, Out("Choose Expedition_100_0900_to_100_0900.sgy"));
-    const ReadOutput outB = ReadBack(State().outputs[1].path);
+    ASSERT_EQ(Result().outputs.size(), 2u);
+    EXPECT_EQ(Result().outputs[0].path, Out(kDefaultName));
+    EXPECT_EQ(Result().outputs[1].path, Out("Choose Expedition_100_0900_to_100_0900.sgy"));
+    const ReadOutput outB = ReadBack(Result().outputs[1].path);
     EXPECT_EQ(outB.sampleIntervalUs, 500);
     ASSERT_EQ(outB.traces.size(), 4u);
     ExpectTraces(outB, 0, b, 1, 4);
@@ -305,18 +305,17 @@ TEST_F(CombineJobTest, AssignedSamplingFrequencyResamplesEveryTraceAndTheFileHea
 
     ASSERT_EQ(Run(), CombineOutcome::Done);
 
-    EXPECT_EQ(State().target_interval, 83);
-    ASSERT_EQ(State().outputs.size(), 1u);
-    const std::vector<unsigned char> bytes = ReadFileBytes(State().outputs[0].path);
+    ASSERT_EQ(Result().outputs.size(), 1u);
+    const std::vector<unsigned char> bytes = ReadFileBytes(Result().outputs[0].path);
     EXPECT_EQ(Get16BE(bytes, 3216), 83) << "binary header sample interval";
     EXPECT_EQ(Get16BE(bytes, 3220), 12) << "binary header samples per trace";
-    const ReadOutput out = ReadBack(State().outputs[0].path);
+    const ReadOutput out = ReadBack(Result().outputs[0].path);
     ASSERT_EQ(out.traces.size(), 3u);
     for (const ReadTrace& t : out.traces) {
         EXPECT_EQ(t.sampleCount, 12);
         EXPECT_EQ(t.intervalUs, 83);
     }
-    EXPECT_EQ(State().summary.traces_written, 3);
+    EXPECT_EQ(Result().summary.traces_written, 3);
 }
 
 TEST_F(CombineJobTest, FirstTraceOfTheJobSetsTheIntervalAndLaterInputsAreResampledToIt)
@@ -338,9 +337,8 @@ TEST_F(CombineJobTest, FirstTraceOfTheJobSetsTheIntervalAndLaterInputsAreResampl
 
     ASSERT_EQ(Run(), CombineOutcome::Done);
 
-    EXPECT_EQ(State().target_interval, 1000);
-    ASSERT_EQ(State().outputs.size(), 1u);
-    const ReadOutput out = ReadBack(State().outputs[0].path);
+    ASSERT_EQ(Result().outputs.size(), 1u);
+    const ReadOutput out = ReadBack(Result().outputs[0].path);
     ASSERT_EQ(out.traces.size(), 6u);
     ExpectTraces(out, 0, a, 1, 4);
     for (std::size_t k : {4u, 5u}) {
@@ -351,7 +349,7 @@ TEST_F(CombineJobTest, FirstTraceOfTheJobSetsTheIntervalAndLaterInputsAreResampl
             EXPECT_NEAR(v, 6.0, 1e-5);
     }
     EXPECT_EQ(out.traces[5].time.second, 8);
-    EXPECT_EQ(State().summary.dropped_resampling, 1);
+    EXPECT_EQ(Result().summary.dropped_resampling, 1);
 }
 
 TEST_F(CombineJobTest, RecordsWithoutSamplesAreDroppedSoTheCompositeStaysReadable)
@@ -370,12 +368,12 @@ TEST_F(CombineJobTest, RecordsWithoutSamplesAreDroppedSoTheCompositeStaysReadabl
 
     ASSERT_EQ(Run(), CombineOutcome::Done);
 
-    ASSERT_EQ(State().outputs.size(), 1u);
-    const ReadOutput out = ReadBack(State().outputs[0].path);
+    ASSERT_EQ(Result().outputs.size(), 1u);
+    const ReadOutput out = ReadBack(Result().outputs[0].path);
     ASSERT_EQ(out.traces.size(), 3u);
     ExpectTraces(out, 0, a, 1, 3);
-    EXPECT_EQ(State().summary.dropped_empty, 2); // the third is b's reference
-    ExpectAccounted(State().summary);
+    EXPECT_EQ(Result().summary.dropped_empty, 2); // the third is b's reference
+    ExpectAccounted(Result().summary);
 }
 
 TEST_F(CombineJobTest, EmptyInputListClearsTheLogAndWritesNothing)
@@ -398,7 +396,7 @@ TEST_F(CombineJobTest, InputWithOnlyItsReferenceTraceWritesNothingAndLeavesNoFil
                                                     kOpening,
                                                     "\tNo traces written: output discarded"}));
     EXPECT_TRUE(FilesIn(m_out).empty());
-    EXPECT_EQ(State().summary.outputs_discarded, 1);
+    EXPECT_EQ(Result().summary.outputs_discarded, 1);
 }
 
 TEST_F(CombineJobTest, ReferenceOnlyInputFirstIsClosedByTheGapFromTimeZero)
@@ -438,7 +436,6 @@ TEST_F(CombineJobTest, HeaderOnlyFirstInputDoesNotFixTheIntervalNorTheStartTime)
 
     ASSERT_EQ(Run(), CombineOutcome::Done);
 
-    EXPECT_EQ(State().target_interval, 1000);
     // The input scan found no start for h: the gap after it is measured from
     // last_trace_time 0 to a's start (8676000 s), as is the span.
     EXPECT_EQ(m_host.log,
@@ -451,7 +448,7 @@ TEST_F(CombineJobTest, HeaderOnlyFirstInputDoesNotFixTheIntervalNorTheStartTime)
     const ReadOutput out = ReadBack(Out(kDefaultName));
     ASSERT_EQ(out.traces.size(), 4u);
     ExpectTraces(out, 0, a, 1, 4);
-    EXPECT_EQ(State().summary.dropped_resampling, 0);
+    EXPECT_EQ(Result().summary.dropped_resampling, 0);
 }
 
 TEST_F(CombineJobTest, TracesBeforeTheOutputStartAreDroppedAndStartTimeRepeatsUntilAWrite)
@@ -476,7 +473,7 @@ TEST_F(CombineJobTest, TracesBeforeTheOutputStartAreDroppedAndStartTimeRepeatsUn
     ASSERT_EQ(out.traces.size(), 6u);
     ExpectTraces(out, 0, a, 1, 4);
     ExpectTraces(out, 4, b, 3, 4);
-    EXPECT_EQ(State().summary.dropped_before_start, 2);
+    EXPECT_EQ(Result().summary.dropped_before_start, 2);
 }
 
 TEST_F(CombineJobTest, AveTimeLinesOnlyWhenTheLogIsVisible)
@@ -545,7 +542,7 @@ TEST_F(CombineJobTest, UnreadableFirstInputGivesTheOutputNoFileHeader)
     ASSERT_EQ(out.traces.size(), 8u);
     ExpectTraces(out, 0, a, 1, 4);
     ExpectTraces(out, 4, b, 1, 4);
-    EXPECT_EQ(State().summary.inputs_unreadable, 1);
+    EXPECT_EQ(Result().summary.inputs_unreadable, 1);
 }
 
 // An unreadable input has start time 0, so the time ordering puts it before
@@ -680,8 +677,8 @@ TEST_F(CombineJobTest, TracesWithoutNavigationAreDroppedWhileSpeedCorrectionIsOn
 
     ASSERT_EQ(Run(), CombineOutcome::Done);
 
-    EXPECT_EQ(State().summary.dropped_navigation, 2);
-    EXPECT_EQ(State().summary.traces_written, 2);
+    EXPECT_EQ(Result().summary.dropped_navigation, 2);
+    EXPECT_EQ(Result().summary.traces_written, 2);
 }
 
 } // namespace

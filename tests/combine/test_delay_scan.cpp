@@ -2,9 +2,8 @@
 // rewrite that fails and must leave the output as it was. Every case runs
 // twice: on a file counted by reading it, and through the job, which counts
 // the delays while it writes the output.
+#include "combine/api/output_directory.h"
 #include "combine/delay_scan.h"
-#include "combine/job_state.h"
-#include "combine/output_files.h"
 #include "tests/combine/combine_test_support.h"
 #include "tests/support/segy_bytes.h"
 
@@ -111,10 +110,10 @@ protected:
             result.path = Out("SegyOut.sgy");
             WriteDelayFile(result.path, delays);
             result.before = ReadFileBytes(result.path);
-            CombineJobState state;
-            const JobContext ctx{m_settings, m_host, state};
-            result.removed = ScanFileAndMeasureTraceDelayFrequencys(ctx, result.path);
-            EXPECT_FALSE(state.failed);
+            const DelayScanResult scan =
+                ScanFileAndMeasureTraceDelayFrequencys(m_host, result.path, std::nullopt);
+            result.removed = scan.removed;
+            EXPECT_FALSE(scan.failed);
             return result;
         }
         m_settings.input_files = {
@@ -124,7 +123,7 @@ protected:
         EXPECT_EQ(names.size(), 1u);
         if (names.size() == 1)
             result.path = Out(names[0]);
-        result.removed = State().summary.removed_by_delay_scan;
+        result.removed = Result().summary.removed_by_delay_scan;
         return result;
     }
 
@@ -189,9 +188,9 @@ TEST_P(DelayScanCases, KeepsEveryTraceButThoseOfTheRareValuesAtTheEnds)
         EXPECT_EQ(ReadFileBytes(s.path), s.before) << "a file without drops is not rewritten";
     }
     if (counting == Counting::WhileWriting) {
-        ASSERT_EQ(State().outputs.size(), 1u);
-        EXPECT_EQ(State().outputs[0].traces, static_cast<std::int64_t>(kept.size()));
-        EXPECT_EQ(State().outputs[0].bytes,
+        ASSERT_EQ(Result().outputs.size(), 1u);
+        EXPECT_EQ(Result().outputs[0].traces, static_cast<std::int64_t>(kept.size()));
+        EXPECT_EQ(Result().outputs[0].bytes,
                   3600 + static_cast<std::int64_t>(kept.size()) * kRecordBytes);
     }
 }
@@ -238,11 +237,11 @@ TEST_F(DelayScanTest, EveryValueRarerThanTheThresholdLeavesTheFileAsItWas)
     std::vector<int> delays = Range(-1000, 2000);
     WriteDelayFile(Out("SegyOut.sgy"), delays);
     const std::vector<unsigned char> before = ReadFileBytes(Out("SegyOut.sgy"));
-    CombineJobState state;
     EXPECT_EQ(
-        ScanFileAndMeasureTraceDelayFrequencys({m_settings, m_host, state}, Out("SegyOut.sgy")), 0);
+        ScanFileAndMeasureTraceDelayFrequencys(m_host, Out("SegyOut.sgy"), std::nullopt).removed,
+        0);
     EXPECT_EQ(ReadFileBytes(Out("SegyOut.sgy")), before);
-    EXPECT_EQ(m_host.GetStatus(), kNoDrop);
+    EXPECT_EQ(m_host.Status(), kNoDrop);
 
     const Scanned s = Scan(delays, Counting::WhileWriting);
     EXPECT_EQ(s.removed, 0);
@@ -254,10 +253,10 @@ TEST_F(DelayScanTest, FileWithoutTracesIsLeftAsItWas)
     SegyBytes b(true);
     b.FileHeader(5, kSamples, 1000, "C 1 NO TRACES");
     ASSERT_TRUE(b.WriteTo(Out("SegyOut.sgy")));
-    CombineJobState state;
-    EXPECT_EQ(
-        ScanFileAndMeasureTraceDelayFrequencys({m_settings, m_host, state}, Out("SegyOut.sgy")), 0);
-    EXPECT_FALSE(state.failed);
+    const DelayScanResult scan =
+        ScanFileAndMeasureTraceDelayFrequencys(m_host, Out("SegyOut.sgy"), std::nullopt);
+    EXPECT_EQ(scan.removed, 0);
+    EXPECT_FALSE(scan.failed);
     EXPECT_EQ(ReadFileBytes(Out("SegyOut.sgy")), b.Bytes());
     EXPECT_EQ(m_host.statuses, (std::vector<std::string>{kScanning, kNoDrop}));
     EXPECT_EQ(FilesIn(m_out), Names{"SegyOut.sgy"});
@@ -317,7 +316,7 @@ TEST_F(DelayScanTest, EveryOutputOfAJobIsCountedWhileWritten)
     ASSERT_TRUE(b.WriteTo(m_tmp.File("b.sgy")));
     m_settings.input_files = {a, m_tmp.File("b.sgy")};
     ASSERT_EQ(Run(), CombineOutcome::Done);
-    ASSERT_EQ(State().outputs.size(), 2u);
+    ASSERT_EQ(Result().outputs.size(), 2u);
 
     const std::vector<std::string>& s = m_host.statuses;
     std::vector<std::string> scans;
@@ -380,15 +379,14 @@ TEST_F(DelayScanTest, CountingWhileWritingGivesTheFileACountingPassGives)
     fs::rename(Out(FilesIn(m_out)[0]), counted);
     const std::size_t traces = ReadBack(counted).traces.size();
     ASSERT_GT(traces, 3000u) << "null traces fill the gap";
-    CombineJobState state;
     const std::int64_t removedByReading =
-        ScanFileAndMeasureTraceDelayFrequencys({m_settings, m_host, state}, counted);
+        ScanFileAndMeasureTraceDelayFrequencys(m_host, counted, std::nullopt).removed;
 
     m_settings.delayscan = true;
     ASSERT_EQ(Run(), CombineOutcome::Done);
     ASSERT_EQ(FilesIn(m_out).size(), 1u);
     EXPECT_GE(removedByReading, 2) << "0 and 6000 are rare extremes";
-    EXPECT_EQ(State().summary.removed_by_delay_scan, removedByReading);
+    EXPECT_EQ(Result().summary.removed_by_delay_scan, removedByReading);
     EXPECT_EQ(ReadFileBytes(Out(FilesIn(m_out)[0])), ReadFileBytes(counted));
     const std::vector<std::string> statuses = ScanStatuses();
     ASSERT_GE(statuses.size(), 2u);
@@ -410,8 +408,8 @@ TEST_F(DelayScanTest, TemporaryNameTakenByAFolderStopsTheJobAndKeepsBoth)
     EXPECT_EQ(FilesIn(m_out), (Names{"SegyOut.sgy", "SegyOut.sgyNEW"}));
     EXPECT_TRUE(fs::exists(Out("SegyOut.sgyNEW/keep.txt")));
     EXPECT_EQ(ReadBack(Out("SegyOut.sgy")).traces.size(), 2000u);
-    EXPECT_TRUE(State().outputs.empty());
-    EXPECT_EQ(State().summary.removed_by_delay_scan, 0);
+    EXPECT_TRUE(Result().outputs.empty());
+    EXPECT_EQ(Result().summary.removed_by_delay_scan, 0);
 }
 
 // Records without gtest: it runs in a child process.
@@ -432,7 +430,6 @@ public:
             limited = setrlimit(RLIMIT_FSIZE, &limit) == 0;
         }
     }
-    [[nodiscard]] std::string GetStatus() const override { return status; }
     void PumpEvents() override {}
     void ShowMessage(std::string_view text) override { messages.emplace_back(text); }
     void SetInputOrder(const std::vector<std::string>& /*paths*/) override {}
@@ -469,7 +466,7 @@ int RunJobWithLimitedRewrite(const CombineSettings& settings, const std::string&
         host.log.compare(
             host.log.size() - message.size() - 2, std::string::npos, message + "\r\n") != 0)
         return kChildWrongLog;
-    if (!job.State().outputs.empty() || job.State().summary.removed_by_delay_scan != 0)
+    if (!job.Result().outputs.empty() || job.Result().summary.removed_by_delay_scan != 0)
         return kChildReportedOutput;
     return kChildAsExpected;
 }

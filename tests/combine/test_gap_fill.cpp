@@ -4,7 +4,7 @@
 // traces are read back with the reader. Expected counts and times are worked
 // out by hand: n = trunc(gap / interval - 1), fill k at last + k * interval.
 #include "combine/job_state.h"
-#include "combine/output_files.h"
+#include "combine/output_file.h"
 #include "combine/time_correction.h"
 #include "segy/io/segy_file_in.h"
 #include "tests/combine/combine_test_support.h"
@@ -17,6 +17,7 @@
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <optional>
 #include <ostream>
 
 namespace tessara::test
@@ -30,9 +31,10 @@ constexpr double kLastSeconds = 8676004.5;
 class GapFillTest : public ::testing::Test
 {
 protected:
-    GapFillTest() { m_state.working_path = m_tmp.File("SegyOut.sgy"); }
+    GapFillTest() { m_file.emplace(m_tmp.File("SegyOut.sgy")); }
 
-    JobContext Ctx() { return {m_settings, m_host, m_state}; }
+    JobContext Ctx() { return {m_settings, m_host}; }
+    COutputFile& Output() { return *m_file; }
 
     /// An input of one trace at `at` with `samples` samples 1, 2, 3, ... and
     /// distinct header fields that fill traces must carry.
@@ -52,35 +54,52 @@ protected:
         return path;
     }
 
+    /// Opens the working output from a one-trace input without writing.
+    void OpenFromOneTraceInput(CSegyFileIn& in, const Stamp& at, int samples)
+    {
+        ASSERT_TRUE(in.Open(WriteOneTraceInput(at, samples)));
+        ASSERT_TRUE(Output().Open(in, static_cast<std::uint16_t>(samples), std::nullopt));
+        Output().BeginInput(in.GetSamples());
+    }
+
     /// Opens the working output from a one-trace input and writes that
-    /// trace through the plain path, as the job does; the output is then
-    /// open with one real trace and last_trace_time is its time.
+    /// trace through the plain path, as the job does; the output then holds
+    /// one real trace and the last trace time is its time.
     void OpenWithOneRealTrace(const Stamp& at = kLast, int samples = 4)
     {
         CSegyFileIn in;
-        ASSERT_TRUE(in.Open(WriteOneTraceInput(at, samples)));
-        (void)Open_New_Output_File(Ctx(), in);
-        CSegyTrace& trace = m_state.trace;
-        trace.SetN(in.GetSamples());
+        OpenFromOneTraceInput(in, at, samples);
+        CSegyTrace trace(in.GetSamples());
         in.Read(trace, -1);
         ASSERT_FALSE(in.atEnd);
-        m_state.start_times = {at.Seconds()};
-        m_state.trace_count = 0;
-        m_state.last_trace_time = Write_Plain_Output_Trace(Ctx(), trace, 0);
-        m_state.output_open = true;
-        ASSERT_FALSE(m_state.failed);
+        Output().CountTrace(at.Seconds(), at.Seconds());
+        ASSERT_TRUE(Output().WriteReal(trace, at.Seconds(), true));
+    }
+
+    /// Gives the input's bookkeeping a mean trace interval of `seconds`, as
+    /// a third trace `seconds` after the input's start does.
+    void SetAverageInterval(double seconds)
+    {
+        while (Output().TraceCount() < 2)
+            Output().CountTrace(0, 0);
+        Output().CountTrace(seconds, 0);
+    }
+
+    GapFillResult Fill(double nextStart, double limit)
+    {
+        return Fill_Null_Traces_in_Gap(Ctx(), Output(), Output().FillTemplate(), nextStart, limit);
     }
 
     std::vector<FullTrace> CloseAndRead()
     {
-        m_state.segy_out.Close();
-        return ReadAllTraces(m_state.working_path);
+        (void)Output().Close();
+        return ReadAllTraces(Output().Path());
     }
 
     TempDir m_tmp;
     CombineSettings m_settings;
     CRecordingHost m_host;
-    CombineJobState m_state;
+    std::optional<COutputFile> m_file;
 };
 
 struct FillCase {
@@ -107,17 +126,17 @@ TEST_P(GapFill, WritesTheCountedNullTracesEvenlyIntoTheGap)
     const FillCase& c = GetParam();
     m_settings.make_null_traces = c.makeNull;
     OpenWithOneRealTrace();
-    m_state.average_interval = c.intervalS;
-    m_state.trace_count = 11;
+    SetAverageInterval(c.intervalS);
+    const std::int32_t counted = Output().TraceCount();
 
-    const double gap = Fill_Null_Traces_in_Gap(Ctx(), kLastSeconds + c.gap, c.limitS);
+    const GapFillResult filled = Fill(kLastSeconds + c.gap, c.limitS);
 
-    EXPECT_NEAR(gap, c.gap, 1e-6);
+    EXPECT_NEAR(filled.gap, c.gap, 1e-6);
     EXPECT_EQ(m_host.log, c.log);
-    EXPECT_EQ(m_state.trace_count, 11 + c.fills);
-    EXPECT_EQ(m_state.last_trace_time, kLastSeconds) << "fill traces are no real traces";
-    EXPECT_EQ(m_state.output.fill_traces, c.fills);
-    EXPECT_FALSE(m_state.failed);
+    EXPECT_EQ(Output().TraceCount(), counted + c.fills);
+    EXPECT_EQ(Output().LastTraceTime(), kLastSeconds) << "fill traces are no real traces";
+    EXPECT_EQ(Output().FillTraces(), c.fills);
+    EXPECT_FALSE(filled.failed);
 
     const std::vector<FullTrace> traces = CloseAndRead();
     ASSERT_EQ(traces.size(), 1u + static_cast<std::size_t>(c.fills));
@@ -190,8 +209,8 @@ TEST_F(GapFillTest, FillTimesCarryOverMidnightOnTheJobsDayScale)
     // 2 / 0.25 - 1 = 7 fill traces from 23:59:59.500 on.
     const Stamp last{100, 23, 59, 59, 500};
     OpenWithOneRealTrace(last);
-    m_state.average_interval = 0.25;
-    (void)Fill_Null_Traces_in_Gap(Ctx(), last.Seconds() + 2, 3600);
+    SetAverageInterval(0.25);
+    (void)Fill(last.Seconds() + 2, 3600);
 
     const std::vector<FullTrace> traces = CloseAndRead();
     const std::vector<Stamp> expected{{100, 23, 59, 59, 750},
@@ -210,27 +229,22 @@ TEST_F(GapFillTest, FillTimesCarryOverMidnightOnTheJobsDayScale)
 
 TEST_F(GapFillTest, TraceCountThatWouldPass32BitsFillsNothing)
 {
-    OpenWithOneRealTrace();
-    m_state.average_interval = 0.25;
-    m_state.trace_count = std::numeric_limits<std::int32_t>::max() - 10;
-    EXPECT_EQ(Fill_Null_Traces_in_Gap(Ctx(), kLastSeconds + 100, 3600), 100.0);
-    EXPECT_EQ(m_state.trace_count, std::numeric_limits<std::int32_t>::max() - 10);
-    EXPECT_EQ(m_host.log, "");
+    // 100 / 0.25 - 1 = 399 fill traces.
+    constexpr std::int32_t max = std::numeric_limits<std::int32_t>::max();
+    EXPECT_EQ(CountNullTracesForGap(m_settings, 100, 3600, 0.25, max - 10), 0);
+    EXPECT_EQ(CountNullTracesForGap(m_settings, 100, 3600, 0.25, max - 399), 399);
 }
 
 TEST_F(GapFillTest, OutputWithoutARealTraceGetsNoFillFromAnEarlierOutput)
 {
-    // The output was opened for an input that wrote nothing: last_trace_time
-    // belongs to an earlier output, and fill traces from there would lie
-    // before this output's first trace.
+    // The output was opened for an input that wrote nothing: the last trace
+    // time belongs to an earlier output, and fill traces from there would
+    // lie before this output's first trace.
     CSegyFileIn in;
-    ASSERT_TRUE(in.Open(WriteOneTraceInput(kLast, 4)));
-    (void)Open_New_Output_File(Ctx(), in);
-    m_state.null_trace.SetN(4);
-    m_state.output_open = true;
-    m_state.last_trace_time = kLastSeconds;
-    m_state.average_interval = 0.25;
-    EXPECT_EQ(Fill_Null_Traces_in_Gap(Ctx(), kLastSeconds + 100, 3600), 100.0);
+    OpenFromOneTraceInput(in, kLast, 4);
+    Output().SetLastTraceTime(kLastSeconds);
+    SetAverageInterval(0.25);
+    EXPECT_EQ(Fill(kLastSeconds + 100, 3600).gap, 100.0);
     EXPECT_EQ(m_host.log, "");
     EXPECT_TRUE(CloseAndRead().empty());
 }
@@ -239,10 +253,9 @@ TEST_F(GapFillTest, SidescanFillTracesArePairsWithZeroSamples)
 {
     m_settings.demultiplex_sidescan = true;
     CSegyFileIn in;
-    ASSERT_TRUE(in.Open(WriteOneTraceInput(kLast, 4)));
-    (void)Open_New_Output_File(Ctx(), in);
+    OpenFromOneTraceInput(in, kLast, 4);
     // A pair as the sidescan path leaves it: port header, 2 x 4 samples.
-    CSegyTrace& pair = m_state.pair_trace;
+    CSegyTrace pair;
     pair.SetN(8);
     SegyHeaderType& h = *pair.header;
     h.year = 2003;
@@ -256,14 +269,13 @@ TEST_F(GapFillTest, SidescanFillTracesArePairsWithZeroSamples)
     h.traceSequenceFile = 77;
     for (std::size_t j = 0; j < 8; ++j)
         pair.samples[j] = static_cast<double>(j) + 1;
-    ASSERT_TRUE(Write_Trace_Record(Ctx(), pair, false));
-    m_state.output_open = true;
-    m_state.last_trace_time = kLastSeconds;
-    m_state.average_interval = 0.25;
-    // The plain template differs: it must not be used.
-    m_state.null_trace.SetN(4);
+    Output().CountTrace(kLastSeconds, kLastSeconds);
+    ASSERT_TRUE(Output().WriteReal(pair, kLastSeconds, false));
+    SetAverageInterval(0.25);
 
-    EXPECT_EQ(Fill_Null_Traces_in_Gap(Ctx(), kLastSeconds + 1, 3600), 1.0);
+    const GapFillResult filled =
+        Fill_Null_Traces_in_Gap(Ctx(), Output(), pair, kLastSeconds + 1, 3600);
+    EXPECT_EQ(filled.gap, 1.0);
     EXPECT_EQ(m_host.log, "Fill : Time Gap 1 number of fill traces 3\r\n");
 
     const std::vector<FullTrace> traces = CloseAndRead();
@@ -276,26 +288,23 @@ TEST_F(GapFillTest, SidescanFillTracesArePairsWithZeroSamples)
     }
 }
 
-TEST_F(GapFillTest, WriteFailureStopsTheFillAndIsReported)
+TEST_F(GapFillTest, WriteFailureStopsTheFill)
 {
     // /dev/full takes the bytes into the writer's buffer and fails when it
     // is flushed: 399 traces of 2000 IEEE samples (3.3 MB) pass that point.
     if (!std::filesystem::exists("/dev/full"))
         GTEST_SKIP() << "no /dev/full";
-    m_state.working_path = "/dev/full";
-    m_host.expectedMessages = {"Cannot write /dev/full"};
+    m_file.emplace("/dev/full");
     OpenWithOneRealTrace(kLast, 2000);
-    m_state.average_interval = 0.25;
+    SetAverageInterval(0.25);
 
-    EXPECT_EQ(Fill_Null_Traces_in_Gap(Ctx(), kLastSeconds + 100, 3600), 100.0);
+    const GapFillResult filled = Fill(kLastSeconds + 100, 3600);
 
-    EXPECT_TRUE(m_state.failed);
-    EXPECT_EQ(m_state.failed_path, "/dev/full");
-    EXPECT_EQ(m_host.messages, std::vector<std::string>{"Cannot write /dev/full"});
-    EXPECT_EQ(m_host.log,
-              "Fill : Time Gap 100 number of fill traces 399\r\nCannot write /dev/full\r\n");
-    EXPECT_LT(m_state.output.fill_traces, 399) << "the filling stops at the failure";
-    m_state.segy_out.Close();
+    EXPECT_EQ(filled.gap, 100.0);
+    EXPECT_TRUE(filled.failed);
+    EXPECT_EQ(m_host.log, "Fill : Time Gap 100 number of fill traces 399\r\n");
+    EXPECT_LT(Output().FillTraces(), 399) << "the filling stops at the failure";
+    (void)Output().Close();
 }
 
 } // namespace

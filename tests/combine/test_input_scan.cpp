@@ -2,9 +2,11 @@
 // hand: day 100 09:00:00 is (100 * 24 + 9) * 3600 = 8672400 s.
 #include "combine/input_scan.h"
 #include "combine/job_state.h"
+#include "combine/time_correction.h"
 #include "tests/combine/combine_test_support.h"
 #include "tests/support/segy_bytes.h"
 #include "tests/support/temp_dir.h"
+#include "trace/segy_trace.h"
 
 #include <gtest/gtest.h>
 
@@ -20,31 +22,42 @@ namespace
 class InputScanTest : public ::testing::Test
 {
 protected:
-    JobContext Ctx() { return {m_settings, m_host, m_state}; }
+    JobContext Ctx() { return {m_settings, m_host}; }
 
     /// Writes a two-trace input named `name` whose first trace is at
     /// `first` in year `year`, and appends it to the job's list.
     std::string Add(const std::string& name, const Stamp& first, int year = 2003)
     {
-        InputSpec spec = Input(static_cast<int>(m_state.input_files.size()) + 1, first, 2);
+        InputSpec spec = Input(static_cast<int>(m_inputs.size()) + 1, first, 2);
         spec.year = year;
         const std::string path = WriteInput(m_tmp.File(name), spec);
-        m_state.input_files.push_back(path);
+        m_inputs.push_back({path});
         return path;
     }
 
+    /// Scans as the job does, and lists the entries' fields in their new order.
     void Scan()
     {
-        m_state.file_order.resize(m_state.input_files.size());
-        for (std::size_t i = 0; i < m_state.file_order.size(); ++i)
-            m_state.file_order[i] = static_cast<std::int32_t>(i);
-        Scan_and_Sort_Input_files(Ctx());
+        const JobContext ctx = Ctx();
+        Scan_and_Sort_Input_files(ctx, m_inputs, [&ctx](const std::string& path, CSegyTrace& t) {
+            Apply_Start_Time_Repairs(ctx, path, t);
+        });
+        for (const InputEntry& e : m_inputs) {
+            m_paths.push_back(e.path);
+            m_startTimes.push_back(e.start_time);
+            m_fileTimes.push_back(e.file_time);
+            m_known.push_back(e.start_known);
+        }
     }
 
     TempDir m_tmp;
     CombineSettings m_settings;
     CRecordingHost m_host;
-    CombineJobState m_state;
+    std::vector<InputEntry> m_inputs;
+    Names m_paths;
+    std::vector<double> m_startTimes;
+    std::vector<std::int32_t> m_fileTimes;
+    std::vector<bool> m_known;
 };
 
 TEST_F(InputScanTest, InputsComeOutInTimeOrderWithTheirTimesPermutedAlike)
@@ -55,11 +68,10 @@ TEST_F(InputScanTest, InputsComeOutInTimeOrderWithTheirTimesPermutedAlike)
 
     Scan();
 
-    EXPECT_EQ(m_state.input_files, (Names{a, b, c}));
-    EXPECT_EQ(m_state.start_times, (std::vector<double>{8672400, 8674200.999, 8676005.25}));
-    EXPECT_EQ(m_state.file_times, (std::vector<std::int32_t>{8672400, 8674200, 8676005}));
-    EXPECT_EQ(m_state.file_order, (std::vector<std::int32_t>{1, 2, 0}));
-    EXPECT_EQ(m_state.start_known, (std::vector<bool>{true, true, true}));
+    EXPECT_EQ(m_paths, (Names{a, b, c}));
+    EXPECT_EQ(m_startTimes, (std::vector<double>{8672400, 8674200.999, 8676005.25}));
+    EXPECT_EQ(m_fileTimes, (std::vector<std::int32_t>{8672400, 8674200, 8676005}));
+    EXPECT_EQ(m_known, (std::vector<bool>{true, true, true}));
     // The front end gets the new order; the status names each input as scanned.
     ASSERT_EQ(m_host.orders.size(), 1u);
     EXPECT_EQ(m_host.orders[0], (Names{a, b, c}));
@@ -79,9 +91,8 @@ TEST_F(InputScanTest, InputsStartingInTheSameSecondKeepTheirListOrderWhateverThe
 
     Scan();
 
-    EXPECT_EQ(m_state.input_files, (Names{first, late, early, same}));
-    EXPECT_EQ(m_state.file_order, (std::vector<std::int32_t>{2, 0, 1, 3}));
-    EXPECT_EQ(m_state.start_times, (std::vector<double>{8672400, 8676000.9, 8676000.1, 8676000}));
+    EXPECT_EQ(m_paths, (Names{first, late, early, same}));
+    EXPECT_EQ(m_startTimes, (std::vector<double>{8672400, 8676000.9, 8676000.1, 8676000}));
 }
 
 TEST_F(InputScanTest, TheYearIsNoPartOfTheOrder)
@@ -93,8 +104,8 @@ TEST_F(InputScanTest, TheYearIsNoPartOfTheOrder)
 
     Scan();
 
-    EXPECT_EQ(m_state.input_files, (Names{january, december}));
-    EXPECT_EQ(m_state.file_times, (std::vector<std::int32_t>{86410, 31618800}));
+    EXPECT_EQ(m_paths, (Names{january, december}));
+    EXPECT_EQ(m_fileTimes, (std::vector<std::int32_t>{86410, 31618800}));
 }
 
 TEST_F(InputScanTest, TimeCorrectionMovesEveryStartTimeAndKeepsTheOrder)
@@ -105,8 +116,8 @@ TEST_F(InputScanTest, TimeCorrectionMovesEveryStartTimeAndKeepsTheOrder)
 
     Scan();
 
-    EXPECT_EQ(m_state.input_files, (Names{a, b}));
-    EXPECT_EQ(m_state.file_times, (std::vector<std::int32_t>{8676000, 8677800}));
+    EXPECT_EQ(m_paths, (Names{a, b}));
+    EXPECT_EQ(m_fileTimes, (std::vector<std::int32_t>{8676000, 8677800}));
 }
 
 TEST_F(InputScanTest, TimeCorrectionOverNewYearSortsByTheCorrectedSecondOfYear)
@@ -120,8 +131,8 @@ TEST_F(InputScanTest, TimeCorrectionOverNewYearSortsByTheCorrectedSecondOfYear)
 
     Scan();
 
-    EXPECT_EQ(m_state.input_files, (Names{late, morning}));
-    EXPECT_EQ(m_state.file_times, (std::vector<std::int32_t>{91800, 122400}));
+    EXPECT_EQ(m_paths, (Names{late, morning}));
+    EXPECT_EQ(m_fileTimes, (std::vector<std::int32_t>{91800, 122400}));
 }
 
 TEST_F(InputScanTest, DayRepairGivesTheFirstTraceTheDayOfTheFileName)
@@ -136,8 +147,8 @@ TEST_F(InputScanTest, DayRepairGivesTheFirstTraceTheDayOfTheFileName)
 
     // (255 * 24 + 17) * 3600 + 35 * 60 = 22095300; (250 * 24 + 17) * 3600 +
     // 2100 = 21663300.
-    EXPECT_EQ(m_state.input_files, (Names{early, late}));
-    EXPECT_EQ(m_state.file_times, (std::vector<std::int32_t>{21663300, 22095300}));
+    EXPECT_EQ(m_paths, (Names{early, late}));
+    EXPECT_EQ(m_fileTimes, (std::vector<std::int32_t>{21663300, 22095300}));
 }
 
 TEST_F(InputScanTest, DayOnlyRepairGivesTheFirstTraceTheDayOfTheFileName)
@@ -148,7 +159,7 @@ TEST_F(InputScanTest, DayOnlyRepairGivesTheFirstTraceTheDayOfTheFileName)
 
     Scan();
 
-    EXPECT_EQ(m_state.file_times, (std::vector<std::int32_t>{22095300}));
+    EXPECT_EQ(m_fileTimes, (std::vector<std::int32_t>{22095300}));
 }
 
 TEST_F(InputScanTest, NameWithoutTheDayKeepsTheHeaderDay)
@@ -158,24 +169,23 @@ TEST_F(InputScanTest, NameWithoutTheDayKeepsTheHeaderDay)
 
     Scan();
 
-    EXPECT_EQ(m_state.file_times, (std::vector<std::int32_t>{(254 * 24 + 17) * 3600 + 2100}));
+    EXPECT_EQ(m_fileTimes, (std::vector<std::int32_t>{(254 * 24 + 17) * 3600 + 2100}));
 }
 
 TEST_F(InputScanTest, UnreadableInputHasNoKnownStartAndStaysInTheList)
 {
     const std::string b = Add("b.sgy", {100, 9, 0, 0});
     const std::string missing = m_tmp.File("missing.sgy");
-    m_state.input_files.push_back(missing);
+    m_inputs.push_back({missing});
     const std::string text = m_tmp.File("notes.txt");
     std::ofstream(text) << "not a SEG-Y file";
-    m_state.input_files.push_back(text);
+    m_inputs.push_back({text});
 
     Scan();
 
-    EXPECT_EQ(m_state.input_files, (Names{missing, text, b}));
-    EXPECT_EQ(m_state.start_known, (std::vector<bool>{false, false, true}));
-    EXPECT_EQ(m_state.start_times, (std::vector<double>{0, 0, 8672400}));
-    EXPECT_EQ(m_state.file_order, (std::vector<std::int32_t>{1, 2, 0}));
+    EXPECT_EQ(m_paths, (Names{missing, text, b}));
+    EXPECT_EQ(m_known, (std::vector<bool>{false, false, true}));
+    EXPECT_EQ(m_startTimes, (std::vector<double>{0, 0, 8672400}));
 }
 
 TEST_F(InputScanTest, StartBeyond32BitsIsClampedNotConverted)
@@ -188,23 +198,22 @@ TEST_F(InputScanTest, StartBeyond32BitsIsClampedNotConverted)
     bytes.Samples(5, {1, 2, 3, 4});
     const std::string absurd = m_tmp.File("absurd.sgy");
     ASSERT_TRUE(bytes.WriteTo(absurd));
-    m_state.input_files.push_back(absurd);
+    m_inputs.push_back({absurd});
     const std::string normal = Add("normal.sgy", {100, 9, 0, 0});
 
     Scan();
 
-    EXPECT_EQ(m_state.input_files, (Names{normal, absurd}));
-    EXPECT_EQ(m_state.file_times[1], std::numeric_limits<std::int32_t>::max());
-    EXPECT_EQ(m_state.start_times[1], (32767.0 * 24 + 32767) * 3600);
+    EXPECT_EQ(m_paths, (Names{normal, absurd}));
+    EXPECT_EQ(m_fileTimes[1], std::numeric_limits<std::int32_t>::max());
+    EXPECT_EQ(m_startTimes[1], (32767.0 * 24 + 32767) * 3600);
 }
 
 TEST_F(InputScanTest, EmptyListStaysEmpty)
 {
     Scan();
-    EXPECT_TRUE(m_state.input_files.empty());
-    EXPECT_TRUE(m_state.start_times.empty());
-    EXPECT_TRUE(m_state.file_times.empty());
-    EXPECT_TRUE(m_state.file_order.empty());
+    EXPECT_TRUE(m_paths.empty());
+    EXPECT_TRUE(m_startTimes.empty());
+    EXPECT_TRUE(m_fileTimes.empty());
     EXPECT_TRUE(m_host.statuses.empty());
 }
 

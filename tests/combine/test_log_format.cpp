@@ -1,6 +1,6 @@
 // Number formats of the log: doubles with up to 15 significant digits, no
 // trailing zeros, never an exponent.
-#include "combine/log_format.h"
+#include "combine/api/log_format.h"
 
 #include <gtest/gtest.h>
 

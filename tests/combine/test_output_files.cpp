@@ -1,6 +1,7 @@
 // Output names and the writability probe.
 #include "combine/api/combine_settings.h"
-#include "combine/output_files.h"
+#include "combine/api/output_directory.h"
+#include "combine/job_state.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>

@@ -152,11 +152,11 @@ INSTANTIATE_TEST_SUITE_P(
 class TimeStepTest : public ::testing::Test
 {
 protected:
-    JobContext Ctx() { return {m_settings, m_host, m_state}; }
+    JobContext Ctx() { return {m_settings, m_host}; }
 
     CombineSettings m_settings;
     CRecordingHost m_host;
-    CombineJobState m_state;
+    TimeCorrectionState m_fix;
 };
 
 TEST_F(TimeStepTest, CorrectionZeroLeavesEveryHeaderByteEvenOutOfRangeFields)
@@ -324,12 +324,12 @@ TEST_P(KnudsenRepair, GivesEveryTraceAfterTheReferenceItsDay)
     m_settings.knudsen_name_format = c.layout;
     CSegyTrace reference(4);
     *reference.header = HeaderAt(c.reference);
-    Derive_Knudsen_Day_Fix(Ctx(), std::string("/data/") + c.fileName, reference, true);
+    Derive_Knudsen_Day_Fix(Ctx(), m_fix, std::string("/data/") + c.fileName, reference, true);
     EXPECT_EQ(m_host.log, "");
     CSegyTrace trace(4);
     for (std::size_t k = 0; k < c.traces.size(); ++k) {
         *trace.header = HeaderAt(c.traces[k].first);
-        Apply_Knudsen_Day_Fix(Ctx(), trace);
+        Apply_Knudsen_Day_Fix(m_fix, trace);
         EXPECT_EQ(TimeOf(*trace.header), c.traces[k].second) << "trace " << k + 1;
         EXPECT_EQ(trace.header->delayRecordingTime, 17) << "only the time changes";
     }
@@ -418,13 +418,13 @@ TEST_P(BadName, LogsOnceAndLeavesTheTracesAsRecorded)
     m_settings.knudsen_name_format = GetParam().second;
     CSegyTrace reference(4);
     *reference.header = HeaderAt({2003, 254, 23, 59, 0, 0});
-    Derive_Knudsen_Day_Fix(Ctx(), GetParam().first, reference, true);
+    Derive_Knudsen_Day_Fix(Ctx(), m_fix, GetParam().first, reference, true);
     EXPECT_EQ(m_host.log, "\tFile name does not give the day: no day repair\r\n");
 
     CSegyTrace trace(4);
     for (const Time& t : {Time{2003, 254, 23, 59, 30, 0}, Time{2003, 255, 0, 0, 30, 0}}) {
         *trace.header = HeaderAt(t);
-        Apply_Knudsen_Day_Fix(Ctx(), trace);
+        Apply_Knudsen_Day_Fix(m_fix, trace);
         EXPECT_EQ(TimeOf(*trace.header), t);
     }
     // The scan's first trace keeps its header day as well.
@@ -462,11 +462,11 @@ TEST_F(TimeStepTest, ARepairOfOneInputDoesNotReachTheNextWhenItsNameIsBad)
     m_settings.fixupknudsen = true;
     CSegyTrace reference(4);
     *reference.header = HeaderAt({2003, 254, 10, 0, 0, 0});
-    Derive_Knudsen_Day_Fix(Ctx(), "0001_2003_255_1000.sgy", reference, true);
-    Derive_Knudsen_Day_Fix(Ctx(), "unnamed.sgy", reference, true);
+    Derive_Knudsen_Day_Fix(Ctx(), m_fix, "0001_2003_255_1000.sgy", reference, true);
+    Derive_Knudsen_Day_Fix(Ctx(), m_fix, "unnamed.sgy", reference, true);
     CSegyTrace trace(4);
     *trace.header = HeaderAt({2003, 254, 10, 0, 1, 0});
-    Apply_Knudsen_Day_Fix(Ctx(), trace);
+    Apply_Knudsen_Day_Fix(m_fix, trace);
     EXPECT_EQ(TimeOf(*trace.header), (Time{2003, 254, 10, 0, 1, 0}));
 }
 

@@ -1,7 +1,7 @@
 // The combine job with time ordering, day repair, time correction and gap
 // filling, end to end: inputs listed out of time order, with gaps, read back
 // trace by trace. Every count, time and name below is worked out by hand.
-#include "combine/output_files.h"
+#include "combine/api/output_directory.h"
 #include "tests/combine/combine_test_support.h"
 #include "tests/combine/time_test_support.h"
 #include "tools/synth/synth_survey.h"
@@ -86,7 +86,6 @@ TEST_F(CombineJobTest, InputsListedOutOfOrderAreWrittenInTimeOrderWithTheirGapsF
             ProcessingBlock(pathC, 4) + LogLines({StartTime(100, 10, 0, 20)}));
     ASSERT_EQ(m_host.orders.size(), 1u);
     EXPECT_EQ(m_host.orders[0], (Names{pathA, pathB, pathC}));
-    EXPECT_EQ(State().file_order, (std::vector<std::int32_t>{1, 2, 0}));
     EXPECT_EQ(m_host.statuses.front(), "Scanning input file = c.sgy : start times = 8676020");
 
     EXPECT_EQ(FilesIn(m_out), Names{kDefaultName});
@@ -102,12 +101,12 @@ TEST_F(CombineJobTest, InputsListedOutOfOrderAreWrittenInTimeOrderWithTheirGapsF
     // trace: 10:00:02.500 + 31 * 0.3125 = 10:00:12.187(5).
     ExpectStamp(whole[40].header, {100, 10, 0, 12, 187}, "last fill after a");
 
-    ASSERT_EQ(State().outputs.size(), 1u);
-    EXPECT_EQ(State().outputs[0].traces, 76);
-    EXPECT_EQ(State().outputs[0].fill_traces, 46);
-    EXPECT_EQ(State().outputs[0].last_trace_time, 8676022.5) << "of the last real trace";
-    EXPECT_EQ(State().summary.traces_written, 30);
-    EXPECT_EQ(State().summary.traces_filled, 46);
+    ASSERT_EQ(Result().outputs.size(), 1u);
+    EXPECT_EQ(Result().outputs[0].traces, 76);
+    EXPECT_EQ(Result().outputs[0].fill_traces, 46);
+    EXPECT_EQ(Result().outputs[0].last_trace_time, 8676022.5) << "of the last real trace";
+    EXPECT_EQ(Result().summary.traces_written, 30);
+    EXPECT_EQ(Result().summary.traces_filled, 46);
 }
 
 TEST_F(CombineJobTest, WithoutNullTracesTheGapsStayEmpty)
@@ -125,7 +124,7 @@ TEST_F(CombineJobTest, WithoutNullTracesTheGapsStayEmpty)
     ASSERT_EQ(out.traces.size(), 20u);
     ExpectTraces(out, 0, a, 1, 10);
     ExpectTraces(out, 10, b, 1, 10);
-    EXPECT_EQ(State().summary.traces_filled, 0);
+    EXPECT_EQ(Result().summary.traces_filled, 0);
 }
 
 TEST_F(CombineJobTest, TimeCorrectionCarriesTracesIntoTheNextYear)
@@ -177,8 +176,8 @@ TEST_F(CombineJobTest, DayRepairWritesNothingOfAnInputWithoutAValidDay)
     ASSERT_EQ(Run(), CombineOutcome::Done);
 
     EXPECT_TRUE(FilesIn(m_out).empty());
-    EXPECT_EQ(State().summary.traces_read, 5);
-    EXPECT_EQ(State().summary.dropped_reference, 5);
+    EXPECT_EQ(Result().summary.traces_read, 5);
+    EXPECT_EQ(Result().summary.dropped_reference, 5);
 }
 
 // A generated survey: five files of twelve pings 0.25 s apart, from 23:59:46.250
@@ -273,7 +272,7 @@ TEST_P(SurveyJob, OutOfOrderSurveyAcrossMidnightIsRepairedOrderedAndFilled)
         EXPECT_EQ(at, traces.size()) << name;
     }
 
-    const CombineSummary& s = State().summary;
+    const CombineSummary& s = Result().summary;
     EXPECT_EQ(s.traces_read, 60);
     EXPECT_EQ(s.dropped_reference, 10);
     EXPECT_EQ(s.dropped_before_start, 0) << "no trace after midnight may fall a day back";

@@ -2,7 +2,8 @@
 // with a file-size limit (RLIMIT_FSIZE) in a child process, so that the
 // writes of the job itself run into it.
 #include "combine/api/combine_job.h"
-#include "combine/output_files.h"
+#include "combine/api/output_directory.h"
+#include "combine/job_state.h"
 #include "tests/combine/combine_test_support.h"
 #include "tests/support/segy_bytes.h"
 
@@ -31,7 +32,6 @@ public:
     void AppendLog(std::string_view text) override { log += text; }
     [[nodiscard]] bool IsLogVisible() const override { return false; }
     void SetStatus(std::string_view text) override { status = text; }
-    [[nodiscard]] std::string GetStatus() const override { return status; }
     void PumpEvents() override {}
     void ShowMessage(std::string_view text) override { messages.emplace_back(text); }
     void SetInputOrder(const std::vector<std::string>& /*paths*/) override {}
@@ -70,9 +70,9 @@ int RunJobUnderSizeLimit(const CombineSettings& settings, const std::string& out
         host.log.compare(
             host.log.size() - message.size() - 2, std::string::npos, message + "\r\n") != 0)
         return kChildWrongLog;
-    if (job.State().outputs.size() != 1)
+    if (job.Result().outputs.size() != 1)
         return kChildReportedUnfinishedOutput;
-    const CombineSummary& s = job.State().summary;
+    const CombineSummary& s = job.Result().summary;
     if (s.traces_read != s.traces_written + s.traces_unfinished + s.dropped_reference)
         return kChildLostTraces;
     return kChildAsExpected;

@@ -4,8 +4,6 @@
 // command line's scan.
 #pragma once
 
-#include "combine/demultiplex.h"
-
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -15,6 +13,9 @@
 
 namespace tessara
 {
+
+/// Number of header fields that can carry the channel (channel_field 0..4).
+constexpr int kChannelFieldCount = 5;
 
 /// Traces the preview shows at most: the first of the file.
 constexpr std::size_t kChannelPreviewTraces = 100;

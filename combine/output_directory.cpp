@@ -1,0 +1,104 @@
+#include "combine/api/output_directory.h"
+
+#include "combine/job_state.h"
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+namespace tessara
+{
+
+namespace fs = std::filesystem;
+
+std::string JoinPath(const std::string& directory, const std::string& name)
+{
+    return (fs::path(directory) / name).string();
+}
+
+std::string FileNameOf(const std::string& path)
+{
+    return fs::path(path).filename().string();
+}
+
+bool ProbeOutputDirectory(const std::string& directory)
+{
+    const std::string probe = JoinPath(directory, kWorkingFileName);
+    std::error_code ec;
+    if (fs::exists(probe, ec) && !fs::remove(probe, ec))
+        return false;
+    if (ec)
+        return false;
+    // "x": the probe must be a file this process created, not one that
+    // appeared in the meantime.
+    std::FILE* file = std::fopen(probe.c_str(), "wbx");
+    if (file == nullptr)
+        return false;
+    const bool written = std::fputc(0xFF, file) == 0xFF;
+    const bool closed = std::fclose(file) == 0;
+    const bool removed = fs::remove(probe, ec);
+    return written && closed && removed;
+}
+
+std::string NotWriteableMessage(const std::string& directory)
+{
+    return "Selected output directory, " + directory + ", is not writeable";
+}
+
+SplitTime SplitSecondsOfYear(double t)
+{
+    const double day = std::trunc(t / 24 / 3600);
+    const double hour = std::trunc(t / 3600 - day * 24);
+    const double minute = std::trunc(t / 60 - (day * 24 + hour) * 60);
+    return {day, hour, minute, t - ((day * 24 + hour) * 60 + minute) * 60};
+}
+
+namespace
+{
+
+struct DayClock {
+    long long day;
+    long long clock; // hour * 100 + minute
+};
+
+// The name's day and clock of a time in seconds of year.
+DayClock DayClockOf(double seconds)
+{
+    const SplitTime s = SplitSecondsOfYear(seconds);
+    return {static_cast<long long>(s.day), static_cast<long long>(s.hour * 100 + s.minute)};
+}
+
+std::string Padded(long long value, int width)
+{
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%0*lld", width, value);
+    return buffer;
+}
+
+} // namespace
+
+std::string BuildOutputFileName(const CombineSettings& settings,
+                                double startSeconds,
+                                double lastSeconds,
+                                std::optional<double> spacingMetres)
+{
+    std::string name = settings.Expedition + "_";
+    for (const std::string* text :
+         {&settings.data_type, &settings.instrument_type, &settings.xcdr}) {
+        if (text->size() > 1)
+            name += *text + "_";
+    }
+    const DayClock start = DayClockOf(startSeconds);
+    const DayClock end = DayClockOf(lastSeconds);
+    name += Padded(start.day, 3) + "_" + Padded(start.clock, 4) + "_to_" + Padded(end.day, 3) +
+            "_" + Padded(end.clock, 4);
+    if (spacingMetres) {
+        char spacing[64];
+        std::snprintf(spacing, sizeof spacing, "_SC%.1fm", *spacingMetres);
+        name += spacing;
+    }
+    return name + ".sgy";
+}
+
+} // namespace tessara

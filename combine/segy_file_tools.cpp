@@ -1,0 +1,170 @@
+#include "combine/api/segy_file_tools.h"
+
+#include "segy/format/sample_codec.h"
+#include "segy/io/segy_file_in.h"
+#include "segy/io/segy_file_out.h"
+#include "trace/resample.h"
+
+#include <cstdio>
+#include <filesystem>
+
+namespace tessara
+{
+
+namespace
+{
+
+TraceTimeStamp TimeOf(const SegyHeaderType& h)
+{
+    return {h.year, h.dayOfYear, h.hour, h.minute, h.second, h.millisecond};
+}
+
+// Why `reader`, whose Open of `path` returned false, could not open it.
+std::string OpenFailureReason(const std::string& path, const CSegyFileIn& reader)
+{
+    std::error_code ec;
+    const auto status = std::filesystem::status(path, ec);
+    if (ec || !std::filesystem::exists(status))
+        return "no such file";
+    if (std::filesystem::is_directory(status))
+        return "is a directory";
+    const auto size = std::filesystem::file_size(path, ec);
+    if (ec)
+        return "cannot be read";
+    if (size < static_cast<std::uintmax_t>(kFileHeaderBytes))
+        return "not a SEG-Y file: " + std::to_string(size) + " bytes, shorter than the " +
+               std::to_string(kFileHeaderBytes) + "-byte file header";
+    if (!IsReadableFormat(reader.GetFormat()))
+        return "not a readable SEG-Y file: sample format " + std::to_string(reader.GetFormat()) +
+               " not in {1,2,3,5,8}";
+    return "cannot be read";
+}
+
+} // namespace
+
+std::string SegyOpenFailure(const std::string& path)
+{
+    CSegyFileIn reader;
+    if (reader.Open(path))
+        return {};
+    return OpenFailureReason(path, reader);
+}
+
+std::optional<SegyFileDescription> DescribeSegyFile(const std::string& path, std::string& why)
+{
+    CSegyFileIn reader;
+    if (!reader.Open(path)) {
+        why = OpenFailureReason(path, reader);
+        return std::nullopt;
+    }
+    SegyFileDescription d;
+    d.bigEndian = reader.swapBytes;
+    d.format = reader.GetFormat();
+    d.bytesPerSample = reader.bytesPerSample;
+    d.samplesPerTrace = reader.GetSamples();
+    d.sampleIntervalUs = reader.GetSampleInterval();
+    d.constantLength = reader.constantLength;
+    d.textIsEbcdic = reader.textIsEbcdic;
+    d.fileBytes = reader.byteCount;
+
+    CSegyTrace trace(reader.GetSamples());
+    for (;;) {
+        reader.Read(trace, -1);
+        if (reader.atEnd)
+            break;
+        if (d.traceCount == 0)
+            d.firstTime = TimeOf(*trace.header);
+        ++d.traceCount;
+    }
+    if (d.traceCount > 0)
+        d.lastTime = TimeOf(*trace.header); // untouched by the final, failed read
+    return d;
+}
+
+bool ForEachTraceHeader(const std::string& path,
+                        std::int64_t count,
+                        const std::function<void(std::int64_t, const TraceHeaderFields&)>& each,
+                        std::string& why)
+{
+    CSegyFileIn reader;
+    if (!reader.Open(path)) {
+        why = OpenFailureReason(path, reader);
+        return false;
+    }
+    CSegyTrace trace(reader.GetSamples());
+    for (std::int64_t i = 0; count < 0 || i < count; ++i) {
+        reader.Read(trace, -1);
+        if (reader.atEnd)
+            break;
+        const SegyHeaderType& h = *trace.header;
+        TraceHeaderFields f;
+        f.traceSequenceLine = h.traceSequenceLine;
+        f.traceSequenceFile = h.traceSequenceFile;
+        f.traceInEnsemble = h.traceInEnsemble;
+        f.traceIdCode = h.traceIdCode;
+        f.digitizerChannel = h.digitizerChannel;
+        f.time = TimeOf(h);
+        f.delayMs = h.delayRecordingTime;
+        f.sampleCount = h.sampleCount;
+        f.sampleIntervalUs = h.sampleInterval;
+        f.sourceX = h.sourceX;
+        f.sourceY = h.sourceY;
+        f.coordinateUnits = h.coordinateUnits;
+        f.coordinateScalar = h.coordinateScalar;
+        each(i, f);
+    }
+    return true;
+}
+
+SegyCopyResult CopySegyFile(const std::string& input,
+                            const std::string& output,
+                            std::optional<int> sampleIntervalUs)
+{
+    SegyCopyResult result;
+    CSegyFileIn in;
+    if (!in.Open(input)) {
+        result.inputUnreadable = true;
+        result.why = OpenFailureReason(input, in);
+        return result;
+    }
+    CSegyFileOut out;
+    if (!out.Open(output)) {
+        result.why = "cannot be created";
+        return result;
+    }
+    std::uint32_t samples = in.GetSamples();
+    const bool resample = sampleIntervalUs.has_value();
+    // The declared count follows the file's own traces to the new interval.
+    if (resample && in.GetSampleInterval() > 0)
+        samples = ResampledCount(samples, in.GetSampleInterval(), *sampleIntervalUs);
+    out.StartLike(in, static_cast<std::uint16_t>(samples));
+    if (resample)
+        out.tapeHeader->binSampleInterval = static_cast<std::uint16_t>(*sampleIntervalUs);
+    out.WriteHeader();
+
+    CTraceResampler resampler;
+    CSegyTrace trace(in.GetSamples());
+    for (;;) {
+        in.Read(trace, -1);
+        if (in.atEnd)
+            break;
+        if (resample && trace.header->sampleInterval != *sampleIntervalUs &&
+            !resampler.Resample(trace, *sampleIntervalUs)) {
+            ++result.dropped;
+            continue;
+        }
+        out.Write(trace);
+        ++result.copied;
+    }
+    in.Close();
+    out.Close();
+    if (out.bHasFailed()) {
+        result.why = "write failed (disk full?); incomplete output removed";
+        (void)std::remove(output.c_str()); // a partial copy must not pass for a copy
+        return result;
+    }
+    result.ok = true;
+    return result;
+}
+
+} // namespace tessara
