@@ -32,6 +32,7 @@ struct CombineOptions {
     std::string knudsenLayout;
     std::optional<double> samplingFrequency;
     std::optional<double> traceSpacing;
+    std::optional<int> navAverageFixes;
     std::optional<int> singleChannel;
     std::string sidescan;
     bool noNullTraces = false;
@@ -141,6 +142,14 @@ bool ParseSidescan(const std::string& text, int& port, int& stbd)
 std::string FinishSettings(CombineOptions& o)
 {
     CombineSettings& s = o.settings;
+    // Navigation is not read yet: an option that would only look as if it
+    // worked is refused.
+    if (s.speed_correction)
+        return "--speed-correction: not available yet";
+    if (o.navAverageFixes)
+        return "--nav-average-fixes: not available yet";
+    if (o.traceSpacing)
+        return "--trace-spacing: not available yet";
     s.make_null_traces = !o.noNullTraces;
     s.delayscan = !o.noDelayScan;
     s.flip_port = !o.noFlipPort;
@@ -292,9 +301,8 @@ void RegisterCombine(CLI::App& app, std::vector<Command>& commands)
                     "interval 1000000/f must be 1..32767 us)");
     sub->add_flag("--speed-correction", s.speed_correction, "Re-space traces along the track");
     sub->add_option("--nav-average-fixes",
-                    s.nav_average_fixes,
-                    "Half-width of the navigation smoothing, fixes (2..100)")
-        ->capture_default_str();
+                    o->navAverageFixes,
+                    "Half-width of the navigation smoothing, fixes (2..100)");
     sub->add_option("--trace-spacing",
                     o->traceSpacing,
                     "Fixed trace spacing for the speed correction, m (2..100); default: median");

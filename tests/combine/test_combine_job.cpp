@@ -266,6 +266,30 @@ TEST_F(CombineJobTest, ExpeditionChangedWhileRunningNamesTheLaterOutputs)
         (Names{"Choose Expedition_100_1000_to_100_1000.sgy", "LATER_100_1200_to_100_1200.sgy"}));
 }
 
+TEST_F(CombineJobTest, SecondRunFromInsideTheEventPumpIsRefusedAndChangesNothing)
+{
+    const InputSpec a = Input(1, {100, 10, 0, 0}, 12);
+    AddInput("a.sgy", a);
+    std::vector<CombineOutcome> nested;
+    m_host.onPump = [this, &nested] {
+        if (nested.empty() && m_host.Status().rfind("Input file", 0) == 0) {
+            EXPECT_TRUE(m_job->bIsRunning());
+            nested.push_back(m_job->Run(m_out));
+        }
+    };
+
+    ASSERT_EQ(Run(), CombineOutcome::Done);
+
+    EXPECT_EQ(nested, std::vector<CombineOutcome>{CombineOutcome::AlreadyRunning});
+    EXPECT_FALSE(m_job->bIsRunning());
+    EXPECT_EQ(m_host.clears, 1) << "the refused run must not start a log of its own";
+    ASSERT_EQ(Result().outputs.size(), 1u);
+    EXPECT_EQ(Result().summary.traces_written, 11);
+    const ReadOutput out = ReadBack(Result().outputs[0].path);
+    ASSERT_EQ(out.traces.size(), 11u);
+    ExpectTraces(out, 0, a, 1, 11);
+}
+
 TEST_F(CombineJobTest, DemultiplexOnlyGivesOneOutputPerInputInListOrderWithoutResampling)
 {
     m_settings.demultiplex_only = true;
