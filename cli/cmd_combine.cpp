@@ -7,11 +7,13 @@
 #include "combine/api/combine_settings.h"
 #include "combine/api/log_format.h"
 #include "combine/api/output_directory.h"
+#include "combine/api/segy_file_tools.h"
 
 #include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -39,6 +41,17 @@ struct CombineOptions {
     bool noDelayScan = false;
     bool noFlipPort = false;
 };
+
+// The first SIGINT or SIGTERM asks the job to stop; the handler then steps
+// aside, so that a second one ends the process at once.
+volatile std::sig_atomic_t g_stopSignal = 0;
+
+extern "C" void OnStopSignal(int signal)
+{
+    g_stopSignal = signal;
+    (void)std::signal(SIGINT, SIG_DFL);
+    (void)std::signal(SIGTERM, SIG_DFL);
+}
 
 /// The command line's front end of the job.
 class CCliJobHost : public IJobHost
@@ -78,6 +91,8 @@ public:
     }
 
     [[nodiscard]] bool IsLogVisible() const override { return m_verbose; }
+
+    [[nodiscard]] bool StopRequested() const override { return g_stopSignal != 0; }
 
     void SetStatus(std::string_view text) override
     {
@@ -138,6 +153,50 @@ bool ParseSidescan(const std::string& text, int& port, int& stbd)
            static_cast<std::size_t>(used) == text.size();
 }
 
+/// A message of the settings' validation in the words of the command line:
+/// the option in place of the setting it fills.
+std::string InOptionTerms(std::string message)
+{
+    const std::pair<const char*, const char*> names[] = {
+        {"max_file_size", "--max-file-size"},
+        {"time_duration_limit", "--time-duration-limit"},
+        {"file_gap", "--file-gap"},
+        {"timecorrection", "--time-correction"},
+        {"nav_average_fixes", "--nav-average-fixes"},
+        {"channel_field", "--channel-field"},
+        {"channel_id", "--single-channel"},
+        {"channel_start", "--channel-start"},
+        {"channel_length", "--channel-length"},
+        {"port_id", "--sidescan"},
+        {"stbd_id", "--sidescan"},
+        {"sampling_frequency", "--sampling-frequency"},
+        {"trace_spacing", "--trace-spacing"},
+        {"demultiplex_single_channel", "--single-channel"},
+        {"demultiplex_sidescan", "--sidescan"},
+        {"Expedition", "--expedition"},
+        {"data_type", "--data-type"},
+        {"instrument_type", "--instrument-type"},
+        {"xcdr", "--transducer"},
+    };
+    for (const auto& [setting, option] : names) {
+        const std::string word = setting;
+        for (std::size_t at = message.find(word); at != std::string::npos;
+             at = message.find(word, at)) {
+            const bool startsWord = at == 0 || message[at - 1] == ' ';
+            const std::size_t end = at + word.size();
+            const bool endsWord =
+                end == message.size() || message[end] == ' ' || message[end] == ',';
+            if (startsWord && endsWord) {
+                message.replace(at, word.size(), option);
+                at += std::string(option).size();
+            } else {
+                at = end;
+            }
+        }
+    }
+    return message;
+}
+
 /// Turns the presence options into settings; an error message on failure.
 std::string FinishSettings(CombineOptions& o)
 {
@@ -176,7 +235,12 @@ std::string FinishSettings(CombineOptions& o)
             return "--sidescan " + o.sidescan + ": expected PORT,STBD (two integers)";
         s.demultiplex_sidescan = true;
     }
-    return ValidateCombineSettings(s);
+    // The user-defined field has a value only for these lengths; any other
+    // would give every trace channel 0.
+    if (s.channel_field == 4 && s.channel_length != 1 && s.channel_length != 2 &&
+        s.channel_length != 4)
+        return "--channel-field 4 needs --channel-length 1, 2 or 4";
+    return InOptionTerms(ValidateCombineSettings(s));
 }
 
 void PrintOutputs(const CombineResult& state)
@@ -186,7 +250,10 @@ void PrintOutputs(const CombineResult& state)
         if (r.fill_traces > 0)
             std::cout << " (" << r.fill_traces << " fill)";
         std::cout << ", " << r.bytes << " bytes, " << FormatSecondsOfYear(r.first_trace_time)
-                  << " to " << FormatSecondsOfYear(r.last_trace_time) << '\n';
+                  << " to " << FormatSecondsOfYear(r.last_trace_time);
+        if (r.replaced_existing)
+            std::cout << ", replaced an existing file";
+        std::cout << '\n';
     }
 }
 
@@ -208,7 +275,57 @@ void PrintSummary(const CombineResult& state)
               << s.removed_by_delay_scan << '\n';
     std::cout << "Outputs " << state.outputs.size() << ", discarded without traces "
               << s.outputs_discarded << "; inputs skipped: unreadable " << s.inputs_unreadable
-              << ", without navigation " << s.inputs_without_navigation << '\n';
+              << ", without navigation " << s.inputs_without_navigation;
+    if (s.inputs_same_file > 0)
+        std::cout << ", same file as an earlier input " << s.inputs_same_file;
+    std::cout << '\n';
+    // Other programs read such outputs by their file header, or read back
+    // other values than were recorded: worth knowing before they are used.
+    if (s.traces_other_length > 0)
+        std::cout << "Traces of another length than their output's file header "
+                  << s.traces_other_length << '\n';
+    if (s.traces_converted_with_loss > 0)
+        std::cout << "Traces converted with loss (floating point to integer, or to a narrower "
+                     "integer) "
+                  << s.traces_converted_with_loss << '\n';
+}
+
+// Why a job that read traces wrote no output: where its traces went.
+std::string WhyNoOutput(const CombineSummary& s)
+{
+    std::string why = "no output written: " + std::to_string(s.traces_read) + " traces read";
+    const std::pair<const char*, std::int64_t> reasons[] = {
+        {"reference traces", s.dropped_reference},
+        {"before the output start", s.dropped_before_start},
+        {"not resampled", s.dropped_resampling},
+        {"without samples", s.dropped_empty},
+        {"of another channel", s.dropped_channel},
+        {"in implausible pairs", s.dropped_implausible},
+        {"without navigation", s.dropped_navigation},
+        {"removed by the delay scan", s.removed_by_delay_scan},
+    };
+    const char* separator = ", dropped: ";
+    for (const auto& [what, count] : reasons) {
+        if (count > 0) {
+            why += separator + std::to_string(count) + " " + what;
+            separator = ", ";
+        }
+    }
+    return why;
+}
+
+// The log must not take the place of a file the user needs: an input, or
+// any SEG-Y file (a glob after --log puts one there).
+std::string LogPathProblem(const CombineOptions& o)
+{
+    std::error_code ec;
+    for (const std::string& input : o.settings.input_files) {
+        if (std::filesystem::equivalent(o.logPath, input, ec))
+            return "--log " + o.logPath + " is one of the inputs";
+    }
+    if (std::filesystem::is_regular_file(o.logPath, ec) && SegyOpenFailure(o.logPath).empty())
+        return "--log " + o.logPath + " is an existing SEG-Y file";
+    return {};
 }
 
 int RunCombine(CombineOptions& o)
@@ -217,13 +334,18 @@ int RunCombine(CombineOptions& o)
         std::cerr << "tessara-cli: " << problem << '\n';
         return kExitUsage;
     }
-    if (!ProbeOutputDirectory(o.outputDirectory)) {
-        std::cerr << "tessara-cli: " << NotWriteableMessage(o.outputDirectory) << '\n';
-        return kExitFailure;
-    }
     std::FILE* log = stdout;
+    bool logCreated = false;
     if (!o.logPath.empty()) {
-        log = std::fopen(o.logPath.c_str(), "wb");
+        if (const std::string problem = LogPathProblem(o); !problem.empty()) {
+            std::cerr << "tessara-cli: " << problem << '\n';
+            return kExitUsage;
+        }
+        std::error_code ec;
+        logCreated = !std::filesystem::exists(o.logPath, ec);
+        // Not truncated here: the job empties the log when it starts, after
+        // it has made sure it may write into the output directory.
+        log = std::fopen(o.logPath.c_str(), "ab");
         if (log == nullptr) {
             std::cerr << "tessara-cli: Cannot write " << o.logPath << '\n';
             return kExitFailure;
@@ -232,28 +354,54 @@ int RunCombine(CombineOptions& o)
     // A file-size limit must show as a failed write that the job reports,
     // not end the process with the output half written.
     (void)std::signal(SIGXFSZ, SIG_IGN);
+    (void)std::signal(SIGINT, OnStopSignal);
+    (void)std::signal(SIGTERM, OnStopSignal);
 
     CCliJobHost host(log, o.verbose);
     CCombineJob job(o.settings, host);
     const CombineOutcome outcome = job.Run(o.outputDirectory);
+    (void)std::signal(SIGINT, SIG_DFL);
+    (void)std::signal(SIGTERM, SIG_DFL);
     host.EndProgressLine();
     bool logFailed = host.LogFailed();
     if (log != stdout)
         logFailed = std::fclose(log) != 0 || logFailed;
     std::fflush(stdout);
 
-    PrintOutputs(job.Result());
-    PrintSummary(job.Result());
+    const CombineResult& result = job.Result();
+    if (outcome == CombineOutcome::DirectoryRefused) {
+        if (logCreated)
+            (void)std::remove(o.logPath.c_str()); // nothing was logged
+        return kExitFailure;
+    }
+    if (result.removed_leftover_working_file)
+        std::cerr << "tessara-cli: removed " << kWorkingFileName << " left in " << o.outputDirectory
+                  << " by an earlier job that did not finish\n";
+    PrintOutputs(result);
+    PrintSummary(result);
     std::cout.flush();
+    bool failed = logFailed;
     if (logFailed)
         std::cerr << "tessara-cli: Cannot write " << (o.logPath.empty() ? "stdout" : o.logPath)
                   << '\n';
+    for (const UnreadableInput& input : result.unreadable_inputs) {
+        std::cerr << "tessara-cli: " << input.path << ": " << input.reason << '\n';
+        failed = true;
+    }
+    if (outcome == CombineOutcome::Done && result.outputs.empty() &&
+        result.summary.traces_read > 0) {
+        std::cerr << "tessara-cli: " << WhyNoOutput(result.summary) << '\n';
+        failed = true;
+    }
     switch (outcome) {
     case CombineOutcome::Done:
-        return logFailed ? kExitFailure : kExitOk;
+        return failed ? kExitFailure : kExitOk;
+    case CombineOutcome::Stopped:
+        return kExitStopped;
     case CombineOutcome::InvalidSettings:
         return kExitUsage;
     case CombineOutcome::WriteFailed:
+    case CombineOutcome::DirectoryRefused:
     case CombineOutcome::AlreadyRunning:
         break;
     }

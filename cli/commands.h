@@ -13,6 +13,8 @@ namespace tessara::cli
 constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
+/// The user stopped the job (SIGINT or SIGTERM); what was written is complete.
+constexpr int kExitStopped = 130;
 
 struct Command {
     CLI::App* app;

@@ -26,12 +26,23 @@ int main(int argc, char** argv)
     } catch (const CLI::CallForAllHelp& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
-        (void)app.exit(e); // prints the message; usage errors have one exit code
+        // One line, like every other error; usage errors have one exit code.
+        std::cerr << "tessara-cli: " << e.what() << '\n';
         return tessara::cli::kExitUsage;
     }
     for (const auto& command : commands) {
-        if (command.app->parsed())
-            return command.run();
+        if (!command.app->parsed())
+            continue;
+        // An empty value is always a slip ("--log $LOG" with LOG unset).
+        for (const CLI::Option* option : command.app->get_options()) {
+            for (const std::string& value : option->results()) {
+                if (value.empty() && option->get_expected_min() > 0) {
+                    std::cerr << "tessara-cli: " << option->get_name() << ": empty value\n";
+                    return tessara::cli::kExitUsage;
+                }
+            }
+        }
+        return command.run();
     }
     return tessara::cli::kExitUsage;
 }

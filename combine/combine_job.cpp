@@ -9,6 +9,8 @@
 #include "combine/demultiplex.h"
 #include "combine/input_scan.h"
 #include "combine/job_state.h"
+#include "combine/open_failure.h"
+#include "combine/output_directory.h"
 #include "combine/output_file.h"
 #include "combine/speed_correction.h"
 #include "combine/time_correction.h"
@@ -60,6 +62,10 @@ private:
     void Close_Output_File();
     void Rename_Output_File(std::optional<double> spacingMetres);
     void ReportWriteFailure(const std::string& path);
+    [[nodiscard]] bool PrepareOutputDirectory();
+    void MarkFilesSeenTwice();
+    [[nodiscard]] bool IsInput(const std::string& path) const;
+    [[nodiscard]] bool StopRequestedNow();
     [[nodiscard]] std::optional<double> NextKnownStart(std::size_t input) const;
     [[nodiscard]] CTraceResampler& Resampler();
 
@@ -86,6 +92,8 @@ private:
     std::int64_t m_sizeLimit = 0;          // bytes
     std::int64_t m_gapLimit = 0;           // s, of the current input
     std::set<std::string> m_producedPaths; // final names this job has given
+    COutputDirectoryLock m_lock;           // held for the whole run
+    bool m_stopped = false;                // the user asked the job to stop
 };
 
 CCombineJob::CCombineJob(const CombineSettings& settings, IJobHost& host)
@@ -130,13 +138,21 @@ CombineOutcome CCombineJob::CDriver::Run()
     }
 
     m_inputs.clear();
-    for (const std::string& path : m_settings.input_files)
-        m_inputs.push_back({path});
+    for (const std::string& path : m_settings.input_files) {
+        InputEntry entry{path};
+        entry.identified = FileIdentity(path, entry.device, entry.inode);
+        m_inputs.push_back(entry);
+    }
+    if (!PrepareOutputDirectory()) {
+        m_result.outcome = CombineOutcome::DirectoryRefused;
+        return m_result.outcome;
+    }
     if (!m_settings.demultiplex_only) {
         Scan_and_Sort_Input_files(m_ctx, m_inputs, [this](const std::string& path, CSegyTrace& t) {
             Apply_Start_Time_Repairs(m_ctx, path, t);
         });
     }
+    MarkFilesSeenTwice();
 
     m_durationLimit = static_cast<std::int64_t>(m_settings.time_duration_limit) * 3600;
     m_sizeLimit = static_cast<std::int64_t>(m_settings.max_file_size) * 1000000;
@@ -145,14 +161,17 @@ CombineOutcome CCombineJob::CDriver::Run()
     if (m_settings.assign_sampling_frequency)
         m_targetInterval = SampleIntervalOfFrequency(m_settings.sampling_frequency);
 
-    for (std::size_t i = 0; i < m_inputs.size() && !m_failed; ++i)
+    (void)StopRequestedNow(); // a stop during the input scan
+    for (std::size_t i = 0; i < m_inputs.size() && !m_failed && !m_stopped; ++i)
         ProcessInput(i);
 
-    // The last inputs were skipped while an output was open: it is finished
-    // like any other.
+    // The last inputs were skipped while an output was open, or the user
+    // stopped the job: the output is finished like any other.
     if (!m_failed && m_outputOpen)
         Close_Output_File();
 
+    m_result.summary.traces_other_length = m_output.OtherLengthRecords();
+    m_result.summary.traces_converted_with_loss = m_output.LossyConversions();
     if (m_failed) {
         (void)m_output.Close(); // the working file keeps what it has
         m_result.summary.traces_unfinished += m_output.Traces() - m_output.FillTraces();
@@ -164,9 +183,75 @@ CombineOutcome CCombineJob::CDriver::Run()
     // met a trace: it is not an output.
     if (m_output.bIsOpen())
         m_output.Discard();
-    m_host.SetStatus("Done....");
-    m_result.outcome = CombineOutcome::Done;
+    m_host.SetStatus(m_stopped ? "Stopped...." : "Done....");
+    m_result.outcome = m_stopped ? CombineOutcome::Stopped : CombineOutcome::Done;
     return m_result.outcome;
+}
+
+// One job at a time writes into a directory, and a job never deletes or
+// overwrites one of its own inputs: an input at the working path would be
+// removed by the probe. Each refusal is shown and nothing is written.
+bool CCombineJob::CDriver::PrepareOutputDirectory()
+{
+    bool inUse = false;
+    if (!m_lock.Acquire(m_outputDirectory, inUse)) {
+        m_host.ShowMessage(inUse ? DirectoryInUseMessage(m_outputDirectory)
+                                 : NotWriteableMessage(m_outputDirectory));
+        return false;
+    }
+    const std::string& working = m_output.Path();
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    const bool workingExists = FileIdentity(working, device, inode);
+    for (const InputEntry& input : m_inputs) {
+        if (workingExists && input.identified && input.device == device && input.inode == inode) {
+            m_host.ShowMessage("Input " + input.path + " is the job's working file " + working +
+                               ": move or rename it, or choose another output directory");
+            return false;
+        }
+    }
+    if (!ProbeOutputDirectory(m_outputDirectory, m_result.removed_leftover_working_file)) {
+        m_host.ShowMessage(NotWriteableMessage(m_outputDirectory));
+        return false;
+    }
+    return true;
+}
+
+// Whether the file at `path` is one of the job's inputs, by any path.
+bool CCombineJob::CDriver::IsInput(const std::string& path) const
+{
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    if (!FileIdentity(path, device, inode))
+        return false;
+    for (const InputEntry& input : m_inputs) {
+        if (input.identified && input.device == device && input.inode == inode)
+            return true;
+    }
+    return false;
+}
+
+// A file given twice (by any path) is read once: its later occurrences, in
+// processing order, are passed over like unreadable inputs.
+void CCombineJob::CDriver::MarkFilesSeenTwice()
+{
+    std::set<std::pair<std::uint64_t, std::uint64_t>> seen;
+    for (InputEntry& input : m_inputs) {
+        if (input.identified && !seen.insert({input.device, input.inode}).second) {
+            input.same_as_earlier = true;
+            input.start_known = false;
+        }
+    }
+}
+
+bool CCombineJob::CDriver::StopRequestedNow()
+{
+    if (!m_stopped && m_host.StopRequested()) {
+        m_stopped = true;
+        m_ctx.Log("\tJob stopped by the user");
+        m_ctx.Log(kNL);
+    }
+    return m_stopped;
 }
 
 void CCombineJob::CDriver::ReportWriteFailure(const std::string& path)
@@ -198,6 +283,17 @@ void CCombineJob::CDriver::ProcessInput(std::size_t input)
     const std::string& path = m_inputs[input].path;
     m_currentFile = path;
 
+    if (m_inputs[input].same_as_earlier) {
+        m_ctx.Log(kNL);
+        m_ctx.Log(kNL);
+        m_ctx.Log(kNL);
+        m_ctx.Log("Processing file " + path);
+        m_ctx.Log(kNL);
+        m_ctx.Log("\tSame file as an earlier input: skipped");
+        m_ctx.Log(kNL);
+        ++m_result.summary.inputs_same_file;
+        return;
+    }
     if (m_settings.speed_correction && !CheckNav(path)) {
         ++m_result.summary.inputs_without_navigation;
         return;
@@ -216,6 +312,7 @@ void CCombineJob::CDriver::ProcessInput(std::size_t input)
         m_ctx.Log("\tNot a readable SEG-Y file: skipped");
         m_ctx.Log(kNL);
         ++m_result.summary.inputs_unreadable;
+        m_result.unreadable_inputs.push_back({path, OpenFailureText(path, in)});
         return;
     }
 
@@ -232,14 +329,14 @@ void CCombineJob::CDriver::ProcessInput(std::size_t input)
     const std::uint32_t samples = in.GetSamples();
     m_channels.BeginInput(samples);
     m_trace.SetN(samples);
-    m_output.BeginInput(samples);
+    m_output.BeginInput(samples, in.GetFormat());
     m_ctx.Log("\tNumber of samples = " + std::to_string(samples));
     m_ctx.Log(kNL);
 
     const std::int64_t positionAtStart = m_output.ByteCount();
     TraceLoop(in, input);
     in.Close();
-    if (!m_failed)
+    if (!m_failed && !m_stopped)
         CloseByRules(input, positionAtStart);
 }
 
@@ -356,6 +453,8 @@ void CCombineJob::CDriver::TraceLoop(CSegyFileIn& in, std::size_t input)
                 m_ctx.Log(kNL);
             }
             m_host.PumpEvents();
+            if (StopRequestedNow())
+                return;
         }
         if (t < m_outputStartTime) {
             ++summary.dropped_before_start;
@@ -400,23 +499,34 @@ void CCombineJob::CDriver::CloseByRules(std::size_t input, std::int64_t position
     const bool last = input + 1 == m_inputs.size();
     double gap = 0;
     double span = 0;
+    std::int64_t refusedFillBytes = 0;
     if (!last && !m_settings.demultiplex_only) {
         if (const std::optional<double> next = NextKnownStart(input)) {
             gap = *next - m_output.LastTraceTime();
             if (m_outputOpen) {
                 CSegyTrace& fill =
                     m_settings.demultiplex_sidescan ? m_channels.Pair() : m_output.FillTemplate();
-                const GapFillResult filled = Fill_Null_Traces_in_Gap(
-                    m_ctx, m_output, fill, *next, static_cast<double>(m_gapLimit));
+                const std::int64_t size = m_runningSize + (m_output.ByteCount() - positionAtStart);
+                const GapFillResult filled =
+                    Fill_Null_Traces_in_Gap(m_ctx,
+                                            m_output,
+                                            fill,
+                                            *next,
+                                            static_cast<double>(m_gapLimit),
+                                            m_sizeLimit - size);
                 if (filled.failed) {
                     ReportWriteFailure(m_output.Path());
                     return;
                 }
+                refusedFillBytes = filled.refusedBytes;
             }
             span = *next - m_outputStartTime;
         }
     }
     m_runningSize += m_output.ByteCount() - positionAtStart;
+    // Fill traces left out for the size limit close the output by it, at the
+    // size they would have made.
+    m_runningSize += refusedFillBytes;
 
     const bool bySize = m_runningSize > m_sizeLimit;
     const bool byDuration = span >= static_cast<double>(m_durationLimit);
@@ -483,6 +593,7 @@ void CCombineJob::CDriver::Rename_Output_File(std::optional<double> spacingMetre
 {
     const std::string& working = m_output.Path();
     std::int64_t removed = 0;
+    std::string copyFailedPath;
     // The histogram counted while writing describes the file only while no
     // other step has rewritten it.
     std::optional<DelayHistogram> written = m_output.TakeDelayHistogram();
@@ -491,9 +602,16 @@ void CCombineJob::CDriver::Rename_Output_File(std::optional<double> spacingMetre
     if (m_settings.delayscan) {
         const DelayScanResult scan =
             ScanFileAndMeasureTraceDelayFrequencys(m_host, working, std::move(written));
-        if (scan.failed) {
+        if (scan.failed && !scan.copyFailed) {
             ReportWriteFailure(working);
             return;
+        }
+        // The composite is complete, only not cleaned: it gets its final
+        // name like any other, and the job stops after it.
+        if (scan.copyFailed) {
+            m_ctx.Log("\tDelay scan not applied: cannot write " + scan.copyPath);
+            m_ctx.Log(kNL);
+            copyFailedPath = scan.copyPath;
         }
         removed = scan.removed;
     }
@@ -501,18 +619,24 @@ void CCombineJob::CDriver::Rename_Output_File(std::optional<double> spacingMetre
     const std::string name =
         BuildOutputFileName(m_settings, m_outputStartTime, m_output.LastTraceTime(), spacingMetres);
     std::string path = JoinPath(m_outputDirectory, name);
-    for (int k = 2; m_producedPaths.count(path) != 0; ++k)
+    // A name this job gave already, or one of its inputs, is never replaced.
+    for (int k = 2; m_producedPaths.count(path) != 0 || IsInput(path); ++k)
         path = JoinPath(m_outputDirectory, WithSuffix(name, k));
 
     // rename replaces an existing file in one step: the old file stays
     // whole until the new one has its name.
     std::error_code ec;
+    const bool replacing = fs::exists(path, ec);
     fs::rename(working, path, ec);
     if (ec) {
         ReportWriteFailure(path);
         return;
     }
     m_producedPaths.insert(path);
+    if (replacing) {
+        m_ctx.Log("\tReplaced an existing file " + path);
+        m_ctx.Log(kNL);
+    }
 
     OutputRecord record;
     record.path = path;
@@ -523,12 +647,16 @@ void CCombineJob::CDriver::Rename_Output_File(std::optional<double> spacingMetre
         record.bytes = -1;
     record.first_trace_time = m_output.FirstTraceTime();
     record.last_trace_time = m_output.LastTraceTime();
+    record.replaced_existing = replacing;
     m_result.outputs.push_back(record);
 
     CombineSummary& summary = m_result.summary;
     summary.traces_written += m_output.Traces() - m_output.FillTraces();
     summary.traces_filled += m_output.FillTraces();
     summary.removed_by_delay_scan += removed;
+    m_output.MarkCompleted();
+    if (!copyFailedPath.empty())
+        ReportWriteFailure(copyFailedPath);
 }
 
 } // namespace tessara

@@ -99,7 +99,8 @@ DelayScanResult ScanFileAndMeasureTraceDelayFrequencys(IJobHost& host,
                                                        const std::string& path,
                                                        std::optional<DelayHistogram> written)
 {
-    constexpr DelayScanResult kFailed{true, 0};
+    DelayScanResult kFailed;
+    kFailed.failed = true;
     CDelayScanProgress progress(host);
     CSegyFileIn in;
     CSegyTrace trace;
@@ -140,11 +141,15 @@ DelayScanResult ScanFileAndMeasureTraceDelayFrequencys(IJobHost& host,
     }
 
     const std::string temporary = path + std::string(kDelayScanTemporarySuffix);
+    // The file itself is whole and complete while the copy fails.
+    DelayScanResult copyFailed = kFailed;
+    copyFailed.copyFailed = true;
+    copyFailed.copyPath = temporary;
     CSegyFileOut out;
     // Only a copy this scan created may be removed: a failed Open created
     // nothing (the name may belong to something else, a folder say).
     if (!out.Open(temporary))
-        return kFailed;
+        return copyFailed;
     out.StartLike(in, static_cast<std::uint16_t>(in.GetSamples()));
     out.WriteHeader();
 
@@ -152,10 +157,13 @@ DelayScanResult ScanFileAndMeasureTraceDelayFrequencys(IJobHost& host,
     // and a file that now ends sooner cannot be read back whole.
     std::int64_t read = 0;
     std::int64_t removed = 0;
+    bool readShort = false;
     while (read < traces && !out.bHasFailed()) {
         in.Read(trace, -1);
-        if (in.atEnd)
+        if (in.atEnd) {
+            readShort = true;
             break;
+        }
         ++read;
         if (table.count(trace.header->delayRecordingTime) != 0)
             out.Write(trace);
@@ -174,9 +182,11 @@ DelayScanResult ScanFileAndMeasureTraceDelayFrequencys(IJobHost& host,
     if (out.bHasFailed() || read != traces || ec) {
         std::error_code ignored; // a copy that cannot be removed is left for the user
         fs::remove(temporary, ignored);
-        return kFailed;
+        return readShort ? kFailed : copyFailed;
     }
-    return {false, removed};
+    DelayScanResult result;
+    result.removed = removed;
+    return result;
 }
 
 } // namespace tessara

@@ -52,6 +52,11 @@ constexpr std::string_view kDelayScanTemporarySuffix = "NEW";
 /// remains; the job then stops as for a write failure of `path`.
 struct DelayScanResult {
     bool failed = false;
+    /// failed: the file was read whole, only its copy without the removed
+    /// traces (`copyPath`) could not be written or moved over it. The file
+    /// is then complete, just not cleaned.
+    bool copyFailed = false;
+    std::string copyPath;
     std::int64_t removed = 0; ///< traces removed from the file
 };
 [[nodiscard]] DelayScanResult ScanFileAndMeasureTraceDelayFrequencys(

@@ -40,7 +40,18 @@ struct InputEntry {
     /// The scan read a first trace; inputs without one are passed over when
     /// the job looks for the next input's start time.
     bool start_known = false;
+    /// The file's identity (device and inode) when it could be examined.
+    bool identified = false;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    /// The same file as an input before it in processing order: skipped.
+    bool same_as_earlier = false;
 };
+
+/// Device and inode of the file at `path`, without opening it (a FIFO or a
+/// device must not block). False when it cannot be examined.
+[[nodiscard]] bool
+FileIdentity(const std::string& path, std::uint64_t& device, std::uint64_t& inode);
 
 /// `directory` joined with `name` by the platform's separator (no doubled
 /// separator when `directory` already ends in one).

@@ -1,11 +1,17 @@
-#include "combine/api/output_directory.h"
+#include "combine/output_directory.h"
 
+#include "combine/api/output_directory.h"
 #include "combine/job_state.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <system_error>
+#include <unistd.h>
 
 namespace tessara
 {
@@ -17,17 +23,55 @@ std::string JoinPath(const std::string& directory, const std::string& name)
     return (fs::path(directory) / name).string();
 }
 
+bool FileIdentity(const std::string& path, std::uint64_t& device, std::uint64_t& inode)
+{
+    struct stat info {
+    };
+    if (::stat(path.c_str(), &info) != 0)
+        return false;
+    device = static_cast<std::uint64_t>(info.st_dev);
+    inode = static_cast<std::uint64_t>(info.st_ino);
+    return true;
+}
+
 std::string FileNameOf(const std::string& path)
 {
     return fs::path(path).filename().string();
 }
 
-bool ProbeOutputDirectory(const std::string& directory)
+COutputDirectoryLock::~COutputDirectoryLock()
 {
+    if (m_fd >= 0)
+        (void)::close(m_fd); // releases the lock; nothing was written through it
+}
+
+bool COutputDirectoryLock::Acquire(const std::string& directory, bool& inUse)
+{
+    inUse = false;
+    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        inUse = errno == EWOULDBLOCK;
+        (void)::close(fd);
+        return false;
+    }
+    if (m_fd >= 0)
+        (void)::close(m_fd);
+    m_fd = fd;
+    return true;
+}
+
+bool ProbeOutputDirectory(const std::string& directory, bool& removedLeftover)
+{
+    removedLeftover = false;
     const std::string probe = JoinPath(directory, kWorkingFileName);
     std::error_code ec;
-    if (fs::exists(probe, ec) && !fs::remove(probe, ec))
-        return false;
+    if (fs::exists(probe, ec)) {
+        if (!fs::remove(probe, ec))
+            return false;
+        removedLeftover = true;
+    }
     if (ec)
         return false;
     // "x": the probe must be a file this process created, not one that
@@ -44,6 +88,11 @@ bool ProbeOutputDirectory(const std::string& directory)
 std::string NotWriteableMessage(const std::string& directory)
 {
     return "Selected output directory, " + directory + ", is not writeable";
+}
+
+std::string DirectoryInUseMessage(const std::string& directory)
+{
+    return "Output directory " + directory + " is in use by another job";
 }
 
 SplitTime SplitSecondsOfYear(double t)

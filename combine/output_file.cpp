@@ -4,31 +4,11 @@
 
 #include <cmath>
 #include <filesystem>
-#include <sys/stat.h>
 #include <system_error>
 #include <utility>
 
 namespace tessara
 {
-
-namespace
-{
-
-// Device and inode of `path`: a file moved over the working file (as a
-// rewrite through a temporary file does) is another file even when its size
-// happens to be the same.
-bool IdentityOf(const std::string& path, std::uint64_t& device, std::uint64_t& inode)
-{
-    struct stat info {
-    };
-    if (::stat(path.c_str(), &info) != 0)
-        return false;
-    device = static_cast<std::uint64_t>(info.st_dev);
-    inode = static_cast<std::uint64_t>(info.st_ino);
-    return true;
-}
-
-} // namespace
 
 COutputFile::COutputFile(std::string workingPath) : m_path(std::move(workingPath)) {}
 
@@ -51,7 +31,7 @@ bool COutputFile::Open(const CSegyFile& input,
     // The histogram can stand for a read of the file only when the reader
     // walks the records as they were written, which it does when it takes as
     // many bytes per sample as the writer put.
-    m_delaysExact = IdentityOf(m_path, m_device, m_inode) &&
+    m_delaysExact = FileIdentity(m_path, m_device, m_inode) &&
                     ReaderBytesPerSample(m_out.formatCode) == m_out.bytesPerSample;
     return !m_out.bHasFailed();
 }
@@ -69,8 +49,40 @@ void COutputFile::Discard()
     std::filesystem::remove(m_path, ignored);
 }
 
-void COutputFile::BeginInput(std::uint32_t samplesPerTrace)
+namespace
 {
+
+// Bytes of an integer sample format, 0 for the floating-point ones.
+int IntegerBytes(std::int32_t format)
+{
+    switch (format) {
+    case 2:
+        return 4;
+    case 3:
+        return 2;
+    case 8:
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+// Samples of format `from` written in format `to` lose value: a float
+// becomes an integer, or an integer a narrower one.
+bool LosesSamples(std::int32_t from, std::int32_t to)
+{
+    const int fromBytes = IntegerBytes(from);
+    const int toBytes = IntegerBytes(to);
+    if (toBytes == 0)
+        return false;
+    return fromBytes == 0 || toBytes < fromBytes;
+}
+
+} // namespace
+
+void COutputFile::BeginInput(std::uint32_t samplesPerTrace, std::int32_t inputFormat)
+{
+    m_lossyInput = LosesSamples(inputFormat, m_out.formatCode);
     m_traceCount = 0;
     m_averageInterval = 1.0;
     // Fill traces must always carry a real trace's header: the template
@@ -124,9 +136,24 @@ bool COutputFile::WriteFill(CSegyTrace& fill, std::int32_t count)
     return true;
 }
 
+std::int64_t COutputFile::RecordBytes(const SegyHeaderType& h) const
+{
+    return kTraceHeaderBytes + static_cast<std::int64_t>(h.sampleCount) * m_out.bytesPerSample;
+}
+
+void COutputFile::MarkCompleted()
+{
+    m_traces = 0;
+    m_fillTraces = 0;
+}
+
 bool COutputFile::WriteRecord(const CSegyTrace& trace, bool isFill)
 {
     m_out.Write(trace);
+    if (trace.header->sampleCount != m_out.tapeHeader->binSamplesPerTrace)
+        ++m_otherLength;
+    if (!isFill && m_lossyInput)
+        ++m_lossy;
     // Counted even when the write failed: the trace then belongs to the
     // output that the failure leaves unfinished.
     if (isFill)
@@ -143,8 +170,7 @@ bool COutputFile::WriteRecord(const CSegyTrace& trace, bool isFill)
 void COutputFile::CountDelay(const SegyHeaderType& h)
 {
     ++m_delays[h.delayRecordingTime];
-    m_delayBytes +=
-        kTraceHeaderBytes + static_cast<std::int64_t>(h.sampleCount) * m_out.bytesPerSample;
+    m_delayBytes += RecordBytes(h);
     // A record without samples is read back with the file header's count of
     // samples: the file then reads as other traces than were written.
     if (h.sampleCount == 0)
@@ -159,7 +185,7 @@ std::optional<DelayHistogram> COutputFile::TakeDelayHistogram()
         return std::nullopt;
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
-    if (!IdentityOf(m_path, device, inode) || device != m_device || inode != m_inode)
+    if (!FileIdentity(m_path, device, inode) || device != m_device || inode != m_inode)
         return std::nullopt;
     std::error_code ec;
     const std::uintmax_t size = std::filesystem::file_size(m_path, ec);

@@ -43,10 +43,11 @@ public:
     /// Closes the file and removes it: an output without a trace.
     void Discard();
 
-    /// Starts the bookkeeping of an input: no trace counted yet, mean
-    /// interval 1 s. The fill template keeps the header of the last trace
-    /// written in the job, with zero samples for `samplesPerTrace`.
-    void BeginInput(std::uint32_t samplesPerTrace);
+    /// Starts the bookkeeping of an input whose samples are in format
+    /// `inputFormat`: no trace counted yet, mean interval 1 s. The fill
+    /// template keeps the header of the last trace written in the job, with
+    /// zero samples for `samplesPerTrace`.
+    void BeginInput(std::uint32_t samplesPerTrace, std::int32_t inputFormat);
 
     /// Counts a trace of the current input at `time` (seconds of year): from
     /// the third trace on, the mean interval is measured from `inputStart`
@@ -82,6 +83,18 @@ public:
     /// Seconds of year of the first real trace in the working file.
     [[nodiscard]] double FirstTraceTime() const { return m_firstTraceTime; }
 
+    /// Bytes a record with header `h` takes in the open file.
+    [[nodiscard]] std::int64_t RecordBytes(const SegyHeaderType& h) const;
+    /// The output got its final name: its records no longer count as the
+    /// working file's (the last trace time stays, for the next gap).
+    void MarkCompleted();
+
+    /// Since the object was made: records whose sample count differs from
+    /// their file's header, and real traces converted with loss (a float
+    /// input to an integer format, or an integer input to a narrower one).
+    [[nodiscard]] std::int64_t OtherLengthRecords() const { return m_otherLength; }
+    [[nodiscard]] std::int64_t LossyConversions() const { return m_lossy; }
+
     /// The delays of every record written, when they describe the closed
     /// file at Path() as it is now: no record was written that reads back
     /// otherwise, and the file has the identity and the size it had when
@@ -101,6 +114,9 @@ private:
     double m_lastTraceTime = 0;
     std::int32_t m_traceCount = 0;
     double m_averageInterval = 1.0;
+    bool m_lossyInput = false; // the current input's samples lose in the output's format
+    std::int64_t m_otherLength = 0;
+    std::int64_t m_lossy = 0;
 
     DelayHistogram m_delays;
     std::int64_t m_delayBytes = 0; // file size the counted records make

@@ -1,12 +1,11 @@
 #include "combine/api/segy_file_tools.h"
 
-#include "segy/format/sample_codec.h"
+#include "combine/open_failure.h"
 #include "segy/io/segy_file_in.h"
 #include "segy/io/segy_file_out.h"
 #include "trace/resample.h"
 
 #include <cstdio>
-#include <filesystem>
 
 namespace tessara
 {
@@ -19,27 +18,6 @@ TraceTimeStamp TimeOf(const SegyHeaderType& h)
     return {h.year, h.dayOfYear, h.hour, h.minute, h.second, h.millisecond};
 }
 
-// Why `reader`, whose Open of `path` returned false, could not open it.
-std::string OpenFailureReason(const std::string& path, const CSegyFileIn& reader)
-{
-    std::error_code ec;
-    const auto status = std::filesystem::status(path, ec);
-    if (ec || !std::filesystem::exists(status))
-        return "no such file";
-    if (std::filesystem::is_directory(status))
-        return "is a directory";
-    const auto size = std::filesystem::file_size(path, ec);
-    if (ec)
-        return "cannot be read";
-    if (size < static_cast<std::uintmax_t>(kFileHeaderBytes))
-        return "not a SEG-Y file: " + std::to_string(size) + " bytes, shorter than the " +
-               std::to_string(kFileHeaderBytes) + "-byte file header";
-    if (!IsReadableFormat(reader.GetFormat()))
-        return "not a readable SEG-Y file: sample format " + std::to_string(reader.GetFormat()) +
-               " not in {1,2,3,5,8}";
-    return "cannot be read";
-}
-
 } // namespace
 
 std::string SegyOpenFailure(const std::string& path)
@@ -47,14 +25,14 @@ std::string SegyOpenFailure(const std::string& path)
     CSegyFileIn reader;
     if (reader.Open(path))
         return {};
-    return OpenFailureReason(path, reader);
+    return OpenFailureText(path, reader);
 }
 
 std::optional<SegyFileDescription> DescribeSegyFile(const std::string& path, std::string& why)
 {
     CSegyFileIn reader;
     if (!reader.Open(path)) {
-        why = OpenFailureReason(path, reader);
+        why = OpenFailureText(path, reader);
         return std::nullopt;
     }
     SegyFileDescription d;
@@ -88,7 +66,7 @@ bool ForEachTraceHeader(const std::string& path,
 {
     CSegyFileIn reader;
     if (!reader.Open(path)) {
-        why = OpenFailureReason(path, reader);
+        why = OpenFailureText(path, reader);
         return false;
     }
     CSegyTrace trace(reader.GetSamples());
@@ -124,7 +102,7 @@ SegyCopyResult CopySegyFile(const std::string& input,
     CSegyFileIn in;
     if (!in.Open(input)) {
         result.inputUnreadable = true;
-        result.why = OpenFailureReason(input, in);
+        result.why = OpenFailureText(input, in);
         return result;
     }
     CSegyFileOut out;

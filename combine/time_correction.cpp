@@ -253,7 +253,8 @@ GapFillResult Fill_Null_Traces_in_Gap(const JobContext& ctx,
                                       COutputFile& output,
                                       CSegyTrace& fill,
                                       double nextStartTime,
-                                      double gapLimitSeconds)
+                                      double gapLimitSeconds,
+                                      std::int64_t roomBytes)
 {
     GapFillResult result;
     result.gap = nextStartTime - output.LastTraceTime();
@@ -263,6 +264,14 @@ GapFillResult Fill_Null_Traces_in_Gap(const JobContext& ctx,
     // would lie before the output's start.
     if (n == 0 || !output.bHasRealTrace() || !fill.header)
         return result;
+    // Filling a gap must not take the output past its size limit: a few
+    // pings a millisecond apart before a long gap would otherwise write
+    // hundreds of megabytes of zeros.
+    const std::int64_t fillBytes = static_cast<std::int64_t>(n) * output.RecordBytes(*fill.header);
+    if (fillBytes > roomBytes) {
+        result.refusedBytes = fillBytes;
+        return result;
+    }
     // The pair's storage decides its halves and must keep its size.
     if (ctx.settings.demultiplex_sidescan)
         std::fill(fill.samples.begin(), fill.samples.end(), 0.0);

@@ -121,6 +121,9 @@ void AddTimeCorrectionToTraceHeader(const JobContext& ctx, CSegyTrace& trace);
 struct GapFillResult {
     double gap = 0;      ///< s, the next input's start minus the last trace written
     bool failed = false; ///< a fill trace could not be written; the filling ended there
+    /// Bytes the fill traces would have taken where they would not fit the
+    /// room given: none was written. 0 otherwise.
+    std::int64_t refusedBytes = 0;
 };
 
 /// Fills the gap after the current input: `nextStartTime` (s of year) minus
@@ -129,11 +132,13 @@ struct GapFillResult {
 /// when the output holds a real trace to continue; each is `fill` with zero
 /// samples and its own time, and the log says "Fill : Time Gap ..." first.
 /// `fill` is the template of the channel path in use: the output's own, or
-/// the sidescan pair.
+/// the sidescan pair. Fill traces that would take more than `roomBytes`
+/// (what the size limit leaves of the output) are not written at all.
 [[nodiscard]] GapFillResult Fill_Null_Traces_in_Gap(const JobContext& ctx,
                                                     COutputFile& output,
                                                     CSegyTrace& fill,
                                                     double nextStartTime,
-                                                    double gapLimitSeconds);
+                                                    double gapLimitSeconds,
+                                                    std::int64_t roomBytes);
 
 } // namespace tessara

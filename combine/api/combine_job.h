@@ -15,10 +15,13 @@ namespace tessara
 
 /// How a job ended.
 enum class CombineOutcome {
-    Done,            ///< every input was processed; the status line says "Done...."
-    InvalidSettings, ///< a setting was out of range; nothing was read or written
-    WriteFailed,     ///< a file could not be written; the job stopped at once
-    AlreadyRunning,  ///< Run was called while this job was running; nothing changed
+    Done,             ///< every input was processed; the status line says "Done...."
+    InvalidSettings,  ///< a setting was out of range; nothing was read or written
+    WriteFailed,      ///< a file could not be written; the job stopped at once
+    Stopped,          ///< the user stopped the job; what was written has its final name
+    DirectoryRefused, ///< the output directory is not writeable, in use by another
+                      ///< job, or holds an input as its working file; nothing was written
+    AlreadyRunning,   ///< Run was called while this job was running; nothing changed
 };
 
 /// Where every trace read by the job went. traces_read equals traces_written
@@ -40,18 +43,34 @@ struct CombineSummary {
     std::int64_t removed_by_delay_scan =
         0;                             ///< written, then removed from an output (fill included)
     int inputs_unreadable = 0;         ///< skipped: not a readable SEG-Y file
+    int inputs_same_file = 0;          ///< skipped: the same file as an earlier input
     int inputs_without_navigation = 0; ///< skipped while speed correction is on
     int outputs_discarded = 0;         ///< closed without a trace and deleted
+    /// Traces written whose sample count differs from their output's file
+    /// header (fill traces included): readers that go by the file header
+    /// misread such an output.
+    std::int64_t traces_other_length = 0;
+    /// Real traces whose samples were converted with loss: from a
+    /// floating-point input to an integer output format, or to a narrower
+    /// integer format.
+    std::int64_t traces_converted_with_loss = 0;
 };
 
 /// One completed output, under its final name.
 struct OutputRecord {
     std::string path;
-    std::int64_t traces = 0;      ///< trace records in the file, fill traces included
-    std::int64_t fill_traces = 0; ///< of which null traces (before any delay scan)
-    std::int64_t bytes = 0;       ///< size of the file
-    double first_trace_time = 0;  ///< seconds of year, with milliseconds
-    double last_trace_time = 0;   ///< seconds of year of the last real trace
+    std::int64_t traces = 0;        ///< trace records in the file, fill traces included
+    std::int64_t fill_traces = 0;   ///< of which null traces (before any delay scan)
+    std::int64_t bytes = 0;         ///< size of the file
+    double first_trace_time = 0;    ///< seconds of year, with milliseconds
+    double last_trace_time = 0;     ///< seconds of year of the last real trace
+    bool replaced_existing = false; ///< a file of that name, from before the job, was replaced
+};
+
+/// An input the job skipped because it could not be read.
+struct UnreadableInput {
+    std::string path;
+    std::string reason; ///< one line, without the path
 };
 
 /// What the last Run of a job did.
@@ -61,6 +80,10 @@ struct CombineResult {
     CombineSummary summary;
     /// WriteFailed: the path that could not be written.
     std::string failed_path;
+    std::vector<UnreadableInput> unreadable_inputs; ///< in processing order
+    /// The probe removed a working file left in the output directory by a
+    /// job that did not end (killed, or the machine stopped).
+    bool removed_leftover_working_file = false;
 };
 
 /// One run of the combine job. It reads its settings through the reference
@@ -76,11 +99,16 @@ public:
     CCombineJob(const CCombineJob&) = delete;
     CCombineJob& operator=(const CCombineJob&) = delete;
 
-    /// Runs the job into `outputDirectory`, which the front end chose and
-    /// probed with ProbeOutputDirectory before. Completed outputs carry their
-    /// final names; a write failure stops the job with the working file left
-    /// under its name and no file deleted or replaced. No working file remains
-    /// after a job that ends with Done. A call made while the job runs (from
+    /// Runs the job into `outputDirectory`, which the front end chose. The
+    /// job locks the directory for its whole run (a second job into it is
+    /// refused with "Output directory ... is in use by another job"), refuses
+    /// an input that is its working file, and probes that it can write there
+    /// ("Selected output directory, ..., is not writeable"): each refusal is
+    /// shown through the host and ends the run with DirectoryRefused before
+    /// anything is read. Completed outputs carry their final names; a write
+    /// failure stops the job with the working file left under its name and
+    /// no input deleted or replaced. No working file remains after a job that
+    /// ends with Done or Stopped. A call made while the job runs (from
     /// inside the host's PumpEvents) returns AlreadyRunning and changes
     /// nothing, the running job's Result included.
     [[nodiscard]] CombineOutcome Run(const std::string& outputDirectory);

@@ -94,6 +94,23 @@ inline std::string DecimalText(double value)
     return text;
 }
 
+/// Why `text` cannot be part of a file name: it holds a "/" or "\\" (a
+/// directory separator here or on the machines the files go to) or a
+/// control character. Empty when it can.
+inline std::string NameTextProblem(const std::string& text)
+{
+    for (const char c : text) {
+        if (c == '/' || c == '\\')
+            return std::string("contains \"") + c + "\"";
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            return "contains a control character";
+    }
+    return {};
+}
+
+/// Longest file name the file systems of the output directories take, bytes.
+constexpr std::size_t kMaxFileNameBytes = 255;
+
 } // namespace settings_detail
 
 /// Checks every setting against its range. Returns "" when all are in range,
@@ -143,6 +160,33 @@ inline std::string DecimalText(double value)
     }
     if (s.demultiplex_single_channel && s.demultiplex_sidescan)
         return "demultiplex_single_channel and demultiplex_sidescan cannot both be on";
+
+    // The texts become part of every output name: a separator would put the
+    // output outside the output directory, and a name the file system cannot
+    // hold would fail only when the first output is complete.
+    struct NameText {
+        const char* name;
+        const std::string* text;
+        bool always; ///< part of the name whatever its length
+    };
+    const NameText texts[] = {{"Expedition", &s.Expedition, true},
+                              {"data_type", &s.data_type, false},
+                              {"instrument_type", &s.instrument_type, false},
+                              {"xcdr", &s.xcdr, false}};
+    // "_DDD_HHMM_to_DDD_HHMM", "_SC100.0m", a "_99" for a name given twice, ".sgy".
+    std::size_t nameBytes = 21 + (s.speed_correction ? 9 : 0) + 3 + 4;
+    for (const NameText& t : texts) {
+        if (!t.always && t.text->size() <= 1)
+            continue;
+        if (const std::string problem = settings_detail::NameTextProblem(*t.text); !problem.empty())
+            return std::string(t.name) + " \"" + *t.text + "\" cannot be part of a file name: it " +
+                   problem;
+        nameBytes += t.text->size() + (t.always ? 0 : 1);
+    }
+    if (nameBytes > settings_detail::kMaxFileNameBytes)
+        return "output names would be " + std::to_string(nameBytes) +
+               " bytes long, more than the " + std::to_string(settings_detail::kMaxFileNameBytes) +
+               " a file name may have: shorten Expedition, data_type, instrument_type or xcdr";
     return {};
 }
 

@@ -35,6 +35,11 @@ public:
     /// its own rules stop it.
     virtual void ShowMessage(std::string_view text) = 0;
 
+    /// Whether the user asked the job to stop. Asked at the job's progress
+    /// points, after PumpEvents: the job then finishes the output it is
+    /// writing with the traces written so far and processes no further input.
+    [[nodiscard]] virtual bool StopRequested() const { return false; }
+
     /// The job has reordered its inputs: `paths` is the new order, to be shown
     /// in place of the list the job started with.
     virtual void SetInputOrder(const std::vector<std::string>& paths) = 0;

@@ -394,21 +394,29 @@ TEST_F(DelayScanTest, CountingWhileWritingGivesTheFileACountingPassGives)
         << "the job counted while writing, without a counting pass";
 }
 
-TEST_F(DelayScanTest, TemporaryNameTakenByAFolderStopsTheJobAndKeepsBoth)
+TEST_F(DelayScanTest, TemporaryNameTakenByAFolderNamesTheUncleanedOutputAndStops)
 {
     fs::create_directory(Out("SegyOut.sgyNEW"));
     std::ofstream(Out("SegyOut.sgyNEW/keep.txt")) << "keep";
-    m_host.expectedMessages = {"Cannot write " + Out("SegyOut.sgy")};
+    m_host.expectedMessages = {"Cannot write " + Out("SegyOut.sgyNEW")};
     const std::vector<int> delays = Scattered({{0, 1}, {100, 1998}, {5000, 1}});
     m_settings.input_files = {
         WriteInputWithReference((fs::path(m_in) / "survey.sgy").string(), delays)};
     EXPECT_EQ(Run(), CombineOutcome::WriteFailed);
 
     EXPECT_EQ(m_host.messages, m_host.expectedMessages);
-    EXPECT_EQ(FilesIn(m_out), (Names{"SegyOut.sgy", "SegyOut.sgyNEW"}));
+    const std::string expectedTail = "\tDelay scan not applied: cannot write " +
+                                     Out("SegyOut.sgyNEW") + "\r\nCannot write " +
+                                     Out("SegyOut.sgyNEW") + "\r\n";
+    ASSERT_GE(m_host.log.size(), expectedTail.size());
+    EXPECT_EQ(m_host.log.substr(m_host.log.size() - expectedTail.size()), expectedTail);
+    const std::string name = "Choose Expedition_100_1000_to_100_1003.sgy";
+    EXPECT_EQ(FilesIn(m_out), (Names{name, "SegyOut.sgyNEW"}));
     EXPECT_TRUE(fs::exists(Out("SegyOut.sgyNEW/keep.txt")));
-    EXPECT_EQ(ReadBack(Out("SegyOut.sgy")).traces.size(), 2000u);
-    EXPECT_TRUE(Result().outputs.empty());
+    EXPECT_EQ(ReadBack(Out(name)).traces.size(), 2000u) << "complete, not cleaned";
+    ASSERT_EQ(Result().outputs.size(), 1u);
+    EXPECT_EQ(Result().summary.traces_written, 2000);
+    EXPECT_EQ(Result().summary.traces_unfinished, 0);
     EXPECT_EQ(Result().summary.removed_by_delay_scan, 0);
 }
 
@@ -455,7 +463,7 @@ int RunJobWithLimitedRewrite(const CombineSettings& settings, const std::string&
     CSizeLimitedHost host;
     CCombineJob job(settings, host);
     const CombineOutcome outcome = job.Run(outDir);
-    const std::string message = "Cannot write " + JoinPath(outDir, "SegyOut.sgy");
+    const std::string message = "Cannot write " + JoinPath(outDir, "SegyOut.sgyNEW");
     if (!host.limited)
         return kChildNotLimited;
     if (outcome != CombineOutcome::WriteFailed)
@@ -466,17 +474,16 @@ int RunJobWithLimitedRewrite(const CombineSettings& settings, const std::string&
         host.log.compare(
             host.log.size() - message.size() - 2, std::string::npos, message + "\r\n") != 0)
         return kChildWrongLog;
-    if (!job.Result().outputs.empty() || job.Result().summary.removed_by_delay_scan != 0)
+    if (job.Result().outputs.size() != 1 || job.Result().summary.removed_by_delay_scan != 0)
         return kChildReportedOutput;
     return kChildAsExpected;
 }
 
-TEST_F(DelayScanTest, RewriteThatFailsLeavesTheOutputWholeAndNoCopy)
+TEST_F(DelayScanTest, RewriteThatFailsNamesTheWholeOutputAndLeavesNoCopy)
 {
     const std::vector<int> delays = Scattered({{0, 1}, {100, 1998}, {5000, 1}});
     m_settings.input_files = {
         WriteInputWithReference((fs::path(m_in) / "survey.sgy").string(), delays)};
-    ASSERT_TRUE(ProbeOutputDirectory(m_out));
 
     const pid_t child = fork();
     ASSERT_NE(child, -1);
@@ -487,14 +494,15 @@ TEST_F(DelayScanTest, RewriteThatFailsLeavesTheOutputWholeAndNoCopy)
     ASSERT_TRUE(WIFEXITED(status)) << "the job must not be killed by the size limit";
     EXPECT_EQ(WEXITSTATUS(status), kChildAsExpected);
 
-    EXPECT_EQ(FilesIn(m_out), Names{"SegyOut.sgy"}) << "no copy, no final name";
-    const ReadOutput out = ReadBack(Out("SegyOut.sgy"));
+    const std::string name = "Choose Expedition_100_1000_to_100_1003.sgy";
+    EXPECT_EQ(FilesIn(m_out), Names{name}) << "no copy, no working file";
+    const ReadOutput out = ReadBack(Out(name));
     ASSERT_EQ(out.traces.size(), delays.size());
     for (std::size_t k = 0; k < delays.size(); ++k) {
         EXPECT_EQ(out.traces[k].delayMs, delays[k]) << k;
         EXPECT_EQ(out.traces[k].samples[0], 10.0 * static_cast<double>(k)) << k;
     }
-    EXPECT_EQ(fs::file_size(Out("SegyOut.sgy")), 3600u + delays.size() * kRecordBytes);
+    EXPECT_EQ(fs::file_size(Out(name)), 3600u + delays.size() * kRecordBytes);
 }
 
 } // namespace

@@ -59,7 +59,7 @@ protected:
     {
         ASSERT_TRUE(in.Open(WriteOneTraceInput(at, samples)));
         ASSERT_TRUE(Output().Open(in, static_cast<std::uint16_t>(samples), std::nullopt));
-        Output().BeginInput(in.GetSamples());
+        Output().BeginInput(in.GetSamples(), in.GetFormat());
     }
 
     /// Opens the working output from a one-trace input and writes that
@@ -85,9 +85,12 @@ protected:
         Output().CountTrace(seconds, 0);
     }
 
-    GapFillResult Fill(double nextStart, double limit)
+    GapFillResult Fill(double nextStart,
+                       double limit,
+                       std::int64_t roomBytes = std::numeric_limits<std::int64_t>::max())
     {
-        return Fill_Null_Traces_in_Gap(Ctx(), Output(), Output().FillTemplate(), nextStart, limit);
+        return Fill_Null_Traces_in_Gap(
+            Ctx(), Output(), Output().FillTemplate(), nextStart, limit, roomBytes);
     }
 
     std::vector<FullTrace> CloseAndRead()
@@ -235,6 +238,22 @@ TEST_F(GapFillTest, TraceCountThatWouldPass32BitsFillsNothing)
     EXPECT_EQ(CountNullTracesForGap(m_settings, 100, 3600, 0.25, max - 399), 399);
 }
 
+TEST_F(GapFillTest, FillThatWouldPassTheSizeLimitWritesNothing)
+{
+    // 2 / 0.25 - 1 = 7 fill traces of 240 + 4 x 4 bytes: 1792 bytes.
+    OpenWithOneRealTrace();
+    SetAverageInterval(0.25);
+    const GapFillResult refused = Fill(kLastSeconds + 2, 3600, 1791);
+    EXPECT_EQ(refused.refusedBytes, 1792);
+    EXPECT_FALSE(refused.failed);
+    EXPECT_EQ(m_host.log, "") << "no Fill line for traces not written";
+    EXPECT_EQ(Output().FillTraces(), 0);
+
+    const GapFillResult exact = Fill(kLastSeconds + 2, 3600, 1792);
+    EXPECT_EQ(exact.refusedBytes, 0) << "reaching the limit exactly is within it";
+    EXPECT_EQ(Output().FillTraces(), 7);
+}
+
 TEST_F(GapFillTest, OutputWithoutARealTraceGetsNoFillFromAnEarlierOutput)
 {
     // The output was opened for an input that wrote nothing: the last trace
@@ -274,7 +293,7 @@ TEST_F(GapFillTest, SidescanFillTracesArePairsWithZeroSamples)
     SetAverageInterval(0.25);
 
     const GapFillResult filled =
-        Fill_Null_Traces_in_Gap(Ctx(), Output(), pair, kLastSeconds + 1, 3600);
+        Fill_Null_Traces_in_Gap(Ctx(), Output(), pair, kLastSeconds + 1, 3600, 1 << 20);
     EXPECT_EQ(filled.gap, 1.0);
     EXPECT_EQ(m_host.log, "Fill : Time Gap 1 number of fill traces 3\r\n");
 

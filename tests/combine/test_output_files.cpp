@@ -2,6 +2,7 @@
 #include "combine/api/combine_settings.h"
 #include "combine/api/output_directory.h"
 #include "combine/job_state.h"
+#include "combine/output_directory.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -111,7 +112,13 @@ INSTANTIATE_TEST_SUITE_P(Names,
 class Probe : public ::testing::Test
 {
 protected:
+    bool ProbeOutputDirectory(const std::string& directory)
+    {
+        return tessara::ProbeOutputDirectory(directory, m_removedLeftover);
+    }
+
     test::TempDir m_tmp;
+    bool m_removedLeftover = false;
 };
 
 TEST_F(Probe, WriteableDirectoryPassesAndKeepsNoProbeFile)
@@ -122,8 +129,11 @@ TEST_F(Probe, WriteableDirectoryPassesAndKeepsNoProbeFile)
 
 TEST_F(Probe, LeftoverWorkingFileIsReplacedAndRemoved)
 {
+    EXPECT_TRUE(ProbeOutputDirectory(m_tmp.Path().string()));
+    EXPECT_FALSE(m_removedLeftover);
     std::ofstream(m_tmp.File("SegyOut.sgy")) << "left over";
     EXPECT_TRUE(ProbeOutputDirectory(m_tmp.Path().string()));
+    EXPECT_TRUE(m_removedLeftover) << "the front end tells the user";
     EXPECT_FALSE(fs::exists(m_tmp.File("SegyOut.sgy")));
 }
 

@@ -1,0 +1,42 @@
+// The output directory while a job runs: one job at a time, and the
+// writability probe.
+#pragma once
+
+#include <string>
+
+namespace tessara
+{
+
+/// An exclusive lock on a directory (flock on the directory itself), held
+/// from Acquire to destruction. Another job, in this process or another,
+/// cannot take it meanwhile; the system releases it when the process ends,
+/// however it ends.
+class COutputDirectoryLock
+{
+public:
+    COutputDirectoryLock() = default;
+    ~COutputDirectoryLock();
+    COutputDirectoryLock(const COutputDirectoryLock&) = delete;
+    COutputDirectoryLock& operator=(const COutputDirectoryLock&) = delete;
+
+    /// Takes the lock without waiting. False when another holder has it
+    /// (`inUse` true) or the directory cannot be opened (`inUse` false).
+    [[nodiscard]] bool Acquire(const std::string& directory, bool& inUse);
+
+private:
+    int m_fd = -1;
+};
+
+/// The writability probe of a job: in `directory`, deletes an existing
+/// "SegyOut.sgy" (a working file left by a job that was killed; `removedLeftover`
+/// then true), creates it anew, writes one byte 0xFF, closes it and deletes it
+/// again. True when every step worked; any failure counts as not writeable.
+/// The probe file never remains.
+[[nodiscard]] bool ProbeOutputDirectory(const std::string& directory, bool& removedLeftover);
+
+/// The message shown when the probe fails.
+[[nodiscard]] std::string NotWriteableMessage(const std::string& directory);
+/// The message shown when another job holds the directory.
+[[nodiscard]] std::string DirectoryInUseMessage(const std::string& directory);
+
+} // namespace tessara
