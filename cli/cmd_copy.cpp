@@ -3,6 +3,7 @@
 #include "cli/cli_format.h"
 #include "cli/commands.h"
 
+#include <csignal>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -28,6 +29,9 @@ int RunCopy(const CopyOptions& options)
     std::optional<int> interval;
     if (options.sampleIntervalUs > 0)
         interval = options.sampleIntervalUs;
+    // A file-size limit must show as a failed write, which removes the
+    // partial copy, not end the process with it on the disk.
+    (void)std::signal(SIGXFSZ, SIG_IGN);
     const SegyCopyResult copy = CopySegyFile(options.input, options.output, interval);
     if (!copy.ok) {
         PrintError(copy.inputUnreadable ? options.input : options.output, copy.why);

@@ -453,15 +453,18 @@ void CCombineJob::CDriver::TraceLoop(CSegyFileIn& in, std::size_t input)
                 m_ctx.Log(kNL);
             }
             m_host.PumpEvents();
-            if (StopRequestedNow())
-                return;
         }
+        // A stop takes effect after the trace in hand, so that every trace
+        // read is written or dropped as always.
+        const bool stop = StopRequestedNow();
         if (t < m_outputStartTime) {
             ++summary.dropped_before_start;
-            continue;
+        } else {
+            Write_Output_Trace(trace, input);
+            if (m_failed)
+                return;
         }
-        Write_Output_Trace(trace, input);
-        if (m_failed)
+        if (stop)
             return;
     }
 }

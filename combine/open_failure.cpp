@@ -4,6 +4,7 @@
 #include "segy/io/segy_file_in.h"
 
 #include <filesystem>
+#include <unistd.h>
 
 namespace tessara
 {
@@ -16,6 +17,10 @@ std::string OpenFailureText(const std::string& path, const CSegyFileIn& reader)
         return "no such file";
     if (std::filesystem::is_directory(status))
         return "is a directory";
+    if (!std::filesystem::is_regular_file(status))
+        return "not a regular file";
+    if (::access(path.c_str(), R_OK) != 0)
+        return "permission denied";
     const auto size = std::filesystem::file_size(path, ec);
     if (ec)
         return "cannot be read";

@@ -5,7 +5,11 @@
 #include "segy/io/segy_file_out.h"
 #include "trace/resample.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tessara
 {
@@ -105,8 +109,19 @@ SegyCopyResult CopySegyFile(const std::string& input,
         result.why = OpenFailureText(input, in);
         return result;
     }
+    // The copy is written beside the output under a name of its own and
+    // takes the output's name only when complete: a copy cut short (a full
+    // disk, a signal, a file-size limit) never passes for a whole file.
+    std::string temporary = output + ".XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0) {
+        result.why = errno == EACCES ? "permission denied" : "cannot be created";
+        return result;
+    }
+    (void)::close(fd); // the writer opens it again
     CSegyFileOut out;
-    if (!out.Open(output)) {
+    if (!out.Open(temporary)) {
+        (void)std::remove(temporary.c_str());
         result.why = "cannot be created";
         return result;
     }
@@ -137,8 +152,18 @@ SegyCopyResult CopySegyFile(const std::string& input,
     in.Close();
     out.Close();
     if (out.bHasFailed()) {
-        result.why = "write failed (disk full?); incomplete output removed";
-        (void)std::remove(output.c_str()); // a partial copy must not pass for a copy
+        result.why = "write failed (disk full?); nothing written under this name";
+        (void)std::remove(temporary.c_str());
+        return result;
+    }
+    // mkstemp makes the file readable by its owner only; a copy gets the
+    // permissions any new file of the user gets.
+    const mode_t mask = ::umask(0);
+    (void)::umask(mask);
+    (void)::chmod(temporary.c_str(), 0666 & ~mask);
+    if (std::rename(temporary.c_str(), output.c_str()) != 0) {
+        result.why = "cannot be replaced";
+        (void)std::remove(temporary.c_str());
         return result;
     }
     result.ok = true;

@@ -51,6 +51,7 @@ public:
             ADD_FAILURE() << "unexpected message: " << text;
     }
     void SetInputOrder(const std::vector<std::string>& paths) override { orders.push_back(paths); }
+    [[nodiscard]] bool StopRequested() const override { return stop; }
 
     std::string log;
     int clears = 0;
@@ -61,6 +62,7 @@ public:
     std::vector<std::string> messages;
     std::vector<std::string> expectedMessages;
     std::vector<std::vector<std::string>> orders;
+    bool stop = false; ///< the user's stop request, as the job will see it
 };
 
 /// A trace time stamp.

@@ -155,3 +155,39 @@ TEST(CombineSettings, IntervalOfTwelveKilohertzIsEightyThreeMicroseconds)
 
 } // namespace
 } // namespace tessara
+
+namespace tessara
+{
+namespace
+{
+
+// Texts that become part of every output name.
+INSTANTIATE_TEST_SUITE_P(
+    NameTexts,
+    SettingRange,
+    ::testing::Values(
+        RangeCase{"Expedition",
+                  [](CombineSettings& s) { s.Expedition = "../elsewhere"; },
+                  "Expedition \"../elsewhere\" cannot be part of a file name: it contains \"/\""},
+        RangeCase{"data_type",
+                  [](CombineSettings& s) { s.data_type = "SBP\\CHIRP"; },
+                  "data_type \"SBP\\CHIRP\" cannot be part of a file name: it contains \"\\\""},
+        RangeCase{"xcdr",
+                  [](CombineSettings& s) { s.xcdr = "12\tkHz"; },
+                  "xcdr \"12\tkHz\" cannot be part of a file name: it contains a control "
+                  "character"},
+        // A one-character text is no part of the name, whatever it holds.
+        RangeCase{"instrument_type", [](CombineSettings& s) { s.instrument_type = "/"; }, ""},
+        // 255 bytes: 227 + "_" + "DDD_HHMM_to_DDD_HHMM" + "_99" + ".sgy".
+        RangeCase{"Expedition",
+                  [](CombineSettings& s) { s.Expedition = std::string(228, 'E'); },
+                  "output names would be 256 bytes long, more than the 255 a file name may "
+                  "have: shorten Expedition, data_type, instrument_type or xcdr"},
+        RangeCase{
+            "Expedition", [](CombineSettings& s) { s.Expedition = std::string(227, 'E'); }, ""}),
+    [](const ::testing::TestParamInfo<RangeCase>& p) {
+        return std::string(p.param.setting) + std::to_string(p.index);
+    });
+
+} // namespace
+} // namespace tessara

@@ -1,0 +1,48 @@
+#!/bin/sh
+# info, headers and copy on a generated file: what they print, a resampling
+# copy's file and trace headers, and the values they refuse.
+set -u
+CLI=$1
+SYNTH=$2
+DIR=$(mktemp -d)
+trap 'rm -rf "$DIR"' EXIT
+fail() { echo "cli files: FAILED: $*"; exit 1; }
+
+"$SYNTH" --out "$DIR/in" --files 1 --traces 5 --samples 100 --interval 100 --format 5 \
+    --byte-order little >/dev/null || fail "tessara-synth"
+F=$(ls "$DIR"/in/*.sgy)
+
+"$CLI" info "$F" >"$DIR/i.txt" || fail "info"
+grep -q "byte order:          little" "$DIR/i.txt" || fail "$(cat "$DIR/i.txt")"
+grep -q "samples per trace:   100$" "$DIR/i.txt" || fail "$(cat "$DIR/i.txt")"
+grep -q "traces:              5$" "$DIR/i.txt" || fail "$(cat "$DIR/i.txt")"
+grep -q "first trace time:    2003 255 17:35:00.000$" "$DIR/i.txt" || fail "$(cat "$DIR/i.txt")"
+
+"$CLI" headers --first 2 "$F" >"$DIR/h.txt" || fail "headers"
+[ "$(wc -l <"$DIR/h.txt")" -eq 3 ] || fail "headers --first 2: $(cat "$DIR/h.txt")"
+"$CLI" headers --json "$F" | grep -c '"samples": 100, "sample_interval_us": 100' |
+    grep -q '^5$' || fail "headers --json"
+
+# 100 samples at 100 us resampled to 50 us: 200 samples, header and traces.
+"$CLI" copy --sample-interval 50 "$F" "$DIR/c.sgy" >"$DIR/o.txt" || fail "copy: $(cat "$DIR/o.txt")"
+grep -q "^copied 5 traces to $DIR/c.sgy$" "$DIR/o.txt" || fail "$(cat "$DIR/o.txt")"
+"$CLI" info --json "$DIR/c.sgy" >"$DIR/c.json" || fail "info of the copy"
+grep -q '"byte_order": "big"' "$DIR/c.json" || fail "$(cat "$DIR/c.json")"
+grep -q '"samples_per_trace": 200, "sample_interval_us": 50' "$DIR/c.json" || fail "$(cat "$DIR/c.json")"
+grep -q '"trace_count": 5' "$DIR/c.json" || fail "$(cat "$DIR/c.json")"
+"$CLI" headers --json "$DIR/c.sgy" | grep -c '"samples": 200, "sample_interval_us": 50' |
+    grep -q '^5$' || fail "the copy's trace headers"
+
+for bad in "--sample-interval 0" "--sample-interval 32768" "--sample-interval ''"; do
+    eval "\"$CLI\" copy $bad \"$F\" \"$DIR/x.sgy\"" >"$DIR/o.txt" 2>&1
+    [ $? -eq 2 ] || fail "copy $bad: not a usage error: $(cat "$DIR/o.txt")"
+    [ "$(wc -l <"$DIR/o.txt")" -eq 1 ] || fail "copy $bad: not one line: $(cat "$DIR/o.txt")"
+    grep -q '^tessara-cli: ' "$DIR/o.txt" || fail "copy $bad: $(cat "$DIR/o.txt")"
+    [ ! -e "$DIR/x.sgy" ] || fail "copy $bad wrote a file"
+done
+"$CLI" copy "$F" "$F" >"$DIR/o.txt" 2>&1
+[ $? -eq 2 ] || fail "copy onto its input: not refused"
+"$CLI" info "$DIR/missing.sgy" >"$DIR/o.txt" 2>&1
+[ $? -eq 1 ] || fail "info of a missing file: not exit 1"
+grep -q "^tessara-cli: $DIR/missing.sgy: no such file$" "$DIR/o.txt" || fail "$(cat "$DIR/o.txt")"
+echo "cli files: ok"
