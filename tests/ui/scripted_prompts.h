@@ -1,0 +1,42 @@
+// Answers to the windows' modal questions, given by the test in advance.
+#pragma once
+
+#include "ui/window_prompts.h"
+
+#include <QStringList>
+
+#include <functional>
+
+namespace tessara::test
+{
+
+class CScriptedPrompts : public IWindowPrompts
+{
+public:
+    QStringList
+    ChooseFiles(QWidget* /*parent*/, const QString& title, const QString& filter) override
+    {
+        fileTitles << title;
+        fileFilters << filter;
+        return files;
+    }
+    QString ChooseDirectory(QWidget* /*parent*/,
+                            const QString& description,
+                            const QString& startDirectory) override
+    {
+        directoryDescriptions << description;
+        directoryStarts << startDirectory;
+        return directory;
+    }
+    void ShowMessage(QWidget* /*parent*/, const QString& text) override { messages << text; }
+
+    QStringList files; ///< what the file chooser answers
+    QString directory; ///< what the folder chooser answers
+    QStringList fileTitles;
+    QStringList fileFilters;
+    QStringList directoryDescriptions;
+    QStringList directoryStarts;
+    QStringList messages;
+};
+
+} // namespace tessara::test

@@ -1,0 +1,24 @@
+// Runs every window test class in one binary on the offscreen platform.
+#include "tests/ui/ui_test_support.h"
+
+#include <QApplication>
+#include <QStandardPaths>
+#include <QtTest>
+
+#include <memory>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QStandardPaths::setTestModeEnabled(true);
+    int failed = 0;
+    for (auto make : {tessara::test::NewForm1Test,
+                      tessara::test::NewProcessingOptionsTest,
+                      tessara::test::NewLogHelpTest,
+                      tessara::test::NewSpeedChartTest,
+                      tessara::test::NewWindowJobTest}) {
+        std::unique_ptr<QObject> test(make());
+        failed += QTest::qExec(test.get(), argc, argv);
+    }
+    return failed == 0 ? 0 : 1;
+}

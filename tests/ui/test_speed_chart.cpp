@@ -1,0 +1,188 @@
+// The speed-correction chart, filled through the job host's chart calls.
+#include "tests/ui/ui_test_support.h"
+#include "ui/processing_log.h"
+#include "ui/speed_correction.h"
+#include "ui/window_job_host.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QDateTimeAxis>
+#include <QLabel>
+#include <QLineSeries>
+#include <QListWidget>
+#include <QValueAxis>
+#include <QtTest>
+
+#include <cmath>
+#include <limits>
+
+namespace tessara::test
+{
+namespace
+{
+
+// 2003-09-12 17:35:00 (day 255) in 100-ns ticks since 0001-01-01: 731469
+// days (as .NET's DateTime(2003, 9, 12).Ticks / 864000000000 gives).
+constexpr std::int64_t kDay = 864'000'000'000LL;
+constexpr std::int64_t kStart = 731'469LL * kDay + (17LL * 3600 + 35 * 60) * 10'000'000LL;
+constexpr std::int64_t kSecond = 10'000'000LL;
+
+QValueAxis* VerticalAxis(QChartView* view)
+{
+    return qobject_cast<QValueAxis*>(view->chart()->axes(Qt::Vertical).front());
+}
+
+} // namespace
+
+class TestSpeedChart : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        m_ui = std::make_unique<WindowUnderTest>();
+        Form1& w = *m_ui->window;
+        m_host = std::make_unique<CWindowJobHost>(*w.plog,
+                                                  *w.label_status,
+                                                  *w.listBox_input_segy_files,
+                                                  *m_ui->prompts,
+                                                  [this]() -> SpeedCorrection& {
+                                                      if (!m_chart)
+                                                          m_chart =
+                                                              std::make_unique<SpeedCorrection>();
+                                                      return *m_chart;
+                                                  });
+    }
+    void cleanup()
+    {
+        m_host.reset();
+        m_chart.reset();
+        m_ui.reset();
+    }
+
+    void ticks_convert_to_calendar_time();
+    void series_colours_titles_and_ranges();
+    void second_file_refills_the_same_window();
+    void non_finite_points_are_left_out();
+    void fixed_spacing_of_5_gives_two_points_and_title();
+
+private:
+    void FillFile(int fixes, double speed, double spacing, std::int64_t start = kStart)
+    {
+        m_host->ChartBegin("Speed Correction from 255 file");
+        for (int k = 0; k < fixes; ++k)
+            m_host->ChartAddFix(start + k * kSecond, speed, spacing);
+        m_host->ChartSetSpacing(
+            start, start + (fixes - 1) * kSecond, spacing, " shot spacing = 4.9 m");
+        m_host->ChartEnd();
+    }
+
+    std::unique_ptr<WindowUnderTest> m_ui;
+    std::unique_ptr<SpeedCorrection> m_chart;
+    std::unique_ptr<CWindowJobHost> m_host;
+};
+
+void TestSpeedChart::ticks_convert_to_calendar_time()
+{
+    const QDateTime t =
+        QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(TicksToEpochMs(kStart)), Qt::UTC);
+    QCOMPARE(t.date(), QDate(2003, 9, 12));
+    QCOMPARE(t.date().dayOfYear(), 255);
+    QCOMPARE(t.time(), QTime(17, 35));
+    QCOMPARE(TicksToEpochMs(kStart + 5000), TicksToEpochMs(kStart) + 0.5);
+}
+
+void TestSpeedChart::series_colours_titles_and_ranges()
+{
+    FillFile(50, 20.0, 4.0); // 20 m/s lies above the fixed range and is clipped
+    SpeedCorrection& chart = *m_chart;
+    QVERIFY(chart.isVisible());
+    QCOMPARE(chart.fastLine1->pen().color(), QColor(68, 102, 163));
+    QCOMPARE(chart.fastLine2->pen().color(), QColor(68, 102, 163));
+    QCOMPARE(chart.line1->pen().color(), QColor(243, 156, 53));
+    QValueAxis* speed = VerticalAxis(chart.tChart1);
+    QCOMPARE(speed->titleText(), QString("Ship Speed (m/s)"));
+    QCOMPARE(speed->min(), 0.0);
+    QCOMPARE(speed->max(), 15.0);
+    QValueAxis* spacing = VerticalAxis(chart.tChart2);
+    QCOMPARE(spacing->titleText(), QString("Ave Shot Distance (m) "));
+    QCOMPARE(spacing->min(), 0.0);
+    QVERIFY(spacing->max() >= 4.0);
+    auto* time1 =
+        qobject_cast<QDateTimeAxis*>(chart.tChart1->chart()->axes(Qt::Horizontal).front());
+    auto* time2 =
+        qobject_cast<QDateTimeAxis*>(chart.tChart2->chart()->axes(Qt::Horizontal).front());
+    QVERIFY(time1 != nullptr && time2 != nullptr);
+    QVERIFY(time1->titleText().isEmpty());
+    QCOMPARE(time2->titleText(), QString("Time"));
+    QVERIFY(!chart.tChart1->chart()->legend()->isVisible());
+    QVERIFY(chart.tChart1->chart()->title().isEmpty());
+    // The axis shows the fixes' own clock time.
+    QCOMPARE(time1->min().time(), QTime(17, 35));
+    QCOMPARE(time1->max().time(), QTime(17, 35, 49));
+
+    // The lower range grows with the largest spacing.
+    FillFile(50, 2.0, 40.0);
+    QVERIFY(VerticalAxis(chart.tChart2)->max() >= 40.0);
+    QCOMPARE(VerticalAxis(chart.tChart2)->min(), 0.0);
+}
+
+void TestSpeedChart::second_file_refills_the_same_window()
+{
+    FillFile(300, 2.5, 4.87);
+    SpeedCorrection* first = m_chart.get();
+    QCOMPARE(first->fastLine1->count(), 300);
+    QCOMPARE(first->windowTitle(), QString("Speed Correction from 255 file shot spacing = 4.9 m"));
+    m_host->ChartBegin("Speed Correction from 256 second");
+    for (int k = 0; k < 40; ++k)
+        m_host->ChartAddFix(kStart + kDay + k * kSecond, 3.0, 5.0);
+    QCOMPARE(first->line1->count(), 0); // refilling empties the spacing line too
+    m_host->ChartEnd();
+    QCOMPARE(m_chart.get(), first);
+    QCOMPARE(first->fastLine1->count(), 40);
+    QCOMPARE(first->fastLine2->count(), 40);
+    QCOMPARE(first->windowTitle(), QString("Speed Correction from 256 second"));
+    QCOMPARE(first->fastLine1->at(0).y(), 3.0);
+}
+
+void TestSpeedChart::non_finite_points_are_left_out()
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    m_host->ChartBegin("t");
+    // Out of time order on purpose: the series are kept in ascending time.
+    m_host->ChartAddFix(kStart + 3 * kSecond, 1.0, 2.0);
+    m_host->ChartAddFix(kStart, nan, 2.0);
+    m_host->ChartAddFix(kStart + kSecond, 1.0, inf);
+    m_host->ChartAddFix(kStart + 2 * kSecond, -inf, nan);
+    m_host->ChartEnd();
+    QCOMPARE(m_chart->fastLine1->count(), 2);
+    QCOMPARE(m_chart->fastLine2->count(), 2);
+    QVERIFY(m_chart->fastLine1->at(0).x() < m_chart->fastLine1->at(1).x());
+    QVERIFY(m_chart->fastLine2->at(0).x() < m_chart->fastLine2->at(1).x());
+    QVERIFY(std::isfinite(VerticalAxis(m_chart->tChart2)->max()));
+}
+
+void TestSpeedChart::fixed_spacing_of_5_gives_two_points_and_title()
+{
+    m_host->ChartBegin("Speed Correction from 255");
+    for (int k = 0; k < 10; ++k)
+        m_host->ChartAddFix(kStart + k * kSecond, 2.0, 4.2 + 0.1 * k);
+    m_host->ChartEnd();
+    m_host->ChartSetSpacing(kStart, kStart + 9 * kSecond, 5.0, " shot spacing = 5.0 m");
+    QCOMPARE(m_chart->line1->count(), 2);
+    QCOMPARE(m_chart->line1->at(0).y(), 5.0);
+    QCOMPARE(m_chart->line1->at(1).y(), 5.0);
+    QCOMPARE(m_chart->line1->at(0).x(), m_chart->fastLine2->at(0).x());
+    QCOMPARE(m_chart->line1->at(1).x(), m_chart->fastLine2->at(9).x());
+    QVERIFY(m_chart->windowTitle().endsWith("shot spacing = 5.0 m"));
+}
+
+QObject* NewSpeedChartTest()
+{
+    return new TestSpeedChart;
+}
+
+} // namespace tessara::test
+
+#include "test_speed_chart.moc"

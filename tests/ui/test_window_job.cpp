@@ -1,0 +1,186 @@
+// The whole path: the combine job run from the main window, beside
+// tessara-cli combine with the same settings on the same survey.
+#include "tests/ui/ui_test_support.h"
+#include "tools/synth/synth_survey.h"
+#include "ui/processing_log.h"
+#include "ui/range_spin_box.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace tessara::test
+{
+
+class TestWindowJob : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<TempDir>();
+        synth::SurveyOptions o = synth::DemoSurveyOptions(m_dir->Path() / "in");
+        o.samplesPerTrace = 200;
+        const synth::SurveyResult survey = synth::WriteSurvey(o);
+        QVERIFY(survey.ok);
+        m_listed.clear();
+        m_timeOrder.clear();
+        m_timeOrder.resize(survey.files.size());
+        for (const synth::SynthFile& f : survey.files) {
+            m_listed << QString::fromStdString(f.path.string());
+            m_timeOrder[f.timeOrder] = QString::fromStdString(f.path.string());
+        }
+        QVERIFY(m_listed != m_timeOrder);
+        fs::create_directories(m_dir->Path() / "out");
+    }
+    void cleanup() { m_dir.reset(); }
+
+    void window_and_cli_write_the_same_files_and_log();
+    void demultiplex_only_keeps_the_list_order();
+    void setting_changed_during_the_job_takes_effect_and_no_second_job_starts();
+    void cancelled_or_unwriteable_folder_runs_no_job();
+
+private:
+    [[nodiscard]] QString Out() const
+    {
+        return QString::fromStdString((m_dir->Path() / "out").string());
+    }
+
+    std::unique_ptr<TempDir> m_dir;
+    QStringList m_listed;
+    QStringList m_timeOrder;
+};
+
+void TestWindowJob::window_and_cli_write_the_same_files_and_log()
+{
+    WindowUnderTest ui;
+    Form1& w = *ui.window;
+    ui.prompts->files = m_listed;
+    QTest::mouseClick(w.button_load_segy, Qt::LeftButton);
+    w.comboBox_Expedition->setEditText("25042");
+    w.comboBox_data_type->setEditText("SEISMIC");
+    w.numericUpDown_file_gap->setValue(30);
+    ui.prompts->directory = Out();
+    QTest::mouseClick(w.button1, Qt::LeftButton);
+
+    QCOMPARE(ui.prompts->directoryDescriptions,
+             QStringList{" Choose output directory for composite files"});
+    QVERIFY2(ui.prompts->messages.isEmpty(), qPrintable(ui.prompts->messages.join('\n')));
+    QCOMPARE(w.label_status->text(), QString("Done...."));
+    QVERIFY(!w.bIsJobRunning());
+    QVERIFY(w.button1->isEnabled() && w.button_load_segy->isEnabled());
+    // The list shows the inputs in start-time order.
+    QCOMPARE(w.InputFiles(), m_timeOrder);
+    const std::string windowLog = w.plog->Text().toStdString();
+    QVERIFY(windowLog.find("Processing file ") != std::string::npos);
+
+    // The same job on the command line, into the same folder (the log names
+    // it), with the files in the order they were loaded.
+    const fs::path out = m_dir->Path() / "out";
+    const fs::path windowOut = m_dir->Path() / "window";
+    fs::rename(out, windowOut);
+    fs::create_directories(out);
+    std::string command = std::string("\"") + TESSARA_CLI + "\" combine -o \"" + out.string() +
+                          "\" --expedition 25042 --data-type SEISMIC --file-gap 30 --log \"" +
+                          (m_dir->Path() / "cli.log").string() + "\"";
+    for (const QString& path : m_listed)
+        command += " \"" + path.toStdString() + "\"";
+    command += " >/dev/null";
+    QCOMPARE(std::system(command.c_str()), 0);
+
+    const std::vector<std::string> names = FileNames(out);
+    QCOMPARE(FileNames(windowOut), names);
+    QVERIFY(names.size() >= 2); // the demo survey's long gap splits it
+    for (const std::string& name : names) {
+        QVERIFY(name.rfind("25042_SEISMIC_", 0) == 0);
+        QVERIFY2(ReadAll(out / name) == ReadAll(windowOut / name), name.c_str());
+    }
+    QCOMPARE(windowLog, ReadAll(m_dir->Path() / "cli.log"));
+}
+
+void TestWindowJob::demultiplex_only_keeps_the_list_order()
+{
+    WindowUnderTest ui;
+    Form1& w = *ui.window;
+    w.AppendInputFiles(m_listed);
+    QTest::mouseClick(w.checkBox_demultiplex_only, Qt::LeftButton);
+    ui.prompts->directory = Out();
+    QTest::mouseClick(w.button1, Qt::LeftButton);
+    QCOMPARE(w.label_status->text(), QString("Done...."));
+    QCOMPARE(w.InputFiles(), m_listed);
+    QCOMPARE(FileNames(m_dir->Path() / "out").size(), static_cast<std::size_t>(m_listed.size()));
+}
+
+void TestWindowJob::setting_changed_during_the_job_takes_effect_and_no_second_job_starts()
+{
+    WindowUnderTest ui;
+    Form1& w = *ui.window;
+    w.AppendInputFiles(m_listed);
+    ui.prompts->directory = Out();
+    bool ran = false;
+    bool disabledInside = false;
+    int rowsInside = -1;
+    // Runs at the job's first event pumping, inside the click.
+    QTimer::singleShot(0, &w, [&] {
+        ran = true;
+        disabledInside = w.bIsJobRunning() && !w.button1->isEnabled() &&
+                         !w.button_load_segy->isEnabled() && !w.button_clear_list->isEnabled() &&
+                         !w.button_clear_selected->isEnabled();
+        w.comboBox_Expedition->setEditText("LATER");
+        QTest::mouseClick(w.button1, Qt::LeftButton);
+        QTest::mouseClick(w.button_clear_list, Qt::LeftButton);
+        w.AppendInputFiles({"/data/extra.sgy"});
+        rowsInside = w.listBox_input_segy_files->count();
+    });
+    QTest::mouseClick(w.button1, Qt::LeftButton);
+    QVERIFY(ran);
+    QVERIFY(disabledInside);
+    QCOMPARE(rowsInside, static_cast<int>(m_listed.size()));
+    QCOMPARE(ui.prompts->directoryDescriptions.size(), 1); // no second job asked for a folder
+    QCOMPARE(w.label_status->text(), QString("Done...."));
+    // Every output was named after the job started: the new text is in force.
+    const std::vector<std::string> names = FileNames(m_dir->Path() / "out");
+    QVERIFY(!names.empty());
+    for (const std::string& name : names)
+        QVERIFY2(name.rfind("LATER_", 0) == 0, name.c_str());
+    QVERIFY(w.button1->isEnabled());
+}
+
+void TestWindowJob::cancelled_or_unwriteable_folder_runs_no_job()
+{
+    WindowUnderTest ui;
+    Form1& w = *ui.window;
+    w.AppendInputFiles(m_listed);
+    w.plog->Append("previous job\r\n");
+    ui.prompts->directory.clear(); // cancelled
+    QTest::mouseClick(w.button1, Qt::LeftButton);
+    QCOMPARE(w.label_status->text(), QString("..."));
+    const QString missing = QString::fromStdString((m_dir->Path() / "no" / "such").string());
+    ui.prompts->directory = missing;
+    QTest::mouseClick(w.button1, Qt::LeftButton);
+    QCOMPARE(ui.prompts->messages,
+             QStringList{"Selected output directory, " + missing + ", is not writeable"});
+    QCOMPARE(w.plog->Text(), QString("previous job\r\n"));
+    // The chooser opens at the folder chosen last.
+    QCOMPARE(ui.prompts->directoryStarts.back(), QString());
+    QTest::mouseClick(w.button1, Qt::LeftButton);
+    QCOMPARE(ui.prompts->directoryStarts.back(), missing);
+}
+
+QObject* NewWindowJobTest()
+{
+    return new TestWindowJob;
+}
+
+} // namespace tessara::test
+
+#include "test_window_job.moc"

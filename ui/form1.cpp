@@ -1,0 +1,601 @@
+#include "ui/form1.h"
+
+#include "combine/api/combine_job.h"
+#include "ui/app_icon.h"
+#include "ui/processing_help.h"
+#include "ui/processing_log.h"
+#include "ui/processing_options.h"
+#include "ui/range_spin_box.h"
+#include "ui/site_lists.h"
+#include "ui/speed_correction.h"
+#include "ui/window_job_host.h"
+#include "ui/window_prompts.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace tessara
+{
+namespace
+{
+
+const QString kTitle = QStringLiteral("Tessara Files");
+const QString kVersion = QStringLiteral("Tessara Ver 1.0");
+const QString kLoadTitle = QStringLiteral(" Select SEGY files to combine");
+// "Segy Files|*.sgy|All Files|*.*" in Qt's notation; "*" rather than "*.*",
+// which would hide files without a dot on this platform.
+const QString kLoadFilter = QStringLiteral("Segy Files (*.sgy);;All Files (*)");
+const QString kOutputDescription = QStringLiteral(" Choose output directory for composite files");
+
+QPushButton* Button(QWidget* parent, const char* name, const QString& text)
+{
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(name);
+    return button;
+}
+
+CRangeSpinBox* SpinBox(QWidget* parent, const char* name, int lo, int hi, int value)
+{
+    auto* box = new CRangeSpinBox(parent);
+    box->setObjectName(name);
+    box->setRange(lo, hi);
+    box->setSingleStep(1);
+    box->setValue(value);
+    box->setAlignment(Qt::AlignRight);
+    return box;
+}
+
+CRangeDoubleSpinBox* DecimalBox(QWidget* parent,
+                                const char* name,
+                                double lo,
+                                double hi,
+                                double step,
+                                int decimals,
+                                double value)
+{
+    auto* box = new CRangeDoubleSpinBox(parent);
+    box->setObjectName(name);
+    box->setDecimals(decimals);
+    box->setRange(lo, hi);
+    box->setSingleStep(step);
+    box->setValue(value);
+    box->setAlignment(Qt::AlignLeft);
+    return box;
+}
+
+QComboBox* ComboBox(QWidget* parent, const char* name, const QStringList& entries)
+{
+    auto* box = new QComboBox(parent);
+    box->setObjectName(name);
+    box->setEditable(true);
+    box->setInsertPolicy(QComboBox::NoInsert); // the setting is the text shown
+    box->addItems(entries);
+    box->setCurrentIndex(-1);
+    box->setEditText(QString());
+    return box;
+}
+
+/// A caption that keyboard users and screen readers reach `buddy` by.
+QLabel* Caption(QWidget* parent, const char* name, const QString& text, QWidget* buddy)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setBuddy(buddy);
+    if (buddy->accessibleName().isEmpty())
+        buddy->setAccessibleName(text.trimmed());
+    return label;
+}
+
+/// A check box whose caption is a label of its own beside it.
+QCheckBox* BareCheckBox(QWidget* parent, const char* name, bool checked)
+{
+    auto* box = new QCheckBox(parent);
+    box->setObjectName(name);
+    box->setChecked(checked);
+    return box;
+}
+
+std::string Std(const QString& text)
+{
+    return text.toStdString();
+}
+
+} // namespace
+
+Form1::Form1(const QString& programDirectory,
+             const QString& configDirectory,
+             std::unique_ptr<IWindowPrompts> prompts,
+             QWidget* parent)
+    : QWidget(parent), m_prompts(prompts ? std::move(prompts) : std::make_unique<CDialogPrompts>())
+{
+    setObjectName("Form1");
+    setWindowTitle(kTitle);
+    setWindowIcon(AppIcon());
+
+    BuildCommandColumn();
+    BuildSettingsPanel(configDirectory);
+    auto* layout = new QHBoxLayout(this);
+    auto* column = new QVBoxLayout;
+    column->addWidget(button_load_segy);
+    column->addWidget(button_clear_selected);
+    column->addWidget(button_clear_list);
+    column->addWidget(button3);
+    column->addWidget(listBox_input_segy_files, 1);
+    column->addWidget(button2);
+    column->addWidget(button1);
+    column->addWidget(button_help);
+    column->addWidget(label_status);
+    layout->addLayout(column, 1);
+    layout->addWidget(panel1);
+    ConnectSettings();
+    SetTabOrder();
+
+    popts = new processing_options(m_settings, this);
+    plog = new processing_log(this);
+    program_directory = programDirectory;
+    phelp = new processing_help(HelpDirectory(program_directory), kHelpFileName, kVersion, this);
+    resize(1000, 640);
+}
+
+Form1::~Form1() = default;
+
+void Form1::BuildCommandColumn()
+{
+    button_load_segy = Button(this, "button_load_segy", "Load Segy Files");
+    button_clear_selected = Button(this, "button_clear_selected", "Clear Selected");
+    button_clear_list = Button(this, "button_clear_list", "Clear Entire List");
+    button3 = Button(this, "button3", "Toggle Log");
+    listBox_input_segy_files = new QListWidget(this);
+    listBox_input_segy_files->setObjectName("listBox_input_segy_files");
+    listBox_input_segy_files->setAccessibleName("Input SEG-Y files");
+    listBox_input_segy_files->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    listBox_input_segy_files->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    listBox_input_segy_files->setTextElideMode(Qt::ElideNone);
+    // Files dropped from a file manager are appended like loaded ones.
+    listBox_input_segy_files->setAcceptDrops(true);
+    listBox_input_segy_files->viewport()->setAcceptDrops(true);
+    listBox_input_segy_files->viewport()->installEventFilter(this);
+    button2 = Button(this, "button2", "Setup Demultiplex Parameters");
+    button1 = Button(this, "button1", "Process Files");
+    button_help = Button(this, "button_help", "Help");
+    label_status = new QLabel("...", this);
+    label_status->setObjectName("label_status");
+    QFont statusFont = label_status->font();
+    statusFont.setPointSize(12);
+    label_status->setFont(statusFont);
+
+    connect(button_load_segy, &QPushButton::clicked, this, &Form1::LoadSegyFiles);
+    connect(button_clear_selected, &QPushButton::clicked, this, &Form1::ClearSelected);
+    connect(button_clear_list, &QPushButton::clicked, this, &Form1::ClearList);
+    connect(button3, &QPushButton::clicked, this, &Form1::ToggleLog);
+    connect(button2, &QPushButton::clicked, this, &Form1::SetupDemultiplex);
+    connect(button1, &QPushButton::clicked, this, &Form1::ProcessFiles);
+    connect(button_help, &QPushButton::clicked, this, &Form1::ShowHelp);
+}
+
+void Form1::BuildSettingsPanel(const QString& configDirectory)
+{
+    const CombineSettings defaults;
+    const SiteLists lists = LoadSiteLists(configDirectory);
+    panel1 = new QFrame(this);
+    panel1->setObjectName("panel1");
+    panel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    auto* grid = new QGridLayout(panel1);
+    int row = 0;
+
+    label1 = new QLabel(kTitle, panel1);
+    label1->setObjectName("label1");
+    QFont heading("Sans Serif", 16);
+    heading.setStyleHint(QFont::SansSerif);
+    heading.setBold(true);
+    heading.setItalic(true);
+    label1->setFont(heading);
+    grid->addWidget(label1, row++, 0, 1, 4, Qt::AlignHCenter);
+
+    auto textRow = [&](QComboBox* box, const char* labelName, const QString& caption) {
+        grid->addWidget(Caption(panel1, labelName, caption, box), row, 0, 1, 2);
+        grid->addWidget(box, row++, 2, 1, 2);
+    };
+    comboBox_Expedition = ComboBox(panel1, "comboBox_Expedition", lists.expeditions);
+    comboBox_Expedition->setEditText(QString::fromStdString(defaults.Expedition));
+    textRow(comboBox_Expedition, "label_Expedition", "Expedition ID");
+    comboBox_data_type = ComboBox(panel1, "comboBox_data_type", lists.dataTypes);
+    textRow(comboBox_data_type, "label_data_type", "Data Type");
+    comboBox_instrument_type = ComboBox(panel1, "comboBox_instrument_type", lists.instruments);
+    textRow(comboBox_instrument_type, "label_instrument_type", "Instrument Type");
+    comboBox_xcdr = ComboBox(panel1, "comboBox_xcdr", lists.transducers);
+    textRow(comboBox_xcdr, "label_xcdr", "Transducer Type");
+
+    auto spinRow = [&](QWidget* box, const char* labelName, const QString& caption) {
+        QLabel* label = Caption(panel1, labelName, caption, box);
+        grid->addWidget(label, row, 0, 1, 3);
+        grid->addWidget(box, row++, 3);
+        return label;
+    };
+    auto checkRow = [&](QCheckBox* box, const char* labelName, const QString& caption) {
+        QLabel* label = Caption(panel1, labelName, caption, box);
+        grid->addWidget(box, row, 0);
+        grid->addWidget(label, row++, 1, 1, 3);
+        return label;
+    };
+    numericUpDown_max_file_size =
+        SpinBox(panel1, "numericUpDown_max_file_size", 1, 2000, defaults.max_file_size);
+    spinRow(
+        numericUpDown_max_file_size, "label_max_file_size", "Maximum Combined File Size (MBytes)");
+    numericUpDown_time_duration_limit =
+        SpinBox(panel1, "numericUpDown_time_duration_limit", 1, 1000, defaults.time_duration_limit);
+    spinRow(numericUpDown_time_duration_limit,
+            "label_time_duration_limit",
+            "Maximum Combined Time Duration (hr)");
+    checkBox_make_null_traces =
+        BareCheckBox(panel1, "checkBox_make_null_traces", defaults.make_null_traces);
+    checkRow(
+        checkBox_make_null_traces, "label_make_null_traces", "Make null traces to fill file gaps");
+    numericUpDown_file_gap = SpinBox(panel1, "numericUpDown_file_gap", 1, 600, defaults.file_gap);
+    spinRow(numericUpDown_file_gap, "label_file_gap", "Maximum File Gap (min)");
+    checkBox_demultiplex_only =
+        BareCheckBox(panel1, "checkBox_demultiplex_only", defaults.demultiplex_only);
+    checkRow(checkBox_demultiplex_only, "label_demultiplex_only", "Demultiplex Only");
+    numericUpDown_timecorrection =
+        SpinBox(panel1, "numericUpDown_timecorrection", 0, 1000000, defaults.timecorrection);
+    spinRow(numericUpDown_timecorrection,
+            "label_timecorrection",
+            "Correction Added to Trace Time (sec)")
+        ->setToolTip("Add a static delay to all traces");
+    checkBox_delayscan = BareCheckBox(panel1, "checkBox_delayscan", defaults.delayscan);
+    checkRow(checkBox_delayscan, "label_delayscan", "Scan for Abnormal Delay Changes")
+        ->setToolTip("Erroneous delay values can cause the program to crash\r\n"
+                     "or create very large output files.\r\n");
+
+    // Knudsen fix-up, with its file-name layouts in a panel of their own.
+    checkBox_fixupknudsen = BareCheckBox(panel1, "checkBox_fixupknudsen", defaults.fixupknudsen);
+    QLabel* knudsenLabel = Caption(
+        panel1, "label_fixupknudsen", "Fix Up Knudsen Day in SEGY hdr", checkBox_fixupknudsen);
+    knudsenLabel->setToolTip(
+        "Some Knudsen data does not contain the Julian Day in the SEGY header");
+    auto* group1 = new QFrame(panel1);
+    group1->setObjectName("panel_knudsen_name_format");
+    group1->setFrameStyle(QFrame::Box | QFrame::Plain);
+    auto* group1Layout = new QVBoxLayout(group1);
+    radioButtonYearDay = new QRadioButton("0001_2003_255_1735", group1);
+    radioButtonYearDay->setObjectName("radioButtonYearDay");
+    radioButtonYearDay->setToolTip("The year and day are derived from the file name.\r\n"
+                                   " Check the format of the input knudsen file name.\r\n");
+    radioButtonDayOnly = new QRadioButton("0001_255_1735", group1);
+    radioButtonDayOnly->setObjectName("radioButtonDayOnly");
+    radioButtonDayOnly->setToolTip("The Julian day is derived from the file name .\r\n"
+                                   "Check the format of the input knudsen file name.");
+    (defaults.knudsen_name_format == KnudsenNameFormat::YearDay ? radioButtonYearDay
+                                                                : radioButtonDayOnly)
+        ->setChecked(true);
+    group1Layout->addWidget(radioButtonYearDay);
+    group1Layout->addWidget(radioButtonDayOnly);
+    grid->addWidget(checkBox_fixupknudsen, row, 0);
+    grid->addWidget(knudsenLabel, row, 1);
+    grid->addWidget(group1, row++, 2, 1, 2);
+
+    checkBoxSamplingFrequency =
+        BareCheckBox(panel1, "checkBoxSamplingFrequency", defaults.assign_sampling_frequency);
+    numericUpDownSamplingFrequency = DecimalBox(
+        panel1, "numericUpDownSamplingFrequency", 0.1, 20000, 0.1, 1, defaults.sampling_frequency);
+    QLabel* frequencyLabel = Caption(panel1,
+                                     "label_sampling_frequency",
+                                     "Assign Sampling Frequency (hz)",
+                                     checkBoxSamplingFrequency);
+    frequencyLabel->setToolTip("Choose the sampling frequency ( FFT based)");
+    numericUpDownSamplingFrequency->setAccessibleName("Assign Sampling Frequency (hz)");
+    grid->addWidget(checkBoxSamplingFrequency, row, 0);
+    grid->addWidget(frequencyLabel, row, 1, 1, 2);
+    grid->addWidget(numericUpDownSamplingFrequency, row++, 3);
+
+    checkBox1 = new QCheckBox("Create Speed Corrected SEGY", panel1);
+    checkBox1->setObjectName("checkBox1");
+    checkBox1->setChecked(defaults.speed_correction);
+    checkBox1->setToolTip("Output trace data on a distance interval basis");
+    numericUpDown1 = SpinBox(panel1, "numericUpDown1", 2, 100, defaults.nav_average_fixes);
+    numericUpDown1->setAlignment(Qt::AlignLeft);
+    QLabel* navLabel = Caption(panel1, "label_nav_average", "Nav Ave +/- ", numericUpDown1);
+    navLabel->setToolTip("We calculate a mean speed velocity over an extended\r\n"
+                         "interval and use this estimate to smooth point-to-point\r\n"
+                         "navigational fixes using a Kalman filter.\r\n");
+    QLabel* fixesLabel = Caption(panel1, "label_fixes", "Fixes", numericUpDown1);
+    fixesLabel->setToolTip("Add or drop traces to produce equal spacing");
+    numericUpDown1->setAccessibleName("Nav Ave +/- Fixes");
+    auto* navRow = new QHBoxLayout;
+    navRow->addWidget(navLabel);
+    navRow->addWidget(numericUpDown1);
+    navRow->addWidget(fixesLabel);
+    grid->addWidget(checkBox1, row, 0, 1, 2);
+    grid->addLayout(navRow, row++, 2, 1, 2);
+
+    auto* group2 = new QFrame(panel1);
+    group2->setObjectName("panel_spacing_mode");
+    group2->setFrameStyle(QFrame::Box | QFrame::Plain);
+    auto* group2Layout = new QVBoxLayout(group2);
+    radioButton1 = new QRadioButton("Correct to median trace spacing", group2);
+    radioButton1->setObjectName("radioButton1");
+    radioButton1->setToolTip("Use the median shot spacing");
+    radioButton2 = new QRadioButton("Correct to fixed trace spacing", group2);
+    radioButton2->setObjectName("radioButton2");
+    radioButton2->setToolTip("Fix the shot spacing");
+    (defaults.spacing_mode == SpacingMode::Median ? radioButton1 : radioButton2)->setChecked(true);
+    group2Layout->addWidget(radioButton1);
+    group2Layout->addWidget(radioButton2);
+    grid->addWidget(group2, row++, 0, 1, 4);
+
+    numericUpDown2 = DecimalBox(panel1, "numericUpDown2", 2, 100, 1, 2, defaults.trace_spacing);
+    spinRow(numericUpDown2, "label_trace_spacing", "Trace Spacing (m)")
+        ->setToolTip("Add or drop traces to produce equal spacing");
+    grid->setRowStretch(row, 1);
+}
+
+void Form1::ConnectSettings()
+{
+    // The job reads the record where it uses a setting, so every change is
+    // written at once, also while a job runs.
+    CombineSettings& s = m_settings;
+    auto text = [this](QComboBox* box, std::string CombineSettings::*field) {
+        connect(box, &QComboBox::editTextChanged, this, [this, field](const QString& t) {
+            m_settings.*field = Std(t);
+        });
+    };
+    text(comboBox_Expedition, &CombineSettings::Expedition);
+    text(comboBox_data_type, &CombineSettings::data_type);
+    text(comboBox_instrument_type, &CombineSettings::instrument_type);
+    text(comboBox_xcdr, &CombineSettings::xcdr);
+    auto number = [this](CRangeSpinBox* box, int CombineSettings::*field) {
+        connect(box, &CRangeSpinBox::valueChanged, this, [this, field](int v) {
+            m_settings.*field = v;
+        });
+    };
+    number(numericUpDown_max_file_size, &CombineSettings::max_file_size);
+    number(numericUpDown_time_duration_limit, &CombineSettings::time_duration_limit);
+    number(numericUpDown_file_gap, &CombineSettings::file_gap);
+    number(numericUpDown_timecorrection, &CombineSettings::timecorrection);
+    number(numericUpDown1, &CombineSettings::nav_average_fixes);
+    auto flag = [this](QAbstractButton* box, bool CombineSettings::*field) {
+        connect(box, &QAbstractButton::toggled, this, [this, field](bool on) {
+            m_settings.*field = on;
+        });
+    };
+    flag(checkBox_make_null_traces, &CombineSettings::make_null_traces);
+    flag(checkBox_demultiplex_only, &CombineSettings::demultiplex_only);
+    flag(checkBox_delayscan, &CombineSettings::delayscan);
+    flag(checkBox_fixupknudsen, &CombineSettings::fixupknudsen);
+    flag(checkBoxSamplingFrequency, &CombineSettings::assign_sampling_frequency);
+    flag(checkBox1, &CombineSettings::speed_correction);
+    connect(radioButtonYearDay, &QRadioButton::toggled, this, [&s](bool on) {
+        s.knudsen_name_format = on ? KnudsenNameFormat::YearDay : KnudsenNameFormat::DayOnly;
+    });
+    connect(radioButton1, &QRadioButton::toggled, this, [&s](bool on) {
+        s.spacing_mode = on ? SpacingMode::Median : SpacingMode::Fixed;
+    });
+    connect(numericUpDownSamplingFrequency,
+            &CRangeDoubleSpinBox::valueChanged,
+            this,
+            [&s](double v) { s.sampling_frequency = v; });
+    connect(numericUpDown2, &CRangeDoubleSpinBox::valueChanged, this, [&s](double v) {
+        s.trace_spacing = v;
+    });
+}
+
+void Form1::SetTabOrder()
+{
+    // Top to bottom: the command column, then the settings panel.
+    const QList<QWidget*> order = {
+        button_load_segy,
+        button_clear_selected,
+        button_clear_list,
+        button3,
+        listBox_input_segy_files,
+        button2,
+        button1,
+        button_help,
+        comboBox_Expedition,
+        comboBox_data_type,
+        comboBox_instrument_type,
+        comboBox_xcdr,
+        numericUpDown_max_file_size,
+        numericUpDown_time_duration_limit,
+        checkBox_make_null_traces,
+        numericUpDown_file_gap,
+        checkBox_demultiplex_only,
+        numericUpDown_timecorrection,
+        checkBox_delayscan,
+        checkBox_fixupknudsen,
+        radioButtonYearDay,
+        radioButtonDayOnly,
+        checkBoxSamplingFrequency,
+        numericUpDownSamplingFrequency,
+        checkBox1,
+        numericUpDown1,
+        radioButton1,
+        radioButton2,
+        numericUpDown2,
+    };
+    for (qsizetype k = 1; k < order.size(); ++k)
+        setTabOrder(order[k - 1], order[k]);
+}
+
+QStringList Form1::InputFiles() const
+{
+    QStringList paths;
+    for (int k = 0; k < listBox_input_segy_files->count(); ++k)
+        paths << listBox_input_segy_files->item(k)->text();
+    return paths;
+}
+
+void Form1::AppendInputFiles(const QStringList& paths)
+{
+    if (m_jobRunning)
+        return; // the running job has its own copy of the list
+    for (const QString& path : paths)
+        listBox_input_segy_files->addItem(QFileInfo(path).absoluteFilePath());
+}
+
+void Form1::LoadSegyFiles()
+{
+    if (m_jobRunning)
+        return;
+    AppendInputFiles(m_prompts->ChooseFiles(this, kLoadTitle, kLoadFilter));
+}
+
+void Form1::ClearSelected()
+{
+    if (m_jobRunning)
+        return;
+    QList<int> rows;
+    for (const QModelIndex& index : listBox_input_segy_files->selectionModel()->selectedIndexes())
+        rows << index.row();
+    // From the last to the first, so that a removal does not move the rows
+    // still to be removed.
+    std::sort(rows.begin(), rows.end());
+    for (auto it = rows.crbegin(); it != rows.crend(); ++it)
+        delete listBox_input_segy_files->takeItem(*it);
+}
+
+void Form1::ClearList()
+{
+    if (!m_jobRunning)
+        listBox_input_segy_files->clear();
+}
+
+void Form1::ToggleLog()
+{
+    plog->setVisible(!plog->isVisible());
+}
+
+void Form1::SetupDemultiplex()
+{
+    QListWidget* list = listBox_input_segy_files;
+    if (list->count() == 0)
+        return;
+    int top = list->count();
+    for (const QModelIndex& index : list->selectionModel()->selectedIndexes())
+        top = std::min(top, index.row());
+    if (top == list->count()) {
+        top = 0;
+        list->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
+    }
+    popts->set_input_file(list->item(top)->text());
+    popts->show();
+    popts->raise();
+}
+
+void Form1::ShowHelp()
+{
+    phelp->show();
+    phelp->raise();
+}
+
+SpeedCorrection& Form1::Chart()
+{
+    if (sp == nullptr)
+        sp = new SpeedCorrection(this);
+    return *sp;
+}
+
+void Form1::SetJobRunning(bool running)
+{
+    m_jobRunning = running;
+    // The list and the job's own button wait for the job; the settings and
+    // the options dialog stay live and take effect from their next use.
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             button1, button_load_segy, button_clear_selected, button_clear_list})
+        w->setEnabled(!running);
+    listBox_input_segy_files->viewport()->setAcceptDrops(!running);
+}
+
+void Form1::ProcessFiles()
+{
+    if (m_jobRunning)
+        return;
+    const QString directory = m_prompts->ChooseDirectory(this, kOutputDescription, m_lastDirectory);
+    if (directory.isEmpty())
+        return;
+    m_lastDirectory = directory;
+    m_settings.input_files.clear();
+    for (const QString& path : InputFiles())
+        m_settings.input_files.push_back(Std(path));
+
+    SetJobRunning(true);
+    CWindowJobHost host(
+        *plog, *label_status, *listBox_input_segy_files, *m_prompts, [this]() -> SpeedCorrection& {
+            return Chart();
+        });
+    CCombineJob job(m_settings, host);
+    // The job has told the user of every failure through the host.
+    (void)job.Run(Std(directory));
+    SetJobRunning(false);
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    if (m_jobRunning) {
+        // The job runs inside this window's click; closing now would leave
+        // the working output half written.
+        m_prompts->ShowMessage(this,
+                               "Files are being processed. Close the window when "
+                               "the status line shows \"Done....\".");
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != listBox_input_segy_files->viewport())
+        return QWidget::eventFilter(watched, event);
+    const auto localFiles = [](const QMimeData* mime) {
+        QStringList paths;
+        if (mime != nullptr && mime->hasUrls()) {
+            for (const QUrl& url : mime->urls())
+                if (url.isLocalFile())
+                    paths << url.toLocalFile();
+        }
+        return paths;
+    };
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto* drag = static_cast<QDragMoveEvent*>(event);
+        if (!m_jobRunning && !localFiles(drag->mimeData()).isEmpty()) {
+            drag->acceptProposedAction();
+            return true;
+        }
+        drag->ignore();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        const QStringList paths = localFiles(drop->mimeData());
+        if (m_jobRunning || paths.isEmpty()) {
+            drop->ignore();
+            return true;
+        }
+        AppendInputFiles(paths);
+        drop->acceptProposedAction();
+        return true;
+    }
+    default:
+        return QWidget::eventFilter(watched, event);
+    }
+}
+
+} // namespace tessara

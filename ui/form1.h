@@ -1,0 +1,124 @@
+// The main window: the input list, every combine setting but the demultiplex
+// options, and the buttons that start the job and open the other windows.
+#pragma once
+
+#include "combine/api/combine_settings.h"
+#include "ui/window_prompts.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <memory>
+
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QListWidget;
+class QPushButton;
+class QRadioButton;
+
+namespace tessara
+{
+
+class CRangeDoubleSpinBox;
+class CRangeSpinBox;
+class SpeedCorrection;
+class processing_help;
+class processing_log;
+class processing_options;
+
+class Form1 : public QWidget
+{
+    Q_OBJECT
+public:
+    /// `programDirectory` holds the program (and its help pages); the
+    /// drop-down lists take a site's entries from `configDirectory` (empty:
+    /// none). Choosers and message boxes go through `prompts` when given,
+    /// else the platform's own.
+    explicit Form1(const QString& programDirectory,
+                   const QString& configDirectory,
+                   std::unique_ptr<IWindowPrompts> prompts = {},
+                   QWidget* parent = nullptr);
+    ~Form1() override;
+
+    /// The settings as the controls and the options dialog hold them.
+    [[nodiscard]] const CombineSettings& Settings() const { return m_settings; }
+    /// The input list, top to bottom.
+    [[nodiscard]] QStringList InputFiles() const;
+    /// Appends paths to the input list, as loading or dropping files does.
+    void AppendInputFiles(const QStringList& paths);
+    /// Whether a combine job is running (inside a "Process Files" click).
+    [[nodiscard]] bool bIsJobRunning() const { return m_jobRunning; }
+    /// The chart window; null until the first speed-corrected output.
+    [[nodiscard]] SpeedCorrection* ChartWindow() const { return sp; }
+
+    // Input list and command buttons.
+    QPushButton* button_load_segy;
+    QPushButton* button_clear_selected;
+    QPushButton* button_clear_list;
+    QPushButton* button3; ///< "Toggle Log"
+    QListWidget* listBox_input_segy_files;
+    QPushButton* button2; ///< "Setup Demultiplex Parameters"
+    QPushButton* button1; ///< "Process Files"
+    QPushButton* button_help;
+    QLabel* label_status;
+
+    // Settings panel.
+    QFrame* panel1;
+    QLabel* label1;
+    QComboBox* comboBox_Expedition;
+    QComboBox* comboBox_data_type;
+    QComboBox* comboBox_instrument_type;
+    QComboBox* comboBox_xcdr;
+    CRangeSpinBox* numericUpDown_max_file_size;
+    CRangeSpinBox* numericUpDown_time_duration_limit;
+    QCheckBox* checkBox_make_null_traces;
+    CRangeSpinBox* numericUpDown_file_gap;
+    QCheckBox* checkBox_demultiplex_only;
+    CRangeSpinBox* numericUpDown_timecorrection;
+    QCheckBox* checkBox_delayscan;
+    QCheckBox* checkBox_fixupknudsen;
+    QRadioButton* radioButtonYearDay;
+    QRadioButton* radioButtonDayOnly;
+    QCheckBox* checkBoxSamplingFrequency;
+    CRangeDoubleSpinBox* numericUpDownSamplingFrequency;
+    QCheckBox* checkBox1;                ///< "Create Speed Corrected SEGY"
+    CRangeSpinBox* numericUpDown1;       ///< navigation averaging, fixes
+    QRadioButton* radioButton1;          ///< median spacing
+    QRadioButton* radioButton2;          ///< fixed spacing
+    CRangeDoubleSpinBox* numericUpDown2; ///< fixed trace spacing, m
+
+    processing_options* popts;
+    processing_log* plog;
+    processing_help* phelp;
+    QString program_directory;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildCommandColumn();
+    void BuildSettingsPanel(const QString& configDirectory);
+    void ConnectSettings();
+    void SetTabOrder();
+
+    void LoadSegyFiles();
+    void ClearSelected();
+    void ClearList();
+    void ToggleLog();
+    void SetupDemultiplex();
+    void ProcessFiles();
+    void ShowHelp();
+    void SetJobRunning(bool running);
+    SpeedCorrection& Chart();
+
+    CombineSettings m_settings;
+    std::unique_ptr<IWindowPrompts> m_prompts;
+    SpeedCorrection* sp = nullptr;
+    QString m_lastDirectory; ///< the folder chooser opens here
+    bool m_jobRunning = false;
+};
+
+} // namespace tessara

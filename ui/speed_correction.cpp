@@ -1,0 +1,204 @@
+#include "ui/speed_correction.h"
+
+#include "ui/app_icon.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QDateTime>
+#include <QDateTimeAxis>
+#include <QLineSeries>
+#include <QVBoxLayout>
+#include <QValueAxis>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace tessara
+{
+namespace
+{
+
+/// 0001-01-01 to 1970-01-01: 719162 days.
+constexpr std::int64_t kTicksAtEpoch = 719162LL * 86400LL * 10'000'000LL;
+constexpr std::int64_t kTicksPerMs = 10'000;
+
+const QColor kSeriesColour(68, 102, 163);
+const QColor kSpacingColour(243, 156, 53);
+
+QChartView* MakeChart(QWidget* parent, const char* name, QLineSeries* series)
+{
+    auto* chart = new QChart;
+    chart->legend()->hide();
+    chart->addSeries(series);
+    auto* view = new QChartView(chart, parent);
+    view->setObjectName(name);
+    view->setRenderHint(QPainter::Antialiasing, false); // many points: keep drawing cheap
+    return view;
+}
+
+QLineSeries* MakeSeries(const char* name, const QColor& colour, qreal width)
+{
+    auto* series = new QLineSeries;
+    series->setObjectName(name);
+    QPen pen(colour);
+    pen.setWidthF(width);
+    series->setPen(pen);
+    return series;
+}
+
+QDateTimeAxis* TimeAxis(const QString& title)
+{
+    auto* axis = new QDateTimeAxis;
+    axis->setFormat("HH:mm:ss");
+    axis->setTitleText(title);
+    axis->setTickCount(6);
+    return axis;
+}
+
+bool ByTime(const QPointF& a, const QPointF& b)
+{
+    return a.x() < b.x();
+}
+
+} // namespace
+
+double TicksToEpochMs(std::int64_t ticks)
+{
+    return static_cast<double>((ticks - kTicksAtEpoch) / kTicksPerMs) +
+           static_cast<double>((ticks - kTicksAtEpoch) % kTicksPerMs) / kTicksPerMs;
+}
+
+SpeedCorrection::SpeedCorrection(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+{
+    setObjectName("SpeedCorrection");
+    setWindowIcon(AppIcon());
+    fastLine1 = MakeSeries("fastLine1", kSeriesColour, 1);
+    fastLine2 = MakeSeries("fastLine2", kSeriesColour, 1);
+    line1 = MakeSeries("line1", kSpacingColour, 2);
+    tChart1 = MakeChart(this, "tChart1", fastLine1);
+    tChart2 = MakeChart(this, "tChart2", fastLine2);
+    tChart2->chart()->addSeries(line1);
+
+    m_time1 = TimeAxis(QString());
+    m_speedAxis = new QValueAxis;
+    m_speedAxis->setTitleText("Ship Speed (m/s)");
+    m_speedAxis->setRange(0, 15);
+    QChart* top = tChart1->chart();
+    top->addAxis(m_time1, Qt::AlignBottom);
+    top->addAxis(m_speedAxis, Qt::AlignLeft);
+    fastLine1->attachAxis(m_time1);
+    fastLine1->attachAxis(m_speedAxis);
+
+    m_time2 = TimeAxis("Time");
+    m_spacingAxis = new QValueAxis;
+    m_spacingAxis->setTitleText("Ave Shot Distance (m) ");
+    m_spacingAxis->setRange(0, 1);
+    QChart* bottom = tChart2->chart();
+    bottom->addAxis(m_time2, Qt::AlignBottom);
+    bottom->addAxis(m_spacingAxis, Qt::AlignLeft);
+    for (QLineSeries* s : {fastLine2, line1}) {
+        s->attachAxis(m_time2);
+        s->attachAxis(m_spacingAxis);
+    }
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(tChart1, 1);
+    layout->addWidget(tChart2, 1);
+    resize(900, 700);
+}
+
+void SpeedCorrection::Begin(std::string_view title)
+{
+    setWindowTitle(QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())));
+    show();
+    m_speeds.clear();
+    m_spacings.clear();
+    m_haveOffset = false;
+    fastLine1->clear();
+    fastLine2->clear();
+    line1->clear();
+}
+
+void SpeedCorrection::AddFix(std::int64_t ticks, double speedMps, double spacingM)
+{
+    const double ms = TicksToEpochMs(ticks);
+    if (!m_haveOffset) {
+        // The axes label their values in local time; the fixes carry no time
+        // zone, so they are shifted by the local offset to show as recorded.
+        const QDateTime utc = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(ms), Qt::UTC);
+        const QDateTime local(utc.date(), utc.time());
+        m_localOffsetMs = 1000.0 * local.offsetFromUtc();
+        m_haveOffset = true;
+    }
+    const double x = ms - m_localOffsetMs;
+    if (std::isfinite(speedMps))
+        m_speeds.append(QPointF(x, speedMps));
+    if (std::isfinite(spacingM))
+        m_spacings.append(QPointF(x, spacingM));
+}
+
+void SpeedCorrection::SetSpacing(std::int64_t fromTicks,
+                                 std::int64_t toTicks,
+                                 double spacingM,
+                                 std::string_view titleSuffix)
+{
+    setWindowTitle(windowTitle() + QString::fromUtf8(titleSuffix.data(),
+                                                     static_cast<qsizetype>(titleSuffix.size())));
+    if (std::isfinite(spacingM)) {
+        const double from = TicksToEpochMs(fromTicks) - m_localOffsetMs;
+        const double to = TicksToEpochMs(toTicks) - m_localOffsetMs;
+        line1->replace(QList<QPointF>{QPointF(from, spacingM), QPointF(to, spacingM)});
+    } else {
+        line1->clear();
+    }
+    FitAxes();
+}
+
+void SpeedCorrection::End()
+{
+    tChart1->setUpdatesEnabled(false);
+    tChart2->setUpdatesEnabled(false);
+    std::stable_sort(m_speeds.begin(), m_speeds.end(), ByTime);
+    std::stable_sort(m_spacings.begin(), m_spacings.end(), ByTime);
+    fastLine1->replace(m_speeds);
+    fastLine2->replace(m_spacings);
+    FitAxes();
+    tChart1->setUpdatesEnabled(true);
+    tChart2->setUpdatesEnabled(true);
+    tChart1->update();
+    tChart2->update();
+}
+
+void SpeedCorrection::FitAxes()
+{
+    double first = std::numeric_limits<double>::infinity();
+    double last = -first;
+    double largest = 0;
+    for (const QLineSeries* s : {fastLine1, fastLine2, line1}) {
+        const QList<QPointF> points = s->points();
+        if (points.isEmpty())
+            continue;
+        first = std::min(first, points.front().x());
+        last = std::max(last, points.back().x());
+        if (s != fastLine1) {
+            for (const QPointF& p : points)
+                largest = std::max(largest, p.y());
+        }
+    }
+    if (first > last)
+        return; // nothing to show yet
+    if (last - first < 1000.0) {
+        first -= 500.0;
+        last += 500.0;
+    }
+    for (QDateTimeAxis* axis : {m_time1, m_time2})
+        axis->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(std::floor(first))),
+                       QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(std::ceil(last))));
+    // The lower chart starts at 0 and grows with the largest spacing.
+    m_spacingAxis->setRange(0, largest > 0 ? largest * 1.05 : 1.0);
+    m_spacingAxis->applyNiceNumbers();
+}
+
+} // namespace tessara

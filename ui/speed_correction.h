@@ -1,0 +1,67 @@
+// The speed-correction chart window: the ship's speed and the average shot
+// distance of the file being speed-corrected, against time, with the trace
+// spacing the correction uses. Filled through the job host's chart calls.
+#pragma once
+
+#include <QList>
+#include <QPointF>
+#include <QWidget>
+
+#include <cstdint>
+#include <string_view>
+
+class QChart;
+class QChartView;
+class QDateTimeAxis;
+class QLineSeries;
+class QValueAxis;
+
+namespace tessara
+{
+
+/// Milliseconds since 1970-01-01 00:00 of a time in 100-nanosecond ticks
+/// since 0001-01-01 00:00, both without time zone.
+[[nodiscard]] double TicksToEpochMs(std::int64_t ticks);
+
+class SpeedCorrection : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit SpeedCorrection(QWidget* parent = nullptr);
+
+    /// Starts a new file: sets the title, shows the window and empties the
+    /// three series and the points gathered so far.
+    void Begin(std::string_view title);
+    /// Gathers one fix; a speed or spacing that is not finite is left out of
+    /// its chart (the other value of the fix is still plotted).
+    void AddFix(std::int64_t ticks, double speedMps, double spacingM);
+    /// The spacing line from `fromTicks` to `toTicks`; `titleSuffix` is
+    /// appended to the title.
+    void SetSpacing(std::int64_t fromTicks,
+                    std::int64_t toTicks,
+                    double spacingM,
+                    std::string_view titleSuffix);
+    /// Fills both data series with the gathered fixes in one call each, in
+    /// ascending time, and draws the charts once.
+    void End();
+
+    QChartView* tChart1;
+    QChartView* tChart2;
+    QLineSeries* fastLine1; ///< (time, speed)
+    QLineSeries* fastLine2; ///< (time, average shot distance)
+    QLineSeries* line1;     ///< the spacing used, at the first and last fix
+
+private:
+    void FitAxes();
+
+    QList<QPointF> m_speeds;
+    QList<QPointF> m_spacings;
+    double m_localOffsetMs = 0; ///< shown as local time by the axes
+    bool m_haveOffset = false;
+    QDateTimeAxis* m_time1;
+    QDateTimeAxis* m_time2;
+    QValueAxis* m_speedAxis;
+    QValueAxis* m_spacingAxis;
+};
+
+} // namespace tessara

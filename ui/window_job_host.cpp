@@ -1,0 +1,92 @@
+#include "ui/window_job_host.h"
+
+#include "ui/processing_log.h"
+#include "ui/speed_correction.h"
+#include "ui/window_prompts.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QListWidget>
+
+namespace tessara
+{
+namespace
+{
+
+QString Text(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+} // namespace
+
+CWindowJobHost::CWindowJobHost(processing_log& log,
+                               QLabel& status,
+                               QListWidget& inputs,
+                               IWindowPrompts& prompts,
+                               std::function<SpeedCorrection&()> chart)
+    : m_log(log), m_status(status), m_inputs(inputs), m_prompts(prompts), m_chart(std::move(chart))
+{
+}
+
+void CWindowJobHost::ClearLog()
+{
+    m_log.Clear();
+}
+
+void CWindowJobHost::AppendLog(std::string_view text)
+{
+    m_log.Append(text);
+}
+
+bool CWindowJobHost::IsLogVisible() const
+{
+    return m_log.isVisible();
+}
+
+void CWindowJobHost::SetStatus(std::string_view text)
+{
+    m_status.setText(Text(text));
+}
+
+void CWindowJobHost::PumpEvents()
+{
+    QCoreApplication::processEvents();
+}
+
+void CWindowJobHost::ShowMessage(std::string_view text)
+{
+    m_prompts.ShowMessage(m_status.window(), Text(text));
+}
+
+void CWindowJobHost::SetInputOrder(const std::vector<std::string>& paths)
+{
+    m_inputs.clear();
+    for (const std::string& path : paths)
+        m_inputs.addItem(QString::fromStdString(path));
+}
+
+void CWindowJobHost::ChartBegin(std::string_view title)
+{
+    m_chart().Begin(title);
+}
+
+void CWindowJobHost::ChartAddFix(std::int64_t ticks, double speedMps, double spacingM)
+{
+    m_chart().AddFix(ticks, speedMps, spacingM);
+}
+
+void CWindowJobHost::ChartSetSpacing(std::int64_t fromTicks,
+                                     std::int64_t toTicks,
+                                     double spacingM,
+                                     std::string_view titleSuffix)
+{
+    m_chart().SetSpacing(fromTicks, toTicks, spacingM, titleSuffix);
+}
+
+void CWindowJobHost::ChartEnd()
+{
+    m_chart().End();
+}
+
+} // namespace tessara

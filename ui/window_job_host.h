@@ -1,0 +1,52 @@
+// The combine job's front end in the windows: the log window, the status
+// label, event pumping, message boxes, the input list and the chart.
+#pragma once
+
+#include "combine/api/job_host.h"
+
+#include <functional>
+
+class QLabel;
+class QListWidget;
+
+namespace tessara
+{
+
+class IWindowPrompts;
+class SpeedCorrection;
+class processing_log;
+
+class CWindowJobHost : public IJobHost
+{
+public:
+    /// `chart` gives the chart window, creating it on first use.
+    CWindowJobHost(processing_log& log,
+                   QLabel& status,
+                   QListWidget& inputs,
+                   IWindowPrompts& prompts,
+                   std::function<SpeedCorrection&()> chart);
+
+    void ClearLog() override;
+    void AppendLog(std::string_view text) override;
+    [[nodiscard]] bool IsLogVisible() const override;
+    void SetStatus(std::string_view text) override;
+    void PumpEvents() override;
+    void ShowMessage(std::string_view text) override;
+    void SetInputOrder(const std::vector<std::string>& paths) override;
+    void ChartBegin(std::string_view title) override;
+    void ChartAddFix(std::int64_t ticks, double speedMps, double spacingM) override;
+    void ChartSetSpacing(std::int64_t fromTicks,
+                         std::int64_t toTicks,
+                         double spacingM,
+                         std::string_view titleSuffix) override;
+    void ChartEnd() override;
+
+private:
+    processing_log& m_log;
+    QLabel& m_status;
+    QListWidget& m_inputs;
+    IWindowPrompts& m_prompts;
+    std::function<SpeedCorrection&()> m_chart;
+};
+
+} // namespace tessara

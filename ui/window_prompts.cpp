@@ -1,0 +1,28 @@
+#include "ui/window_prompts.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace tessara
+{
+
+QStringList
+CDialogPrompts::ChooseFiles(QWidget* parent, const QString& title, const QString& filter)
+{
+    // The first entry of the filter is preselected.
+    return QFileDialog::getOpenFileNames(parent, title, QString(), filter);
+}
+
+QString CDialogPrompts::ChooseDirectory(QWidget* parent,
+                                        const QString& description,
+                                        const QString& startDirectory)
+{
+    return QFileDialog::getExistingDirectory(parent, description, startDirectory);
+}
+
+void CDialogPrompts::ShowMessage(QWidget* parent, const QString& text)
+{
+    QMessageBox::information(parent, QStringLiteral("Tessara Files"), text);
+}
+
+} // namespace tessara

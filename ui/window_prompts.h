@@ -1,0 +1,43 @@
+// The modal questions the windows ask: file and folder choosers and message
+// boxes. They go through this interface so that tests can answer them.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+namespace tessara
+{
+
+class IWindowPrompts
+{
+public:
+    virtual ~IWindowPrompts() = default;
+
+    /// Full paths of the files the user chose, in the chooser's order;
+    /// empty when the user cancelled. `filter` in Qt's "Name (*.ext);;..." form.
+    [[nodiscard]] virtual QStringList
+    ChooseFiles(QWidget* parent, const QString& title, const QString& filter) = 0;
+
+    /// The folder the user chose, opening at `startDirectory`; empty on cancel.
+    [[nodiscard]] virtual QString
+    ChooseDirectory(QWidget* parent, const QString& description, const QString& startDirectory) = 0;
+
+    /// A modal message box with an OK button.
+    virtual void ShowMessage(QWidget* parent, const QString& text) = 0;
+};
+
+/// The platform's own choosers and message boxes.
+class CDialogPrompts : public IWindowPrompts
+{
+public:
+    [[nodiscard]] QStringList
+    ChooseFiles(QWidget* parent, const QString& title, const QString& filter) override;
+    [[nodiscard]] QString ChooseDirectory(QWidget* parent,
+                                          const QString& description,
+                                          const QString& startDirectory) override;
+    void ShowMessage(QWidget* parent, const QString& text) override;
+};
+
+} // namespace tessara
