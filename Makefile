@@ -4,7 +4,7 @@ BUILD_ASAN  ?= build-asan
 JOBS        ?= $(shell nproc)
 CMAKE_FLAGS ?= -G Ninja -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
 
-.PHONY: all deps build test test-sanitize format-check demo bench clean
+.PHONY: all deps build test test-sanitize format-check demo bench screenshots clean
 
 all: build
 
@@ -34,6 +34,10 @@ format-check: deps
 # Generates a small survey, processes it and shows what was written.
 demo: build
 	@scripts/demo $(BUILD)
+
+# Renders the windows on a generated survey into docs/screenshots (offscreen).
+screenshots: build
+	@cmake --build $(BUILD) --target screenshots >/dev/null
 
 bench: deps
 	@cmake -S . -B build-bench $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Release \

@@ -178,6 +178,10 @@ void Form1::BuildCommandColumn()
     QFont statusFont = label_status->font();
     statusFont.setPointSize(12);
     label_status->setFont(statusFont);
+    // The job rewrites the status every tenth trace: a text of any length
+    // must not resize the window each time.
+    label_status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    label_status->setMinimumHeight(label_status->sizeHint().height());
 
     connect(button_load_segy, &QPushButton::clicked, this, &Form1::LoadSegyFiles);
     connect(button_clear_selected, &QPushButton::clicked, this, &Form1::ClearSelected);

@@ -25,6 +25,8 @@ processing_log::processing_log(QWidget* parent)
     textBox_log->setLineWrapMode(QPlainTextEdit::NoWrap);
     textBox_log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     textBox_log->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Lines of the job start with a tab: eight blanks wide, as in a terminal.
+    textBox_log->setTabStopDistance(8 * textBox_log->fontMetrics().horizontalAdvance(QChar(0x20)));
     button_hide = new QPushButton("Hide Window", this);
     button_hide->setObjectName("button_hide");
     auto* layout = new QVBoxLayout(this);

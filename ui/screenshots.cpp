@@ -1,0 +1,174 @@
+// tessara-screenshots: renders the windows on a generated survey into PNG
+// files for the README, on whatever platform Qt runs (offscreen in `make
+// screenshots`).
+//
+//   tessara-screenshots OUT_DIR [PROGRAM_DIR]
+//
+// PROGRAM_DIR holds the help pages (the build's ui folder). Writes
+// main_window.png, demultiplex_options.png, processing_log.png, help.png and
+// speed_chart.png. Exit code 0 when all were written, 1 otherwise.
+#include "tools/synth/synth_survey.h"
+#include "ui/form1.h"
+#include "ui/processing_help.h"
+#include "ui/processing_log.h"
+#include "ui/processing_options.h"
+#include "ui/range_spin_box.h"
+#include "ui/speed_correction.h"
+#include "ui/window_job_host.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QListWidget>
+#include <QPixmap>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTextBrowser>
+
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+namespace
+{
+
+/// Answers the folder chooser with the screenshot job's folder; shows no
+/// message box (a message would be printed instead).
+class CFixedPrompts : public tessara::IWindowPrompts
+{
+public:
+    explicit CFixedPrompts(QString directory) : m_directory(std::move(directory)) {}
+    QStringList ChooseFiles(QWidget*, const QString&, const QString&) override { return {}; }
+    QString ChooseDirectory(QWidget*, const QString&, const QString&) override
+    {
+        return m_directory;
+    }
+    void ShowMessage(QWidget*, const QString& text) override
+    {
+        std::fprintf(stderr, "tessara-screenshots: message: %s\n", qPrintable(text));
+    }
+
+private:
+    QString m_directory;
+};
+
+bool Save(QWidget& window, const QDir& out, const char* name)
+{
+    window.show();
+    QCoreApplication::processEvents();
+    const QString path = out.filePath(name);
+    if (!window.grab().save(path)) {
+        std::fprintf(stderr, "tessara-screenshots: cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
+
+/// The chart as the navigation step draws it, from the survey's own track
+/// (constant speed with the recorder's slight wobble), for builds in which
+/// the job draws no chart yet.
+void FeedTrackChart(tessara::IJobHost& host, const tessara::synth::SurveyOptions& o)
+{
+    constexpr std::int64_t kTicksPerSecond = 10'000'000;
+    // 2003-01-01 in ticks since 0001-01-01 (731215 days).
+    constexpr std::int64_t kYearStart = 731'215LL * 86'400LL * kTicksPerSecond;
+    const auto ticks = [&](int file, int trace) {
+        const tessara::synth::TraceTime t = tessara::synth::TraceTimeOf(o, file, trace);
+        const std::int64_t seconds =
+            ((t.dayOfYear - 1) * 24LL + t.hour) * 3600 + t.minute * 60 + t.second;
+        return kYearStart + seconds * kTicksPerSecond + t.millisecond * 10'000LL;
+    };
+    host.ChartBegin("Speed Correction from 255 survey track");
+    double sum = 0;
+    int count = 0;
+    for (int f = 0; f < o.fileCount; ++f) {
+        for (int k = 0; k < o.tracesPerFile; ++k) {
+            const double wobble = 0.15 * std::sin(0.05 * (f * o.tracesPerFile + k));
+            const double speed = o.speedMps + wobble;
+            const double spacing = speed * o.pingIntervalS;
+            host.ChartAddFix(ticks(f, k), speed, spacing);
+            sum += spacing;
+            ++count;
+        }
+    }
+    host.ChartEnd();
+    const double mean = sum / count;
+    char suffix[64];
+    std::snprintf(suffix, sizeof suffix, " shot spacing = %.1f m", mean);
+    host.ChartSetSpacing(ticks(0, 0), ticks(o.fileCount - 1, o.tracesPerFile - 1), mean, suffix);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: tessara-screenshots OUT_DIR [PROGRAM_DIR]\n");
+        return 2;
+    }
+    const QDir out(QString::fromLocal8Bit(argv[1]));
+    if (!QDir().mkpath(out.path()))
+        return 1;
+    const QString programDirectory =
+        argc > 2 ? QString::fromLocal8Bit(argv[2]) : QApplication::applicationDirPath();
+
+    QTemporaryDir work;
+    if (!work.isValid())
+        return 1;
+    tessara::synth::SurveyOptions survey =
+        tessara::synth::DemoSurveyOptions(QDir(work.path()).filePath("in").toStdString());
+    survey.longGapS = 30.0; // one composite file
+    const tessara::synth::SurveyResult files = tessara::synth::WriteSurvey(survey);
+    if (!files.ok) {
+        std::fprintf(stderr, "tessara-screenshots: %s\n", files.error.c_str());
+        return 1;
+    }
+    const QString results = QDir(work.path()).filePath("out");
+    QDir().mkpath(results);
+
+    tessara::Form1 window(programDirectory, QString(), std::make_unique<CFixedPrompts>(results));
+    window.resize(1100, 700);
+    QStringList paths;
+    for (const auto& f : files.files)
+        paths << QString::fromStdString(f.path.string());
+    window.AppendInputFiles(paths);
+    window.comboBox_Expedition->setEditText("25042");
+    window.comboBox_data_type->setEditText("SEISMIC");
+    window.comboBox_instrument_type->setEditText("CHIRP");
+    window.listBox_input_segy_files->item(1)->setSelected(true);
+    bool ok = Save(window, out, "main_window.png");
+
+    window.button2->click();
+    window.popts->numericUpDown1->setValue(1);
+    window.popts->numericUpDown_start_pos->setValue(180);
+    window.popts->button1->click();
+    ok = Save(*window.popts, out, "demultiplex_options.png") && ok;
+    window.popts->hide();
+
+    window.checkBox1->setChecked(true); // speed correction
+    window.plog->show();
+    window.button1->click();
+    ok = Save(*window.plog, out, "processing_log.png") && ok;
+
+    window.button_help->click();
+    ok = Save(*window.phelp, out, "help.png") && ok;
+
+    if (window.ChartWindow() == nullptr) {
+        tessara::SpeedCorrection chart;
+        CFixedPrompts prompts(results);
+        tessara::CWindowJobHost host(*window.plog,
+                                     *window.label_status,
+                                     *window.listBox_input_segy_files,
+                                     prompts,
+                                     [&chart]() -> tessara::SpeedCorrection& { return chart; });
+        FeedTrackChart(host, survey);
+        ok = Save(chart, out, "speed_chart.png") && ok;
+    } else {
+        ok = Save(*window.ChartWindow(), out, "speed_chart.png") && ok;
+    }
+    return ok ? 0 : 1;
+}
