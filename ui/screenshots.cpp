@@ -149,7 +149,6 @@ int main(int argc, char* argv[])
     ok = Save(*window.popts, out, "demultiplex_options.png") && ok;
     window.popts->hide();
 
-    window.checkBox1->setChecked(true); // speed correction
     window.plog->show();
     window.button1->click();
     ok = Save(*window.plog, out, "processing_log.png") && ok;
