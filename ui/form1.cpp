@@ -562,6 +562,7 @@ void Form1::ProcessFiles()
     CCombineJob job(m_settings, host);
     // The job has told the user of every failure through the host.
     (void)job.Run(Std(directory));
+    host.ShowPendingStatus(); // the job's last text, "Done...." when it finished
     SetJobRunning(false);
 }
 

@@ -61,7 +61,43 @@ bool ByTime(const QPointF& a, const QPointF& b)
     return a.x() < b.x();
 }
 
+/// Columns a series is thinned to: more than any chart is wide on screen.
+constexpr int kChartColumns = 4096;
+
 } // namespace
+
+QList<QPointF> ThinToColumns(const QList<QPointF>& points, int columns)
+{
+    if (points.size() <= 4 * static_cast<qsizetype>(columns))
+        return points;
+    const double first = points.front().x();
+    const double span = points.back().x() - first;
+    QList<QPointF> thin;
+    thin.reserve(4 * columns);
+    qsizetype k = 0;
+    while (k < points.size()) {
+        // One column: the points up to the column's right edge.
+        const auto column = static_cast<long long>((points[k].x() - first) / span * columns);
+        qsizetype end = k + 1;
+        qsizetype low = k;
+        qsizetype high = k;
+        while (end < points.size() &&
+               static_cast<long long>((points[end].x() - first) / span * columns) == column) {
+            if (points[end].y() < points[low].y())
+                low = end;
+            if (points[end].y() > points[high].y())
+                high = end;
+            ++end;
+        }
+        qsizetype keep[] = {k, std::min(low, high), std::max(low, high), end - 1};
+        for (int i = 0; i < 4; ++i) {
+            if (i == 0 || keep[i] != keep[i - 1])
+                thin.append(points[keep[i]]);
+        }
+        k = end;
+    }
+    return thin;
+}
 
 double TicksToEpochMs(std::int64_t ticks)
 {
@@ -162,8 +198,8 @@ void SpeedCorrection::End()
     tChart2->setUpdatesEnabled(false);
     std::stable_sort(m_speeds.begin(), m_speeds.end(), ByTime);
     std::stable_sort(m_spacings.begin(), m_spacings.end(), ByTime);
-    fastLine1->replace(m_speeds);
-    fastLine2->replace(m_spacings);
+    fastLine1->replace(ThinToColumns(m_speeds, kChartColumns));
+    fastLine2->replace(ThinToColumns(m_spacings, kChartColumns));
     FitAxes();
     tChart1->setUpdatesEnabled(true);
     tChart2->setUpdatesEnabled(true);

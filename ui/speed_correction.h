@@ -19,6 +19,12 @@ class QValueAxis;
 namespace tessara
 {
 
+/// Points of a series in ascending time, reduced to what `columns` screen
+/// columns across its time span can show: in each column the first, the
+/// lowest, the highest and the last point, in time order. A series that
+/// fits (at most 4 points a column) is returned as it is.
+[[nodiscard]] QList<QPointF> ThinToColumns(const QList<QPointF>& points, int columns);
+
 /// Milliseconds since 1970-01-01 00:00 of a time in 100-nanosecond ticks
 /// since 0001-01-01 00:00, both without time zone.
 [[nodiscard]] double TicksToEpochMs(std::int64_t ticks);
@@ -42,7 +48,8 @@ public:
                     double spacingM,
                     std::string_view titleSuffix);
     /// Fills both data series with the gathered fixes in one call each, in
-    /// ascending time, and draws the charts once.
+    /// ascending time, and draws the charts once. Like a fast line, a long
+    /// series keeps per screen column only the points that can show there.
     void End();
 
     QChartView* tChart1;

@@ -13,6 +13,10 @@ namespace tessara
 namespace
 {
 
+/// Status texts shown at most this often; the eye reads no more, and each
+/// one costs a repaint inside the job's time.
+constexpr qint64 kStatusIntervalMs = 40;
+
 QString Text(std::string_view text)
 {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -46,16 +50,31 @@ bool CWindowJobHost::IsLogVisible() const
 
 void CWindowJobHost::SetStatus(std::string_view text)
 {
-    m_status.setText(Text(text));
+    m_pendingStatus = Text(text);
+    m_statusPending = true;
+    if (!m_sinceStatusShown.isValid() || m_sinceStatusShown.elapsed() >= kStatusIntervalMs)
+        ShowPendingStatus();
+}
+
+void CWindowJobHost::ShowPendingStatus()
+{
+    if (!m_statusPending)
+        return;
+    m_status.setText(m_pendingStatus);
+    m_statusPending = false;
+    m_sinceStatusShown.start();
 }
 
 void CWindowJobHost::PumpEvents()
 {
+    if (m_statusPending && m_sinceStatusShown.elapsed() >= kStatusIntervalMs)
+        ShowPendingStatus();
     QCoreApplication::processEvents();
 }
 
 void CWindowJobHost::ShowMessage(std::string_view text)
 {
+    ShowPendingStatus(); // the box stops the job: show where it stands
     m_prompts.ShowMessage(m_status.window(), Text(text));
 }
 

@@ -4,6 +4,9 @@
 
 #include "combine/api/job_host.h"
 
+#include <QElapsedTimer>
+#include <QString>
+
 #include <functional>
 
 class QLabel;
@@ -41,12 +44,18 @@ public:
                          std::string_view titleSuffix) override;
     void ChartEnd() override;
 
+    /// Shows the last status text the job set, if it is not shown yet.
+    void ShowPendingStatus();
+
 private:
     processing_log& m_log;
     QLabel& m_status;
     QListWidget& m_inputs;
     IWindowPrompts& m_prompts;
     std::function<SpeedCorrection&()> m_chart;
+    QString m_pendingStatus;
+    bool m_statusPending = false;
+    QElapsedTimer m_sinceStatusShown;
 };
 
 } // namespace tessara

@@ -65,6 +65,8 @@ private slots:
     void second_file_refills_the_same_window();
     void non_finite_points_are_left_out();
     void fixed_spacing_of_5_gives_two_points_and_title();
+    void long_series_keep_each_columns_extremes();
+    void status_shows_the_last_text_set();
 
 private:
     void FillFile(int fixes, double speed, double spacing, std::int64_t start = kStart)
@@ -176,6 +178,57 @@ void TestSpeedChart::fixed_spacing_of_5_gives_two_points_and_title()
     QCOMPARE(m_chart->line1->at(0).x(), m_chart->fastLine2->at(0).x());
     QCOMPARE(m_chart->line1->at(1).x(), m_chart->fastLine2->at(9).x());
     QVERIFY(m_chart->windowTitle().endsWith("shot spacing = 5.0 m"));
+}
+
+void TestSpeedChart::long_series_keep_each_columns_extremes()
+{
+    // 200,000 fixes, one a quarter second, a slow swell with one spike down
+    // and one up; 1000 columns of 200 fixes each.
+    QList<QPointF> points;
+    for (int k = 0; k < 200'000; ++k)
+        points.append(QPointF(250.0 * k, 2.5 + std::sin(k / 5000.0)));
+    points[123'457].setY(-7.0);
+    points[77'777].setY(40.0);
+    const QList<QPointF> thin = ThinToColumns(points, 1000);
+    QVERIFY(thin.size() <= 4000);
+    QVERIFY(thin.size() >= 2000);
+    QCOMPARE(thin.front(), points.front());
+    QCOMPARE(thin.back(), points.back());
+    QVERIFY(std::is_sorted(thin.begin(), thin.end(), [](const QPointF& a, const QPointF& b) {
+        return a.x() < b.x();
+    }));
+    QVERIFY(thin.contains(points[123'457]));
+    QVERIFY(thin.contains(points[77'777]));
+    // A series that fits is left whole.
+    const QList<QPointF> few = points.mid(0, 4000);
+    QCOMPARE(ThinToColumns(few, 1000), few);
+
+    // Through the window: the spike survives the fill.
+    m_host->ChartBegin("long");
+    for (int k = 0; k < 200'000; ++k)
+        m_host->ChartAddFix(kStart + k * kSecond / 4, k == 150'000 ? 14.5 : 2.5, 0.6);
+    m_host->ChartEnd();
+    QVERIFY(m_chart->fastLine1->count() < 20'000);
+    bool spike = false;
+    for (const QPointF& p : m_chart->fastLine1->points())
+        spike = spike || p.y() == 14.5;
+    QVERIFY(spike);
+}
+
+void TestSpeedChart::status_shows_the_last_text_set()
+{
+    QLabel* status = m_ui->window->label_status;
+    m_host->SetStatus("Input file = a.sgy : reading trace 0");
+    QCOMPARE(status->text(), QString("Input file = a.sgy : reading trace 0"));
+    // Texts set in quick succession wait; the last one is shown in the end.
+    m_host->SetStatus("Input file = a.sgy : reading trace 10");
+    m_host->SetStatus("Input file = a.sgy : reading trace 20");
+    m_host->ShowPendingStatus();
+    QCOMPARE(status->text(), QString("Input file = a.sgy : reading trace 20"));
+    m_host->SetStatus("Input file = a.sgy : reading trace 30");
+    QTest::qWait(60);
+    m_host->PumpEvents();
+    QCOMPARE(status->text(), QString("Input file = a.sgy : reading trace 30"));
 }
 
 QObject* NewSpeedChartTest()
