@@ -12,6 +12,7 @@
 // ROUNDS defaults to 5, TOTAL_BYTES to 200000000 (the survey is the
 // generator's benchmark preset). The survey and the outputs live under
 // /dev/shm and are removed at the end.
+#include "combine/api/combine_job.h"
 #include "tools/synth/synth_survey.h"
 #include "ui/form1.h"
 #include "ui/processing_log.h"
@@ -117,6 +118,37 @@ double RunWindow(const std::vector<std::string>& inputs, const fs::path& out)
     return seconds;
 }
 
+/// The job in this process with a front end that does nothing: what the
+/// window adds is the difference to this.
+class CNullHost : public tessara::IJobHost
+{
+public:
+    void ClearLog() override {}
+    void AppendLog(std::string_view) override {}
+    [[nodiscard]] bool IsLogVisible() const override { return false; }
+    void SetStatus(std::string_view) override {}
+    void PumpEvents() override {}
+    void ShowMessage(std::string_view) override {}
+    void SetInputOrder(const std::vector<std::string>&) override {}
+};
+
+double RunBare(const std::vector<std::string>& inputs, const fs::path& out)
+{
+    Renew(out);
+    tessara::CombineSettings settings;
+    settings.input_files = inputs;
+    CNullHost host;
+    tessara::CCombineJob job(settings, host);
+    const auto start = Clock::now();
+    const tessara::CombineOutcome outcome = job.Run(out.string());
+    const double seconds = Seconds(start);
+    if (outcome != tessara::CombineOutcome::Done) {
+        std::fprintf(stderr, "bench_ui: the job without windows failed\n");
+        std::exit(1);
+    }
+    return seconds;
+}
+
 double FillAndDrawChart(int fixes)
 {
     tessara::Form1 window{QString(), QString()};
@@ -176,8 +208,9 @@ int main(int argc, char* argv[])
     }
     std::printf("survey: %zu files, %lld bytes\n", inputs.size(), static_cast<long long>(bytes));
 
-    std::vector<double> cli, window;
+    std::vector<double> cli, window, bare;
     for (int r = 0; r < rounds; ++r) {
+        bare.push_back(RunBare(inputs, work / "out"));
         if (r % 2 == 0) {
             cli.push_back(RunCli(inputs, work / "out", work / "cli.log"));
             window.push_back(RunWindow(inputs, work / "out"));
@@ -190,6 +223,7 @@ int main(int argc, char* argv[])
     const double w = Median(window);
     std::printf("tessara-cli combine: median %.3f s\n", c);
     std::printf("main window (log hidden): median %.3f s\n", w);
+    std::printf("the job in this process without windows: median %.3f s\n", Median(bare));
     std::printf("ratio window / cli: %.3f (target <= 1.1)\n", w / c);
     fs::remove_all(work);
     return 0;

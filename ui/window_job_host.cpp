@@ -16,6 +16,9 @@ namespace
 /// Status texts shown at most this often; the eye reads no more, and each
 /// one costs a repaint inside the job's time.
 constexpr qint64 kStatusIntervalMs = 40;
+/// Window events are handled at most this often: a window that answers
+/// within 10 ms feels immediate, and a fast job pumps far more often.
+constexpr qint64 kPumpIntervalMs = 10;
 
 QString Text(std::string_view text)
 {
@@ -67,9 +70,12 @@ void CWindowJobHost::ShowPendingStatus()
 
 void CWindowJobHost::PumpEvents()
 {
+    if (m_sincePump.isValid() && m_sincePump.elapsed() < kPumpIntervalMs)
+        return;
     if (m_statusPending && m_sinceStatusShown.elapsed() >= kStatusIntervalMs)
         ShowPendingStatus();
     QCoreApplication::processEvents();
+    m_sincePump.start();
 }
 
 void CWindowJobHost::ShowMessage(std::string_view text)

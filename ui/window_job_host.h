@@ -56,6 +56,7 @@ private:
     QString m_pendingStatus;
     bool m_statusPending = false;
     QElapsedTimer m_sinceStatusShown;
+    QElapsedTimer m_sincePump;
 };
 
 } // namespace tessara

@@ -129,6 +129,7 @@ void TestWindowJob::setting_changed_during_the_job_takes_effect_and_no_second_jo
     bool ran = false;
     bool disabledInside = false;
     int rowsInside = -1;
+    bool closedInside = true;
     // Runs at the job's first event pumping, inside the click.
     QTimer::singleShot(0, &w, [&] {
         ran = true;
@@ -140,12 +141,18 @@ void TestWindowJob::setting_changed_during_the_job_takes_effect_and_no_second_jo
         QTest::mouseClick(w.button_clear_list, Qt::LeftButton);
         w.AppendInputFiles({"/data/extra.sgy"});
         rowsInside = w.listBox_input_segy_files->count();
+        closedInside = w.close();
     });
     QTest::mouseClick(w.button1, Qt::LeftButton);
     QVERIFY(ran);
     QVERIFY(disabledInside);
     QCOMPARE(rowsInside, static_cast<int>(m_listed.size()));
     QCOMPARE(ui.prompts->directoryDescriptions.size(), 1); // no second job asked for a folder
+    // Closing the window waits for the job, and says so.
+    QVERIFY(!closedInside);
+    QVERIFY(w.isVisible());
+    QCOMPARE(ui.prompts->messages.size(), 1);
+    QVERIFY(ui.prompts->messages.front().contains("Done...."));
     QCOMPARE(w.label_status->text(), QString("Done...."));
     // Every output was named after the job started: the new text is in force.
     const std::vector<std::string> names = FileNames(m_dir->Path() / "out");
