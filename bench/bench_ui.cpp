@@ -50,6 +50,7 @@ public:
     {
         return m_directory;
     }
+    bool Ask(QWidget*, const QString&) override { return false; }
     void ShowMessage(QWidget*, const QString& text) override
     {
         std::fprintf(stderr, "bench_ui: message: %s\n", qPrintable(text));

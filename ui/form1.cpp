@@ -139,7 +139,10 @@ Form1::Form1(const QString& programDirectory,
     column->addWidget(button3);
     column->addWidget(listBox_input_segy_files, 1);
     column->addWidget(button2);
-    column->addWidget(button1);
+    auto* processRow = new QHBoxLayout;
+    processRow->addWidget(button1, 1);
+    processRow->addWidget(button_stop);
+    column->addLayout(processRow);
     column->addWidget(button_help);
     column->addWidget(label_status);
     layout->addLayout(column, 1);
@@ -174,6 +177,9 @@ void Form1::BuildCommandColumn()
     listBox_input_segy_files->viewport()->installEventFilter(this);
     button2 = Button(this, "button2", "Setup Demultiplex Parameters");
     button1 = Button(this, "button1", "Process Files");
+    button_stop = Button(this, "button_stop", "Stop");
+    button_stop->setToolTip("Finish the output being written and process no further input");
+    button_stop->setEnabled(false);
     button_help = Button(this, "button_help", "Help");
     label_status = new QLabel("...", this);
     label_status->setObjectName("label_status");
@@ -191,6 +197,7 @@ void Form1::BuildCommandColumn()
     connect(button3, &QPushButton::clicked, this, &Form1::ToggleLog);
     connect(button2, &QPushButton::clicked, this, &Form1::SetupDemultiplex);
     connect(button1, &QPushButton::clicked, this, &Form1::ProcessFiles);
+    connect(button_stop, &QPushButton::clicked, this, [this] { m_stopRequested = m_jobRunning; });
     connect(button_help, &QPushButton::clicked, this, &Form1::ShowHelp);
 }
 
@@ -426,6 +433,7 @@ void Form1::SetTabOrder()
         listBox_input_segy_files,
         button2,
         button1,
+        button_stop,
         button_help,
         comboBox_Expedition,
         comboBox_data_type,
@@ -539,6 +547,7 @@ void Form1::SetJobRunning(bool running)
     for (QWidget* w : std::initializer_list<QWidget*>{
              button1, button_load_segy, button_clear_selected, button_clear_list})
         w->setEnabled(!running);
+    button_stop->setEnabled(running);
     listBox_input_segy_files->viewport()->setAcceptDrops(!running);
 }
 
@@ -555,26 +564,34 @@ void Form1::ProcessFiles()
         m_settings.input_files.push_back(Std(path));
 
     SetJobRunning(true);
+    m_stopRequested = false;
     CWindowJobHost host(
-        *plog, *label_status, *listBox_input_segy_files, *m_prompts, [this]() -> SpeedCorrection& {
-            return Chart();
-        });
+        *plog,
+        *label_status,
+        *listBox_input_segy_files,
+        *m_prompts,
+        [this]() -> SpeedCorrection& { return Chart(); },
+        [this] { return m_stopRequested; });
     CCombineJob job(m_settings, host);
-    // The job has told the user of every failure through the host.
+    // The job has told the user of every failure and refusal through the host.
     (void)job.Run(Std(directory));
     host.ShowPendingStatus(); // the job's last text, "Done...." when it finished
     SetJobRunning(false);
+    if (m_closeAfterJob)
+        close();
 }
 
 void Form1::closeEvent(QCloseEvent* event)
 {
     if (m_jobRunning) {
-        // The job runs inside this window's click; closing now would leave
-        // the working output half written.
-        m_prompts->ShowMessage(this,
-                               "Files are being processed. Close the window when "
-                               "the status line shows \"Done....\".");
+        // The job runs inside this window's click: the window closes when it
+        // has finished the output it is writing, never in the middle of it.
         event->ignore();
+        if (!m_closeAfterJob &&
+            m_prompts->Ask(this, "Files are being processed. Stop the job and close the window?")) {
+            m_stopRequested = true;
+            m_closeAfterJob = true;
+        }
         return;
     }
     event->accept();

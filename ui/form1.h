@@ -59,8 +59,9 @@ public:
     QPushButton* button_clear_list;
     QPushButton* button3; ///< "Toggle Log"
     QListWidget* listBox_input_segy_files;
-    QPushButton* button2; ///< "Setup Demultiplex Parameters"
-    QPushButton* button1; ///< "Process Files"
+    QPushButton* button2;     ///< "Setup Demultiplex Parameters"
+    QPushButton* button1;     ///< "Process Files"
+    QPushButton* button_stop; ///< "Stop", beside "Process Files" while a job runs
     QPushButton* button_help;
     QLabel* label_status;
 
@@ -119,6 +120,8 @@ private:
     SpeedCorrection* sp = nullptr;
     QString m_lastDirectory; ///< the folder chooser opens here
     bool m_jobRunning = false;
+    bool m_stopRequested = false; ///< by "Stop" or closing the window, for the running job
+    bool m_closeAfterJob = false; ///< the user closed the window during the job
 };
 
 } // namespace tessara

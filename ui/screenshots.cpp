@@ -45,6 +45,7 @@ public:
     {
         return m_directory;
     }
+    bool Ask(QWidget*, const QString&) override { return false; }
     void ShowMessage(QWidget*, const QString& text) override
     {
         std::fprintf(stderr, "tessara-screenshots: message: %s\n", qPrintable(text));

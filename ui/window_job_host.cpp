@@ -31,8 +31,10 @@ CWindowJobHost::CWindowJobHost(processing_log& log,
                                QLabel& status,
                                QListWidget& inputs,
                                IWindowPrompts& prompts,
-                               std::function<SpeedCorrection&()> chart)
-    : m_log(log), m_status(status), m_inputs(inputs), m_prompts(prompts), m_chart(std::move(chart))
+                               std::function<SpeedCorrection&()> chart,
+                               std::function<bool()> stopRequested)
+    : m_log(log), m_status(status), m_inputs(inputs), m_prompts(prompts), m_chart(std::move(chart)),
+      m_stopRequested(std::move(stopRequested))
 {
 }
 
@@ -82,6 +84,11 @@ void CWindowJobHost::ShowMessage(std::string_view text)
 {
     ShowPendingStatus(); // the box stops the job: show where it stands
     m_prompts.ShowMessage(m_status.window(), Text(text));
+}
+
+bool CWindowJobHost::StopRequested() const
+{
+    return m_stopRequested && m_stopRequested();
 }
 
 void CWindowJobHost::SetInputOrder(const std::vector<std::string>& paths)

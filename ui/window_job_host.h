@@ -22,12 +22,14 @@ class processing_log;
 class CWindowJobHost : public IJobHost
 {
 public:
-    /// `chart` gives the chart window, creating it on first use.
+    /// `chart` gives the chart window, creating it on first use;
+    /// `stopRequested` tells whether the user asked the job to stop.
     CWindowJobHost(processing_log& log,
                    QLabel& status,
                    QListWidget& inputs,
                    IWindowPrompts& prompts,
-                   std::function<SpeedCorrection&()> chart);
+                   std::function<SpeedCorrection&()> chart,
+                   std::function<bool()> stopRequested = {});
 
     void ClearLog() override;
     void AppendLog(std::string_view text) override;
@@ -35,6 +37,7 @@ public:
     void SetStatus(std::string_view text) override;
     void PumpEvents() override;
     void ShowMessage(std::string_view text) override;
+    [[nodiscard]] bool StopRequested() const override;
     void SetInputOrder(const std::vector<std::string>& paths) override;
     void ChartBegin(std::string_view title) override;
     void ChartAddFix(std::int64_t ticks, double speedMps, double spacingM) override;
@@ -53,6 +56,7 @@ private:
     QListWidget& m_inputs;
     IWindowPrompts& m_prompts;
     std::function<SpeedCorrection&()> m_chart;
+    std::function<bool()> m_stopRequested;
     QString m_pendingStatus;
     bool m_statusPending = false;
     QElapsedTimer m_sinceStatusShown;

@@ -25,4 +25,10 @@ void CDialogPrompts::ShowMessage(QWidget* parent, const QString& text)
     QMessageBox::information(parent, QStringLiteral("Tessara Files"), text);
 }
 
+bool CDialogPrompts::Ask(QWidget* parent, const QString& question)
+{
+    return QMessageBox::question(parent, QStringLiteral("Tessara Files"), question) ==
+           QMessageBox::Yes;
+}
+
 } // namespace tessara

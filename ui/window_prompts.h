@@ -26,6 +26,9 @@ public:
 
     /// A modal message box with an OK button.
     virtual void ShowMessage(QWidget* parent, const QString& text) = 0;
+
+    /// A modal question; true when the user answers yes.
+    [[nodiscard]] virtual bool Ask(QWidget* parent, const QString& question) = 0;
 };
 
 /// The platform's own choosers and message boxes.
@@ -38,6 +41,7 @@ public:
                                           const QString& description,
                                           const QString& startDirectory) override;
     void ShowMessage(QWidget* parent, const QString& text) override;
+    [[nodiscard]] bool Ask(QWidget* parent, const QString& question) override;
 };
 
 } // namespace tessara

@@ -29,6 +29,11 @@ public:
         return directory;
     }
     void ShowMessage(QWidget* /*parent*/, const QString& text) override { messages << text; }
+    bool Ask(QWidget* /*parent*/, const QString& question) override
+    {
+        questions << question;
+        return answer;
+    }
 
     QStringList files; ///< what the file chooser answers
     QString directory; ///< what the folder chooser answers
@@ -37,6 +42,8 @@ public:
     QStringList directoryDescriptions;
     QStringList directoryStarts;
     QStringList messages;
+    bool answer = false; ///< what a question is answered
+    QStringList questions;
 };
 
 } // namespace tessara::test

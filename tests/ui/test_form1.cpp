@@ -441,6 +441,7 @@ void TestForm1::tab_order_runs_top_to_bottom()
         "listBox_input_segy_files",
         "button2",
         "button1",
+        "button_stop",
         "button_help",
         "comboBox_Expedition",
         "comboBox_data_type",

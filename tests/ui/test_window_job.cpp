@@ -15,6 +15,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 
 namespace fs = std::filesystem;
 
@@ -48,6 +49,8 @@ private slots:
     void demultiplex_only_keeps_the_list_order();
     void setting_changed_during_the_job_takes_effect_and_no_second_job_starts();
     void cancelled_or_unwriteable_folder_runs_no_job();
+    void stop_ends_the_job_and_the_next_job_runs();
+    void closing_during_the_job_stops_it_and_closes_after();
 
 private:
     [[nodiscard]] QString Out() const
@@ -148,11 +151,11 @@ void TestWindowJob::setting_changed_during_the_job_takes_effect_and_no_second_jo
     QVERIFY(disabledInside);
     QCOMPARE(rowsInside, static_cast<int>(m_listed.size()));
     QCOMPARE(ui.prompts->directoryDescriptions.size(), 1); // no second job asked for a folder
-    // Closing the window waits for the job, and says so.
+    // Closing asked whether to stop; answered no, the job went on.
     QVERIFY(!closedInside);
     QVERIFY(w.isVisible());
-    QCOMPARE(ui.prompts->messages.size(), 1);
-    QVERIFY(ui.prompts->messages.front().contains("Done...."));
+    QCOMPARE(ui.prompts->questions.size(), 1);
+    QVERIFY(ui.prompts->messages.isEmpty());
     QCOMPARE(w.label_status->text(), QString("Done...."));
     // Every output was named after the job started: the new text is in force.
     const std::vector<std::string> names = FileNames(m_dir->Path() / "out");
@@ -181,6 +184,49 @@ void TestWindowJob::cancelled_or_unwriteable_folder_runs_no_job()
     QCOMPARE(ui.prompts->directoryStarts.back(), QString());
     QTest::mouseClick(w.button1, Qt::LeftButton);
     QCOMPARE(ui.prompts->directoryStarts.back(), missing);
+}
+
+void TestWindowJob::stop_ends_the_job_and_the_next_job_runs()
+{
+    WindowUnderTest ui;
+    Form1& w = *ui.window;
+    w.AppendInputFiles(m_listed);
+    ui.prompts->directory = Out();
+    QVERIFY(!w.button_stop->isEnabled());
+    bool enabledInside = false;
+    // "Stop" while the inputs are being scanned: no input is processed.
+    QTimer::singleShot(0, &w, [&] {
+        enabledInside = w.button_stop->isEnabled();
+        QTest::mouseClick(w.button_stop, Qt::LeftButton);
+    });
+    QTest::mouseClick(w.button1, Qt::LeftButton);
+    QVERIFY(enabledInside);
+    QCOMPARE(w.label_status->text(), QString("Stopped...."));
+    QVERIFY(!w.button_stop->isEnabled() && w.button1->isEnabled());
+    QVERIFY(FileNames(m_dir->Path() / "out").empty()); // no working file remains
+    // The next job is not stopped by the last one's request.
+    QTest::mouseClick(w.button1, Qt::LeftButton);
+    QCOMPARE(w.label_status->text(), QString("Done...."));
+    QVERIFY(!FileNames(m_dir->Path() / "out").empty());
+}
+
+void TestWindowJob::closing_during_the_job_stops_it_and_closes_after()
+{
+    WindowUnderTest ui;
+    Form1& w = *ui.window;
+    w.AppendInputFiles(m_listed);
+    ui.prompts->directory = Out();
+    ui.prompts->answer = true;
+    bool visibleAfterClose = false;
+    QTimer::singleShot(0, &w, [&] {
+        (void)w.close();
+        visibleAfterClose = w.isVisible();
+    });
+    QTest::mouseClick(w.button1, Qt::LeftButton);
+    QVERIFY(visibleAfterClose); // the window waited for the job
+    QCOMPARE(ui.prompts->questions.size(), 1);
+    QCOMPARE(w.label_status->text(), QString("Stopped...."));
+    QVERIFY(!w.isVisible());
 }
 
 QObject* NewWindowJobTest()
