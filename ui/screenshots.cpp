@@ -16,6 +16,8 @@
 #include "ui/speed_correction.h"
 #include "ui/window_job_host.h"
 
+#include <gsl/gsl_errno.h>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -106,6 +108,8 @@ void FeedTrackChart(tessara::IJobHost& host, const tessara::synth::SurveyOptions
 
 int main(int argc, char* argv[])
 {
+    // GSL failures are status codes checked where they arise, never an abort.
+    (void)gsl_set_error_handler_off();
     QApplication app(argc, argv);
     if (argc < 2) {
         std::fprintf(stderr, "usage: tessara-screenshots OUT_DIR [PROGRAM_DIR]\n");
