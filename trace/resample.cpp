@@ -55,8 +55,7 @@ bool IsFftBackendAvailable(FftBackend backend)
 }
 
 CTraceResampler::CTraceResampler(FftBackend backend, bool cachePlans)
-    : m_backend(IsFftBackendAvailable(backend) ? backend : FftBackend::Gsl),
-      m_cachePlans(cachePlans)
+    : m_backend(IsFftBackendAvailable(backend) ? backend : FftBackend::Gsl)
 {
     m_engine = m_backend == FftBackend::Fftw ? detail::MakeFftwEngine(cachePlans)
                                              : detail::MakeGslEngine(cachePlans);

@@ -87,12 +87,9 @@ public:
 
     /// The backend actually in use.
     [[nodiscard]] FftBackend Backend() const { return m_backend; }
-    /// Whether FFT set-ups are kept between calls.
-    [[nodiscard]] bool CachesPlans() const { return m_cachePlans; }
 
 private:
     FftBackend m_backend;
-    bool m_cachePlans;
     std::unique_ptr<detail::IResampleEngine> m_engine;
 };
 

@@ -54,6 +54,27 @@ constexpr std::size_t kMaxCachedLengths = 16;
 template <class Entry> class CLengthCache
 {
 public:
+    /// With `enabled` false nothing is kept: every For hands out a fresh
+    /// set-up for one call.
+    explicit CLengthCache(bool enabled) : m_enabled(enabled) {}
+
+    /// The set-up of `length`: the cached one, made and cached when missing,
+    /// or, with caching off, `local` reset to that length for this call only.
+    /// A later For may move cached entries, so the caller finishes with one
+    /// set-up before asking for the next.
+    Entry* For(std::size_t length, Entry& local)
+    {
+        if (!m_enabled) {
+            local.length = length;
+            return &local;
+        }
+        if (Entry* cached = Find(length))
+            return cached;
+        Entry fresh;
+        fresh.length = length;
+        return &Add(std::move(fresh));
+    }
+
     /// The entry for `length`, or nullptr.
     Entry* Find(std::size_t length)
     {
@@ -82,6 +103,7 @@ public:
     }
 
 private:
+    bool m_enabled;
     std::vector<Entry> m_entries;
     std::uint64_t m_clock = 0;
 };

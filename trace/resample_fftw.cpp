@@ -64,7 +64,7 @@ void KeepHalfcomplexIndices(fftw_complex* spectrum, std::size_t n, std::size_t m
 class CFftwEngine final : public IResampleEngine
 {
 public:
-    explicit CFftwEngine(bool cachePlans) : m_cachePlans(cachePlans) {}
+    explicit CFftwEngine(bool cachePlans) : m_cache(cachePlans) {}
 
     const double* Resample(const double* in, std::size_t n, std::size_t m) override
     {
@@ -77,7 +77,7 @@ public:
         // The forward plan is finished with before the inverse one is looked
         // up: adding to the cache may move its entries.
         FftwSetup localForward;
-        FftwSetup* forward = Setup(n, localForward);
+        FftwSetup* forward = m_cache.For(n, localForward);
         if (forward == nullptr)
             return nullptr;
         if (!forward->forward)
@@ -92,7 +92,7 @@ public:
         KeepHalfcomplexIndices(spectrum, n, m);
 
         FftwSetup localInverse;
-        FftwSetup* inverse = Setup(m, localInverse);
+        FftwSetup* inverse = m_cache.For(m, localInverse);
         if (inverse == nullptr)
             return nullptr;
         if (!inverse->inverse)
@@ -110,20 +110,6 @@ public:
     }
 
 private:
-    /// The cached plans of `length`, or `local` for this call only.
-    FftwSetup* Setup(std::size_t length, FftwSetup& local)
-    {
-        if (!m_cachePlans) {
-            local.length = length;
-            return &local;
-        }
-        if (FftwSetup* cached = m_cache.Find(length))
-            return cached;
-        FftwSetup fresh;
-        fresh.length = length;
-        return &m_cache.Add(std::move(fresh));
-    }
-
     /// Room for `count` real values and count/2 + 1 complex ones.
     bool Reserve(std::size_t count)
     {
@@ -139,7 +125,6 @@ private:
         return true;
     }
 
-    bool m_cachePlans;
     CLengthCache<FftwSetup> m_cache;
     /// Transform input and output; the spectrum is edited in place between
     /// the forward and the inverse transform.

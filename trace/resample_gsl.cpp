@@ -63,7 +63,7 @@ struct GslSetup {
 class CGslEngine final : public IResampleEngine
 {
 public:
-    explicit CGslEngine(bool cachePlans) : m_cachePlans(cachePlans) {}
+    explicit CGslEngine(bool cachePlans) : m_cache(cachePlans) {}
 
     const double* Resample(const double* in, std::size_t n, std::size_t m) override
     {
@@ -75,7 +75,7 @@ public:
         // The forward set-up is finished with before the inverse one is looked
         // up: adding to the cache may move its entries.
         GslSetup localForward;
-        GslSetup* forward = Setup(n, localForward);
+        GslSetup* forward = m_cache.For(n, localForward);
         if (forward == nullptr || !forward->MakeForward())
             return nullptr;
         if (gsl_fft_real_transform(data, 1, n, forward->forward.get(), forward->workspace.get()) !=
@@ -88,7 +88,7 @@ public:
             std::fill(data + n, data + m, 0.0);
 
         GslSetup localInverse;
-        GslSetup* inverse = Setup(m, localInverse);
+        GslSetup* inverse = m_cache.For(m, localInverse);
         if (inverse == nullptr || !inverse->MakeInverse())
             return nullptr;
         // gsl_fft_halfcomplex_inverse divides by m.
@@ -99,20 +99,6 @@ public:
     }
 
 private:
-    /// The cached set-up of `length`, or `local` made fresh for this call.
-    GslSetup* Setup(std::size_t length, GslSetup& local)
-    {
-        if (!m_cachePlans) {
-            local.length = length;
-            return &local;
-        }
-        if (GslSetup* cached = m_cache.Find(length))
-            return cached;
-        GslSetup fresh;
-        fresh.length = length;
-        return &m_cache.Add(std::move(fresh));
-    }
-
     bool Reserve(std::size_t count)
     {
         if (count <= m_capacity)
@@ -125,7 +111,6 @@ private:
         return true;
     }
 
-    bool m_cachePlans;
     CLengthCache<GslSetup> m_cache;
     /// One array serves both transforms: the forward one in place on the
     /// first n elements, the inverse one in place on the first m.

@@ -83,10 +83,4 @@ void CSegyTrace::Delete()
     allocated = false;
 }
 
-void CSegyTrace::SwapHeader()
-{
-    if (header)
-        tessara::SwapHeader(*header);
-}
-
 } // namespace tessara

@@ -46,9 +46,6 @@ public:
     /// Releases header and samples; numSamples and allocatedCount stay.
     void Delete();
 
-    /// Reverses the header's byte order in place (see SwapHeader).
-    void SwapHeader();
-
     /// Resamples the trace to `newIntervalUs` microseconds by cutting or
     /// zero-padding its spectrum (see trace/resample.h). Returns false and
     /// leaves the trace unchanged when either interval lies outside 1..32767 us

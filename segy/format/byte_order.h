@@ -3,6 +3,9 @@
 
 #include <cstdint>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace tessara
 {
@@ -44,5 +47,35 @@ void SwapN(float* array, std::int64_t count);
 /// Raw-byte versions for unaligned buffers: `count` 16- or 32-bit words.
 void SwapBytes16(void* bytes, std::int64_t count);
 void SwapBytes32(void* bytes, std::int64_t count);
+
+/// Copies `count` 32-bit words from `from` to `to`, reversing the bytes of
+/// each; the two may be the same buffer, but must not overlap otherwise.
+/// Inline so that the whole-trace conversions keep it inside their loops.
+inline void CopyReversed32(const void* from, void* to, std::int64_t count)
+{
+    const auto* src = static_cast<const unsigned char*>(from);
+    auto* dst = static_cast<unsigned char*>(to);
+    std::int64_t i = 0;
+#if defined(__SSE2__)
+    // Compilers turn the loop below into one scalar bswap per word unless
+    // SSSE3 is on; SSE2 reverses four words at a time: the bytes of each
+    // 16-bit half, then the halves.
+    const std::int64_t groups = count > 0 ? count / 4 : 0;
+    for (std::int64_t g = 0; g < groups; ++g) {
+        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 16 * g));
+        x = _mm_or_si128(_mm_slli_epi16(x, 8), _mm_srli_epi16(x, 8));
+        x = _mm_shufflelo_epi16(x, _MM_SHUFFLE(2, 3, 0, 1));
+        x = _mm_shufflehi_epi16(x, _MM_SHUFFLE(2, 3, 0, 1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 16 * g), x);
+    }
+    i = 4 * groups;
+#endif
+    for (; i < count; ++i) {
+        std::uint32_t v;
+        std::memcpy(&v, src + 4 * i, 4);
+        v = __builtin_bswap32(v);
+        std::memcpy(dst + 4 * i, &v, 4);
+    }
+}
 
 } // namespace tessara

@@ -4,9 +4,6 @@
 
 #include <cmath>
 #include <cstring>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace tessara
 {
@@ -145,33 +142,17 @@ inline void Store32BigEndian(unsigned char* p, std::uint32_t v)
     std::memcpy(p, &v, 4);
 }
 
-// Copies a block of 32-bit words, reversing the bytes of each. Compilers turn
-// a portable loop into one scalar bswap per word unless SSSE3 is on; SSE2
-// reverses four words at a time: the bytes of each 16-bit half, then the
-// halves.
-inline void CopyReversed32(const void* from, void* to)
+// Copies a block of 32-bit words, reversing the bytes of each.
+inline void CopyReversedBlock(const void* from, void* to)
 {
-#if defined(__SSE2__)
-    const auto* src = static_cast<const unsigned char*>(from);
-    auto* dst = static_cast<unsigned char*>(to);
-    for (std::int64_t i = 0; i < 4 * kBlock; i += 16) {
-        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
-        x = _mm_or_si128(_mm_slli_epi16(x, 8), _mm_srli_epi16(x, 8));
-        x = _mm_shufflelo_epi16(x, _MM_SHUFFLE(2, 3, 0, 1));
-        x = _mm_shufflehi_epi16(x, _MM_SHUFFLE(2, 3, 0, 1));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), x);
-    }
-#else
-    std::memcpy(to, from, 4 * kBlock);
-    SwapBytes32(to, kBlock);
-#endif
+    CopyReversed32(from, to, kBlock);
 }
 
 // One block of file words in host order.
 inline void LoadBlock32(const unsigned char* raw, bool swapBytes, std::uint32_t* w)
 {
     if (swapBytes)
-        CopyReversed32(raw, w);
+        CopyReversedBlock(raw, w);
     else
         std::memcpy(w, raw, 4 * kBlock);
 }
@@ -322,7 +303,7 @@ bool DecodeSamples(
     case 5:
         // Without byte reversal the plain loop below is already vector code.
         for (; swapBytes && i + kBlock <= count; i += kBlock) {
-            CopyReversed32(raw + 4 * i, w);
+            CopyReversedBlock(raw + 4 * i, w);
             for (std::int64_t j = 0; j < kBlock; ++j)
                 out[i + j] = BitsToFloat(w[j]);
         }
@@ -331,7 +312,7 @@ bool DecodeSamples(
         return true;
     case 2:
         for (; swapBytes && i + kBlock <= count; i += kBlock) {
-            CopyReversed32(raw + 4 * i, w);
+            CopyReversedBlock(raw + 4 * i, w);
             for (std::int64_t j = 0; j < kBlock; ++j)
                 out[i + j] = static_cast<std::int32_t>(w[j]);
         }
@@ -360,7 +341,7 @@ void EncodeSamplesBigEndian(int code, const double* in, std::int64_t count, unsi
     case 1:
         for (; i + kBlock <= count; i += kBlock) {
             IeeeToIbmBlockExact(in + i, w);
-            CopyReversed32(w, out + 4 * i);
+            CopyReversedBlock(w, out + 4 * i);
         }
         for (; i < count; ++i)
             Store32BigEndian(out + 4 * i, IeeeToIbmWord(FloatToBits(NarrowToFloat(in[i]))));
@@ -369,7 +350,7 @@ void EncodeSamplesBigEndian(int code, const double* in, std::int64_t count, unsi
         for (; i + kBlock <= count; i += kBlock) {
             for (std::int64_t j = 0; j < kBlock; ++j)
                 w[j] = static_cast<std::uint32_t>(TruncateToInt32(in[i + j]));
-            CopyReversed32(w, out + 4 * i);
+            CopyReversedBlock(w, out + 4 * i);
         }
         for (; i < count; ++i)
             Store32BigEndian(out + 4 * i, static_cast<std::uint32_t>(TruncateToInt32(in[i])));
@@ -390,7 +371,7 @@ void EncodeSamplesBigEndian(int code, const double* in, std::int64_t count, unsi
         for (; i + kBlock <= count; i += kBlock) {
             for (std::int64_t j = 0; j < kBlock; ++j)
                 w[j] = FloatToBits(NarrowToFloat(in[i + j]));
-            CopyReversed32(w, out + 4 * i);
+            CopyReversedBlock(w, out + 4 * i);
         }
         for (; i < count; ++i)
             Store32BigEndian(out + 4 * i, FloatToBits(NarrowToFloat(in[i])));

@@ -6,6 +6,7 @@
 // 0-based byte offset of each field in the file or in the trace header.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 
@@ -72,8 +73,10 @@ struct SegyHeaderType {
     std::int16_t carried182[3];      // 182-187
     std::uint8_t carried188[52];     // 188-239, never byte-reversed
 };
-using s_segy_trace_header = SegyHeaderType;
 
+// The records are read and written with memcpy and their fields used directly,
+// so "host order" is little-endian: a little-endian file needs no reversal.
+static_assert(std::endian::native == std::endian::little, "headers assume a little-endian host");
 static_assert(sizeof(SegyTapeHeaderType) == kFileHeaderBytes);
 static_assert(offsetof(SegyTapeHeaderType, binJobId) == 3200);
 static_assert(offsetof(SegyTapeHeaderType, binSampleInterval) == 3216);

@@ -35,8 +35,6 @@ public:
     void Read(CSegyTrace& trace, std::int64_t index);
     /// Back to the first trace: clears `atEnd`, `currentTrace` = 0.
     void Rewind();
-    /// Always false; the end of the file is reported only through `atEnd`.
-    [[nodiscard]] bool bAtEnd() const { return false; }
 
     /// Plausibility test of a trace header in host order (all bounds
     /// inclusive): sampleCount 250..10000, sampleInterval >= 0, year 1990 to

@@ -432,5 +432,34 @@ TEST(ResampleInvalid, TraceWithoutHeaderIsRejected)
     EXPECT_EQ(trace.numSamples, 0u);
 }
 
+/// Counts worked by hand: n x old / new, the fraction of a sample dropped.
+struct CountCase {
+    std::uint32_t n;
+    double oldUs;
+    double newUs;
+    std::uint32_t expected;
+};
+
+class ResampledCountTest : public ::testing::TestWithParam<CountCase>
+{
+};
+
+TEST_P(ResampledCountTest, IsTheWholeNumberOfNewSamples)
+{
+    const CountCase& c = GetParam();
+    EXPECT_EQ(ResampledCount(c.n, c.oldUs, c.newUs), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(HandWorked,
+                         ResampledCountTest,
+                         ::testing::Values(CountCase{1000, 100, 83, 1204}, // 1204.819
+                                           CountCase{2048, 50, 100, 1024},
+                                           CountCase{3, 100, 300, 1},
+                                           CountCase{2, 100, 300, 0}, // 0.67 of a sample
+                                           CountCase{65535, 32767, 1, 2147385345},
+                                           CountCase{1000, 0, 83, 0},
+                                           CountCase{1000, 100, -83, 0},
+                                           CountCase{1000, 100, std::nan(""), 0}));
+
 } // namespace
 } // namespace tessara::test
