@@ -96,5 +96,77 @@ TEST(SegyTrace, ReAllocateAfterDeleteProvidesStorage)
     EXPECT_FALSE(t.allocated);
 }
 
+class ResizeZeroedTest : public ::testing::Test
+{
+protected:
+    /// A trace as the job holds one: a copied header with fields set, and
+    /// samples left over from an earlier, longer trace.
+    void SetUp() override
+    {
+        m_trace.SetN(8);
+        m_trace.header->traceSequenceFile = 17;
+        m_trace.header->year = 2003;
+        m_trace.header->sampleInterval = 83;
+        m_trace.header->carried188[0] = 0x5A;
+        for (double& v : m_trace.samples)
+            v = 7.5;
+    }
+    CSegyTrace m_trace;
+};
+
+TEST_F(ResizeZeroedTest, KeepsTheHeaderAsItIsAndZeroesEverySample)
+{
+    m_trace.ResizeZeroed(5);
+    EXPECT_EQ(m_trace.numSamples, 5u);
+    EXPECT_EQ(m_trace.header->sampleCount, 8) << "the header is the caller's";
+    EXPECT_EQ(m_trace.header->traceSequenceFile, 17);
+    EXPECT_EQ(m_trace.header->year, 2003);
+    EXPECT_EQ(m_trace.header->sampleInterval, 83);
+    EXPECT_EQ(m_trace.header->carried188[0], 0x5A);
+    ASSERT_EQ(m_trace.samples.size(), 7u) << "5 samples and the two spare values";
+    for (double v : m_trace.samples)
+        EXPECT_EQ(v, 0.0);
+    EXPECT_TRUE(m_trace.allocated);
+}
+
+TEST_F(ResizeZeroedTest, GrowingGivesZerosBeyondTheOldSamplesToo)
+{
+    m_trace.ResizeZeroed(1000);
+    ASSERT_EQ(m_trace.samples.size(), 1002u);
+    for (double v : m_trace.samples)
+        EXPECT_EQ(v, 0.0);
+}
+
+TEST_F(ResizeZeroedTest, NextReAllocateSizesTheStorageForTheHeadersCount)
+{
+    m_trace.ResizeZeroed(70000);
+    EXPECT_EQ(m_trace.numSamples, 70000u);
+    EXPECT_EQ(m_trace.samples.size(), 70002u);
+    m_trace.ReAllocate(); // as Read does with the next header
+    EXPECT_EQ(m_trace.numSamples, 8u);
+    EXPECT_GE(m_trace.samples.size(), 10u);
+    EXPECT_EQ(m_trace.allocatedCount, 8);
+}
+
+TEST(ResizeZeroed, TraceWithoutHeaderGetsAZeroOne)
+{
+    CSegyTrace t;
+    t.ResizeZeroed(70003);
+    ASSERT_NE(t.header, nullptr);
+    EXPECT_EQ(t.header->sampleCount, 4467) << "70003 modulo 65536";
+    EXPECT_EQ(t.numSamples, 70003u);
+    EXPECT_EQ(t.samples.size(), 70005u);
+    t.ResizeZeroed(3);
+    EXPECT_EQ(t.header->sampleCount, 4467) << "now it has a header of its own";
+    EXPECT_TRUE(HeaderIsZeroApartFromSampleCount(*t.header));
+    EXPECT_EQ(t.samples.size(), 5u);
+
+    t.Delete(); // header released: a fresh one again
+    t.ResizeZeroed(2);
+    ASSERT_NE(t.header, nullptr);
+    EXPECT_EQ(t.header->sampleCount, 2);
+    EXPECT_EQ(t.samples.size(), 4u);
+}
+
 } // namespace
 } // namespace tessara
