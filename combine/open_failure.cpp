@@ -27,9 +27,9 @@ std::string OpenFailureText(const std::string& path, const CSegyFileIn& reader)
     if (size < static_cast<std::uintmax_t>(kFileHeaderBytes))
         return "not a SEG-Y file: " + std::to_string(size) + " bytes, shorter than the " +
                std::to_string(kFileHeaderBytes) + "-byte file header";
-    if (!IsReadableFormat(reader.GetFormat()))
-        return "not a readable SEG-Y file: sample format " + std::to_string(reader.GetFormat()) +
-               " not in {1,2,3,5,8}";
+    if (!IsReadableFormat(reader.OpenError().formatCode))
+        return "not a readable SEG-Y file: sample format " +
+               std::to_string(reader.OpenError().formatCode) + " not in {1,2,3,5,8}";
     return "cannot be read";
 }
 

@@ -73,6 +73,16 @@ void CSegyTrace::ResizeZeroed(std::uint32_t n)
     allocatedCount = -1;
 }
 
+void CSegyTrace::CopyHeaderFrom(const CSegyTrace& other)
+{
+    if (!other.header)
+        return;
+    if (!header)
+        header = std::make_unique<SegyHeaderType>();
+    *header = *other.header;
+    tailLittleEndian = other.tailLittleEndian;
+}
+
 void CSegyTrace::Delete()
 {
     if (allocated) {

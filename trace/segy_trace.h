@@ -45,6 +45,12 @@ public:
     void ResizeZeroed(std::uint32_t n);
     /// Releases header and samples; numSamples and allocatedCount stay.
     void Delete();
+    /// Copies `other`'s 240-byte header (making one when this trace has none)
+    /// and the byte order of its bytes 188-239 (tailLittleEndian); storage and
+    /// numSamples are not touched; nothing happens when `other` has no header.
+    /// Use it, not a plain header assignment, for a trace that is written
+    /// with another trace's header (fill and pair traces).
+    void CopyHeaderFrom(const CSegyTrace& other);
 
     /// Resamples the trace to `newIntervalUs` microseconds by cutting or
     /// zero-padding its spectrum (see trace/resample.h). Returns false and
@@ -59,6 +65,11 @@ public:
     std::int32_t allocatedCount = -1;
     std::uint32_t numSamples = 0;
     bool allocated = false;
+    /// Bytes 188-239 of the header are in little-endian order: the header was
+    /// read from a little-endian file, which keeps them as they were in the file
+    /// (as does a big-endian one). The writer reverses them by the standard's
+    /// field widths so that the big-endian output holds them in its own order.
+    bool tailLittleEndian = false;
 };
 
 } // namespace tessara

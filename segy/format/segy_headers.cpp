@@ -30,16 +30,58 @@ void SwapFileHeader(SegyTapeHeaderType& header)
     ReverseWords<std::uint16_t>(bytes + 3212, 194);
 }
 
-void SwapHeader(SegyHeaderType& header)
+namespace
+{
+
+/// `count` words of `width` bytes starting at `offset`, each reversed alone.
+struct WordGroup {
+    int offset;
+    int width;
+    int count;
+};
+
+// SwapHeader's groups; bytes 180-181 and 188-239 are not among them.
+constexpr WordGroup kTraceHeaderGroups[] = {
+    {0, 4, 7}, {28, 2, 4}, {36, 4, 8}, {68, 2, 2}, {72, 4, 4}, {88, 2, 46}, {182, 2, 3}};
+
+// The standard's revision-1 fields at 188-239 (see SwapHeaderTail).
+constexpr WordGroup kTailGroups[] = {{188, 4, 3},
+                                     {200, 2, 2},
+                                     {204, 4, 1},
+                                     {208, 2, 5},
+                                     {218, 4, 1},
+                                     {222, 2, 1},
+                                     {224, 4, 1},
+                                     {228, 2, 2},
+                                     {232, 4, 2}};
+
+template <std::size_t N> void ReverseGroups(SegyHeaderType& header, const WordGroup (&groups)[N])
 {
     auto* b = reinterpret_cast<unsigned char*>(&header);
-    ReverseWords<std::uint32_t>(b + 0, 7);
-    ReverseWords<std::uint16_t>(b + 28, 4);
-    ReverseWords<std::uint32_t>(b + 36, 8);
-    ReverseWords<std::uint16_t>(b + 68, 2);
-    ReverseWords<std::uint32_t>(b + 72, 4);
-    ReverseWords<std::uint16_t>(b + 88, 46);
-    ReverseWords<std::uint16_t>(b + 182, 3);
+    for (const WordGroup& g : groups) {
+        if (g.width == 4)
+            ReverseWords<std::uint32_t>(b + g.offset, g.count);
+        else
+            ReverseWords<std::uint16_t>(b + g.offset, g.count);
+    }
+}
+
+} // namespace
+
+void SwapHeader(SegyHeaderType& header)
+{
+    ReverseGroups(header, kTraceHeaderGroups);
+}
+
+void SwapHeaderTail(SegyHeaderType& header)
+{
+    ReverseGroups(header, kTailGroups);
+}
+
+bool SegyRevisionAtLeast1(const SegyTapeHeaderType& header)
+{
+    const unsigned major = header.binRevision >> 8;
+    return header.binRevision == 1 || header.binRevision == 2 || major == 1 || major == 2;
 }
 
 bool IsBigEndianFileHeader(const unsigned char* fileHeader3600)

@@ -32,7 +32,11 @@ struct SegyTapeHeaderType {
     std::uint16_t binSamplesPerTrace;         // 3220
     std::uint16_t binOriginalSamplesPerTrace; // 3222
     std::int16_t binFormatCode;               // 3224
-    std::uint16_t binCarried[187];            // 3226-3599, never interpreted
+    std::uint16_t binCarried[137];            // 3226-3499, never interpreted
+    std::uint16_t binRevision;        // 3500, 0x0100 = revision 1.0 (see SegyRevisionAtLeast1)
+    std::int16_t binFixedLengthFlag;  // 3502, 1 = every trace has binSamplesPerTrace samples
+    std::int16_t binExtendedHeaders;  // 3504, 3200-byte extended text headers; -1 variable
+    std::uint16_t binCarried3506[47]; // 3506-3599, never interpreted
 };
 
 /// 240-byte SEG-Y trace header. Unnamed ranges are carried unchanged but take
@@ -82,6 +86,9 @@ static_assert(offsetof(SegyTapeHeaderType, binJobId) == 3200);
 static_assert(offsetof(SegyTapeHeaderType, binSampleInterval) == 3216);
 static_assert(offsetof(SegyTapeHeaderType, binSamplesPerTrace) == 3220);
 static_assert(offsetof(SegyTapeHeaderType, binFormatCode) == 3224);
+static_assert(offsetof(SegyTapeHeaderType, binRevision) == 3500);
+static_assert(offsetof(SegyTapeHeaderType, binFixedLengthFlag) == 3502);
+static_assert(offsetof(SegyTapeHeaderType, binExtendedHeaders) == 3504);
 static_assert(sizeof(SegyHeaderType) == kTraceHeaderBytes);
 static_assert(offsetof(SegyHeaderType, traceIdCode) == 28);
 static_assert(offsetof(SegyHeaderType, coordinateScalar) == 70);
@@ -102,6 +109,22 @@ void SwapFileHeader(SegyTapeHeaderType& header);
 /// Reverses a trace header in place by the fixed SEG-Y groups. Bytes 180-181
 /// and 188-239 are never reversed. Applying it twice restores the record.
 void SwapHeader(SegyHeaderType& header);
+
+/// Reverses bytes 188-239 of a trace header in place by the field widths of
+/// SEG-Y revision 1 (inline 188, crossline 192, shot point 196 as 32-bit; shot
+/// point scalar 200, measurement unit 202 as 16-bit; transduction constant
+/// 204 as 32 + 16 bits; units, device, time scalar, source type 210-217 as
+/// 16-bit; source energy direction 218 and source measurement 224 as 32 + 16
+/// bits; measurement unit 230 as 16-bit; 232-239 as two 32-bit words).
+/// SwapHeader never touches these bytes, which stay in the order of the file
+/// they were read from; the writer uses this for headers read from a
+/// little-endian file. Applying it twice restores the record.
+void SwapHeaderTail(SegyHeaderType& header);
+
+/// Whether a binary header in host order says SEG-Y revision 1 or later: the
+/// standard's 0x0100 form (major revision in the high byte, 1 or 2), or a
+/// plain 1 or 2 as some writers store it.
+[[nodiscard]] bool SegyRevisionAtLeast1(const SegyTapeHeaderType& header);
 
 /// True when a binary header, as stored in the file, is big-endian: the format
 /// code at bytes 3224-3225 read little-endian lies outside 1..8.

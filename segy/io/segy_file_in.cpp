@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -121,46 +122,111 @@ bool CSegyFileIn::ReadLargeRecord(std::size_t rawBytes)
 bool CSegyFileIn::Open(const std::string& path)
 {
     Close();
+    // Whatever happens below, the reader delivers nothing until Open succeeds.
     isValid = false;
-    constantLength = false;
-    textIsEbcdic = false;
-    atEnd = true; // nothing can be read until Open succeeds
+    atEnd = true;
     currentTrace = 0;
 
-    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (m_fd < 0)
+    SegyOpenError error;
+    const auto fail = [&](SegyOpenReason reason) {
+        error.reason = reason;
+        m_error = error;
+        Close();
         return false;
+    };
+
+    // O_NONBLOCK so that a FIFO without a writer, or a device, cannot hold the
+    // open; such files are refused before anything is read from them.
+    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (m_fd < 0) {
+        error.errorNumber = errno;
+        return fail(errno == ENOENT || errno == ENOTDIR ? SegyOpenReason::NoSuchFile
+                    : errno == EACCES || errno == EPERM ? SegyOpenReason::PermissionDenied
+                                                        : SegyOpenReason::CannotOpen);
+    }
+    struct stat info {
+    };
+    if (::fstat(m_fd, &info) != 0) {
+        error.errorNumber = errno;
+        return fail(SegyOpenReason::ReadError);
+    }
+    if (!S_ISREG(info.st_mode))
+        return fail(SegyOpenReason::NotRegularFile);
+    const int flags = ::fcntl(m_fd, F_GETFL);
+    if (flags == -1 || ::fcntl(m_fd, F_SETFL, flags & ~O_NONBLOCK) == -1) {
+        error.errorNumber = errno;
+        return fail(SegyOpenReason::CannotOpen);
+    }
+    const std::int64_t size = info.st_size;
+    error.fileBytes = size;
+    if (size < kFileHeaderBytes)
+        return fail(SegyOpenReason::TooShort);
     if (!m_buffer)
         m_buffer = std::make_unique<unsigned char[]>(kBufferBytes);
     // Reads run front to back: a larger read-ahead window. Only a hint.
     (void)::posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 
-    const std::int64_t size = ::lseek(m_fd, 0, SEEK_END); // -1 for what cannot seek
-    SegyTapeHeaderType fileHeader;
-    if (size < kFileHeaderBytes || !Seek(0) || !Fill(kFileHeaderBytes)) {
-        Close();
-        return false;
+    errno = 0;
+    if (!Seek(0) || !Fill(kFileHeaderBytes)) {
+        // A file that shrank since fstat reads short without an errno.
+        error.errorNumber = errno;
+        return fail(errno != 0 ? SegyOpenReason::ReadError : SegyOpenReason::TooShort);
     }
+    SegyTapeHeaderType fileHeader;
     std::memcpy(&fileHeader, m_buffer.get() + m_head, kFileHeaderBytes);
     m_head += kFileHeaderBytes;
-    byteCount = size;
 
     const bool isEbcdic = CheckEBCDIC(fileHeader.textHeader);
     const bool swap = IsBigEndianFileHeader(reinterpret_cast<const unsigned char*>(&fileHeader));
     if (swap)
         SwapFileHeader(fileHeader);
+    error.formatCode = fileHeader.binFormatCode;
+    error.extendedHeaders = fileHeader.binExtendedHeaders;
+    const std::int32_t bps = ReaderBytesPerSample(fileHeader.binFormatCode);
+    if (bps == 0)
+        return fail(SegyOpenReason::UnsupportedFormat);
 
-    std::uint32_t spt = fileHeader.binSamplesPerTrace;
+    // Extended text headers exist from revision 1 on; in a revision-0 file
+    // those bytes are unassigned and may hold anything.
+    std::int64_t dataStart = kFileHeaderBytes;
+    if (SegyRevisionAtLeast1(fileHeader)) {
+        if (fileHeader.binExtendedHeaders < 0)
+            return fail(SegyOpenReason::ExtendedHeaders); // -1: ended by a stanza, not read
+        dataStart += std::int64_t{kTextHeaderBytes} * fileHeader.binExtendedHeaders;
+        if (size < dataStart)
+            return fail(SegyOpenReason::TooShort);
+    }
+
+    const std::uint32_t binarySamples = fileHeader.binSamplesPerTrace;
+    std::uint32_t spt = binarySamples;
+    std::uint32_t firstSamples = 0;
+    SampleCountSource source = SampleCountSource::BinaryHeader;
     auto interval = static_cast<std::int16_t>(fileHeader.binSampleInterval);
     SegyHeaderType first;
-    if (Fill(kTraceHeaderBytes)) {
+    if (Seek(dataStart) && Fill(kTraceHeaderBytes)) {
         std::memcpy(&first, m_buffer.get() + m_head, kTraceHeaderBytes);
         if (swap)
             SwapHeader(first);
-        // The first trace is closer to the truth than a binary header that
-        // recorders often leave stale.
-        if (first.sampleCount != 0 && first.sampleCount != fileHeader.binSamplesPerTrace) {
-            spt = first.sampleCount;
+        firstSamples = first.sampleCount;
+        // A trace count is whole when the bytes after the headers are an exact
+        // number of records of that many samples.
+        const auto whole = [&](std::uint32_t n) {
+            const std::int64_t record = kTraceHeaderBytes + std::int64_t{bps} * n;
+            return n > 0 && (size - dataStart) % record == 0;
+        };
+        if (firstSamples == 0) {
+            source = SampleCountSource::BinaryHeader;
+        } else if (firstSamples == binarySamples) {
+            source = SampleCountSource::BinaryHeaderAndFirstTrace;
+        } else if (!whole(firstSamples) && whole(binarySamples)) {
+            // Writers that leave the trace headers' count stale exist; the file
+            // length decides between the two.
+            source = SampleCountSource::BinaryHeaderFitsFileLength;
+        } else {
+            // The first trace is closer to the truth than a binary header that
+            // recorders often leave stale.
+            source = SampleCountSource::FirstTrace;
+            spt = firstSamples;
             fileHeader.binSamplesPerTrace = first.sampleCount;
         }
         if (first.sampleInterval != 0 &&
@@ -170,17 +236,21 @@ bool CSegyFileIn::Open(const std::string& path)
         }
     }
 
+    // Every check has passed: from here on the object describes this file.
+    m_error = SegyOpenError{};
     *tapeHeader = fileHeader;
     textIsEbcdic = isEbcdic;
     swapBytes = swap;
     formatCode = fileHeader.binFormatCode;
     samplesPerTrace = spt;
     sampleIntervalUs = interval;
-    bytesPerSample = ReaderBytesPerSample(formatCode);
-    if (bytesPerSample == 0) {
-        Close();
-        return false;
-    }
+    bytesPerSample = bps;
+    byteCount = size;
+    m_countSource = source;
+    m_binarySamples = binarySamples;
+    m_firstTraceSamples = firstSamples;
+    m_dataStart = dataStart;
+    m_forceSampleCount = source == SampleCountSource::BinaryHeaderFitsFileLength;
     isValid = true;
     CheckIfConstantLengthTrace();
     return true;
@@ -189,7 +259,7 @@ bool CSegyFileIn::Open(const std::string& path)
 void CSegyFileIn::Rewind()
 {
     if (m_fd >= 0)
-        (void)Seek(kFileHeaderBytes); // cannot fail on an open file
+        (void)Seek(m_dataStart); // cannot fail on an open file
     atEnd = !isValid;
     currentTrace = 0;
 }
@@ -197,7 +267,7 @@ void CSegyFileIn::Rewind()
 void CSegyFileIn::CheckIfConstantLengthTrace()
 {
     traceLength = static_cast<std::int64_t>(bytesPerSample) * samplesPerTrace + kTraceHeaderBytes;
-    traceCount = (byteCount - kFileHeaderBytes) / traceLength;
+    traceCount = (byteCount - m_dataStart) / traceLength;
     constantLength = false; // Read must not seek while the test runs
 
     CSegyTrace scratch(samplesPerTrace);
@@ -216,7 +286,7 @@ void CSegyFileIn::CheckIfConstantLengthTrace()
     // traces has no second-to-last trace and is not taken as constant-length.
     if (constant) {
         Rewind();
-        if (traceCount < 2 || !Seek(kFileHeaderBytes + (traceCount - 2) * traceLength)) {
+        if (traceCount < 2 || !Seek(m_dataStart + (traceCount - 2) * traceLength)) {
             constant = false;
         } else {
             Read(scratch, -1);
@@ -235,9 +305,9 @@ bool CSegyFileIn::SkipToTrace(std::int64_t index)
         // Past the end Read finds atEnd, but only if the seek happened: an
         // offset that overflows, or one the system refuses, must not leave the
         // read at the old position and deliver the wrong trace.
-        if (index > (INT64_MAX - kFileHeaderBytes) / traceLength)
+        if (index > (INT64_MAX - m_dataStart) / traceLength)
             return false;
-        return Seek(kFileHeaderBytes + index * traceLength);
+        return Seek(m_dataStart + index * traceLength);
     }
     return true;
 }
@@ -272,6 +342,8 @@ void CSegyFileIn::Read(CSegyTrace& trace, std::int64_t index)
     std::memcpy(&h, m_buffer.get() + m_head, kTraceHeaderBytes);
     if (swapBytes)
         SwapHeader(h);
+    if (m_forceSampleCount)
+        h.sampleCount = tapeHeader->binSamplesPerTrace;
     SetTraceNullsWithSensibleValues(h);
     if (h.coordinateUnits == 0)
         h.coordinateUnits = 1;
@@ -305,6 +377,7 @@ void CSegyFileIn::Read(CSegyTrace& trace, std::int64_t index)
     if (!trace.header)
         trace.header = std::make_unique<SegyHeaderType>();
     *trace.header = h;
+    trace.tailLittleEndian = !swapBytes;
     trace.ReAllocate();
     (void)DecodeSamples(formatCode,
                         raw,

@@ -9,6 +9,40 @@
 namespace tessara
 {
 
+/// Why CSegyFileIn::Open failed. The reader makes no text of it: the front
+/// ends word the message from SegyOpenError.
+enum class SegyOpenReason {
+    None,              ///< the last Open succeeded (or none was made)
+    NoSuchFile,        ///< the path names nothing (ENOENT, ENOTDIR)
+    PermissionDenied,  ///< EACCES or EPERM
+    CannotOpen,        ///< any other open failure; errorNumber tells which
+    NotRegularFile,    ///< a directory, FIFO, socket or device: refused unread
+    ReadError,         ///< the file header could not be read; errorNumber tells why
+    TooShort,          ///< fewer bytes than the file header (with its extended text headers)
+    UnsupportedFormat, ///< binFormatCode is not 1, 2, 3, 5 or 8
+    ExtendedHeaders,   ///< revision 1 or later with a negative extended text header count
+};
+
+/// The facts a message about a failed Open needs. Fields that do not apply,
+/// or were not learnt before the failure, keep their defaults.
+struct SegyOpenError {
+    SegyOpenReason reason = SegyOpenReason::None;
+    std::int64_t fileBytes = -1;      ///< size of the file in bytes, -1 when unknown
+    std::int32_t formatCode = 0;      ///< binFormatCode in host order, once read
+    std::int32_t extendedHeaders = 0; ///< binExtendedHeaders in host order, once read
+    int errorNumber = 0;              ///< errno of the failed system call, 0 if none
+};
+
+/// Which count Open took for the file's samples per trace.
+enum class SampleCountSource {
+    BinaryHeaderAndFirstTrace, ///< both say the same
+    FirstTrace,                ///< they differ and the first trace's count holds
+    /// They differ, and only the binary header's count makes the file length a
+    /// whole number of traces: every trace is read with that count.
+    BinaryHeaderFitsFileLength,
+    BinaryHeader, ///< the first trace says 0, or there is no trace header at all
+};
+
 /// Reader of one SEG-Y file. Failures are flags, never messages or exceptions:
 /// Open returns false and `atEnd` is set after a Read that found no complete
 /// trace. A trace is never delivered half read: a Read that runs into the end
@@ -20,10 +54,28 @@ public:
     ~CSegyFileIn() override;
 
     /// Opens and examines `path`: file header (text header made printable
-    /// ASCII, binary header in host order), byte order, bytes per sample, the
-    /// constant-length test. False when the file cannot be opened, is shorter
-    /// than 3600 bytes, or its format code is not 1, 2, 3, 5 or 8; such a file
-    /// delivers no traces.
+    /// ASCII, binary header in host order), byte order, bytes per sample, where
+    /// the first trace starts, the samples per trace, the constant-length test.
+    ///
+    /// Samples per trace: the first trace's non-zero sampleCount holds where it
+    /// differs from the binary header's, unless the file length is a whole
+    /// number of traces of the binary header's count and not of the first
+    /// trace's; then the binary header's count holds for every trace (see
+    /// CountSource()). The count taken is also written into the in-memory
+    /// binSamplesPerTrace.
+    ///
+    /// The first trace starts at 3600, or at 3600 + 3200 N when the binary
+    /// header says revision 1 or later and N > 0 extended text headers (their
+    /// text is skipped, not kept). A revision-0 file starts at 3600 whatever N
+    /// says.
+    ///
+    /// False, with the reason in OpenError(), when the path cannot be opened,
+    /// is not a regular file (checked without blocking on a FIFO or device),
+    /// cannot be read, is shorter than its file header, its format code is not
+    /// 1, 2, 3, 5 or 8, or it announces a variable number of extended headers.
+    /// A failed Open leaves a closed reader (isValid false, atEnd set,
+    /// currentTrace 0; it delivers no traces) and every other public field as
+    /// it was before the call.
     [[nodiscard]] bool Open(const std::string& path) override;
     void Close() override;
 
@@ -31,7 +83,10 @@ public:
     /// more reads that trace when the file is constant-length (otherwise the
     /// next one). Repairs: zero sampleCount / sampleInterval from the binary
     /// header, zero coordinateUnits to 1, a sampleInterval <= 0 or above ten
-    /// times the file's to the file's.
+    /// times the file's to the file's. When Open took the binary header's
+    /// count because it fits the file length, every trace is read with that
+    /// count and its header's sampleCount says so. The trace's
+    /// tailLittleEndian tells whether the file is little-endian.
     void Read(CSegyTrace& trace, std::int64_t index);
     /// Back to the first trace: clears `atEnd`, `currentTrace` = 0.
     void Rewind();
@@ -42,6 +97,18 @@ public:
     /// second 0..59, millisecond 0..999, coordinateUnits 0..10,
     /// delayRecordingTime 0..10000.
     [[nodiscard]] static bool sensibleHeaderValues(const CSegyTrace& trace);
+
+    /// Why the last Open failed; reason None after a successful one.
+    [[nodiscard]] const SegyOpenError& OpenError() const { return m_error; }
+    /// Which count the last successful Open took for the samples per trace.
+    [[nodiscard]] SampleCountSource CountSource() const { return m_countSource; }
+    /// The samples per trace the binary header stated, before Open chose a
+    /// count (binSamplesPerTrace in memory holds the chosen one).
+    [[nodiscard]] std::uint32_t BinaryHeaderSamples() const { return m_binarySamples; }
+    /// The first trace's own sampleCount (0 when it has none).
+    [[nodiscard]] std::uint32_t FirstTraceSamples() const { return m_firstTraceSamples; }
+    /// Byte offset of the first trace: 3600 plus the extended text headers.
+    [[nodiscard]] std::int64_t FirstTraceOffset() const { return m_dataStart; }
 
     std::int64_t currentTrace = 0;
     bool atEnd = false;
@@ -63,6 +130,14 @@ private:
     /// On success the whole record is consumed and the buffer left empty.
     [[nodiscard]] bool ReadLargeRecord(std::size_t rawBytes);
 
+    SegyOpenError m_error;
+    SampleCountSource m_countSource = SampleCountSource::BinaryHeaderAndFirstTrace;
+    std::uint32_t m_binarySamples = 0;
+    std::uint32_t m_firstTraceSamples = 0;
+    std::int64_t m_dataStart = kFileHeaderBytes;
+    // Every trace is read with samplesPerTrace, whatever its header says
+    // (SampleCountSource::BinaryHeaderFitsFileLength).
+    bool m_forceSampleCount = false;
     std::vector<unsigned char> m_raw; // sample bytes of a record larger than the buffer
     std::size_t m_head = 0;           // first unread byte in m_buffer
     std::size_t m_tail = 0;           // end of the valid bytes in m_buffer

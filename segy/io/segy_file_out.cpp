@@ -1,9 +1,11 @@
 #include "segy_file_out.h"
 
+#include "segy/format/byte_order.h"
 #include "segy/format/sample_codec.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/types.h>
@@ -37,6 +39,7 @@ bool CSegyFileOut::Open(const std::string& path)
     samplesPerTrace = 0;
     constantLength = true;
     byteCount = 0;
+    m_otherLength = 0;
     m_failed = !isValid;
     return isValid;
 }
@@ -100,8 +103,8 @@ void CSegyFileOut::WriteHeader()
         m_failed = true;
         return;
     }
-    SegyTapeHeaderType bigEndian = *tapeHeader;
-    SwapFileHeader(bigEndian);
+    SegyTapeHeaderType bigEndian;
+    EncodeFileHeader(bigEndian);
     // Whatever is buffered belongs where the position was; the header and
     // the traces after it go from the start of the file.
     Flush();
@@ -114,6 +117,30 @@ void CSegyFileOut::WriteHeader()
     headerWritten = true;
     SetFormat(tapeHeader->binFormatCode);
     byteCount = kFileHeaderBytes;
+}
+
+void CSegyFileOut::EncodeFileHeader(SegyTapeHeaderType& bigEndian) const
+{
+    bigEndian = *tapeHeader;
+    bigEndian.binExtendedHeaders = 0;
+    SwapFileHeader(bigEndian);
+}
+
+void CSegyFileOut::MarkVariableLength()
+{
+    tapeHeader->binFixedLengthFlag = 0;
+    if (!headerWritten || m_fd < 0)
+        return;
+    // The buffer may still hold the header as first written: out with it
+    // before the rewrite, or it would land on top of it.
+    Flush();
+    SegyTapeHeaderType bigEndian;
+    EncodeFileHeader(bigEndian);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&bigEndian);
+    constexpr std::size_t at = offsetof(SegyTapeHeaderType, binFixedLengthFlag);
+    const ssize_t put = ::pwrite(m_fd, bytes + at, 2, static_cast<off_t>(at));
+    if (put != 2)
+        m_failed = true;
 }
 
 void CSegyFileOut::Write(const CSegyTrace& trace)
@@ -144,6 +171,10 @@ void CSegyFileOut::Write(const CSegyTrace& trace)
 
     SegyHeaderType h = *trace.header;
     SwapHeader(h);
+    if (trace.tailLittleEndian)
+        SwapHeaderTail(h);
+    if (trace.header->sampleCount != tapeHeader->binSamplesPerTrace)
+        ++m_otherLength;
     std::memcpy(record, &h, kTraceHeaderBytes);
 
     const std::size_t have = std::min<std::size_t>({n, trace.numSamples, trace.samples.size()});

@@ -35,11 +35,24 @@ public:
     /// is not written yet (WriteHeader).
     void StartLike(const CSegyFile& like, std::uint16_t samples);
     /// Writes the 3600-byte file header at the start of the file. Afterwards
-    /// byteCount is 3600 and the sample encoding follows binFormatCode.
+    /// byteCount is 3600 and the sample encoding follows binFormatCode. The
+    /// written binExtendedHeaders is 0 whatever the in-memory header says: an
+    /// output never carries extended text headers.
     void WriteHeader();
     /// Writes one trace: its header and header->sampleCount samples, the
-    /// samples the trace lacks as 0. The caller's trace is not changed.
+    /// samples the trace lacks as 0. Bytes 188-239 of a header read from a
+    /// little-endian file (trace.tailLittleEndian) are written big-endian by
+    /// the standard's field widths. The caller's trace is not changed.
     void Write(const CSegyTrace& trace);
+    /// Sets the binary header's fixed-length flag (bytes 3502-3503) to 0: the
+    /// traces do not all have binSamplesPerTrace samples. In memory at once;
+    /// in the file too when the header was already written, rewritten in place
+    /// without moving the write position. Call it before Close. A failure to
+    /// rewrite marks the writer as failed.
+    void MarkVariableLength();
+    /// Traces written since Open whose sampleCount differs from the binary
+    /// header's binSamplesPerTrace at the time they were written.
+    [[nodiscard]] std::int64_t TracesOfOtherLength() const { return m_otherLength; }
 
     /// True when a write or Close since the last Open failed, or Open itself.
     [[nodiscard]] bool bHasFailed() const { return m_failed; }
@@ -55,7 +68,12 @@ private:
     [[nodiscard]] bool WriteAll(const unsigned char* bytes, std::size_t n);
 
     std::vector<unsigned char> m_record; // one record larger than the buffer
-    std::size_t m_used = 0;              // bytes waiting in m_buffer
+    /// The 3600 bytes of the file header as written: big-endian, no extended
+    /// text headers.
+    void EncodeFileHeader(SegyTapeHeaderType& bigEndian) const;
+
+    std::size_t m_used = 0;         // bytes waiting in m_buffer
+    std::int64_t m_otherLength = 0; // see TracesOfOtherLength
     bool m_failed = false;
 };
 

@@ -186,13 +186,18 @@ SegyBytes RoundTripFile(bool big, int code)
     b.FileHeader(code, 8, 250, "C 1 ROUND TRIP").Put32(3200, 0x01020304).Put16(3222, 8);
     for (std::size_t at = 3226; at < 3600; at += 2)
         b.Put16(at, static_cast<int>(at * 37));
+    b.Put16(3504, 0); // an output never announces extended text headers
     for (int i = 0; i < 3; ++i) {
         b.TraceHeader(8, 250).TraceTime(2024, 60 + i, 1, 2, 3, 4).Trace32(4, i + 1);
         b.Trace16(28, -2).Trace16(70, -100).Trace32(72, -12345678).Trace16(88, 2);
         b.Trace32(36, 0x11223344).Trace16(178, 0x5566).Trace16(186, 0x7788);
         b.Put8(b.TraceHeaderOffset() + 180, 0xFE).Put8(b.TraceHeaderOffset() + 181, 0x99);
-        for (std::size_t k = 188; k < 240; ++k)
-            b.Put8(b.TraceHeaderOffset() + k, static_cast<int>(k * 3));
+        // The standard's fields at 188-239, written in the file's byte order:
+        // a little-endian input must come out with them big-endian.
+        for (const int at : {188, 192, 196, 204, 218, 224, 232, 236})
+            b.Trace32(static_cast<std::size_t>(at), 0x0A0B0C00 + at);
+        for (const int at : {200, 202, 208, 210, 212, 214, 216, 222, 228, 230})
+            b.Trace16(static_cast<std::size_t>(at), 0x0D00 + at);
         std::vector<double> mine = samples;
         mine[0] = i;
         b.Samples(code, mine);
@@ -318,6 +323,124 @@ TEST_F(SegyFileOutTest, UnnormalisedIbmComesBackNormalised)
     EXPECT_EQ(static_cast<std::uint32_t>(Get32BE(bytes, 3840)), 0x41100000u); // 1.0
     EXPECT_EQ(static_cast<std::uint32_t>(Get32BE(bytes, 3844)), 0xC276A000u);
     EXPECT_EQ(static_cast<std::uint32_t>(Get32BE(bytes, 3848)), 0x3B100000u); // 16^-6
+}
+
+TEST_F(SegyFileOutTest, MarkVariableLengthRewritesOnlyTheFixedLengthFlag)
+{
+    m_out.tapeHeader->binFixedLengthFlag = 1;
+    const std::string path = Start("mixed.sgy", 5, 4);
+    CSegyTrace four(4);
+    CSegyTrace six(6);
+    four.samples[3] = 1.5;
+    m_out.Write(four);
+    m_out.Write(six);
+    m_out.MarkVariableLength();
+    m_out.Write(four); // writing goes on where it was
+    m_out.Close();
+    ASSERT_FALSE(m_out.bHasFailed());
+    EXPECT_EQ(m_out.TracesOfOtherLength(), 1);
+
+    const std::vector<unsigned char> b = ReadFileBytes(path);
+    ASSERT_EQ(b.size(), 3600u + 3 * 240 + (4 + 6 + 4) * 4);
+    EXPECT_EQ(Get16BE(b, 3502), 0);
+    EXPECT_EQ(Get16BE(b, 3220), 4) << "the rest of the header as written";
+    EXPECT_EQ(Get16BE(b, 3224), 5);
+    EXPECT_EQ(Get16BE(b, 3600 + 114), 4);
+    EXPECT_EQ(Get16BE(b, 3600 + 256 + 114), 6);
+    const std::size_t third = 3600 + 256 + 264;
+    EXPECT_EQ(Get16BE(b, third + 114), 4);
+    EXPECT_EQ(Get32BE(b, third + 240 + 12), 0x3FC00000) << "1.5 as IEEE single";
+    EXPECT_EQ(m_out.tapeHeader->binFixedLengthFlag, 0);
+}
+
+TEST_F(SegyFileOutTest, MarkVariableLengthBeforeTheHeaderIsWrittenReachesTheFile)
+{
+    const std::string path = m_dir.File("early.sgy");
+    ASSERT_TRUE(m_out.Open(path));
+    m_out.tapeHeader->binFormatCode = 1;
+    m_out.tapeHeader->binFixedLengthFlag = 1;
+    m_out.MarkVariableLength();
+    m_out.Write(CSegyTrace(2));
+    m_out.Close();
+    ASSERT_FALSE(m_out.bHasFailed());
+    EXPECT_EQ(Get16BE(ReadFileBytes(path), 3502), 0);
+}
+
+TEST_F(SegyFileOutTest, OutputNeverAnnouncesExtendedTextHeaders)
+{
+    m_out.tapeHeader->binRevision = 0x0100;
+    m_out.tapeHeader->binExtendedHeaders = 3;
+    const std::string path = Start("ext.sgy", 1, 2);
+    m_out.Close();
+    const std::vector<unsigned char> b = ReadFileBytes(path);
+    EXPECT_EQ(Get16BE(b, 3504), 0);
+    EXPECT_EQ(Get16BE(b, 3500), 0x0100);
+    EXPECT_EQ(m_out.tapeHeader->binExtendedHeaders, 3) << "the caller's header is kept";
+}
+
+/// Reads the first trace of `file` through the reader, as the job does.
+bool ReadFirstTrace(const SegyBytes& file, CSegyTrace& trace)
+{
+    test::TempDir dir;
+    const std::string path = dir.File("in.sgy");
+    CSegyFileIn reader;
+    if (!file.WriteTo(path) || !reader.Open(path))
+        return false;
+    reader.Read(trace, -1);
+    return !reader.atEnd;
+}
+
+// Bytes 188-239 of headers from little-endian files reached the big-endian
+// output unreversed: inline 1 read as 16777216 by other programs. A fill
+// trace that copies such a header must come out the same way.
+TEST_F(SegyFileOutTest, LittleEndianHeaderTailIsWrittenBigEndianAlsoFromACopiedHeader)
+{
+    SegyBytes in(false);
+    in.FileHeader(5, 2, 1000).TraceHeader(2, 1000).Trace16(88, 1);
+    in.Trace32(188, 1).Trace32(192, 875).Trace32(196, -11037).Trace16(200, -10);
+    in.Trace32(204, 0x01020304).Trace16(208, -3).Trace16(230, 6).Trace32(236, 0x0A0B0C0D);
+    in.Samples(5, {1, 2});
+    CSegyTrace trace;
+    ASSERT_TRUE(ReadFirstTrace(in, trace));
+    EXPECT_TRUE(trace.tailLittleEndian);
+    EXPECT_EQ(trace.header->carried188[0], 1) << "in memory the bytes stay as in the file";
+
+    CSegyTrace fill;
+    fill.CopyHeaderFrom(trace);
+    fill.ResizeZeroed(2);
+    const std::string path = Start("tail.sgy", 5, 2);
+    m_out.Write(trace);
+    m_out.Write(fill);
+    m_out.Close();
+    ASSERT_FALSE(m_out.bHasFailed());
+    EXPECT_EQ(trace.header->carried188[0], 1) << "the caller's trace is unchanged";
+
+    const std::vector<unsigned char> b = ReadFileBytes(path);
+    for (const std::size_t at : {std::size_t{3600}, std::size_t{3600 + 248}}) {
+        EXPECT_EQ(Get32BE(b, at + 188), 1);
+        EXPECT_EQ(Get32BE(b, at + 192), 875);
+        EXPECT_EQ(Get32BE(b, at + 196), -11037);
+        EXPECT_EQ(Get16BE(b, at + 200), -10);
+        EXPECT_EQ(Get32BE(b, at + 204), 0x01020304);
+        EXPECT_EQ(Get16BE(b, at + 208), -3);
+        EXPECT_EQ(Get16BE(b, at + 230), 6);
+        EXPECT_EQ(Get32BE(b, at + 236), 0x0A0B0C0D);
+        EXPECT_EQ(Get16BE(b, at + 88), 1);
+    }
+}
+
+TEST_F(SegyFileOutTest, BigEndianHeaderTailIsWrittenAsRead)
+{
+    SegyBytes in(true);
+    in.FileHeader(5, 2, 1000).TraceHeader(2, 1000).Trace16(88, 1).Trace32(188, 1);
+    in.Samples(5, {1, 2});
+    CSegyTrace trace;
+    ASSERT_TRUE(ReadFirstTrace(in, trace));
+    EXPECT_FALSE(trace.tailLittleEndian);
+    const std::string path = Start("tail.sgy", 5, 2);
+    m_out.Write(trace);
+    m_out.Close();
+    EXPECT_EQ(Get32BE(ReadFileBytes(path), 3600 + 188), 1);
 }
 
 } // namespace

@@ -54,6 +54,30 @@ TEST(SwapHeader, ReversesEachGroupByItsWordWidthAndLeavesBytes180And188To239)
     EXPECT_EQ(std::memcmp(&header, bytes, 240), 0) << "applying it twice must restore";
 }
 
+TEST(SwapHeaderTail, ReversesBytes188To239ByTheStandardsFieldWidths)
+{
+    SegyHeaderType header{};
+    auto* b = reinterpret_cast<unsigned char*>(&header);
+    for (int k = 0; k < 52; ++k)
+        b[188 + k] = static_cast<unsigned char>(k);
+    b[187] = 0xAA;
+    SwapHeaderTail(header);
+    // Worked from the standard's table: 32-bit inline, crossline, shot point;
+    // 16-bit scalar and unit; 32 + 16 transduction constant; five 16-bit
+    // fields; 32 + 16 energy direction; 32 + 16 + 16 source measurement; two
+    // unassigned 32-bit words.
+    const unsigned char expected[52] = {3,  2,  1,  0,  7,  6,  5,  4,  11, 10, 9,  8,  13,
+                                        12, 15, 14, 19, 18, 17, 16, 21, 20, 23, 22, 25, 24,
+                                        27, 26, 29, 28, 33, 32, 31, 30, 35, 34, 39, 38, 37,
+                                        36, 41, 40, 43, 42, 47, 46, 45, 44, 51, 50, 49, 48};
+    for (int k = 0; k < 52; ++k)
+        EXPECT_EQ(b[188 + k], expected[k]) << "byte " << 188 + k;
+    EXPECT_EQ(b[187], 0xAA);
+    SwapHeaderTail(header);
+    for (int k = 0; k < 52; ++k)
+        EXPECT_EQ(b[188 + k], k);
+}
+
 TEST(SwapFileHeader, ReversesThreeLongWordsThen194ShortWords)
 {
     const std::vector<int> source = ExpectedPositions(3600, {{3200, 3211, 4}, {3212, 3599, 2}});
