@@ -28,3 +28,14 @@ make two_channels_glitch --format 3 --channels 2 --channel-field digitizer --gli
 # A constant-length file whose last 8 bytes, taken by the target as a trace
 # index, are 2^60: the byte offset of that trace overflows 64 bits.
 { cat "$corpus/le_format5.sgy"; printf '\000\000\000\000\000\000\000\020'; } >"$corpus/index_far_past_end.sgy"
+# Revision 1 with one extended text header before the traces, and with a
+# variable number (-1), which Open refuses; bytes 3500-3505 are the revision,
+# the fixed-length flag and the count.
+be="$corpus/be_format1.sgy"
+{ head -c 3500 "$be"; printf '\001\000\000\001\000\001'; tail -c +3507 "$be" | head -c 94
+  head -c 3200 /dev/zero; tail -c +3601 "$be"; } >"$corpus/extended_header_rev1.sgy"
+{ head -c 3500 "$be"; printf '\001\000\000\001\377\377'; tail -c +3507 "$be"; } \
+    >"$corpus/extended_header_variable.sgy"
+# The first trace header says 255 samples where the binary header's 16 fit the
+# file length: every trace is read with 16.
+{ head -c 3714 "$be"; printf '\000\377'; tail -c +3717 "$be"; } >"$corpus/stale_trace_count.sgy"

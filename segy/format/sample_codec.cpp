@@ -385,13 +385,13 @@ namespace
 constexpr std::array<unsigned char, 256> MakeEbcdicTable()
 {
     std::array<unsigned char, 256> t{};
-    for (int i = 0; i < 256; ++i)
+    for (std::size_t i = 0; i < 256; ++i)
         t[i] = i < 0x41 ? static_cast<unsigned char>(i) : 0x2E;
     t[0x30] = t[0x31] = t[0x3E] = 0x2E;
     t[0x3F] = 0x3F;
     t[0x40] = 0x20;
-    const auto set = [&t](int from, const char* ascii) {
-        for (int k = 0; ascii[k] != 0; ++k)
+    const auto set = [&t](std::size_t from, const char* ascii) {
+        for (std::size_t k = 0; ascii[k] != 0; ++k)
             t[from + k] = static_cast<unsigned char>(ascii[k]);
     };
     set(0x4C, "<(+|");

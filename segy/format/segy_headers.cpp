@@ -11,9 +11,9 @@ namespace
 
 // Reverses `count` words of the given type starting at `bytes`. Works through
 // memcpy so that it never depends on the alignment of the record.
-template <typename Word> void ReverseWords(unsigned char* bytes, int count)
+template <typename Word> void ReverseWords(unsigned char* bytes, std::size_t count)
 {
-    for (int i = 0; i < count; ++i) {
+    for (std::size_t i = 0; i < count; ++i) {
         Word w;
         std::memcpy(&w, bytes + i * sizeof(Word), sizeof(Word));
         w = Swap(w);
@@ -35,9 +35,9 @@ namespace
 
 /// `count` words of `width` bytes starting at `offset`, each reversed alone.
 struct WordGroup {
-    int offset;
-    int width;
-    int count;
+    std::size_t offset;
+    std::size_t width;
+    std::size_t count;
 };
 
 // SwapHeader's groups; bytes 180-181 and 188-239 are not among them.

@@ -49,7 +49,7 @@ void ExpectOnBothPaths(Converter convert, const WordCase& c, std::uint32_t fille
     EXPECT_EQ(alone, c.to) << "alone";
     std::uint32_t fillerAlone = filler;
     convert(&fillerAlone, &fillerAlone, 1);
-    for (std::size_t at : {0, 37, 127, 129}) {
+    for (std::size_t at : {0u, 37u, 127u, 129u}) {
         std::vector<std::uint32_t> words(130, filler);
         words[at] = c.from;
         convert(words.data(), words.data(), static_cast<std::int64_t>(words.size()));
@@ -229,7 +229,7 @@ class EncodeSample : public ::testing::TestWithParam<EncodeCase>
 TEST_P(EncodeSample, WritesTheExpectedBigEndianBytes)
 {
     const EncodeCase& c = GetParam();
-    for (std::size_t count : {1, 130}) { // one sample, and whole blocks plus a tail
+    for (std::size_t count : {1u, 130u}) { // one sample, and whole blocks plus a tail
         const std::vector<double> in(count, c.value);
         const std::size_t width = c.bytes.size();
         std::vector<unsigned char> out(count * width + 1, 0xAA);
@@ -289,7 +289,7 @@ class DecodeSample : public ::testing::TestWithParam<DecodeCase>
 TEST_P(DecodeSample, GivesTheExactValue)
 {
     const DecodeCase& c = GetParam();
-    for (std::size_t count : {1, 130}) { // one sample, and whole blocks plus a tail
+    for (std::size_t count : {1u, 130u}) { // one sample, and whole blocks plus a tail
         std::vector<unsigned char> raw;
         for (std::size_t i = 0; i < count; ++i)
             raw.insert(raw.end(), c.raw.begin(), c.raw.end());
@@ -354,7 +354,7 @@ TEST(Ebcdic, EveryCodeTranslatesAsListed)
         for (int code = row.first; code <= row.last; ++code)
             expected[code] = row.ascii + (code - row.first);
     }
-    for (int code = 0; code < 256; ++code)
+    for (std::size_t code = 0; code < 256; ++code)
         EXPECT_EQ(EBCDIC_translate_ASCII[code], expected[code]) << "EBCDIC code " << code;
 }
 

@@ -103,7 +103,7 @@ INSTANTIATE_TEST_SUITE_P(Codes,
 
 TEST_F(SegyFileInTest, FileShorterThanItsHeaderFailsOpenAndDeliversNoTraces)
 {
-    for (std::size_t size : {0, 100, 3599}) {
+    for (std::size_t size : {0u, 100u, 3599u}) {
         SegyBytes b(true);
         b.FileHeader(1, 4, 1000);
         b.MutableBytes().resize(size);
@@ -201,8 +201,8 @@ TEST_F(SegyFileInTest, HeaderBytesComeThroughAsStored)
     SegyBytes b(true);
     b.FileHeader(1, 4, 1000).Put16(3504, 3); // announces extended text headers: ignored
     b.TraceHeader(4, 1000).Trace32(4, 77).Put8(b.TraceHeaderOffset() + 180, 0xFF);
-    for (int k = 188; k < 240; ++k)
-        b.Put8(b.TraceHeaderOffset() + k, k);
+    for (std::size_t k = 188; k < 240; ++k)
+        b.Put8(b.TraceHeaderOffset() + k, static_cast<int>(k));
     b.Samples(1, Ramp(0, 4));
     ASSERT_TRUE(m_in.Open(Save(b)));
     m_in.Read(m_trace, -1);

@@ -12,19 +12,19 @@ namespace
 {
 
 struct Group {
-    int first, last, width; // bytes first..last, reversed as words of `width`
+    std::size_t first, last, width; // bytes first..last, reversed as words of `width`
 };
 
 // Where each byte of a record must land after reversal by the given groups;
 // bytes outside every group stay in place.
-std::vector<int> ExpectedPositions(int size, std::initializer_list<Group> groups)
+std::vector<std::size_t> ExpectedPositions(std::size_t size, std::initializer_list<Group> groups)
 {
-    std::vector<int> source(size);
-    for (int i = 0; i < size; ++i)
+    std::vector<std::size_t> source(size);
+    for (std::size_t i = 0; i < size; ++i)
         source[i] = i;
     for (const Group& g : groups) {
-        for (int word = g.first; word <= g.last; word += g.width) {
-            for (int k = 0; k < g.width; ++k)
+        for (std::size_t word = g.first; word <= g.last; word += g.width) {
+            for (std::size_t k = 0; k < g.width; ++k)
                 source[word + k] = word + g.width - 1 - k;
         }
     }
@@ -33,14 +33,14 @@ std::vector<int> ExpectedPositions(int size, std::initializer_list<Group> groups
 
 TEST(SwapHeader, ReversesEachGroupByItsWordWidthAndLeavesBytes180And188To239)
 {
-    const std::vector<int> source = ExpectedPositions(240,
-                                                      {{0, 27, 4},
-                                                       {28, 35, 2},
-                                                       {36, 67, 4},
-                                                       {68, 71, 2},
-                                                       {72, 87, 4},
-                                                       {88, 179, 2},
-                                                       {182, 187, 2}});
+    const std::vector<std::size_t> source = ExpectedPositions(240,
+                                                              {{0, 27, 4},
+                                                               {28, 35, 2},
+                                                               {36, 67, 4},
+                                                               {68, 71, 2},
+                                                               {72, 87, 4},
+                                                               {88, 179, 2},
+                                                               {182, 187, 2}});
     unsigned char bytes[240];
     for (int i = 0; i < 240; ++i)
         bytes[i] = static_cast<unsigned char>(i);
@@ -48,7 +48,7 @@ TEST(SwapHeader, ReversesEachGroupByItsWordWidthAndLeavesBytes180And188To239)
     std::memcpy(&header, bytes, 240);
     SwapHeader(header);
     const auto* swapped = reinterpret_cast<const unsigned char*>(&header);
-    for (int i = 0; i < 240; ++i)
+    for (std::size_t i = 0; i < 240; ++i)
         EXPECT_EQ(swapped[i], source[i]) << "byte " << i;
     SwapHeader(header);
     EXPECT_EQ(std::memcmp(&header, bytes, 240), 0) << "applying it twice must restore";
@@ -80,15 +80,16 @@ TEST(SwapHeaderTail, ReversesBytes188To239ByTheStandardsFieldWidths)
 
 TEST(SwapFileHeader, ReversesThreeLongWordsThen194ShortWords)
 {
-    const std::vector<int> source = ExpectedPositions(3600, {{3200, 3211, 4}, {3212, 3599, 2}});
+    const std::vector<std::size_t> source =
+        ExpectedPositions(3600, {{3200, 3211, 4}, {3212, 3599, 2}});
     std::vector<unsigned char> bytes(3600);
-    for (int i = 0; i < 3600; ++i)
+    for (std::size_t i = 0; i < 3600; ++i)
         bytes[i] = static_cast<unsigned char>(i * 7);
     SegyTapeHeaderType header;
     std::memcpy(&header, bytes.data(), 3600);
     SwapFileHeader(header);
     const auto* swapped = reinterpret_cast<const unsigned char*>(&header);
-    for (int i = 0; i < 3600; ++i)
+    for (std::size_t i = 0; i < 3600; ++i)
         ASSERT_EQ(swapped[i], bytes[source[i]]) << "byte " << i;
 }
 

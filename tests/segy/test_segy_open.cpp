@@ -83,7 +83,7 @@ TEST_F(SegyOpenTest, FifoWithoutWriterIsRefusedWithoutBlocking)
 
 TEST_F(SegyOpenTest, ShortFileIsTooShortWithItsSize)
 {
-    for (const std::size_t size : {0, 100, 3599}) {
+    for (const std::size_t size : {0u, 100u, 3599u}) {
         SegyBytes b(true);
         b.FileHeader(1, 4, 1000);
         b.MutableBytes().resize(size);

@@ -39,7 +39,7 @@ SegyBytes& SegyBytes::Put32(std::size_t offset, std::int64_t value)
         m_bytes.resize(offset + 4);
     for (int i = 0; i < 4; ++i) {
         const auto byte = static_cast<unsigned char>((v >> (8 * (3 - i))) & 0xFF);
-        m_bytes[offset + (m_big ? i : 3 - i)] = byte;
+        m_bytes[offset + static_cast<std::size_t>(m_big ? i : 3 - i)] = byte;
     }
     return *this;
 }

@@ -35,7 +35,7 @@ private slots:
         QVERIFY(survey.ok);
         m_listed.clear();
         m_timeOrder.clear();
-        m_timeOrder.resize(survey.files.size());
+        m_timeOrder.resize(static_cast<qsizetype>(survey.files.size()));
         for (const synth::SynthFile& f : survey.files) {
             m_listed << QString::fromStdString(f.path.string());
             m_timeOrder[f.timeOrder] = QString::fromStdString(f.path.string());

@@ -319,7 +319,7 @@ void BuildFileHeader(const SurveyOptions& o, int fileIndex, unsigned char* out)
         std::string text = std::string(number) + lines[card];
         text.resize(80, ' ');
         for (int i = 0; i < 80; ++i) {
-            const char c = text[i];
+            const char c = text[static_cast<std::size_t>(i)];
             out[card * 80 + i] = o.ebcdicText ? ToEbcdic(c) : static_cast<unsigned char>(c);
         }
     }
