@@ -250,25 +250,15 @@ void CSegyFileIn::SetTraceNullsWithSensibleValues(SegyHeaderType& h) const
         h.sampleInterval = static_cast<std::int16_t>(tapeHeader->binSampleInterval);
 }
 
-void CSegyFileIn::Read(CSegyTrace& trace, std::int64_t index)
+bool CSegyFileIn::NextRecord(SegyHeaderType& h, const unsigned char*& raw, std::size_t& rawBytes)
 {
-    atEnd = false;
-    if (!isValid || m_fd < 0) {
-        atEnd = true;
-        return;
-    }
-    if (!SkipToTrace(index)) {
-        atEnd = true;
-        return;
-    }
+    if (!isValid || m_fd < 0)
+        return false;
 
     // Everything is read into the buffer (or locals) first and committed to
-    // the trace only when the record is complete.
-    if (!Fill(kTraceHeaderBytes)) {
-        atEnd = true;
-        return;
-    }
-    SegyHeaderType h;
+    // the caller only when the record is complete.
+    if (!Fill(kTraceHeaderBytes))
+        return false;
     std::memcpy(&h, m_buffer.get() + m_head, kTraceHeaderBytes);
     if (swapBytes)
         SwapHeader(h);
@@ -277,23 +267,18 @@ void CSegyFileIn::Read(CSegyTrace& trace, std::int64_t index)
         h.coordinateUnits = 1;
 
     const std::size_t n = h.sampleCount;
-    const std::size_t rawBytes = n * static_cast<std::size_t>(bytesPerSample);
+    rawBytes = n * static_cast<std::size_t>(bytesPerSample);
     const std::size_t recordBytes = kTraceHeaderBytes + rawBytes;
-    const unsigned char* raw = nullptr;
     if (recordBytes <= kBufferBytes) {
-        if (!Fill(recordBytes)) {
-            atEnd = true;
-            return;
-        }
-        // The samples are decoded straight out of the buffer; nothing refills
-        // it before they are.
+        if (!Fill(recordBytes))
+            return false;
+        // The samples stay in the buffer; nothing refills it before the
+        // caller is done with them.
         raw = m_buffer.get() + m_head + kTraceHeaderBytes;
         m_head += recordBytes;
     } else {
-        if (!ReadLargeRecord(rawBytes)) {
-            atEnd = true;
-            return;
-        }
+        if (!ReadLargeRecord(rawBytes))
+            return false;
         raw = m_raw.data();
     }
 
@@ -301,17 +286,60 @@ void CSegyFileIn::Read(CSegyTrace& trace, std::int64_t index)
     const std::int16_t f = sampleIntervalUs;
     if (s != f && (s <= 0 || s > 10 * static_cast<std::int32_t>(f)))
         h.sampleInterval = f;
+    return true;
+}
 
+void CSegyFileIn::Read(CSegyTrace& trace, std::int64_t index)
+{
+    atEnd = false;
+    SegyHeaderType h;
+    const unsigned char* raw = nullptr;
+    std::size_t rawBytes = 0;
+    if (!SkipToTrace(index) || !NextRecord(h, raw, rawBytes)) {
+        atEnd = true;
+        return;
+    }
     if (!trace.header)
         trace.header = std::make_unique<SegyHeaderType>();
     *trace.header = h;
     trace.ReAllocate();
     (void)DecodeSamples(formatCode,
                         raw,
-                        static_cast<std::int64_t>(n),
+                        static_cast<std::int64_t>(h.sampleCount),
                         swapBytes,
                         trace.samples.data()); // formatCode was checked by Open
     ++currentTrace;
+}
+
+void CSegyFileIn::ReadHeader(SegyHeaderType& header)
+{
+    (void)ReadRaw(header); // the samples stay in the buffer, undecoded
+}
+
+std::span<const unsigned char> CSegyFileIn::ReadRaw(SegyHeaderType& header)
+{
+    atEnd = false;
+    SegyHeaderType h;
+    const unsigned char* raw = nullptr;
+    std::size_t rawBytes = 0;
+    if (!NextRecord(h, raw, rawBytes)) {
+        atEnd = true;
+        return {};
+    }
+    header = h;
+    ++currentTrace;
+    return {raw, rawBytes};
+}
+
+std::int64_t CSegyFileIn::GetPosition() const
+{
+    return m_tailOffset - static_cast<std::int64_t>(m_tail - m_head);
+}
+
+bool CSegyFileIn::SetPosition(std::int64_t position)
+{
+    atEnd = !isValid;
+    return Seek(position);
 }
 
 bool CSegyFileIn::sensibleHeaderValues(const CSegyTrace& trace)
