@@ -603,11 +603,11 @@ void CCombineJob::CDriver::Rename_Output_File(const std::optional<SpeedCorrectio
     const std::string& working = m_output.Path();
     std::int64_t removed = 0;
     std::string copyFailedPath;
-    // The histogram counted while writing describes the file only while no
-    // other step has rewritten it.
+    // The delays were counted while the file was written: by the output
+    // while the job wrote it, or by the speed correction that rewrote it.
     std::optional<DelayHistogram> written = m_output.TakeDelayHistogram();
     if (corrected)
-        written.reset();
+        written = corrected->delays;
     if (m_settings.delayscan) {
         const DelayScanResult scan =
             ScanFileAndMeasureTraceDelayFrequencys(m_host, working, std::move(written));

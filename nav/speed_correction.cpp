@@ -83,6 +83,7 @@ SpeedCorrectionResult Failed(SpeedCorrectionResult r, Status status, const std::
     r.status = status;
     r.failedPath = path;
     r.tracesAfter = 0;
+    r.delays.clear();
     return r;
 }
 
@@ -231,6 +232,7 @@ SpeedCorrectionResult CreatSpeedCorrectedSegy(const CombineSettings& settings,
             if (between)
                 InterpolateHeader(header, A, B, f);
             out.WriteRaw(header, samples);
+            ++result.delays[header.delayRecordingTime];
         } else {
             in.Read(trace, -1);
             if (in.atEnd) {
@@ -240,6 +242,7 @@ SpeedCorrectionResult CreatSpeedCorrectedSegy(const CombineSettings& settings,
             if (between)
                 InterpolateHeader(*trace.header, A, B, f);
             out.Write(trace);
+            ++result.delays[trace.header->delayRecordingTime];
         }
         if (out.bHasFailed())
             break;

@@ -7,6 +7,7 @@
 #include "nav/llt.h"
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,10 @@ struct SpeedCorrectionResult {
     std::int64_t tracesBefore = 0; ///< traces of the composite before
     std::int64_t tracesAfter = 0;  ///< traces of the corrected file (Corrected)
     std::string failedPath;        ///< ReadFailed, WriteFailed: the file concerned
+    /// Corrected: how many traces of the corrected file carry each delay
+    /// (delayRecordingTime, ms), counted while it was written, so that no
+    /// further pass over the file needs to count them.
+    std::map<std::int16_t, std::int64_t> delays;
 };
 
 /// The spacing the correction uses for a fix list: the upper median of the

@@ -45,6 +45,7 @@ void CSegyFileIn::Close()
     m_tail = 0;
     m_tailOffset = 0;
     m_eof = false;
+    m_lastRecordBytes = 0;
 }
 
 bool CSegyFileIn::Seek(std::int64_t position)
@@ -250,6 +251,17 @@ void CSegyFileIn::SetTraceNullsWithSensibleValues(SegyHeaderType& h) const
         h.sampleInterval = static_cast<std::int16_t>(tapeHeader->binSampleInterval);
 }
 
+void CSegyFileIn::RepairHeader(SegyHeaderType& h) const
+{
+    SetTraceNullsWithSensibleValues(h);
+    if (h.coordinateUnits == 0)
+        h.coordinateUnits = 1;
+    const std::int16_t s = h.sampleInterval;
+    const std::int16_t f = sampleIntervalUs;
+    if (s != f && (s <= 0 || s > 10 * static_cast<std::int32_t>(f)))
+        h.sampleInterval = f;
+}
+
 bool CSegyFileIn::NextRecord(SegyHeaderType& h, const unsigned char*& raw, std::size_t& rawBytes)
 {
     if (!isValid || m_fd < 0)
@@ -262,9 +274,7 @@ bool CSegyFileIn::NextRecord(SegyHeaderType& h, const unsigned char*& raw, std::
     std::memcpy(&h, m_buffer.get() + m_head, kTraceHeaderBytes);
     if (swapBytes)
         SwapHeader(h);
-    SetTraceNullsWithSensibleValues(h);
-    if (h.coordinateUnits == 0)
-        h.coordinateUnits = 1;
+    RepairHeader(h);
 
     const std::size_t n = h.sampleCount;
     rawBytes = n * static_cast<std::size_t>(bytesPerSample);
@@ -281,11 +291,6 @@ bool CSegyFileIn::NextRecord(SegyHeaderType& h, const unsigned char*& raw, std::
             return false;
         raw = m_raw.data();
     }
-
-    const std::int16_t s = h.sampleInterval;
-    const std::int16_t f = sampleIntervalUs;
-    if (s != f && (s <= 0 || s > 10 * static_cast<std::int32_t>(f)))
-        h.sampleInterval = f;
     return true;
 }
 
@@ -313,7 +318,48 @@ void CSegyFileIn::Read(CSegyTrace& trace, std::int64_t index)
 
 void CSegyFileIn::ReadHeader(SegyHeaderType& header)
 {
-    (void)ReadRaw(header); // the samples stay in the buffer, undecoded
+    atEnd = false;
+    if (!isValid || m_fd < 0) {
+        atEnd = true;
+        return;
+    }
+    // Records of a few kilobytes are read through the buffer as Read does.
+    // Of longer ones only the header is read, with one small read, and the
+    // samples are skipped: a pass over the headers of a file of long traces
+    // then costs a fraction of reading it.
+    const std::int64_t position = GetPosition();
+    SegyHeaderType h;
+    if (m_tail - m_head >= kTraceHeaderBytes ||
+        m_lastRecordBytes < static_cast<std::int64_t>(kBufferBytes / 8)) {
+        if (!Fill(kTraceHeaderBytes)) {
+            atEnd = true;
+            return;
+        }
+        std::memcpy(&h, m_buffer.get() + m_head, kTraceHeaderBytes);
+    } else if (m_eof ||
+               ReadAt(m_fd, reinterpret_cast<unsigned char*>(&h), kTraceHeaderBytes, position) !=
+                   static_cast<ssize_t>(kTraceHeaderBytes)) {
+        atEnd = true;
+        return;
+    }
+    if (swapBytes)
+        SwapHeader(h);
+    RepairHeader(h);
+    const std::int64_t recordBytes =
+        kTraceHeaderBytes + static_cast<std::int64_t>(h.sampleCount) * bytesPerSample;
+    // Only a complete record counts, as for Read. The size is the one Open
+    // found: a file that grows meanwhile is not read past it either.
+    if (position + recordBytes > byteCount) {
+        atEnd = true;
+        return;
+    }
+    m_lastRecordBytes = recordBytes;
+    if (static_cast<std::int64_t>(m_tail - m_head) >= recordBytes)
+        m_head += static_cast<std::size_t>(recordBytes);
+    else
+        (void)Seek(position + recordBytes); // cannot fail: open, position >= 0
+    header = h;
+    ++currentTrace;
 }
 
 std::span<const unsigned char> CSegyFileIn::ReadRaw(SegyHeaderType& header)

@@ -74,6 +74,8 @@ private:
     [[nodiscard]] bool
     NextRecord(SegyHeaderType& h, const unsigned char*& raw, std::size_t& rawBytes);
     void SetTraceNullsWithSensibleValues(SegyHeaderType& header) const;
+    /// The repairs every read applies to a header in host order.
+    void RepairHeader(SegyHeaderType& header) const;
     void CheckIfConstantLengthTrace();
     /// Moves the read position; false only when closed or `position` < 0 (a
     /// position past the end shows as atEnd on the next Read).
@@ -95,6 +97,9 @@ private:
     // without asking the system again, until Seek or Rewind; a file that grows
     // meanwhile is not read on past its old end.
     bool m_eof = false;
+    // Bytes of the last record ReadHeader met: decides whether the next header
+    // is read through the buffer or alone.
+    std::int64_t m_lastRecordBytes = 0;
 };
 
 } // namespace tessara
