@@ -75,6 +75,14 @@ NavPresence CheckNav(const std::string& path)
     CSegyFileIn in;
     if (!in.Open(path))
         return NavPresence::Unreadable;
+    return CheckNav(in);
+}
+
+NavPresence CheckNav(CSegyFileIn& in)
+{
+    if (!in.isValid)
+        return NavPresence::Unreadable;
+    in.Rewind();
     SegyHeaderType header{};
     for (in.ReadHeader(header); !in.atEnd; in.ReadHeader(header)) {
         if (TraceHasNavigation(header))
@@ -312,6 +320,16 @@ ReadAndBufferTraceHeaderData(const std::string& path, int navAverageFixes, std::
     CSegyFileIn in;
     if (!in.Open(path))
         return -1;
+    return ReadAndBufferTraceHeaderData(in, navAverageFixes, fixes);
+}
+
+std::int64_t
+ReadAndBufferTraceHeaderData(CSegyFileIn& in, int navAverageFixes, std::vector<llt>& fixes)
+{
+    fixes.clear();
+    if (!in.isValid)
+        return -1;
+    in.Rewind();
     std::int64_t traces = 0;
     std::int32_t c = 1;
     SegyHeaderType header{};
@@ -329,7 +347,6 @@ ReadAndBufferTraceHeaderData(const std::string& path, int navAverageFixes, std::
         Convert_Trace_Data_to_Normal_Units(header, fix);
         fixes.push_back(fix);
     }
-    in.Close();
     if (fixes.size() < 2)
         return traces;
 

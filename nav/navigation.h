@@ -12,6 +12,7 @@
 namespace tessara
 {
 
+class CSegyFileIn;
 class CSegyTrace;
 
 /// The navigation test on the raw header values, before any scaling: a trace
@@ -30,6 +31,9 @@ enum class NavPresence {
 /// Reads trace headers of the file at `path` up to the first trace with
 /// navigation.
 [[nodiscard]] NavPresence CheckNav(const std::string& path);
+/// The same on a file already open (from its first trace on; the reader is
+/// left somewhere inside the file). Unreadable when `in` is not open.
+[[nodiscard]] NavPresence CheckNav(CSegyFileIn& in);
 
 /// One trace header to one fix: fills t, lat, lon, isUTM, x, y, zone and
 /// northp. A `year` of 41..119 is taken as 1941..2019 and written back into
@@ -76,5 +80,9 @@ void CalculateTraceToTraceSeparation(std::vector<llt>& fixes, int halfWidth);
 /// or -1 when the file cannot be opened as SEG-Y (`fixes` is then left empty).
 [[nodiscard]] std::int64_t
 ReadAndBufferTraceHeaderData(const std::string& path, int navAverageFixes, std::vector<llt>& fixes);
+/// The same on a file already open, read from its first trace on; -1 when
+/// `in` is not open. The reader is left at the end of the file.
+[[nodiscard]] std::int64_t
+ReadAndBufferTraceHeaderData(CSegyFileIn& in, int navAverageFixes, std::vector<llt>& fixes);
 
 } // namespace tessara

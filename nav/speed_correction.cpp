@@ -143,23 +143,21 @@ SpeedCorrectionResult CreatSpeedCorrectedSegy(const CombineSettings& settings,
     spacingSettings.spacing_mode = settings.spacing_mode;
     spacingSettings.trace_spacing = settings.trace_spacing;
 
+    // One reader serves the navigation check, the fix list and the rewrite:
+    // opening a file examines its first hundred traces, which is not free.
     SpeedCorrectionResult result;
-    switch (CheckNav(compositePath)) {
-    case NavPresence::Unreadable:
+    CSegyFileIn in;
+    if (!in.Open(compositePath))
         return Failed(result, Status::ReadFailed, compositePath);
-    case NavPresence::Absent:
+    if (CheckNav(in) == NavPresence::Absent) {
         host.ShowMessage("Input file " + displayName +
                          " does not contain navigation : cannot output equally spaced shots");
         result.status = Status::NoNavigation;
         return result;
-    case NavPresence::Present:
-        break;
     }
 
     std::vector<llt> fixes;
-    result.tracesBefore = ReadAndBufferTraceHeaderData(compositePath, navAverageFixes, fixes);
-    if (result.tracesBefore < 0)
-        return Failed(SpeedCorrectionResult{}, Status::ReadFailed, compositePath);
+    result.tracesBefore = ReadAndBufferTraceHeaderData(in, navAverageFixes, fixes);
     host.PumpEvents();
     const std::size_t n = fixes.size();
     if (n < 2)
@@ -191,9 +189,6 @@ SpeedCorrectionResult CreatSpeedCorrectedSegy(const CombineSettings& settings,
     if (ec)
         return Failed(result, Status::WriteFailed, temporary);
 
-    CSegyFileIn in;
-    if (!in.Open(compositePath))
-        return Failed(result, Status::ReadFailed, compositePath);
     CSegyFileOut out;
     if (!out.Open(temporary))
         return Failed(result, Status::WriteFailed, temporary);
