@@ -201,14 +201,8 @@ std::string InOptionTerms(std::string message)
 std::string FinishSettings(CombineOptions& o)
 {
     CombineSettings& s = o.settings;
-    // Navigation is not read yet: an option that would only look as if it
-    // worked is refused.
-    if (s.speed_correction)
-        return "--speed-correction: not available yet";
     if (o.navAverageFixes)
-        return "--nav-average-fixes: not available yet";
-    if (o.traceSpacing)
-        return "--trace-spacing: not available yet";
+        s.nav_average_fixes = *o.navAverageFixes;
     s.make_null_traces = !o.noNullTraces;
     s.delayscan = !o.noDelayScan;
     s.flip_port = !o.noFlipPort;
@@ -253,6 +247,9 @@ void PrintOutputs(const CombineResult& state)
                   << " to " << FormatSecondsOfYear(r.last_trace_time);
         if (r.replaced_existing)
             std::cout << ", replaced an existing file";
+        if (r.speed_corrected)
+            std::cout << ", speed corrected at " << FormatLogNumber(r.spacing_metres) << " m from "
+                      << r.traces_before_correction << " traces";
         std::cout << '\n';
     }
 }
@@ -447,10 +444,13 @@ void RegisterCombine(CLI::App& app, std::vector<Command>& commands)
                     o->samplingFrequency,
                     "Resample every trace to this frequency, Hz (0.1..20000, one decimal; the "
                     "interval 1000000/f must be 1..32767 us)");
-    sub->add_flag("--speed-correction", s.speed_correction, "Re-space traces along the track");
+    sub->add_flag("--speed-correction",
+                  s.speed_correction,
+                  "Re-space the traces of every output to a constant distance along the track "
+                  "(inputs without navigation are skipped, traces without it dropped)");
     sub->add_option("--nav-average-fixes",
                     o->navAverageFixes,
-                    "Half-width of the navigation smoothing, fixes (2..100)");
+                    "Half-width of the navigation smoothing, fixes (2..100, default 30)");
     sub->add_option("--trace-spacing",
                     o->traceSpacing,
                     "Fixed trace spacing for the speed correction, m (2..100); default: median");

@@ -26,5 +26,6 @@ void RegisterCopy(CLI::App& app, std::vector<Command>& commands);
 void RegisterHeaders(CLI::App& app, std::vector<Command>& commands);
 void RegisterCombine(CLI::App& app, std::vector<Command>& commands);
 void RegisterScan(CLI::App& app, std::vector<Command>& commands);
+void RegisterNav(CLI::App& app, std::vector<Command>& commands);
 
 } // namespace tessara::cli

@@ -18,6 +18,7 @@ int main(int argc, char** argv)
     tessara::cli::RegisterHeaders(app, commands);
     tessara::cli::RegisterCombine(app, commands);
     tessara::cli::RegisterScan(app, commands);
+    tessara::cli::RegisterNav(app, commands);
 
     try {
         app.parse(argc, argv);

@@ -12,8 +12,9 @@
 #include "combine/open_failure.h"
 #include "combine/output_directory.h"
 #include "combine/output_file.h"
-#include "combine/speed_correction.h"
 #include "combine/time_correction.h"
+#include "nav/navigation.h"
+#include "nav/speed_correction.h"
 #include "segy/io/segy_file_in.h"
 #include "trace/resample.h"
 
@@ -60,7 +61,7 @@ private:
     void CloseByRules(std::size_t input, std::int64_t positionAtStart);
     [[nodiscard]] bool Open_New_Output_File(const CSegyFileIn& in);
     void Close_Output_File();
-    void Rename_Output_File(std::optional<double> spacingMetres);
+    void Rename_Output_File(const std::optional<SpeedCorrectionResult>& corrected);
     void ReportWriteFailure(const std::string& path);
     [[nodiscard]] bool PrepareOutputDirectory();
     void MarkFilesSeenTwice();
@@ -294,7 +295,9 @@ void CCombineJob::CDriver::ProcessInput(std::size_t input)
         ++m_result.summary.inputs_same_file;
         return;
     }
-    if (m_settings.speed_correction && !CheckNav(path)) {
+    // Only a readable input without navigation is skipped here, silently; one
+    // that cannot be read is reported below as with speed correction off.
+    if (m_settings.speed_correction && CheckNav(path) == NavPresence::Absent) {
         ++m_result.summary.inputs_without_navigation;
         return;
     }
@@ -575,33 +578,36 @@ void CCombineJob::CDriver::Close_Output_File()
         m_ctx.Log(kNL);
         return;
     }
-    std::optional<double> spacing;
+    std::optional<SpeedCorrectionResult> corrected;
     if (m_settings.speed_correction) {
-        const SpeedCorrectionResult corrected = CreatSpeedCorrectedSegy(m_ctx, m_output.Path());
-        if (corrected.failed) {
-            ReportWriteFailure(corrected.failedPath);
+        const SpeedCorrectionResult r =
+            CreatSpeedCorrectedSegy(m_settings, m_host, m_output.Path(), m_currentFile);
+        using Status = SpeedCorrectionResult::Status;
+        if (r.status == Status::WriteFailed || r.status == Status::ReadFailed) {
+            ReportWriteFailure(r.failedPath);
             return;
         }
-        if (corrected.corrected)
-            spacing = corrected.spacingMetres;
+        // Only a rewritten file carries the spacing in its name.
+        if (r.status == Status::Corrected)
+            corrected = r;
     }
-    Rename_Output_File(spacing);
+    Rename_Output_File(corrected);
 }
 
 // Runs the delay scan when it is on, then moves the closed working file to
 // its final name in the output directory, replacing a file that existed
 // before the job; a name this job has already given gets "_2", "_3", ...
 // before ".sgy".
-void CCombineJob::CDriver::Rename_Output_File(std::optional<double> spacingMetres)
+void CCombineJob::CDriver::Rename_Output_File(const std::optional<SpeedCorrectionResult>& corrected)
 {
     const std::string& working = m_output.Path();
     std::int64_t removed = 0;
     std::string copyFailedPath;
-    // The histogram counted while writing describes the file only while no
-    // other step has rewritten it.
+    // The delays were counted while the file was written: by the output
+    // while the job wrote it, or by the speed correction that rewrote it.
     std::optional<DelayHistogram> written = m_output.TakeDelayHistogram();
-    if (m_settings.speed_correction)
-        written.reset();
+    if (corrected)
+        written = corrected->delays;
     if (m_settings.delayscan) {
         const DelayScanResult scan =
             ScanFileAndMeasureTraceDelayFrequencys(m_host, working, std::move(written));
@@ -619,8 +625,11 @@ void CCombineJob::CDriver::Rename_Output_File(std::optional<double> spacingMetre
         removed = scan.removed;
     }
 
-    const std::string name =
-        BuildOutputFileName(m_settings, m_outputStartTime, m_output.LastTraceTime(), spacingMetres);
+    const std::string name = BuildOutputFileName(
+        m_settings,
+        m_outputStartTime,
+        m_output.LastTraceTime(),
+        corrected ? std::optional<double>(corrected->spacingMetres) : std::nullopt);
     std::string path = JoinPath(m_outputDirectory, name);
     // A name this job gave already, or one of its inputs, is never replaced.
     for (int k = 2; m_producedPaths.count(path) != 0 || IsInput(path); ++k)
@@ -643,7 +652,12 @@ void CCombineJob::CDriver::Rename_Output_File(std::optional<double> spacingMetre
 
     OutputRecord record;
     record.path = path;
-    record.traces = m_output.Traces() - removed;
+    record.traces = (corrected ? corrected->tracesAfter : m_output.Traces()) - removed;
+    if (corrected) {
+        record.speed_corrected = true;
+        record.spacing_metres = corrected->spacingMetres;
+        record.traces_before_correction = corrected->tracesBefore;
+    }
     record.fill_traces = m_output.FillTraces();
     record.bytes = static_cast<std::int64_t>(fs::file_size(path, ec));
     if (ec)

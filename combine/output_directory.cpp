@@ -2,6 +2,7 @@
 
 #include "combine/api/output_directory.h"
 #include "combine/job_state.h"
+#include "nav/speed_correction.h"
 
 #include <cerrno>
 #include <cmath>
@@ -142,11 +143,9 @@ std::string BuildOutputFileName(const CombineSettings& settings,
     const DayClock end = DayClockOf(lastSeconds);
     name += Padded(start.day, 3) + "_" + Padded(start.clock, 4) + "_to_" + Padded(end.day, 3) +
             "_" + Padded(end.clock, 4);
-    if (spacingMetres) {
-        char spacing[64];
-        std::snprintf(spacing, sizeof spacing, "_SC%.1fm", *spacingMetres);
-        name += spacing;
-    }
+    // One decimal rounded half away from zero, as the chart title shows it.
+    if (spacingMetres)
+        name += "_SC" + SpacingText(*spacingMetres) + "m";
     return name + ".sgy";
 }
 

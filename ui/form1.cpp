@@ -40,8 +40,6 @@ const QString kLoadTitle = QStringLiteral(" Select SEGY files to combine");
 // "Segy Files|*.sgy|All Files|*.*" in Qt's notation; "*" rather than "*.*",
 // which would hide files without a dot on this platform.
 const QString kLoadFilter = QStringLiteral("Segy Files (*.sgy);;All Files (*)");
-/// Whether the job can speed-correct its outputs (it reads no navigation yet).
-constexpr bool kSpeedCorrectionAvailable = false;
 const QString kOutputDescription = QStringLiteral(" Choose output directory for composite files");
 
 QPushButton* Button(QWidget* parent, const char* name, const QString& text)
@@ -355,21 +353,6 @@ void Form1::BuildSettingsPanel(const QString& configDirectory)
     QLabel* spacingLabel = spinRow(numericUpDown2, "label_trace_spacing", "Trace Spacing (m)");
     spacingLabel->setToolTip("Add or drop traces to produce equal spacing");
     grid->setRowStretch(row, 1);
-
-    // The job does not read navigation yet: the speed correction would only
-    // drop traces and leave the spacing as it was, so its controls wait,
-    // greyed, rather than look as if they worked.
-    for (QWidget* w : std::initializer_list<QWidget*>{checkBox1,
-                                                      navLabel,
-                                                      numericUpDown1,
-                                                      fixesLabel,
-                                                      group2,
-                                                      spacingLabel,
-                                                      numericUpDown2}) {
-        w->setEnabled(kSpeedCorrectionAvailable);
-        if (!kSpeedCorrectionAvailable)
-            w->setAccessibleDescription("Not available yet: navigation is not read");
-    }
 }
 
 void Form1::ConnectSettings()

@@ -65,6 +65,9 @@ struct OutputRecord {
     double first_trace_time = 0;    ///< seconds of year, with milliseconds
     double last_trace_time = 0;     ///< seconds of year of the last real trace
     bool replaced_existing = false; ///< a file of that name, from before the job, was replaced
+    bool speed_corrected = false;   ///< rewritten at a constant trace spacing
+    double spacing_metres = 0;      ///< speed_corrected: the spacing, m
+    std::int64_t traces_before_correction = 0; ///< speed_corrected: trace records before
 };
 
 /// An input the job skipped because it could not be read.

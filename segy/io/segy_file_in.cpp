@@ -46,6 +46,7 @@ void CSegyFileIn::Close()
     m_tail = 0;
     m_tailOffset = 0;
     m_eof = false;
+    m_lastRecordBytes = 0;
 }
 
 bool CSegyFileIn::Seek(std::int64_t position)
@@ -320,60 +321,61 @@ void CSegyFileIn::SetTraceNullsWithSensibleValues(SegyHeaderType& h) const
         h.sampleInterval = static_cast<std::int16_t>(tapeHeader->binSampleInterval);
 }
 
-void CSegyFileIn::Read(CSegyTrace& trace, std::int64_t index)
+void CSegyFileIn::RepairHeader(SegyHeaderType& h) const
 {
-    atEnd = false;
-    if (!isValid || m_fd < 0) {
-        atEnd = true;
-        return;
-    }
-    if (!SkipToTrace(index)) {
-        atEnd = true;
-        return;
-    }
-
-    // Everything is read into the buffer (or locals) first and committed to
-    // the trace only when the record is complete.
-    if (!Fill(kTraceHeaderBytes)) {
-        atEnd = true;
-        return;
-    }
-    SegyHeaderType h;
-    std::memcpy(&h, m_buffer.get() + m_head, kTraceHeaderBytes);
-    if (swapBytes)
-        SwapHeader(h);
     if (m_forceSampleCount)
         h.sampleCount = tapeHeader->binSamplesPerTrace;
     SetTraceNullsWithSensibleValues(h);
     if (h.coordinateUnits == 0)
         h.coordinateUnits = 1;
-
-    const std::size_t n = h.sampleCount;
-    const std::size_t rawBytes = n * static_cast<std::size_t>(bytesPerSample);
-    const std::size_t recordBytes = kTraceHeaderBytes + rawBytes;
-    const unsigned char* raw = nullptr;
-    if (recordBytes <= kBufferBytes) {
-        if (!Fill(recordBytes)) {
-            atEnd = true;
-            return;
-        }
-        // The samples are decoded straight out of the buffer; nothing refills
-        // it before they are.
-        raw = m_buffer.get() + m_head + kTraceHeaderBytes;
-        m_head += recordBytes;
-    } else {
-        if (!ReadLargeRecord(rawBytes)) {
-            atEnd = true;
-            return;
-        }
-        raw = m_raw.data();
-    }
-
     const std::int16_t s = h.sampleInterval;
     const std::int16_t f = sampleIntervalUs;
     if (s != f && (s <= 0 || s > 10 * static_cast<std::int32_t>(f)))
         h.sampleInterval = f;
+}
 
+bool CSegyFileIn::NextRecord(SegyHeaderType& h, const unsigned char*& raw, std::size_t& rawBytes)
+{
+    if (!isValid || m_fd < 0)
+        return false;
+
+    // Everything is read into the buffer (or locals) first and committed to
+    // the caller only when the record is complete.
+    if (!Fill(kTraceHeaderBytes))
+        return false;
+    std::memcpy(&h, m_buffer.get() + m_head, kTraceHeaderBytes);
+    if (swapBytes)
+        SwapHeader(h);
+    RepairHeader(h);
+
+    const std::size_t n = h.sampleCount;
+    rawBytes = n * static_cast<std::size_t>(bytesPerSample);
+    const std::size_t recordBytes = kTraceHeaderBytes + rawBytes;
+    if (recordBytes <= kBufferBytes) {
+        if (!Fill(recordBytes))
+            return false;
+        // The samples stay in the buffer; nothing refills it before the
+        // caller is done with them.
+        raw = m_buffer.get() + m_head + kTraceHeaderBytes;
+        m_head += recordBytes;
+    } else {
+        if (!ReadLargeRecord(rawBytes))
+            return false;
+        raw = m_raw.data();
+    }
+    return true;
+}
+
+void CSegyFileIn::Read(CSegyTrace& trace, std::int64_t index)
+{
+    atEnd = false;
+    SegyHeaderType h;
+    const unsigned char* raw = nullptr;
+    std::size_t rawBytes = 0;
+    if (!SkipToTrace(index) || !NextRecord(h, raw, rawBytes)) {
+        atEnd = true;
+        return;
+    }
     if (!trace.header)
         trace.header = std::make_unique<SegyHeaderType>();
     *trace.header = h;
@@ -381,10 +383,82 @@ void CSegyFileIn::Read(CSegyTrace& trace, std::int64_t index)
     trace.ReAllocate();
     (void)DecodeSamples(formatCode,
                         raw,
-                        static_cast<std::int64_t>(n),
+                        static_cast<std::int64_t>(h.sampleCount),
                         swapBytes,
                         trace.samples.data()); // formatCode was checked by Open
     ++currentTrace;
+}
+
+void CSegyFileIn::ReadHeader(SegyHeaderType& header)
+{
+    atEnd = false;
+    if (!isValid || m_fd < 0) {
+        atEnd = true;
+        return;
+    }
+    // Records of a few kilobytes are read through the buffer as Read does.
+    // Of longer ones only the header is read, with one small read, and the
+    // samples are skipped: a pass over the headers of a file of long traces
+    // then costs a fraction of reading it.
+    const std::int64_t position = GetPosition();
+    SegyHeaderType h;
+    if (m_tail - m_head >= kTraceHeaderBytes ||
+        m_lastRecordBytes < static_cast<std::int64_t>(kBufferBytes / 8)) {
+        if (!Fill(kTraceHeaderBytes)) {
+            atEnd = true;
+            return;
+        }
+        std::memcpy(&h, m_buffer.get() + m_head, kTraceHeaderBytes);
+    } else if (m_eof ||
+               ReadAt(m_fd, reinterpret_cast<unsigned char*>(&h), kTraceHeaderBytes, position) !=
+                   static_cast<ssize_t>(kTraceHeaderBytes)) {
+        atEnd = true;
+        return;
+    }
+    if (swapBytes)
+        SwapHeader(h);
+    RepairHeader(h);
+    const std::int64_t recordBytes =
+        kTraceHeaderBytes + static_cast<std::int64_t>(h.sampleCount) * bytesPerSample;
+    // Only a complete record counts, as for Read. The size is the one Open
+    // found: a file that grows meanwhile is not read past it either.
+    if (position + recordBytes > byteCount) {
+        atEnd = true;
+        return;
+    }
+    m_lastRecordBytes = recordBytes;
+    if (static_cast<std::int64_t>(m_tail - m_head) >= recordBytes)
+        m_head += static_cast<std::size_t>(recordBytes);
+    else
+        (void)Seek(position + recordBytes); // cannot fail: open, position >= 0
+    header = h;
+    ++currentTrace;
+}
+
+std::span<const unsigned char> CSegyFileIn::ReadRaw(SegyHeaderType& header)
+{
+    atEnd = false;
+    SegyHeaderType h;
+    const unsigned char* raw = nullptr;
+    std::size_t rawBytes = 0;
+    if (!NextRecord(h, raw, rawBytes)) {
+        atEnd = true;
+        return {};
+    }
+    header = h;
+    ++currentTrace;
+    return {raw, rawBytes};
+}
+
+std::int64_t CSegyFileIn::GetPosition() const
+{
+    return m_tailOffset - static_cast<std::int64_t>(m_tail - m_head);
+}
+
+bool CSegyFileIn::SetPosition(std::int64_t position)
+{
+    atEnd = !isValid;
+    return Seek(position);
 }
 
 bool CSegyFileIn::sensibleHeaderValues(const CSegyTrace& trace)

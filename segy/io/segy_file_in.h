@@ -4,6 +4,7 @@
 #include "segy/io/segy_file.h"
 #include "trace/segy_trace.h"
 
+#include <span>
 #include <vector>
 
 namespace tessara
@@ -88,6 +89,22 @@ public:
     /// count and its header's sampleCount says so. The trace's
     /// tailLittleEndian tells whether the file is little-endian.
     void Read(CSegyTrace& trace, std::int64_t index);
+    /// Reads the next trace's header only, with the repairs of Read, and
+    /// moves past its samples without decoding them. Sets `atEnd` as Read
+    /// does; `header` is left as it was when no complete trace was found.
+    void ReadHeader(SegyHeaderType& header);
+    /// Reads the next trace as Read does but hands out its samples as they
+    /// are stored in the file (format GetFormat(), the file's byte order),
+    /// header->sampleCount * bytesPerSample bytes. The bytes stay valid until
+    /// the next call on this object. Empty with `atEnd` set when no complete
+    /// trace was found; `header` is then left as it was.
+    [[nodiscard]] std::span<const unsigned char> ReadRaw(SegyHeaderType& header);
+    /// Byte offset in the file at which the next trace record starts.
+    [[nodiscard]] std::int64_t GetPosition() const;
+    /// Moves to the trace record that starts at byte `position` and clears
+    /// `atEnd`. False when the file is not open or `position` < 0; a position
+    /// past the end shows as atEnd on the next read.
+    [[nodiscard]] bool SetPosition(std::int64_t position);
     /// Back to the first trace: clears `atEnd`, `currentTrace` = 0.
     void Rewind();
 
@@ -116,7 +133,14 @@ public:
 private:
     /// False when the position of trace `index` cannot be reached.
     [[nodiscard]] bool SkipToTrace(std::int64_t index);
+    /// Reads the next complete record: its header, repaired, into `h`; its
+    /// raw sample bytes at `raw`. False, consuming nothing usable, when no
+    /// complete record is left.
+    [[nodiscard]] bool
+    NextRecord(SegyHeaderType& h, const unsigned char*& raw, std::size_t& rawBytes);
     void SetTraceNullsWithSensibleValues(SegyHeaderType& header) const;
+    /// The repairs every read applies to a header in host order.
+    void RepairHeader(SegyHeaderType& header) const;
     void CheckIfConstantLengthTrace();
     /// Moves the read position; false only when closed or `position` < 0 (a
     /// position past the end shows as atEnd on the next Read).
@@ -146,6 +170,9 @@ private:
     // without asking the system again, until Seek or Rewind; a file that grows
     // meanwhile is not read on past its old end.
     bool m_eof = false;
+    // Bytes of the last record ReadHeader met: decides whether the next header
+    // is read through the buffer or alone.
+    std::int64_t m_lastRecordBytes = 0;
 };
 
 } // namespace tessara

@@ -143,6 +143,31 @@ void CSegyFileOut::MarkVariableLength()
         m_failed = true;
 }
 
+unsigned char* CSegyFileOut::BeginRecord(std::size_t recordBytes)
+{
+    // The record is put straight into the buffer; only one larger than the
+    // whole buffer goes through m_record and out in one write.
+    if (recordBytes <= kBufferBytes) {
+        if (kBufferBytes - m_used < recordBytes)
+            Flush();
+        return m_buffer.get() + m_used;
+    }
+    Flush();
+    if (m_record.size() < recordBytes)
+        m_record.resize(recordBytes);
+    return m_record.data();
+}
+
+void CSegyFileOut::EndRecord(std::size_t recordBytes)
+{
+    if (recordBytes <= kBufferBytes)
+        m_used += recordBytes;
+    else if (!WriteAll(m_record.data(), recordBytes))
+        m_failed = true;
+    byteCount += static_cast<std::int64_t>(recordBytes);
+    ++traceCount;
+}
+
 void CSegyFileOut::Write(const CSegyTrace& trace)
 {
     if (!headerWritten)
@@ -154,20 +179,7 @@ void CSegyFileOut::Write(const CSegyTrace& trace)
     const std::size_t n = trace.header->sampleCount;
     const std::size_t sampleBytes = n * static_cast<std::size_t>(bytesPerSample);
     const std::size_t recordBytes = kTraceHeaderBytes + sampleBytes;
-    // The record is encoded straight into the buffer; only one larger than
-    // the whole buffer goes through m_record and out in one write.
-    const bool buffered = recordBytes <= kBufferBytes;
-    unsigned char* record = nullptr;
-    if (buffered) {
-        if (kBufferBytes - m_used < recordBytes)
-            Flush();
-        record = m_buffer.get() + m_used;
-    } else {
-        Flush();
-        if (m_record.size() < recordBytes)
-            m_record.resize(recordBytes);
-        record = m_record.data();
-    }
+    unsigned char* record = BeginRecord(recordBytes);
 
     SegyHeaderType h = *trace.header;
     SwapHeader(h);
@@ -185,13 +197,29 @@ void CSegyFileOut::Write(const CSegyTrace& trace)
     std::memset(out + have * static_cast<std::size_t>(bytesPerSample),
                 0,
                 (n - have) * static_cast<std::size_t>(bytesPerSample));
+    EndRecord(recordBytes);
+}
 
-    if (buffered)
-        m_used += recordBytes;
-    else if (!WriteAll(record, recordBytes))
+void CSegyFileOut::WriteRaw(const SegyHeaderType& header, std::span<const unsigned char> samples)
+{
+    if (!headerWritten)
+        WriteHeader();
+    const std::size_t sampleBytes =
+        static_cast<std::size_t>(header.sampleCount) * static_cast<std::size_t>(bytesPerSample);
+    if (m_fd < 0 || samples.size() != sampleBytes) {
         m_failed = true;
-    byteCount += static_cast<std::int64_t>(recordBytes);
-    ++traceCount;
+        return;
+    }
+    const std::size_t recordBytes = kTraceHeaderBytes + sampleBytes;
+    unsigned char* record = BeginRecord(recordBytes);
+    if (header.sampleCount != tapeHeader->binSamplesPerTrace)
+        ++m_otherLength;
+    SegyHeaderType h = header;
+    SwapHeader(h);
+    std::memcpy(record, &h, kTraceHeaderBytes);
+    if (sampleBytes > 0)
+        std::memcpy(record + kTraceHeaderBytes, samples.data(), sampleBytes);
+    EndRecord(recordBytes);
 }
 
 } // namespace tessara

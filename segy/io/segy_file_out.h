@@ -4,6 +4,7 @@
 #include "segy/io/segy_file.h"
 #include "trace/segy_trace.h"
 
+#include <span>
 #include <vector>
 
 namespace tessara
@@ -53,6 +54,12 @@ public:
     /// Traces written since Open whose sampleCount differs from the binary
     /// header's binSamplesPerTrace at the time they were written.
     [[nodiscard]] std::int64_t TracesOfOtherLength() const { return m_otherLength; }
+    /// Writes one trace whose samples are already encoded as this writer
+    /// encodes them (big-endian, format GetFormat()): `header` in host order
+    /// and exactly header.sampleCount * bytesPerSample sample bytes, copied
+    /// as they are. Any other byte count marks the writer as failed and
+    /// writes nothing.
+    void WriteRaw(const SegyHeaderType& header, std::span<const unsigned char> samples);
 
     /// True when a write or Close since the last Open failed, or Open itself.
     [[nodiscard]] bool bHasFailed() const { return m_failed; }
@@ -60,6 +67,11 @@ public:
     bool headerWritten = false;
 
 private:
+    /// Room for one record of `recordBytes`: in the buffer, or in m_record
+    /// for a record larger than the buffer.
+    [[nodiscard]] unsigned char* BeginRecord(std::size_t recordBytes);
+    /// Counts the record BeginRecord gave room for and sends it on its way.
+    void EndRecord(std::size_t recordBytes);
     /// Writes the buffered bytes; a failure marks the writer as failed and
     /// the bytes are dropped.
     void Flush();

@@ -96,7 +96,7 @@ private slots:
     void controls_write_their_settings_data();
     void controls_write_their_settings();
     void defaults_are_the_record_defaults();
-    void speed_correction_waits_for_navigation();
+    void speed_correction_can_be_switched_on();
     void window_texts();
     void tab_order_runs_top_to_bottom();
     void typing_past_the_range_takes_the_limit();
@@ -363,10 +363,6 @@ void TestForm1::controls_write_their_settings()
     QFETCH(QString, expected);
     QWidget* w = Find<QWidget>(control);
     QVERIFY(w != nullptr);
-    // The speed-correction controls wait, greyed, for the navigation; their
-    // mapping is checked all the same.
-    for (QWidget* p = w; p != m_ui->window.get(); p = p->parentWidget())
-        p->setEnabled(true);
     if (auto* combo = qobject_cast<QComboBox*>(w)) {
         const int index = combo->findText(value.toString());
         if (index >= 0) {
@@ -401,17 +397,16 @@ void TestForm1::defaults_are_the_record_defaults()
     QVERIFY(!s.speed_correction && !s.assign_sampling_frequency);
 }
 
-void TestForm1::speed_correction_waits_for_navigation()
+void TestForm1::speed_correction_can_be_switched_on()
 {
-    // The job reads no navigation yet: the option cannot be switched on.
+    // The job reads navigation: the option and its settings take input.
     Form1& w = *m_ui->window;
-    QVERIFY(!w.checkBox1->isEnabled());
-    QVERIFY(!w.numericUpDown1->isEnabled() && !w.numericUpDown2->isEnabled());
-    QVERIFY(!w.radioButton1->isEnabled() && !w.radioButton2->isEnabled());
-    QTest::mouseClick(w.checkBox1, Qt::LeftButton);
+    QVERIFY(w.checkBox1->isEnabled());
+    QVERIFY(w.numericUpDown1->isEnabled() && w.numericUpDown2->isEnabled());
+    QVERIFY(w.radioButton1->isEnabled() && w.radioButton2->isEnabled());
     QTest::keyClick(w.checkBox1, Qt::Key_Space);
-    QVERIFY(!w.checkBox1->isChecked());
-    QVERIFY(!w.Settings().speed_correction);
+    QVERIFY(w.checkBox1->isChecked());
+    QVERIFY(w.Settings().speed_correction);
 }
 
 void TestForm1::window_texts()

@@ -126,6 +126,12 @@ int main(int argc, char** argv)
         ->capture_default_str();
     app.add_option("--heading", o.headingDegrees, "Ship heading, degrees")->capture_default_str();
     app.add_option("--speed", o.speedMps, "Ship speed, m/s")->capture_default_str();
+    std::vector<std::string> speedChanges;
+    app.add_option("--speed-change",
+                   speedChanges,
+                   "SECONDS:SPEED: from that time after the first ping on, the ship runs at "
+                   "SPEED m/s (repeatable, in ascending time)")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     app.add_option("--missing-nav-rate", o.missingNavRate, "Fraction of pings without position");
 
     app.add_option("--channels", o.channelCount, "Interleaved channels")->capture_default_str();
@@ -262,6 +268,16 @@ int main(int argc, char** argv)
     if (!time.empty() && !ParseTime(time, o)) {
         std::cerr << "Time " << time << " not in the form HH:MM[:SS[.mmm]]\n";
         return kExitUsage;
+    }
+    for (const std::string& change : speedChanges) {
+        SpeedChange c;
+        int used = 0;
+        if (std::sscanf(change.c_str(), "%lf:%lf%n", &c.atSeconds, &c.speedMps, &used) != 2 ||
+            static_cast<std::size_t>(used) != change.size()) {
+            std::cerr << "Speed change " << change << " not in the form SECONDS:SPEED\n";
+            return kExitUsage;
+        }
+        o.speedChanges.push_back(c);
     }
 
     const SurveyResult result = WriteSurvey(o);

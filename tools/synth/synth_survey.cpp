@@ -166,7 +166,7 @@ struct Position {
 Position PositionAt(const SurveyOptions& o, double seconds)
 {
     constexpr double kMetresPerDegree = 111320.0;
-    const double along = o.speedMps * seconds;
+    const double along = AlongTrackMetres(o, seconds);
     // A gentle cross-track wobble, as a ship steering a line does.
     const double cross = 5.0 * std::sin(2.0 * std::numbers::pi * seconds / 120.0);
     const double h = o.headingDegrees * std::numbers::pi / 180.0;
@@ -445,6 +445,21 @@ std::string FileError(const std::string& what, const std::filesystem::path& path
 
 } // namespace
 
+double AlongTrackMetres(const SurveyOptions& o, double seconds)
+{
+    double metres = 0.0;
+    double from = 0.0;
+    double speed = o.speedMps;
+    for (const SpeedChange& c : o.speedChanges) {
+        if (c.atSeconds >= seconds)
+            break;
+        metres += speed * (c.atSeconds - from);
+        from = c.atSeconds;
+        speed = c.speedMps;
+    }
+    return metres + speed * (seconds - from);
+}
+
 std::string CheckOptions(const SurveyOptions& o)
 {
     const auto range = [](const char* name, double v, double lo, double hi) -> std::string {
@@ -481,6 +496,12 @@ std::string CheckOptions(const SurveyOptions& o)
     check(range("Latitude", o.startLatitude, -89, 89));
     check(range("Longitude", o.startLongitude, -180, 180));
     check(range("Speed (m/s)", o.speedMps, 0, 50));
+    double lastChange = 0.0;
+    for (const SpeedChange& c : o.speedChanges) {
+        check(range("Speed change time (s)", c.atSeconds, lastChange, 1e9));
+        check(range("Speed (m/s)", c.speedMps, 0, 50));
+        lastChange = c.atSeconds;
+    }
     check(range("Heading", o.headingDegrees, -360, 360));
     check(range("Missing navigation rate", o.missingNavRate, 0, 1));
     check(range("Channels", o.channelCount, 1, 1000));

@@ -42,6 +42,12 @@ enum class CoordinateUnits : std::int16_t {
     Dddmmss = 4,    ///< degrees, minutes, seconds packed as DDDMMSS.ss
 };
 
+/// From `atSeconds` after the first ping on, the ship runs at `speedMps`.
+struct SpeedChange {
+    double atSeconds = 0.0;
+    double speedMps = 0.0;
+};
+
 struct SurveyOptions {
     std::filesystem::path outDir;
     int fileCount = 6;
@@ -78,6 +84,9 @@ struct SurveyOptions {
     double startNorthing = 6040000.0; ///< metres, used with Metres
     double headingDegrees = 60.0;     ///< clockwise from north
     double speedMps = 2.5;
+    /// Speed changes along the track, in ascending time; before the first
+    /// one the ship runs at speedMps.
+    std::vector<SpeedChange> speedChanges;
     double missingNavRate = 0.0; ///< fraction of pings with sourceX = sourceY = 0
 
     /// Interleaved channels: trace k of a file belongs to ping k / channelCount
@@ -161,6 +170,10 @@ struct TraceTime {
 [[nodiscard]] TraceTime FileStartTime(const SurveyOptions& options, int fileIndex);
 /// Time of trace `traceIndex` (0-based) of file `fileIndex`.
 [[nodiscard]] TraceTime TraceTimeOf(const SurveyOptions& options, int fileIndex, int traceIndex);
+
+/// Distance in metres along the track (without the cross-track wobble)
+/// `seconds` after the first ping.
+[[nodiscard]] double AlongTrackMetres(const SurveyOptions& options, double seconds);
 
 /// File name (without directory) of file `fileIndex` in time order.
 [[nodiscard]] std::string FileName(const SurveyOptions& options, int fileIndex);

@@ -1,0 +1,361 @@
+#include "nav/navigation.h"
+
+#include "segy/io/segy_file_in.h"
+#include "trace/segy_trace.h"
+
+#include <GeographicLib/Constants.hpp>
+#include <GeographicLib/Geodesic.hpp>
+#include <GeographicLib/TransverseMercator.hpp>
+#include <GeographicLib/UTMUPS.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <optional>
+
+namespace tessara
+{
+
+namespace
+{
+
+constexpr double kFalseEasting = 500000.0; // m, of every UTM zone
+
+/// Central meridian of UTM zone `zone` in degrees (zone 31: 3; zone 0: -183).
+double CentralMeridian(int zone)
+{
+    return 6.0 * zone - 183.0;
+}
+
+/// Degrees of a value packed as DDDMMSS.ss, with the value's sign.
+double DegreesOfDddmmss(double v)
+{
+    const double a = std::fabs(v);
+    const double d = std::floor(a / 10000.0);
+    const double m = std::floor(a / 100.0) - 100.0 * d;
+    const double s = a - 10000.0 * d - 100.0 * m;
+    const double degrees = d + m / 60.0 + s / 3600.0;
+    return v < 0 ? -degrees : degrees;
+}
+
+/// The header time, or nullopt when it is unusable or outside years 1..9999.
+bool HeaderTime(const SegyHeaderType& h, CTimestamp& t)
+{
+    if (!(h.year > 40 && h.year < 2050))
+        return false;
+    // Each part is added as it stands, without range checks: an hour of 25
+    // carries into the next day, as recorders that count on past midnight
+    // expect. Amounts of 16-bit fields cannot fail to add.
+    CTimestamp time = CTimestamp::FromYear(h.year);
+    (void)time.AddDays(h.dayOfYear - 1);
+    (void)time.AddHours(h.hour);
+    (void)time.AddMinutes(h.minute);
+    (void)time.AddSeconds(h.second);
+    (void)time.AddMilliseconds(h.millisecond);
+    if (!time.bInCalendarRange())
+        return false;
+    t = time;
+    return true;
+}
+
+} // namespace
+
+bool TraceHasNavigation(const SegyHeaderType& h)
+{
+    return h.sourceX != 0 && h.sourceY != 0 && h.coordinateUnits >= 1 && h.coordinateUnits <= 4;
+}
+
+bool TraceHasNavigation(const CSegyTrace& trace)
+{
+    return trace.header && TraceHasNavigation(*trace.header);
+}
+
+NavPresence CheckNav(const std::string& path)
+{
+    CSegyFileIn in;
+    if (!in.Open(path))
+        return NavPresence::Unreadable;
+    return CheckNav(in);
+}
+
+NavPresence CheckNav(CSegyFileIn& in)
+{
+    if (!in.isValid)
+        return NavPresence::Unreadable;
+    in.Rewind();
+    SegyHeaderType header{};
+    for (in.ReadHeader(header); !in.atEnd; in.ReadHeader(header)) {
+        if (TraceHasNavigation(header))
+            return NavPresence::Present;
+    }
+    return NavPresence::Absent;
+}
+
+void Convert_Trace_Data_to_Normal_Units(SegyHeaderType& h, llt& fix)
+{
+    if (h.year > 40 && h.year < 120)
+        h.year = static_cast<std::int16_t>(h.year + 1900);
+    CTimestamp t;
+    if (!HeaderTime(h, t))
+        t = CTimestamp::FromTicks(h.traceSequenceFile); // lies before every real time
+
+    double x = h.sourceX;
+    double y = h.sourceY;
+    const int s = h.coordinateScalar;
+    if (s < 0) {
+        x /= -s;
+        y /= -s;
+    } else if (s > 0) {
+        x *= s;
+        y *= s;
+    }
+    bool isUTM = false;
+    switch (h.coordinateUnits) {
+    case 0:
+    case 1:
+        isUTM = true;
+        break;
+    case 2:
+        x /= 3600.0;
+        y /= 3600.0;
+        break;
+    case 4:
+        x = DegreesOfDddmmss(x);
+        y = DegreesOfDddmmss(y);
+        break;
+    default: // 3 and anything else: degrees
+        break;
+    }
+
+    fix.lat = y;
+    fix.lon = x;
+    fix.isUTM = isUTM;
+    fix.t = t;
+    if (isUTM) {
+        fix.x = x;
+        fix.y = y;
+        return;
+    }
+    int zone = 0;
+    bool northp = false;
+    double easting = 0.0;
+    double northing = 0.0;
+    try {
+        GeographicLib::UTMUPS::Forward(y, x, zone, northp, easting, northing);
+    } catch (const GeographicLib::GeographicErr&) {
+        // A position the conversion refuses (latitude beyond the poles) is
+        // kept as it is, at the origin of no zone.
+        zone = 0;
+        northp = false;
+        easting = 0.0;
+        northing = 0.0;
+    }
+    fix.zone = zone;
+    fix.northp = northp;
+    fix.x = easting;
+    fix.y = northing;
+}
+
+void RepairFixTimes(std::vector<llt>& fixes)
+{
+    for (std::size_t i = 1; i + 1 < fixes.size(); ++i) {
+        const CTimestamp first = fixes[0].t;
+        if (!(fixes[i].t < first))
+            continue;
+        std::size_t a = 0;
+        for (std::size_t j = i - 1; j >= 1; --j) {
+            if (fixes[j].t > first) {
+                a = j;
+                break;
+            }
+        }
+        std::size_t b = i + 1;
+        for (;; ++b) {
+            if (b == fixes.size() - 1) {
+                // No later anchor before the last fix: the rest of the track
+                // cannot be timed.
+                fixes.erase(fixes.begin() + static_cast<std::ptrdiff_t>(i), fixes.end());
+                return;
+            }
+            if (fixes[b].t > fixes[a].t)
+                break;
+        }
+        const llt& A = fixes[a];
+        const llt& B = fixes[b];
+        const double w = static_cast<double>(i - a) / static_cast<double>(b - a);
+        llt& f = fixes[i];
+        CTimestamp t = A.t;
+        if (t.AddSeconds(w * B.t.SecondsSince(A.t)))
+            f.t = t;
+        f.x = A.x + w * (B.x - A.x);
+        f.y = A.y + w * (B.y - A.y);
+        f.lat = A.lat + w * (B.lat - A.lat);
+        f.lon = A.lon + w * (B.lon - A.lon);
+    }
+}
+
+void RunThroughZoneInfoAndChooseMostCommonZone(std::vector<llt>& fixes)
+{
+    if (fixes.empty() || fixes[0].isUTM)
+        return;
+    std::vector<int> zones;
+    zones.reserve(fixes.size());
+    for (const llt& f : fixes)
+        zones.push_back(f.zone);
+    // The element at n / 2 of the sorted zones: for an even count the upper
+    // of the two middle ones.
+    const auto middle = zones.begin() + static_cast<std::ptrdiff_t>(zones.size() / 2);
+    std::nth_element(zones.begin(), middle, zones.end());
+    const int zone = *middle;
+    const double lon0 = CentralMeridian(zone);
+    const GeographicLib::TransverseMercator& utm = GeographicLib::TransverseMercator::UTM();
+    for (llt& f : fixes) {
+        double easting = 0.0;
+        double northing = 0.0;
+        try {
+            utm.Forward(lon0, f.lat, f.lon, easting, northing);
+        } catch (const GeographicLib::GeographicErr&) {
+            easting = -kFalseEasting; // the origin of no zone, as for a failed conversion
+            northing = 0.0;
+        }
+        f.x = easting + kFalseEasting;
+        f.y = northing;
+        f.zone = zone;
+    }
+}
+
+int SmoothingHalfWidth(int navAverageFixes, std::size_t fixCount)
+{
+    const auto limit = static_cast<std::int64_t>(fixCount / 2) - 1;
+    return static_cast<int>(std::min<std::int64_t>(navAverageFixes, limit));
+}
+
+void SmoothFixes(std::vector<llt>& fixes, int halfWidth)
+{
+    const auto n = static_cast<std::int64_t>(fixes.size());
+    const std::int64_t N = halfWidth;
+    const std::int64_t first = N;
+    const std::int64_t last = n - N - 2;
+    if (N < 0 || last < first)
+        return;
+    // Every mean from the unsmoothed values, summed in index order, so that
+    // the result does not depend on the order of the work.
+    std::vector<double> meanX(static_cast<std::size_t>(last - first + 1));
+    std::vector<double> meanY(meanX.size());
+    const double count = static_cast<double>(2 * N + 1);
+    for (std::int64_t i = first; i <= last; ++i) {
+        double sx = 0.0;
+        double sy = 0.0;
+        for (std::int64_t j = i - N; j <= i + N; ++j) {
+            sx += fixes[static_cast<std::size_t>(j)].x;
+            sy += fixes[static_cast<std::size_t>(j)].y;
+        }
+        meanX[static_cast<std::size_t>(i - first)] = sx / count;
+        meanY[static_cast<std::size_t>(i - first)] = sy / count;
+    }
+    const GeographicLib::TransverseMercator& utm = GeographicLib::TransverseMercator::UTM();
+    for (std::int64_t i = first; i <= last; ++i) {
+        llt& f = fixes[static_cast<std::size_t>(i)];
+        const double mx = meanX[static_cast<std::size_t>(i - first)];
+        const double my = meanY[static_cast<std::size_t>(i - first)];
+        f.x = mx;
+        f.y = my;
+        if (f.isUTM) {
+            f.lat = my;
+            f.lon = mx;
+            continue;
+        }
+        double lat = f.lat;
+        double lon = f.lon;
+        try {
+            utm.Reverse(CentralMeridian(f.zone), mx - kFalseEasting, my, lat, lon);
+        } catch (const GeographicLib::GeographicErr&) {
+            continue; // the fix keeps its unsmoothed latitude and longitude
+        }
+        f.lat = lat;
+        f.lon = lon;
+    }
+}
+
+void CalculateTraceToTraceSeparation(std::vector<llt>& fixes, int /*halfWidth*/)
+{
+    const std::size_t n = fixes.size();
+    if (n < 2)
+        return;
+    // The Geodesic of the distances, built once: a = 6378137 m, 1/f = 298.257.
+    std::optional<GeographicLib::Geodesic> geodesic;
+    try {
+        geodesic.emplace(6378137.0, 1.0 / 298.257);
+    } catch (const GeographicLib::GeographicErr&) {
+        // Cannot happen for these constants; geographic distances become NaN.
+    }
+    fixes[0].deltap = 0.0;
+    for (std::size_t i = 1; i + 1 < n; ++i) {
+        const llt& before = fixes[i - 1];
+        const llt& after = fixes[i + 1];
+        double d = std::numeric_limits<double>::quiet_NaN();
+        if (fixes[i].isUTM) {
+            d = std::hypot(after.lat - before.lat, after.lon - before.lon);
+        } else if (geodesic) {
+            double s12 = d;
+            geodesic->Inverse(after.lat, after.lon, before.lat, before.lon, s12);
+            d = s12;
+        }
+        fixes[i].deltap = d / 2.0;
+        fixes[i].speed = d / after.t.SecondsSince(before.t);
+    }
+    fixes[0].deltap = fixes[1].deltap;
+    fixes[0].speed = fixes[1].speed;
+    fixes[n - 1].deltap = fixes[n - 2].deltap;
+    fixes[n - 1].speed = fixes[n - 2].speed;
+    fixes[0].cummulativeDistance = 0.0;
+    for (std::size_t i = 1; i < n; ++i)
+        fixes[i].cummulativeDistance = fixes[i - 1].cummulativeDistance + fixes[i].deltap;
+}
+
+std::int64_t
+ReadAndBufferTraceHeaderData(const std::string& path, int navAverageFixes, std::vector<llt>& fixes)
+{
+    fixes.clear();
+    CSegyFileIn in;
+    if (!in.Open(path))
+        return -1;
+    return ReadAndBufferTraceHeaderData(in, navAverageFixes, fixes);
+}
+
+std::int64_t
+ReadAndBufferTraceHeaderData(CSegyFileIn& in, int navAverageFixes, std::vector<llt>& fixes)
+{
+    fixes.clear();
+    if (!in.isValid)
+        return -1;
+    in.Rewind();
+    std::int64_t traces = 0;
+    std::int32_t c = 1;
+    SegyHeaderType header{};
+    for (;;) {
+        const std::int64_t p = in.GetPosition();
+        in.ReadHeader(header);
+        if (in.atEnd)
+            break;
+        if (header.traceSequenceFile == 0)
+            header.traceSequenceFile = c; // for the placeholder time only
+        ++c;
+        ++traces;
+        llt fix;
+        fix.position = p;
+        Convert_Trace_Data_to_Normal_Units(header, fix);
+        fixes.push_back(fix);
+    }
+    if (fixes.size() < 2)
+        return traces;
+
+    RepairFixTimes(fixes);
+    RunThroughZoneInfoAndChooseMostCommonZone(fixes);
+    const int N = SmoothingHalfWidth(navAverageFixes, fixes.size());
+    SmoothFixes(fixes, N);
+    CalculateTraceToTraceSeparation(fixes, N);
+    return traces;
+}
+
+} // namespace tessara

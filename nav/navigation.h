@@ -1,0 +1,88 @@
+// Navigation of a SEG-Y file: which traces carry a position, and the fix list
+// of a whole file in one UTM zone, time-repaired and smoothed.
+#pragma once
+
+#include "nav/llt.h"
+#include "segy/format/segy_headers.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tessara
+{
+
+class CSegyFileIn;
+class CSegyTrace;
+
+/// The navigation test on the raw header values, before any scaling: a trace
+/// has navigation when sourceX (byte 72) and sourceY (76) are not 0 and
+/// coordinateUnits (88) lies in 1..4.
+[[nodiscard]] bool TraceHasNavigation(const SegyHeaderType& header);
+[[nodiscard]] bool TraceHasNavigation(const CSegyTrace& trace);
+
+/// What CheckNav found.
+enum class NavPresence {
+    Present,    ///< some trace passes the navigation test
+    Absent,     ///< the file was read and no trace passes it
+    Unreadable, ///< the file cannot be opened as SEG-Y
+};
+
+/// Reads trace headers of the file at `path` up to the first trace with
+/// navigation.
+[[nodiscard]] NavPresence CheckNav(const std::string& path);
+/// The same on a file already open (from its first trace on; the reader is
+/// left somewhere inside the file). Unreadable when `in` is not open.
+[[nodiscard]] NavPresence CheckNav(CSegyFileIn& in);
+
+/// One trace header to one fix: fills t, lat, lon, isUTM, x, y, zone and
+/// northp. A `year` of 41..119 is taken as 1941..2019 and written back into
+/// the header. A header time that is unusable (year outside 41..2049) or lies
+/// outside years 1..9999 gives the placeholder time of traceSequenceFile
+/// ticks. A position the standard UTM conversion refuses gives zone 0,
+/// northp false and x = y = 0; lat and lon keep the header's values.
+void Convert_Trace_Data_to_Normal_Units(SegyHeaderType& header, llt& fix);
+
+/// Time repair: every fix after the first whose time lies before the first
+/// fix's gets a time and position interpolated between the nearest earlier
+/// fix that is later than the first fix (or the first fix) and the next fix
+/// later than that one. When no such later fix exists before the last fix,
+/// the list is cut from the bad fix on.
+void RepairFixTimes(std::vector<llt>& fixes);
+
+/// Puts every fix into one UTM zone, the upper median of the fixes' standard
+/// zones, by transverse Mercator about its central meridian. Nothing is done
+/// when the first fix is projected.
+void RunThroughZoneInfoAndChooseMostCommonZone(std::vector<llt>& fixes);
+
+/// Half-width of the smoothing for `fixCount` fixes: `navAverageFixes`, at
+/// most fixCount / 2 - 1 (so -1 for a single fix).
+[[nodiscard]] int SmoothingHalfWidth(int navAverageFixes, std::size_t fixCount);
+
+/// Centred moving average of x and y over 2N + 1 fixes, for fixes N to
+/// n - N - 2, each mean taken from the unsmoothed values; lat and lon follow
+/// (geographic fixes through the inverse projection of their zone). Needs
+/// 0 <= N <= n / 2 - 1.
+void SmoothFixes(std::vector<llt>& fixes, int halfWidth);
+
+/// Fills deltap (m), speed (m/s) and cummulativeDistance (m) of n >= 2 fixes.
+/// The spacing at a fix is half the distance between its two neighbours:
+/// the plane distance for projected fixes, the geodesic distance on the
+/// ellipsoid a = 6378137 m, f = 1/298.257 for geographic ones. The first and
+/// the last fix take the values of their neighbour. `halfWidth` is not used.
+void CalculateTraceToTraceSeparation(std::vector<llt>& fixes, int halfWidth);
+
+/// Builds the fix list of the SEG-Y file at `path`: one fix per complete trace
+/// (header only, samples are not decoded), positions in bytes from the start
+/// of the file, then time repair, zone choice, smoothing with half-width
+/// `navAverageFixes` (2..100) and the spacing computation; with fewer than
+/// two fixes only the conversion is done. Returns the number of traces read,
+/// or -1 when the file cannot be opened as SEG-Y (`fixes` is then left empty).
+[[nodiscard]] std::int64_t
+ReadAndBufferTraceHeaderData(const std::string& path, int navAverageFixes, std::vector<llt>& fixes);
+/// The same on a file already open, read from its first trace on; -1 when
+/// `in` is not open. The reader is left at the end of the file.
+[[nodiscard]] std::int64_t
+ReadAndBufferTraceHeaderData(CSegyFileIn& in, int navAverageFixes, std::vector<llt>& fixes);
+
+} // namespace tessara

@@ -1,0 +1,40 @@
+#!/bin/sh
+# tessara-cli nav on generated tracks in all four coordinate units: the ship
+# runs at 2 m/s, 6 m/s from 100 s on and 2 m/s again from 200 s on, one ping a
+# second. The listed speeds follow the changes, the track is about 1000 m
+# long, and the summary names the zone (or says the positions are projected).
+set -u
+CLI=$1
+SYNTH=$2
+DIR=$(mktemp -d)
+trap 'rm -rf "$DIR"' EXIT
+fail() { echo "nav end to end: FAILED: $*"; exit 1; }
+
+for units in metres arcsec degrees dddmmss; do
+    "$SYNTH" --out "$DIR/$units" --files 1 --traces 300 --samples 10 --format 5 --ping 1 \
+        --units "$units" --speed 2 --speed-change 100:6 --speed-change 200:2 >/dev/null ||
+        fail "tessara-synth --units $units"
+    "$CLI" nav "$DIR/$units"/*.sgy >"$DIR/$units.csv" 2>"$DIR/$units.err" ||
+        fail "$units: $(cat "$DIR/$units.err")"
+    rows=$(wc -l <"$DIR/$units.csv")
+    [ "$rows" -eq 301 ] || fail "$units: $rows lines"
+    head -1 "$DIR/$units.csv" | grep -q '^trace,byte_offset,time,latitude,longitude,easting,northing,zone,speed_m_s,spacing_m,distance_m$' ||
+        fail "$units: header $(head -1 "$DIR/$units.csv")"
+    # Trace 50 (slow), 150 (fast), 250 (slow again): CSV line = trace + 2.
+    awk -F, -v u="$units" '
+        NR == 52 && ($9 < 1.5 || $9 > 2.5) { print u ": slow speed " $9; bad = 1 }
+        NR == 152 && ($9 < 5.5 || $9 > 6.5) { print u ": fast speed " $9; bad = 1 }
+        NR == 252 && ($9 < 1.5 || $9 > 2.5) { print u ": slow again " $9; bad = 1 }
+        NR == 3 && $3 != "2003-09-12T17:35:01.000" { print u ": time " $3; bad = 1 }
+        NR == 301 { if ($11 < 950 || $11 > 1100) { print u ": length " $11; bad = 1 } }
+        END { exit bad }' "$DIR/$units.csv" || fail "$(cat "$DIR/$units.csv" | sed -n '52p;152p')"
+    if [ "$units" = metres ]; then
+        grep -q '^300 fixes, projected, median spacing [0-9.]* m, track length [0-9.]* m, mean speed [0-9.]* m/s$' "$DIR/$units.err" ||
+            fail "$units summary: $(cat "$DIR/$units.err")"
+    else
+        grep -q '^300 fixes, zone 32, median spacing [0-9.]* m, track length [0-9.]* m, mean speed [0-9.]* m/s$' "$DIR/$units.err" ||
+            fail "$units summary: $(cat "$DIR/$units.err")"
+    fi
+done
+"$CLI" nav --json "$DIR/arcsec"/*.sgy 2>/dev/null | grep -q '"speed_m_s": ' || fail "json"
+echo "nav end to end: ok"
