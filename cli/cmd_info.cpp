@@ -39,7 +39,8 @@ void PrintText(const FileInfo& f)
               << "  byte order:          " << (f.bigEndian ? "big" : "little") << '\n'
               << "  format code:         " << f.format << '\n'
               << "  bytes per sample:    " << f.bytesPerSample << '\n'
-              << "  samples per trace:   " << f.samplesPerTrace << '\n'
+              << "  samples per trace:   " << f.samplesPerTrace << " (" << f.samplesPerTraceSource
+              << ")\n"
               << "  sample interval:     " << f.sampleIntervalUs << " us\n"
               << "  traces:              " << f.traceCount << '\n'
               << "  constant length:     " << (f.constantLength ? "true" : "false") << '\n'
@@ -61,7 +62,9 @@ std::string Json(const FileInfo& f)
         << ", \"byte_order\": " << (f.bigEndian ? "\"big\"" : "\"little\"")
         << ", \"format\": " << f.format << ", \"bytes_per_sample\": " << f.bytesPerSample
         << ", \"samples_per_trace\": " << f.samplesPerTrace
+
         << ", \"sample_interval_us\": " << f.sampleIntervalUs
+        << ", \"samples_per_trace_source\": " << JsonString(f.samplesPerTraceSource)
         << ", \"trace_count\": " << f.traceCount
         << ", \"constant_length\": " << (f.constantLength ? "true" : "false")
         << ", \"text_is_ebcdic\": " << (f.textIsEbcdic ? "true" : "false")

@@ -129,7 +129,7 @@ ChannelDecision CChannelPaths::TakePortTrace(const CombineSettings& settings,
     const std::uint32_t s = trace.header->sampleCount;
     const std::uint32_t n = 2 * s;
     m_pair.ResizeZeroed(n);
-    *m_pair.header = *trace.header;
+    m_pair.CopyHeaderFrom(trace);
     // Low 16 bits, as every trace states a count it cannot hold; such a pair
     // is never written (see TakeStarboardTrace).
     m_pair.header->sampleCount = static_cast<std::uint16_t>(n);

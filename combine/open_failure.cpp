@@ -1,35 +1,44 @@
 #include "combine/open_failure.h"
 
-#include "segy/format/sample_codec.h"
 #include "segy/io/segy_file_in.h"
 
+#include <cstring>
 #include <filesystem>
-#include <unistd.h>
 
 namespace tessara
 {
 
 std::string OpenFailureText(const std::string& path, const CSegyFileIn& reader)
 {
-    std::error_code ec;
-    const auto status = std::filesystem::status(path, ec);
-    if (ec || !std::filesystem::exists(status))
+    const SegyOpenError& e = reader.OpenError();
+    switch (e.reason) {
+    case SegyOpenReason::NoSuchFile:
         return "no such file";
-    if (std::filesystem::is_directory(status))
-        return "is a directory";
-    if (!std::filesystem::is_regular_file(status))
-        return "not a regular file";
-    if (::access(path.c_str(), R_OK) != 0)
+    case SegyOpenReason::PermissionDenied:
         return "permission denied";
-    const auto size = std::filesystem::file_size(path, ec);
-    if (ec)
-        return "cannot be read";
-    if (size < static_cast<std::uintmax_t>(kFileHeaderBytes))
-        return "not a SEG-Y file: " + std::to_string(size) + " bytes, shorter than the " +
-               std::to_string(kFileHeaderBytes) + "-byte file header";
-    if (!IsReadableFormat(reader.OpenError().formatCode))
-        return "not a readable SEG-Y file: sample format " +
-               std::to_string(reader.OpenError().formatCode) + " not in {1,2,3,5,8}";
+    case SegyOpenReason::NotRegularFile: {
+        std::error_code ec;
+        return std::filesystem::is_directory(path, ec) ? "is a directory" : "not a regular file";
+    }
+    case SegyOpenReason::TooShort:
+        if (e.fileBytes < kFileHeaderBytes)
+            return "not a SEG-Y file: " + std::to_string(e.fileBytes) +
+                   " bytes, shorter than the " + std::to_string(kFileHeaderBytes) +
+                   "-byte file header";
+        return "not a readable SEG-Y file: " + std::to_string(e.fileBytes) +
+               " bytes, shorter than its file header and extended text headers";
+    case SegyOpenReason::UnsupportedFormat:
+        return "not a readable SEG-Y file: sample format " + std::to_string(e.formatCode) +
+               " not in {1,2,3,5,8}";
+    case SegyOpenReason::ExtendedHeaders:
+        return "not a readable SEG-Y file: extended text header count " +
+               std::to_string(e.extendedHeaders) + " (a count not given in advance)";
+    case SegyOpenReason::CannotOpen:
+    case SegyOpenReason::ReadError:
+        return std::string("cannot be read: ") + std::strerror(e.errorNumber);
+    case SegyOpenReason::None:
+        break;
+    }
     return "cannot be read";
 }
 

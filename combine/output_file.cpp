@@ -38,6 +38,10 @@ bool COutputFile::Open(const CSegyFile& input,
 
 bool COutputFile::Close()
 {
+    // Readers that go by the file header must not take such a file for one
+    // of equal trace lengths.
+    if (m_out.bIsOpen() && m_out.TracesOfOtherLength() > 0)
+        m_out.MarkVariableLength();
     m_out.Close();
     return !m_out.bHasFailed();
 }
@@ -108,7 +112,7 @@ bool COutputFile::WriteReal(const CSegyTrace& trace, double time, bool keepAsFil
         const SegyHeaderType& h = *trace.header;
         if (!m_nullTrace.header || m_nullTrace.numSamples != h.sampleCount)
             m_nullTrace.SetN(h.sampleCount);
-        *m_nullTrace.header = h;
+        m_nullTrace.CopyHeaderFrom(trace);
     }
     return true;
 }

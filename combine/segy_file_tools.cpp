@@ -48,6 +48,24 @@ std::optional<SegyFileDescription> DescribeSegyFile(const std::string& path, std
     d.constantLength = reader.constantLength;
     d.textIsEbcdic = reader.textIsEbcdic;
     d.fileBytes = reader.byteCount;
+    const std::string binary = std::to_string(reader.BinaryHeaderSamples());
+    const std::string first = std::to_string(reader.FirstTraceSamples());
+    switch (reader.CountSource()) {
+    case SampleCountSource::BinaryHeaderAndFirstTrace:
+        d.samplesPerTraceSource = "binary header and first trace agree";
+        break;
+    case SampleCountSource::FirstTrace:
+        d.samplesPerTraceSource =
+            "first trace (" + first + "), not the binary header (" + binary + ")";
+        break;
+    case SampleCountSource::BinaryHeaderFitsFileLength:
+        d.samplesPerTraceSource = "binary header (" + binary + "): the first trace's " + first +
+                                  " makes the file length no whole number of traces";
+        break;
+    case SampleCountSource::BinaryHeader:
+        d.samplesPerTraceSource = "binary header: the first trace gives none";
+        break;
+    }
 
     CSegyTrace trace(reader.GetSamples());
     for (;;) {

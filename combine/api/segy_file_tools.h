@@ -32,6 +32,8 @@ struct SegyFileDescription {
     bool constantLength = false;
     bool textIsEbcdic = false;
     std::int64_t fileBytes = 0;
+    /// Where samplesPerTrace comes from and why, one phrase.
+    std::string samplesPerTraceSource;
     std::optional<TraceTimeStamp> firstTime; ///< empty without traces
     std::optional<TraceTimeStamp> lastTime;
 };

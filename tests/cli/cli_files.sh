@@ -14,7 +14,7 @@ F=$(ls "$DIR"/in/*.sgy)
 
 "$CLI" info "$F" >"$DIR/i.txt" || fail "info"
 grep -q "byte order:          little" "$DIR/i.txt" || fail "$(cat "$DIR/i.txt")"
-grep -q "samples per trace:   100$" "$DIR/i.txt" || fail "$(cat "$DIR/i.txt")"
+grep -q "samples per trace:   100 (binary header and first trace agree)$" "$DIR/i.txt" || fail "$(cat "$DIR/i.txt")"
 grep -q "traces:              5$" "$DIR/i.txt" || fail "$(cat "$DIR/i.txt")"
 grep -q "first trace time:    2003 255 17:35:00.000$" "$DIR/i.txt" || fail "$(cat "$DIR/i.txt")"
 
@@ -45,4 +45,9 @@ done
 "$CLI" info "$DIR/missing.sgy" >"$DIR/o.txt" 2>&1
 [ $? -eq 1 ] || fail "info of a missing file: not exit 1"
 grep -q "^tessara-cli: $DIR/missing.sgy: no such file$" "$DIR/o.txt" || fail "$(cat "$DIR/o.txt")"
+mkfifo "$DIR/fifo.sgy"
+timeout 10 "$CLI" info "$DIR/fifo.sgy" >"$DIR/o.txt" 2>&1
+rc=$?
+[ $rc -eq 1 ] || fail "info of a FIFO: exit $rc (124: it blocked)"
+grep -q "not a regular file" "$DIR/o.txt" || fail "$(cat "$DIR/o.txt")"
 echo "cli files: ok"

@@ -36,7 +36,7 @@ mkdir "$DIR/side"
     "$IN" >"$DIR/side.txt" 2>&1 || fail "sidescan exit $?: $(cat "$DIR/side.txt")"
 grep -q "^Traces read 250: written 124, reference 1, .*channel 0, implausible pairs 1, paired 124," \
     "$DIR/side.txt" || fail "sidescan summary: $(grep '^Traces' "$DIR/side.txt")"
-"$CLI" info "$DIR"/side/SS_*.sgy | grep -q "samples per trace: *300$" ||
+"$CLI" info "$DIR"/side/SS_*.sgy | grep -q "samples per trace: *300 " ||
     fail "pair length: $("$CLI" info "$DIR"/side/SS_*.sgy)"
 
 # Single channel 1 through the user-defined field: traces 1, 3, ..., 249.
