@@ -61,34 +61,36 @@ void PrintRow(std::int64_t i, const TraceHeaderFields& h)
                 h.coordinateScalar);
 }
 
+void PrintColumnTitles()
+{
+    std::printf("%7s %8s %8s %8s %5s %4s %10s %12s %6s %7s %6s %11s %11s %5s %6s\n",
+                "trace",
+                "seqLine",
+                "seqFile",
+                "inEns",
+                "id",
+                "dig",
+                "date",
+                "time",
+                "delay",
+                "samples",
+                "dt_us",
+                "sourceX",
+                "sourceY",
+                "units",
+                "scalar");
+}
+
 int RunHeaders(const HeadersOptions& options)
 {
-    const std::string why = SegyOpenFailure(options.file);
-    if (!why.empty()) {
-        PrintError(options.file, why);
-        return kExitFailure;
-    }
-    if (!options.json)
-        std::printf("%7s %8s %8s %8s %5s %4s %10s %12s %6s %7s %6s %11s %11s %5s %6s\n",
-                    "trace",
-                    "seqLine",
-                    "seqFile",
-                    "inEns",
-                    "id",
-                    "dig",
-                    "date",
-                    "time",
-                    "delay",
-                    "samples",
-                    "dt_us",
-                    "sourceX",
-                    "sourceY",
-                    "units",
-                    "scalar");
     std::string failure;
     const bool read = ForEachTraceHeader(
         options.file,
         options.first,
+        [&options] {
+            if (!options.json)
+                PrintColumnTitles();
+        },
         [&options](std::int64_t i, const TraceHeaderFields& h) {
             if (options.json)
                 PrintJson(i, h);

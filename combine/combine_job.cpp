@@ -447,6 +447,7 @@ void CCombineJob::CDriver::TraceLoop(CSegyFileIn& in, std::size_t input)
         if (ended)
             break;
 
+        bool stop = false;
         if (m_output.TraceCount() % 10 == 0) {
             m_host.SetStatus("Input file = " + fileName + " : reading trace " +
                              std::to_string(m_output.TraceCount()));
@@ -456,10 +457,10 @@ void CCombineJob::CDriver::TraceLoop(CSegyFileIn& in, std::size_t input)
                 m_ctx.Log(kNL);
             }
             m_host.PumpEvents();
+            // A stop takes effect after the trace in hand, so that every
+            // trace read is written or dropped as always.
+            stop = StopRequestedNow();
         }
-        // A stop takes effect after the trace in hand, so that every trace
-        // read is written or dropped as always.
-        const bool stop = StopRequestedNow();
         if (t < m_outputStartTime) {
             ++summary.dropped_before_start;
         } else {

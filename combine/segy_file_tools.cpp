@@ -83,6 +83,7 @@ std::optional<SegyFileDescription> DescribeSegyFile(const std::string& path, std
 
 bool ForEachTraceHeader(const std::string& path,
                         std::int64_t count,
+                        const std::function<void()>& opened,
                         const std::function<void(std::int64_t, const TraceHeaderFields&)>& each,
                         std::string& why)
 {
@@ -91,6 +92,7 @@ bool ForEachTraceHeader(const std::string& path,
         why = OpenFailureText(path, reader);
         return false;
     }
+    opened();
     CSegyTrace trace(reader.GetSamples());
     for (std::int64_t i = 0; count < 0 || i < count; ++i) {
         reader.Read(trace, -1);

@@ -60,12 +60,14 @@ struct TraceHeaderFields {
 [[nodiscard]] std::optional<SegyFileDescription> DescribeSegyFile(const std::string& path,
                                                                   std::string& why);
 
-/// Calls `each` with the index (from 0) and the header fields of the first
-/// `count` traces of `path` (every trace when `count` is negative). False,
-/// with `why` set and `each` never called, when the file cannot be opened.
+/// Calls `opened` once the file at `path` is open, then `each` with the
+/// index (from 0) and the header fields of its first `count` traces (every
+/// trace when `count` is negative). False, with `why` set and neither called,
+/// when the file cannot be opened.
 [[nodiscard]] bool
 ForEachTraceHeader(const std::string& path,
                    std::int64_t count,
+                   const std::function<void()>& opened,
                    const std::function<void(std::int64_t, const TraceHeaderFields&)>& each,
                    std::string& why);
 
