@@ -382,6 +382,88 @@ void EncodeSamplesBigEndian(int code, const double* in, std::int64_t count, unsi
 namespace
 {
 
+// IBM zero of either sign, or a normalised number (leading hex digit not
+// zero) with an exponent byte of 34 to 96: its value is a normal single,
+// which holds its 24-bit fraction exactly, and encoding gives back the one
+// normalised IBM word of that value.
+inline std::uint32_t IbmPassesThrough(std::uint32_t w)
+{
+    const std::uint32_t e7 = (w >> 24) & 0x7Fu;
+    return static_cast<std::uint32_t>((w & 0x7FFFFFFFu) == 0) |
+           (static_cast<std::uint32_t>((w & 0x00F00000u) != 0) &
+            static_cast<std::uint32_t>(e7 - 34u <= 62u));
+}
+
+// Everything but a signalling NaN: all exponent bits, the quiet bit clear
+// and a non-zero payload.
+inline std::uint32_t IeeePassesThrough(std::uint32_t w)
+{
+    return static_cast<std::uint32_t>((w & 0x7FC00000u) != 0x7F800000u) |
+           static_cast<std::uint32_t>((w & 0x003FFFFFu) == 0);
+}
+
+// Copies 32-bit words to big-endian and tells whether every one passes `test`.
+template <typename Test>
+inline bool PassWordsThrough(
+    const unsigned char* raw, std::int64_t count, bool swapBytes, unsigned char* out, Test test)
+{
+    std::uint32_t passes = 1;
+    for (std::int64_t i = 0; i < count; ++i) {
+        const std::uint32_t w = Load32(raw + 4 * i, swapBytes);
+        passes &= test(w);
+        Store32BigEndian(out + 4 * i, w);
+    }
+    return passes != 0;
+}
+
+} // namespace
+
+bool SamplePassesThrough(int code, std::uint32_t word)
+{
+    switch (code) {
+    case 1:
+        return IbmPassesThrough(word) != 0;
+    case 5:
+        return IeeePassesThrough(word) != 0;
+    case 2:
+    case 3:
+    case 8:
+        return true;
+    default:
+        return false;
+    }
+}
+
+TESSARA_VECTOR_CLONES
+bool PassSamplesThrough(
+    int code, const unsigned char* raw, std::int64_t count, bool swapBytes, unsigned char* out)
+{
+    switch (code) {
+    case 1:
+        return PassWordsThrough(raw, count, swapBytes, out, IbmPassesThrough);
+    case 5:
+        return PassWordsThrough(raw, count, swapBytes, out, IeeePassesThrough);
+    case 2:
+        return PassWordsThrough(raw, count, swapBytes, out, [](std::uint32_t) { return 1u; });
+    case 3:
+        for (std::int64_t i = 0; i < count; ++i) {
+            const std::uint16_t v = Load16(raw + 2 * i, swapBytes);
+            out[2 * i] = static_cast<unsigned char>(v >> 8);
+            out[2 * i + 1] = static_cast<unsigned char>(v & 0xFF);
+        }
+        return true;
+    case 8:
+        if (count > 0)
+            std::memcpy(out, raw, static_cast<std::size_t>(count));
+        return true;
+    default:
+        return false;
+    }
+}
+
+namespace
+{
+
 constexpr std::array<unsigned char, 256> MakeEbcdicTable()
 {
     std::array<unsigned char, 256> t{};

@@ -68,6 +68,26 @@ DecodeSamples(int code, const unsigned char* raw, std::int64_t count, bool swapB
 ///   any other code: written as 4-byte IEEE singles, like 5.
 void EncodeSamplesBigEndian(int code, const double* in, std::int64_t count, unsigned char* out);
 
+/// Whether the sample word `word` (host order; the low 16 or 8 bits for codes
+/// 3 and 8) of format `code` comes back as the same word from DecodeSamples
+/// followed by EncodeSamplesBigEndian in the same format. Exact for the
+/// integer formats (every word) and for IEEE (every word but a signalling
+/// NaN, which the conversion to double quietens). For IBM it is a sufficient
+/// rule, not an exact one: zero of either sign, and normalised numbers whose
+/// value is a normal single (exponent byte 34 to 96); every other IBM word is
+/// sent the long way even where it would survive.
+[[nodiscard]] bool SamplePassesThrough(int code, std::uint32_t word);
+
+/// Writes `count` samples of format `code` from the file bytes `raw`
+/// (reversed first when `swapBytes` is set, as for DecodeSamples) to `out`
+/// big-endian in the same format, without converting them: the bytes
+/// EncodeSamplesBigEndian would write for the decoded samples, as long as
+/// every sample passes through (SamplePassesThrough). Returns false when one
+/// does not, or for a code DecodeSamples does not read; `out` then holds
+/// nothing usable and the caller decodes and encodes.
+[[nodiscard]] bool PassSamplesThrough(
+    int code, const unsigned char* raw, std::int64_t count, bool swapBytes, unsigned char* out);
+
 /// The system's own EBCDIC-to-ASCII table, indexed by the byte as unsigned.
 extern const std::array<unsigned char, 256> EBCDIC_translate_ASCII;
 
