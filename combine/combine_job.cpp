@@ -57,7 +57,9 @@ public:
 private:
     void ProcessInput(std::size_t input);
     void TraceLoop(CSegyFileIn& in, std::size_t input);
-    void Write_Output_Trace(const CSegyTrace& trace, std::size_t input);
+    void Write_Output_Trace(const CSegyTrace& trace,
+                            std::size_t input,
+                            const StoredSamples* stored = nullptr);
     void CloseByRules(std::size_t input, std::int64_t positionAtStart);
     [[nodiscard]] bool Open_New_Output_File(const CSegyFileIn& in);
     void Close_Output_File();
@@ -387,12 +389,21 @@ void CCombineJob::CDriver::TraceLoop(CSegyFileIn& in, std::size_t input)
     const std::string fileName = FileNameOf(m_currentFile);
 
     for (;;) {
-        in.Read(trace, -1);
+        // The samples stay as the input stores them until something uses
+        // them; written unchanged, they are copied rather than converted.
+        const StoredSamples stored = in.ReadStored(trace);
+        bool decoded = false;
+        bool unchanged = true;
         const bool ended = in.atEnd;
         if (!ended) {
             ++summary.traces_read;
             haveTrace = true;
             lastRead = *trace.header;
+            // The channel paths build their pairs from the samples.
+            if (m_settings.demultiplex_sidescan) {
+                in.DecodeStored(stored, trace);
+                decoded = true;
+            }
         } else {
             // With no trace read from this input there is no time to log or
             // to start an output with.
@@ -424,6 +435,9 @@ void CCombineJob::CDriver::TraceLoop(CSegyFileIn& in, std::size_t input)
         AddTimeCorrectionToTraceHeader(m_ctx, trace);
         if (!ended && !m_settings.demultiplex_only &&
             trace.header->sampleInterval != m_targetInterval) {
+            if (!decoded)
+                in.DecodeStored(stored, trace);
+            unchanged = false;
             if (!Resampler().Resample(trace, m_targetInterval)) {
                 ++summary.dropped_resampling;
                 continue;
@@ -464,7 +478,7 @@ void CCombineJob::CDriver::TraceLoop(CSegyFileIn& in, std::size_t input)
         if (t < m_outputStartTime) {
             ++summary.dropped_before_start;
         } else {
-            Write_Output_Trace(trace, input);
+            Write_Output_Trace(trace, input, unchanged ? &stored : nullptr);
             if (m_failed)
                 return;
         }
@@ -473,7 +487,12 @@ void CCombineJob::CDriver::TraceLoop(CSegyFileIn& in, std::size_t input)
     }
 }
 
-void CCombineJob::CDriver::Write_Output_Trace(const CSegyTrace& trace, std::size_t input)
+// `stored`, when given, holds the samples of `trace` as its input stores
+// them: they are written in place of its `samples` when it is the record to
+// write.
+void CCombineJob::CDriver::Write_Output_Trace(const CSegyTrace& trace,
+                                              std::size_t input,
+                                              const StoredSamples* stored)
 {
     CombineSummary& summary = m_result.summary;
     const ChannelDecision d = m_channels.Decide(m_settings, trace);
@@ -491,7 +510,8 @@ void CCombineJob::CDriver::Write_Output_Trace(const CSegyTrace& trace, std::size
         m_output.SetLastTraceTime(d.time);
         return;
     }
-    if (!m_output.WriteReal(*d.record, d.time, d.keepAsFillTemplate)) {
+    if (!m_output.WriteReal(
+            *d.record, d.time, d.keepAsFillTemplate, d.record == &trace ? stored : nullptr)) {
         ReportWriteFailure(m_output.Path());
         return;
     }

@@ -102,9 +102,12 @@ void COutputFile::CountTrace(double time, double inputStart)
     ++m_traceCount;
 }
 
-bool COutputFile::WriteReal(const CSegyTrace& trace, double time, bool keepAsFillTemplate)
+bool COutputFile::WriteReal(const CSegyTrace& trace,
+                            double time,
+                            bool keepAsFillTemplate,
+                            const StoredSamples* stored)
 {
-    if (!WriteRecord(trace, false))
+    if (!WriteRecord(trace, false, stored))
         return false;
     m_lastTraceTime = time;
     if (keepAsFillTemplate) {
@@ -151,9 +154,12 @@ void COutputFile::MarkCompleted()
     m_fillTraces = 0;
 }
 
-bool COutputFile::WriteRecord(const CSegyTrace& trace, bool isFill)
+bool COutputFile::WriteRecord(const CSegyTrace& trace, bool isFill, const StoredSamples* stored)
 {
-    m_out.Write(trace);
+    if (stored != nullptr)
+        m_out.WriteStored(trace, *stored);
+    else
+        m_out.Write(trace);
     if (trace.header->sampleCount != m_out.tapeHeader->binSamplesPerTrace)
         ++m_otherLength;
     if (!isFill && m_lossyInput)

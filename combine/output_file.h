@@ -57,7 +57,12 @@ public:
     /// Writes a counted real trace and makes `time` the last trace time;
     /// `keepAsFillTemplate` makes fill traces carry its header from now on.
     /// False, with nothing recorded but the attempt, when the write failed.
-    [[nodiscard]] bool WriteReal(const CSegyTrace& trace, double time, bool keepAsFillTemplate);
+    /// With `stored`, the trace's samples are those bytes of its input, not
+    /// its `samples` (see CSegyFileOut::WriteStored).
+    [[nodiscard]] bool WriteReal(const CSegyTrace& trace,
+                                 double time,
+                                 bool keepAsFillTemplate,
+                                 const StoredSamples* stored = nullptr);
     /// The last trace time without a write (a trace counted but not written).
     void SetLastTraceTime(double time) { m_lastTraceTime = time; }
 
@@ -102,7 +107,8 @@ public:
     [[nodiscard]] std::optional<DelayHistogram> TakeDelayHistogram();
 
 private:
-    [[nodiscard]] bool WriteRecord(const CSegyTrace& trace, bool isFill);
+    [[nodiscard]] bool
+    WriteRecord(const CSegyTrace& trace, bool isFill, const StoredSamples* stored = nullptr);
     void CountDelay(const SegyHeaderType& h);
 
     std::string m_path;

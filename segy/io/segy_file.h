@@ -6,10 +6,18 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 namespace tessara
 {
+
+/// The sample bytes of one trace as its file stores them, undecoded.
+struct StoredSamples {
+    std::span<const unsigned char> bytes;
+    std::int32_t format = 0; ///< data sample format code of the file
+    bool swapBytes = false;  ///< the file's byte order is not the host's
+};
 
 /// Common state of an input or output SEG-Y file. Sizes and offsets are 64-bit
 /// so that files of 2 GiB and more are read and written correctly.

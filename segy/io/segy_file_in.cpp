@@ -2,6 +2,7 @@
 
 #include "segy/format/sample_codec.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -368,25 +369,41 @@ bool CSegyFileIn::NextRecord(SegyHeaderType& h, const unsigned char*& raw, std::
 
 void CSegyFileIn::Read(CSegyTrace& trace, std::int64_t index)
 {
+    const StoredSamples stored = ReadStored(trace, index);
+    if (!atEnd)
+        DecodeStored(stored, trace);
+}
+
+StoredSamples CSegyFileIn::ReadStored(CSegyTrace& trace, std::int64_t index)
+{
     atEnd = false;
     SegyHeaderType h;
     const unsigned char* raw = nullptr;
     std::size_t rawBytes = 0;
     if (!SkipToTrace(index) || !NextRecord(h, raw, rawBytes)) {
         atEnd = true;
-        return;
+        return {};
     }
     if (!trace.header)
         trace.header = std::make_unique<SegyHeaderType>();
     *trace.header = h;
     trace.tailLittleEndian = !swapBytes;
     trace.ReAllocate();
-    (void)DecodeSamples(formatCode,
-                        raw,
-                        static_cast<std::int64_t>(h.sampleCount),
-                        swapBytes,
-                        trace.samples.data()); // formatCode was checked by Open
     ++currentTrace;
+    return {{raw, rawBytes}, formatCode, swapBytes};
+}
+
+void CSegyFileIn::DecodeStored(const StoredSamples& stored, CSegyTrace& trace) const
+{
+    const std::size_t bytes = ReaderBytesPerSample(stored.format) > 0
+                                  ? static_cast<std::size_t>(ReaderBytesPerSample(stored.format))
+                                  : 1;
+    const std::size_t count = std::min(stored.bytes.size() / bytes, trace.samples.size());
+    (void)DecodeSamples(stored.format,
+                        stored.bytes.data(),
+                        static_cast<std::int64_t>(count),
+                        stored.swapBytes,
+                        trace.samples.data()); // the format was checked by Open
 }
 
 void CSegyFileIn::ReadHeader(SegyHeaderType& header)

@@ -89,6 +89,14 @@ public:
     /// count and its header's sampleCount says so. The trace's
     /// tailLittleEndian tells whether the file is little-endian.
     void Read(CSegyTrace& trace, std::int64_t index);
+    /// Reads one trace as Read does but leaves its samples undecoded: header,
+    /// tailLittleEndian and the storage's size are set as by Read, the values
+    /// in `samples` are those of an earlier trace until DecodeStored. The
+    /// returned bytes stay valid until the next call on this object; empty
+    /// bytes with `atEnd` set when no complete trace was found.
+    [[nodiscard]] StoredSamples ReadStored(CSegyTrace& trace, std::int64_t index = -1);
+    /// Decodes `stored` (from ReadStored, for this `trace`) into its samples.
+    void DecodeStored(const StoredSamples& stored, CSegyTrace& trace) const;
     /// Reads the next trace's header only, with the repairs of Read, and
     /// moves past its samples without decoding them. Sets `atEnd` as Read
     /// does; `header` is left as it was when no complete trace was found.

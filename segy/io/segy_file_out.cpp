@@ -4,6 +4,7 @@
 #include "segy/format/sample_codec.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
@@ -181,13 +182,7 @@ void CSegyFileOut::Write(const CSegyTrace& trace)
     const std::size_t recordBytes = kTraceHeaderBytes + sampleBytes;
     unsigned char* record = BeginRecord(recordBytes);
 
-    SegyHeaderType h = *trace.header;
-    SwapHeader(h);
-    if (trace.tailLittleEndian)
-        SwapHeaderTail(h);
-    if (trace.header->sampleCount != tapeHeader->binSamplesPerTrace)
-        ++m_otherLength;
-    std::memcpy(record, &h, kTraceHeaderBytes);
+    PutHeader(*trace.header, trace.tailLittleEndian, record);
 
     const std::size_t have = std::min<std::size_t>({n, trace.numSamples, trace.samples.size()});
     unsigned char* out = record + kTraceHeaderBytes;
@@ -197,6 +192,58 @@ void CSegyFileOut::Write(const CSegyTrace& trace)
     std::memset(out + have * static_cast<std::size_t>(bytesPerSample),
                 0,
                 (n - have) * static_cast<std::size_t>(bytesPerSample));
+    EndRecord(recordBytes);
+}
+
+void CSegyFileOut::PutHeader(const SegyHeaderType& header,
+                             bool tailLittleEndian,
+                             unsigned char* record)
+{
+    SegyHeaderType h = header;
+    SwapHeader(h);
+    if (tailLittleEndian)
+        SwapHeaderTail(h);
+    if (header.sampleCount != tapeHeader->binSamplesPerTrace)
+        ++m_otherLength;
+    std::memcpy(record, &h, kTraceHeaderBytes);
+}
+
+namespace
+{
+std::atomic<bool> g_passThrough{true};
+} // namespace
+
+void CSegyFileOut::SetPassThrough(bool enabled)
+{
+    g_passThrough = enabled;
+}
+
+void CSegyFileOut::WriteStored(const CSegyTrace& trace, const StoredSamples& stored)
+{
+    if (!headerWritten)
+        WriteHeader();
+    const std::int64_t n = trace.header ? trace.header->sampleCount : 0;
+    const int storedBytes = ReaderBytesPerSample(stored.format);
+    if (m_fd < 0 || !trace.header || storedBytes == 0 ||
+        stored.bytes.size() != static_cast<std::size_t>(n * storedBytes)) {
+        m_failed = true;
+        return;
+    }
+    const std::size_t sampleBytes =
+        static_cast<std::size_t>(n) * static_cast<std::size_t>(bytesPerSample);
+    const std::size_t recordBytes = kTraceHeaderBytes + sampleBytes;
+    unsigned char* record = BeginRecord(recordBytes);
+    PutHeader(*trace.header, trace.tailLittleEndian, record);
+    unsigned char* out = record + kTraceHeaderBytes;
+    const bool copied =
+        g_passThrough && stored.format == formatCode && storedBytes == bytesPerSample &&
+        PassSamplesThrough(formatCode, stored.bytes.data(), n, stored.swapBytes, out);
+    if (!copied) {
+        m_decoded.resize(static_cast<std::size_t>(n));
+        (void)DecodeSamples(
+            stored.format, stored.bytes.data(), n, stored.swapBytes, m_decoded.data());
+        EncodeSamplesBigEndian(formatCode, m_decoded.data(), n, out);
+    }
     EndRecord(recordBytes);
 }
 
@@ -212,11 +259,7 @@ void CSegyFileOut::WriteRaw(const SegyHeaderType& header, std::span<const unsign
     }
     const std::size_t recordBytes = kTraceHeaderBytes + sampleBytes;
     unsigned char* record = BeginRecord(recordBytes);
-    if (header.sampleCount != tapeHeader->binSamplesPerTrace)
-        ++m_otherLength;
-    SegyHeaderType h = header;
-    SwapHeader(h);
-    std::memcpy(record, &h, kTraceHeaderBytes);
+    PutHeader(header, false, record);
     if (sampleBytes > 0)
         std::memcpy(record + kTraceHeaderBytes, samples.data(), sampleBytes);
     EndRecord(recordBytes);

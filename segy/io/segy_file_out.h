@@ -45,6 +45,18 @@ public:
     /// little-endian file (trace.tailLittleEndian) are written big-endian by
     /// the standard's field widths. The caller's trace is not changed.
     void Write(const CSegyTrace& trace);
+    /// Writes `trace` as Write does, its samples taken from `stored` (the
+    /// bytes of its file, see CSegyFileIn::ReadStored) instead of `samples`:
+    /// copied as they are, or byte-reversed, when they are in this writer's
+    /// format and every one comes back unchanged from decoding and encoding
+    /// (PassSamplesThrough); decoded and encoded otherwise. The file gets the
+    /// same bytes either way. `stored` must hold header->sampleCount samples
+    /// of its format; otherwise the writer is marked as failed.
+    void WriteStored(const CSegyTrace& trace, const StoredSamples& stored);
+    /// Whether WriteStored may copy samples that need no conversion (on by
+    /// default, for every writer of the process). Off, every sample is
+    /// decoded and encoded: the reference the copies are compared with.
+    static void SetPassThrough(bool enabled);
     /// Sets the binary header's fixed-length flag (bytes 3502-3503) to 0: the
     /// traces do not all have binSamplesPerTrace samples. In memory at once;
     /// in the file too when the header was already written, rewritten in place
@@ -72,6 +84,9 @@ private:
     [[nodiscard]] unsigned char* BeginRecord(std::size_t recordBytes);
     /// Counts the record BeginRecord gave room for and sends it on its way.
     void EndRecord(std::size_t recordBytes);
+    /// The record's header as written: big-endian, with its tail turned
+    /// big-endian for a header read from a little-endian file.
+    void PutHeader(const SegyHeaderType& header, bool tailLittleEndian, unsigned char* record);
     /// Writes the buffered bytes; a failure marks the writer as failed and
     /// the bytes are dropped.
     void Flush();
@@ -80,6 +95,7 @@ private:
     [[nodiscard]] bool WriteAll(const unsigned char* bytes, std::size_t n);
 
     std::vector<unsigned char> m_record; // one record larger than the buffer
+    std::vector<double> m_decoded;       // samples of a stored trace that must be converted
     /// The 3600 bytes of the file header as written: big-endian, no extended
     /// text headers.
     void EncodeFileHeader(SegyTapeHeaderType& bigEndian) const;
