@@ -272,14 +272,16 @@ void CSegyFileIn::CheckIfConstantLengthTrace()
     traceCount = (byteCount - m_dataStart) / traceLength;
     constantLength = false; // Read must not seek while the test runs
 
-    CSegyTrace scratch(samplesPerTrace);
+    // Headers only: the samples of the first traces would otherwise be read
+    // twice, here and by the first pass over the file.
+    SegyHeaderType h{};
     bool constant = true;
     Rewind();
     for (int i = 0; i < 100; ++i) {
-        Read(scratch, -1);
+        ReadHeader(h);
         if (atEnd)
             break;
-        if (scratch.header->sampleCount != tapeHeader->binSamplesPerTrace) {
+        if (h.sampleCount != tapeHeader->binSamplesPerTrace) {
             constant = false;
             break;
         }
@@ -291,8 +293,8 @@ void CSegyFileIn::CheckIfConstantLengthTrace()
         if (traceCount < 2 || !Seek(m_dataStart + (traceCount - 2) * traceLength)) {
             constant = false;
         } else {
-            Read(scratch, -1);
-            if (atEnd || scratch.header->sampleCount != tapeHeader->binSamplesPerTrace)
+            ReadHeader(h);
+            if (atEnd || h.sampleCount != tapeHeader->binSamplesPerTrace)
                 constant = false;
         }
     }
