@@ -12,6 +12,7 @@
 #include "combine/open_failure.h"
 #include "combine/output_directory.h"
 #include "combine/output_file.h"
+#include "combine/read_ahead.h"
 #include "combine/time_correction.h"
 #include "nav/navigation.h"
 #include "nav/speed_correction.h"
@@ -86,6 +87,7 @@ private:
     CSegyTrace m_trace; // the working trace every read goes into
     TimeCorrectionState m_timeCorrection;
     std::unique_ptr<CTraceResampler> m_resampler; // made on first use
+    unsigned m_resamplingThreads = UsableProcessors();
 
     std::int32_t m_targetInterval = -1;    // us; -1 until the first trace sets it
     bool m_outputOpen = false;             // an output is open and has met its first trace
@@ -388,13 +390,27 @@ void CCombineJob::CDriver::TraceLoop(CSegyFileIn& in, std::size_t input)
     m_gapLimit = static_cast<std::int64_t>(m_settings.file_gap) * 60;
     const std::string fileName = FileNameOf(m_currentFile);
 
+    // An input whose traces will be resampled is read and resampled ahead on
+    // every core the job may use; everything else happens here as before.
+    std::optional<CResamplingReadAhead> ahead;
+    if (!m_settings.demultiplex_only && m_targetInterval > 0 &&
+        in.GetSampleInterval() != m_targetInterval && m_resamplingThreads > 1)
+        ahead.emplace(in, m_targetInterval, m_resamplingThreads);
+
     for (;;) {
         // The samples stay as the input stores them until something uses
         // them; written unchanged, they are copied rather than converted.
-        const StoredSamples stored = in.ReadStored(trace);
+        StoredSamples stored;
         bool decoded = false;
-        bool unchanged = true;
-        const bool ended = in.atEnd;
+        bool ended = false;
+        if (ahead) {
+            ended = !ahead->Next(trace);
+            decoded = true;
+        } else {
+            stored = in.ReadStored(trace);
+            ended = in.atEnd;
+        }
+        bool unchanged = !decoded;
         if (!ended) {
             ++summary.traces_read;
             haveTrace = true;
@@ -438,7 +454,9 @@ void CCombineJob::CDriver::TraceLoop(CSegyFileIn& in, std::size_t input)
             if (!decoded)
                 in.DecodeStored(stored, trace);
             unchanged = false;
-            if (!Resampler().Resample(trace, m_targetInterval)) {
+            const bool resampled = ahead ? ahead->Resample(trace, Resampler())
+                                         : Resampler().Resample(trace, m_targetInterval);
+            if (!resampled) {
                 ++summary.dropped_resampling;
                 continue;
             }

@@ -58,8 +58,8 @@ ResampledCount(std::uint32_t n, double oldIntervalUs, double newIntervalUs)
 /// allocates nothing per trace. Both backends give the same values to within
 /// rounding (about 1e-15 of the trace's largest magnitude), and a backend
 /// gives bit-identical values cached or not.
-/// Not thread-safe, and FFTW plan creation must not run concurrently with
-/// another FFTW planner in the process.
+/// One resampler serves one thread; resamplers on different threads may run
+/// at once (FFTW plans are made under a process-wide lock).
 class CTraceResampler
 {
 public:

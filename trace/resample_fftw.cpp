@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <climits>
 #include <fftw3.h>
+#include <mutex>
 
 namespace tessara::detail
 {
@@ -31,8 +32,21 @@ namespace
 /// output file depend on the machine's load.
 constexpr unsigned kPlannerFlags = FFTW_ESTIMATE;
 
+/// FFTW's planner is shared by the whole process and only fftw_execute may
+/// run concurrently: every plan is made and destroyed under this lock, so
+/// that resamplers on several threads can each keep their own plans.
+std::mutex& PlannerMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
 struct PlanDestroy {
-    void operator()(fftw_plan p) const { fftw_destroy_plan(p); }
+    void operator()(fftw_plan p) const
+    {
+        const std::lock_guard<std::mutex> lock(PlannerMutex());
+        fftw_destroy_plan(p);
+    }
 };
 using PlanPtr = std::unique_ptr<fftw_plan_s, PlanDestroy>;
 
@@ -80,9 +94,11 @@ public:
         FftwSetup* forward = m_cache.For(n, localForward);
         if (forward == nullptr)
             return nullptr;
-        if (!forward->forward)
+        if (!forward->forward) {
+            const std::lock_guard<std::mutex> lock(PlannerMutex());
             forward->forward.reset(
                 fftw_plan_dft_r2c_1d(static_cast<int>(n), real, spectrum, kPlannerFlags));
+        }
         if (!forward->forward)
             return nullptr;
         // New-array execution: the buffers may have been reallocated since the
@@ -95,9 +111,11 @@ public:
         FftwSetup* inverse = m_cache.For(m, localInverse);
         if (inverse == nullptr)
             return nullptr;
-        if (!inverse->inverse)
+        if (!inverse->inverse) {
+            const std::lock_guard<std::mutex> lock(PlannerMutex());
             inverse->inverse.reset(
                 fftw_plan_dft_c2r_1d(static_cast<int>(m), spectrum, real, kPlannerFlags));
+        }
         if (!inverse->inverse)
             return nullptr;
         fftw_execute_dft_c2r(inverse->inverse.get(), spectrum, real);

@@ -1,0 +1,75 @@
+// Reading an input ahead of the job, with its resampling done on every core.
+#pragma once
+
+#include "trace/resample.h"
+#include "trace/segy_trace.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace tessara
+{
+
+class CSegyFileIn;
+
+/// Processors this process may run on (its affinity mask), at least 1.
+[[nodiscard]] unsigned UsableProcessors();
+
+/// Reads an open input on a thread of its own and resamples its traces on
+/// `workers` threads while the job works on the traces before them. The job
+/// takes the traces one by one in file order (Next) and decides everything
+/// about them itself, in the order it always has; only the samples of a
+/// trace it resamples have been worked out ahead (Resample). So the output
+/// and the log are those of reading and resampling trace by trace. At most
+/// a few traces per worker are in memory at once, whatever the input's size.
+class CResamplingReadAhead
+{
+public:
+    /// Starts reading `in` at its current position. Traces whose interval
+    /// differs from `targetIntervalUs` are resampled to it ahead of time.
+    /// `in` belongs to the reading thread until this object is destroyed.
+    CResamplingReadAhead(CSegyFileIn& in, std::int32_t targetIntervalUs, unsigned workers);
+    /// Stops the threads, waiting for the trace each is working on.
+    ~CResamplingReadAhead();
+    CResamplingReadAhead(const CResamplingReadAhead&) = delete;
+    CResamplingReadAhead& operator=(const CResamplingReadAhead&) = delete;
+
+    /// The next trace in file order into `trace`: header and byte order of
+    /// its tail as CSegyFileIn::Read gives them, samples decoded. False, with
+    /// `trace` untouched, at the end of the input.
+    [[nodiscard]] bool Next(CSegyTrace& trace);
+    /// Resamples `trace`, the one the last Next delivered, to the target
+    /// interval exactly as `resampler` would (CTraceResampler::Resample, the
+    /// same result and the same failures): with the result worked out ahead
+    /// when it was made from the header `trace` has now, by `resampler` itself
+    /// otherwise.
+    [[nodiscard]] bool Resample(CSegyTrace& trace, CTraceResampler& resampler);
+
+private:
+    struct Slot;
+
+    void ReadLoop();
+    void WorkLoop();
+    /// The slot holding trace number `sequence`.
+    [[nodiscard]] Slot& SlotOf(std::uint64_t sequence);
+
+    CSegyFileIn& m_in;
+    const std::int32_t m_target;
+    std::vector<std::unique_ptr<Slot>> m_slots;
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed; // any slot changed state, or stop
+    std::uint64_t m_read = 0;          // traces the reading thread has started
+    std::uint64_t m_taken = 0;         // traces Next has delivered
+    bool m_holding = false;            // the job has the last of them
+    bool m_stop = false;
+
+    std::thread m_reader;
+    std::vector<std::thread> m_workers;
+};
+
+} // namespace tessara
