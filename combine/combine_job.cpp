@@ -87,7 +87,7 @@ private:
     CSegyTrace m_trace; // the working trace every read goes into
     TimeCorrectionState m_timeCorrection;
     std::unique_ptr<CTraceResampler> m_resampler; // made on first use
-    unsigned m_resamplingThreads = UsableProcessors();
+    unsigned m_resamplingThreads = ResamplingThreads();
 
     std::int32_t m_targetInterval = -1;    // us; -1 until the first trace sets it
     bool m_outputOpen = false;             // an output is open and has met its first trace

@@ -2,6 +2,7 @@
 
 #include "segy/io/segy_file_in.h"
 
+#include <atomic>
 #include <exception>
 #include <sched.h>
 #include <utility>
@@ -17,6 +18,22 @@ unsigned UsableProcessors()
         return 1;
     const int count = CPU_COUNT(&set);
     return count > 1 ? static_cast<unsigned>(count) : 1U;
+}
+
+namespace
+{
+std::atomic<unsigned> g_resamplingThreads{0};
+} // namespace
+
+unsigned ResamplingThreads()
+{
+    const unsigned set = g_resamplingThreads;
+    return set > 0 ? set : UsableProcessors();
+}
+
+void SetResamplingThreads(unsigned threads)
+{
+    g_resamplingThreads = threads;
 }
 
 namespace
