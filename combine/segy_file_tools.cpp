@@ -158,15 +158,21 @@ SegyCopyResult CopySegyFile(const std::string& input,
     CTraceResampler resampler;
     CSegyTrace trace(in.GetSamples());
     for (;;) {
-        in.Read(trace, -1);
+        // Samples are decoded only for resampling; otherwise they are
+        // copied, or converted only where a word needs it.
+        const StoredSamples stored = in.ReadStored(trace);
         if (in.atEnd)
             break;
-        if (resample && trace.header->sampleInterval != *sampleIntervalUs &&
-            !resampler.Resample(trace, *sampleIntervalUs)) {
-            ++result.dropped;
-            continue;
+        if (resample && trace.header->sampleInterval != *sampleIntervalUs) {
+            in.DecodeStored(stored, trace);
+            if (!resampler.Resample(trace, *sampleIntervalUs)) {
+                ++result.dropped;
+                continue;
+            }
+            out.Write(trace);
+        } else {
+            out.WriteStored(trace, stored);
         }
-        out.Write(trace);
         ++result.copied;
     }
     in.Close();
