@@ -134,7 +134,7 @@ const std::vector<std::uint32_t> kIbmWords = {
     0x40100000u,
     0x41010000u, // not normalised
     0x22100000u,
-    0x21FFFFFFu, // the lowest exponents that pass, and below
+    0x20100001u, // the lowest exponent that passes; a value below single precision
     0x60FFFFFFu,
     0x61100000u, // the highest that passes, and above
     0x7FFFFFFFu,
