@@ -193,8 +193,7 @@ private:
         while (left > 0) {
             if (m_buffer.empty())
                 m_buffer.resize(kChunkBytes);
-            const std::size_t piece =
-                std::min(m_buffer.size(), static_cast<std::size_t>(left));
+            const std::size_t piece = std::min(m_buffer.size(), static_cast<std::size_t>(left));
             const ssize_t got = ::pread(m_from, m_buffer.data(), piece, from);
             if (got < 0 && errno == EINTR)
                 continue;

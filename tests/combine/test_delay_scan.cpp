@@ -4,7 +4,10 @@
 // the delays while it writes the output.
 #include "combine/api/output_directory.h"
 #include "combine/delay_scan.h"
+#include "segy/io/segy_file_in.h"
+#include "segy/io/segy_file_out.h"
 #include "tests/combine/combine_test_support.h"
+#include "tests/support/child_process.h"
 #include "tests/support/segy_bytes.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <set>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -504,6 +508,202 @@ TEST_F(DelayScanTest, RewriteThatFailsNamesTheWholeOutputAndLeavesNoCopy)
     }
     EXPECT_EQ(fs::file_size(Out(name)), 3600u + delays.size() * kRecordBytes);
 }
+
+// The rewrite copies the records it keeps as they are stored, by the kernel
+// or with plain reads and writes, and must give the file the old rewrite
+// gave, which read every trace and wrote the kept ones again.
+
+struct RewriteCase {
+    const char* name;
+    bool bigEndian;
+    int format;
+    bool variableLength; // trace k has 2 + k % 3 samples, the binary header says 2
+    bool extendedHeader; // revision 1 with one extended text header
+};
+
+void PrintTo(const RewriteCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+constexpr int kCompositeTraces = 2000;
+
+int CompositeSamples(const RewriteCase& c, int k)
+{
+    return c.variableLength ? 2 + k % 3 : 2;
+}
+
+// 2000 traces at delay 100, but 0 at trace 500 and 5000 at trace 1500: both
+// rare at an end (threshold 2), so both go. The reader repairs trace 7
+// (coordinateUnits 0), 8 (sampleInterval 0) and 9 (sampleInterval 30000,
+// above ten times the file's 1000 us); every other header is left as stored.
+std::vector<unsigned char> CompositeImage(const RewriteCase& c)
+{
+    SegyBytes b(c.bigEndian);
+    b.FileHeader(c.format, 2, 1000, "C 1 COMPOSITE");
+    b.Put16(3502, c.variableLength ? 0 : 1);
+    if (c.extendedHeader) {
+        b.Put16(3500, 0x0100);
+        b.Put16(3504, 1);
+        b.Raw(std::vector<unsigned char>(3200, ' '));
+    }
+    for (int k = 0; k < kCompositeTraces; ++k) {
+        const int n = CompositeSamples(c, k);
+        b.TraceHeader(n, k == 8 ? 0 : k == 9 ? 30000 : 1000);
+        b.Trace32(4, k + 1);
+        b.Trace16(88, k == 7 ? 0 : 1);
+        b.Trace16(108, k == 500 ? 0 : k == 1500 ? 5000 : 100);
+        b.Trace32(188, 70000 + k); // in the file's byte order, as bytes 188-239 are kept
+        std::vector<double> values;
+        for (int j = 0; j < n; ++j)
+            values.push_back(k % 100 - 50 + j); // whole numbers that fit 8 bits
+        b.Samples(c.format, values);
+    }
+    return b.Bytes();
+}
+
+// The old rewrite: every trace as the reader delivers it, written again by
+// the writer unless its delay is dropped.
+std::vector<unsigned char>
+Transcribed(const std::string& from, const std::string& to, const std::set<int>& dropped)
+{
+    CSegyFileIn in;
+    CSegyFileOut out;
+    if (!in.Open(from) || !out.Open(to))
+        return {};
+    out.StartLike(in, static_cast<std::uint16_t>(in.GetSamples()));
+    out.WriteHeader();
+    CSegyTrace trace(in.GetSamples());
+    for (;;) {
+        in.Read(trace, -1);
+        if (in.atEnd)
+            break;
+        if (dropped.count(trace.header->delayRecordingTime) == 0)
+            out.Write(trace);
+    }
+    out.Close();
+    return ReadFileBytes(to);
+}
+
+class DelayScanRewrite : public DelayScanTest, public ::testing::WithParamInterface<RewriteCase>
+{
+protected:
+    void TearDown() override { SetDelayScanKernelCopy(true); }
+};
+
+TEST_P(DelayScanRewrite, GivesTheFileOfTheTraceByTraceRewriteWithAndWithoutTheKernel)
+{
+    const RewriteCase& c = GetParam();
+    const std::string path = Out("SegyOut.sgy");
+    SegyBytes composite;
+    composite.MutableBytes() = CompositeImage(c);
+    ASSERT_TRUE(composite.WriteTo(m_tmp.File("composite.sgy")));
+    const std::vector<unsigned char> expected =
+        Transcribed(m_tmp.File("composite.sgy"), m_tmp.File("expected.sgy"), {0, 5000});
+
+    // By hand: big-endian, no extended header, the kept records one after
+    // another with the repaired fields as the reader gives them.
+    const int bytesPerSample = c.format == 3 ? 2 : c.format == 8 ? 1 : 4;
+    std::vector<std::size_t> at; // offset of each kept trace's record in the copy
+    std::size_t end = 3600;
+    for (int k = 0; k < kCompositeTraces; ++k) {
+        at.push_back(end);
+        if (k != 500 && k != 1500)
+            end += 240 + static_cast<std::size_t>(CompositeSamples(c, k) * bytesPerSample);
+    }
+    ASSERT_EQ(expected.size(), end);
+    EXPECT_EQ(Get16BE(expected, 3224), c.format);
+    EXPECT_EQ(Get16BE(expected, 3504), 0) << "no extended text header";
+    EXPECT_EQ(Get16BE(expected, at[7] + 88), 1);
+    EXPECT_EQ(Get16BE(expected, at[8] + 116), 1000);
+    EXPECT_EQ(Get16BE(expected, at[9] + 116), 1000);
+    EXPECT_EQ(Get32BE(expected, at[501] + 4), 502) << "the trace after a dropped one";
+    EXPECT_EQ(Get32BE(expected, at[1999] + 4), 2000);
+
+    const DelayHistogram counted{{0, 1}, {100, kCompositeTraces - 2}, {5000, 1}};
+    for (const bool kernel : {true, false}) {
+        for (const bool byReading : {true, false}) {
+            SCOPED_TRACE(std::string(kernel ? "kernel copy" : "plain copy") +
+                         (byReading ? ", counted by reading" : ", counted while written"));
+            SetDelayScanKernelCopy(kernel);
+            ASSERT_TRUE(composite.WriteTo(path));
+            const DelayScanResult scan = ScanFileAndMeasureTraceDelayFrequencys(
+                m_host, path, byReading ? std::nullopt : std::optional(counted));
+            EXPECT_FALSE(scan.failed);
+            EXPECT_EQ(scan.removed, 2);
+            EXPECT_TRUE(ReadFileBytes(path) == expected) << "the copy differs";
+            EXPECT_EQ(FilesIn(m_out), Names{"SegyOut.sgy"});
+        }
+    }
+}
+
+const RewriteCase kRewriteCases[] = {
+    {"BigEndianIeee", true, 5, false, false},
+    {"BigEndianIeeeVariableLength", true, 5, true, false},
+    {"BigEndianIbm", true, 1, false, false},
+    {"BigEndianInt16VariableLength", true, 3, true, false},
+    {"BigEndianInt8", true, 8, false, false},
+    {"BigEndianInt32ExtendedTextHeader", true, 2, false, true},
+    {"LittleEndianIeee", false, 5, false, false},
+    {"LittleEndianInt16VariableLength", false, 3, true, false},
+};
+
+INSTANTIATE_TEST_SUITE_P(DelayScan,
+                         DelayScanRewrite,
+                         ::testing::ValuesIn(kRewriteCases),
+                         [](const ::testing::TestParamInfo<RewriteCase>& param) {
+                             return std::string(param.param.name);
+                         });
+
+class DelayScanRewriteFailure : public DelayScanTest, public ::testing::WithParamInterface<bool>
+{
+protected:
+    DelayScanRewriteFailure()
+    {
+        SetDelayScanKernelCopy(GetParam());
+        m_composite.MutableBytes() = CompositeImage(kRewriteCases[0]);
+    }
+    void TearDown() override { SetDelayScanKernelCopy(true); }
+
+    SegyBytes m_composite;
+};
+
+TEST_P(DelayScanRewriteFailure, CopyThatCannotBeWrittenLeavesTheFileWholeAndNoCopy)
+{
+    const std::string path = Out("SegyOut.sgy");
+    ASSERT_TRUE(m_composite.WriteTo(path));
+    // Room for the copy's file header and four records.
+    const int code = RunInChildWithFileSizeLimit(
+        [&] {
+            const DelayScanResult scan =
+                ScanFileAndMeasureTraceDelayFrequencys(m_host, path, std::nullopt);
+            return scan.failed && scan.copyFailed && scan.copyPath == path + "NEW" ? 0 : 1;
+        },
+        3600 + 4 * kRecordBytes);
+    EXPECT_EQ(code, 0);
+    EXPECT_TRUE(ReadFileBytes(path) == m_composite.Bytes()) << "the file changed";
+    EXPECT_EQ(FilesIn(m_out), Names{"SegyOut.sgy"});
+}
+
+TEST_P(DelayScanRewriteFailure, FileShorterThanItsCountIsLeftAsItWas)
+{
+    const std::string path = Out("SegyOut.sgy");
+    ASSERT_TRUE(m_composite.WriteTo(path));
+    // Two traces more than the file holds.
+    const DelayHistogram counted{{0, 1}, {100, kCompositeTraces}, {5000, 1}};
+    const DelayScanResult scan = ScanFileAndMeasureTraceDelayFrequencys(m_host, path, counted);
+    EXPECT_TRUE(scan.failed);
+    EXPECT_FALSE(scan.copyFailed) << "the file cannot be read back whole";
+    EXPECT_TRUE(ReadFileBytes(path) == m_composite.Bytes()) << "the file changed";
+    EXPECT_EQ(FilesIn(m_out), Names{"SegyOut.sgy"});
+}
+
+INSTANTIATE_TEST_SUITE_P(DelayScan,
+                         DelayScanRewriteFailure,
+                         ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& param) {
+                             return std::string(param.param ? "KernelCopy" : "PlainCopy");
+                         });
 
 } // namespace
 } // namespace tessara::test
