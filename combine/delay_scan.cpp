@@ -119,7 +119,8 @@ public:
     // Appends bytes [offset, offset + bytes) of the scanned file.
     [[nodiscard]] bool Range(std::int64_t offset, std::int64_t bytes)
     {
-        if (m_encoded.empty() && m_rangeBytes > 0 && m_rangeStart + m_rangeBytes == offset) {
+        if (m_encoded.empty() && m_rangeBytes > 0 && m_rangeStart + m_rangeBytes == offset &&
+            m_rangeBytes + bytes <= kRangeBytes) {
             m_rangeBytes += bytes;
             return true;
         }
@@ -165,6 +166,10 @@ private:
     // Pieces of the plain copy; encoded records are written in pieces of
     // about this size too.
     static constexpr std::size_t kChunkBytes = 1 << 17;
+    // Longest range copied in one go: the copy happens between two passes
+    // of pending events, and a whole file in one call would hold the window
+    // still for as long as a disk takes to copy it.
+    static constexpr std::int64_t kRangeBytes = 1 << 23;
 
     [[nodiscard]] bool CopyRange()
     {
