@@ -47,6 +47,15 @@ constexpr std::string_view kDelayScanTemporarySuffix = "NEW";
 /// (COutputFile::TakeDelayHistogram), when it describes the file as it is:
 /// the counting pass is then left out.
 ///
+/// The copy is written as the reader delivers the traces and the writer
+/// encodes them, byte for byte, yet without decoding a sample where that
+/// changes nothing: a kept record that the reader would not repair, in a
+/// big-endian file whose samples the writer stores in as many bytes as the
+/// reader takes, is copied as it is stored, with the records next to it in
+/// one piece, by the kernel (copy_file_range) where it can. Its samples are
+/// copied as stored, which equals decoding and encoding them for every word
+/// the writer itself puts in a file. Other kept records are read and encoded.
+///
 /// A failure (the file cannot be read back whole, the copy cannot be
 /// written or moved) leaves the file at `path` as it was and no copy
 /// remains; the job then stops as for a write failure of `path`.
@@ -61,5 +70,10 @@ struct DelayScanResult {
 };
 [[nodiscard]] DelayScanResult ScanFileAndMeasureTraceDelayFrequencys(
     IJobHost& host, const std::string& path, std::optional<DelayHistogram> written);
+
+/// For tests: false makes the rewrite copy stored records with plain reads
+/// and writes, as it does where the kernel refuses copy_file_range; true
+/// (the default) lets the kernel try first.
+void SetDelayScanKernelCopy(bool enabled);
 
 } // namespace tessara

@@ -4,17 +4,26 @@
 // the delays while it writes the output.
 #include "combine/api/output_directory.h"
 #include "combine/delay_scan.h"
+#include "segy/io/segy_file_in.h"
+#include "segy/io/segy_file_out.h"
 #include "tests/combine/combine_test_support.h"
+#include "tests/support/child_process.h"
 #include "tests/support/segy_bytes.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
+#include <cstddef>
 #include <filesystem>
 #include <fstream>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <random>
+#include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <utility>
@@ -504,6 +513,154 @@ TEST_F(DelayScanTest, RewriteThatFailsNamesTheWholeOutputAndLeavesNoCopy)
     }
     EXPECT_EQ(fs::file_size(Out(name)), 3600u + delays.size() * kRecordBytes);
 }
+
+// The rewrite copies the records it keeps as they are stored, by the kernel
+// or by plain reads and writes, and must give the file the trace-by-trace
+// rewrite gives: every trace read, the kept ones written again.
+struct RewriteCase {
+    const char* name;
+    bool bigEndian;
+    int format;
+    bool variableLength; // trace k has 2 + k % 3 samples, the binary header says 2
+    bool extendedHeader; // revision 1 with one extended text header
+};
+
+// 2000 traces at delay 100 but for 0 at trace 500 and 5000 at trace 1500,
+// both rare at an end (threshold 2). The reader repairs trace 7
+// (coordinateUnits 0), 8 (sampleInterval 0) and 9 (sampleInterval 30000,
+// above ten times the file's 1000 us) and no other header.
+SegyBytes Composite(const RewriteCase& c)
+{
+    SegyBytes b(c.bigEndian);
+    b.FileHeader(c.format, 2, 1000, "C 1 COMPOSITE").Put16(3502, c.variableLength ? 0 : 1);
+    if (c.extendedHeader)
+        b.Put16(3500, 0x0100).Put16(3504, 1).Raw(std::vector<unsigned char>(3200, ' '));
+    for (int k = 0; k < 2000; ++k) {
+        const int n = c.variableLength ? 2 + k % 3 : 2;
+        b.TraceHeader(n, k == 8 ? 0 : k == 9 ? 30000 : 1000).Trace32(4, k + 1);
+        b.Trace16(88, k == 7 ? 0 : 1).Trace16(108, k == 500 ? 0 : k == 1500 ? 5000 : 100);
+        b.Trace32(188, 70000 + k); // the reader keeps bytes 188-239 in the file's order
+        b.Samples(c.format, std::vector<double>(static_cast<std::size_t>(n), k % 100 - 50));
+    }
+    return b;
+}
+
+// The trace-by-trace rewrite of `from` without delays 0 and 5000.
+std::vector<unsigned char> Transcribed(const std::string& from, const std::string& to)
+{
+    CSegyFileIn in;
+    CSegyFileOut out;
+    if (!in.Open(from) || !out.Open(to))
+        return {};
+    out.StartLike(in, static_cast<std::uint16_t>(in.GetSamples()));
+    out.WriteHeader();
+    CSegyTrace trace(in.GetSamples());
+    for (in.Read(trace, -1); !in.atEnd; in.Read(trace, -1)) {
+        if (trace.header->delayRecordingTime != 0 && trace.header->delayRecordingTime != 5000)
+            out.Write(trace);
+    }
+    out.Close();
+    return ReadFileBytes(to);
+}
+
+// Scans `path` in a child process in which the kernel refuses
+// copy_file_range with ENOSYS, as a kernel without it does. 0 when two traces
+// were removed, 2 when the refusal cannot be arranged.
+int ScanWhereTheKernelRefusesCopies(IJobHost& host, const std::string& path)
+{
+    return RunInChildWithFileSizeLimit(
+        [&] {
+            sock_filter filter[] = {
+                BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+                BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_copy_file_range, 0, 1),
+                BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | ENOSYS),
+                BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+            };
+            const sock_fprog program{4, filter};
+            if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+                prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
+                return 2;
+            return ScanFileAndMeasureTraceDelayFrequencys(host, path, std::nullopt).removed == 2
+                       ? 0
+                       : 1;
+        },
+        1LL << 40);
+}
+
+class DelayScanRewrite : public DelayScanTest, public ::testing::WithParamInterface<RewriteCase>
+{
+protected:
+    void TearDown() override { SetDelayScanKernelCopy(true); }
+};
+
+TEST_P(DelayScanRewrite, EqualsTheTraceByTraceRewriteWithAndWithoutTheKernel)
+{
+    const SegyBytes composite = Composite(GetParam());
+    const std::string path = Out("SegyOut.sgy");
+    ASSERT_TRUE(composite.WriteTo(m_tmp.File("composite.sgy")));
+    const std::vector<unsigned char> expected =
+        Transcribed(m_tmp.File("composite.sgy"), m_tmp.File("expected.sgy"));
+    ASSERT_GT(expected.size(), 3600u);
+    const DelayHistogram counted{{0, 1}, {100, 1998}, {5000, 1}};
+    for (const bool kernel : {true, false}) {
+        for (const bool byReading : {true, false}) {
+            SCOPED_TRACE(std::string(kernel ? "kernel" : "plain") + (byReading ? ", read" : ""));
+            SetDelayScanKernelCopy(kernel);
+            ASSERT_TRUE(composite.WriteTo(path));
+            const DelayScanResult scan = ScanFileAndMeasureTraceDelayFrequencys(
+                m_host, path, byReading ? std::nullopt : std::optional(counted));
+            EXPECT_EQ(scan.removed, 2);
+            EXPECT_TRUE(ReadFileBytes(path) == expected) << "the copy differs";
+            EXPECT_EQ(FilesIn(m_out), Names{"SegyOut.sgy"});
+        }
+    }
+    SetDelayScanKernelCopy(true);
+    ASSERT_TRUE(composite.WriteTo(path));
+    ASSERT_EQ(ScanWhereTheKernelRefusesCopies(m_host, path), 0);
+    EXPECT_TRUE(ReadFileBytes(path) == expected) << "plain reads and writes take over";
+}
+
+TEST_P(DelayScanRewrite, CopyThatFailsLeavesTheFileWholeAndNoCopy)
+{
+    const SegyBytes composite = Composite(GetParam());
+    const std::string path = Out("SegyOut.sgy");
+    for (const bool kernel : {true, false}) {
+        SCOPED_TRACE(kernel ? "kernel" : "plain");
+        SetDelayScanKernelCopy(kernel);
+        ASSERT_TRUE(composite.WriteTo(path));
+        // Room for the copy's file header and four records.
+        const int code = RunInChildWithFileSizeLimit(
+            [&] {
+                const DelayScanResult s =
+                    ScanFileAndMeasureTraceDelayFrequencys(m_host, path, std::nullopt);
+                return s.failed && s.copyFailed && s.copyPath == path + "NEW" ? 0 : 1;
+            },
+            3600 + 4 * kRecordBytes);
+        EXPECT_EQ(code, 0);
+        // A count two traces above what the file holds: it cannot be read back whole.
+        const DelayScanResult s = ScanFileAndMeasureTraceDelayFrequencys(
+            m_host, path, DelayHistogram{{0, 1}, {100, 2000}, {5000, 1}});
+        EXPECT_TRUE(s.failed && !s.copyFailed);
+        EXPECT_TRUE(ReadFileBytes(path) == composite.Bytes()) << "the file changed";
+        EXPECT_EQ(FilesIn(m_out), Names{"SegyOut.sgy"});
+    }
+}
+
+const RewriteCase kRewriteCases[] = {
+    {"BigEndianIeee", true, 5, false, false},
+    {"BigEndianIbmVariableLength", true, 1, true, false},
+    {"BigEndianInt32", true, 2, false, false},
+    {"BigEndianInt16VariableLength", true, 3, true, false},
+    {"BigEndianInt8ExtendedTextHeader", true, 8, false, true},
+    {"LittleEndianIeeeVariableLength", false, 5, true, false},
+};
+
+INSTANTIATE_TEST_SUITE_P(DelayScan,
+                         DelayScanRewrite,
+                         ::testing::ValuesIn(kRewriteCases),
+                         [](const ::testing::TestParamInfo<RewriteCase>& param) {
+                             return std::string(param.param.name);
+                         });
 
 } // namespace
 } // namespace tessara::test
