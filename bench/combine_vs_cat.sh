@@ -1,16 +1,27 @@
 #!/bin/sh
 # Whole-job benchmark of `tessara-cli combine` against `cat` of the same inputs
-# into one file, in the same run: paired runs (the order alternates), medians.
-# Also the combine job's peak memory (/usr/bin/time -v) on the full survey and
-# on a quarter of it, which must be alike: memory must not grow with the data.
+# into one file, in the same run: paired runs (the order alternates), medians
+# of the paired ratios. Five jobs, each on back-to-back files (no gap fill):
+#
+#   no delay scan       --no-delay-scan on a survey without delay glitches
+#   nothing dropped     the default job (delay scan on) on the same survey
+#   few dropped         the default job on a survey with rare delay glitches,
+#                       whose traces the delay scan removes
+#   resampling, 1 core  --sampling-frequency 12000 (40 -> 83 us) under
+#                       taskset -c 0, on a survey a quarter of the size
+#   resampling, all     the same on every processor; the speed-up is the
+#                       median of the paired ratios of the two
+#
+# and the peak memory (/usr/bin/time -v) of every job, plus that of the
+# default job on a quarter of its survey: memory must not grow with the data.
 #
 #   bench/combine_vs_cat.sh [BUILD_DIR] [ROUNDS] [TOTAL_BYTES]
 #
 # BUILD_DIR defaults to build-bench (make bench), ROUNDS to 7, TOTAL_BYTES to
-# 1G: the survey is 24 little-endian IEEE files of 5000 samples made by
-# tessara-synth --preset big. Default settings (the delay scan on); set
-# COMBINE_OPTIONS, e.g. to --no-delay-scan, to run the job otherwise.
-# Set BENCH_DIR to keep the survey somewhere other than a temporary folder.
+# 1G: the surveys are 24 little-endian IEEE files of 5000 samples made by
+# tessara-synth --preset big. Inputs and outputs live under /dev/shm (a
+# temporary folder there, or BENCH_DIR to keep the surveys between runs):
+# disk write-back would otherwise swing `cat` by 2x.
 set -eu
 BUILD=${1:-build-bench}
 ROUNDS=${2:-7}
@@ -22,78 +33,138 @@ SYNTH=$BUILD/tools/tessara-synth
     exit 2
 }
 [ -x /usr/bin/time ] || { echo "combine_vs_cat: /usr/bin/time missing (scripts/install-deps)" >&2; exit 2; }
+command -v taskset >/dev/null || { echo "combine_vs_cat: taskset missing (util-linux)" >&2; exit 2; }
 
-WORK=${BENCH_DIR:-$(mktemp -d)}
-[ -n "${BENCH_DIR:-}" ] || trap 'rm -rf "$WORK"' EXIT
-mkdir -p "$WORK/in" "$WORK/out" "$WORK/small"
-if [ -z "$(ls "$WORK/in" 2>/dev/null)" ]; then
-    "$SYNTH" --out "$WORK/in" --preset big --total-bytes "$TOTAL" >/dev/null
+if [ -n "${BENCH_DIR:-}" ]; then
+    WORK=$BENCH_DIR
+else
+    [ -d /dev/shm ] || { echo "combine_vs_cat: /dev/shm missing; set BENCH_DIR" >&2; exit 2; }
+    WORK=$(mktemp -d -p /dev/shm)
+    trap 'rm -rf "$WORK"' EXIT
 fi
-INPUTS=$(ls "$WORK"/in/*.sgy)
-BYTES=$(cat $INPUTS | wc -c)
-echo "survey: $(echo "$INPUTS" | wc -l) files, $BYTES bytes"
+mkdir -p "$WORK"
+
+# survey NAME SYNTH_OPTIONS...: generated once into $WORK/NAME.
+survey() {
+    name=$1
+    shift
+    if [ -z "$(ls "$WORK/$name" 2>/dev/null)" ]; then
+        "$SYNTH" --out "$WORK/$name" --preset big "$@" >/dev/null
+    fi
+}
+survey clean --total-bytes "$TOTAL"
+survey glitch --total-bytes "$TOTAL" --glitch-rate 0.0005 --seed 7
+QUARTER=$(awk -v t="$TOTAL" 'BEGIN {
+    n = t + 0; u = substr(t, length(t)); m = (u == "G") ? 1e9 : (u == "M") ? 1e6 : (u == "K") ? 1e3 : 1
+    printf "%d\n", n * m / 4 }')
+survey resample --total-bytes "$QUARTER" --interval 40
 
 now() { date +%s.%N; }
 # Floating-point arithmetic without bc: calc "EXPR" prints its value.
 calc() { awk "BEGIN { printf \"%.6f\\n\", $1 }"; }
-
-run_cat() {
-    rm -f "$WORK/cat.sgy"
-    t0=$(now)
-    # shellcheck disable=SC2086
-    cat $INPUTS >"$WORK/cat.sgy"
-    t1=$(now)
-    rm -f "$WORK/cat.sgy"
-    calc "$t1 - $t0"
-}
-
-run_combine() {
-    rm -rf "$WORK/out" && mkdir "$WORK/out"
-    t0=$(now)
-    # shellcheck disable=SC2086
-    "$CLI" combine -o "$WORK/out" ${COMBINE_OPTIONS:-} --log "$WORK/combine.log" $INPUTS >"$WORK/combine.out"
-    t1=$(now)
-    calc "$t1 - $t0"
-}
-
 median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
-# Warm the page cache with both programs before timing.
-run_cat >/dev/null
-run_combine >/dev/null
-: >"$WORK/cat.times"
-: >"$WORK/combine.times"
-: >"$WORK/ratios"
-i=1
-while [ "$i" -le "$ROUNDS" ]; do
-    if [ $((i % 2)) -eq 1 ]; then
-        c=$(run_cat)
-        j=$(run_combine)
-    else
-        j=$(run_combine)
-        c=$(run_cat)
-    fi
-    echo "$c" >>"$WORK/cat.times"
-    echo "$j" >>"$WORK/combine.times"
-    calc "$j / $c" >>"$WORK/ratios"
-    printf 'round %d: cat %.3f s, combine %.3f s\n' "$i" "$c" "$j"
-    i=$((i + 1))
-done
-CAT=$(median <"$WORK/cat.times")
-JOB=$(median <"$WORK/combine.times")
-RATIO=$(median <"$WORK/ratios")
-printf 'median: cat %.3f s, combine %.3f s, ratio of medians %.3f, median of paired ratios %.3f\n' \
-    "$CAT" "$JOB" "$(calc "$JOB / $CAT")" "$RATIO"
-cat "$WORK/combine.out"
-
-peak_kb() {
-    rm -rf "$WORK/out" && mkdir "$WORK/out"
-    # shellcheck disable=SC2086
-    /usr/bin/time -v "$CLI" combine -o "$WORK/out" ${COMBINE_OPTIONS:-} --log "$WORK/combine.log" "$@" \
-        2>&1 >/dev/null | awk -F: '/Maximum resident set size/ { gsub(/ /, "", $2); print $2 }'
+# cat_time SURVEY: seconds to cat the survey's files into one file.
+cat_time() {
+    rm -f "$WORK/cat.sgy"
+    t0=$(now)
+    cat "$WORK/$1"/*.sgy >"$WORK/cat.sgy"
+    t1=$(now)
+    rm -f "$WORK/cat.sgy"
+    calc "$t1 - $t0"
 }
-FULL=$(peak_kb $INPUTS)
-# shellcheck disable=SC2086
-QUARTER=$(peak_kb $(echo "$INPUTS" | head -6))
-echo "peak memory: $FULL kB for $BYTES bytes, $QUARTER kB for a quarter of them"
-rm -rf "$WORK/out"
+
+# job_time SURVEY PREFIX OPTIONS...: seconds of one combine job.
+job_time() {
+    s=$1
+    prefix=$2
+    shift 2
+    rm -rf "$WORK/out" && mkdir "$WORK/out"
+    t0=$(now)
+    # shellcheck disable=SC2086
+    $prefix "$CLI" combine -o "$WORK/out" --log "$WORK/combine.log" "$@" "$WORK/$s"/*.sgy >"$WORK/combine.out"
+    t1=$(now)
+    rm -rf "$WORK/out"
+    calc "$t1 - $t0"
+}
+
+# peak_mb SURVEY FILES PREFIX OPTIONS...: peak resident memory of one job on
+# the first FILES files of the survey, MB.
+peak_mb() {
+    s=$1
+    files=$2
+    prefix=$3
+    shift 3
+    rm -rf "$WORK/out" && mkdir "$WORK/out"
+    # shellcheck disable=SC2086,SC2046
+    kb=$(/usr/bin/time -v $prefix "$CLI" combine -o "$WORK/out" --log "$WORK/combine.log" "$@" \
+        $(ls "$WORK/$s"/*.sgy | head -n "$files") 2>&1 >/dev/null |
+        awk -F: '/Maximum resident set size/ { gsub(/ /, "", $2); print $2 }')
+    rm -rf "$WORK/out"
+    calc "$kb / 1024"
+}
+
+# measure LABEL SURVEY PREFIX OPTIONS...: ROUNDS paired rounds of cat and the
+# job; prints the medians and the median of the paired ratios.
+measure() {
+    label=$1
+    s=$2
+    prefix=$3
+    shift 3
+    cat_time "$s" >/dev/null # warm the page cache
+    job_time "$s" "$prefix" "$@" >/dev/null
+    : >"$WORK/c" && : >"$WORK/j" && : >"$WORK/r"
+    i=1
+    while [ "$i" -le "$ROUNDS" ]; do
+        if [ $((i % 2)) -eq 1 ]; then
+            c=$(cat_time "$s")
+            j=$(job_time "$s" "$prefix" "$@")
+        else
+            j=$(job_time "$s" "$prefix" "$@")
+            c=$(cat_time "$s")
+        fi
+        echo "$c" >>"$WORK/c" && echo "$j" >>"$WORK/j" && calc "$j / $c" >>"$WORK/r"
+        i=$((i + 1))
+    done
+    cp "$WORK/j" "$WORK/times.$label"
+    printf '%-20s cat %.3f s  job %.3f s  ratio %.2f  peak %.1f MB\n' "$label" \
+        "$(median <"$WORK/c")" "$(median <"$WORK/j")" "$(median <"$WORK/r")" \
+        "$(peak_mb "$s" 24 "$prefix" "$@")"
+}
+
+bytes() { du -cb "$WORK/$1"/*.sgy | tail -n 1 | cut -f 1; }
+echo "surveys: $(bytes clean) bytes (clean, glitch), $(bytes resample) bytes (resample); $ROUNDS rounds"
+
+# For scale: cat copies inside the kernel (copy_file_range), one pass over
+# the bytes; a plain read/write copy (dd) makes two, as the job must, whose
+# every trace header changes on the way.
+measure_dd() {
+    cat_time clean >/dev/null
+    : >"$WORK/c" && : >"$WORK/j"
+    i=1
+    while [ "$i" -le "$ROUNDS" ]; do
+        c=$(cat_time clean)
+        rm -f "$WORK/dd.sgy"
+        t0=$(now)
+        for f in "$WORK"/clean/*.sgy; do dd if="$f" bs=128K status=none; done >"$WORK/dd.sgy"
+        t1=$(now)
+        rm -f "$WORK/dd.sgy"
+        echo "$c" >>"$WORK/c" && calc "($t1 - $t0) / $c" >>"$WORK/j"
+        i=$((i + 1))
+    done
+    printf '%-20s ratio %.2f (read/write copy with dd bs=128K, for scale)\n' "dd" "$(median <"$WORK/j")"
+}
+measure_dd
+measure "no delay scan" clean "" --no-delay-scan
+measure "nothing dropped" clean ""
+measure "few dropped" glitch ""
+grep -h "removed by delay scan" "$WORK/combine.out" | sed 's/^/  few dropped: /'
+measure "resampling, 1 core" resample "taskset -c 0" --sampling-frequency 12000
+measure "resampling, all" resample "" --sampling-frequency 12000
+
+# The speed-up of the resampling job: its median time on one processor over
+# its median time on all of them.
+printf 'resampling speed-up on %s processors: %.2f\n' "$(nproc)" \
+    "$(calc "$(median <"$WORK/times.resampling, 1 core") / $(median <"$WORK/times.resampling, all")")"
+printf 'peak memory of the default job: %.1f MB on the whole survey, %.1f MB on a quarter of it\n' \
+    "$(peak_mb clean 24 "")" "$(peak_mb clean 6 "")"

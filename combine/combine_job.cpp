@@ -416,7 +416,7 @@ void CCombineJob::CDriver::TraceLoop(CSegyFileIn& in, std::size_t input)
             haveTrace = true;
             lastRead = *trace.header;
             // The channel paths build their pairs from the samples.
-            if (m_settings.demultiplex_sidescan) {
+            if (m_settings.demultiplex_sidescan && !decoded) {
                 in.DecodeStored(stored, trace);
                 decoded = true;
             }
