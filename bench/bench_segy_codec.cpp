@@ -68,6 +68,20 @@ std::vector<unsigned char> FileBytes(int code, std::int64_t n)
     return b;
 }
 
+/// The samples as a file of byte order `swap` holds them (1: big-endian, read
+/// with reversal; 0: little-endian).
+std::vector<unsigned char> FileBytesInOrder(int code, bool swap, std::int64_t n)
+{
+    std::vector<unsigned char> raw = FileBytes(code, n);
+    if (!swap) {
+        if (code == 3)
+            SwapBytes16(raw.data(), n);
+        else if (code != 8)
+            SwapBytes32(raw.data(), n);
+    }
+    return raw;
+}
+
 void SetSamples(benchmark::State& state, std::int64_t n)
 {
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * n);
@@ -229,13 +243,7 @@ void BM_Decode(benchmark::State& state)
     const int code = static_cast<int>(state.range(0));
     const bool swap = state.range(1) != 0;
     const std::int64_t n = state.range(2);
-    std::vector<unsigned char> raw = FileBytes(code, n);
-    if (!swap) {
-        if (code == 3)
-            SwapBytes16(raw.data(), n);
-        else if (code != 8)
-            SwapBytes32(raw.data(), n);
-    }
+    const std::vector<unsigned char> raw = FileBytesInOrder(code, swap, n);
     std::vector<double> out(static_cast<std::size_t>(n));
     for (auto _ : state) {
         const bool ok = DecodeSamples(code, raw.data(), n, swap, out.data());
@@ -261,6 +269,46 @@ void BM_Encode(benchmark::State& state)
     SetSamples(state, n);
 }
 
+// A trace written in its input's format: copied as it is where every sample
+// passes through, against decoding and encoding it.
+void BM_PassThrough(benchmark::State& state)
+{
+    const int code = static_cast<int>(state.range(0));
+    const bool swap = state.range(1) != 0;
+    const std::int64_t n = state.range(2);
+    const std::vector<unsigned char> raw = FileBytesInOrder(code, swap, n);
+    std::vector<unsigned char> out(raw.size());
+    if (!PassSamplesThrough(code, raw.data(), n, swap, out.data())) {
+        state.SkipWithError("the synthetic samples do not pass through");
+        return;
+    }
+    for (auto _ : state) {
+        const bool ok = PassSamplesThrough(code, raw.data(), n, swap, out.data());
+        benchmark::DoNotOptimize(ok);
+        benchmark::DoNotOptimize(out.data());
+        benchmark::ClobberMemory();
+    }
+    SetSamples(state, n);
+}
+
+void BM_DecodeEncode(benchmark::State& state)
+{
+    const int code = static_cast<int>(state.range(0));
+    const bool swap = state.range(1) != 0;
+    const std::int64_t n = state.range(2);
+    const std::vector<unsigned char> raw = FileBytesInOrder(code, swap, n);
+    std::vector<double> samples(static_cast<std::size_t>(n));
+    std::vector<unsigned char> out(raw.size());
+    for (auto _ : state) {
+        const bool ok = DecodeSamples(code, raw.data(), n, swap, samples.data());
+        EncodeSamplesBigEndian(code, samples.data(), n, out.data());
+        benchmark::DoNotOptimize(ok);
+        benchmark::DoNotOptimize(out.data());
+        benchmark::ClobberMemory();
+    }
+    SetSamples(state, n);
+}
+
 constexpr std::int64_t kTrace = 5000;    // one sub-bottom trace
 constexpr std::int64_t kBlock = 1 << 18; // 1 MB of 4-byte samples
 
@@ -278,6 +326,12 @@ BENCHMARK(BM_Decode)
     ->ArgNames({"format", "swap", "n"})
     ->ArgsProduct({{1, 2, 3, 5, 8}, {0, 1}, {kTrace}});
 BENCHMARK(BM_Encode)->ArgNames({"format", "n"})->ArgsProduct({{1, 2, 3, 5, 8}, {kTrace}});
+BENCHMARK(BM_PassThrough)
+    ->ArgNames({"format", "swap", "n"})
+    ->ArgsProduct({{1, 5}, {0, 1}, {kTrace}});
+BENCHMARK(BM_DecodeEncode)
+    ->ArgNames({"format", "swap", "n"})
+    ->ArgsProduct({{1, 5}, {0, 1}, {kTrace}});
 
 } // namespace
 
@@ -308,6 +362,22 @@ int main(int argc, char** argv)
                          "BM_Swap16_Segyio" + size,
                          "16-bit byte reversal" + label,
                          1.0});
+    }
+    // Copying a trace that needs no conversion must beat converting it; beside
+    // a plain copy, for the record.
+    for (const char* code : {"1", "5"}) {
+        for (const char* swap : {"0", "1"}) {
+            const std::string args = std::string("/format:") + code + "/swap:" + swap + "/n:5000";
+            const std::string label = std::string(" (format ") + code +
+                                      (swap[0] == '1' ? ", big-endian" : ", little-endian") +
+                                      ", 5000 samples)";
+            pairs.push_back({"BM_PassThrough" + args,
+                             "BM_DecodeEncode" + args,
+                             "pass-through / decode and encode" + label,
+                             1.0});
+            pairs.push_back(
+                {"BM_PassThrough" + args, "BM_CopyOnly/5000", "pass-through / memcpy" + label, 0});
+        }
     }
     const bool ok = reporter.PrintRatios(pairs);
     benchmark::Shutdown();

@@ -402,32 +402,43 @@ inline std::uint32_t IeeePassesThrough(std::uint32_t w)
            static_cast<std::uint32_t>((w & 0x003FFFFFu) == 0);
 }
 
-// Copies 32-bit words to big-endian and tells whether every one passes `test`,
-// a block at a time: the words of a block are brought to host order, tested
-// with a loop the compiler turns into vector code, and stored big-endian.
-template <typename Test>
-inline bool PassWordsThrough(
-    const unsigned char* raw, std::int64_t count, bool swapBytes, unsigned char* out, Test test)
+// Whether every one of `count` 32-bit file words passes `test`, tested in
+// blocks whose flags fold into one, so that the loops are vector code; the
+// first block holding a refused word ends the search.
+template <bool swapBytes, typename Test>
+[[gnu::always_inline]] inline bool
+AllWordsPass(const unsigned char* raw, std::int64_t count, Test test)
 {
     std::uint32_t passes = 1;
-    std::uint32_t w[kBlock];
     std::int64_t i = 0;
-    for (; i + kBlock <= count; i += kBlock) {
-        LoadBlock32(raw + 4 * i, swapBytes, w);
+    for (; passes != 0 && i + kBlock <= count; i += kBlock) {
         for (std::int64_t j = 0; j < kBlock; ++j)
-            passes &= test(w[j]);
-        // A big-endian file's words are already as they go out.
-        if (swapBytes)
-            std::memcpy(out + 4 * i, raw + 4 * i, 4 * kBlock);
-        else
-            CopyReversedBlock(w, out + 4 * i);
+            passes &= test(Load32(raw + 4 * (i + j), swapBytes));
     }
-    for (; i < count; ++i) {
-        const std::uint32_t word = Load32(raw + 4 * i, swapBytes);
-        passes &= test(word);
-        Store32BigEndian(out + 4 * i, word);
-    }
+    for (; i < count; ++i)
+        passes &= test(Load32(raw + 4 * i, swapBytes));
     return passes != 0;
+}
+
+// Copies 32-bit file words to big-endian when every one passes `test`: the
+// file's bytes themselves when reading reverses them, their reversal
+// otherwise. `out` may be `raw`.
+template <typename Test>
+[[gnu::always_inline]] inline bool PassWordsThrough(
+    const unsigned char* raw, std::int64_t count, bool swapBytes, unsigned char* out, Test test)
+{
+    if (count <= 0)
+        return true;
+    if (swapBytes) {
+        if (!AllWordsPass<true>(raw, count, test))
+            return false;
+        std::memmove(out, raw, static_cast<std::size_t>(4 * count));
+    } else {
+        if (!AllWordsPass<false>(raw, count, test))
+            return false;
+        CopyReversed32(raw, out, count);
+    }
+    return true;
 }
 
 } // namespace
@@ -454,9 +465,11 @@ bool PassSamplesThrough(
 {
     switch (code) {
     case 1:
-        return PassWordsThrough(raw, count, swapBytes, out, IbmPassesThrough);
+        return PassWordsThrough(
+            raw, count, swapBytes, out, [](std::uint32_t w) { return IbmPassesThrough(w); });
     case 5:
-        return PassWordsThrough(raw, count, swapBytes, out, IeeePassesThrough);
+        return PassWordsThrough(
+            raw, count, swapBytes, out, [](std::uint32_t w) { return IeeePassesThrough(w); });
     case 2:
         return PassWordsThrough(raw, count, swapBytes, out, [](std::uint32_t) { return 1u; });
     case 3:
@@ -468,7 +481,7 @@ bool PassSamplesThrough(
         return true;
     case 8:
         if (count > 0)
-            std::memcpy(out, raw, static_cast<std::size_t>(count));
+            std::memmove(out, raw, static_cast<std::size_t>(count));
         return true;
     default:
         return false;
