@@ -39,15 +39,17 @@ void SetResamplingThreads(unsigned threads)
 namespace
 {
 
-// Traces in flight per worker: enough that a worker finds the next trace
-// read when it is done with one, few enough that memory stays small.
-constexpr unsigned kTracesPerWorker = 4;
+// Batches in flight per worker, and the traces of a batch: enough that a
+// worker finds the next batch read when it is done with one, few enough
+// that memory stays small (a few megabytes for traces of 5000 samples).
+constexpr unsigned kBatchesPerWorker = 3;
+constexpr std::size_t kTracesPerBatch = 8;
 
-enum class SlotState {
+enum class BatchState {
     Free,    ///< the reading thread may fill it
     Read,    ///< read and decoded, waiting for a worker
     Working, ///< a worker has it
-    Done,    ///< ready for the job (or the end of the input)
+    Done,    ///< ready for the job
 };
 
 void SwapStorage(CSegyTrace& a, CSegyTrace& b)
@@ -62,11 +64,7 @@ void SwapStorage(CSegyTrace& a, CSegyTrace& b)
 
 } // namespace
 
-struct CResamplingReadAhead::Slot {
-    SlotState state = SlotState::Free;
-    std::uint64_t sequence = 0;
-    bool end = false;              // no trace: the input ended
-    std::exception_ptr readError;  // what the read threw, for the job to rethrow
+struct CResamplingReadAhead::Item {
     CSegyTrace trace;              // as read, samples decoded
     CSegyTrace result;             // the trace resampled, when tried
     bool tried = false;            // a worker resampled a copy of `trace`
@@ -75,14 +73,23 @@ struct CResamplingReadAhead::Slot {
     std::uint16_t fromCount = 0;
 };
 
+struct CResamplingReadAhead::Batch {
+    BatchState state = BatchState::Free;
+    std::uint64_t sequence = 0;
+    Item items[kTracesPerBatch];
+    std::size_t count = 0;        // traces read into it
+    bool end = false;             // the input ends after them
+    std::exception_ptr readError; // what the read threw, for the job to rethrow
+};
+
 CResamplingReadAhead::CResamplingReadAhead(CSegyFileIn& in,
                                            std::int32_t targetIntervalUs,
                                            unsigned workers)
     : m_in(in), m_target(targetIntervalUs)
 {
     workers = workers > 0 ? workers : 1;
-    for (unsigned k = 0; k < kTracesPerWorker * workers; ++k)
-        m_slots.push_back(std::make_unique<Slot>());
+    for (unsigned k = 0; k < kBatchesPerWorker * workers; ++k)
+        m_batches.push_back(std::make_unique<Batch>());
     m_reader = std::thread([this] { ReadLoop(); });
     for (unsigned k = 0; k < workers; ++k)
         m_workers.emplace_back([this] { WorkLoop(); });
@@ -94,48 +101,59 @@ CResamplingReadAhead::~CResamplingReadAhead()
         const std::lock_guard<std::mutex> lock(m_mutex);
         m_stop = true;
     }
-    m_changed.notify_all();
+    m_space.notify_all();
+    m_work.notify_all();
+    m_ready.notify_all();
     m_reader.join();
     for (std::thread& worker : m_workers)
         worker.join();
 }
 
-CResamplingReadAhead::Slot& CResamplingReadAhead::SlotOf(std::uint64_t sequence)
+CResamplingReadAhead::Batch& CResamplingReadAhead::BatchOf(std::uint64_t sequence)
 {
-    return *m_slots[static_cast<std::size_t>(sequence % m_slots.size())];
+    return *m_batches[static_cast<std::size_t>(sequence % m_batches.size())];
 }
 
 void CResamplingReadAhead::ReadLoop()
 {
-    for (;;) {
+    for (bool end = false; !end;) {
         std::unique_lock<std::mutex> lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_stop || SlotOf(m_read).state == SlotState::Free; });
+        m_space.wait(lock, [this] { return m_stop || BatchOf(m_read).state == BatchState::Free; });
         if (m_stop)
             return;
-        Slot& slot = SlotOf(m_read);
-        slot.sequence = m_read;
+        Batch& batch = BatchOf(m_read);
+        batch.sequence = m_read;
         lock.unlock();
 
-        // Only this thread touches the slot until its state changes.
-        slot.tried = false;
+        // Only this thread touches the batch until its state changes.
+        batch.count = 0;
+        batch.end = false;
         try {
-            const StoredSamples stored = m_in.ReadStored(slot.trace);
-            slot.end = m_in.atEnd;
-            if (!slot.end)
-                m_in.DecodeStored(stored, slot.trace);
+            while (batch.count < kTracesPerBatch) {
+                Item& item = batch.items[batch.count];
+                item.tried = false;
+                const StoredSamples stored = m_in.ReadStored(item.trace);
+                if (m_in.atEnd) {
+                    batch.end = true;
+                    break;
+                }
+                m_in.DecodeStored(stored, item.trace);
+                ++batch.count;
+            }
         } catch (...) {
-            slot.readError = std::current_exception();
-            slot.end = true;
+            batch.readError = std::current_exception();
+            batch.end = true;
         }
+        end = batch.end;
 
         lock.lock();
-        slot.state = slot.end ? SlotState::Done : SlotState::Read;
+        batch.state = batch.count > 0 ? BatchState::Read : BatchState::Done;
         ++m_read;
-        const bool end = slot.end;
         lock.unlock();
-        m_changed.notify_all();
-        if (end)
-            return;
+        if (batch.count > 0)
+            m_work.notify_one();
+        else
+            m_ready.notify_one();
     }
 }
 
@@ -143,91 +161,103 @@ void CResamplingReadAhead::WorkLoop()
 {
     CTraceResampler resampler;
     for (;;) {
-        Slot* slot = nullptr;
+        Batch* batch = nullptr;
         {
             std::unique_lock<std::mutex> lock(m_mutex);
-            // The oldest trace read first: the job waits for that one.
-            m_changed.wait(lock, [this, &slot] {
+            // The oldest batch read first: the job waits for that one.
+            m_work.wait(lock, [this, &batch] {
                 if (m_stop)
                     return true;
-                for (const std::unique_ptr<Slot>& s : m_slots) {
-                    if (s->state == SlotState::Read && (!slot || s->sequence < slot->sequence))
-                        slot = s.get();
+                for (const std::unique_ptr<Batch>& b : m_batches) {
+                    if (b->state == BatchState::Read && (!batch || b->sequence < batch->sequence))
+                        batch = b.get();
                 }
-                return slot != nullptr;
+                return batch != nullptr;
             });
             if (m_stop)
                 return;
-            slot->state = SlotState::Working;
+            batch->state = BatchState::Working;
         }
 
-        const SegyHeaderType& h = *slot->trace.header;
-        if (h.sampleInterval != m_target && h.sampleCount != 0) {
+        for (std::size_t k = 0; k < batch->count; ++k) {
+            Item& item = batch->items[k];
+            const SegyHeaderType& h = *item.trace.header;
+            if (h.sampleInterval == m_target || h.sampleCount == 0)
+                continue;
             try {
-                slot->fromInterval = h.sampleInterval;
-                slot->fromCount = h.sampleCount;
-                slot->result.CopyHeaderFrom(slot->trace);
-                slot->result.samples = slot->trace.samples;
-                slot->result.numSamples = slot->trace.numSamples;
-                slot->result.allocatedCount = slot->trace.allocatedCount;
-                slot->result.allocated = true;
-                slot->resampled = resampler.Resample(slot->result, m_target);
-                slot->tried = true;
+                item.fromInterval = h.sampleInterval;
+                item.fromCount = h.sampleCount;
+                item.result.CopyHeaderFrom(item.trace);
+                item.result.samples = item.trace.samples;
+                item.result.numSamples = item.trace.numSamples;
+                item.result.allocatedCount = item.trace.allocatedCount;
+                item.result.allocated = true;
+                item.resampled = resampler.Resample(item.result, m_target);
+                item.tried = true;
             } catch (...) {
-                slot->tried = false; // the job resamples it itself
+                item.tried = false; // the job resamples it itself
             }
         }
 
         {
             const std::lock_guard<std::mutex> lock(m_mutex);
-            slot->state = SlotState::Done;
+            batch->state = BatchState::Done;
         }
-        m_changed.notify_all();
+        m_ready.notify_one();
     }
 }
 
 bool CResamplingReadAhead::Next(CSegyTrace& trace)
 {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    // The trace delivered before is the job's own now: its slot is free.
-    if (m_holding) {
-        SlotOf(m_taken - 1).state = SlotState::Free;
-        m_holding = false;
-        m_changed.notify_all();
+    if (m_current == nullptr || m_next == m_current->count) {
+        if (m_current != nullptr && m_current->end) {
+            if (m_current->readError)
+                std::rethrow_exception(m_current->readError);
+            return false;
+        }
+        std::unique_lock<std::mutex> lock(m_mutex);
+        // The batch delivered before is the job's no longer: it is free.
+        if (m_current != nullptr) {
+            m_current->state = BatchState::Free;
+            m_current = nullptr;
+            m_space.notify_one();
+        }
+        Batch& batch = BatchOf(m_taken);
+        m_ready.wait(lock, [this, &batch] {
+            return batch.sequence == m_taken && batch.state == BatchState::Done;
+        });
+        ++m_taken;
+        m_current = &batch;
+        m_next = 0;
+        if (batch.count == 0) {
+            if (batch.readError)
+                std::rethrow_exception(batch.readError);
+            return false;
+        }
     }
-    Slot& slot = SlotOf(m_taken);
-    m_changed.wait(
-        lock, [this, &slot] { return slot.sequence == m_taken && slot.state == SlotState::Done; });
-    if (slot.end) {
-        if (slot.readError)
-            std::rethrow_exception(slot.readError);
-        return false;
-    }
-    ++m_taken;
-    m_holding = true;
-    lock.unlock();
-    SwapStorage(trace, slot.trace);
+    SwapStorage(trace, m_current->items[m_next].trace);
+    ++m_next;
     return true;
 }
 
 bool CResamplingReadAhead::Resample(CSegyTrace& trace, CTraceResampler& resampler)
 {
-    if (m_holding && trace.header) {
-        Slot& slot = SlotOf(m_taken - 1);
+    if (m_current != nullptr && m_next > 0 && trace.header) {
+        Item& item = m_current->items[m_next - 1];
         SegyHeaderType& h = *trace.header;
-        if (slot.tried && slot.fromInterval == h.sampleInterval &&
-            slot.fromCount == h.sampleCount) {
-            slot.tried = false;
-            if (!slot.resampled)
+        if (item.tried && item.fromInterval == h.sampleInterval &&
+            item.fromCount == h.sampleCount) {
+            item.tried = false;
+            if (!item.resampled)
                 return false;
             // What the resampler leaves in the trace: the two fields and the
             // samples, nothing else.
-            h.sampleInterval = slot.result.header->sampleInterval;
-            h.sampleCount = slot.result.header->sampleCount;
-            std::swap(trace.samples, slot.result.samples);
-            trace.numSamples = slot.result.numSamples;
-            trace.allocatedCount = slot.result.allocatedCount;
-            trace.allocated = slot.result.allocated;
+            h.sampleInterval = item.result.header->sampleInterval;
+            h.sampleCount = item.result.header->sampleCount;
+            std::swap(trace.samples, item.result.samples);
+            trace.numSamples = item.result.numSamples;
+            trace.allocatedCount = item.result.allocatedCount;
+            trace.allocated = item.result.allocated;
             return true;
         }
     }

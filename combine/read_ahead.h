@@ -32,7 +32,8 @@ void SetResamplingThreads(unsigned threads);
 /// about them itself, in the order it always has; only the samples of a
 /// trace it resamples have been worked out ahead (Resample). So the output
 /// and the log are those of reading and resampling trace by trace. At most
-/// a few traces per worker are in memory at once, whatever the input's size.
+/// a few batches of traces per worker are in memory at once, whatever the
+/// input's size.
 class CResamplingReadAhead
 {
 public:
@@ -57,22 +58,28 @@ public:
     [[nodiscard]] bool Resample(CSegyTrace& trace, CTraceResampler& resampler);
 
 private:
-    struct Slot;
+    struct Item;
+    struct Batch;
 
     void ReadLoop();
     void WorkLoop();
-    /// The slot holding trace number `sequence`.
-    [[nodiscard]] Slot& SlotOf(std::uint64_t sequence);
+    /// The batch holding batch number `sequence`.
+    [[nodiscard]] Batch& BatchOf(std::uint64_t sequence);
 
     CSegyFileIn& m_in;
     const std::int32_t m_target;
-    std::vector<std::unique_ptr<Slot>> m_slots;
+    // Traces travel in batches, so that the threads meet once per batch
+    // rather than once per trace.
+    std::vector<std::unique_ptr<Batch>> m_batches;
 
     std::mutex m_mutex;
-    std::condition_variable m_changed; // any slot changed state, or stop
-    std::uint64_t m_read = 0;          // traces the reading thread has started
-    std::uint64_t m_taken = 0;         // traces Next has delivered
-    bool m_holding = false;            // the job has the last of them
+    std::condition_variable m_space; // a batch was freed: for the reading thread
+    std::condition_variable m_work;  // a batch was read: for the workers
+    std::condition_variable m_ready; // a batch is done: for the job
+    std::uint64_t m_read = 0;        // batches the reading thread has started
+    std::uint64_t m_taken = 0;       // batches the job has started on
+    Batch* m_current = nullptr;      // the one it takes traces from
+    std::size_t m_next = 0;          // the next trace of it to deliver
     bool m_stop = false;
 
     std::thread m_reader;
