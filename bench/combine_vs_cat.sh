@@ -126,7 +126,6 @@ measure() {
         echo "$c" >>"$WORK/c" && echo "$j" >>"$WORK/j" && calc "$j / $c" >>"$WORK/r"
         i=$((i + 1))
     done
-    cp "$WORK/j" "$WORK/times.$label"
     printf '%-20s cat %.3f s  job %.3f s  ratio %.2f  peak %.1f MB\n' "$label" \
         "$(median <"$WORK/c")" "$(median <"$WORK/j")" "$(median <"$WORK/r")" \
         "$(peak_mb "$s" 24 "$prefix" "$@")"
@@ -162,9 +161,21 @@ grep -h "removed by delay scan" "$WORK/combine.out" | sed 's/^/  few dropped: /'
 measure "resampling, 1 core" resample "taskset -c 0" --sampling-frequency 12000
 measure "resampling, all" resample "" --sampling-frequency 12000
 
-# The speed-up of the resampling job: its median time on one processor over
-# its median time on all of them.
-printf 'resampling speed-up on %s processors: %.2f\n' "$(nproc)" \
-    "$(calc "$(median <"$WORK/times.resampling, 1 core") / $(median <"$WORK/times.resampling, all")")"
+# The speed-up of the resampling job: the job on one processor and on all of
+# them in the same round, the order alternating; median of the paired ratios.
+: >"$WORK/s"
+i=1
+while [ "$i" -le "$ROUNDS" ]; do
+    if [ $((i % 2)) -eq 1 ]; then
+        one=$(job_time resample "taskset -c 0" --sampling-frequency 12000)
+        all=$(job_time resample "" --sampling-frequency 12000)
+    else
+        all=$(job_time resample "" --sampling-frequency 12000)
+        one=$(job_time resample "taskset -c 0" --sampling-frequency 12000)
+    fi
+    calc "$one / $all" >>"$WORK/s"
+    i=$((i + 1))
+done
+printf 'resampling speed-up on %s processors: %.2f (paired rounds)\n' "$(nproc)" "$(median <"$WORK/s")"
 printf 'peak memory of the default job: %.1f MB on the whole survey, %.1f MB on a quarter of it\n' \
     "$(peak_mb clean 24 "")" "$(peak_mb clean 6 "")"

@@ -72,6 +72,8 @@ private:
     [[nodiscard]] bool StopRequestedNow();
     [[nodiscard]] std::optional<double> NextKnownStart(std::size_t input) const;
     [[nodiscard]] CTraceResampler& Resampler();
+    /// One resampler per resampling thread, kept for the whole job.
+    [[nodiscard]] std::vector<CTraceResampler*> WorkerResamplers();
 
     const CombineSettings& m_settings;
     IJobHost& m_host;
@@ -88,6 +90,7 @@ private:
     TimeCorrectionState m_timeCorrection;
     std::unique_ptr<CTraceResampler> m_resampler; // made on first use
     unsigned m_resamplingThreads = ResamplingThreads();
+    std::vector<std::unique_ptr<CTraceResampler>> m_workerResamplers;
 
     std::int32_t m_targetInterval = -1;    // us; -1 until the first trace sets it
     bool m_outputOpen = false;             // an output is open and has met its first trace
@@ -125,6 +128,16 @@ CombineOutcome CCombineJob::Run(const std::string& outputDirectory)
     const CombineOutcome outcome = m_driver->Run();
     m_running = false;
     return outcome;
+}
+
+std::vector<CTraceResampler*> CCombineJob::CDriver::WorkerResamplers()
+{
+    std::vector<CTraceResampler*> resamplers;
+    while (m_workerResamplers.size() < m_resamplingThreads)
+        m_workerResamplers.push_back(std::make_unique<CTraceResampler>());
+    for (const std::unique_ptr<CTraceResampler>& r : m_workerResamplers)
+        resamplers.push_back(r.get());
+    return resamplers;
 }
 
 CTraceResampler& CCombineJob::CDriver::Resampler()
@@ -395,7 +408,7 @@ void CCombineJob::CDriver::TraceLoop(CSegyFileIn& in, std::size_t input)
     std::optional<CResamplingReadAhead> ahead;
     if (!m_settings.demultiplex_only && m_targetInterval > 0 &&
         in.GetSampleInterval() != m_targetInterval && m_resamplingThreads > 1)
-        ahead.emplace(in, m_targetInterval, m_resamplingThreads);
+        ahead.emplace(in, m_targetInterval, WorkerResamplers());
 
     for (;;) {
         // The samples stay as the input stores them until something uses

@@ -2,8 +2,11 @@
 
 #include "segy/io/segy_file_in.h"
 
+#include <algorithm>
 #include <atomic>
 #include <exception>
+#include <new>
+#include <pthread.h>
 #include <sched.h>
 #include <utility>
 
@@ -84,15 +87,15 @@ struct CResamplingReadAhead::Batch {
 
 CResamplingReadAhead::CResamplingReadAhead(CSegyFileIn& in,
                                            std::int32_t targetIntervalUs,
-                                           unsigned workers)
+                                           const std::vector<CTraceResampler*>& resamplers)
     : m_in(in), m_target(targetIntervalUs)
 {
-    workers = workers > 0 ? workers : 1;
-    for (unsigned k = 0; k < kBatchesPerWorker * workers; ++k)
+    for (std::size_t k = 0; k < kBatchesPerWorker * std::max<std::size_t>(resamplers.size(), 1);
+         ++k)
         m_batches.push_back(std::make_unique<Batch>());
     m_reader = std::thread([this] { ReadLoop(); });
-    for (unsigned k = 0; k < workers; ++k)
-        m_workers.emplace_back([this] { WorkLoop(); });
+    for (CTraceResampler* resampler : resamplers)
+        m_workers.emplace_back([this, resampler] { WorkLoop(*resampler); });
 }
 
 CResamplingReadAhead::~CResamplingReadAhead()
@@ -116,6 +119,7 @@ CResamplingReadAhead::Batch& CResamplingReadAhead::BatchOf(std::uint64_t sequenc
 
 void CResamplingReadAhead::ReadLoop()
 {
+    (void)pthread_setname_np(pthread_self(), "tessara-read");
     for (bool end = false; !end;) {
         std::unique_lock<std::mutex> lock(m_mutex);
         m_space.wait(lock, [this] { return m_stop || BatchOf(m_read).state == BatchState::Free; });
@@ -157,9 +161,9 @@ void CResamplingReadAhead::ReadLoop()
     }
 }
 
-void CResamplingReadAhead::WorkLoop()
+void CResamplingReadAhead::WorkLoop(CTraceResampler& resampler)
 {
-    CTraceResampler resampler;
+    (void)pthread_setname_np(pthread_self(), "tessara-resamp");
     for (;;) {
         Batch* batch = nullptr;
         {
@@ -187,12 +191,7 @@ void CResamplingReadAhead::WorkLoop()
             try {
                 item.fromInterval = h.sampleInterval;
                 item.fromCount = h.sampleCount;
-                item.result.CopyHeaderFrom(item.trace);
-                item.result.samples = item.trace.samples;
-                item.result.numSamples = item.trace.numSamples;
-                item.result.allocatedCount = item.trace.allocatedCount;
-                item.result.allocated = true;
-                item.resampled = resampler.Resample(item.result, m_target);
+                item.resampled = resampler.ResampleInto(item.trace, m_target, item.result);
                 item.tried = true;
             } catch (...) {
                 item.tried = false; // the job resamples it itself
@@ -251,13 +250,18 @@ bool CResamplingReadAhead::Resample(CSegyTrace& trace, CTraceResampler& resample
             if (!item.resampled)
                 return false;
             // What the resampler leaves in the trace: the two fields and the
-            // samples, nothing else.
+            // samples, nothing else. Copied, not swapped: each trace keeps
+            // storage of its own size, and nothing is allocated per trace.
+            const std::uint16_t m = item.result.header->sampleCount;
+            try {
+                trace.samples.reserve(static_cast<std::size_t>(m) + 2);
+            } catch (const std::bad_alloc&) {
+                return false;
+            }
             h.sampleInterval = item.result.header->sampleInterval;
-            h.sampleCount = item.result.header->sampleCount;
-            std::swap(trace.samples, item.result.samples);
-            trace.numSamples = item.result.numSamples;
-            trace.allocatedCount = item.result.allocatedCount;
-            trace.allocated = item.result.allocated;
+            h.sampleCount = m;
+            trace.ReAllocate();
+            std::copy_n(item.result.samples.begin(), m, trace.samples.begin());
             return true;
         }
     }

@@ -38,9 +38,13 @@ class CResamplingReadAhead
 {
 public:
     /// Starts reading `in` at its current position. Traces whose interval
-    /// differs from `targetIntervalUs` are resampled to it ahead of time.
+    /// differs from `targetIntervalUs` are resampled to it ahead of time, by
+    /// one worker thread per resampler in `resamplers` (at least one; they
+    /// outlive this object, so that their FFT set-ups serve a whole job).
     /// `in` belongs to the reading thread until this object is destroyed.
-    CResamplingReadAhead(CSegyFileIn& in, std::int32_t targetIntervalUs, unsigned workers);
+    CResamplingReadAhead(CSegyFileIn& in,
+                         std::int32_t targetIntervalUs,
+                         const std::vector<CTraceResampler*>& resamplers);
     /// Stops the threads, waiting for the trace each is working on.
     ~CResamplingReadAhead();
     CResamplingReadAhead(const CResamplingReadAhead&) = delete;
@@ -62,7 +66,7 @@ private:
     struct Batch;
 
     void ReadLoop();
-    void WorkLoop();
+    void WorkLoop(CTraceResampler& resampler);
     /// The batch holding batch number `sequence`.
     [[nodiscard]] Batch& BatchOf(std::uint64_t sequence);
 

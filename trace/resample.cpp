@@ -63,48 +63,74 @@ CTraceResampler::CTraceResampler(FftBackend backend, bool cachePlans)
 
 CTraceResampler::~CTraceResampler() = default;
 
-bool CTraceResampler::Resample(CSegyTrace& trace, double newIntervalUs)
+const double*
+CTraceResampler::Compute(const CSegyTrace& from, double newIntervalUs, std::int32_t& m)
 {
-    if (!trace.header || !m_engine)
-        return false;
-    SegyHeaderType& header = *trace.header;
+    if (!from.header || !m_engine)
+        return nullptr;
+    const SegyHeaderType& header = *from.header;
     const std::uint32_t n = header.sampleCount;
-    if (n == 0 || n > trace.numSamples || n > trace.samples.size())
-        return false;
+    if (n == 0 || n > from.numSamples || n > from.samples.size())
+        return nullptr;
     // A signed 16-bit field: 32768 us and above read as negative. The
     // comparisons are written so that a NaN new interval fails them too.
     const std::int32_t oldIntervalUs = header.sampleInterval;
     if (oldIntervalUs < kMinIntervalUs || !(newIntervalUs >= kMinIntervalUs) ||
         !(newIntervalUs <= kMaxIntervalUs))
-        return false;
+        return nullptr;
 
     // Truncation toward zero: n = 1000 at 100 -> 83 us gives 1204.819 and
     // 1204 samples; the 0.819 of a sample is not represented.
     const double newCountExact =
         ResampledCountExact(n, static_cast<double>(oldIntervalUs), newIntervalUs);
     if (newCountExact >= static_cast<double>(kMaxSampleCount) + 1.0)
-        return false;
-    const auto m = static_cast<std::int32_t>(newCountExact);
+        return nullptr;
+    m = static_cast<std::int32_t>(newCountExact);
     if (m < 1)
-        return false;
+        return nullptr;
+    return m_engine->Resample(from.samples.data(), n, static_cast<std::size_t>(m));
+}
 
-    const double* resampled =
-        m_engine->Resample(trace.samples.data(), n, static_cast<std::size_t>(m));
-    if (resampled == nullptr)
-        return false;
-
+bool CTraceResampler::Store(const double* resampled,
+                            std::int32_t m,
+                            double newIntervalUs,
+                            CSegyTrace& to)
+{
     // Make room before the header changes, so that a failed allocation leaves
     // the trace as it was; ReAllocate then resizes within this capacity.
     try {
-        trace.samples.reserve(static_cast<std::size_t>(m) + 2);
+        to.samples.reserve(static_cast<std::size_t>(m) + 2);
     } catch (const std::bad_alloc&) {
         return false;
     }
+    SegyHeaderType& header = *to.header;
     header.sampleInterval = static_cast<std::int16_t>(static_cast<std::int32_t>(newIntervalUs));
     header.sampleCount = static_cast<std::uint16_t>(m);
-    trace.ReAllocate(); // m + 2 values from here on
-    std::copy(resampled, resampled + m, trace.samples.begin());
+    to.ReAllocate(); // m + 2 values from here on
+    std::copy(resampled, resampled + m, to.samples.begin());
     return true;
+}
+
+bool CTraceResampler::Resample(CSegyTrace& trace, double newIntervalUs)
+{
+    std::int32_t m = 0;
+    const double* resampled = Compute(trace, newIntervalUs, m);
+    return resampled != nullptr && Store(resampled, m, newIntervalUs, trace);
+}
+
+bool CTraceResampler::ResampleInto(const CSegyTrace& from, double newIntervalUs, CSegyTrace& to)
+{
+    std::int32_t m = 0;
+    const double* resampled = Compute(from, newIntervalUs, m);
+    if (resampled == nullptr)
+        return false;
+    try {
+        to.samples.reserve(static_cast<std::size_t>(m) + 2);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    to.CopyHeaderFrom(from);
+    return Store(resampled, m, newIntervalUs, to);
 }
 
 bool CSegyTrace::ReSample(double newIntervalUs)

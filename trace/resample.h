@@ -84,11 +84,26 @@ public:
     /// outside 1..32767 us, m is 0 or above 65535 (the 16-bit sampleCount
     /// could not hold it), or an FFT set-up or allocation fails.
     [[nodiscard]] bool Resample(CSegyTrace& trace, double newIntervalUs);
+    /// The same with `from` left as it is: `to` gets `from`'s header
+    /// (CopyHeaderFrom) with the interval and count Resample would write, and
+    /// the samples Resample would give. False, with `to` unchanged, where
+    /// Resample would fail.
+    [[nodiscard]] bool ResampleInto(const CSegyTrace& from, double newIntervalUs, CSegyTrace& to);
 
     /// The backend actually in use.
     [[nodiscard]] FftBackend Backend() const { return m_backend; }
 
 private:
+    /// The resampled samples of `from` in the engine's storage, and their
+    /// count `m`; nullptr where Resample fails before touching the trace.
+    [[nodiscard]] const double*
+    Compute(const CSegyTrace& from, double newIntervalUs, std::int32_t& m);
+    /// Puts the `m` samples at `resampled` into `to` as the trace's new
+    /// samples at `newIntervalUs`; false, with `to` unchanged, when the room
+    /// for them cannot be made.
+    [[nodiscard]] static bool
+    Store(const double* resampled, std::int32_t m, double newIntervalUs, CSegyTrace& to);
+
     FftBackend m_backend;
     std::unique_ptr<detail::IResampleEngine> m_engine;
 };

@@ -175,7 +175,8 @@ TEST_F(ReadAheadTest, DeliversEveryTraceInFileOrderAndStopsEarly)
         CSegyFileIn in;
         ASSERT_TRUE(in.Open(path));
         expected.Rewind();
-        CResamplingReadAhead ahead(in, 1000, 3);
+        CTraceResampler workers[3];
+        CResamplingReadAhead ahead(in, 1000, {&workers[0], &workers[1], &workers[2]});
         CSegyTrace got;
         int k = 0;
         for (; k < stopAfter && ahead.Next(got); ++k) {
