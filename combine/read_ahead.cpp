@@ -26,12 +26,15 @@ unsigned UsableProcessors()
 namespace
 {
 std::atomic<unsigned> g_resamplingThreads{0};
+// More threads than this would only wait for the job's own thread, and hold
+// memory while they wait.
+constexpr unsigned kMaxResamplingThreads = 8;
 } // namespace
 
 unsigned ResamplingThreads()
 {
     const unsigned set = g_resamplingThreads;
-    return set > 0 ? set : UsableProcessors();
+    return set > 0 ? set : std::min(UsableProcessors(), kMaxResamplingThreads);
 }
 
 void SetResamplingThreads(unsigned threads)
@@ -47,6 +50,9 @@ namespace
 // that memory stays small (a few megabytes for traces of 5000 samples).
 constexpr unsigned kBatchesPerWorker = 3;
 constexpr std::size_t kTracesPerBatch = 8;
+// A batch of long traces ends sooner: after the trace that takes its
+// decoded samples to this many bytes.
+constexpr std::size_t kBatchBytes = 1 << 18;
 
 enum class BatchState {
     Free,    ///< the reading thread may fill it
@@ -133,7 +139,8 @@ void CResamplingReadAhead::ReadLoop()
         batch.count = 0;
         batch.end = false;
         try {
-            while (batch.count < kTracesPerBatch) {
+            std::size_t bytes = 0;
+            while (batch.count < kTracesPerBatch && bytes < kBatchBytes) {
                 Item& item = batch.items[batch.count];
                 item.tried = false;
                 const StoredSamples stored = m_in.ReadStored(item.trace);
@@ -142,6 +149,7 @@ void CResamplingReadAhead::ReadLoop()
                     break;
                 }
                 m_in.DecodeStored(stored, item.trace);
+                bytes += item.trace.samples.size() * sizeof(double);
                 ++batch.count;
             }
         } catch (...) {

@@ -18,7 +18,7 @@ class CSegyFileIn;
 
 /// Processors this process may run on (its affinity mask), at least 1.
 [[nodiscard]] unsigned UsableProcessors();
-/// Threads a job resamples on: UsableProcessors(), unless set otherwise for
+/// Threads a job resamples on: UsableProcessors() up to 8, unless set otherwise for
 /// the whole process with SetResamplingThreads (0 goes back to that). One
 /// means resampling trace by trace on the job's own thread.
 [[nodiscard]] unsigned ResamplingThreads();
