@@ -131,27 +131,16 @@ public:
         return true;
     }
 
-    // Appends `trace` as CSegyFileOut::Write puts it in a file: header
-    // big-endian (bytes 188-239 too when read from a little-endian file),
-    // samples encoded big-endian in `format`.
+    // Appends `trace` as CSegyFileOut::Write puts it in a file in `format`.
     [[nodiscard]] bool Record(const CSegyTrace& trace, std::int32_t format)
     {
         if (!CopyRange())
             return false;
-        SegyHeaderType h = *trace.header;
-        const std::size_t n = h.sampleCount;
-        SwapHeader(h);
-        if (trace.tailLittleEndian)
-            SwapHeaderTail(h);
         const std::size_t at = m_encoded.size();
         m_encoded.resize(at + kTraceHeaderBytes +
-                         n * static_cast<std::size_t>(WriterBytesPerSample(format)));
-        std::memcpy(m_encoded.data() + at, &h, kTraceHeaderBytes);
-        // Read sized the trace to its header's count.
-        EncodeSamplesBigEndian(format,
-                               trace.samples.data(),
-                               static_cast<std::int64_t>(n),
-                               m_encoded.data() + at + kTraceHeaderBytes);
+                         std::size_t{trace.header->sampleCount} *
+                             static_cast<std::size_t>(WriterBytesPerSample(format)));
+        CSegyFileOut::EncodeRecord(trace, format, m_encoded.data() + at);
         return m_encoded.size() < kChunkBytes || WriteEncoded();
     }
 
@@ -247,23 +236,6 @@ private:
     std::vector<unsigned char> m_buffer;  // the plain copy's
 };
 
-// Whether the record at `offset` of `fd` is stored exactly as the writer
-// would put `h`, its header as the reader repaired it, in a big-endian file:
-// then the reader repaired nothing.
-bool StoredAsWritten(int fd, std::int64_t offset, const SegyHeaderType& h)
-{
-    SegyHeaderType stored;
-    ssize_t got = 0;
-    do {
-        got = ::pread(fd, &stored, kTraceHeaderBytes, offset);
-    } while (got < 0 && errno == EINTR);
-    if (got != static_cast<ssize_t>(kTraceHeaderBytes))
-        return false; // the reader then finds out what is wrong
-    SegyHeaderType written = h;
-    SwapHeader(written);
-    return std::memcmp(&stored, &written, kTraceHeaderBytes) == 0;
-}
-
 } // namespace
 
 DelayScanResult ScanFileAndMeasureTraceDelayFrequencys(IJobHost& host,
@@ -355,7 +327,8 @@ DelayScanResult ScanFileAndMeasureTraceDelayFrequencys(IJobHost& host,
         ++read;
         if (table.count(header.delayRecordingTime) == 0) {
             ++removed;
-        } else if (sameBytes && StoredAsWritten(from, at, header)) {
+        } else if (sameBytes && !in.LastHeaderRepaired()) {
+            // The writer would store the header as the file does.
             copied = copier.Range(at, in.GetPosition() - at);
         } else {
             // The trace as the reader delivers it, repairs and all.

@@ -436,6 +436,7 @@ void CSegyFileIn::ReadHeader(SegyHeaderType& header)
     }
     if (swapBytes)
         SwapHeader(h);
+    const SegyHeaderType stored = h;
     RepairHeader(h);
     const std::int64_t recordBytes =
         kTraceHeaderBytes + static_cast<std::int64_t>(h.sampleCount) * bytesPerSample;
@@ -446,6 +447,7 @@ void CSegyFileIn::ReadHeader(SegyHeaderType& header)
         return;
     }
     m_lastRecordBytes = recordBytes;
+    m_lastHeaderRepaired = std::memcmp(&stored, &h, kTraceHeaderBytes) != 0;
     if (static_cast<std::int64_t>(m_tail - m_head) >= recordBytes)
         m_head += static_cast<std::size_t>(recordBytes);
     else

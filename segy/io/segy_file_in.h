@@ -101,6 +101,9 @@ public:
     /// moves past its samples without decoding them. Sets `atEnd` as Read
     /// does; `header` is left as it was when no complete trace was found.
     void ReadHeader(SegyHeaderType& header);
+    /// Whether a repair changed the header the last successful ReadHeader
+    /// delivered: false when it is the file's own, byte-reversed as needed.
+    [[nodiscard]] bool LastHeaderRepaired() const { return m_lastHeaderRepaired; }
     /// Reads the next trace as Read does but hands out its samples as they
     /// are stored in the file (format GetFormat(), the file's byte order),
     /// header->sampleCount * bytesPerSample bytes. The bytes stay valid until
@@ -181,6 +184,7 @@ private:
     // Bytes of the last record ReadHeader met: decides whether the next header
     // is read through the buffer or alone.
     std::int64_t m_lastRecordBytes = 0;
+    bool m_lastHeaderRepaired = false; // see LastHeaderRepaired
 };
 
 } // namespace tessara

@@ -178,34 +178,42 @@ void CSegyFileOut::Write(const CSegyTrace& trace)
         return;
     }
     const std::size_t n = trace.header->sampleCount;
-    const std::size_t sampleBytes = n * static_cast<std::size_t>(bytesPerSample);
-    const std::size_t recordBytes = kTraceHeaderBytes + sampleBytes;
+    const std::size_t recordBytes =
+        kTraceHeaderBytes + n * static_cast<std::size_t>(bytesPerSample);
     unsigned char* record = BeginRecord(recordBytes);
-
-    PutHeader(*trace.header, trace.tailLittleEndian, record);
-
-    const std::size_t have = std::min<std::size_t>({n, trace.numSamples, trace.samples.size()});
-    unsigned char* out = record + kTraceHeaderBytes;
-    EncodeSamplesBigEndian(formatCode, trace.samples.data(), static_cast<std::int64_t>(have), out);
-    // Zero encodes to zero bytes in every format, so the samples the trace
-    // lacks are plain zero bytes.
-    std::memset(out + have * static_cast<std::size_t>(bytesPerSample),
-                0,
-                (n - have) * static_cast<std::size_t>(bytesPerSample));
+    EncodeRecord(trace, formatCode, record);
+    CountLength(*trace.header);
     EndRecord(recordBytes);
 }
 
-void CSegyFileOut::PutHeader(const SegyHeaderType& header,
-                             bool tailLittleEndian,
-                             unsigned char* record)
+void CSegyFileOut::EncodeRecord(const CSegyTrace& trace, std::int32_t format, unsigned char* record)
+{
+    EncodeHeader(*trace.header, trace.tailLittleEndian, record);
+    const std::size_t n = trace.header->sampleCount;
+    const auto width = static_cast<std::size_t>(WriterBytesPerSample(format));
+    const std::size_t have = std::min<std::size_t>({n, trace.numSamples, trace.samples.size()});
+    unsigned char* out = record + kTraceHeaderBytes;
+    EncodeSamplesBigEndian(format, trace.samples.data(), static_cast<std::int64_t>(have), out);
+    // Zero encodes to zero bytes in every format, so the samples the trace
+    // lacks are plain zero bytes.
+    std::memset(out + have * width, 0, (n - have) * width);
+}
+
+void CSegyFileOut::EncodeHeader(const SegyHeaderType& header,
+                                bool tailLittleEndian,
+                                unsigned char* record)
 {
     SegyHeaderType h = header;
     SwapHeader(h);
     if (tailLittleEndian)
         SwapHeaderTail(h);
+    std::memcpy(record, &h, kTraceHeaderBytes);
+}
+
+void CSegyFileOut::CountLength(const SegyHeaderType& header)
+{
     if (header.sampleCount != tapeHeader->binSamplesPerTrace)
         ++m_otherLength;
-    std::memcpy(record, &h, kTraceHeaderBytes);
 }
 
 namespace
@@ -233,7 +241,8 @@ void CSegyFileOut::WriteStored(const CSegyTrace& trace, const StoredSamples& sto
         static_cast<std::size_t>(n) * static_cast<std::size_t>(bytesPerSample);
     const std::size_t recordBytes = kTraceHeaderBytes + sampleBytes;
     unsigned char* record = BeginRecord(recordBytes);
-    PutHeader(*trace.header, trace.tailLittleEndian, record);
+    EncodeHeader(*trace.header, trace.tailLittleEndian, record);
+    CountLength(*trace.header);
     unsigned char* out = record + kTraceHeaderBytes;
     const bool copied =
         g_passThrough && stored.format == formatCode && storedBytes == bytesPerSample &&
@@ -259,7 +268,8 @@ void CSegyFileOut::WriteRaw(const SegyHeaderType& header, std::span<const unsign
     }
     const std::size_t recordBytes = kTraceHeaderBytes + sampleBytes;
     unsigned char* record = BeginRecord(recordBytes);
-    PutHeader(header, false, record);
+    EncodeHeader(header, false, record);
+    CountLength(header);
     if (sampleBytes > 0)
         std::memcpy(record + kTraceHeaderBytes, samples.data(), sampleBytes);
     EndRecord(recordBytes);

@@ -45,6 +45,10 @@ public:
     /// little-endian file (trace.tailLittleEndian) are written big-endian by
     /// the standard's field widths. The caller's trace is not changed.
     void Write(const CSegyTrace& trace);
+    /// The bytes Write puts in a file for `trace` in sample format `format`:
+    /// 240 + header->sampleCount * WriterBytesPerSample(format) of them,
+    /// which `record` must hold. For code that places records itself.
+    static void EncodeRecord(const CSegyTrace& trace, std::int32_t format, unsigned char* record);
     /// Writes `trace` as Write does, its samples taken from `stored` (the
     /// bytes of its file, see CSegyFileIn::ReadStored) instead of `samples`:
     /// copied as they are, or byte-reversed, when they are in this writer's
@@ -86,7 +90,10 @@ private:
     void EndRecord(std::size_t recordBytes);
     /// The record's header as written: big-endian, with its tail turned
     /// big-endian for a header read from a little-endian file.
-    void PutHeader(const SegyHeaderType& header, bool tailLittleEndian, unsigned char* record);
+    static void
+    EncodeHeader(const SegyHeaderType& header, bool tailLittleEndian, unsigned char* record);
+    /// Counts a record of another length than the binary header states.
+    void CountLength(const SegyHeaderType& header);
     /// Writes the buffered bytes; a failure marks the writer as failed and
     /// the bytes are dropped.
     void Flush();
