@@ -22,6 +22,8 @@ bool COutputFile::Open(const CSegyFile& input,
     m_delays.clear();
     m_delayBytes = kFileHeaderBytes;
     m_delaysExact = false;
+    // The writer counts records of another length per file.
+    m_otherLength += m_out.TracesOfOtherLength();
     if (!m_out.Open(m_path))
         return false;
     m_out.StartLike(input, samplesPerTrace);
@@ -160,8 +162,6 @@ bool COutputFile::WriteRecord(const CSegyTrace& trace, bool isFill, const Stored
         m_out.WriteStored(trace, *stored);
     else
         m_out.Write(trace);
-    if (trace.header->sampleCount != m_out.tapeHeader->binSamplesPerTrace)
-        ++m_otherLength;
     if (!isFill && m_lossyInput)
         ++m_lossy;
     // Counted even when the write failed: the trace then belongs to the

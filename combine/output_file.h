@@ -97,7 +97,10 @@ public:
     /// Since the object was made: records whose sample count differs from
     /// their file's header, and real traces converted with loss (a float
     /// input to an integer format, or an integer input to a narrower one).
-    [[nodiscard]] std::int64_t OtherLengthRecords() const { return m_otherLength; }
+    [[nodiscard]] std::int64_t OtherLengthRecords() const
+    {
+        return m_otherLength + m_out.TracesOfOtherLength();
+    }
     [[nodiscard]] std::int64_t LossyConversions() const { return m_lossy; }
 
     /// The delays of every record written, when they describe the closed
@@ -120,8 +123,8 @@ private:
     double m_lastTraceTime = 0;
     std::int32_t m_traceCount = 0;
     double m_averageInterval = 1.0;
-    bool m_lossyInput = false; // the current input's samples lose in the output's format
-    std::int64_t m_otherLength = 0;
+    bool m_lossyInput = false;      // the current input's samples lose in the output's format
+    std::int64_t m_otherLength = 0; // of the files written before the open one
     std::int64_t m_lossy = 0;
 
     DelayHistogram m_delays;

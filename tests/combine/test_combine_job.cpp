@@ -89,6 +89,24 @@ TEST_F(CombineJobTest, InputsOfOtherFormatsContinueTheOutputInItsFormat)
     ExpectTraces(out, 8, c, 1, 4);
 }
 
+TEST_F(CombineJobTest, TracesOfAnotherLengthAreCountedOverEveryOutput)
+{
+    // Two outputs, split by a two-hour gap, each opened by a 4-sample input
+    // and continued by an 8-sample one: 4 + 4 records of another length.
+    InputSpec b = Input(2, {100, 10, 0, 5}, 5);
+    InputSpec d = Input(4, {100, 12, 0, 5}, 5);
+    b.samples = 8;
+    d.samples = 8;
+    AddInput("a.sgy", Input(1, {100, 10, 0, 0}, 5));
+    AddInput("b.sgy", b);
+    AddInput("c.sgy", Input(3, {100, 12, 0, 0}, 5));
+    AddInput("d.sgy", d);
+
+    ASSERT_EQ(Run(), CombineOutcome::Done);
+    ASSERT_EQ(Result().outputs.size(), 2u);
+    EXPECT_EQ(Result().summary.traces_other_length, 8);
+}
+
 TEST_F(CombineJobTest, SizeLimitClosesAfterTheInputThatPassedIt)
 {
     // 2000 IEEE samples: 8240 bytes a trace; 69 traces of an input are 568560
