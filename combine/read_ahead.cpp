@@ -13,6 +13,10 @@
 namespace tessara
 {
 
+namespace
+{
+
+// Processors this process may run on (its affinity mask), at least 1.
 unsigned UsableProcessors()
 {
     cpu_set_t set;
@@ -23,8 +27,6 @@ unsigned UsableProcessors()
     return count > 1 ? static_cast<unsigned>(count) : 1U;
 }
 
-namespace
-{
 std::atomic<unsigned> g_resamplingThreads{0};
 // More threads than this would only wait for the job's own thread, and hold
 // memory while they wait.
@@ -76,7 +78,7 @@ void SwapStorage(CSegyTrace& a, CSegyTrace& b)
 struct CResamplingReadAhead::Item {
     CSegyTrace trace;              // as read, samples decoded
     CSegyTrace result;             // the trace resampled, when tried
-    bool tried = false;            // a worker resampled a copy of `trace`
+    bool tried = false;            // a worker resampled `trace` into `result`
     bool resampled = false;        // ... and the resampler said yes
     std::int16_t fromInterval = 0; // the header the result was made from
     std::uint16_t fromCount = 0;

@@ -16,18 +16,17 @@ namespace tessara
 
 class CSegyFileIn;
 
-/// Processors this process may run on (its affinity mask), at least 1.
-[[nodiscard]] unsigned UsableProcessors();
-/// Threads a job resamples on: UsableProcessors() up to 8, unless set otherwise for
-/// the whole process with SetResamplingThreads (0 goes back to that). One
-/// means resampling trace by trace on the job's own thread.
+/// Threads a job resamples on: the processors this process may run on (its
+/// affinity mask), up to 8, unless set otherwise for the whole process with
+/// SetResamplingThreads (0 goes back to that). One means resampling trace by
+/// trace on the job's own thread.
 [[nodiscard]] unsigned ResamplingThreads();
 /// For comparing the two ways of resampling: jobs started from now on use
 /// `threads` resampling threads.
 void SetResamplingThreads(unsigned threads);
 
 /// Reads an open input on a thread of its own and resamples its traces on
-/// `workers` threads while the job works on the traces before them. The job
+/// worker threads while the job works on the traces before them. The job
 /// takes the traces one by one in file order (Next) and decides everything
 /// about them itself, in the order it always has; only the samples of a
 /// trace it resamples have been worked out ahead (Resample). So the output
