@@ -82,7 +82,7 @@ void EncodeSamplesBigEndian(int code, const double* in, std::int64_t count, unsi
 /// (reversed first when `swapBytes` is set, as for DecodeSamples) to `out`
 /// big-endian in the same format, without converting them: the bytes
 /// EncodeSamplesBigEndian would write for the decoded samples, as long as
-/// every sample passes through (SamplePassesThrough). `out` may be `raw`.
+/// every sample passes through (SamplePassesThrough).
 /// Returns false when one does not, or for a code DecodeSamples does not
 /// read; `out` then holds nothing usable and the caller decodes and encodes.
 [[nodiscard]] bool PassSamplesThrough(

@@ -1,7 +1,6 @@
 // Resampling on several threads: the job must write the same bytes and the
 // same log as resampling trace by trace, also when a write fails midway.
 #include "combine/read_ahead.h"
-#include "segy/io/segy_file_in.h"
 #include "tests/combine/combine_test_support.h"
 #include "tests/support/child_process.h"
 
@@ -157,45 +156,6 @@ TEST_F(ReadAheadTest, WriteFailureMidwayStopsTheThreadedJobAsTheOther)
     }
     ExpectSameJob(runs[1], runs[2]);
     EXPECT_EQ(runs[2].files.count("SegyOut.sgy"), 1u) << "the working file keeps what it has";
-}
-
-TEST_F(ReadAheadTest, DeliversEveryTraceInFileOrderAndStopsEarly)
-{
-    InputSpec spec = Input(1, {100, 10, 0, 0}, 50);
-    spec.intervalUs = 500;
-    spec.samples = 400;
-    const std::string path = AddInput("a.sgy", spec);
-
-    CSegyFileIn expected;
-    ASSERT_TRUE(expected.Open(path));
-    CSegyTrace want;
-    CTraceResampler resampler;
-    for (const int stopAfter : {50, 3, 0}) {
-        SCOPED_TRACE(stopAfter);
-        CSegyFileIn in;
-        ASSERT_TRUE(in.Open(path));
-        expected.Rewind();
-        CTraceResampler workers[3];
-        CResamplingReadAhead ahead(in, 1000, {&workers[0], &workers[1], &workers[2]});
-        CSegyTrace got;
-        int k = 0;
-        for (; k < stopAfter && ahead.Next(got); ++k) {
-            expected.Read(want, -1);
-            ASSERT_FALSE(expected.atEnd);
-            EXPECT_EQ(got.header->second, want.header->second);
-            ASSERT_TRUE(resampler.Resample(want, 1000));
-            ASSERT_TRUE(ahead.Resample(got, resampler));
-            ASSERT_EQ(got.header->sampleCount, 200);
-            ASSERT_EQ(got.header->sampleInterval, 1000);
-            for (std::size_t j = 0; j < 200; ++j)
-                ASSERT_EQ(got.samples[j], want.samples[j]) << "trace " << k << " sample " << j;
-        }
-        EXPECT_EQ(k, stopAfter);
-        if (stopAfter == 50) {
-            EXPECT_FALSE(ahead.Next(got)) << "the input has 50 traces";
-        }
-        // Destroying `ahead` now must not hang on a full queue.
-    }
 }
 
 } // namespace

@@ -168,23 +168,5 @@ TEST(PassThrough, UnreadableFormatsAreRefusedAndEmptyRunsCopyNothing)
     EXPECT_EQ(out[0], 0xAA);
 }
 
-// The writer may copy within one buffer.
-TEST(PassThrough, CopiesInPlace)
-{
-    for (int code : {1, 2, 3, 5, 8}) {
-        for (bool bigEndian : {true, false}) {
-            std::vector<std::uint32_t> words(130);
-            for (std::size_t i = 0; i < words.size(); ++i)
-                words[i] = Filler(code) + static_cast<std::uint32_t>(i % 7);
-            std::vector<unsigned char> buffer = FileBytes(code, words, bigEndian);
-            const auto n = static_cast<std::int64_t>(words.size());
-            ASSERT_TRUE(
-                PassSamplesThrough(code, buffer.data(), n, SwapFor(bigEndian), buffer.data()));
-            EXPECT_EQ(buffer, FileBytes(code, words, true))
-                << "format " << code << (bigEndian ? ", big-endian" : ", little-endian");
-        }
-    }
-}
-
 } // namespace
 } // namespace tessara
