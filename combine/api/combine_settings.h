@@ -108,6 +108,30 @@ inline std::string NameTextProblem(const std::string& text)
     return {};
 }
 
+/// `text` as one printable line: control characters spelled as C escapes
+/// ("\\n", "\\x1b"), so that a message quoting it stays on one line.
+inline std::string PrintableText(const std::string& text)
+{
+    std::string out;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\n')
+            out += "\\n";
+        else if (c == '\r')
+            out += "\\r";
+        else if (c == '\t')
+            out += "\\t";
+        else if (byte < 0x20 || byte == 0x7F) {
+            const char* digits = "0123456789abcdef";
+            out += "\\x";
+            out += digits[byte >> 4];
+            out += digits[byte & 0xF];
+        } else
+            out += c;
+    }
+    return out;
+}
+
 /// Longest file name the file systems of the output directories take, bytes.
 constexpr std::size_t kMaxFileNameBytes = 255;
 
@@ -176,12 +200,15 @@ constexpr std::size_t kMaxFileNameBytes = 255;
     // "_DDD_HHMM_to_DDD_HHMM", "_SC100.0m", a "_99" for a name given twice, ".sgy".
     std::size_t nameBytes = 21 + (s.speed_correction ? 9 : 0) + 3 + 4;
     for (const NameText& t : texts) {
-        if (!t.always && t.text->size() <= 1)
-            continue;
-        if (const std::string problem = settings_detail::NameTextProblem(*t.text); !problem.empty())
-            return std::string(t.name) + " \"" + *t.text + "\" cannot be part of a file name: it " +
-                   problem;
-        nameBytes += t.text->size() + (t.always ? 0 : 1);
+        // A control character is refused even where the text is no part of
+        // the name: it would break every log line and message that quotes it.
+        const bool inName = t.always || t.text->size() > 1;
+        const std::string problem = settings_detail::NameTextProblem(*t.text);
+        if (!problem.empty() && (inName || problem == "contains a control character"))
+            return std::string(t.name) + " \"" + settings_detail::PrintableText(*t.text) +
+                   "\" cannot be part of a file name: it " + problem;
+        if (inName)
+            nameBytes += t.text->size() + (t.always ? 0 : 1);
     }
     if (nameBytes > settings_detail::kMaxFileNameBytes)
         return "output names would be " + std::to_string(nameBytes) +

@@ -172,9 +172,19 @@ INSTANTIATE_TEST_SUITE_P(
         RangeCase{"data_type",
                   [](CombineSettings& s) { s.data_type = "SBP\\CHIRP"; },
                   "data_type \"SBP\\CHIRP\" cannot be part of a file name: it contains \"\\\""},
+        // Control characters are quoted as escapes: the message stays one line.
         RangeCase{"xcdr",
                   [](CombineSettings& s) { s.xcdr = "12\tkHz"; },
-                  "xcdr \"12\tkHz\" cannot be part of a file name: it contains a control "
+                  "xcdr \"12\\tkHz\" cannot be part of a file name: it contains a control "
+                  "character"},
+        RangeCase{"Expedition",
+                  [](CombineSettings& s) { s.Expedition = "A1\r\n\x1b\x7f"; },
+                  "Expedition \"A1\\r\\n\\x1b\\x7f\" cannot be part of a file name: it "
+                  "contains a control character"},
+        // Too short to enter the name, but it would still break the log.
+        RangeCase{"data_type",
+                  [](CombineSettings& s) { s.data_type = "\n"; },
+                  "data_type \"\\n\" cannot be part of a file name: it contains a control "
                   "character"},
         // A one-character text is no part of the name, whatever it holds.
         RangeCase{"instrument_type", [](CombineSettings& s) { s.instrument_type = "/"; }, ""},
