@@ -57,6 +57,9 @@ public:
 
 private:
     void ProcessInput(std::size_t input);
+    void LogProcessingFile(const std::string& path);
+    [[nodiscard]] bool ChangedSinceScan(const InputEntry& input) const;
+    void SkipChangedInput(const std::string& path);
     void TraceLoop(CSegyFileIn& in, std::size_t input);
     void Write_Output_Trace(const CSegyTrace& trace,
                             std::size_t input,
@@ -158,7 +161,7 @@ CombineOutcome CCombineJob::CDriver::Run()
     m_inputs.clear();
     for (const std::string& path : m_settings.input_files) {
         InputEntry entry{path};
-        entry.identified = FileIdentity(path, entry.device, entry.inode);
+        entry.identified = FileIdentity(path, entry.device, entry.inode, &entry.version);
         m_inputs.push_back(entry);
     }
     if (!PrepareOutputDirectory()) {
@@ -215,6 +218,12 @@ bool CCombineJob::CDriver::PrepareOutputDirectory()
     if (!m_lock.Acquire(m_outputDirectory, inUse)) {
         m_host.ShowMessage(inUse ? DirectoryInUseMessage(m_outputDirectory)
                                  : NotWriteableMessage(m_outputDirectory));
+        return false;
+    }
+    // Removing the link would lose what the user put there, and writing
+    // through it would replace a file outside the job's reach.
+    if (WorkingPathIsLink(m_outputDirectory)) {
+        m_host.ShowMessage(WorkingPathIsLinkMessage(m_outputDirectory));
         return false;
     }
     const std::string& working = m_output.Path();
@@ -296,36 +305,74 @@ std::optional<double> CCombineJob::CDriver::NextKnownStart(std::size_t input) co
     return std::nullopt;
 }
 
+void CCombineJob::CDriver::LogProcessingFile(const std::string& path)
+{
+    m_ctx.Log(kNL);
+    m_ctx.Log(kNL);
+    m_ctx.Log(kNL);
+    m_ctx.Log("Processing file " + path);
+    m_ctx.Log(kNL);
+}
+
+// The input's start time and its place in the order were taken from the
+// file as the job started: another file at its path now, or the same file
+// rewritten, would be read under a time span that is not its own.
+bool CCombineJob::CDriver::ChangedSinceScan(const InputEntry& input) const
+{
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    FileVersion version;
+    // A file that has gone is left to the reader, which names the reason.
+    if (!FileIdentity(input.path, device, inode, &version))
+        return false;
+    return !input.identified || device != input.device || inode != input.inode ||
+           version != input.version;
+}
+
+void CCombineJob::CDriver::SkipChangedInput(const std::string& path)
+{
+    m_ctx.Log("\tChanged since the job started: skipped");
+    m_ctx.Log(kNL);
+    ++m_result.summary.inputs_unreadable;
+    m_result.unreadable_inputs.push_back({path, "changed since the job started"});
+}
+
 void CCombineJob::CDriver::ProcessInput(std::size_t input)
 {
     const std::string& path = m_inputs[input].path;
     m_currentFile = path;
 
     if (m_inputs[input].same_as_earlier) {
-        m_ctx.Log(kNL);
-        m_ctx.Log(kNL);
-        m_ctx.Log(kNL);
-        m_ctx.Log("Processing file " + path);
-        m_ctx.Log(kNL);
+        LogProcessingFile(path);
         m_ctx.Log("\tSame file as an earlier input: skipped");
         m_ctx.Log(kNL);
         ++m_result.summary.inputs_same_file;
         return;
     }
-    // Only a readable input without navigation is skipped here, silently; one
-    // that cannot be read is reported below as with speed correction off.
+    if (ChangedSinceScan(m_inputs[input])) {
+        LogProcessingFile(path);
+        SkipChangedInput(path);
+        return;
+    }
+    // Only a readable input without navigation is skipped here, without a
+    // log line; one that cannot be read is reported below as with speed
+    // correction off.
     if (m_settings.speed_correction && CheckNav(path) == NavPresence::Absent) {
         ++m_result.summary.inputs_without_navigation;
+        m_result.inputs_without_navigation.push_back(path);
         return;
     }
 
     CSegyFileIn in;
     const bool opened = in.Open(path);
-    m_ctx.Log(kNL);
-    m_ctx.Log(kNL);
-    m_ctx.Log(kNL);
-    m_ctx.Log("Processing file " + path);
-    m_ctx.Log(kNL);
+    LogProcessingFile(path);
+    // Checked again with the file open: it may have been replaced while the
+    // navigation was looked for.
+    if (opened && ChangedSinceScan(m_inputs[input])) {
+        in.Close();
+        SkipChangedInput(path);
+        return;
+    }
     if (!opened) {
         // Nothing of it is opened or written and no close decision is taken
         // for it: an unreadable file must not give an output its file header.

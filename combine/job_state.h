@@ -29,6 +29,15 @@ struct JobContext {
 /// delayRecordingTime (ms) -> traces that carry it.
 using DelayHistogram = std::map<std::int16_t, std::int64_t>;
 
+/// What tells one content of a file from a later one: its size and the
+/// time it was last modified.
+struct FileVersion {
+    std::int64_t bytes = 0;
+    std::int64_t modified_ns = 0; ///< since the epoch
+
+    bool operator==(const FileVersion&) const = default;
+};
+
 /// One input of the job, in processing order.
 struct InputEntry {
     std::string path;
@@ -40,18 +49,24 @@ struct InputEntry {
     /// The scan read a first trace; inputs without one are passed over when
     /// the job looks for the next input's start time.
     bool start_known = false;
-    /// The file's identity (device and inode) when it could be examined.
+    /// The file's identity (device and inode) and version when it could be
+    /// examined, as the job started: an input found otherwise when it is
+    /// about to be read was replaced or rewritten meanwhile.
     bool identified = false;
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
+    FileVersion version{};
     /// The same file as an input before it in processing order: skipped.
     bool same_as_earlier = false;
 };
 
 /// Device and inode of the file at `path`, without opening it (a FIFO or a
-/// device must not block). False when it cannot be examined.
-[[nodiscard]] bool
-FileIdentity(const std::string& path, std::uint64_t& device, std::uint64_t& inode);
+/// device must not block), and its version when `version` is given. False,
+/// with the outputs untouched, when it cannot be examined.
+[[nodiscard]] bool FileIdentity(const std::string& path,
+                                std::uint64_t& device,
+                                std::uint64_t& inode,
+                                FileVersion* version = nullptr);
 
 /// `directory` joined with `name` by the platform's separator (no doubled
 /// separator when `directory` already ends in one).

@@ -24,7 +24,10 @@ std::string JoinPath(const std::string& directory, const std::string& name)
     return (fs::path(directory) / name).string();
 }
 
-bool FileIdentity(const std::string& path, std::uint64_t& device, std::uint64_t& inode)
+bool FileIdentity(const std::string& path,
+                  std::uint64_t& device,
+                  std::uint64_t& inode,
+                  FileVersion* version)
 {
     struct stat info {
     };
@@ -32,6 +35,11 @@ bool FileIdentity(const std::string& path, std::uint64_t& device, std::uint64_t&
         return false;
     device = static_cast<std::uint64_t>(info.st_dev);
     inode = static_cast<std::uint64_t>(info.st_ino);
+    if (version != nullptr) {
+        version->bytes = static_cast<std::int64_t>(info.st_size);
+        version->modified_ns = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 +
+                               static_cast<std::int64_t>(info.st_mtim.tv_nsec);
+    }
     return true;
 }
 
@@ -84,6 +92,17 @@ bool ProbeOutputDirectory(const std::string& directory, bool& removedLeftover)
     const bool closed = std::fclose(file) == 0;
     const bool removed = fs::remove(probe, ec);
     return written && closed && removed;
+}
+
+bool WorkingPathIsLink(const std::string& directory)
+{
+    std::error_code ec;
+    return fs::is_symlink(fs::symlink_status(JoinPath(directory, kWorkingFileName), ec));
+}
+
+std::string WorkingPathIsLinkMessage(const std::string& directory)
+{
+    return std::string(kWorkingFileName) + " in " + directory + " is a link: remove it";
 }
 
 std::string NotWriteableMessage(const std::string& directory)

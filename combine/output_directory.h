@@ -34,6 +34,13 @@ private:
 /// The probe file never remains.
 [[nodiscard]] bool ProbeOutputDirectory(const std::string& directory, bool& removedLeftover);
 
+/// True when "SegyOut.sgy" in `directory` is a symbolic link, dangling or
+/// not. The job never writes through it nor removes it: where it points is
+/// the user's.
+[[nodiscard]] bool WorkingPathIsLink(const std::string& directory);
+
+/// The message shown when the working path is a link.
+[[nodiscard]] std::string WorkingPathIsLinkMessage(const std::string& directory);
 /// The message shown when the probe fails.
 [[nodiscard]] std::string NotWriteableMessage(const std::string& directory);
 /// The message shown when another job holds the directory.

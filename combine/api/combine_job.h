@@ -42,7 +42,8 @@ struct CombineSummary {
     std::int64_t merged_into_pairs = 0;    ///< port traces carried inside a written pair
     std::int64_t removed_by_delay_scan =
         0;                             ///< written, then removed from an output (fill included)
-    int inputs_unreadable = 0;         ///< skipped: not a readable SEG-Y file
+    int inputs_unreadable = 0;         ///< skipped: not a readable SEG-Y file, or changed
+                                       ///< after the job started
     int inputs_same_file = 0;          ///< skipped: the same file as an earlier input
     int inputs_without_navigation = 0; ///< skipped while speed correction is on
     int outputs_discarded = 0;         ///< closed without a trace and deleted
@@ -83,7 +84,12 @@ struct CombineResult {
     CombineSummary summary;
     /// WriteFailed: the path that could not be written.
     std::string failed_path;
-    std::vector<UnreadableInput> unreadable_inputs; ///< in processing order
+    /// Unreadable inputs, and inputs that changed after the job started
+    /// (replaced or rewritten; they count as unreadable), in processing order.
+    std::vector<UnreadableInput> unreadable_inputs;
+    /// Inputs skipped because no trace of theirs has a position while speed
+    /// correction is on, in processing order.
+    std::vector<std::string> inputs_without_navigation;
     /// The probe removed a working file left in the output directory by a
     /// job that did not end (killed, or the machine stopped).
     bool removed_leftover_working_file = false;
@@ -105,12 +111,17 @@ public:
     /// Runs the job into `outputDirectory`, which the front end chose. The
     /// job locks the directory for its whole run (a second job into it is
     /// refused with "Output directory ... is in use by another job"), refuses
-    /// an input that is its working file, and probes that it can write there
+    /// a working path that is a symbolic link ("SegyOut.sgy in ... is a link:
+    /// remove it"; the link and its target stay as they are) and an input
+    /// that is its working file, and probes that it can write there
     /// ("Selected output directory, ..., is not writeable"): each refusal is
     /// shown through the host and ends the run with DirectoryRefused before
     /// anything is read. Completed outputs carry their final names; a write
     /// failure stops the job with the working file left under its name and
-    /// no input deleted or replaced. No working file remains after a job that
+    /// no input deleted or replaced. An input whose identity or version
+    /// (device, inode, size, modification time) differs, when it is about to
+    /// be read, from what it was as the job started is skipped and counted
+    /// with the unreadable ones. No working file remains after a job that
     /// ends with Done or Stopped. A call made while the job runs (from
     /// inside the host's PumpEvents) returns AlreadyRunning and changes
     /// nothing, the running job's Result included.

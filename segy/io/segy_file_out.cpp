@@ -32,7 +32,9 @@ bool CSegyFileOut::Open(const std::string& path)
     Close();
     isValid = false;
     headerWritten = false;
-    m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666); // less umask
+    m_fd = ::open(path.c_str(),
+                  O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW,
+                  0666); // less umask
     isValid = m_fd >= 0;
     if (isValid && !m_buffer)
         m_buffer = std::make_unique<unsigned char[]>(kBufferBytes);

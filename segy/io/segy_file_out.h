@@ -21,7 +21,9 @@ public:
     ~CSegyFileOut() override;
 
     /// Creates or truncates `path`. Resets byteCount to 0 and the failure
-    /// flag; traceCount counts on across files. False when it cannot be created.
+    /// flag; traceCount counts on across files. False when it cannot be created,
+    /// and when `path` is a symbolic link: a link planted at a working name
+    /// must not make the writer replace the file it points to.
     [[nodiscard]] bool Open(const std::string& path) override;
     /// Flushes and closes; a failure to do so marks the writer as failed.
     void Close() override;

@@ -246,5 +246,62 @@ TEST_F(OutputSafety, UnreadableInputsAreListedWithTheirReason)
         << Result().unreadable_inputs[1].reason;
 }
 
+// A link at the working path is the user's: the job neither removes it nor
+// writes through it, whether it points at a file or at nothing.
+class WorkingPathLink : public OutputSafety, public ::testing::WithParamInterface<bool>
+{
+};
+
+TEST_P(WorkingPathLink, StopsTheJobAndLeavesLinkAndTargetAsTheyWere)
+{
+    const bool dangling = GetParam();
+    AddInput("a.sgy", Input(1, {100, 10, 0, 0}, 5));
+    const std::string target = m_tmp.File("target.sgy");
+    if (!dangling)
+        std::ofstream(target) << "the user's file";
+    fs::create_symlink(target, Out("SegyOut.sgy"));
+    const std::string message = "SegyOut.sgy in " + m_out + " is a link: remove it";
+    m_host.expectedMessages = {message};
+
+    EXPECT_EQ(Run(), CombineOutcome::DirectoryRefused);
+
+    EXPECT_EQ(m_host.messages, std::vector<std::string>{message});
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(Out("SegyOut.sgy"))));
+    EXPECT_EQ(FilesIn(m_out), Names{"SegyOut.sgy"});
+    EXPECT_EQ(m_host.clears, 0) << "nothing started, not even the log";
+    if (dangling)
+        EXPECT_FALSE(fs::exists(target));
+    else
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(std::ifstream(target).rdbuf()), {}),
+                  "the user's file");
+}
+
+INSTANTIATE_TEST_SUITE_P(Targets,
+                         WorkingPathLink,
+                         ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& p) {
+                             return std::string(p.param ? "Dangling" : "ToAFile");
+                         });
+
+// A link planted after the probe, before the output is opened: the writer
+// refuses to follow it, so nothing appears where it points.
+TEST_F(OutputSafety, LinkPlantedAtTheWorkingPathLeavesNothingAtItsTarget)
+{
+    AddInput("a.sgy", Input(1, {100, 10, 0, 0}, 5));
+    const std::string target = m_tmp.File("target.sgy");
+    m_host.onPump = [&] {
+        std::error_code ec;
+        fs::create_symlink(target, Out("SegyOut.sgy"), ec); // once: later calls fail
+    };
+    const std::string message = "Cannot write " + Out("SegyOut.sgy");
+    m_host.expectedMessages = {message};
+
+    EXPECT_EQ(Run(), CombineOutcome::WriteFailed);
+
+    EXPECT_EQ(m_host.messages, std::vector<std::string>{message});
+    EXPECT_FALSE(fs::exists(target)) << "written through the link";
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(Out("SegyOut.sgy"))));
+}
+
 } // namespace
 } // namespace tessara::test
