@@ -26,6 +26,7 @@ namespace
 {
 
 struct CombineOptions {
+    CLI::App* command = nullptr; // the values as the user typed them
     CombineSettings settings;
     std::string outputDirectory;
     std::string logPath;
@@ -197,10 +198,39 @@ std::string InOptionTerms(std::string message)
     return message;
 }
 
+/// A range message of the validation in the words of the command line
+/// ("--sampling-frequency 0 not in 0.1..20000") names the value as the
+/// setting holds it, rounded to its control's precision: the user reads the
+/// value as typed ("--sampling-frequency 0.04 not in 0.1..20000").
+std::string WithValueAsGiven(const std::string& message, const CLI::App& command)
+{
+    const std::size_t optionEnd = message.find(' ');
+    if (optionEnd == std::string::npos || message.rfind("--", 0) != 0)
+        return message;
+    const std::size_t valueEnd = message.find(' ', optionEnd + 1);
+    if (valueEnd == std::string::npos)
+        return message;
+    const std::string rest = message.substr(valueEnd);
+    if (rest.rfind(" not in ", 0) != 0 && rest.rfind(" Hz gives ", 0) != 0)
+        return message;
+    const CLI::Option* option = command.get_option_no_throw(message.substr(0, optionEnd));
+    if (option == nullptr || option->results().empty())
+        return message;
+    return message.substr(0, optionEnd) + " " + option->results().back() + rest;
+}
+
 /// Turns the presence options into settings; an error message on failure.
 std::string FinishSettings(CombineOptions& o)
 {
     CombineSettings& s = o.settings;
+    // Both shape the speed correction only: without it they would be
+    // accepted and have no effect.
+    if (!s.speed_correction) {
+        if (o.traceSpacing)
+            return "--trace-spacing needs --speed-correction";
+        if (o.navAverageFixes)
+            return "--nav-average-fixes needs --speed-correction";
+    }
     if (o.navAverageFixes)
         s.nav_average_fixes = *o.navAverageFixes;
     s.make_null_traces = !o.noNullTraces;
@@ -234,7 +264,8 @@ std::string FinishSettings(CombineOptions& o)
     if (s.channel_field == 4 && s.channel_length != 1 && s.channel_length != 2 &&
         s.channel_length != 4)
         return "--channel-field 4 needs --channel-length 1, 2 or 4";
-    return InOptionTerms(ValidateCombineSettings(s));
+    const std::string problem = InOptionTerms(ValidateCombineSettings(s));
+    return o.command != nullptr ? WithValueAsGiven(problem, *o.command) : problem;
 }
 
 void PrintOutputs(const CombineResult& state)
@@ -276,6 +307,8 @@ void PrintSummary(const CombineResult& state)
     if (s.inputs_same_file > 0)
         std::cout << ", same file as an earlier input " << s.inputs_same_file;
     std::cout << '\n';
+    for (const std::string& path : state.inputs_without_navigation)
+        std::cout << "Skipped without navigation: " << path << '\n';
     // Other programs read such outputs by their file header, or read back
     // other values than were recorded: worth knowing before they are used.
     if (s.traces_other_length > 0)
@@ -287,9 +320,11 @@ void PrintSummary(const CombineResult& state)
                   << s.traces_converted_with_loss << '\n';
 }
 
-// Why a job that read traces wrote no output: where its traces went.
+// Why a job wrote no output: where the traces it read went.
 std::string WhyNoOutput(const CombineSummary& s)
 {
+    if (s.traces_read == 0)
+        return "no output written: no trace was read";
     std::string why = "no output written: " + std::to_string(s.traces_read) + " traces read";
     const std::pair<const char*, std::int64_t> reasons[] = {
         {"reference traces", s.dropped_reference},
@@ -325,6 +360,41 @@ std::string LogPathProblem(const CombineOptions& o)
     return {};
 }
 
+/// Creates the output directory and the folders above it that are missing;
+/// `created` gets the folders made, deepest first. An error message on
+/// failure (what was made by then is in `created`).
+std::string CreateOutputDirectory(const std::string& directory,
+                                  std::vector<std::filesystem::path>& created)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (fs::exists(directory, ec))
+        return {}; // whether the job may write there is the job's to say
+    std::vector<fs::path> missing;
+    for (fs::path p = fs::absolute(directory, ec).lexically_normal(); !p.empty() && !ec;
+         p = p.parent_path()) {
+        if (fs::exists(p, ec) || p == p.parent_path())
+            break;
+        missing.push_back(p);
+    }
+    for (auto p = missing.rbegin(); p != missing.rend(); ++p) {
+        const bool made = fs::create_directory(*p, ec);
+        if (ec)
+            return "cannot create output directory " + directory + " (" + ec.message() + ")";
+        if (made) // else another process made it meanwhile: not ours to remove
+            created.insert(created.begin(), *p);
+    }
+    return {};
+}
+
+/// Removes the folders CreateOutputDirectory made, as long as they are empty.
+void RemoveCreatedDirectories(const std::vector<std::filesystem::path>& created)
+{
+    std::error_code ec;
+    for (const std::filesystem::path& p : created)
+        (void)std::filesystem::remove(p, ec); // a folder no longer empty stays
+}
+
 int RunCombine(CombineOptions& o)
 {
     if (const std::string problem = FinishSettings(o); !problem.empty()) {
@@ -348,9 +418,22 @@ int RunCombine(CombineOptions& o)
             return kExitFailure;
         }
     }
+    std::vector<std::filesystem::path> createdDirectories;
+    if (const std::string problem = CreateOutputDirectory(o.outputDirectory, createdDirectories);
+        !problem.empty()) {
+        std::cerr << "tessara-cli: " << problem << '\n';
+        RemoveCreatedDirectories(createdDirectories);
+        if (log != stdout)
+            (void)std::fclose(log); // nothing was written to it
+        if (logCreated)
+            (void)std::remove(o.logPath.c_str());
+        return kExitFailure;
+    }
     // A file-size limit must show as a failed write that the job reports,
-    // not end the process with the output half written.
+    // not end the process with the output half written; and a reader of the
+    // log that goes away must not end the job with its output half written.
     (void)std::signal(SIGXFSZ, SIG_IGN);
+    (void)std::signal(SIGPIPE, SIG_IGN);
     (void)std::signal(SIGINT, OnStopSignal);
     (void)std::signal(SIGTERM, OnStopSignal);
 
@@ -369,6 +452,7 @@ int RunCombine(CombineOptions& o)
     if (outcome == CombineOutcome::DirectoryRefused) {
         if (logCreated)
             (void)std::remove(o.logPath.c_str()); // nothing was logged
+        RemoveCreatedDirectories(createdDirectories);
         return kExitFailure;
     }
     if (result.removed_leftover_working_file)
@@ -378,15 +462,15 @@ int RunCombine(CombineOptions& o)
     PrintSummary(result);
     std::cout.flush();
     bool failed = logFailed;
-    if (logFailed)
-        std::cerr << "tessara-cli: Cannot write " << (o.logPath.empty() ? "stdout" : o.logPath)
-                  << '\n';
+    // A log on stdout that could not be written is reported with the rest
+    // of stdout, when the command ends.
+    if (logFailed && !o.logPath.empty())
+        std::cerr << "tessara-cli: Cannot write " << o.logPath << '\n';
     for (const UnreadableInput& input : result.unreadable_inputs) {
         std::cerr << "tessara-cli: " << input.path << ": " << input.reason << '\n';
         failed = true;
     }
-    if (outcome == CombineOutcome::Done && result.outputs.empty() &&
-        result.summary.traces_read > 0) {
+    if (outcome == CombineOutcome::Done && result.outputs.empty()) {
         std::cerr << "tessara-cli: " << WhyNoOutput(result.summary) << '\n';
         failed = true;
     }
@@ -413,7 +497,10 @@ void RegisterCombine(CLI::App& app, std::vector<Command>& commands)
     CombineSettings& s = o->settings;
     auto* sub = app.add_subcommand(
         "combine", "Order, repair and combine SEG-Y files into composite files in a directory");
-    sub->add_option("-o,--output-dir", o->outputDirectory, "Directory for the composite files")
+    o->command = sub;
+    sub->add_option("-o,--output-dir",
+                    o->outputDirectory,
+                    "Directory for the composite files (created when missing)")
         ->required();
     sub->add_option("FILE", s.input_files, "Input SEG-Y files, processed in the order given")
         ->required();

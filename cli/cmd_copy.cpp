@@ -4,9 +4,11 @@
 #include "cli/commands.h"
 
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <unistd.h>
 
 namespace tessara::cli
 {
@@ -17,6 +19,51 @@ struct CopyOptions {
     std::string input;
     std::string output;
     int sampleIntervalUs = 0; // 0: keep every trace's interval
+};
+
+// The temporary file of the copy in progress, for the signal handler:
+// fixed storage, since a handler may not allocate. Empty when there is none.
+char g_temporary[4096] = {};
+volatile std::sig_atomic_t g_temporaryArmed = 0;
+
+// SIGINT and SIGTERM end a copy at once; the handler removes its temporary
+// file first (unlink may be called from a handler), then ends the process
+// by the same signal, so that the caller sees how it ended.
+extern "C" void OnCopyStopSignal(int signal)
+{
+    if (g_temporaryArmed != 0)
+        (void)::unlink(g_temporary);
+    (void)std::signal(signal, SIG_DFL);
+    (void)std::raise(signal);
+}
+
+/// Holds SIGINT and SIGTERM back from its construction until the copy's
+/// temporary file is known (or the copy ended without one), so that no
+/// signal falls between the file's creation and the handler knowing it.
+class CStopSignalsHeld
+{
+public:
+    CStopSignalsHeld()
+    {
+        sigemptyset(&m_set);
+        sigaddset(&m_set, SIGINT);
+        sigaddset(&m_set, SIGTERM);
+        (void)::sigprocmask(SIG_BLOCK, &m_set, nullptr);
+    }
+    ~CStopSignalsHeld() { Release(); }
+    CStopSignalsHeld(const CStopSignalsHeld&) = delete;
+    CStopSignalsHeld& operator=(const CStopSignalsHeld&) = delete;
+
+    void Release()
+    {
+        if (m_held)
+            (void)::sigprocmask(SIG_UNBLOCK, &m_set, nullptr);
+        m_held = false;
+    }
+
+private:
+    sigset_t m_set{};
+    bool m_held = true;
 };
 
 int RunCopy(const CopyOptions& options)
@@ -32,9 +79,23 @@ int RunCopy(const CopyOptions& options)
     // A file-size limit must show as a failed write, which removes the
     // partial copy, not end the process with it on the disk.
     (void)std::signal(SIGXFSZ, SIG_IGN);
-    const SegyCopyResult copy = CopySegyFile(options.input, options.output, interval);
+    (void)std::signal(SIGINT, OnCopyStopSignal);
+    (void)std::signal(SIGTERM, OnCopyStopSignal);
+    SegyCopyResult copy;
+    {
+        CStopSignalsHeld held;
+        copy = CopySegyFile(options.input, options.output, interval, [&](const std::string& t) {
+            if (t.size() < sizeof g_temporary) {
+                std::memcpy(g_temporary, t.c_str(), t.size() + 1);
+                g_temporaryArmed = 1;
+            }
+            held.Release();
+        });
+    }
+    // From here the temporary file has the output's name, or is gone.
+    g_temporaryArmed = 0;
     if (!copy.ok) {
-        PrintError(copy.inputUnreadable ? options.input : options.output, copy.why);
+        PrintError(copy.inputAtFault ? options.input : options.output, copy.why);
         return kExitFailure;
     }
     const std::int64_t copied = copy.copied;

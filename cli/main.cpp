@@ -5,6 +5,23 @@
 
 #include <iostream>
 
+namespace
+{
+
+// Output that never reached its reader (a full disk, a closed pipe) is a
+// failure like any other; a command that failed already keeps its own code.
+int WithStandardOutputChecked(int code)
+{
+    std::cout.flush();
+    const bool flushed = std::fflush(stdout) == 0;
+    if (flushed && std::cout.good() && std::ferror(stdout) == 0)
+        return code;
+    std::cerr << "tessara-cli: cannot write standard output\n";
+    return code == tessara::cli::kExitOk ? tessara::cli::kExitFailure : code;
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
     // GSL must report errors as status codes, never abort the process.
@@ -23,9 +40,9 @@ int main(int argc, char** argv)
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
-        return app.exit(e);
+        return WithStandardOutputChecked(app.exit(e));
     } catch (const CLI::CallForAllHelp& e) {
-        return app.exit(e);
+        return WithStandardOutputChecked(app.exit(e));
     } catch (const CLI::ParseError& e) {
         // One line, like every other error; usage errors have one exit code.
         std::cerr << "tessara-cli: " << e.what() << '\n';
@@ -43,7 +60,7 @@ int main(int argc, char** argv)
                 }
             }
         }
-        return command.run();
+        return WithStandardOutputChecked(command.run());
     }
     return tessara::cli::kExitUsage;
 }

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -120,13 +121,28 @@ bool ForEachTraceHeader(const std::string& path,
 
 SegyCopyResult CopySegyFile(const std::string& input,
                             const std::string& output,
-                            std::optional<int> sampleIntervalUs)
+                            std::optional<int> sampleIntervalUs,
+                            const std::function<void(const std::string&)>& temporaryCreated)
 {
     SegyCopyResult result;
     CSegyFileIn in;
     if (!in.Open(input)) {
-        result.inputUnreadable = true;
+        result.inputAtFault = true;
         result.why = OpenFailureText(input, in);
+        return result;
+    }
+    std::uint32_t samples = in.GetSamples();
+    const bool resample = sampleIntervalUs.has_value();
+    // The declared count follows the file's own traces to the new interval.
+    if (resample && in.GetSampleInterval() > 0)
+        samples = ResampledCount(samples, in.GetSampleInterval(), *sampleIntervalUs);
+    // Its low 16 bits would make every reader that goes by the file header
+    // misread the copy; the resampling refuses such traces alike.
+    if (samples > std::numeric_limits<std::uint16_t>::max()) {
+        result.inputAtFault = true;
+        result.why = "resampled to " + std::to_string(*sampleIntervalUs) + " us, its traces of " +
+                     std::to_string(in.GetSamples()) + " samples would hold " +
+                     std::to_string(samples) + ", more than the 65535 a SEG-Y header can state";
         return result;
     }
     // The copy is written beside the output under a name of its own and
@@ -139,17 +155,14 @@ SegyCopyResult CopySegyFile(const std::string& input,
         return result;
     }
     (void)::close(fd); // the writer opens it again
+    if (temporaryCreated)
+        temporaryCreated(temporary);
     CSegyFileOut out;
     if (!out.Open(temporary)) {
         (void)std::remove(temporary.c_str());
         result.why = "cannot be created";
         return result;
     }
-    std::uint32_t samples = in.GetSamples();
-    const bool resample = sampleIntervalUs.has_value();
-    // The declared count follows the file's own traces to the new interval.
-    if (resample && in.GetSampleInterval() > 0)
-        samples = ResampledCount(samples, in.GetSampleInterval(), *sampleIntervalUs);
     out.StartLike(in, static_cast<std::uint16_t>(samples));
     if (resample)
         out.tapeHeader->binSampleInterval = static_cast<std::uint16_t>(*sampleIntervalUs);
@@ -179,6 +192,14 @@ SegyCopyResult CopySegyFile(const std::string& input,
     out.Close();
     if (out.bHasFailed()) {
         result.why = "write failed (disk full?); nothing written under this name";
+        (void)std::remove(temporary.c_str());
+        return result;
+    }
+    // A file of no trace in place of one whose traces all failed would pass
+    // for a copy of an empty input.
+    if (result.copied == 0 && result.dropped > 0) {
+        result.inputAtFault = true;
+        result.why = "no trace could be resampled";
         (void)std::remove(temporary.c_str());
         return result;
     }

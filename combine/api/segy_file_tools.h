@@ -74,18 +74,27 @@ ForEachTraceHeader(const std::string& path,
 /// What a copy did.
 struct SegyCopyResult {
     bool ok = false;
-    bool inputUnreadable = false; ///< !ok: the input, not the output, is at fault
-    std::string why;              ///< !ok: the reason, one line
-    std::int64_t copied = 0;      ///< traces written
-    std::int64_t dropped = 0;     ///< traces that could not be resampled
+    bool inputAtFault = false; ///< !ok: the input (or what it was asked), not the output
+    std::string why;           ///< !ok: the reason, one line
+    std::int64_t copied = 0;   ///< traces written
+    std::int64_t dropped = 0;  ///< traces that could not be resampled
 };
 
 /// Rewrites `input` trace by trace as a big-endian SEG-Y file at `output`,
 /// every trace resampled to `sampleIntervalUs` (1..32767) when it is given.
-/// A copy that fails leaves no file at `output`.
-[[nodiscard]] SegyCopyResult CopySegyFile(const std::string& input,
-                                          const std::string& output,
-                                          std::optional<int> sampleIntervalUs);
+/// The copy is written to a temporary file beside `output`, whose path goes
+/// to `temporaryCreated` (when given) as soon as it exists, so that a front
+/// end can remove it when the process is stopped; it takes the name
+/// `output` only when complete. Refused (inputAtFault), with nothing
+/// written: a resampled trace length the file header's 16-bit count cannot
+/// state, and a resampling that no trace of the input survives ("no trace
+/// could be resampled"). A copy that fails leaves no file at `output` and no
+/// temporary file.
+[[nodiscard]] SegyCopyResult
+CopySegyFile(const std::string& input,
+             const std::string& output,
+             std::optional<int> sampleIntervalUs,
+             const std::function<void(const std::string&)>& temporaryCreated = {});
 
 /// Why the SEG-Y file at `path` cannot be opened, one line without the path;
 /// empty when it can.

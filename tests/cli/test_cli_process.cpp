@@ -1,0 +1,182 @@
+// The command line as a process: how it ends under signals and under a
+// file-size limit, seen from outside as a user's shell sees it.
+#include "tests/support/child_process.h"
+#include "tests/support/segy_bytes.h"
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace tessara::test
+{
+namespace
+{
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+const std::string kCli = TESSARA_CLI_PATH;
+
+// An input of `traces` traces of `samples` IEEE samples at 1000 us, one a
+// second from day 100 10:00:00.
+std::string WriteSurvey(const std::string& path, int traces, int samples)
+{
+    SegyBytes b;
+    b.FileHeader(5, samples, 1000);
+    const std::vector<double> values(static_cast<std::size_t>(samples), 1.5);
+    for (int k = 0; k < traces; ++k) {
+        b.TraceHeader(samples, 1000);
+        b.Trace32(4, k + 1);
+        b.TraceTime(2003, 100 + k / 86400, k / 3600 % 24, k / 60 % 60, k % 60);
+        b.Samples(5, values);
+    }
+    EXPECT_TRUE(b.WriteTo(path));
+    return path;
+}
+
+std::string ReadText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Files in `dir` whose names start with `prefix`.
+std::vector<std::string> FilesStartingWith(const fs::path& dir, const std::string& prefix)
+{
+    std::vector<std::string> names;
+    for (const fs::directory_entry& e : fs::directory_iterator(dir)) {
+        const std::string name = e.path().filename().string();
+        if (name.rfind(prefix, 0) == 0)
+            names.push_back(name);
+    }
+    return names;
+}
+
+class CliProcess : public ::testing::Test
+{
+protected:
+    TempDir m_tmp;
+};
+
+// The first SIGINT asks the job to finish its output; the second must end
+// the process at once, even while the job cannot go on (here: its log waits
+// for a reader that never reads).
+TEST_F(CliProcess, SecondSigintEndsTheProcessAtOnce)
+{
+    const std::string input = WriteSurvey(m_tmp.File("in.sgy"), 40000, 4);
+    fs::create_directory(m_tmp.File("out"));
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    const pid_t pid = StartChild([&] {
+        (void)::close(pipeFds[0]);
+        if (::dup2(pipeFds[1], STDOUT_FILENO) != STDOUT_FILENO)
+            return 126;
+        return ExecProgram(kCli, {"combine", "-o", m_tmp.File("out"), "--verbose", input}, "", "");
+    });
+    ASSERT_GT(pid, 0);
+    (void)::close(pipeFds[1]);
+
+    // Wait until the log has filled the pipe and the job is held by it.
+    int queued = 0;
+    int stableFor = 0;
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    while (stableFor < 20 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(10ms);
+        int now = 0;
+        ASSERT_EQ(::ioctl(pipeFds[0], FIONREAD, &now), 0);
+        stableFor = now == queued && now > 0 ? stableFor + 1 : 0;
+        queued = now;
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, WNOHANG), 0) << "the job ended before its log filled";
+    }
+    ASSERT_EQ(stableFor, 20) << "the log never filled the pipe";
+
+    ASSERT_EQ(::kill(pid, SIGINT), 0);
+    std::this_thread::sleep_for(200ms);
+    int status = 0;
+    EXPECT_EQ(::waitpid(pid, &status, WNOHANG), 0) << "the first SIGINT ended the process";
+    ASSERT_EQ(::kill(pid, SIGINT), 0);
+    const ChildEnd end = WaitForChild(pid, 5s);
+    (void)::close(pipeFds[0]);
+    EXPECT_FALSE(end.timedOut) << "the second SIGINT did not end the process";
+    EXPECT_FALSE(end.exited);
+    EXPECT_EQ(end.signal, SIGINT);
+}
+
+// A file-size limit makes the output's writes fail: the job stops with its
+// one-line error and exit 1, instead of the process being killed by SIGXFSZ
+// or reporting success.
+TEST_F(CliProcess, CombineUnderAFileSizeLimitPrintsOneLineAndExits1)
+{
+    const std::string input = WriteSurvey(m_tmp.File("in.sgy"), 200, 100);
+    const std::string out = m_tmp.File("out");
+    fs::create_directory(out);
+    const std::string errPath = m_tmp.File("err.txt");
+    const int code = RunInChildWithFileSizeLimit(
+        [&] {
+            return ExecProgram(kCli, {"combine", "-o", out, input}, m_tmp.File("log.txt"), errPath);
+        },
+        20000);
+    EXPECT_EQ(code, 1);
+    const std::string working = (fs::path(out) / "SegyOut.sgy").string();
+    EXPECT_EQ(ReadText(errPath), "tessara-cli: Cannot write " + working + "\n");
+    // Nothing of the cut output passes for a finished one.
+    for (const std::string& name : FilesStartingWith(out, ""))
+        EXPECT_EQ(name, "SegyOut.sgy");
+}
+
+class CopyStopped : public CliProcess, public ::testing::WithParamInterface<int>
+{
+};
+
+// A copy stopped by SIGINT or SIGTERM leaves neither its temporary file
+// nor a file under the output's name, and ends by the signal it got.
+TEST_P(CopyStopped, LeavesNoTemporaryFile)
+{
+    const int signal = GetParam();
+    const std::string input = WriteSurvey(m_tmp.File("in.sgy"), 6000, 1000);
+    const fs::path dir = m_tmp.File("copies");
+    fs::create_directory(dir);
+    const std::string output = (dir / "copy.sgy").string();
+    const pid_t pid = StartChild([&] {
+        return ExecProgram(kCli, {"copy", "--sample-interval", "333", input, output}, "", "");
+    });
+    ASSERT_GT(pid, 0);
+    bool seen = false;
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    while (!seen && std::chrono::steady_clock::now() < deadline) {
+        seen = !FilesStartingWith(dir, "copy.sgy.").empty();
+        int status = 0;
+        if (!seen && ::waitpid(pid, &status, WNOHANG) == pid)
+            FAIL() << "the copy ended before its temporary file was seen";
+        if (!seen)
+            std::this_thread::sleep_for(1ms);
+    }
+    ASSERT_TRUE(seen);
+    ASSERT_EQ(::kill(pid, signal), 0);
+    const ChildEnd end = WaitForChild(pid, 10s);
+    EXPECT_FALSE(end.timedOut);
+    EXPECT_EQ(end.signal, signal);
+    EXPECT_EQ(FilesStartingWith(dir, "copy.sgy"), std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals,
+                         CopyStopped,
+                         ::testing::Values(SIGINT, SIGTERM),
+                         [](const ::testing::TestParamInfo<int>& p) {
+                             return std::string(p.param == SIGINT ? "Sigint" : "Sigterm");
+                         });
+
+} // namespace
+} // namespace tessara::test
