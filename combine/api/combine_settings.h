@@ -94,6 +94,9 @@ inline std::string DecimalText(double value)
     return text;
 }
 
+/// The problem NameTextProblem names for a control character.
+constexpr const char* kControlCharacterProblem = "contains a control character";
+
 /// Why `text` cannot be part of a file name: it holds a "/" or "\\" (a
 /// directory separator here or on the machines the files go to) or a
 /// control character. Empty when it can.
@@ -103,7 +106,7 @@ inline std::string NameTextProblem(const std::string& text)
         if (c == '/' || c == '\\')
             return std::string("contains \"") + c + "\"";
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-            return "contains a control character";
+            return kControlCharacterProblem;
     }
     return {};
 }
@@ -204,7 +207,7 @@ constexpr std::size_t kMaxFileNameBytes = 255;
         // the name: it would break every log line and message that quotes it.
         const bool inName = t.always || t.text->size() > 1;
         const std::string problem = settings_detail::NameTextProblem(*t.text);
-        if (!problem.empty() && (inName || problem == "contains a control character"))
+        if (!problem.empty() && (inName || problem == settings_detail::kControlCharacterProblem))
             return std::string(t.name) + " \"" + settings_detail::PrintableText(*t.text) +
                    "\" cannot be part of a file name: it " + problem;
         if (inName)
