@@ -265,6 +265,8 @@ void PrintSummary(const CombineResult& state)
               << s.dropped_navigation;
     if (s.dropped_empty > 0)
         std::cout << ", without samples " << s.dropped_empty;
+    if (s.dropped_clock_glitch > 0)
+        std::cout << ", clock glitch " << s.dropped_clock_glitch;
     if (s.traces_unfinished > 0)
         std::cout << ", in the unfinished output " << s.traces_unfinished;
     std::cout << '\n';
@@ -276,6 +278,8 @@ void PrintSummary(const CombineResult& state)
     if (s.inputs_same_file > 0)
         std::cout << ", same file as an earlier input " << s.inputs_same_file;
     std::cout << '\n';
+    if (state.inputs_span_years)
+        std::cout << "Warning: inputs span more than one year; their order may be wrong\n";
     // Other programs read such outputs by their file header, or read back
     // other values than were recorded: worth knowing before they are used.
     if (s.traces_other_length > 0)
@@ -299,6 +303,7 @@ std::string WhyNoOutput(const CombineSummary& s)
         {"of another channel", s.dropped_channel},
         {"in implausible pairs", s.dropped_implausible},
         {"without navigation", s.dropped_navigation},
+        {"clock glitches", s.dropped_clock_glitch},
         {"removed by the delay scan", s.removed_by_delay_scan},
     };
     const char* separator = ", dropped: ";

@@ -456,6 +456,31 @@ void CSegyFileIn::ReadHeader(SegyHeaderType& header)
     ++currentTrace;
 }
 
+bool CSegyFileIn::PeekHeader(SegyHeaderType& header) const
+{
+    if (!isValid || m_fd < 0)
+        return false;
+    const std::int64_t position = GetPosition();
+    SegyHeaderType h;
+    // The buffer is not refilled: that would move the bytes of the trace
+    // the caller still holds.
+    if (m_tail - m_head >= kTraceHeaderBytes)
+        std::memcpy(&h, m_buffer.get() + m_head, kTraceHeaderBytes);
+    else if (m_eof ||
+             ReadAt(m_fd, reinterpret_cast<unsigned char*>(&h), kTraceHeaderBytes, position) !=
+                 static_cast<ssize_t>(kTraceHeaderBytes))
+        return false;
+    if (swapBytes)
+        SwapHeader(h);
+    RepairHeader(h);
+    const std::int64_t recordBytes =
+        kTraceHeaderBytes + static_cast<std::int64_t>(h.sampleCount) * bytesPerSample;
+    if (position + recordBytes > byteCount)
+        return false;
+    header = h;
+    return true;
+}
+
 std::span<const unsigned char> CSegyFileIn::ReadRaw(SegyHeaderType& header)
 {
     atEnd = false;

@@ -101,6 +101,11 @@ public:
     /// moves past its samples without decoding them. Sets `atEnd` as Read
     /// does; `header` is left as it was when no complete trace was found.
     void ReadHeader(SegyHeaderType& header);
+    /// The header of the next trace, with the repairs of Read, without
+    /// reading it: the next Read delivers that trace, and bytes handed out
+    /// by the last read stay valid. False, with `header` untouched, when no
+    /// complete trace follows.
+    [[nodiscard]] bool PeekHeader(SegyHeaderType& header) const;
     /// Whether a repair changed the header the last successful ReadHeader
     /// delivered: false when it is the file's own, byte-reversed as needed.
     [[nodiscard]] bool LastHeaderRepaired() const { return m_lastHeaderRepaired; }
