@@ -70,7 +70,7 @@ std::optional<SegyFileDescription> DescribeSegyFile(const std::string& path, std
     d.firstTraceOffset = reader.FirstTraceOffset();
     const std::int16_t declared = reader.tapeHeader->binExtendedHeaders;
     const std::string extended =
-        std::to_string(declared) + " extended textual header" + (declared == 1 ? "" : "s");
+        std::to_string(declared) + " extended text header" + (declared == 1 ? "" : "s");
     switch (reader.FirstTraceFrom()) {
     case FirstTraceSource::FileHeader:
         d.firstTraceSource = "after the file header";

@@ -1,5 +1,5 @@
 #!/bin/sh
-# info on revision-0 files that declare extended textual headers: where the
+# info on revision-0 files that declare extended text headers: where the
 # first trace is taken and why, in text and in JSON.
 set -u
 CLI=$1
@@ -23,12 +23,12 @@ head -c 6400 /dev/zero | tr '\000' '\100' >>"$X"
 tail -c +3601 "$F" >>"$X"
 
 "$CLI" info "$X" >"$DIR/i.txt" || fail "info: $(cat "$DIR/i.txt")"
-grep -q "^  first trace at:      byte 10000 (after 2 extended textual headers in a revision-0 file: .*)$" \
+grep -q "^  first trace at:      byte 10000 (after 2 extended text headers in a revision-0 file: .*)$" \
     "$DIR/i.txt" || fail "$(cat "$DIR/i.txt")"
 grep -q "^  traces:              5$" "$DIR/i.txt" || fail "$(cat "$DIR/i.txt")"
 grep -q "^  samples per trace:   100 " "$DIR/i.txt" || fail "$(cat "$DIR/i.txt")"
 "$CLI" info --json "$X" >"$DIR/i.json" || fail "info --json"
-grep -q '"first_trace_offset": 10000, "first_trace_source": "after 2 extended textual headers in a revision-0 file: ' \
+grep -q '"first_trace_offset": 10000, "first_trace_source": "after 2 extended text headers in a revision-0 file: ' \
     "$DIR/i.json" || fail "$(cat "$DIR/i.json")"
 grep -q '"trace_count": 5' "$DIR/i.json" || fail "$(cat "$DIR/i.json")"
 
@@ -37,7 +37,7 @@ Y="$DIR/rev0_none.sgy"
 cp "$F" "$Y"
 put "$Y" 3500 '\000\000\000\000\000\002'
 "$CLI" info "$Y" >"$DIR/i.txt" || fail "info: $(cat "$DIR/i.txt")"
-grep -q "^  first trace at:      byte 3600 (after the file header: a revision-0 file, .*2 extended textual headers.*)$" \
+grep -q "^  first trace at:      byte 3600 (after the file header: a revision-0 file, .*2 extended text headers.*)$" \
     "$DIR/i.txt" || fail "$(cat "$DIR/i.txt")"
 grep -q "^  traces:              5$" "$DIR/i.txt" || fail "$(cat "$DIR/i.txt")"
 
