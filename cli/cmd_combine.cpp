@@ -296,6 +296,8 @@ void PrintSummary(const CombineResult& state)
               << s.dropped_navigation;
     if (s.dropped_empty > 0)
         std::cout << ", without samples " << s.dropped_empty;
+    if (s.dropped_clock_glitch > 0)
+        std::cout << ", clock glitch " << s.dropped_clock_glitch;
     if (s.traces_unfinished > 0)
         std::cout << ", in the unfinished output " << s.traces_unfinished;
     std::cout << '\n';
@@ -309,6 +311,8 @@ void PrintSummary(const CombineResult& state)
     std::cout << '\n';
     for (const std::string& path : state.inputs_without_navigation)
         std::cout << "Skipped without navigation: " << path << '\n';
+    if (state.inputs_span_years)
+        std::cout << "Warning: inputs span more than one year; their order may be wrong\n";
     // Other programs read such outputs by their file header, or read back
     // other values than were recorded: worth knowing before they are used.
     if (s.traces_other_length > 0)
@@ -334,6 +338,7 @@ std::string WhyNoOutput(const CombineSummary& s)
         {"of another channel", s.dropped_channel},
         {"in implausible pairs", s.dropped_implausible},
         {"without navigation", s.dropped_navigation},
+        {"clock glitches", s.dropped_clock_glitch},
         {"removed by the delay scan", s.removed_by_delay_scan},
     };
     const char* separator = ", dropped: ";

@@ -42,6 +42,8 @@ void PrintText(const FileInfo& f)
               << "  samples per trace:   " << f.samplesPerTrace << " (" << f.samplesPerTraceSource
               << ")\n"
               << "  sample interval:     " << f.sampleIntervalUs << " us\n"
+              << "  first trace at:      byte " << f.firstTraceOffset << " (" << f.firstTraceSource
+              << ")\n"
               << "  traces:              " << f.traceCount << '\n'
               << "  constant length:     " << (f.constantLength ? "true" : "false") << '\n'
               << "  EBCDIC text header:  " << (f.textIsEbcdic ? "true" : "false") << '\n'
@@ -65,6 +67,8 @@ std::string Json(const FileInfo& f)
 
         << ", \"sample_interval_us\": " << f.sampleIntervalUs
         << ", \"samples_per_trace_source\": " << JsonString(f.samplesPerTraceSource)
+        << ", \"first_trace_offset\": " << f.firstTraceOffset
+        << ", \"first_trace_source\": " << JsonString(f.firstTraceSource)
         << ", \"trace_count\": " << f.traceCount
         << ", \"constant_length\": " << (f.constantLength ? "true" : "false")
         << ", \"text_is_ebcdic\": " << (f.textIsEbcdic ? "true" : "false")

@@ -14,11 +14,13 @@
 #include "combine/output_file.h"
 #include "combine/read_ahead.h"
 #include "combine/time_correction.h"
+#include "combine/time_scale.h"
 #include "nav/navigation.h"
 #include "nav/speed_correction.h"
 #include "segy/io/segy_file_in.h"
 #include "trace/resample.h"
 
+#include <cmath>
 #include <filesystem>
 #include <optional>
 #include <set>
@@ -61,6 +63,12 @@ private:
     [[nodiscard]] bool ChangedSinceScan(const InputEntry& input) const;
     void SkipChangedInput(const std::string& path);
     void TraceLoop(CSegyFileIn& in, std::size_t input);
+    void SetTimeScale(const CJobTimeScale& scale);
+    [[nodiscard]] const SegyHeaderType& CorrectedHeader(const SegyHeaderType& dayRepaired);
+    [[nodiscard]] std::optional<double> NextReadTime(const CSegyFileIn& in,
+                                                     CResamplingReadAhead* ahead);
+    [[nodiscard]] bool
+    IsClockGlitch(double before, double time, const CSegyFileIn& in, CResamplingReadAhead* ahead);
     void Write_Output_Trace(const CSegyTrace& trace,
                             std::size_t input,
                             const StoredSamples* stored = nullptr);
@@ -91,6 +99,8 @@ private:
     CChannelPaths m_channels;
     CSegyTrace m_trace; // the working trace every read goes into
     TimeCorrectionState m_timeCorrection;
+    CJobTimeScale m_scale;
+    CSegyTrace m_scratch; // a header the time of a trace read is worked out on
     std::unique_ptr<CTraceResampler> m_resampler; // made on first use
     unsigned m_resamplingThreads = ResamplingThreads();
     std::vector<std::unique_ptr<CTraceResampler>> m_workerResamplers;
@@ -133,6 +143,61 @@ CombineOutcome CCombineJob::Run(const std::string& outputDirectory)
     return outcome;
 }
 
+void CCombineJob::CDriver::SetTimeScale(const CJobTimeScale& scale)
+{
+    m_scale = scale;
+    m_output.SetTimeScale(scale);
+    m_channels.SetTimeScale(scale);
+}
+
+// A trace header as the time correction leaves it, worked out on a copy
+// once its day is repaired: the clock-glitch test counts the time of every
+// trace read, including those dropped before the correction. Valid until
+// the next call.
+const SegyHeaderType& CCombineJob::CDriver::CorrectedHeader(const SegyHeaderType& dayRepaired)
+{
+    if (!m_scratch.header)
+        m_scratch.header = std::make_unique<SegyHeaderType>();
+    *m_scratch.header = dayRepaired;
+    AddTimeCorrectionToTraceHeader(m_ctx, m_scratch);
+    return *m_scratch.header;
+}
+
+// The time on the job's scale the next trace of the input will have once
+// repaired, without reading it; empty when no trace follows.
+std::optional<double> CCombineJob::CDriver::NextReadTime(const CSegyFileIn& in,
+                                                         CResamplingReadAhead* ahead)
+{
+    SegyHeaderType next;
+    if (!(ahead ? ahead->PeekHeader(next) : in.PeekHeader(next)))
+        return std::nullopt;
+    if (!m_scratch.header)
+        m_scratch.header = std::make_unique<SegyHeaderType>();
+    *m_scratch.header = next;
+    // The day repair counts midnights from trace to trace: a copy of its
+    // state sees the next trace as the real one will.
+    TimeCorrectionState fix = m_timeCorrection;
+    if (m_settings.fixupknudsen)
+        Apply_Knudsen_Day_Fix(fix, m_scratch);
+    return m_scale.Seconds(CorrectedHeader(*m_scratch.header));
+}
+
+// A clock glitch: a trace more than file_gap minutes from both the trace
+// read before it and the one read after it in the same input. The last
+// trace of an input has nothing after it to confirm one, and of two wrong
+// times in a row neither is recognised: each has the other beside it.
+bool CCombineJob::CDriver::IsClockGlitch(double before,
+                                         double time,
+                                         const CSegyFileIn& in,
+                                         CResamplingReadAhead* ahead)
+{
+    const double limit = static_cast<double>(m_gapLimit);
+    if (!(std::abs(time - before) > limit))
+        return false;
+    const std::optional<double> next = NextReadTime(in, ahead);
+    return next && std::abs(time - *next) > limit;
+}
+
 std::vector<CTraceResampler*> CCombineJob::CDriver::WorkerResamplers()
 {
     std::vector<CTraceResampler*> resamplers;
@@ -169,9 +234,15 @@ CombineOutcome CCombineJob::CDriver::Run()
         return m_result.outcome;
     }
     if (!m_settings.demultiplex_only) {
-        Scan_and_Sort_Input_files(m_ctx, m_inputs, [this](const std::string& path, CSegyTrace& t) {
-            Apply_Start_Time_Repairs(m_ctx, path, t);
-        });
+        bool yearsUncertain = false;
+        SetTimeScale(Scan_and_Sort_Input_files(
+            m_ctx,
+            m_inputs,
+            [this](const std::string& path, CSegyTrace& t) {
+                Apply_Start_Time_Repairs(m_ctx, path, t);
+            },
+            yearsUncertain));
+        m_result.inputs_span_years = yearsUncertain;
     }
     MarkFilesSeenTwice();
 
@@ -446,6 +517,25 @@ void CCombineJob::CDriver::TraceLoop(CSegyFileIn& in, std::size_t input)
         lastRead = *trace.header;
     if (m_settings.fixupknudsen)
         Derive_Knudsen_Day_Fix(m_ctx, m_timeCorrection, m_currentFile, trace, haveTrace);
+    // The time of the trace read last, for the clock-glitch test: the
+    // reference's, repaired as the traces after it will be.
+    double previousTime = 0;
+    if (haveTrace) {
+        if (!m_scratch.header)
+            m_scratch.header = std::make_unique<SegyHeaderType>();
+        *m_scratch.header = *trace.header;
+        TimeCorrectionState fix = m_timeCorrection;
+        if (m_settings.fixupknudsen)
+            Apply_Knudsen_Day_Fix(fix, m_scratch);
+        const SegyHeaderType& reference = CorrectedHeader(*m_scratch.header);
+        // Without an input scan every input is an output of its own: its
+        // times count from the year its reference gives.
+        if (m_settings.demultiplex_only)
+            SetTimeScale(bPlausibleYear(reference.year) ? CJobTimeScale(reference.year)
+                                                        : CJobTimeScale());
+        previousTime = m_scale.Seconds(reference);
+    }
+    std::int64_t position = delivered; // in the file, of the trace read last
 
     m_gapLimit = static_cast<std::int64_t>(m_settings.file_gap) * 60;
     const std::string fileName = FileNameOf(m_currentFile);
@@ -473,6 +563,7 @@ void CCombineJob::CDriver::TraceLoop(CSegyFileIn& in, std::size_t input)
         bool unchanged = !decoded;
         if (!ended) {
             ++summary.traces_read;
+            ++position;
             haveTrace = true;
             lastRead = *trace.header;
             // The channel paths build their pairs from the samples.
@@ -492,6 +583,9 @@ void CCombineJob::CDriver::TraceLoop(CSegyFileIn& in, std::size_t input)
         // every trace read, dropped or not.
         if (m_settings.fixupknudsen)
             Apply_Knudsen_Day_Fix(m_timeCorrection, trace);
+        const double timeBefore = previousTime;
+        if (!ended)
+            previousTime = m_scale.Seconds(CorrectedHeader(*trace.header));
         if (m_settings.speed_correction && !TraceHasNavigation(*trace.header)) {
             if (ended)
                 break;
@@ -509,6 +603,15 @@ void CCombineJob::CDriver::TraceLoop(CSegyFileIn& in, std::size_t input)
         if (!ended && m_targetInterval < 0)
             m_targetInterval = trace.header->sampleInterval;
         AddTimeCorrectionToTraceHeader(m_ctx, trace);
+        if (!ended && IsClockGlitch(timeBefore, previousTime, in, ahead ? &*ahead : nullptr)) {
+            const SegyHeaderType& g = *trace.header;
+            m_ctx.Log("\tClock glitch: trace " + std::to_string(position) + " at " +
+                      std::to_string(g.dayOfYear) + ":" + std::to_string(g.hour) + ":" +
+                      std::to_string(g.minute) + ":" + std::to_string(g.second) + " skipped");
+            m_ctx.Log(kNL);
+            ++summary.dropped_clock_glitch;
+            continue;
+        }
         if (!ended && !m_settings.demultiplex_only &&
             trace.header->sampleInterval != m_targetInterval) {
             if (!decoded)
@@ -533,9 +636,9 @@ void CCombineJob::CDriver::TraceLoop(CSegyFileIn& in, std::size_t input)
             m_ctx.Log("\tOpening output file");
             m_ctx.Log(kNL);
             m_outputOpen = true;
-            m_outputStartTime = static_cast<double>(WholeSecondsOfYear(h));
+            m_outputStartTime = static_cast<double>(m_scale.WholeSeconds(h));
         }
-        const double t = SecondsOfYear(h);
+        const double t = m_scale.Seconds(h);
         if (ended)
             break;
 
@@ -724,10 +827,11 @@ void CCombineJob::CDriver::Rename_Output_File(const std::optional<SpeedCorrectio
         removed = scan.removed;
     }
 
+    // Each end of the span is named by its day in its own year.
     const std::string name = BuildOutputFileName(
         m_settings,
-        m_outputStartTime,
-        m_output.LastTraceTime(),
+        m_scale.InItsYear(m_outputStartTime).secondsOfYear,
+        m_scale.InItsYear(m_output.LastTraceTime()).secondsOfYear,
         corrected ? std::optional<double>(corrected->spacingMetres) : std::nullopt);
     std::string path = JoinPath(m_outputDirectory, name);
     // A name this job gave already, or one of its inputs, is never replaced.
@@ -761,8 +865,8 @@ void CCombineJob::CDriver::Rename_Output_File(const std::optional<SpeedCorrectio
     record.bytes = static_cast<std::int64_t>(fs::file_size(path, ec));
     if (ec)
         record.bytes = -1;
-    record.first_trace_time = m_output.FirstTraceTime();
-    record.last_trace_time = m_output.LastTraceTime();
+    record.first_trace_time = m_scale.InItsYear(m_output.FirstTraceTime()).secondsOfYear;
+    record.last_trace_time = m_scale.InItsYear(m_output.LastTraceTime()).secondsOfYear;
     record.replaced_existing = replacing;
     m_result.outputs.push_back(record);
 

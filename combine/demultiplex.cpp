@@ -101,7 +101,7 @@ ChannelDecision CChannelPaths::Decide(const CombineSettings& settings, const CSe
         // milliseconds, as does the input's start time it is measured from.
         d.action = ChannelAction::Write;
         d.record = &trace;
-        d.time = static_cast<double>(WholeSecondsOfYear(*trace.header));
+        d.time = static_cast<double>(m_scale.WholeSeconds(*trace.header));
         d.fromWholeSecondStart = true;
         d.keepAsFillTemplate = true;
         return d;
@@ -116,7 +116,7 @@ ChannelDecision CChannelPaths::Decide(const CombineSettings& settings, const CSe
     }
     d.action = ChannelAction::Write;
     d.record = &trace;
-    d.time = SecondsOfYear(*trace.header);
+    d.time = m_scale.Seconds(*trace.header);
     d.keepAsFillTemplate = true;
     return d;
 }
@@ -162,7 +162,7 @@ ChannelDecision CChannelPaths::TakeStarboardTrace(const CombineSettings& setting
 
     ChannelDecision d;
     // The starboard trace gives the time whether the pair is written or not.
-    d.time = SecondsOfYear(*trace.header);
+    d.time = m_scale.Seconds(*trace.header);
     d.fromWholeSecondStart = true;
     // A pair without a port trace before it carries the all-zero header the
     // pair is given at every input, whose year fails the test. A pair whose

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "combine/api/channel_preview.h"
+#include "combine/time_scale.h"
 #include "segy/format/segy_headers.h"
 #include "trace/segy_trace.h"
 
@@ -67,8 +68,8 @@ struct ChannelDecision {
     ChannelAction action = ChannelAction::Drop;
     /// Write: the record to write (the trace itself, or the pair).
     const CSegyTrace* record = nullptr;
-    /// Write, Implausible: the trace's time on the job's scale (seconds of
-    /// year); it counts in the input's bookkeeping whether written or not.
+    /// Write, Implausible: the trace's time on the job's scale; it counts in the input's
+    /// bookkeeping whether written or not.
     double time = 0;
     /// The mean trace interval is measured from the input's whole-second
     /// start time (the channel paths), not its start with milliseconds.
@@ -96,6 +97,8 @@ public:
     /// A new input of `samplesPerTrace`: the pair starts as an all-zero header
     /// (which fails the header test) with room for twice the samples.
     void BeginInput(std::uint32_t samplesPerTrace);
+    /// The job's time scale, which the decisions' times are on.
+    void SetTimeScale(const CJobTimeScale& scale) { m_scale = scale; }
     /// Decides what to write for `trace`; a sidescan trace is taken into the
     /// pair, which the decision may then point to.
     [[nodiscard]] ChannelDecision Decide(const CombineSettings& settings, const CSegyTrace& trace);
@@ -112,6 +115,7 @@ private:
                                                      const CSegyTrace& trace);
 
     CSegyTrace m_pair; // port header, port + starboard samples
+    CJobTimeScale m_scale;
     // The pair holds a port trace that no written pair carries yet.
     bool m_portUnpaired = false;
 };

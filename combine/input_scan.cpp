@@ -24,11 +24,17 @@ std::int32_t WholeSeconds(double seconds)
 
 } // namespace
 
-void Scan_and_Sort_Input_files(const JobContext& ctx,
-                               std::vector<InputEntry>& inputs,
-                               const FirstTraceCorrection& correct)
+CJobTimeScale Scan_and_Sort_Input_files(const JobContext& ctx,
+                                        std::vector<InputEntry>& inputs,
+                                        const FirstTraceCorrection& correct,
+                                        bool& yearsUncertain)
 {
-    for (InputEntry& input : inputs) {
+    // The scale depends on every input's first trace, so the times are
+    // taken once all of them are known.
+    std::vector<SegyHeaderType> firsts(inputs.size());
+    std::vector<SegyHeaderType> readable;
+    for (std::size_t k = 0; k < inputs.size(); ++k) {
+        InputEntry& input = inputs[k];
         CSegyTrace first;
         bool known = false;
         {
@@ -42,14 +48,21 @@ void Scan_and_Sort_Input_files(const JobContext& ctx,
         if (!first.header)
             first.SetN(0);
         correct(input.path, first);
-        const double start = SecondsOfYear(*first.header);
-        input.start_time = start;
-        input.file_time = WholeSeconds(start);
+        firsts[k] = *first.header;
         input.start_known = known;
+        if (known)
+            readable.push_back(*first.header);
 
-        ctx.host.SetStatus("Scanning input file = " + FileNameOf(input.path) +
-                           " : start times = " + std::to_string(input.file_time));
+        ctx.host.SetStatus("Scanning input file = " + FileNameOf(input.path) + " : start times = " +
+                           std::to_string(WholeSeconds(SecondsOfYear(*first.header))));
         ctx.host.PumpEvents();
+    }
+
+    const CJobTimeScale scale = CJobTimeScale::ForFirstTraces(readable, yearsUncertain);
+    for (std::size_t k = 0; k < inputs.size(); ++k) {
+        const double start = scale.Seconds(firsts[k]);
+        inputs[k].start_time = start;
+        inputs[k].file_time = WholeSeconds(start);
     }
 
     // The key is the whole second only: inputs that start in the same second
@@ -62,6 +75,7 @@ void Scan_and_Sort_Input_files(const JobContext& ctx,
     for (const InputEntry& input : inputs)
         paths.push_back(input.path);
     ctx.host.SetInputOrder(paths);
+    return scale;
 }
 
 } // namespace tessara

@@ -128,7 +128,10 @@ bool COutputFile::WriteFill(CSegyTrace& fill, std::int32_t count)
     double t = m_lastTraceTime;
     for (std::int32_t k = 1; k <= count; ++k) {
         t += m_averageInterval;
-        const SplitTime split = SplitSecondsOfYear(t);
+        const CJobTimeScale::YearTime inYear = m_scale.InItsYear(t);
+        if (inYear.year > m_scale.BaseYear())
+            h.year = To16(inYear.year);
+        const SplitTime split = SplitSecondsOfYear(inYear.secondsOfYear);
         const double second = std::trunc(split.seconds);
         const double millisecond = std::trunc((split.seconds - second) * 1000);
         // Through 64 bits: a double outside the 16-bit range must not be
@@ -169,7 +172,7 @@ bool COutputFile::WriteRecord(const CSegyTrace& trace, bool isFill, const Stored
     if (isFill)
         ++m_fillTraces;
     else if (m_traces == m_fillTraces)
-        m_firstTraceTime = SecondsOfYear(*trace.header);
+        m_firstTraceTime = m_scale.Seconds(*trace.header);
     ++m_traces;
     if (m_out.bHasFailed())
         return false;

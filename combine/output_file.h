@@ -3,6 +3,7 @@
 #pragma once
 
 #include "combine/job_state.h"
+#include "combine/time_scale.h"
 #include "segy/io/segy_file_out.h"
 #include "trace/segy_trace.h"
 
@@ -43,6 +44,10 @@ public:
     /// Closes the file and removes it: an output without a trace.
     void Discard();
 
+    /// The job's time scale: the first trace time is on it, and fill traces
+    /// get their headers' times from it.
+    void SetTimeScale(const CJobTimeScale& scale) { m_scale = scale; }
+
     /// Starts the bookkeeping of an input whose samples are in format
     /// `inputFormat`: no trace counted yet, mean interval 1 s. The fill
     /// template keeps the header of the last trace written in the job, with
@@ -68,7 +73,9 @@ public:
 
     /// Writes `count` fill traces `average interval` apart after the last
     /// trace time, each `fill` (its header's time set, its samples zero) and
-    /// counted in the current input. The last trace time stays. False when a
+    /// counted in the current input. A fill trace in a later year than the
+    /// time scale's base year gets that year and its day in it; the others
+    /// keep the template's year. The last trace time stays. False when a
     /// write failed; the filling then ends.
     [[nodiscard]] bool WriteFill(CSegyTrace& fill, std::int32_t count);
     /// The fill template of the plain and single-channel paths.
@@ -78,14 +85,14 @@ public:
     [[nodiscard]] std::int32_t TraceCount() const { return m_traceCount; }
     /// Mean trace interval of the current input, s.
     [[nodiscard]] double AverageInterval() const { return m_averageInterval; }
-    /// Seconds of year of the last real trace written in the job.
+    /// Time (on the job's scale) of the last real trace written in the job.
     [[nodiscard]] double LastTraceTime() const { return m_lastTraceTime; }
     /// Records in the working file, fill traces included.
     [[nodiscard]] std::int64_t Traces() const { return m_traces; }
     [[nodiscard]] std::int64_t FillTraces() const { return m_fillTraces; }
     /// Whether the working file holds a real trace.
     [[nodiscard]] bool bHasRealTrace() const { return m_traces > m_fillTraces; }
-    /// Seconds of year of the first real trace in the working file.
+    /// Time (on the job's scale) of the first real trace in the working file.
     [[nodiscard]] double FirstTraceTime() const { return m_firstTraceTime; }
 
     /// Bytes a record with header `h` takes in the open file.
@@ -117,6 +124,7 @@ private:
     std::string m_path;
     CSegyFileOut m_out;     // one writer for every output of the job
     CSegyTrace m_nullTrace; // header of the last trace written, zero samples
+    CJobTimeScale m_scale;
     std::int64_t m_traces = 0;
     std::int64_t m_fillTraces = 0;
     double m_firstTraceTime = 0;

@@ -249,6 +249,27 @@ bool CResamplingReadAhead::Next(CSegyTrace& trace)
     return true;
 }
 
+bool CResamplingReadAhead::PeekHeader(SegyHeaderType& header)
+{
+    if (m_current != nullptr && m_next < m_current->count) {
+        header = *m_current->items[m_next].trace.header;
+        return true;
+    }
+    if (m_current != nullptr && m_current->end)
+        return false;
+    // The batch after the current one has a slot of its own: there are at
+    // least three, and only the current one is held.
+    std::unique_lock<std::mutex> lock(m_mutex);
+    Batch& batch = BatchOf(m_taken);
+    m_ready.wait(lock, [this, &batch] {
+        return batch.sequence == m_taken && batch.state == BatchState::Done;
+    });
+    if (batch.count == 0)
+        return false;
+    header = *batch.items[0].trace.header;
+    return true;
+}
+
 bool CResamplingReadAhead::Resample(CSegyTrace& trace, CTraceResampler& resampler)
 {
     if (m_current != nullptr && m_next > 0 && trace.header) {

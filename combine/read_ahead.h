@@ -53,6 +53,9 @@ public:
     /// its tail as CSegyFileIn::Read gives them, samples decoded. False, with
     /// `trace` untouched, at the end of the input.
     [[nodiscard]] bool Next(CSegyTrace& trace);
+    /// The header of the trace the next Next delivers, waiting for it to be
+    /// read; false at the end of the input.
+    [[nodiscard]] bool PeekHeader(SegyHeaderType& header);
     /// Resamples `trace`, the one the last Next delivered, to the target
     /// interval exactly as `resampler` would (CTraceResampler::Resample, the
     /// same result and the same failures): with the result worked out ahead

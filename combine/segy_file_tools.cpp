@@ -68,6 +68,29 @@ std::optional<SegyFileDescription> DescribeSegyFile(const std::string& path, std
         break;
     }
 
+    d.firstTraceOffset = reader.FirstTraceOffset();
+    const std::int16_t declared = reader.tapeHeader->binExtendedHeaders;
+    const std::string extended =
+        std::to_string(declared) + " extended text header" + (declared == 1 ? "" : "s");
+    switch (reader.FirstTraceFrom()) {
+    case FirstTraceSource::FileHeader:
+        d.firstTraceSource = "after the file header";
+        break;
+    case FirstTraceSource::ExtendedHeaders:
+        d.firstTraceSource = "after " + extended;
+        break;
+    case FirstTraceSource::Revision0ExtendedHeaders:
+        d.firstTraceSource = "after " + extended +
+                             " in a revision-0 file: only from there is "
+                             "the file length a whole number of traces";
+        break;
+    case FirstTraceSource::Revision0ExtendedHeadersNotSkipped:
+        d.firstTraceSource = "after the file header: a revision-0 file, whose length does not "
+                             "show the " +
+                             extended + " it declares";
+        break;
+    }
+
     CSegyTrace trace(reader.GetSamples());
     for (;;) {
         reader.Read(trace, -1);

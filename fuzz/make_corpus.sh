@@ -39,3 +39,7 @@ be="$corpus/be_format1.sgy"
 # The first trace header says 255 samples where the binary header's 16 fit the
 # file length: every trace is read with 16.
 { head -c 3714 "$be"; printf '\000\377'; tail -c +3717 "$be"; } >"$corpus/stale_trace_count.sgy"
+# Revision 0 declaring two extended text headers that are there (EBCDIC
+# blanks): only the file length shows that the traces follow them.
+{ head -c 3500 "$be"; printf '\000\000\000\001\000\002'; tail -c +3507 "$be" | head -c 94
+  head -c 6400 /dev/zero | tr '\000' '\100'; tail -c +3601 "$be"; } >"$corpus/extended_header_rev0.sgy"

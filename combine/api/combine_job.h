@@ -39,6 +39,7 @@ struct CombineSummary {
     std::int64_t dropped_channel = 0;      ///< channel not kept, or a port trace in no written pair
     std::int64_t dropped_implausible = 0;  ///< sidescan pairs dropped as implausible
     std::int64_t dropped_navigation = 0;   ///< no position while speed correction is on
+    std::int64_t dropped_clock_glitch = 0; ///< a time far from both its neighbours' in its input
     std::int64_t merged_into_pairs = 0;    ///< port traces carried inside a written pair
     std::int64_t removed_by_delay_scan =
         0;                             ///< written, then removed from an output (fill included)
@@ -63,8 +64,8 @@ struct OutputRecord {
     std::int64_t traces = 0;        ///< trace records in the file, fill traces included
     std::int64_t fill_traces = 0;   ///< of which null traces (before any delay scan)
     std::int64_t bytes = 0;         ///< size of the file
-    double first_trace_time = 0;    ///< seconds of year, with milliseconds
-    double last_trace_time = 0;     ///< seconds of year of the last real trace
+    double first_trace_time = 0;    ///< seconds of its year, with milliseconds
+    double last_trace_time = 0;     ///< seconds of its year, of the last real trace
     bool replaced_existing = false; ///< a file of that name, from before the job, was replaced
     bool speed_corrected = false;   ///< rewritten at a constant trace spacing
     double spacing_metres = 0;      ///< speed_corrected: the spacing, m
@@ -93,6 +94,10 @@ struct CombineResult {
     /// The probe removed a working file left in the output directory by a
     /// job that did not end (killed, or the machine stopped).
     bool removed_leftover_working_file = false;
+    /// The inputs' first traces carry different years, but not every one a
+    /// plausible year: times are seconds of each trace's own year, so the
+    /// inputs' order may be wrong.
+    bool inputs_span_years = false;
 };
 
 /// One run of the combine job. It reads its settings through the reference

@@ -34,6 +34,9 @@ struct SegyFileDescription {
     std::int64_t fileBytes = 0;
     /// Where samplesPerTrace comes from and why, one phrase.
     std::string samplesPerTraceSource;
+    std::int64_t firstTraceOffset = 0; ///< bytes: the file header and any extended ones
+    /// Why the first trace is taken at firstTraceOffset, one phrase.
+    std::string firstTraceSource;
     std::optional<TraceTimeStamp> firstTime; ///< empty without traces
     std::optional<TraceTimeStamp> lastTime;
 };

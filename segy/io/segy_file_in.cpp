@@ -191,12 +191,27 @@ bool CSegyFileIn::Open(const std::string& path)
     // Extended text headers exist from revision 1 on; in a revision-0 file
     // those bytes are unassigned and may hold anything.
     std::int64_t dataStart = kFileHeaderBytes;
+    FirstTraceSource placement = FirstTraceSource::FileHeader;
+    const std::int64_t afterExtended =
+        kFileHeaderBytes + std::int64_t{kTextHeaderBytes} * fileHeader.binExtendedHeaders;
     if (SegyRevisionAtLeast1(fileHeader)) {
         if (fileHeader.binExtendedHeaders < 0)
             return fail(SegyOpenReason::ExtendedHeaders); // -1: ended by a stanza, not read
-        dataStart += std::int64_t{kTextHeaderBytes} * fileHeader.binExtendedHeaders;
+        dataStart = afterExtended;
         if (size < dataStart)
             return fail(SegyOpenReason::TooShort);
+        if (fileHeader.binExtendedHeaders > 0)
+            placement = FirstTraceSource::ExtendedHeaders;
+    } else if (fileHeader.binExtendedHeaders > 0) {
+        // Writers that put extended headers into a file they call revision 0
+        // exist. Only the file length tells such a file from one whose
+        // unassigned bytes happen to hold a count.
+        placement = FirstTraceSource::Revision0ExtendedHeadersNotSkipped;
+        if (!WholeRecordsFrom(kFileHeaderBytes, fileHeader, swap, bps, size) &&
+            WholeRecordsFrom(afterExtended, fileHeader, swap, bps, size)) {
+            dataStart = afterExtended;
+            placement = FirstTraceSource::Revision0ExtendedHeaders;
+        }
     }
 
     const std::uint32_t binarySamples = fileHeader.binSamplesPerTrace;
@@ -252,10 +267,29 @@ bool CSegyFileIn::Open(const std::string& path)
     m_binarySamples = binarySamples;
     m_firstTraceSamples = firstSamples;
     m_dataStart = dataStart;
+    m_firstTraceSource = placement;
     m_forceSampleCount = source == SampleCountSource::BinaryHeaderFitsFileLength;
     isValid = true;
     CheckIfConstantLengthTrace();
     return true;
+}
+
+bool CSegyFileIn::WholeRecordsFrom(std::int64_t offset,
+                                   const SegyTapeHeaderType& fileHeader,
+                                   bool swap,
+                                   std::int32_t bps,
+                                   std::int64_t size)
+{
+    if (size - offset < kTraceHeaderBytes || !Seek(offset) || !Fill(kTraceHeaderBytes))
+        return false;
+    SegyHeaderType h;
+    std::memcpy(&h, m_buffer.get() + m_head, kTraceHeaderBytes);
+    if (swap)
+        SwapHeader(h);
+    const std::uint32_t samples =
+        h.sampleCount != 0 ? h.sampleCount : fileHeader.binSamplesPerTrace;
+    const std::int64_t record = kTraceHeaderBytes + std::int64_t{bps} * samples;
+    return (size - offset) % record == 0;
 }
 
 void CSegyFileIn::Rewind()
@@ -454,6 +488,31 @@ void CSegyFileIn::ReadHeader(SegyHeaderType& header)
         (void)Seek(position + recordBytes); // cannot fail: open, position >= 0
     header = h;
     ++currentTrace;
+}
+
+bool CSegyFileIn::PeekHeader(SegyHeaderType& header) const
+{
+    if (!isValid || m_fd < 0)
+        return false;
+    const std::int64_t position = GetPosition();
+    SegyHeaderType h;
+    // The buffer is not refilled: that would move the bytes of the trace
+    // the caller still holds.
+    if (m_tail - m_head >= kTraceHeaderBytes)
+        std::memcpy(&h, m_buffer.get() + m_head, kTraceHeaderBytes);
+    else if (m_eof ||
+             ReadAt(m_fd, reinterpret_cast<unsigned char*>(&h), kTraceHeaderBytes, position) !=
+                 static_cast<ssize_t>(kTraceHeaderBytes))
+        return false;
+    if (swapBytes)
+        SwapHeader(h);
+    RepairHeader(h);
+    const std::int64_t recordBytes =
+        kTraceHeaderBytes + static_cast<std::int64_t>(h.sampleCount) * bytesPerSample;
+    if (position + recordBytes > byteCount)
+        return false;
+    header = h;
+    return true;
 }
 
 std::span<const unsigned char> CSegyFileIn::ReadRaw(SegyHeaderType& header)

@@ -44,6 +44,19 @@ enum class SampleCountSource {
     BinaryHeader, ///< the first trace says 0, or there is no trace header at all
 };
 
+/// Where Open put the first trace.
+enum class FirstTraceSource {
+    FileHeader,      ///< at 3600: no extended text headers declared
+    ExtendedHeaders, ///< revision 1 or later: after the N extended text headers it declares
+    /// Revision 0 declaring N extended text headers: the file from 3600 on is
+    /// no whole number of records of the length the trace header there gives,
+    /// from 3600 + 3200 N on it is, so the first trace is taken there.
+    Revision0ExtendedHeaders,
+    /// Revision 0 declaring N extended text headers, first trace at 3600: the
+    /// file length does not tell that they are there.
+    Revision0ExtendedHeadersNotSkipped,
+};
+
 /// Reader of one SEG-Y file. Failures are flags, never messages or exceptions:
 /// Open returns false and `atEnd` is set after a Read that found no complete
 /// trace. A trace is never delivered half read: a Read that runs into the end
@@ -67,8 +80,12 @@ public:
     ///
     /// The first trace starts at 3600, or at 3600 + 3200 N when the binary
     /// header says revision 1 or later and N > 0 extended text headers (their
-    /// text is skipped, not kept). A revision-0 file starts at 3600 whatever N
-    /// says.
+    /// text is skipped, not kept). A revision-0 file that declares N > 0
+    /// starts there too when the file from 3600 + 3200 N on is one or more
+    /// whole records of the length the trace header there gives (240 + its
+    /// sampleCount, or the binary header's when it says 0, times the bytes per
+    /// sample) and the file from 3600 on is not, by the trace header at 3600;
+    /// otherwise at 3600 (see FirstTraceFrom()).
     ///
     /// False, with the reason in OpenError(), when the path cannot be opened,
     /// is not a regular file (checked without blocking on a FIFO or device),
@@ -101,6 +118,11 @@ public:
     /// moves past its samples without decoding them. Sets `atEnd` as Read
     /// does; `header` is left as it was when no complete trace was found.
     void ReadHeader(SegyHeaderType& header);
+    /// The header of the next trace, with the repairs of Read, without
+    /// reading it: the next Read delivers that trace, and bytes handed out
+    /// by the last read stay valid. False, with `header` untouched, when no
+    /// complete trace follows.
+    [[nodiscard]] bool PeekHeader(SegyHeaderType& header) const;
     /// Whether a repair changed the header the last successful ReadHeader
     /// delivered: false when it is the file's own, byte-reversed as needed.
     [[nodiscard]] bool LastHeaderRepaired() const { return m_lastHeaderRepaired; }
@@ -137,6 +159,8 @@ public:
     [[nodiscard]] std::uint32_t FirstTraceSamples() const { return m_firstTraceSamples; }
     /// Byte offset of the first trace: 3600 plus the extended text headers.
     [[nodiscard]] std::int64_t FirstTraceOffset() const { return m_dataStart; }
+    /// Why the last successful Open put the first trace where it did.
+    [[nodiscard]] FirstTraceSource FirstTraceFrom() const { return m_firstTraceSource; }
 
     std::int64_t currentTrace = 0;
     bool atEnd = false;
@@ -153,6 +177,14 @@ private:
     /// The repairs every read applies to a header in host order.
     void RepairHeader(SegyHeaderType& header) const;
     void CheckIfConstantLengthTrace();
+    /// Whether the `size`-byte file from `offset` to its end is one or more
+    /// whole records of the length the trace header at `offset` gives.
+    /// Moves the read position.
+    [[nodiscard]] bool WholeRecordsFrom(std::int64_t offset,
+                                        const SegyTapeHeaderType& fileHeader,
+                                        bool swap,
+                                        std::int32_t bps,
+                                        std::int64_t size);
     /// Moves the read position; false only when closed or `position` < 0 (a
     /// position past the end shows as atEnd on the next Read).
     bool Seek(std::int64_t position);
@@ -170,6 +202,7 @@ private:
     std::uint32_t m_binarySamples = 0;
     std::uint32_t m_firstTraceSamples = 0;
     std::int64_t m_dataStart = kFileHeaderBytes;
+    FirstTraceSource m_firstTraceSource = FirstTraceSource::FileHeader;
     // Every trace is read with samplesPerTrace, whatever its header says
     // (SampleCountSource::BinaryHeaderFitsFileLength).
     bool m_forceSampleCount = false;

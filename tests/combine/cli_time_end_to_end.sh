@@ -49,4 +49,25 @@ grep -q "^Fill traces written 0," "$DIR/stdout.txt" || fail "fill with --no-null
 run --fix-knudsen yearday --time-correction 3600
 [ "$(ls "$DIR/out")" = "E2E_256_0059_to_256_0101.sgy" ] ||
     fail "outputs with --time-correction: $(ls "$DIR/out")"
+# Across New Year: three files of 20 pings 5 s apart from 23:58:00 on 31
+# December 2003, the second crossing midnight. Nothing is lost to the date.
+"$SYNTH" --out "$DIR/ny" --files 3 --traces 20 --samples 8 --format 2 --ping 5 \
+    --year 2003 --day 365 --time 23:58 >/dev/null || fail "tessara-synth New Year"
+FILES=$(ls "$DIR"/ny/*.sgy)
+run
+[ "$(ls "$DIR/out")" = "E2E_365_2358_to_001_0002.sgy" ] || fail "New Year outputs: $(ls "$DIR/out")"
+grep -q "^Traces read 60: written 57, reference 3, before output start 0," "$DIR/stdout.txt" ||
+    fail "New Year summary: $(cat "$DIR/stdout.txt")"
+
+# A wrong hour in the first trace written of the first file: that trace
+# alone is skipped.
+"$SYNTH" --out "$DIR/glitch" --files 2 --traces 10 --samples 8 --format 2 --ping 1 \
+    --clock-glitch-file 0 --clock-glitch-trace 1 --clock-glitch-hours 5 >/dev/null ||
+    fail "tessara-synth clock glitch"
+FILES=$(ls "$DIR"/glitch/*.sgy)
+run
+grep -q "$(printf '^\tClock glitch: trace 2 at 255:22:35:1 skipped\r$')" "$DIR/log.txt" ||
+    fail "no clock glitch line: $(cat "$DIR/log.txt")"
+grep -q "^Traces read 20: written 17, reference 2, before output start 0,.*, clock glitch 1$" \
+    "$DIR/stdout.txt" || fail "clock glitch summary: $(cat "$DIR/stdout.txt")"
 echo "combine time end to end: ok"

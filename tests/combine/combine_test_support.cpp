@@ -48,7 +48,8 @@ std::string WriteInput(const std::string& path, const InputSpec& spec)
         b.TraceHeader(spec.samples, spec.intervalUs);
         b.Trace32(4, static_cast<std::int64_t>(k) + 1); // traceSequenceFile
         b.Trace16(108, spec.delayMs);
-        b.TraceTime(spec.year, s.day, s.hour, s.minute, s.second, s.millisecond);
+        b.TraceTime(
+            s.year != 0 ? s.year : spec.year, s.day, s.hour, s.minute, s.second, s.millisecond);
         std::vector<double> values;
         for (int j = 0; j < spec.samples; ++j)
             values.push_back(SampleValue(spec.id, static_cast<int>(k), j));
@@ -76,7 +77,7 @@ ReadOutput ReadBack(const std::string& path)
             break;
         const SegyHeaderType& h = *trace.header;
         ReadTrace r;
-        r.time = {h.dayOfYear, h.hour, h.minute, h.second, h.millisecond};
+        r.time = {h.dayOfYear, h.hour, h.minute, h.second, h.millisecond, h.year};
         r.sampleCount = h.sampleCount;
         r.intervalUs = h.sampleInterval;
         r.delayMs = h.delayRecordingTime;
@@ -114,7 +115,8 @@ void ExpectAccounted(const CombineSummary& s)
     EXPECT_EQ(s.traces_read,
               s.traces_written + s.traces_unfinished + s.merged_into_pairs + s.dropped_reference +
                   s.dropped_before_start + s.dropped_resampling + s.dropped_empty +
-                  s.dropped_channel + s.dropped_implausible + s.dropped_navigation)
+                  s.dropped_channel + s.dropped_implausible + s.dropped_navigation +
+                  s.dropped_clock_glitch)
         << "every trace read is written, merged or dropped for a reason";
 }
 

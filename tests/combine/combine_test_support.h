@@ -72,6 +72,7 @@ struct Stamp {
     int minute = 0;
     int second = 0;
     int millisecond = 0;
+    int year = 0; ///< 0: the input's year
 
     [[nodiscard]] double Seconds() const
     {

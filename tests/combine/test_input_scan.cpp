@@ -39,9 +39,13 @@ protected:
     void Scan()
     {
         const JobContext ctx = Ctx();
-        Scan_and_Sort_Input_files(ctx, m_inputs, [&ctx](const std::string& path, CSegyTrace& t) {
-            Apply_Start_Time_Repairs(ctx, path, t);
-        });
+        m_scale = Scan_and_Sort_Input_files(
+            ctx,
+            m_inputs,
+            [&ctx](const std::string& path, CSegyTrace& t) {
+                Apply_Start_Time_Repairs(ctx, path, t);
+            },
+            m_yearsUncertain);
         for (const InputEntry& e : m_inputs) {
             m_paths.push_back(e.path);
             m_startTimes.push_back(e.start_time);
@@ -58,6 +62,8 @@ protected:
     std::vector<double> m_startTimes;
     std::vector<std::int32_t> m_fileTimes;
     std::vector<bool> m_known;
+    CJobTimeScale m_scale;
+    bool m_yearsUncertain = false;
 };
 
 TEST_F(InputScanTest, InputsComeOutInTimeOrderWithTheirTimesPermutedAlike)
@@ -95,17 +101,49 @@ TEST_F(InputScanTest, InputsStartingInTheSameSecondKeepTheirListOrderWhateverThe
     EXPECT_EQ(m_startTimes, (std::vector<double>{8672400, 8676000.9, 8676000.1, 8676000}));
 }
 
-TEST_F(InputScanTest, TheYearIsNoPartOfTheOrder)
+TEST_F(InputScanTest, AcrossNewYearTimesCountFromTheEarliestYear)
 {
-    // 00:00:10 on 1 January 2004 is 86410 s; 23:00 on 31 December 2003 is
-    // (365 * 24 + 23) * 3600 = 31618800 s.
+    // 23:00 on 31 December 2003 is (365 * 24 + 23) * 3600 = 31618800 s of
+    // 2003; 00:00:10 on 1 January 2004 is 3610 s after it. The leap year 2004
+    // makes 2004 -> 2005 one day longer.
     const std::string december = Add("dec.sgy", {365, 23, 0, 0}, 2003);
     const std::string january = Add("jan.sgy", {1, 0, 0, 10}, 2004);
+    const std::string later = Add("later.sgy", {1, 0, 0, 0}, 2005);
 
     Scan();
 
-    EXPECT_EQ(m_paths, (Names{january, december}));
-    EXPECT_EQ(m_fileTimes, (std::vector<std::int32_t>{86410, 31618800}));
+    EXPECT_EQ(m_paths, (Names{december, january, later}));
+    EXPECT_EQ(m_fileTimes, (std::vector<std::int32_t>{31618800, 31622410, 31622400 + 366 * 86400}));
+    EXPECT_EQ(m_scale.BaseYear(), 2003);
+    EXPECT_FALSE(m_yearsUncertain);
+}
+
+TEST_F(InputScanTest, AFirstTraceWithoutAPlausibleYearKeepsSecondsOfYear)
+{
+    // Year 95 is no recorder's: every time is then seconds of its own year,
+    // and the two plausible years that differ are worth a warning.
+    const std::string december = Add("dec.sgy", {365, 23, 0, 0}, 2003);
+    const std::string january = Add("jan.sgy", {1, 0, 0, 10}, 2004);
+    const std::string old = Add("old.sgy", {2, 0, 0, 0}, 95);
+
+    Scan();
+
+    EXPECT_EQ(m_paths, (Names{january, old, december}));
+    EXPECT_EQ(m_fileTimes, (std::vector<std::int32_t>{86410, 172800, 31618800}));
+    EXPECT_EQ(m_scale.BaseYear(), 0);
+    EXPECT_TRUE(m_yearsUncertain);
+}
+
+TEST_F(InputScanTest, AnImplausibleYearBesideOneYearGivesNoWarning)
+{
+    Add("a.sgy", {10, 0, 0, 0}, 2003);
+    Add("b.sgy", {11, 0, 0, 0}, 2003);
+    Add("c.sgy", {12, 0, 0, 0}, 1989);
+
+    Scan();
+
+    EXPECT_EQ(m_scale.BaseYear(), 0);
+    EXPECT_FALSE(m_yearsUncertain);
 }
 
 TEST_F(InputScanTest, TimeCorrectionMovesEveryStartTimeAndKeepsTheOrder)

@@ -383,6 +383,50 @@ TEST_F(SegyFileInTest, LongRecordsComeThroughWholeAndACutOneIsNotDelivered)
     EXPECT_TRUE(m_in.atEnd);
 }
 
+// Looking at the next header must neither move the reading on nor disturb
+// the samples of the trace in hand, whether the next record is in the
+// buffer, beyond it, longer than it, or cut short.
+TEST_F(SegyFileInTest, PeekShowsTheNextHeaderAndLeavesTheTraceInHandIntact)
+{
+    const std::vector<int> lengths{3, 65535, 4093, 20000, 1, 20000, 7};
+    SegyBytes b(false);
+    b.FileHeader(5, 3, 1000);
+    for (std::size_t i = 0; i < lengths.size(); ++i) {
+        const int seq = static_cast<int>(i) + 1;
+        b.TraceHeader(lengths[i], 0).Trace32(4, seq).Samples(5, Ramp(seq - 1, lengths[i]));
+    }
+    b.TraceHeader(20000, 1000).Trace32(4, 99).Samples(5, Ramp(98, 20000));
+    b.MutableBytes().resize(b.TraceHeaderOffset() + 240 + 100);
+    ASSERT_TRUE(m_in.Open(Save(b)));
+
+    SegyHeaderType next{};
+    for (std::size_t i = 0; i < lengths.size(); ++i) {
+        ASSERT_TRUE(m_in.PeekHeader(next)) << "before trace " << i;
+        const StoredSamples stored = m_in.ReadStored(m_trace);
+        ASSERT_FALSE(m_in.atEnd);
+        EXPECT_EQ(std::memcmp(&next, m_trace.header.get(), sizeof next), 0)
+            << "the peeked header is the one read, repairs included, trace " << i;
+        EXPECT_EQ(next.sampleInterval, 1000) << "repaired from the binary header";
+        SegyHeaderType after{};
+        const bool more = m_in.PeekHeader(after);
+        EXPECT_EQ(more, i + 1 < lengths.size()) << "after trace " << i;
+        if (more) {
+            EXPECT_EQ(after.traceSequenceFile, static_cast<int>(i) + 2);
+        }
+        m_in.DecodeStored(stored, m_trace);
+        const int ns = lengths[i];
+        EXPECT_EQ(std::vector<double>(m_trace.samples.begin(), m_trace.samples.begin() + ns),
+                  Ramp(static_cast<int>(i), ns))
+            << "trace " << i;
+    }
+    next.traceSequenceFile = -5;
+    EXPECT_FALSE(m_in.PeekHeader(next)) << "a cut record is no trace";
+    EXPECT_EQ(next.traceSequenceFile, -5);
+    m_in.Read(m_trace, -1);
+    EXPECT_TRUE(m_in.atEnd);
+    EXPECT_FALSE(m_in.PeekHeader(next));
+}
+
 // Deleting a trace released its storage but kept allocatedCount and
 // numSamples, so reading the same length into it again skipped the resize
 // and decoded into freed storage.

@@ -199,6 +199,22 @@ INSTANTIATE_TEST_SUITE_P(
         CountCase{"FirstTraceSaysZero", 6, 0, 6, SampleCountSource::BinaryHeader, 6}),
     [](const auto& param) { return std::string(param.param.name); });
 
+// 10 records of 6 samples (252 bytes) are 2520 bytes, which are also 9
+// records of 20 (280 bytes): the length cannot decide, the first trace does.
+TEST_F(SegyOpenTest, CountsThatBothFitTheFileLengthLeaveTheFirstTracesInForce)
+{
+    CSegyFileIn in;
+    ASSERT_TRUE(in.Open(Save(CountFile(6, 20, 6, 10))));
+    EXPECT_EQ(in.CountSource(), SampleCountSource::FirstTrace);
+    EXPECT_EQ(in.GetSamples(), 20u);
+    EXPECT_EQ(in.tapeHeader->binSamplesPerTrace, 20);
+    CSegyTrace trace;
+    in.Read(trace, -1);
+    ASSERT_FALSE(in.atEnd);
+    EXPECT_EQ(trace.header->sampleCount, 20) << "read with its own count, not forced to 6";
+    EXPECT_EQ(trace.numSamples, 20u);
+}
+
 // segyio's f3.sgy (binary header 75 samples, trace headers 462) was read as a
 // few garbage traces of 462 samples.
 TEST_F(SegyOpenTest, StaleTraceHeaderCountIsReadAsTheBinaryHeaderSays)

@@ -255,8 +255,22 @@ INSTANTIATE_TEST_SUITE_P(Shared,
                          });
 
 // segyio's multi-text.sgy carries four extended text headers but says
-// revision 0, which keeps its first trace at 3600 here; as revision 1 its
-// trace follows them, where segyio finds it.
+// revision 0: only the file length shows they are there, and it does, so
+// the trace is taken where segyio finds it.
+TEST_F(SegyioInterop, ExtendedTextHeadersOfARevisionZeroFileThatShowsThemAreSkipped)
+{
+    const std::string path = Shared("segyio_multi-text.sgy");
+    CSegyioFile second(path, false);
+    ASSERT_TRUE(second.Ok());
+    CSegyFileIn in;
+    ASSERT_TRUE(in.Open(path));
+    EXPECT_EQ(in.FirstTraceOffset(), second.Trace0());
+    EXPECT_EQ(in.traceCount, second.Traces());
+    ExpectSameTraces(in, second);
+}
+
+// The same file called revision 1: its trace follows the headers by the
+// standard's rule.
 TEST_F(SegyioInterop, ExtendedTextHeadersOfARevisionOneFileAreSkipped)
 {
     std::vector<unsigned char> bytes = test::ReadFileBytes(Shared("segyio_multi-text.sgy"));

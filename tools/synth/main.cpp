@@ -172,6 +172,14 @@ int main(int argc, char** argv)
     app.add_option("--header-day-shift", o.headerDayShift, "Added to the day in trace headers");
     app.add_option("--zero-day-traces", o.zeroDayLeadingTraces, "Leading traces with day 0");
     app.add_flag("--two-digit-year", o.twoDigitYear, "Write the year as two digits");
+    app.add_option("--clock-glitch-file",
+                   o.clockGlitchFile,
+                   "File (0-based, time order) with a trace of a wrong hour; -1: none")
+        ->capture_default_str();
+    app.add_option("--clock-glitch-trace", o.clockGlitchTrace, "Trace (0-based) of the wrong hour")
+        ->capture_default_str();
+    app.add_option("--clock-glitch-hours", o.clockGlitchHours, "Hours added to its clock")
+        ->capture_default_str();
 
     app.add_option("--gap", o.shortGapS, "Gap between files, seconds");
     app.add_option("--long-gap", o.longGapS, "Long gap, seconds");

@@ -380,7 +380,8 @@ void BuildTraceHeader(
     const TraceTime t = ToTraceTime(ms);
     r.Put16(156, o.twoDigitYear ? t.year % 100 : t.year);
     r.Put16(158, k < o.zeroDayLeadingTraces ? 0 : t.dayOfYear + o.headerDayShift);
-    r.Put16(160, t.hour);
+    const bool clockGlitch = fileIndex == o.clockGlitchFile && k == o.clockGlitchTrace;
+    r.Put16(160, clockGlitch ? (t.hour + o.clockGlitchHours) % 24 : t.hour);
     r.Put16(162, t.minute);
     r.Put16(164, t.second);
     r.Put16(166, t.millisecond);
@@ -540,6 +541,9 @@ std::string CheckOptions(const SurveyOptions& o)
     check(range("Zero sample interval rate", o.zeroIntervalRate, 0, 1));
     check(range("Header day shift", o.headerDayShift, -366, 366));
     check(range("Zero-day leading traces", o.zeroDayLeadingTraces, 0, 2147483647.0));
+    check(range("Clock glitch file", o.clockGlitchFile, -1, o.fileCount - 1));
+    check(range("Clock glitch trace", o.clockGlitchTrace, 0, o.tracesPerFile - 1));
+    check(range("Clock glitch hours", o.clockGlitchHours, 0, 23));
     check(range("Short gap (s)", o.shortGapS, 0, 1e7));
     check(range("Long gap (s)", o.longGapS, 0, 1e7));
     check(range("Long gap every", o.longGapEvery, 0, 9999));

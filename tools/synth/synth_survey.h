@@ -108,6 +108,12 @@ struct SurveyOptions {
     int headerDayShift = 0;       ///< added to dayOfYear in the trace headers only
     int zeroDayLeadingTraces = 0; ///< first traces of each file carry dayOfYear 0
     bool twoDigitYear = false;    ///< year written as year % 100
+    /// A clock glitch: trace `clockGlitchTrace` (0-based) of file
+    /// `clockGlitchFile` (0-based, time order; -1 for none) carries its hour
+    /// plus `clockGlitchHours`, modulo 24; every other field stays.
+    int clockGlitchFile = -1;
+    int clockGlitchTrace = 1;
+    int clockGlitchHours = 5;
 
     /// Time between the last ping of a file and the first of the next, beyond
     /// one ping interval. Every longGapEvery-th boundary (1-based) gets the
