@@ -1,7 +1,7 @@
 // nav: the navigation of one SEG-Y file as the speed correction sees it: the
-// fixes after time repair, zone choice, spike repair and smoothing, with speed, spacing and
-// distance along the track. CSV (or JSON) on stdout for plotting elsewhere,
-// one summary line on stderr.
+// fixes after time repair, zone choice, spike repair and smoothing, with
+// speed, spacing and distance along the track. CSV (or JSON) on stdout for
+// plotting elsewhere, the summary on stderr.
 #include "cli/cli_format.h"
 #include "cli/commands.h"
 #include "nav/navigation.h"
@@ -127,11 +127,12 @@ void RegisterNav(CLI::App& app, std::vector<Command>& commands)
     auto* sub = app.add_subcommand(
         "nav",
         "List the navigation fixes of a SEG-Y file (traces without a position are left out) "
-        "after time repair, zone choice, spike repair and smoothing, as CSV: trace, byte offset, "
-        "time, latitude, longitude, easting, northing, "
-        "zone, speed (m/s), spacing (m), distance along the track (m). A summary line goes to "
-        "stderr; its mean speed is the track length over the time from the first to the last "
-        "fix. Exit 0 listed, 1 unreadable or without navigation, 2 usage");
+        "after time repair, zone choice, spike repair and smoothing, as CSV: trace, byte "
+        "offset, time, latitude, longitude, easting, northing, zone, speed (m/s), spacing (m), "
+        "distance along the track (m). A summary line goes to stderr, after the count of "
+        "traces left out and of spikes repaired when there are any; its mean speed is the "
+        "track length over the time from the first to the last fix. Exit 0 listed, 1 "
+        "unreadable or without navigation, 2 usage");
     sub->add_option("FILE", o->file, "SEG-Y file")->required();
     sub->add_option("--nav-average-fixes",
                     o->navAverageFixes,
