@@ -308,14 +308,17 @@ int main(int argc, char** argv)
         std::cerr << "Spike " << spike << " not in the form TRACE:METRES\n";
         return kExitUsage;
     }
-    double slipScalar = 0;
-    if (!slip.empty() &&
-        (!ParseTraceValue(slip, o.scalarSlipTrace, slipScalar) ||
-         !(slipScalar >= -32768 && slipScalar <= 32767) || slipScalar != std::trunc(slipScalar))) {
-        std::cerr << "Scalar slip " << slip << " not in the form TRACE:SCALAR (-32768..32767)\n";
-        return kExitUsage;
+    if (!slip.empty()) {
+        double slipScalar = 0;
+        if (!ParseTraceValue(slip, o.scalarSlipTrace, slipScalar) ||
+            !(slipScalar >= -32768 && slipScalar <= 32767) ||
+            slipScalar != std::trunc(slipScalar)) {
+            std::cerr << "Scalar slip " << slip
+                      << " not in the form TRACE:SCALAR (-32768..32767)\n";
+            return kExitUsage;
+        }
+        o.slipScalar = static_cast<std::int16_t>(slipScalar);
     }
-    o.slipScalar = static_cast<std::int16_t>(slipScalar);
 
     const SurveyResult result = WriteSurvey(o);
     if (!result.ok) {
