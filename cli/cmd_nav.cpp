@@ -1,7 +1,7 @@
 // nav: the navigation of one SEG-Y file as the speed correction sees it: the
-// fixes after time repair, zone choice and smoothing, with speed, spacing and
-// distance along the track. CSV (or JSON) on stdout for plotting elsewhere,
-// one summary line on stderr.
+// fixes after time repair, zone choice, spike repair and smoothing, with
+// speed, spacing and distance along the track. CSV (or JSON) on stdout for
+// plotting elsewhere, the summary on stderr.
 #include "cli/cli_format.h"
 #include "cli/commands.h"
 #include "nav/navigation.h"
@@ -82,10 +82,21 @@ int RunNav(const NavOptions& o)
         break;
     }
     std::vector<llt> fixes;
-    if (ReadAndBufferTraceHeaderData(o.file, o.navAverageFixes, fixes) < 0) {
+    const FixListStats stats = ReadAndBufferTraceHeaderData(o.file, o.navAverageFixes, fixes);
+    if (stats.traces < 0) {
         PrintError(o.file, "cannot be read");
         return kExitFailure;
     }
+    // As in the speed correction, a trace without a position is no fix.
+    if (stats.withoutNavigation > 0)
+        std::cerr << stats.withoutNavigation << " of " << stats.traces
+                  << " traces without navigation left out\n";
+    if (fixes.empty()) {
+        PrintError(o.file, "no trace carries navigation");
+        return kExitFailure;
+    }
+    if (stats.spikesRepaired > 0)
+        std::cerr << "Navigation spikes repaired: " << stats.spikesRepaired << '\n';
     if (o.json)
         PrintJson(o, fixes);
     else
@@ -115,11 +126,13 @@ void RegisterNav(CLI::App& app, std::vector<Command>& commands)
     auto o = std::make_shared<NavOptions>();
     auto* sub = app.add_subcommand(
         "nav",
-        "List the navigation fixes of a SEG-Y file after time repair, zone choice and "
-        "smoothing, as CSV: trace, byte offset, time, latitude, longitude, easting, northing, "
-        "zone, speed (m/s), spacing (m), distance along the track (m). A summary line goes to "
-        "stderr; its mean speed is the track length over the time from the first to the last "
-        "fix. Exit 0 listed, 1 unreadable or without navigation, 2 usage");
+        "List the navigation fixes of a SEG-Y file (traces without a position are left out) "
+        "after time repair, zone choice, spike repair and smoothing, as CSV: trace, byte "
+        "offset, time, latitude, longitude, easting, northing, zone, speed (m/s), spacing (m), "
+        "distance along the track (m). A summary line goes to stderr, after the count of "
+        "traces left out and of spikes repaired when there are any; its mean speed is the "
+        "track length over the time from the first to the last fix. Exit 0 listed, 1 "
+        "unreadable or without navigation, 2 usage");
     sub->add_option("FILE", o->file, "SEG-Y file")->required();
     sub->add_option("--nav-average-fixes",
                     o->navAverageFixes,

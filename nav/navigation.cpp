@@ -158,28 +158,54 @@ void Convert_Trace_Data_to_Normal_Units(SegyHeaderType& h, llt& fix)
 
 void RepairFixTimes(std::vector<llt>& fixes)
 {
-    for (std::size_t i = 1; i + 1 < fixes.size(); ++i) {
-        const CTimestamp first = fixes[0].t;
-        if (!(fixes[i].t < first))
+    const std::size_t n = fixes.size();
+    if (n < 3)
+        return;
+    const CTimestamp first = fixes[0].t;
+    // later[k]: the first fix after k whose recorded time is later than
+    // fix k's (n when none). The search for a later anchor follows these
+    // links: every fix it skips is no later than one it has seen, so no
+    // later than the anchor's time either. Fixes after the one being repaired
+    // still hold their recorded times, which the links were built from.
+    std::vector<std::size_t> later;
+    std::size_t earlier = 0; // the last fix before i later than the first fix, else 0
+    std::size_t lastB = 0;   // the later anchor of the last repair, and its threshold
+    CTimestamp lastThreshold;
+    for (std::size_t i = 1; i + 1 < n; ++i) {
+        if (!(fixes[i].t < first)) {
+            if (fixes[i].t > first)
+                earlier = i;
             continue;
-        std::size_t a = 0;
-        for (std::size_t j = i - 1; j >= 1; --j) {
-            if (fixes[j].t > first) {
-                a = j;
-                break;
+        }
+        if (later.empty()) {
+            later.assign(n, n);
+            std::vector<std::size_t> pending; // fixes whose later one is not found yet
+            for (std::size_t k = 0; k < n; ++k) {
+                while (!pending.empty() && fixes[k].t > fixes[pending.back()].t) {
+                    later[pending.back()] = k;
+                    pending.pop_back();
+                }
+                pending.push_back(k);
             }
         }
+        const std::size_t a = earlier;
+        const CTimestamp threshold = fixes[a].t;
+        // Along a run of bad times the threshold only rises, so the fixes
+        // before the last anchor, no later than the last threshold, need no
+        // second look: this keeps a run of any length linear.
         std::size_t b = i + 1;
-        for (;; ++b) {
-            if (b == fixes.size() - 1) {
-                // No later anchor before the last fix: the rest of the track
-                // cannot be timed.
-                fixes.erase(fixes.begin() + static_cast<std::ptrdiff_t>(i), fixes.end());
-                return;
-            }
-            if (fixes[b].t > fixes[a].t)
-                break;
+        if (lastB > b && !(threshold < lastThreshold))
+            b = lastB;
+        while (b < n - 1 && !(fixes[b].t > threshold))
+            b = later[b];
+        if (b >= n - 1) {
+            // No later anchor before the last fix: the rest of the track
+            // cannot be timed.
+            fixes.erase(fixes.begin() + static_cast<std::ptrdiff_t>(i), fixes.end());
+            return;
         }
+        lastB = b;
+        lastThreshold = threshold;
         const llt& A = fixes[a];
         const llt& B = fixes[b];
         const double w = static_cast<double>(i - a) / static_cast<double>(b - a);
@@ -191,6 +217,8 @@ void RepairFixTimes(std::vector<llt>& fixes)
         f.y = A.y + w * (B.y - A.y);
         f.lat = A.lat + w * (B.lat - A.lat);
         f.lon = A.lon + w * (B.lon - A.lon);
+        if (f.t > first)
+            earlier = i;
     }
 }
 
@@ -222,6 +250,61 @@ void RunThroughZoneInfoAndChooseMostCommonZone(std::vector<llt>& fixes)
         f.y = northing;
         f.zone = zone;
     }
+}
+
+namespace
+{
+
+/// Plane speed between two fixes in m/s; equal times count as 1 ms apart.
+double PlaneSpeed(const llt& from, const llt& to)
+{
+    double seconds = std::fabs(to.t.SecondsSince(from.t));
+    if (seconds == 0.0)
+        seconds = 0.001;
+    return std::hypot(to.x - from.x, to.y - from.y) / seconds;
+}
+
+/// A speed no ship makes; a position that is not a number (a latitude the
+/// projection refuses) gives no speed and is no more believable.
+bool TooFast(double speedMps)
+{
+    return !(speedMps <= kSpikeSpeedMps);
+}
+
+} // namespace
+
+std::int64_t RepairNavigationSpikes(std::vector<llt>& fixes)
+{
+    std::int64_t repaired = 0;
+    const GeographicLib::TransverseMercator& utm = GeographicLib::TransverseMercator::UTM();
+    for (std::size_t i = 1; i + 1 < fixes.size(); ++i) {
+        const llt& before = fixes[i - 1];
+        const llt& after = fixes[i + 1];
+        llt& f = fixes[i];
+        if (!TooFast(PlaneSpeed(before, f)) || !TooFast(PlaneSpeed(f, after)) ||
+            TooFast(PlaneSpeed(before, after)))
+            continue;
+        const double span = after.t.SecondsSince(before.t);
+        const double w = span == 0.0 ? 0.5 : f.t.SecondsSince(before.t) / span;
+        f.x = before.x + w * (after.x - before.x);
+        f.y = before.y + w * (after.y - before.y);
+        ++repaired;
+        if (f.isUTM) {
+            f.lat = f.y;
+            f.lon = f.x;
+            continue;
+        }
+        double lat = before.lat + w * (after.lat - before.lat);
+        double lon = before.lon + w * (after.lon - before.lon);
+        try {
+            utm.Reverse(CentralMeridian(f.zone), f.x - kFalseEasting, f.y, lat, lon);
+        } catch (const GeographicLib::GeographicErr&) {
+            // Keeps the position interpolated in degrees.
+        }
+        f.lat = lat;
+        f.lon = lon;
+    }
+    return repaired;
 }
 
 int SmoothingHalfWidth(int navAverageFixes, std::size_t fixCount)
@@ -308,29 +391,48 @@ void CalculateTraceToTraceSeparation(std::vector<llt>& fixes, int /*halfWidth*/)
     fixes[0].speed = fixes[1].speed;
     fixes[n - 1].deltap = fixes[n - 2].deltap;
     fixes[n - 1].speed = fixes[n - 2].speed;
+    // A jump of the position source (a slipped scalar, a fix at 0/0 between
+    // real ones) would add a track of thousands of kilometres, which the
+    // rewrite would fill by repeating the few traces around it. The median of
+    // the positive spacings stands for the file's own.
+    std::vector<double> positive;
+    positive.reserve(n);
+    for (const llt& f : fixes)
+        if (f.deltap > 0.0)
+            positive.push_back(f.deltap);
+    double jump = std::numeric_limits<double>::infinity();
+    if (!positive.empty()) {
+        const auto middle = positive.begin() + static_cast<std::ptrdiff_t>(positive.size() / 2);
+        std::nth_element(positive.begin(), middle, positive.end());
+        jump = kSpacingJumpFactor * *middle;
+    }
+    for (llt& f : fixes)
+        if (std::isnan(f.deltap) || f.deltap > jump)
+            f.deltap = 0.0;
     fixes[0].cummulativeDistance = 0.0;
     for (std::size_t i = 1; i < n; ++i)
         fixes[i].cummulativeDistance = fixes[i - 1].cummulativeDistance + fixes[i].deltap;
 }
 
-std::int64_t
+FixListStats
 ReadAndBufferTraceHeaderData(const std::string& path, int navAverageFixes, std::vector<llt>& fixes)
 {
     fixes.clear();
     CSegyFileIn in;
     if (!in.Open(path))
-        return -1;
+        return {};
     return ReadAndBufferTraceHeaderData(in, navAverageFixes, fixes);
 }
 
-std::int64_t
+FixListStats
 ReadAndBufferTraceHeaderData(CSegyFileIn& in, int navAverageFixes, std::vector<llt>& fixes)
 {
     fixes.clear();
+    FixListStats stats;
     if (!in.isValid)
-        return -1;
+        return stats;
     in.Rewind();
-    std::int64_t traces = 0;
+    stats.traces = 0;
     std::int32_t c = 1;
     SegyHeaderType header{};
     for (;;) {
@@ -341,21 +443,28 @@ ReadAndBufferTraceHeaderData(CSegyFileIn& in, int navAverageFixes, std::vector<l
         if (header.traceSequenceFile == 0)
             header.traceSequenceFile = c; // for the placeholder time only
         ++c;
-        ++traces;
+        ++stats.traces;
+        // A trace without a position would be a fix at 0/0, thousands of
+        // kilometres off the track.
+        if (!TraceHasNavigation(header)) {
+            ++stats.withoutNavigation;
+            continue;
+        }
         llt fix;
         fix.position = p;
         Convert_Trace_Data_to_Normal_Units(header, fix);
         fixes.push_back(fix);
     }
     if (fixes.size() < 2)
-        return traces;
+        return stats;
 
     RepairFixTimes(fixes);
     RunThroughZoneInfoAndChooseMostCommonZone(fixes);
+    stats.spikesRepaired = RepairNavigationSpikes(fixes);
     const int N = SmoothingHalfWidth(navAverageFixes, fixes.size());
     SmoothFixes(fixes, N);
     CalculateTraceToTraceSeparation(fixes, N);
-    return traces;
+    return stats;
 }
 
 } // namespace tessara

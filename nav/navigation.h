@@ -47,8 +47,24 @@ void Convert_Trace_Data_to_Normal_Units(SegyHeaderType& header, llt& fix);
 /// fix's gets a time and position interpolated between the nearest earlier
 /// fix that is later than the first fix (or the first fix) and the next fix
 /// later than that one. When no such later fix exists before the last fix,
-/// the list is cut from the bad fix on.
+/// the list is cut from the bad fix on. The last fix is never repaired nor an
+/// anchor. Linear in the number of fixes for runs of bad times of any length.
 void RepairFixTimes(std::vector<llt>& fixes);
+
+/// Speed above which the step to a fix is taken for a jump of the position
+/// source rather than the ship's motion, m/s.
+constexpr double kSpikeSpeedMps = 50.0;
+
+/// Spike repair on x and y (after the zone choice, before smoothing): fix i
+/// (1..n-2, in index order, each test on the values repaired so far) is a
+/// spike when the speeds from fix i-1 to it and from it to fix i+1 are both
+/// above kSpikeSpeedMps, or not a number, while the speed from fix i-1 to
+/// fix i+1 is not. Speeds are plane distances over the absolute time
+/// difference, 1 ms when the times are equal. A spike takes the position
+/// interpolated in time between its neighbours (halfway when they share a
+/// time); lat and lon follow through the inverse projection of its zone
+/// (projected fixes: y and x). Returns the number of spikes repaired.
+std::int64_t RepairNavigationSpikes(std::vector<llt>& fixes);
 
 /// Puts every fix into one UTM zone, the upper median of the fixes' standard
 /// zones, by transverse Mercator about its central meridian. Nothing is done
@@ -65,24 +81,39 @@ void RunThroughZoneInfoAndChooseMostCommonZone(std::vector<llt>& fixes);
 /// 0 <= N <= n / 2 - 1.
 void SmoothFixes(std::vector<llt>& fixes, int halfWidth);
 
+/// A spacing more than this many times the median of the positive spacings
+/// is a jump of the position source and adds no distance.
+constexpr double kSpacingJumpFactor = 100.0;
+
 /// Fills deltap (m), speed (m/s) and cummulativeDistance (m) of n >= 2 fixes.
 /// The spacing at a fix is half the distance between its two neighbours:
 /// the plane distance for projected fixes, the geodesic distance on the
 /// ellipsoid a = 6378137 m, f = 1/298.257 for geographic ones. The first and
-/// the last fix take the values of their neighbour. `halfWidth` is not used.
+/// the last fix take the values of their neighbour. Then a spacing that is
+/// not a number or more than kSpacingJumpFactor times the median of the
+/// positive spacings becomes 0 before the distances are summed; speeds stay
+/// as computed. `halfWidth` is not used.
 void CalculateTraceToTraceSeparation(std::vector<llt>& fixes, int halfWidth);
 
+/// What building a fix list found besides the fixes.
+struct FixListStats {
+    std::int64_t traces = -1;           ///< complete traces read; -1: not a readable SEG-Y file
+    std::int64_t withoutNavigation = 0; ///< traces left out: no position (TraceHasNavigation)
+    std::int64_t spikesRepaired = 0;    ///< RepairNavigationSpikes
+};
+
 /// Builds the fix list of the SEG-Y file at `path`: one fix per complete trace
-/// (header only, samples are not decoded), positions in bytes from the start
-/// of the file, then time repair, zone choice, smoothing with half-width
-/// `navAverageFixes` (2..100) and the spacing computation; with fewer than
-/// two fixes only the conversion is done. Returns the number of traces read,
-/// or -1 when the file cannot be opened as SEG-Y (`fixes` is then left empty).
-[[nodiscard]] std::int64_t
+/// that passes the navigation test (header only, samples are not decoded),
+/// positions in bytes from the start of the file, then time repair, zone
+/// choice, spike repair, smoothing with half-width `navAverageFixes` (2..100)
+/// and the spacing computation; with fewer than two fixes only the
+/// conversion is done. When the file cannot be opened as SEG-Y, traces is -1
+/// and `fixes` is left empty.
+[[nodiscard]] FixListStats
 ReadAndBufferTraceHeaderData(const std::string& path, int navAverageFixes, std::vector<llt>& fixes);
-/// The same on a file already open, read from its first trace on; -1 when
-/// `in` is not open. The reader is left at the end of the file.
-[[nodiscard]] std::int64_t
+/// The same on a file already open, read from its first trace on; traces is
+/// -1 when `in` is not open. The reader is left at the end of the file.
+[[nodiscard]] FixListStats
 ReadAndBufferTraceHeaderData(CSegyFileIn& in, int navAverageFixes, std::vector<llt>& fixes);
 
 } // namespace tessara

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <limits>
 #include <system_error>
 
 namespace tessara
@@ -71,9 +72,9 @@ void InterpolateHeader(SegyHeaderType& h, const llt& A, const llt& B, double f)
 }
 
 SpeedCorrectionResult
-GiveUp(IJobHost& host, SpeedCorrectionResult r, Status status, const char* why)
+GiveUp(IJobHost& host, SpeedCorrectionResult r, Status status, const std::string& why)
 {
-    host.AppendLog(std::string("\tNot speed corrected: ") + why + "\r\n");
+    host.AppendLog("\tNot speed corrected: " + why + "\r\n");
     r.status = status;
     return r;
 }
@@ -104,6 +105,28 @@ double ChooseSpacing(const std::vector<llt>& fixes, const CombineSettings& setti
     const auto middle = spacings.begin() + static_cast<std::ptrdiff_t>(spacings.size() / 2);
     std::nth_element(spacings.begin(), middle, spacings.end(), before);
     return *middle;
+}
+
+std::int64_t CorrectedTraceCount(const std::vector<llt>& fixes, double spacing)
+{
+    if (fixes.empty() || !(spacing > 0.0))
+        return 0;
+    const double first = fixes.front().cummulativeDistance;
+    const double end = fixes.back().cummulativeDistance;
+    // Stepped as the rewrite steps, so that the count is the rewrite's to the
+    // trace; a count this large is refused anyway and needs no more than its
+    // size (a spacing below the rounding of the distance would never end).
+    constexpr std::int64_t kExactUpTo = std::int64_t{1} << 24;
+    std::int64_t count = 0;
+    for (double D = first; D < end; D += spacing) {
+        if (++count > kExactUpTo) {
+            const double estimate = std::ceil((end - first) / spacing);
+            constexpr double kMax = 9.2e18;
+            return !(estimate < kMax) ? std::numeric_limits<std::int64_t>::max()
+                                      : std::max(count, static_cast<std::int64_t>(estimate));
+        }
+    }
+    return count;
 }
 
 std::string SpacingText(double metres)
@@ -157,7 +180,12 @@ SpeedCorrectionResult CreatSpeedCorrectedSegy(const CombineSettings& settings,
     }
 
     std::vector<llt> fixes;
-    result.tracesBefore = ReadAndBufferTraceHeaderData(in, navAverageFixes, fixes);
+    const FixListStats stats = ReadAndBufferTraceHeaderData(in, navAverageFixes, fixes);
+    result.tracesBefore = stats.traces;
+    result.fixes = static_cast<std::int64_t>(fixes.size());
+    if (stats.spikesRepaired > 0)
+        host.AppendLog("\tNavigation spikes repaired: " + std::to_string(stats.spikesRepaired) +
+                       "\r\n");
     host.PumpEvents();
     const std::size_t n = fixes.size();
     if (n < 2)
@@ -180,6 +208,14 @@ SpeedCorrectionResult CreatSpeedCorrectedSegy(const CombineSettings& settings,
     const double end = fixes.back().cummulativeDistance;
     if (!(end > 0.0))
         return GiveUp(host, result, Status::NoTrackLength, "the track has no length");
+    // Decided before a byte is written: a composite never grows past this.
+    const std::int64_t planned = CorrectedTraceCount(fixes, spacing);
+    if (planned > kMaxTracesPerFix * result.fixes) {
+        const std::string why = "the corrected file would hold " + std::to_string(planned) +
+                                " traces from " + std::to_string(result.fixes) +
+                                ", more than ten times as many";
+        return GiveUp(host, result, Status::TooManyTraces, why);
+    }
 
     // The corrected file is written beside the composite and replaces it only
     // when complete, so that no failure can lose or half-replace it.

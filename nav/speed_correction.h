@@ -23,12 +23,14 @@ struct SpeedCorrectionResult {
         TooFewFixes,        ///< fewer than two fixes; logged
         SpacingNotPositive, ///< the chosen spacing is not above 0; logged
         NoTrackLength,      ///< the track has no length; logged
+        TooManyTraces,      ///< more than kMaxTracesPerFix times the fixes; logged
         ReadFailed,         ///< the composite could not be read (failedPath)
         WriteFailed,        ///< the corrected file could not be written (failedPath)
     };
     Status status = Status::NoNavigation;
     double spacingMetres = 0.0;    ///< the spacing used (Corrected), m
     std::int64_t tracesBefore = 0; ///< traces of the composite before
+    std::int64_t fixes = 0;        ///< fixes the correction worked from
     std::int64_t tracesAfter = 0;  ///< traces of the corrected file (Corrected)
     std::string failedPath;        ///< ReadFailed, WriteFailed: the file concerned
     /// Corrected: how many traces of the corrected file carry each delay
@@ -41,6 +43,18 @@ struct SpeedCorrectionResult {
 /// fixes' deltap (element n / 2 of the sorted values; NaN sorts last), or
 /// settings.trace_spacing when spacing_mode is Fixed. 0 for an empty list.
 [[nodiscard]] double ChooseSpacing(const std::vector<llt>& fixes, const CombineSettings& settings);
+
+/// The corrected file holds at most this many traces per fix: more means a
+/// spacing far below the file's own, and a disk filled with repeats.
+constexpr std::int64_t kMaxTracesPerFix = 10;
+
+/// How many traces the rewrite writes for a fix list and a spacing (m): one
+/// for every distance 0, spacing, 2 spacing, ... below the last fix's
+/// distance along the track, summed as the rewrite sums them. Counted
+/// exactly up to 2^24 traces; above that the track length over the spacing,
+/// rounded up (at most INT64_MAX). 0 when the spacing is not above 0 or the
+/// track has no length.
+[[nodiscard]] std::int64_t CorrectedTraceCount(const std::vector<llt>& fixes, double spacing);
 
 /// A spacing with one decimal, rounded half away from zero on the value as
 /// written: 2.25 gives "2.3", 5 gives "5.0", 4.87 gives "4.9". Used by the
@@ -60,7 +74,8 @@ struct SpeedCorrectionResult {
 /// Steps: the navigation check (none: the message box "Input file " +
 /// displayName + " does not contain navigation : cannot output equally spaced
 /// shots"), the fix list, the chart through the host's chart calls, the
-/// spacing, then the rewrite: the corrected file is written to
+/// spacing, the count of the corrected traces (more than kMaxTracesPerFix
+/// a fix: nothing is written), then the rewrite: the corrected file is written to
 /// compositePath + ".tmp" (a leftover of that name is deleted first) while the
 /// composite is read, and replaces it by one rename once it was completely
 /// written and closed. Samples are copied without decoding when the

@@ -434,7 +434,7 @@ TEST_F(BufferFile, FifthTraceWithoutNumberOrYearGetsFiveTicks)
     }
     ASSERT_TRUE(WriteFixFile(path, specs));
     std::vector<llt> fixes;
-    EXPECT_EQ(ReadAndBufferTraceHeaderData(path, 30, fixes), 6);
+    EXPECT_EQ(ReadAndBufferTraceHeaderData(path, 30, fixes).traces, 6);
     ASSERT_EQ(fixes.size(), 6u);
     EXPECT_EQ(fixes[4].t.GetTicks(), 5);
     EXPECT_EQ(fixes[4].position, 3600 + 4 * (240 + 16));
@@ -444,9 +444,28 @@ TEST_F(BufferFile, LittleEndianFileGivesTheSameFixes)
 {
     ASSERT_TRUE(WriteFixFile(path, LineFixes(8, 10), false));
     std::vector<llt> fixes;
-    EXPECT_EQ(ReadAndBufferTraceHeaderData(path, 2, fixes), 8);
+    EXPECT_EQ(ReadAndBufferTraceHeaderData(path, 2, fixes).traces, 8);
     ASSERT_EQ(fixes.size(), 8u);
     EXPECT_DOUBLE_EQ(fixes.back().cummulativeDistance, 70.0);
+}
+
+// Traces without a position were fixes at 0/0, thousands of kilometres off
+// the track.
+TEST_F(BufferFile, TracesWithoutPositionAreNoFixes)
+{
+    std::vector<FixSpec> specs = LineFixes(7, 10);
+    specs[2].x = 0;
+    specs[4].units = 5;
+    ASSERT_TRUE(WriteFixFile(path, specs));
+    std::vector<llt> fixes;
+    const FixListStats stats = ReadAndBufferTraceHeaderData(path, 2, fixes);
+    EXPECT_EQ(stats.traces, 7);
+    EXPECT_EQ(stats.withoutNavigation, 2);
+    ASSERT_EQ(fixes.size(), 5u);
+    EXPECT_EQ(fixes[2].position, 3600 + 3 * (240 + 16));
+    EXPECT_EQ(fixes[2].x, 500030.0);
+    // Eastings 0, 10, 30, 50, 60 smoothed over three fixes: 0, 40/3, 30, 50, 60.
+    EXPECT_NEAR(fixes.back().cummulativeDistance, 190.0 / 3.0, 1e-6);
 }
 
 TEST_F(BufferFile, CheckNavTellsAbsentFromUnreadable)
@@ -461,7 +480,7 @@ TEST_F(BufferFile, CheckNavTellsAbsentFromUnreadable)
     EXPECT_EQ(CheckNav(path), NavPresence::Present);
     EXPECT_EQ(CheckNav(dir.File("missing.sgy")), NavPresence::Unreadable);
     std::vector<llt> fixes;
-    EXPECT_EQ(ReadAndBufferTraceHeaderData(dir.File("missing.sgy"), 30, fixes), -1);
+    EXPECT_EQ(ReadAndBufferTraceHeaderData(dir.File("missing.sgy"), 30, fixes).traces, -1);
 }
 
 // ---------------------------------------------------------------------------

@@ -226,7 +226,7 @@ TEST_F(SpeedCorrection, DegreesAreRewrittenAsArcSecondsWithTheTraceScalar)
     const double step = 0.0001; // about 11.1 m
     ASSERT_TRUE(WriteFixFile(path, ParallelFixes(12, 3.0, step)));
     std::vector<llt> fixes;
-    ASSERT_EQ(ReadAndBufferTraceHeaderData(path, 2, fixes), 12);
+    ASSERT_EQ(ReadAndBufferTraceHeaderData(path, 2, fixes).traces, 12);
     const double d = fixes[1].deltap; // one step, measured
     ASSERT_NEAR(d, 11.13, 0.01);
     UseFixedSpacing(5);

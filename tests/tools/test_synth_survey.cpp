@@ -546,6 +546,41 @@ TEST(SynthFaults, ZeroCountsAndIntervalsKeepTheRecordLength)
     EXPECT_EQ(r.headers[29].sampleInterval, 100);
 }
 
+TEST(SynthFaults, SpikeAndScalarSlipTouchOnlyTheirTrace)
+{
+    TempDir dir;
+    SurveyOptions o = SmallSurvey(dir.Path() / "clean");
+    o.fileCount = 2;
+    o.coordinateUnits = CoordinateUnits::Metres;
+    o.coordinateScalar = std::int16_t{-100};
+    const SurveyResult clean = WriteSurvey(o);
+    ASSERT_TRUE(clean.ok) << clean.error;
+    o.outDir = dir.Path() / "bad";
+    o.spikeTrace = 35; // trace 5 of the second file
+    o.spikeMetres = -1000.0;
+    o.scalarSlipTrace = 8;
+    o.slipScalar = 10;
+    const SurveyResult bad = WriteSurvey(o);
+    ASSERT_TRUE(bad.ok) << bad.error;
+    for (std::size_t file = 0; file < 2; ++file) {
+        CSegyFileIn a;
+        CSegyFileIn b;
+        const ReadBack before = ReadAll(clean.files[file].path, a);
+        const ReadBack after = ReadAll(bad.files[file].path, b);
+        ASSERT_EQ(before.headers.size(), after.headers.size());
+        for (std::size_t k = 0; k < before.headers.size(); ++k) {
+            const bool spike = file == 1 && k == 4;
+            const bool slip = file == 0 && k == 7;
+            const SegyHeaderType& h = after.headers[k];
+            // 1000 m south in centimetres, give or take the rounding of each.
+            EXPECT_NEAR(h.sourceY, before.headers[k].sourceY - (spike ? 100000 : 0), 1)
+                << file << k;
+            EXPECT_EQ(h.sourceX, before.headers[k].sourceX) << file << k;
+            EXPECT_EQ(h.coordinateScalar, slip ? 10 : -100) << file << k;
+        }
+    }
+}
+
 TEST(SynthFaults, DelayGlitchesAreRareAndCarryTheGlitchDelay)
 {
     TempDir dir;
@@ -763,6 +798,9 @@ INSTANTIATE_TEST_SUITE_P(
                               o.channelByteWidth = 4;
                           },
                           "Channel bytes 112 overlap the sample count and interval at 114..117"},
+                      BadOption{"SpikeBeyondTenThousandKilometres",
+                                [](SurveyOptions& o) { o.spikeMetres = 2e7; },
+                                "Spike (m) 2e+07 not in -1e+07..1e+07"},
                       BadOption{"ScalarOverflow",
                                 [](SurveyOptions& o) {
                                     o.coordinateUnits = CoordinateUnits::Metres;

@@ -59,6 +59,20 @@ bool ParseTime(const std::string& text, tessara::synth::SurveyOptions& o)
     return true;
 }
 
+/// "TRACE:VALUE", the whole text.
+bool ParseTraceValue(const std::string& text, std::int64_t& trace, double& value)
+{
+    long long t = 0;
+    double v = 0;
+    int used = 0;
+    if (std::sscanf(text.c_str(), "%lld:%lf%n", &t, &v, &used) != 2 ||
+        static_cast<std::size_t>(used) != text.size())
+        return false;
+    trace = t;
+    value = v;
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -133,6 +147,16 @@ int main(int argc, char** argv)
                    "SPEED m/s (repeatable, in ascending time)")
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     app.add_option("--missing-nav-rate", o.missingNavRate, "Fraction of pings without position");
+    std::string spike;
+    app.add_option("--spike",
+                   spike,
+                   "TRACE:METRES: that trace (numbered through the survey from 1, bytes 0-3) "
+                   "lies METRES north of the track");
+    std::string slip;
+    app.add_option("--scalar-slip",
+                   slip,
+                   "TRACE:SCALAR: that trace carries coordinate scalar SCALAR while its "
+                   "coordinates stay stored for the survey's scalar");
 
     app.add_option("--channels", o.channelCount, "Interleaved channels")->capture_default_str();
     app.add_option("--first-channel", o.firstChannel, "Number of the first channel")
@@ -286,6 +310,22 @@ int main(int argc, char** argv)
             return kExitUsage;
         }
         o.speedChanges.push_back(c);
+    }
+
+    if (!spike.empty() && !ParseTraceValue(spike, o.spikeTrace, o.spikeMetres)) {
+        std::cerr << "Spike " << spike << " not in the form TRACE:METRES\n";
+        return kExitUsage;
+    }
+    if (!slip.empty()) {
+        double slipScalar = 0;
+        if (!ParseTraceValue(slip, o.scalarSlipTrace, slipScalar) ||
+            !(slipScalar >= -32768 && slipScalar <= 32767) ||
+            slipScalar != std::trunc(slipScalar)) {
+            std::cerr << "Scalar slip " << slip
+                      << " not in the form TRACE:SCALAR (-32768..32767)\n";
+            return kExitUsage;
+        }
+        o.slipScalar = static_cast<std::int16_t>(slipScalar);
     }
 
     const SurveyResult result = WriteSurvey(o);

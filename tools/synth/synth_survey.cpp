@@ -163,14 +163,16 @@ struct Position {
     double y = 0; // stored sourceY
 };
 
-Position PositionAt(const SurveyOptions& o, double seconds)
+/// Where the ship is `seconds` after the first ping; `offNorthMetres` moves
+/// the position off the track.
+Position PositionAt(const SurveyOptions& o, double seconds, double offNorthMetres = 0.0)
 {
     constexpr double kMetresPerDegree = 111320.0;
     const double along = AlongTrackMetres(o, seconds);
     // A gentle cross-track wobble, as a ship steering a line does.
     const double cross = 5.0 * std::sin(2.0 * std::numbers::pi * seconds / 120.0);
     const double h = o.headingDegrees * std::numbers::pi / 180.0;
-    const double north = along * std::cos(h) - cross * std::sin(h);
+    const double north = along * std::cos(h) - cross * std::sin(h) + offNorthMetres;
     const double east = along * std::sin(h) + cross * std::cos(h);
     const std::int16_t scalar = ScalarFor(o);
 
@@ -352,7 +354,8 @@ void BuildTraceHeader(
     const std::int64_t pingGlobal =
         static_cast<std::int64_t>(fileIndex) * PingsPerFile(o) + pingInFile;
 
-    r.Put32(0, static_cast<std::int64_t>(fileIndex) * o.tracesPerFile + k + 1);
+    const std::int64_t traceNumber = static_cast<std::int64_t>(fileIndex) * o.tracesPerFile + k + 1;
+    r.Put32(0, traceNumber);
     r.Put32(4, k + 1);
     r.Put32(8, pingGlobal + 1);
     r.Put32(12, k % o.channelCount + 1);
@@ -361,9 +364,10 @@ void BuildTraceHeader(
 
     const std::int64_t ms = fileStartMs + PingOffsetMs(o, pingInFile);
     const double seconds = static_cast<double>(ms - StartMs(o)) / 1000.0;
-    r.Put16(70, ScalarFor(o));
+    r.Put16(70, traceNumber == o.scalarSlipTrace ? o.slipScalar : ScalarFor(o));
     if (!Happens(o, o.missingNavRate, fileIndex, pingInFile, kMissingNav)) {
-        const Position p = PositionAt(o, seconds);
+        const Position p =
+            PositionAt(o, seconds, traceNumber == o.spikeTrace ? o.spikeMetres : 0.0);
         r.Put32(72, std::llround(p.x));
         r.Put32(76, std::llround(p.y));
         r.Put32(80, std::llround(p.x));
@@ -505,6 +509,9 @@ std::string CheckOptions(const SurveyOptions& o)
     }
     check(range("Heading", o.headingDegrees, -360, 360));
     check(range("Missing navigation rate", o.missingNavRate, 0, 1));
+    check(range("Spike trace", static_cast<double>(o.spikeTrace), 0, 2147483647.0));
+    check(range("Spike (m)", o.spikeMetres, -1e7, 1e7));
+    check(range("Scalar slip trace", static_cast<double>(o.scalarSlipTrace), 0, 2147483647.0));
     check(range("Channels", o.channelCount, 1, 1000));
     if (o.channelCount > 1 && o.channelField == ChannelField::None)
         check("Channels " + std::to_string(o.channelCount) + " need a channel field");
@@ -558,8 +565,9 @@ std::string CheckOptions(const SurveyOptions& o)
     if (ToTraceTime(StartMs(o) + std::llround(spanS * 1000.0)).year > 9999)
         return "Survey of " + std::to_string(spanS) + " s runs past the year 9999";
     for (double s : {0.0, spanS}) {
-        const Position p = PositionAt(o, s);
-        if (!FitsInt32(p.x) || !FitsInt32(p.y))
+        const Position p = PositionAt(o, s, std::fabs(o.spikeMetres));
+        const Position q = PositionAt(o, s, -std::fabs(o.spikeMetres));
+        if (!FitsInt32(p.x) || !FitsInt32(p.y) || !FitsInt32(q.x) || !FitsInt32(q.y))
             return "Coordinate scalar " + std::to_string(ScalarFor(o)) +
                    " makes coordinates overflow 32 bits";
     }

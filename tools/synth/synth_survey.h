@@ -88,6 +88,15 @@ struct SurveyOptions {
     /// one the ship runs at speedMps.
     std::vector<SpeedChange> speedChanges;
     double missingNavRate = 0.0; ///< fraction of pings with sourceX = sourceY = 0
+    /// One position off the track: the trace numbered spikeTrace through the
+    /// survey (bytes 0-3, from 1; 0 none) lies spikeMetres north of it.
+    std::int64_t spikeTrace = 0;
+    double spikeMetres = 0.0;
+    /// One slipped coordinate scalar: the trace numbered scalarSlipTrace (as
+    /// above) carries slipScalar at bytes 70-71 while its coordinates stay
+    /// stored for the survey's scalar.
+    std::int64_t scalarSlipTrace = 0;
+    std::int16_t slipScalar = 10;
 
     /// Interleaved channels: trace k of a file belongs to ping k / channelCount
     /// and carries channel firstChannel + k % channelCount.
