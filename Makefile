@@ -5,7 +5,7 @@ BUILD_CLANG ?= build-clang
 JOBS        ?= $(shell nproc)
 CMAKE_FLAGS ?= -G Ninja -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
 
-.PHONY: all deps build test test-sanitize test-clang format-check demo bench screenshots clean
+.PHONY: all deps build test test-sanitize test-clang format-check demo bench screenshots package check-package clean
 
 all: build
 
@@ -50,6 +50,15 @@ demo: build
 # Renders the windows on a generated survey into docs/screenshots (offscreen).
 screenshots: build
 	@cmake --build $(BUILD) --target screenshots >/dev/null
+
+# The Debian package, tessara_<version>_amd64.deb in $(BUILD).
+package: build
+	@cmake --build $(BUILD) --target package
+
+# Builds the package and checks it as an installer would (as root: it installs
+# and removes the package).
+check-package: deps
+	@scripts/check-package $(BUILD)
 
 bench: deps
 	@cmake -S . -B build-bench $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Release \

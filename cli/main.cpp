@@ -29,6 +29,9 @@ int main(int argc, char** argv)
 
     CLI::App app{"Tessara: order, repair and combine marine SEG-Y survey files", "tessara-cli"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", "tessara-cli " TESSARA_VERSION, "Print the version and exit");
+    // Every command's options on one page: the man page is generated from it.
+    app.set_help_all_flag("--help-all", "Print the help of every command and exit");
     std::vector<tessara::cli::Command> commands;
     tessara::cli::RegisterInfo(app, commands);
     tessara::cli::RegisterCopy(app, commands);
@@ -42,6 +45,8 @@ int main(int argc, char** argv)
     } catch (const CLI::CallForHelp& e) {
         return WithStandardOutputChecked(app.exit(e));
     } catch (const CLI::CallForAllHelp& e) {
+        return WithStandardOutputChecked(app.exit(e));
+    } catch (const CLI::CallForVersion& e) {
         return WithStandardOutputChecked(app.exit(e));
     } catch (const CLI::ParseError& e) {
         // One line, like every other error; usage errors have one exit code.

@@ -35,7 +35,7 @@ namespace
 {
 
 const QString kTitle = QStringLiteral("Tessara Files");
-const QString kVersion = QStringLiteral("Tessara Ver 1.0");
+const QString kVersion = QStringLiteral("Tessara Ver " TESSARA_VERSION);
 const QString kLoadTitle = QStringLiteral(" Select SEGY files to combine");
 // "Segy Files|*.sgy|All Files|*.*" in Qt's notation; "*" rather than "*.*",
 // which would hide files without a dot on this platform.

@@ -1,0 +1,72 @@
+# bash completion for tessara-cli                          -*- shell-script -*-
+#
+# Commands and options are read from the program's own --help, so that they
+# follow the installed version. After -o a directory is offered, after --log
+# any file, after an option that takes a number or a text nothing; elsewhere
+# SEG-Y files (*.sgy, *.segy, *.seg in either case) and directories.
+
+# The commands, from the Subcommands part of the top-level help.
+_tessara_cli_commands()
+{
+    LC_ALL=C "$1" --help 2>/dev/null |
+        sed -n '/^Subcommands:/,/^$/ { /^  *[a-z]/ { s/^ *//; s/ .*//; p; } }'
+}
+
+# Succeeds when OPTION of COMMAND takes a value: its help line shows a type
+# (TEXT, INT, FLOAT...) one space after the option's names, where a flag's
+# description follows a run of spaces.
+_tessara_cli_takes_value()
+{
+    LC_ALL=C "$1" "$2" --help 2>/dev/null |
+        grep -qE -- "^ *([^ ]*,)?$3(,[^ ]*)? [A-Z]"
+}
+
+_tessara_cli()
+{
+    local cur prev words cword
+    _init_completion || return
+
+    local i command=
+    for ((i = 1; i < cword; i++)); do
+        if [[ ${words[i]} != -* ]]; then
+            command=${words[i]}
+            break
+        fi
+    done
+
+    if [[ -z $command ]]; then
+        if [[ $cur == -* ]]; then
+            COMPREPLY=($(compgen -W '--help --help-all --version' -- "$cur"))
+        else
+            COMPREPLY=($(compgen -W "$(_tessara_cli_commands "$1")" -- "$cur"))
+        fi
+        return
+    fi
+
+    case $prev in
+        -o | --output-dir)
+            _filedir -d
+            return
+            ;;
+        --log)
+            _filedir
+            return
+            ;;
+        --fix-knudsen)
+            COMPREPLY=($(compgen -W 'yearday dayonly' -- "$cur"))
+            return
+            ;;
+        -*)
+            _tessara_cli_takes_value "$1" "$command" "$prev" && return
+            ;;
+    esac
+
+    if [[ $cur == -* ]]; then
+        COMPREPLY=($(compgen -W "$(_parse_help "$1" "$command --help")" -- "$cur"))
+        return
+    fi
+    _filedir 'sgy|segy|seg'
+} &&
+    complete -F _tessara_cli tessara-cli
+
+# ex: filetype=sh
