@@ -36,9 +36,9 @@ _tessara_cli()
 
     if [[ -z $command ]]; then
         if [[ $cur == -* ]]; then
-            COMPREPLY=($(compgen -W '--help --help-all --version' -- "$cur"))
+            mapfile -t COMPREPLY < <(compgen -W '--help --help-all --version' -- "$cur")
         else
-            COMPREPLY=($(compgen -W "$(_tessara_cli_commands "$1")" -- "$cur"))
+            mapfile -t COMPREPLY < <(compgen -W "$(_tessara_cli_commands "$1")" -- "$cur")
         fi
         return
     fi
@@ -53,7 +53,7 @@ _tessara_cli()
             return
             ;;
         --fix-knudsen)
-            COMPREPLY=($(compgen -W 'yearday dayonly' -- "$cur"))
+            mapfile -t COMPREPLY < <(compgen -W 'yearday dayonly' -- "$cur")
             return
             ;;
         -*)
@@ -62,7 +62,7 @@ _tessara_cli()
     esac
 
     if [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W "$(_parse_help "$1" "$command --help")" -- "$cur"))
+        mapfile -t COMPREPLY < <(compgen -W "$(_parse_help "$1" "$command --help")" -- "$cur")
         return
     fi
     _filedir 'sgy|segy|seg'
