@@ -1,5 +1,6 @@
-// tessara: the desktop application. Arguments other than the program's own
-// path are ignored; exit code 0.
+// tessara: the desktop application. Files named on the command line (as a
+// file manager's "Open with" passes them) are loaded into the input list;
+// exit code 0.
 #include "ui/form1.h"
 
 #include <gsl/gsl_errno.h>
@@ -15,6 +16,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName("tessara");
     tessara::Form1 window(QApplication::applicationDirPath(),
                           QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
+    window.AppendInputFiles(tessara::CommandLineFiles(QApplication::arguments()));
     window.show();
     (void)QApplication::exec();
     return 0;

@@ -4,6 +4,7 @@
 
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QVBoxLayout>
@@ -45,9 +46,15 @@ void processing_log::Append(std::string_view text)
 {
     // Inserting at the end through a cursor keeps what the user has selected
     // or is editing, unlike appendPlainText, which also starts a new line.
+    // The view follows new lines only while it shows the end: a user who
+    // scrolled up to read stays where they are.
+    QScrollBar* bar = textBox_log->verticalScrollBar();
+    const bool following = bar->value() >= bar->maximum();
     QTextCursor cursor(textBox_log->document());
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    if (following)
+        bar->setValue(bar->maximum());
 }
 
 QString processing_log::Text() const
