@@ -657,8 +657,10 @@ void Form1::RestoreWindowState()
 
 SpeedCorrection& Form1::Chart()
 {
-    if (sp == nullptr)
+    if (sp == nullptr) {
         sp = new SpeedCorrection(this);
+        ShowOver(*sp, *this); // first shown over the main window, then where the user put it
+    }
     return *sp;
 }
 

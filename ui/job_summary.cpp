@@ -163,7 +163,7 @@ CJobSummaryDialog::CJobSummaryDialog(QWidget* parent)
     textBox_summary = new QPlainTextEdit(this);
     textBox_summary->setObjectName("textBox_summary");
     textBox_summary->setReadOnly(true);
-    textBox_summary->setLineWrapMode(QPlainTextEdit::NoWrap);
+    textBox_summary->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     textBox_summary->setAccessibleName("Job summary");
     button_open_folder = new QPushButton("Open &Folder", this);
     button_open_folder->setObjectName("button_open_folder");
