@@ -139,6 +139,8 @@ void CWindowJobHost::SetProgressBar(QProgressBar* bar)
 {
     m_progressBar = bar;
     m_sinceStart.start();
+    m_sinceProgressShown.invalidate();
+    m_lastProgress = JobProgress{};
     if (bar != nullptr) {
         bar->setRange(0, 100);
         bar->setValue(0);
@@ -150,6 +152,15 @@ void CWindowJobHost::Progress(const JobProgress& progress)
 {
     if (m_progressBar == nullptr)
         return;
+    // A new input or phase shows at once; within one, no more often than
+    // the status line, since each text costs a repaint inside the job's time.
+    const bool news =
+        progress.input != m_lastProgress.input || progress.phase != m_lastProgress.phase;
+    if (!news && m_sinceProgressShown.isValid() &&
+        m_sinceProgressShown.elapsed() < kStatusIntervalMs)
+        return;
+    m_lastProgress = progress;
+    m_sinceProgressShown.start();
     m_progressBar->setValue(ProgressPercent(progress));
     m_progressBar->setFormat(ProgressText(progress, m_sinceStart.elapsed()));
 }

@@ -73,6 +73,8 @@ private:
     QElapsedTimer m_sincePump;
     QProgressBar* m_progressBar = nullptr;
     QElapsedTimer m_sinceStart;
+    QElapsedTimer m_sinceProgressShown;
+    JobProgress m_lastProgress;
 };
 
 } // namespace tessara
