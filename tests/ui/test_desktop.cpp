@@ -10,9 +10,12 @@
 #include "ui/processing_options.h"
 #include "ui/range_spin_box.h"
 
+#include <QAbstractButton>
 #include <QDir>
+#include <QKeySequence>
 #include <QLabel>
 #include <QListWidget>
+#include <QMap>
 #include <QPushButton>
 #include <QSettings>
 #include <QTableWidget>
@@ -44,6 +47,8 @@ private slots:
     void keys_data();
     void keys();
     void escape_closes_the_demultiplex_and_help_windows();
+    void mnemonics_are_unique_in_the_main_window();
+    void about_box_names_version_licence_and_libraries();
     void command_line_files_data();
     void command_line_files();
     void folders_and_sizes_are_remembered_but_not_settings();
@@ -209,6 +214,45 @@ void TestDesktop::escape_closes_the_demultiplex_and_help_windows()
     QTest::keyClick(w.phelp, Qt::Key_Escape);
     QVERIFY(!w.phelp->isVisible());
     QVERIFY(w.isVisible()); // Escape in a child never closes the main window
+}
+
+void TestDesktop::mnemonics_are_unique_in_the_main_window()
+{
+    WindowUnderTest ui;
+    QMap<QString, QString> owners; // mnemonic -> the caption that has it
+    int count = 0;
+    for (QWidget* w : ui.window->findChildren<QWidget*>()) {
+        QString text;
+        if (auto* button = qobject_cast<QAbstractButton*>(w))
+            text = button->text();
+        else if (auto* label = qobject_cast<QLabel*>(w); label != nullptr && label->buddy())
+            text = label->text();
+        const QKeySequence key = QKeySequence::mnemonic(text);
+        if (key.isEmpty())
+            continue;
+        ++count;
+        QVERIFY2(!owners.contains(key.toString()),
+                 qPrintable(key.toString() + ": " + owners.value(key.toString()) + " and " + text));
+        owners.insert(key.toString(), text);
+    }
+    QVERIFY(count >= 20); // the command buttons and most setting captions
+}
+
+void TestDesktop::about_box_names_version_licence_and_libraries()
+{
+    WindowUnderTest ui;
+    QVERIFY(ui.window->AboutWindow() == nullptr);
+    QTest::mouseClick(ui.window->button_about, Qt::LeftButton);
+    QWidget* about = ui.window->AboutWindow();
+    QVERIFY(about != nullptr && about->isVisible());
+    QVERIFY(!about->isModal()); // the main window stays usable
+    const QString text = AboutText();
+    for (const QString& part : {QString("Tessara Ver 1.0"),
+                                QString("GNU General Public License"),
+                                "Qt " + QString(qVersion()),
+                                QString("GNU Scientific Library 2."),
+                                QString("GeographicLib ")})
+        QVERIFY2(text.contains(part), qPrintable(part));
 }
 
 void TestDesktop::command_line_files_data()
