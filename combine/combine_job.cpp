@@ -119,7 +119,7 @@ private:
     COutputDirectoryLock m_lock;           // held for the whole run
     bool m_stopped = false;                // the user asked the job to stop
     JobProgress m_progress;                // bytesDone: of the inputs before the current one
-    std::string m_lastReadInput;           // the input the output's last trace came from
+    std::string m_lastReadInput;           // the input read last into an output
 };
 
 CCombineJob::CCombineJob(const CombineSettings& settings, IJobHost& host)

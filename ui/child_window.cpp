@@ -1,6 +1,7 @@
 #include "ui/child_window.h"
 
 #include <QKeyEvent>
+#include <QPushButton>
 #include <QScreen>
 #include <QWidget>
 
@@ -68,6 +69,12 @@ private:
 void CloseOnEscape(QWidget& window, std::function<void()> close)
 {
     window.installEventFilter(new CEscapeFilter(window, std::move(close)));
+}
+
+void PressOnEnter(QWidget& window)
+{
+    for (QPushButton* button : window.findChildren<QPushButton*>())
+        button->setAutoDefault(true);
 }
 
 } // namespace tessara

@@ -16,4 +16,8 @@ void ShowOver(QWidget& child, const QWidget& owner);
 /// Escape anywhere in `window` calls `close`, the window's own way to close.
 void CloseOnEscape(QWidget& window, std::function<void()> close);
 
+/// Enter presses whichever button of `window` has the focus, as Space does
+/// (outside a dialog, Qt's buttons take only Space).
+void PressOnEnter(QWidget& window);
+
 } // namespace tessara

@@ -60,6 +60,7 @@ processing_help::processing_help(const QString& directory,
     connect(button4, &QPushButton::clicked, this, &QWidget::hide);
     // Escape does what the window's own closing button does.
     CloseOnEscape(*this, [this] { button4->click(); });
+    PressOnEnter(*this);
 
     m_helpdoc = QDir(directory).filePath(fileName);
     if (QFileInfo(m_helpdoc).isReadable()) {

@@ -1,6 +1,7 @@
 #include "ui/processing_log.h"
 
 #include "ui/app_icon.h"
+#include "ui/child_window.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -35,6 +36,7 @@ processing_log::processing_log(QWidget* parent)
     layout->addWidget(button_hide);
     resize(640, 480);
     connect(button_hide, &QPushButton::clicked, this, &QWidget::hide);
+    PressOnEnter(*this);
 }
 
 void processing_log::Clear()

@@ -175,6 +175,7 @@ processing_options::processing_options(CombineSettings& settings, QWidget* paren
     connect(button2, &QPushButton::clicked, this, &QWidget::hide);
     // Escape does what the window's own closing button does.
     CloseOnEscape(*this, [this] { button2->click(); });
+    PressOnEnter(*this);
 }
 
 void processing_options::LengthChanged(int length)

@@ -46,7 +46,7 @@ private slots:
     void answering_no_runs_no_job();
     void keys_data();
     void keys();
-    void escape_closes_the_demultiplex_and_help_windows();
+    void escape_closes_and_enter_presses_in_the_child_windows();
     void mnemonics_are_unique_in_the_main_window();
     void about_box_names_version_licence_and_libraries();
     void command_line_files_data();
@@ -195,7 +195,7 @@ void TestDesktop::keys()
     QCOMPARE(w.InputFiles(), left);
 }
 
-void TestDesktop::escape_closes_the_demultiplex_and_help_windows()
+void TestDesktop::escape_closes_and_enter_presses_in_the_child_windows()
 {
     WindowUnderTest ui;
     Form1& w = *ui.window;
@@ -214,6 +214,15 @@ void TestDesktop::escape_closes_the_demultiplex_and_help_windows()
     QTest::keyClick(w.phelp, Qt::Key_Escape);
     QVERIFY(!w.phelp->isVisible());
     QVERIFY(w.isVisible()); // Escape in a child never closes the main window
+
+    // Enter presses the focused button in the child windows too.
+    QTest::mouseClick(w.button2, Qt::LeftButton);
+    QVERIFY(w.popts->isVisible());
+    w.popts->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w.popts));
+    w.popts->button2->setFocus();
+    QTest::keyClick(w.popts->button2, Qt::Key_Return);
+    QVERIFY(!w.popts->isVisible());
 }
 
 void TestDesktop::mnemonics_are_unique_in_the_main_window()
