@@ -20,6 +20,7 @@
 #include "segy/io/segy_file_in.h"
 #include "trace/resample.h"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <optional>
@@ -83,6 +84,8 @@ private:
     [[nodiscard]] bool StopRequestedNow();
     [[nodiscard]] std::optional<double> NextKnownStart(std::size_t input) const;
     [[nodiscard]] CTraceResampler& Resampler();
+    void ReportProgress(JobProgress::Phase phase, std::int64_t bytesOfInput = 0);
+    void NoteOverlap(std::size_t input);
     /// One resampler per resampling thread, kept for the whole job.
     [[nodiscard]] std::vector<CTraceResampler*> WorkerResamplers();
 
@@ -115,6 +118,8 @@ private:
     std::set<std::string> m_producedPaths; // final names this job has given
     COutputDirectoryLock m_lock;           // held for the whole run
     bool m_stopped = false;                // the user asked the job to stop
+    JobProgress m_progress;                // bytesDone: of the inputs before the current one
+    std::string m_lastReadInput;           // the input read last into an output
 };
 
 CCombineJob::CCombineJob(const CombineSettings& settings, IJobHost& host)
@@ -245,6 +250,9 @@ CombineOutcome CCombineJob::CDriver::Run()
         m_result.inputs_span_years = yearsUncertain;
     }
     MarkFilesSeenTwice();
+    m_progress.inputCount = static_cast<int>(m_inputs.size());
+    for (const InputEntry& input : m_inputs)
+        m_progress.bytesTotal += input.version.bytes;
 
     m_durationLimit = static_cast<std::int64_t>(m_settings.time_duration_limit) * 3600;
     m_sizeLimit = static_cast<std::int64_t>(m_settings.max_file_size) * 1000000;
@@ -271,6 +279,8 @@ CombineOutcome CCombineJob::CDriver::Run()
         return m_result.outcome;
     }
 
+    // The end: every input's bytes counted, whatever the last one did.
+    ReportProgress(JobProgress::Phase::Reading);
     // A working file opened for inputs whose traces were all dropped never
     // met a trace: it is not an output.
     if (m_output.bIsOpen())
@@ -408,10 +418,46 @@ void CCombineJob::CDriver::SkipChangedInput(const std::string& path)
     m_result.unreadable_inputs.push_back({path, "changed since the job started"});
 }
 
+// Progress counts input bytes: the one measure known for every input before
+// it is read, whatever its trace length or the traces the job drops.
+void CCombineJob::CDriver::ReportProgress(JobProgress::Phase phase, std::int64_t bytesOfInput)
+{
+    JobProgress p = m_progress;
+    p.phase = phase;
+    p.bytesDone = std::min(p.bytesTotal, p.bytesDone + std::max<std::int64_t>(0, bytesOfInput));
+    m_host.Progress(p);
+}
+
+// Traces of an input that starts before the output's last trace go back in
+// time: said in the result, so that the front end can name both inputs.
+void CCombineJob::CDriver::NoteOverlap(std::size_t input)
+{
+    const InputEntry& entry = m_inputs[input];
+    if (m_settings.demultiplex_only || !m_outputOpen || !entry.start_known ||
+        m_lastReadInput.empty())
+        return;
+    if (entry.start_time < m_output.LastTraceTime())
+        m_result.overlapping_inputs.push_back({m_lastReadInput, entry.path});
+}
+
 void CCombineJob::CDriver::ProcessInput(std::size_t input)
 {
     const std::string& path = m_inputs[input].path;
     m_currentFile = path;
+    m_progress.input = static_cast<int>(input) + 1;
+    ReportProgress(JobProgress::Phase::Reading);
+    // Whatever becomes of this input, its bytes count as read after it; and
+    // before the output it ends is finished, so that progress never goes back.
+    struct CountWhole {
+        JobProgress& progress;
+        std::int64_t bytes;
+        void Now()
+        {
+            progress.bytesDone += bytes;
+            bytes = 0;
+        }
+        ~CountWhole() { Now(); }
+    } countWhole{m_progress, m_inputs[input].version.bytes};
 
     if (m_inputs[input].same_as_earlier) {
         LogProcessingFile(path);
@@ -472,8 +518,11 @@ void CCombineJob::CDriver::ProcessInput(std::size_t input)
     m_ctx.Log(kNL);
 
     const std::int64_t positionAtStart = m_output.ByteCount();
+    NoteOverlap(input);
     TraceLoop(in, input);
+    m_lastReadInput = path;
     in.Close();
+    countWhole.Now();
     if (!m_failed && !m_stopped)
         CloseByRules(input, positionAtStart);
 }
@@ -646,6 +695,7 @@ void CCombineJob::CDriver::TraceLoop(CSegyFileIn& in, std::size_t input)
         if (m_output.TraceCount() % 10 == 0) {
             m_host.SetStatus("Input file = " + fileName + " : reading trace " +
                              std::to_string(m_output.TraceCount()));
+            ReportProgress(JobProgress::Phase::Reading, in.GetPosition());
             if (m_host.IsLogVisible()) {
                 m_ctx.Log("\tAve Time " + FormatLogNumber(m_output.AverageInterval()) +
                           "delay = " + std::to_string(h.delayRecordingTime));
@@ -782,6 +832,7 @@ void CCombineJob::CDriver::Close_Output_File()
     }
     std::optional<SpeedCorrectionResult> corrected;
     if (m_settings.speed_correction) {
+        ReportProgress(JobProgress::Phase::SpeedCorrection);
         const SpeedCorrectionResult r =
             CreatSpeedCorrectedSegy(m_settings, m_host, m_output.Path(), m_currentFile);
         using Status = SpeedCorrectionResult::Status;
@@ -811,6 +862,7 @@ void CCombineJob::CDriver::Rename_Output_File(const std::optional<SpeedCorrectio
     if (corrected)
         written = corrected->delays;
     if (m_settings.delayscan) {
+        ReportProgress(JobProgress::Phase::DelayScan);
         const DelayScanResult scan =
             ScanFileAndMeasureTraceDelayFrequencys(m_host, working, std::move(written));
         if (scan.failed && !scan.copyFailed) {

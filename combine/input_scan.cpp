@@ -53,6 +53,11 @@ CJobTimeScale Scan_and_Sort_Input_files(const JobContext& ctx,
         if (known)
             readable.push_back(*first.header);
 
+        JobProgress progress;
+        progress.phase = JobProgress::Phase::Scanning;
+        progress.input = static_cast<int>(k) + 1;
+        progress.inputCount = static_cast<int>(inputs.size());
+        ctx.host.Progress(progress);
         ctx.host.SetStatus("Scanning input file = " + FileNameOf(input.path) + " : start times = " +
                            std::to_string(WholeSeconds(SecondsOfYear(*first.header))));
         ctx.host.PumpEvents();

@@ -2,6 +2,9 @@
 
 #include "combine/api/combine_job.h"
 #include "ui/app_icon.h"
+#include "ui/child_window.h"
+#include "ui/job_summary.h"
+#include "ui/output_folder_check.h"
 #include "ui/processing_help.h"
 #include "ui/processing_log.h"
 #include "ui/processing_options.h"
@@ -11,9 +14,14 @@
 #include "ui/window_job_host.h"
 #include "ui/window_prompts.h"
 
+#include <GeographicLib/Config.h>
+#include <gsl/gsl_version.h>
+
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QFrame>
@@ -21,9 +29,13 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
+#include <QShortcut>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -42,10 +54,28 @@ const QString kLoadTitle = QStringLiteral(" Select SEGY files to combine");
 const QString kLoadFilter = QStringLiteral("Segy Files (*.sgy);;All Files (*)");
 const QString kOutputDescription = QStringLiteral(" Choose output directory for composite files");
 
+/// Where the folders last used and the windows' sizes are kept.
+QSettings StoredState()
+{
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, "tessara", "tessara");
+}
+
+/// `text` without its mnemonic marks, as screen readers say it.
+QString Plain(const QString& text)
+{
+    QString plain = text;
+    return plain.remove('&');
+}
+
+/// A button whose text carries a mnemonic ("&Load Segy Files"); its
+/// accessible name is the text without it. Enter presses it when it has
+/// the focus, as Space does.
 QPushButton* Button(QWidget* parent, const char* name, const QString& text)
 {
     auto* button = new QPushButton(text, parent);
     button->setObjectName(name);
+    button->setAccessibleName(Plain(text));
+    button->setAutoDefault(true);
     return button;
 }
 
@@ -97,7 +127,7 @@ QLabel* Caption(QWidget* parent, const char* name, const QString& text, QWidget*
     label->setObjectName(name);
     label->setBuddy(buddy);
     if (buddy->accessibleName().isEmpty())
-        buddy->setAccessibleName(text.trimmed());
+        buddy->setAccessibleName(Plain(text).trimmed());
     return label;
 }
 
@@ -116,6 +146,39 @@ std::string Std(const QString& text)
 }
 
 } // namespace
+
+QStringList CommandLineFiles(const QStringList& arguments)
+{
+    QStringList files;
+    bool optionsEnd = false;
+    for (qsizetype k = 1; k < arguments.size(); ++k) {
+        const QString& argument = arguments[k];
+        if (!optionsEnd && argument == "--") {
+            optionsEnd = true;
+            continue;
+        }
+        if (argument.isEmpty() || (!optionsEnd && argument.startsWith('-')))
+            continue;
+        // A file manager may pass URLs (%U) rather than paths.
+        const QUrl url(argument);
+        files << (url.isLocalFile() ? url.toLocalFile() : argument);
+    }
+    return files;
+}
+
+QString AboutText()
+{
+    return kVersion +
+           "\n\n"
+           "Orders SEG-Y files by recording time and combines them into composite files.\n\n"
+           "Licence: GNU General Public License, version 3 or later.\n\n"
+           "Libraries:\n"
+           "    Qt " +
+           QString(qVersion()) +
+           "\n"
+           "    GNU Scientific Library " GSL_VERSION "\n"
+           "    GeographicLib " GEOGRAPHICLIB_VERSION_STRING;
+}
 
 Form1::Form1(const QString& programDirectory,
              const QString& configDirectory,
@@ -141,8 +204,12 @@ Form1::Form1(const QString& programDirectory,
     processRow->addWidget(button1, 1);
     processRow->addWidget(button_stop);
     column->addLayout(processRow);
-    column->addWidget(button_help);
+    auto* helpRow = new QHBoxLayout;
+    helpRow->addWidget(button_help, 1);
+    helpRow->addWidget(button_about);
+    column->addLayout(helpRow);
     column->addWidget(label_status);
+    column->addWidget(progressBar_job);
     layout->addLayout(column, 1);
     layout->addWidget(panel1);
     ConnectSettings();
@@ -153,16 +220,28 @@ Form1::Form1(const QString& programDirectory,
     program_directory = programDirectory;
     phelp = new processing_help(HelpDirectory(program_directory), kHelpFileName, kVersion, this);
     resize(1000, 640);
+
+    // The preview follows the list: a visible dialog shows the entry chosen.
+    connect(listBox_input_segy_files, &QListWidget::itemSelectionChanged, this, [this] {
+        if (popts->isVisible() && !listBox_input_segy_files->selectedItems().isEmpty())
+            SetupDemultiplex();
+    });
+    auto* help = new QShortcut(QKeySequence::HelpContents, this);
+    connect(help, &QShortcut::activated, this, &Form1::ShowHelp);
+    auto* remove = new QShortcut(QKeySequence::Delete, listBox_input_segy_files);
+    remove->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(remove, &QShortcut::activated, this, &Form1::ClearSelected);
+    RestoreWindowState();
 }
 
 Form1::~Form1() = default;
 
 void Form1::BuildCommandColumn()
 {
-    button_load_segy = Button(this, "button_load_segy", "Load Segy Files");
-    button_clear_selected = Button(this, "button_clear_selected", "Clear Selected");
-    button_clear_list = Button(this, "button_clear_list", "Clear Entire List");
-    button3 = Button(this, "button3", "Toggle Log");
+    button_load_segy = Button(this, "button_load_segy", "&Load Segy Files");
+    button_clear_selected = Button(this, "button_clear_selected", "Clear S&elected");
+    button_clear_list = Button(this, "button_clear_list", "Clear Entire Lis&t");
+    button3 = Button(this, "button3", "Toggle L&og");
     listBox_input_segy_files = new QListWidget(this);
     listBox_input_segy_files->setObjectName("listBox_input_segy_files");
     listBox_input_segy_files->setAccessibleName("Input SEG-Y files");
@@ -173,12 +252,14 @@ void Form1::BuildCommandColumn()
     listBox_input_segy_files->setAcceptDrops(true);
     listBox_input_segy_files->viewport()->setAcceptDrops(true);
     listBox_input_segy_files->viewport()->installEventFilter(this);
-    button2 = Button(this, "button2", "Setup Demultiplex Parameters");
-    button1 = Button(this, "button1", "Process Files");
-    button_stop = Button(this, "button_stop", "Stop");
+    button2 = Button(this, "button2", "Setup Demultiplex P&arameters");
+    button1 = Button(this, "button1", "&Process Files");
+    button_stop = Button(this, "button_stop", "&Stop");
     button_stop->setToolTip("Finish the output being written and process no further input");
     button_stop->setEnabled(false);
-    button_help = Button(this, "button_help", "Help");
+    button_help = Button(this, "button_help", "&Help");
+    button_about = Button(this, "button_about", "A&bout");
+    button_about->setToolTip("Version, licence and libraries");
     label_status = new QLabel("...", this);
     label_status->setObjectName("label_status");
     QFont statusFont = label_status->font();
@@ -188,6 +269,11 @@ void Form1::BuildCommandColumn()
     // must not resize the window each time.
     label_status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     label_status->setMinimumHeight(label_status->sizeHint().height());
+    progressBar_job = new QProgressBar(this);
+    progressBar_job->setObjectName("progressBar_job");
+    progressBar_job->setAccessibleName("Progress");
+    progressBar_job->setTextVisible(true);
+    progressBar_job->setVisible(false);
 
     connect(button_load_segy, &QPushButton::clicked, this, &Form1::LoadSegyFiles);
     connect(button_clear_selected, &QPushButton::clicked, this, &Form1::ClearSelected);
@@ -197,6 +283,7 @@ void Form1::BuildCommandColumn()
     connect(button1, &QPushButton::clicked, this, &Form1::ProcessFiles);
     connect(button_stop, &QPushButton::clicked, this, [this] { m_stopRequested = m_jobRunning; });
     connect(button_help, &QPushButton::clicked, this, &Form1::ShowHelp);
+    connect(button_about, &QPushButton::clicked, this, &Form1::ShowAbout);
 }
 
 void Form1::BuildSettingsPanel(const QString& configDirectory)
@@ -224,13 +311,13 @@ void Form1::BuildSettingsPanel(const QString& configDirectory)
     };
     comboBox_Expedition = ComboBox(panel1, "comboBox_Expedition", lists.expeditions);
     comboBox_Expedition->setEditText(QString::fromStdString(defaults.Expedition));
-    textRow(comboBox_Expedition, "label_Expedition", "Expedition ID");
+    textRow(comboBox_Expedition, "label_Expedition", "E&xpedition ID");
     comboBox_data_type = ComboBox(panel1, "comboBox_data_type", lists.dataTypes);
-    textRow(comboBox_data_type, "label_data_type", "Data Type");
+    textRow(comboBox_data_type, "label_data_type", "Data T&ype");
     comboBox_instrument_type = ComboBox(panel1, "comboBox_instrument_type", lists.instruments);
-    textRow(comboBox_instrument_type, "label_instrument_type", "Instrument Type");
+    textRow(comboBox_instrument_type, "label_instrument_type", "&Instrument Type");
     comboBox_xcdr = ComboBox(panel1, "comboBox_xcdr", lists.transducers);
-    textRow(comboBox_xcdr, "label_xcdr", "Transducer Type");
+    textRow(comboBox_xcdr, "label_xcdr", "T&ransducer Type");
 
     auto spinRow = [&](QWidget* box, const char* labelName, const QString& caption) {
         QLabel* label = Caption(panel1, labelName, caption, box);
@@ -247,36 +334,36 @@ void Form1::BuildSettingsPanel(const QString& configDirectory)
     numericUpDown_max_file_size =
         SpinBox(panel1, "numericUpDown_max_file_size", 1, 2000, defaults.max_file_size);
     spinRow(
-        numericUpDown_max_file_size, "label_max_file_size", "Maximum Combined File Size (MBytes)");
+        numericUpDown_max_file_size, "label_max_file_size", "Maximum Combined File Si&ze (MBytes)");
     numericUpDown_time_duration_limit =
         SpinBox(panel1, "numericUpDown_time_duration_limit", 1, 1000, defaults.time_duration_limit);
     spinRow(numericUpDown_time_duration_limit,
             "label_time_duration_limit",
-            "Maximum Combined Time Duration (hr)");
+            "Maximum Combined Time D&uration (hr)");
     checkBox_make_null_traces =
         BareCheckBox(panel1, "checkBox_make_null_traces", defaults.make_null_traces);
     checkRow(
-        checkBox_make_null_traces, "label_make_null_traces", "Make null traces to fill file gaps");
+        checkBox_make_null_traces, "label_make_null_traces", "Make &null traces to fill file gaps");
     numericUpDown_file_gap = SpinBox(panel1, "numericUpDown_file_gap", 1, 600, defaults.file_gap);
-    spinRow(numericUpDown_file_gap, "label_file_gap", "Maximum File Gap (min)");
+    spinRow(numericUpDown_file_gap, "label_file_gap", "&Maximum File Gap (min)");
     checkBox_demultiplex_only =
         BareCheckBox(panel1, "checkBox_demultiplex_only", defaults.demultiplex_only);
-    checkRow(checkBox_demultiplex_only, "label_demultiplex_only", "Demultiplex Only");
+    checkRow(checkBox_demultiplex_only, "label_demultiplex_only", "&Demultiplex Only");
     numericUpDown_timecorrection =
         SpinBox(panel1, "numericUpDown_timecorrection", 0, 1000000, defaults.timecorrection);
     spinRow(numericUpDown_timecorrection,
             "label_timecorrection",
-            "Correction Added to Trace Time (sec)")
+            "&Correction Added to Trace Time (sec)")
         ->setToolTip("Add a static delay to all traces");
     checkBox_delayscan = BareCheckBox(panel1, "checkBox_delayscan", defaults.delayscan);
-    checkRow(checkBox_delayscan, "label_delayscan", "Scan for Abnormal Delay Changes")
+    checkRow(checkBox_delayscan, "label_delayscan", "Scan &for Abnormal Delay Changes")
         ->setToolTip("Erroneous delay values can cause the program to crash\r\n"
                      "or create very large output files.\r\n");
 
     // Knudsen fix-up, with its file-name layouts in a panel of their own.
     checkBox_fixupknudsen = BareCheckBox(panel1, "checkBox_fixupknudsen", defaults.fixupknudsen);
     QLabel* knudsenLabel = Caption(
-        panel1, "label_fixupknudsen", "Fix Up Knudsen Day in SEGY hdr", checkBox_fixupknudsen);
+        panel1, "label_fixupknudsen", "Fix Up &Knudsen Day in SEGY hdr", checkBox_fixupknudsen);
     knudsenLabel->setToolTip(
         "Some Knudsen data does not contain the Julian Day in the SEGY header");
     auto* group1 = new QFrame(panel1);
@@ -306,7 +393,7 @@ void Form1::BuildSettingsPanel(const QString& configDirectory)
         panel1, "numericUpDownSamplingFrequency", 0.1, 20000, 0.1, 1, defaults.sampling_frequency);
     QLabel* frequencyLabel = Caption(panel1,
                                      "label_sampling_frequency",
-                                     "Assign Sampling Frequency (hz)",
+                                     "Assign Sampling Fre&quency (hz)",
                                      checkBoxSamplingFrequency);
     frequencyLabel->setToolTip("Choose the sampling frequency ( FFT based)");
     numericUpDownSamplingFrequency->setAccessibleName("Assign Sampling Frequency (hz)");
@@ -314,13 +401,14 @@ void Form1::BuildSettingsPanel(const QString& configDirectory)
     grid->addWidget(frequencyLabel, row, 1, 1, 2);
     grid->addWidget(numericUpDownSamplingFrequency, row++, 3);
 
-    checkBox1 = new QCheckBox("Create Speed Corrected SEGY", panel1);
+    checkBox1 = new QCheckBox("Create Speed Corrected SE&GY", panel1);
     checkBox1->setObjectName("checkBox1");
+    checkBox1->setAccessibleName("Create Speed Corrected SEGY");
     checkBox1->setChecked(defaults.speed_correction);
     checkBox1->setToolTip("Output trace data on a distance interval basis");
     numericUpDown1 = SpinBox(panel1, "numericUpDown1", 2, 100, defaults.nav_average_fixes);
     numericUpDown1->setAlignment(Qt::AlignLeft);
-    QLabel* navLabel = Caption(panel1, "label_nav_average", "Nav Ave +/- ", numericUpDown1);
+    QLabel* navLabel = Caption(panel1, "label_nav_average", "Nav A&ve +/- ", numericUpDown1);
     navLabel->setToolTip("We calculate a mean speed velocity over an extended\r\n"
                          "interval and use this estimate to smooth point-to-point\r\n"
                          "navigational fixes using a Kalman filter.\r\n");
@@ -418,6 +506,7 @@ void Form1::SetTabOrder()
         button1,
         button_stop,
         button_help,
+        button_about,
         comboBox_Expedition,
         comboBox_data_type,
         comboBox_instrument_type,
@@ -464,7 +553,11 @@ void Form1::LoadSegyFiles()
 {
     if (m_jobRunning)
         return;
-    AppendInputFiles(m_prompts->ChooseFiles(this, kLoadTitle, kLoadFilter));
+    const QStringList chosen =
+        m_prompts->ChooseFiles(this, kLoadTitle, kLoadFilter, m_lastInputDirectory);
+    if (!chosen.isEmpty())
+        m_lastInputDirectory = QFileInfo(chosen.front()).absolutePath();
+    AppendInputFiles(chosen);
 }
 
 void Form1::ClearSelected()
@@ -489,7 +582,10 @@ void Form1::ClearList()
 
 void Form1::ToggleLog()
 {
-    plog->setVisible(!plog->isVisible());
+    if (plog->isVisible())
+        plog->hide();
+    else
+        ShowOver(*plog, *this);
 }
 
 void Form1::SetupDemultiplex()
@@ -504,21 +600,68 @@ void Form1::SetupDemultiplex()
         top = 0;
         list->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
     }
+    const bool shown = popts->isVisible() && !popts->input_file().isEmpty();
+    const QString previous = popts->input_file();
     popts->set_input_file(list->item(top)->text());
-    popts->show();
-    popts->raise();
+    // A preview already on screen follows the new file at once.
+    if (shown && previous != popts->input_file())
+        popts->ScanSelectedFile();
+    ShowOver(*popts, *this);
 }
 
 void Form1::ShowHelp()
 {
-    phelp->show();
-    phelp->raise();
+    ShowOver(*phelp, *this);
+}
+
+void Form1::ShowAbout()
+{
+    if (m_about == nullptr) {
+        auto* box = new QMessageBox(
+            QMessageBox::Information, "About Tessara", AboutText(), QMessageBox::Ok, this);
+        box->setObjectName("about_box");
+        box->setModal(false);
+        box->setIconPixmap(AppIcon().pixmap(64, 64));
+        m_about = box;
+    }
+    ShowOver(*m_about, *this);
+}
+
+void Form1::ShowSummary(const CombineResult& result, const QString& directory)
+{
+    if (m_summary == nullptr)
+        m_summary = new CJobSummaryDialog(this);
+    m_summary->SetResult(result, directory);
+    ShowOver(*m_summary, *this);
+}
+
+void Form1::SaveWindowState() const
+{
+    QSettings state = StoredState();
+    state.setValue("folders/input", m_lastInputDirectory);
+    state.setValue("geometry/main", saveGeometry());
+    for (const QWidget* w : std::initializer_list<const QWidget*>{popts, plog, phelp})
+        state.setValue("size/" + w->objectName(), w->size());
+}
+
+void Form1::RestoreWindowState()
+{
+    QSettings state = StoredState();
+    m_lastInputDirectory = state.value("folders/input").toString();
+    (void)restoreGeometry(state.value("geometry/main").toByteArray()); // none yet: as built
+    for (QWidget* w : std::initializer_list<QWidget*>{popts, plog, phelp}) {
+        const QSize size = state.value("size/" + w->objectName()).toSize();
+        if (size.isValid())
+            w->resize(size);
+    }
 }
 
 SpeedCorrection& Form1::Chart()
 {
-    if (sp == nullptr)
+    if (sp == nullptr) {
         sp = new SpeedCorrection(this);
+        ShowOver(*sp, *this); // first shown over the main window, then where the user put it
+    }
     return *sp;
 }
 
@@ -538,10 +681,17 @@ void Form1::ProcessFiles()
 {
     if (m_jobRunning)
         return;
-    const QString directory = m_prompts->ChooseDirectory(this, kOutputDescription, m_lastDirectory);
+    // Never an input's folder by default: a composite written among the
+    // inputs is easily loaded with them next time and read a second time.
+    const QString start =
+        m_lastOutputDirectory.isEmpty() ? QDir::homePath() : m_lastOutputDirectory;
+    const QString directory = m_prompts->ChooseDirectory(this, kOutputDescription, start);
     if (directory.isEmpty())
         return;
-    m_lastDirectory = directory;
+    m_lastOutputDirectory = directory;
+    if (const QString question = OutputFolderQuestion(directory, InputFiles(), m_settings);
+        !question.isEmpty() && !m_prompts->Ask(this, question))
+        return;
     m_settings.input_files.clear();
     for (const QString& path : InputFiles())
         m_settings.input_files.push_back(Std(path));
@@ -555,13 +705,22 @@ void Form1::ProcessFiles()
         *m_prompts,
         [this]() -> SpeedCorrection& { return Chart(); },
         [this] { return m_stopRequested; });
+    host.SetProgressBar(progressBar_job);
+    progressBar_job->setVisible(true);
     CCombineJob job(m_settings, host);
-    // The job has told the user of every failure and refusal through the host.
-    (void)job.Run(Std(directory));
+    // The job has told the user of every refusal through the host; what it
+    // did is said in the summary.
+    const CombineOutcome outcome = job.Run(Std(directory));
     host.ShowPendingStatus(); // the job's last text, "Done...." when it finished
+    progressBar_job->setVisible(false);
     SetJobRunning(false);
-    if (m_closeAfterJob)
+    if (m_closeAfterJob) {
         close();
+        return;
+    }
+    if (outcome != CombineOutcome::DirectoryRefused && outcome != CombineOutcome::InvalidSettings &&
+        outcome != CombineOutcome::AlreadyRunning)
+        ShowSummary(job.Result(), directory);
 }
 
 void Form1::closeEvent(QCloseEvent* event)
@@ -577,6 +736,7 @@ void Form1::closeEvent(QCloseEvent* event)
         }
         return;
     }
+    SaveWindowState();
     event->accept();
 }
 

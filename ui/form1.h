@@ -2,6 +2,7 @@
 // options, and the buttons that start the job and open the other windows.
 #pragma once
 
+#include "combine/api/combine_job.h"
 #include "combine/api/combine_settings.h"
 #include "ui/window_prompts.h"
 
@@ -15,18 +16,29 @@ class QComboBox;
 class QFrame;
 class QLabel;
 class QListWidget;
+class QProgressBar;
 class QPushButton;
 class QRadioButton;
 
 namespace tessara
 {
 
+class CJobSummaryDialog;
 class CRangeDoubleSpinBox;
 class CRangeSpinBox;
 class SpeedCorrection;
 class processing_help;
 class processing_log;
 class processing_options;
+
+/// The input files named on a command line (`arguments` as
+/// QCoreApplication::arguments() gives them, the program first): every
+/// argument that is not an option, "file:" URLs as local paths; after "--"
+/// options too are files.
+[[nodiscard]] QStringList CommandLineFiles(const QStringList& arguments);
+
+/// The About box's text: version, licence, and the libraries with their versions.
+[[nodiscard]] QString AboutText();
 
 class Form1 : public QWidget
 {
@@ -52,6 +64,13 @@ public:
     [[nodiscard]] bool bIsJobRunning() const { return m_jobRunning; }
     /// The chart window; null until the first speed-corrected output.
     [[nodiscard]] SpeedCorrection* ChartWindow() const { return sp; }
+    /// The summary of the last job; null until a job has run.
+    [[nodiscard]] CJobSummaryDialog* SummaryWindow() const { return m_summary; }
+    /// The About box; null until it is first shown.
+    [[nodiscard]] QWidget* AboutWindow() const { return m_about; }
+    /// Remembers the folders last used and the windows' sizes for the next
+    /// start (the control values are not remembered).
+    void SaveWindowState() const;
 
     // Input list and command buttons.
     QPushButton* button_load_segy;
@@ -63,7 +82,9 @@ public:
     QPushButton* button1;     ///< "Process Files"
     QPushButton* button_stop; ///< "Stop", beside "Process Files" while a job runs
     QPushButton* button_help;
+    QPushButton* button_about;
     QLabel* label_status;
+    QProgressBar* progressBar_job; ///< under the status line while a job runs
 
     // Settings panel.
     QFrame* panel1;
@@ -112,13 +133,19 @@ private:
     void SetupDemultiplex();
     void ProcessFiles();
     void ShowHelp();
+    void ShowAbout();
+    void RestoreWindowState();
+    void ShowSummary(const CombineResult& result, const QString& directory);
     void SetJobRunning(bool running);
     SpeedCorrection& Chart();
 
     CombineSettings m_settings;
     std::unique_ptr<IWindowPrompts> m_prompts;
     SpeedCorrection* sp = nullptr;
-    QString m_lastDirectory; ///< the folder chooser opens here
+    CJobSummaryDialog* m_summary = nullptr;
+    QWidget* m_about = nullptr;
+    QString m_lastOutputDirectory; ///< of this run; the folder chooser opens here
+    QString m_lastInputDirectory;  ///< the file chooser opens here; kept between runs
     bool m_jobRunning = false;
     bool m_stopRequested = false; ///< by "Stop" or closing the window, for the running job
     bool m_closeAfterJob = false; ///< the user closed the window during the job

@@ -1,5 +1,6 @@
-// tessara: the desktop application. Arguments other than the program's own
-// path, --help and --version are ignored; exit code 0.
+// tessara: the desktop application. Files named on the command line (as a
+// file manager's "Open with" passes them) are loaded into the input list;
+// --help and --version answer without a window. Exit code 0.
 #include "ui/form1.h"
 
 #include <gsl/gsl_errno.h>
@@ -14,11 +15,12 @@ namespace
 {
 
 constexpr const char* kHelp =
-    "Usage: tessara [--help | --version]\n"
+    "Usage: tessara [--help | --version | FILE...]\n"
     "The desktop application of Tessara: orders the SEG-Y files of a survey by\n"
     "recording time and combines them into a few composite SEG-Y files, with the\n"
     "same job as tessara-cli combine. The files are loaded, the options set and\n"
     "the output folder chosen in the window; \"Help\" shows the help pages.\n"
+    "SEG-Y files named on the command line are loaded into the input list.\n"
     "\n"
     "Options:\n"
     "  --help     print this help and exit\n"
@@ -47,6 +49,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationVersion(TESSARA_VERSION);
     tessara::Form1 window(QApplication::applicationDirPath(),
                           QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
+    window.AppendInputFiles(tessara::CommandLineFiles(QApplication::arguments()));
     window.show();
     (void)QApplication::exec();
     return 0;

@@ -1,6 +1,7 @@
 #include "ui/processing_help.h"
 
 #include "ui/app_icon.h"
+#include "ui/child_window.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -57,6 +58,9 @@ processing_help::processing_help(const QString& directory,
     connect(button2, &QPushButton::clicked, webBrowser1, &QTextBrowser::backward);
     connect(button3, &QPushButton::clicked, webBrowser1, &QTextBrowser::forward);
     connect(button4, &QPushButton::clicked, this, &QWidget::hide);
+    // Escape does what the window's own closing button does.
+    CloseOnEscape(*this, [this] { button4->click(); });
+    PressOnEnter(*this);
 
     m_helpdoc = QDir(directory).filePath(fileName);
     if (QFileInfo(m_helpdoc).isReadable()) {

@@ -1,9 +1,11 @@
 #include "ui/processing_log.h"
 
 #include "ui/app_icon.h"
+#include "ui/child_window.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QVBoxLayout>
@@ -34,6 +36,7 @@ processing_log::processing_log(QWidget* parent)
     layout->addWidget(button_hide);
     resize(640, 480);
     connect(button_hide, &QPushButton::clicked, this, &QWidget::hide);
+    PressOnEnter(*this);
 }
 
 void processing_log::Clear()
@@ -45,9 +48,15 @@ void processing_log::Append(std::string_view text)
 {
     // Inserting at the end through a cursor keeps what the user has selected
     // or is editing, unlike appendPlainText, which also starts a new line.
+    // The view follows new lines only while it shows the end: a user who
+    // scrolled up to read stays where they are.
+    QScrollBar* bar = textBox_log->verticalScrollBar();
+    const bool following = bar->value() >= bar->maximum();
     QTextCursor cursor(textBox_log->document());
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    if (following)
+        bar->setValue(bar->maximum());
 }
 
 QString processing_log::Text() const

@@ -2,10 +2,13 @@
 
 #include "combine/api/channel_preview.h"
 #include "ui/app_icon.h"
+#include "ui/child_window.h"
 #include "ui/range_spin_box.h"
 
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
@@ -115,7 +118,13 @@ processing_options::processing_options(CombineSettings& settings, QWidget* paren
     rows->addWidget(checkBox1, 3, 4);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(button1, 0, Qt::AlignLeft);
+    label_input_file = new QLabel("No file scanned", this);
+    label_input_file->setObjectName("label_input_file");
+    label_input_file->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* scanRow = new QHBoxLayout;
+    scanRow->addWidget(button1);
+    scanRow->addWidget(label_input_file, 1);
+    layout->addLayout(scanRow);
     layout->addWidget(dataGridView1, 1);
     layout->addLayout(rows);
     layout->addWidget(button2);
@@ -164,6 +173,9 @@ processing_options::processing_options(CombineSettings& settings, QWidget* paren
             &processing_options::SidescanToggled);
     connect(button1, &QPushButton::clicked, this, &processing_options::ScanSelectedFile);
     connect(button2, &QPushButton::clicked, this, &QWidget::hide);
+    // Escape does what the window's own closing button does.
+    CloseOnEscape(*this, [this] { button2->click(); });
+    PressOnEnter(*this);
 }
 
 void processing_options::LengthChanged(int length)
@@ -204,9 +216,24 @@ void processing_options::SidescanToggled(bool on)
     m_settings.channel_length = numericUpDown1->value();
 }
 
+void processing_options::set_input_file(const QString& path)
+{
+    if (path == m_inputFile)
+        return;
+    m_inputFile = path;
+    if (dataGridView1->rowCount() > 0 || m_scanned) {
+        dataGridView1->setRowCount(0);
+        m_scanned = false;
+        label_input_file->setText("Not scanned yet: " + QFileInfo(path).fileName());
+    }
+}
+
 void processing_options::ScanSelectedFile()
 {
     dataGridView1->setRowCount(0);
+    m_scanned = true;
+    label_input_file->setText(m_inputFile.isEmpty() ? QString("No file selected")
+                                                    : "Showing " + m_inputFile);
     const auto rows = ScanChannelPreview(
         m_inputFile.toStdString(), numericUpDown_start_pos->value(), numericUpDown1->value());
     if (!rows)

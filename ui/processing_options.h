@@ -26,16 +26,19 @@ public:
     /// `settings` is the main window's record; it must outlive the dialog.
     explicit processing_options(CombineSettings& settings, QWidget* parent = nullptr);
 
-    /// The file "Scan Selected File" reads.
+    /// The file "Scan Selected File" reads. A new file empties a grid that
+    /// shows another file's traces, so that the grid never shows one file
+    /// under another's name.
     [[nodiscard]] const QString& input_file() const { return m_inputFile; }
-    void set_input_file(const QString& path) { m_inputFile = path; }
+    void set_input_file(const QString& path);
 
     /// Fills the grid with the channel fields of the first traces (at most
     /// 100) of input_file, the user-defined field read with the start and
     /// length boxes as they stand. A file that cannot be read leaves it empty.
     void ScanSelectedFile();
 
-    QPushButton* button1; ///< "Scan Selected File"
+    QPushButton* button1;     ///< "Scan Selected File"
+    QLabel* label_input_file; ///< names the file the grid shows
     QTableWidget* dataGridView1;
     CRangeSpinBox* numericUpDown_start_pos;
     CRangeSpinBox* numericUpDown1; ///< length of the user-defined field
@@ -56,6 +59,7 @@ private:
 
     CombineSettings& m_settings;
     QString m_inputFile;
+    bool m_scanned = false; ///< the grid shows m_inputFile's scan
 };
 
 } // namespace tessara

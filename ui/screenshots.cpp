@@ -5,16 +5,17 @@
 //   tessara-screenshots OUT_DIR [PROGRAM_DIR]
 //
 // PROGRAM_DIR holds the help pages (the build's ui folder). Writes
-// main_window.png, demultiplex_options.png, processing_log.png, help.png and
-// speed_chart.png. Exit code 0 when all were written, 1 otherwise.
+// main_window.png, demultiplex_options.png, processing_log.png,
+// job_summary.png, speed_chart.png (from a real speed-corrected job) and
+// help.png. Exit code 0 when all were written, 1 otherwise.
 #include "tools/synth/synth_survey.h"
 #include "ui/form1.h"
+#include "ui/job_summary.h"
 #include "ui/processing_help.h"
 #include "ui/processing_log.h"
 #include "ui/processing_options.h"
 #include "ui/range_spin_box.h"
 #include "ui/speed_correction.h"
-#include "ui/window_job_host.h"
 
 #include <gsl/gsl_errno.h>
 
@@ -29,7 +30,6 @@
 #include <QTemporaryDir>
 #include <QTextBrowser>
 
-#include <cmath>
 #include <cstdio>
 #include <memory>
 
@@ -42,7 +42,10 @@ class CFixedPrompts : public tessara::IWindowPrompts
 {
 public:
     explicit CFixedPrompts(QString directory) : m_directory(std::move(directory)) {}
-    QStringList ChooseFiles(QWidget*, const QString&, const QString&) override { return {}; }
+    QStringList ChooseFiles(QWidget*, const QString&, const QString&, const QString&) override
+    {
+        return {};
+    }
     QString ChooseDirectory(QWidget*, const QString&, const QString&) override
     {
         return m_directory;
@@ -70,40 +73,6 @@ bool Save(QWidget& window, const QDir& out, const char* name)
     return true;
 }
 
-/// The chart as the navigation step draws it, from the survey's own track
-/// (constant speed with the recorder's slight wobble), for builds in which
-/// the job draws no chart yet.
-void FeedTrackChart(tessara::IJobHost& host, const tessara::synth::SurveyOptions& o)
-{
-    constexpr std::int64_t kTicksPerSecond = 10'000'000;
-    // 2003-01-01 in ticks since 0001-01-01 (731215 days).
-    constexpr std::int64_t kYearStart = 731'215LL * 86'400LL * kTicksPerSecond;
-    const auto ticks = [&](int file, int trace) {
-        const tessara::synth::TraceTime t = tessara::synth::TraceTimeOf(o, file, trace);
-        const std::int64_t seconds =
-            ((t.dayOfYear - 1) * 24LL + t.hour) * 3600 + t.minute * 60 + t.second;
-        return kYearStart + seconds * kTicksPerSecond + t.millisecond * 10'000LL;
-    };
-    host.ChartBegin("Speed Correction from 255 survey track");
-    double sum = 0;
-    int count = 0;
-    for (int f = 0; f < o.fileCount; ++f) {
-        for (int k = 0; k < o.tracesPerFile; ++k) {
-            const double wobble = 0.15 * std::sin(0.05 * (f * o.tracesPerFile + k));
-            const double speed = o.speedMps + wobble;
-            const double spacing = speed * o.pingIntervalS;
-            host.ChartAddFix(ticks(f, k), speed, spacing);
-            sum += spacing;
-            ++count;
-        }
-    }
-    host.ChartEnd();
-    const double mean = sum / count;
-    char suffix[64];
-    std::snprintf(suffix, sizeof suffix, " shot spacing = %.1f m", mean);
-    host.ChartSetSpacing(ticks(0, 0), ticks(o.fileCount - 1, o.tracesPerFile - 1), mean, suffix);
-}
-
 } // namespace
 
 int main(int argc, char* argv[])
@@ -127,6 +96,8 @@ int main(int argc, char* argv[])
     tessara::synth::SurveyOptions survey =
         tessara::synth::DemoSurveyOptions(QDir(work.path()).filePath("in").toStdString());
     survey.longGapS = 30.0; // one composite file
+    // Half speed for the second and third minutes, then faster than at first.
+    survey.speedChanges = {{60.0, 1.25}, {180.0, 3.5}};
     const tessara::synth::SurveyResult files = tessara::synth::WriteSurvey(survey);
     if (!files.ok) {
         std::fprintf(stderr, "tessara-screenshots: %s\n", files.error.c_str());
@@ -154,25 +125,26 @@ int main(int argc, char* argv[])
     ok = Save(*window.popts, out, "demultiplex_options.png") && ok;
     window.popts->hide();
 
+    // A real speed-corrected job: the survey's ship slows down and speeds up
+    // again, and the chart shows what the correction measured.
+    window.checkBox1->setChecked(true);
+    // Fill traces carry no position of their own: the chart would show the
+    // ship stopping in every gap between files.
+    window.checkBox_make_null_traces->setChecked(false);
     window.plog->show();
     window.button1->click();
     ok = Save(*window.plog, out, "processing_log.png") && ok;
+    if (window.SummaryWindow() != nullptr)
+        ok = Save(*window.SummaryWindow(), out, "job_summary.png") && ok;
+    if (window.ChartWindow() != nullptr) {
+        ok = Save(*window.ChartWindow(), out, "speed_chart.png") && ok;
+    } else {
+        std::fprintf(stderr, "tessara-screenshots: the job drew no chart\n");
+        ok = false;
+    }
 
     window.button_help->click();
     ok = Save(*window.phelp, out, "help.png") && ok;
 
-    if (window.ChartWindow() == nullptr) {
-        tessara::SpeedCorrection chart;
-        CFixedPrompts prompts(results);
-        tessara::CWindowJobHost host(*window.plog,
-                                     *window.label_status,
-                                     *window.listBox_input_segy_files,
-                                     prompts,
-                                     [&chart]() -> tessara::SpeedCorrection& { return chart; });
-        FeedTrackChart(host, survey);
-        ok = Save(chart, out, "speed_chart.png") && ok;
-    } else {
-        ok = Save(*window.ChartWindow(), out, "speed_chart.png") && ok;
-    }
     return ok ? 0 : 1;
 }

@@ -6,7 +6,9 @@
 #include <QChartView>
 #include <QDateTime>
 #include <QDateTimeAxis>
+#include <QEvent>
 #include <QLineSeries>
+#include <QPalette>
 #include <QVBoxLayout>
 #include <QValueAxis>
 
@@ -29,7 +31,7 @@ const QColor kSpacingColour(243, 156, 53);
 QChartView* MakeChart(QWidget* parent, const char* name, QLineSeries* series)
 {
     auto* chart = new QChart;
-    chart->legend()->hide();
+    chart->legend()->setAlignment(Qt::AlignBottom);
     chart->addSeries(series);
     auto* view = new QChartView(chart, parent);
     view->setObjectName(name);
@@ -60,6 +62,9 @@ bool ByTime(const QPointF& a, const QPointF& b)
 {
     return a.x() < b.x();
 }
+
+/// Ticks a time axis shows at most: their labels must not run together.
+constexpr int kMaxTimeTicks = 7;
 
 /// Columns a series is thinned to: more than any chart is wide on screen.
 constexpr int kChartColumns = 4096;
@@ -105,6 +110,46 @@ double TicksToEpochMs(std::int64_t ticks)
            static_cast<double>((ticks - kTicksAtEpoch) % kTicksPerMs) / kTicksPerMs;
 }
 
+TimeAxisTicks RoundTimeTicks(double firstMs, double lastMs, int maxTicks)
+{
+    constexpr qint64 kSecond = 1000;
+    constexpr qint64 kMinute = 60 * kSecond;
+    constexpr qint64 kHour = 60 * kMinute;
+    constexpr qint64 steps[] = {kSecond,
+                                2 * kSecond,
+                                5 * kSecond,
+                                10 * kSecond,
+                                15 * kSecond,
+                                30 * kSecond,
+                                kMinute,
+                                2 * kMinute,
+                                5 * kMinute,
+                                10 * kMinute,
+                                15 * kMinute,
+                                30 * kMinute,
+                                kHour,
+                                2 * kHour,
+                                3 * kHour,
+                                6 * kHour,
+                                12 * kHour,
+                                24 * kHour};
+    TimeAxisTicks ticks;
+    for (const qint64 step : steps) {
+        const double size = static_cast<double>(step);
+        ticks.stepMs = step;
+        ticks.firstMs = std::floor(firstMs / size) * size;
+        ticks.lastMs = std::ceil(lastMs / size) * size;
+        if (ticks.lastMs <= ticks.firstMs)
+            ticks.lastMs = ticks.firstMs + size; // one point: one step around it
+        const double intervals = std::round((ticks.lastMs - ticks.firstMs) / size);
+        ticks.tickCount = static_cast<int>(std::min(intervals, 1e6)) + 1;
+        if (ticks.tickCount <= maxTicks)
+            break;
+    }
+    ticks.format = ticks.stepMs < kMinute ? "HH:mm:ss" : "HH:mm";
+    return ticks;
+}
+
 SpeedCorrection::SpeedCorrection(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
 {
@@ -113,6 +158,9 @@ SpeedCorrection::SpeedCorrection(QWidget* parent)
     fastLine1 = MakeSeries("fastLine1", kSeriesColour, 1);
     fastLine2 = MakeSeries("fastLine2", kSeriesColour, 1);
     line1 = MakeSeries("line1", kSpacingColour, 2);
+    fastLine1->setName("Ship speed");
+    fastLine2->setName("Average shot distance");
+    line1->setName("Trace spacing used");
     tChart1 = MakeChart(this, "tChart1", fastLine1);
     tChart2 = MakeChart(this, "tChart2", fastLine2);
     tChart2->chart()->addSeries(line1);
@@ -143,6 +191,35 @@ SpeedCorrection::SpeedCorrection(QWidget* parent)
     layout->addWidget(tChart1, 1);
     layout->addWidget(tChart2, 1);
     resize(900, 700);
+    FollowPalette();
+}
+
+void SpeedCorrection::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::PaletteChange)
+        FollowPalette();
+    QWidget::changeEvent(event);
+}
+
+// The charts take the window's colours, so that a dark desktop theme gives
+// dark charts; the series keep their own colours.
+void SpeedCorrection::FollowPalette()
+{
+    const QPalette& p = palette();
+    const QColor text = p.color(QPalette::WindowText);
+    const QColor grid = p.color(QPalette::Mid);
+    for (QChartView* view : {tChart1, tChart2}) {
+        QChart* chart = view->chart();
+        chart->setBackgroundBrush(p.brush(QPalette::Base));
+        chart->setBackgroundPen(QPen(grid));
+        chart->legend()->setLabelColor(text);
+        for (QAbstractAxis* axis : chart->axes()) {
+            axis->setLabelsColor(text);
+            axis->setTitleBrush(text);
+            axis->setLinePenColor(text);
+            axis->setGridLineColor(grid);
+        }
+    }
 }
 
 void SpeedCorrection::Begin(std::string_view title)
@@ -229,9 +306,13 @@ void SpeedCorrection::FitAxes()
         first -= 500.0;
         last += 500.0;
     }
-    for (QDateTimeAxis* axis : {m_time1, m_time2})
-        axis->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(std::floor(first))),
-                       QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(std::ceil(last))));
+    const TimeAxisTicks ticks = RoundTimeTicks(first, last, kMaxTimeTicks);
+    for (QDateTimeAxis* axis : {m_time1, m_time2}) {
+        axis->setFormat(ticks.format);
+        axis->setTickCount(ticks.tickCount);
+        axis->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(ticks.firstMs)),
+                       QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(ticks.lastMs)));
+    }
     // The lower chart starts at 0 and grows with the largest spacing.
     m_spacingAxis->setRange(0, largest > 0 ? largest * 1.05 : 1.0);
     m_spacingAxis->applyNiceNumbers();

@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QPointF>
+#include <QString>
 #include <QWidget>
 
 #include <cstdint>
@@ -28,6 +29,20 @@ namespace tessara
 /// Milliseconds since 1970-01-01 00:00 of a time in 100-nanosecond ticks
 /// since 0001-01-01 00:00, both without time zone.
 [[nodiscard]] double TicksToEpochMs(std::int64_t ticks);
+
+/// A time axis with ticks on round clock times.
+struct TimeAxisTicks {
+    double firstMs = 0; ///< the axis starts here, a multiple of the step
+    double lastMs = 0;  ///< and ends here, a multiple of the step
+    int tickCount = 2;
+    qint64 stepMs = 1000;
+    QString format; ///< "HH:mm:ss" below a minute's step, else "HH:mm"
+};
+
+/// The smallest round step (1, 2, 5, 10, 15, 30 s; 1, 2, 5, 10, 15, 30 min;
+/// 1, 2, 3, 6, 12 h; 1 day) whose ticks cover `firstMs`..`lastMs` with at
+/// most `maxTicks` ticks; the coarsest step when none does.
+[[nodiscard]] TimeAxisTicks RoundTimeTicks(double firstMs, double lastMs, int maxTicks);
 
 class SpeedCorrection : public QWidget
 {
@@ -58,8 +73,12 @@ public:
     QLineSeries* fastLine2; ///< (time, average shot distance)
     QLineSeries* line1;     ///< the spacing used, at the first and last fix
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
     void FitAxes();
+    void FollowPalette();
 
     QList<QPointF> m_speeds;
     QList<QPointF> m_spacings;

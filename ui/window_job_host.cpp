@@ -7,6 +7,9 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QListWidget>
+#include <QProgressBar>
+
+#include <algorithm>
 
 namespace tessara
 {
@@ -25,7 +28,59 @@ QString Text(std::string_view text)
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+QString Clock(qint64 ms)
+{
+    const qint64 seconds = ms / 1000;
+    const QString minutes = QString::number(seconds / 60 % 60);
+    const QString rest = QString("%1").arg(seconds % 60, 2, 10, QChar('0'));
+    if (seconds >= 3600)
+        return QString::number(seconds / 3600) + ":" + minutes.rightJustified(2, '0') + ":" + rest;
+    return minutes + ":" + rest;
+}
+
+const char* PhaseName(JobProgress::Phase phase)
+{
+    switch (phase) {
+    case JobProgress::Phase::Scanning:
+        return "scanning start times";
+    case JobProgress::Phase::Reading:
+        return "reading";
+    case JobProgress::Phase::SpeedCorrection:
+        return "speed correction";
+    case JobProgress::Phase::DelayScan:
+        return "delay scan";
+    }
+    return "";
+}
+
 } // namespace
+
+int ProgressPercent(const JobProgress& progress)
+{
+    if (progress.bytesTotal <= 0)
+        return 0;
+    const double share =
+        static_cast<double>(progress.bytesDone) / static_cast<double>(progress.bytesTotal);
+    return static_cast<int>(std::clamp(share, 0.0, 1.0) * 100.0);
+}
+
+QString ProgressText(const JobProgress& progress, qint64 elapsedMs)
+{
+    QString text = QString::number(ProgressPercent(progress)) + "%";
+    if (progress.inputCount > 0)
+        text += ", input " + QString::number(progress.input) + " of " +
+                QString::number(progress.inputCount);
+    text += ", " + QString(PhaseName(progress.phase)) + ", " + Clock(elapsedMs) + " elapsed";
+    // The rate of the bytes read so far: only a guess after a few of them.
+    if (progress.bytesDone > 0 && progress.bytesTotal > progress.bytesDone &&
+        progress.phase != JobProgress::Phase::Scanning) {
+        const double left = static_cast<double>(elapsedMs) *
+                            static_cast<double>(progress.bytesTotal - progress.bytesDone) /
+                            static_cast<double>(progress.bytesDone);
+        text += ", " + Clock(static_cast<qint64>(left)) + " left";
+    }
+    return text;
+}
 
 CWindowJobHost::CWindowJobHost(processing_log& log,
                                QLabel& status,
@@ -78,6 +133,36 @@ void CWindowJobHost::PumpEvents()
         ShowPendingStatus();
     QCoreApplication::processEvents();
     m_sincePump.start();
+}
+
+void CWindowJobHost::SetProgressBar(QProgressBar* bar)
+{
+    m_progressBar = bar;
+    m_sinceStart.start();
+    m_sinceProgressShown.invalidate();
+    m_lastProgress = JobProgress{};
+    if (bar != nullptr) {
+        bar->setRange(0, 100);
+        bar->setValue(0);
+        bar->setFormat(ProgressText(JobProgress{}, 0));
+    }
+}
+
+void CWindowJobHost::Progress(const JobProgress& progress)
+{
+    if (m_progressBar == nullptr)
+        return;
+    // A new input or phase shows at once; within one, no more often than
+    // the status line, since each text costs a repaint inside the job's time.
+    const bool news =
+        progress.input != m_lastProgress.input || progress.phase != m_lastProgress.phase;
+    if (!news && m_sinceProgressShown.isValid() &&
+        m_sinceProgressShown.elapsed() < kStatusIntervalMs)
+        return;
+    m_lastProgress = progress;
+    m_sinceProgressShown.start();
+    m_progressBar->setValue(ProgressPercent(progress));
+    m_progressBar->setFormat(ProgressText(progress, m_sinceStart.elapsed()));
 }
 
 void CWindowJobHost::ShowMessage(std::string_view text)

@@ -11,6 +11,7 @@
 
 class QLabel;
 class QListWidget;
+class QProgressBar;
 
 namespace tessara
 {
@@ -18,6 +19,12 @@ namespace tessara
 class IWindowPrompts;
 class SpeedCorrection;
 class processing_log;
+
+/// The progress bar's text: percent of the input bytes, input n of N, the
+/// phase, the time elapsed and, once some bytes are read, the time left.
+[[nodiscard]] QString ProgressText(const JobProgress& progress, qint64 elapsedMs);
+/// Percent (0..100) of the input bytes read.
+[[nodiscard]] int ProgressPercent(const JobProgress& progress);
 
 class CWindowJobHost : public IJobHost
 {
@@ -36,6 +43,7 @@ public:
     [[nodiscard]] bool IsLogVisible() const override;
     void SetStatus(std::string_view text) override;
     void PumpEvents() override;
+    void Progress(const JobProgress& progress) override;
     void ShowMessage(std::string_view text) override;
     [[nodiscard]] bool StopRequested() const override;
     void SetInputOrder(const std::vector<std::string>& paths) override;
@@ -49,6 +57,8 @@ public:
 
     /// Shows the last status text the job set, if it is not shown yet.
     void ShowPendingStatus();
+    /// The bar the job's progress goes to; none when null.
+    void SetProgressBar(QProgressBar* bar);
 
 private:
     processing_log& m_log;
@@ -61,6 +71,10 @@ private:
     bool m_statusPending = false;
     QElapsedTimer m_sinceStatusShown;
     QElapsedTimer m_sincePump;
+    QProgressBar* m_progressBar = nullptr;
+    QElapsedTimer m_sinceStart;
+    QElapsedTimer m_sinceProgressShown;
+    JobProgress m_lastProgress;
 };
 
 } // namespace tessara

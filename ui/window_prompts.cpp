@@ -6,11 +6,13 @@
 namespace tessara
 {
 
-QStringList
-CDialogPrompts::ChooseFiles(QWidget* parent, const QString& title, const QString& filter)
+QStringList CDialogPrompts::ChooseFiles(QWidget* parent,
+                                        const QString& title,
+                                        const QString& filter,
+                                        const QString& startDirectory)
 {
     // The first entry of the filter is preselected.
-    return QFileDialog::getOpenFileNames(parent, title, QString(), filter);
+    return QFileDialog::getOpenFileNames(parent, title, startDirectory, filter);
 }
 
 QString CDialogPrompts::ChooseDirectory(QWidget* parent,

@@ -16,9 +16,12 @@ public:
     virtual ~IWindowPrompts() = default;
 
     /// Full paths of the files the user chose, in the chooser's order;
-    /// empty when the user cancelled. `filter` in Qt's "Name (*.ext);;..." form.
-    [[nodiscard]] virtual QStringList
-    ChooseFiles(QWidget* parent, const QString& title, const QString& filter) = 0;
+    /// empty when the user cancelled. `filter` in Qt's "Name (*.ext);;..."
+    /// form; the chooser opens at `startDirectory`.
+    [[nodiscard]] virtual QStringList ChooseFiles(QWidget* parent,
+                                                  const QString& title,
+                                                  const QString& filter,
+                                                  const QString& startDirectory) = 0;
 
     /// The folder the user chose, opening at `startDirectory`; empty on cancel.
     [[nodiscard]] virtual QString
@@ -35,8 +38,10 @@ public:
 class CDialogPrompts : public IWindowPrompts
 {
 public:
-    [[nodiscard]] QStringList
-    ChooseFiles(QWidget* parent, const QString& title, const QString& filter) override;
+    [[nodiscard]] QStringList ChooseFiles(QWidget* parent,
+                                          const QString& title,
+                                          const QString& filter,
+                                          const QString& startDirectory) override;
     [[nodiscard]] QString ChooseDirectory(QWidget* parent,
                                           const QString& description,
                                           const QString& startDirectory) override;

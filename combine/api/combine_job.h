@@ -78,6 +78,14 @@ struct UnreadableInput {
     std::string reason; ///< one line, without the path
 };
 
+/// Two inputs, one after the other in time order, whose recording times
+/// overlap: the later starts before the earlier's last trace, so the output
+/// goes back in time where the second begins.
+struct OverlappingInputs {
+    std::string earlier;
+    std::string later;
+};
+
 /// What the last Run of a job did.
 struct CombineResult {
     CombineOutcome outcome = CombineOutcome::Done;
@@ -91,6 +99,9 @@ struct CombineResult {
     /// Inputs skipped because no trace of theirs has a position while speed
     /// correction is on, in processing order.
     std::vector<std::string> inputs_without_navigation;
+    /// Inputs whose recording times overlap the input before them in the same
+    /// output, in processing order (not with demultiplex_only).
+    std::vector<OverlappingInputs> overlapping_inputs;
     /// The probe removed a working file left in the output directory by a
     /// job that did not end (killed, or the machine stopped).
     bool removed_leftover_working_file = false;

@@ -9,6 +9,23 @@
 namespace tessara
 {
 
+/// Where a running job stands, for a progress display.
+struct JobProgress {
+    enum class Phase {
+        Scanning,        ///< reading every input's first trace to order them
+        Reading,         ///< streaming the inputs' traces into outputs
+        SpeedCorrection, ///< re-spacing a finished output
+        DelayScan,       ///< cleaning a finished output of abnormal delays
+    };
+    Phase phase = Phase::Reading;
+    int input = 0;      ///< the input in hand, 1..inputCount; 0 before the first
+    int inputCount = 0; ///< inputs of the job
+    /// Input bytes read so far (inputs finished or skipped count whole), and
+    /// of all inputs together; bytesDone never exceeds bytesTotal.
+    std::int64_t bytesDone = 0;
+    std::int64_t bytesTotal = 0;
+};
+
 /// What the job needs from the front end that runs it. The job is
 /// synchronous: it calls these on the thread that called its Run. No call
 /// may throw.
@@ -30,6 +47,10 @@ public:
     /// Lets the front end handle what is pending (repaints, clicks). Called at
     /// the job's progress points; the settings may change inside this call.
     virtual void PumpEvents() = 0;
+
+    /// Where the job stands; called at its progress points, before
+    /// PumpEvents. A host without a progress display ignores it.
+    virtual void Progress(const JobProgress& /*progress*/) {}
 
     /// Tells the user something that needs attention; the job goes on unless
     /// its own rules stop it.

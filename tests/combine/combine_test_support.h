@@ -52,6 +52,7 @@ public:
     }
     void SetInputOrder(const std::vector<std::string>& paths) override { orders.push_back(paths); }
     [[nodiscard]] bool StopRequested() const override { return stop; }
+    void Progress(const JobProgress& p) override { progress.push_back(p); }
 
     std::string log;
     int clears = 0;
@@ -63,6 +64,7 @@ public:
     std::vector<std::string> expectedMessages;
     std::vector<std::vector<std::string>> orders;
     bool stop = false; ///< the user's stop request, as the job will see it
+    std::vector<JobProgress> progress;
 };
 
 /// A trace time stamp.

@@ -13,11 +13,14 @@ namespace tessara::test
 class CScriptedPrompts : public IWindowPrompts
 {
 public:
-    QStringList
-    ChooseFiles(QWidget* /*parent*/, const QString& title, const QString& filter) override
+    QStringList ChooseFiles(QWidget* /*parent*/,
+                            const QString& title,
+                            const QString& filter,
+                            const QString& startDirectory) override
     {
         fileTitles << title;
         fileFilters << filter;
+        fileStarts << startDirectory;
         return files;
     }
     QString ChooseDirectory(QWidget* /*parent*/,
@@ -39,6 +42,7 @@ public:
     QString directory; ///< what the folder chooser answers
     QStringList fileTitles;
     QStringList fileFilters;
+    QStringList fileStarts;
     QStringList directoryDescriptions;
     QStringList directoryStarts;
     QStringList messages;

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTextBrowser>
 #include <QtTest>
 
@@ -45,6 +46,7 @@ private slots:
 
     void log_window_flags_and_hide_button();
     void log_appends_to_what_the_box_holds();
+    void log_follows_new_lines_unless_scrolled_up();
     void help_back_and_forward_over_two_pages();
     void help_after_exit_shows_the_last_page();
     void missing_help_page_names_the_path();
@@ -82,6 +84,27 @@ void TestLogHelp::log_appends_to_what_the_box_holds()
     QCOMPARE(log.Text(), QString("edited then more\r\n"));
     log.Clear();
     QVERIFY(log.Text().isEmpty());
+}
+
+void TestLogHelp::log_follows_new_lines_unless_scrolled_up()
+{
+    processing_log log;
+    log.resize(400, 200);
+    log.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&log));
+    QScrollBar* bar = log.textBox_log->verticalScrollBar();
+    for (int k = 0; k < 200; ++k)
+        log.Append("line " + std::to_string(k) + "\r\n");
+    QVERIFY(bar->maximum() > 0);
+    QCOMPARE(bar->value(), bar->maximum());
+    // Scrolled up to read: new lines leave the view where it is.
+    bar->setValue(10);
+    log.Append("more\r\n");
+    QCOMPARE(bar->value(), 10);
+    // Back at the end: it follows again.
+    bar->setValue(bar->maximum());
+    log.Append("and more\r\n");
+    QCOMPARE(bar->value(), bar->maximum());
 }
 
 void TestLogHelp::help_back_and_forward_over_two_pages()

@@ -4,7 +4,9 @@
 #include <gsl/gsl_errno.h>
 
 #include <QApplication>
+#include <QSettings>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -15,12 +17,17 @@ int main(int argc, char* argv[])
     (void)gsl_set_error_handler_off();
     QApplication app(argc, argv);
     QStandardPaths::setTestModeEnabled(true);
+    // Remembered folders and window sizes go to a folder of this run only.
+    QTemporaryDir settingsDir;
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir.path());
     int failed = 0;
     for (auto make : {tessara::test::NewForm1Test,
                       tessara::test::NewProcessingOptionsTest,
                       tessara::test::NewLogHelpTest,
                       tessara::test::NewSpeedChartTest,
-                      tessara::test::NewWindowJobTest}) {
+                      tessara::test::NewWindowJobTest,
+                      tessara::test::NewJobSummaryTest,
+                      tessara::test::NewDesktopTest}) {
         std::unique_ptr<QObject> test(make());
         failed += QTest::qExec(test.get(), argc, argv);
     }

@@ -34,6 +34,8 @@ QValueAxis* VerticalAxis(QChartView* view)
 
 } // namespace
 
+using Ticks = QList<double>; // first, last (ms), tick count, step (ms)
+
 class TestSpeedChart : public QObject
 {
     Q_OBJECT
@@ -67,6 +69,9 @@ private slots:
     void fixed_spacing_of_5_gives_two_points_and_title();
     void long_series_keep_each_columns_extremes();
     void status_shows_the_last_text_set();
+    void round_time_ticks_data();
+    void round_time_ticks();
+    void dark_palette_gives_a_dark_chart();
 
 private:
     void FillFile(int fixes, double speed, double spacing, std::int64_t start = kStart)
@@ -117,11 +122,13 @@ void TestSpeedChart::series_colours_titles_and_ranges()
     QVERIFY(time1 != nullptr && time2 != nullptr);
     QVERIFY(time1->titleText().isEmpty());
     QCOMPARE(time2->titleText(), QString("Time"));
-    QVERIFY(!chart.tChart1->chart()->legend()->isVisible());
+    QVERIFY(chart.tChart1->chart()->legend()->isVisible());
     QVERIFY(chart.tChart1->chart()->title().isEmpty());
-    // The axis shows the fixes' own clock time.
+    // The axis shows the fixes' own clock time, 17:35:00 to 17:35:49, on
+    // round ticks: 10 s apart, 17:35:00 to 17:35:50.
     QCOMPARE(time1->min().time(), QTime(17, 35));
-    QCOMPARE(time1->max().time(), QTime(17, 35, 49));
+    QCOMPARE(time1->max().time(), QTime(17, 35, 50));
+    QCOMPARE(time1->tickCount(), 6);
 
     // The lower range grows with the largest spacing.
     FillFile(50, 2.0, 40.0);
@@ -229,6 +236,57 @@ void TestSpeedChart::status_shows_the_last_text_set()
     QTest::qWait(60);
     m_host->PumpEvents();
     QCOMPARE(status->text(), QString("Input file = a.sgy : reading trace 30"));
+}
+
+void TestSpeedChart::round_time_ticks_data()
+{
+    QTest::addColumn<double>("first");
+    QTest::addColumn<double>("last");
+    QTest::addColumn<Ticks>("expected");
+    // 49 s: 10 s steps, 0 to 50 s.
+    QTest::newRow("seconds") << 0.0 << 49000.0 << Ticks{0, 50000, 6, 10000};
+    // 12:03:20 to 12:41:00 (ms of the day): 38 min, 10 min steps from 12:00.
+    QTest::newRow("minutes") << 43'400'000.0 << 45'660'000.0
+                             << Ticks{43'200'000, 46'200'000, 6, 600'000};
+    // A tick exactly on the last point adds no interval: 10 s steps fit;
+    // a millisecond more needs eight ticks of 10 s, so 15 s steps.
+    QTest::newRow("on a tick") << 0.0 << 60000.0 << Ticks{0, 60000, 7, 10000};
+    QTest::newRow("past a tick") << 0.0 << 60001.0 << Ticks{0, 75000, 6, 15000};
+    // 20 h: 6 h steps.
+    QTest::newRow("hours") << 3'600'000.0 << 75'600'000.0 << Ticks{0, 86'400'000, 5, 21'600'000};
+    // One point: one step around it.
+    QTest::newRow("one point") << 500.0 << 500.0 << Ticks{0, 1000, 2, 1000};
+    // Ten days: the coarsest step, whatever the count.
+    QTest::newRow("days") << 0.0 << 864'000'000.0 << Ticks{0, 864'000'000, 11, 86'400'000};
+}
+
+void TestSpeedChart::round_time_ticks()
+{
+    QFETCH(double, first);
+    QFETCH(double, last);
+    QFETCH(Ticks, expected);
+    const TimeAxisTicks t = RoundTimeTicks(first, last, 7);
+    QCOMPARE(t.firstMs, expected[0]);
+    QCOMPARE(t.lastMs, expected[1]);
+    QCOMPARE(t.tickCount, static_cast<int>(expected[2]));
+    QCOMPARE(static_cast<double>(t.stepMs), expected[3]);
+}
+
+void TestSpeedChart::dark_palette_gives_a_dark_chart()
+{
+    SpeedCorrection chart;
+    QPalette dark = chart.palette();
+    dark.setColor(QPalette::Base, QColor(30, 30, 30));
+    dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
+    chart.setPalette(dark);
+    for (QChartView* view : {chart.tChart1, chart.tChart2}) {
+        QCOMPARE(view->chart()->backgroundBrush().color(), QColor(30, 30, 30));
+        for (QAbstractAxis* axis : view->chart()->axes())
+            QCOMPARE(axis->labelsColor(), QColor(230, 230, 230));
+        QCOMPARE(view->chart()->legend()->labelColor(), QColor(230, 230, 230));
+    }
+    // The series keep their own colours.
+    QCOMPARE(chart.fastLine1->pen().color(), QColor(68, 102, 163));
 }
 
 QObject* NewSpeedChartTest()

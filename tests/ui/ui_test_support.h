@@ -42,5 +42,7 @@ QObject* NewProcessingOptionsTest();
 QObject* NewLogHelpTest();
 QObject* NewSpeedChartTest();
 QObject* NewWindowJobTest();
+QObject* NewJobSummaryTest();
+QObject* NewDesktopTest();
 
 } // namespace tessara::test

@@ -1,0 +1,86 @@
+// What the job tells its front end beside the log: inputs whose recording
+// times overlap, and where it stands while it runs.
+#include "tests/combine/combine_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+namespace tessara::test
+{
+namespace
+{
+
+bool operator==(const OverlappingInputs& a, const OverlappingInputs& b)
+{
+    return a.earlier == b.earlier && a.later == b.later;
+}
+
+// A: 10:00:00 to 10:00:10 (11 traces 1 s apart). B starts 10:00:05, inside
+// A. C starts 10:00:20, after B's last trace (10:00:15). D starts exactly at
+// C's last trace (10:00:30): touching is not overlapping.
+TEST_F(CombineJobTest, InputsStartingBeforeTheOutputsLastTraceAreNamedAsOverlapping)
+{
+    const std::string a = AddInput("a.sgy", Input(1, {100, 10, 0, 0}, 11));
+    const std::string b = AddInput("b.sgy", Input(2, {100, 10, 0, 5}, 11));
+    AddInput("c.sgy", Input(3, {100, 10, 0, 20}, 11));
+    AddInput("d.sgy", Input(4, {100, 10, 0, 30}, 3));
+    ASSERT_EQ(Run(), CombineOutcome::Done);
+    ASSERT_EQ(Result().overlapping_inputs.size(), 1u);
+    EXPECT_TRUE(Result().overlapping_inputs[0] == (OverlappingInputs{a, b}));
+}
+
+TEST_F(CombineJobTest, OverlapIsNotNamedAcrossOutputsOrWithoutTimeOrdering)
+{
+    AddInput("a.sgy", Input(1, {100, 10, 0, 0}, 11));
+    AddInput("b.sgy", Input(2, {100, 10, 0, 5}, 11));
+    m_settings.demultiplex_only = true; // one output per input, no ordering
+    ASSERT_EQ(Run(), CombineOutcome::Done);
+    EXPECT_TRUE(Result().overlapping_inputs.empty());
+}
+
+TEST_F(CombineJobTest, ProgressCountsEveryInputsBytesOnceAndNeverGoesBack)
+{
+    AddInput("a.sgy", Input(1, {100, 10, 0, 0}, 40));
+    AddInput("broken.sgy", Input(2, {100, 10, 1, 0}, 1));
+    AddInput("b.sgy", Input(3, {100, 10, 2, 0}, 25));
+    // The second input cut to less than a file header: unreadable, yet its
+    // bytes are read past like the others'.
+    std::filesystem::resize_file(m_settings.input_files[1], 100);
+    m_settings.delayscan = true;
+    std::int64_t total = 0;
+    for (const std::string& path : m_settings.input_files)
+        total += static_cast<std::int64_t>(std::filesystem::file_size(path));
+
+    ASSERT_EQ(Run(), CombineOutcome::Done);
+    const std::vector<JobProgress>& seen = m_host.progress;
+    ASSERT_FALSE(seen.empty());
+    int scanned = 0;
+    std::int64_t done = 0;
+    int input = 0;
+    bool delayScan = false;
+    for (const JobProgress& p : seen) {
+        EXPECT_EQ(p.inputCount, 3);
+        if (p.phase == JobProgress::Phase::Scanning) {
+            EXPECT_EQ(p.input, ++scanned);
+            continue;
+        }
+        EXPECT_EQ(p.bytesTotal, total);
+        EXPECT_GE(p.bytesDone, done);
+        EXPECT_LE(p.bytesDone, total);
+        EXPECT_GE(p.input, input);
+        done = p.bytesDone;
+        input = p.input;
+        delayScan = delayScan || p.phase == JobProgress::Phase::DelayScan;
+    }
+    EXPECT_EQ(scanned, 3);
+    EXPECT_EQ(input, 3);
+    EXPECT_TRUE(delayScan);
+    // The last report says every input was read, though the last one
+    // (the broken input, without a start time) gave no trace.
+    EXPECT_EQ(seen.back().bytesDone, total);
+}
+
+} // namespace
+} // namespace tessara::test

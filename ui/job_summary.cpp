@@ -1,0 +1,213 @@
+#include "ui/job_summary.h"
+
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include <cstdint>
+#include <utility>
+
+namespace tessara
+{
+namespace
+{
+
+QString FileName(const std::string& path)
+{
+    return QFileInfo(QString::fromStdString(path)).fileName();
+}
+
+QString Count(std::int64_t n, const char* one, const char* many)
+{
+    return QString::number(n) + " " + (n == 1 ? one : many);
+}
+
+QString OutputLine(const OutputRecord& r)
+{
+    QString line = FileName(r.path) + ": " + Count(r.traces, "trace", "traces") + ", " +
+                   Count(r.fill_traces, "fill trace", "fill traces");
+    if (r.speed_corrected)
+        line += ", spacing " + QString::number(r.spacing_metres, 'f', 2) + " m (" +
+                QString::number(r.traces_before_correction) + " traces before, " +
+                QString::number(r.traces) + " after)";
+    return line;
+}
+
+void SkippedLines(const CombineResult& result, QStringList& lines)
+{
+    const CombineSummary& s = result.summary;
+    if (s.inputs_unreadable + s.inputs_without_navigation + s.inputs_same_file == 0)
+        return;
+    lines << "Inputs skipped:";
+    for (const UnreadableInput& input : result.unreadable_inputs)
+        lines << "    not readable: " + QString::fromStdString(input.path) + " (" +
+                     QString::fromStdString(input.reason) + ")";
+    for (const std::string& path : result.inputs_without_navigation)
+        lines << "    without navigation: " + QString::fromStdString(path);
+    if (s.inputs_same_file > 0)
+        lines << "    listed twice, read once: " + QString::number(s.inputs_same_file);
+}
+
+void DroppedLines(const CombineSummary& s, QStringList& lines)
+{
+    const std::pair<const char*, std::int64_t> reasons[] = {
+        {"of another channel", s.dropped_channel},
+        {"in implausible sidescan pairs", s.dropped_implausible},
+        {"without navigation", s.dropped_navigation},
+        {"removed by the delay scan", s.removed_by_delay_scan},
+        {"clock glitches", s.dropped_clock_glitch},
+        {"before the output's first trace", s.dropped_before_start},
+        {"could not be resampled", s.dropped_resampling},
+        {"without samples", s.dropped_empty},
+        {"in the output a write failure cut short", s.traces_unfinished},
+    };
+    QStringList dropped;
+    for (const auto& [what, count] : reasons) {
+        if (count > 0)
+            dropped << "    " + QString::number(count) + " " + what;
+    }
+    if (!dropped.isEmpty())
+        lines << "Traces dropped:" << dropped;
+}
+
+void WarningLines(const CombineResult& result, QStringList& lines)
+{
+    for (const OverlappingInputs& o : result.overlapping_inputs)
+        lines << "Warning: " + QString::fromStdString(o.later) + " starts before the end of " +
+                     QString::fromStdString(o.earlier) + ": the output goes back in time there";
+    if (result.inputs_span_years)
+        lines << "Warning: the inputs span more than one year; their order may be wrong";
+    const CombineSummary& s = result.summary;
+    if (s.traces_other_length > 0)
+        lines << "Warning: " + QString::number(s.traces_other_length) +
+                     " traces of another length than their output's file header";
+    if (s.traces_converted_with_loss > 0)
+        lines << "Warning: " + QString::number(s.traces_converted_with_loss) +
+                     " traces converted with loss (floating point to integer, or to a "
+                     "narrower integer)";
+}
+
+QString Headline(const CombineResult& result, bool& warning)
+{
+    const CombineSummary& s = result.summary;
+    const auto outputs = static_cast<std::int64_t>(result.outputs.size());
+    const QString written = Count(outputs, "output", "outputs") + " written";
+    warning = true;
+    switch (result.outcome) {
+    case CombineOutcome::WriteFailed:
+        return "Failed: " + QString::fromStdString(result.failed_path) + " could not be written; " +
+               written;
+    case CombineOutcome::Stopped:
+        return "Stopped: " + written + " before the stop";
+    case CombineOutcome::InvalidSettings:
+    case CombineOutcome::DirectoryRefused:
+    case CombineOutcome::AlreadyRunning:
+        return "Not started: nothing was read or written";
+    case CombineOutcome::Done:
+        break;
+    }
+    if (outputs == 0)
+        return s.traces_read == 0 ? "Nothing was written: no trace was read"
+                                  : "Nothing was written: every trace read was dropped";
+    const int skipped = s.inputs_unreadable + s.inputs_without_navigation;
+    if (skipped > 0)
+        return "Done, " + written + ", but " + Count(skipped, "input was", "inputs were") +
+               " skipped";
+    if (!result.overlapping_inputs.empty() || result.inputs_span_years)
+        return "Done, " + written + ", with warnings";
+    warning = false;
+    return "Done: " + written;
+}
+
+} // namespace
+
+JobSummaryText SummarizeJob(const CombineResult& result)
+{
+    JobSummaryText text;
+    text.headline = Headline(result, text.warning);
+    for (const OutputRecord& r : result.outputs)
+        text.lines << OutputLine(r);
+    const CombineSummary& s = result.summary;
+    text.lines << "Traces read " + QString::number(s.traces_read) + ", written " +
+                      QString::number(s.traces_written) + ", fill traces " +
+                      QString::number(s.traces_filled);
+    SkippedLines(result, text.lines);
+    DroppedLines(s, text.lines);
+    WarningLines(result, text.lines);
+    if (result.removed_leftover_working_file)
+        text.lines << "Removed a working file left by an earlier job that did not finish";
+    return text;
+}
+
+CJobSummaryDialog::CJobSummaryDialog(QWidget* parent)
+    : QDialog(parent), openUrl([](const QUrl& url) { return QDesktopServices::openUrl(url); })
+{
+    setObjectName("job_summary");
+    setWindowTitle("Job Summary");
+    setModal(false);
+    label_icon = new QLabel(this);
+    label_icon->setObjectName("label_icon");
+    label_headline = new QLabel(this);
+    label_headline->setObjectName("label_headline");
+    label_headline->setWordWrap(true);
+    label_headline->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QFont bold = label_headline->font();
+    bold.setBold(true);
+    label_headline->setFont(bold);
+    textBox_summary = new QPlainTextEdit(this);
+    textBox_summary->setObjectName("textBox_summary");
+    textBox_summary->setReadOnly(true);
+    textBox_summary->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    textBox_summary->setAccessibleName("Job summary");
+    button_open_folder = new QPushButton("Open &Folder", this);
+    button_open_folder->setObjectName("button_open_folder");
+    button_open_folder->setAccessibleName("Open Folder");
+    button_open_folder->setToolTip("Show the output folder in the file manager");
+    button_close = new QPushButton("&Close", this);
+    button_close->setObjectName("button_close");
+    button_close->setAccessibleName("Close");
+    button_close->setDefault(true);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(label_icon, 0, Qt::AlignTop);
+    top->addWidget(label_headline, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(button_open_folder);
+    buttons->addWidget(button_close);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(textBox_summary, 1);
+    layout->addLayout(buttons);
+
+    connect(button_open_folder, &QPushButton::clicked, this, [this] {
+        (void)openUrl(QUrl::fromLocalFile(m_outputDirectory)); // the desktop says when it fails
+    });
+    connect(button_close, &QPushButton::clicked, this, &QDialog::hide);
+    resize(640, 360);
+}
+
+void CJobSummaryDialog::SetResult(const CombineResult& result, const QString& outputDirectory)
+{
+    const JobSummaryText text = SummarizeJob(result);
+    m_warning = text.warning;
+    m_outputDirectory = outputDirectory;
+    const int size = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
+    label_icon->setPixmap(style()
+                              ->standardIcon(m_warning ? QStyle::SP_MessageBoxWarning
+                                                       : QStyle::SP_MessageBoxInformation,
+                                             nullptr,
+                                             this)
+                              .pixmap(size, size));
+    label_icon->setAccessibleName(m_warning ? "Warning" : "Information");
+    label_headline->setText(text.headline);
+    textBox_summary->setPlainText(text.lines.join('\n'));
+}
+
+} // namespace tessara
