@@ -133,19 +133,6 @@ void ReduceTraces(CSegyFileIn& in, const SectionOptions& o, CSectionReducer& red
     }
 }
 
-/// The waterfall grid turned so that its pairs run down and samples across.
-std::vector<float> Transposed(const std::vector<float>& cells, int columns, int rows)
-{
-    std::vector<float> t(cells.size());
-    for (int r = 0; r < rows; ++r)
-        for (int c = 0; c < columns; ++c)
-            t[static_cast<std::size_t>(c) * static_cast<std::size_t>(rows) +
-              static_cast<std::size_t>(r)] =
-                cells[static_cast<std::size_t>(r) * static_cast<std::size_t>(columns) +
-                      static_cast<std::size_t>(c)];
-    return t;
-}
-
 } // namespace
 
 Section BuildSection(const std::string& path, const SectionOptions& options)
@@ -171,8 +158,9 @@ Section BuildSection(const std::string& path, const SectionOptions& options)
     const SectionFrame reducerFrame = ReducerFrame(s.frame, o.waterfall);
     CSectionReducer reducer(reducerFrame);
     ReduceTraces(in, o, reducer);
-    s.cells = o.waterfall ? Transposed(reducer.Cells(), reducerFrame.columns, reducerFrame.rows)
-                          : reducer.Cells();
+    // The reducer's columns are the waterfall's rows: its column-major
+    // cells are the waterfall's grid row by row.
+    s.cells = o.waterfall ? reducer.ColumnMajorCells() : reducer.Cells();
     if (!o.waterfall)
         s.columnTraces = reducer.Columns();
     s.clip = reducer.Magnitudes().Percentile(o.clipPercent);

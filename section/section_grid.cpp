@@ -9,56 +9,36 @@ namespace tessara
 namespace
 {
 
-// Magnitudes are binned by binary exponent and, within one octave, into
-// kSubBins equal steps of the mantissa: each bin is under 0.4 % wide, so its
-// midpoint lies within 0.2 % of anything counted in it.
-constexpr int kSubBins = 256;
-constexpr int kMinExponent = -160; // 2^-160 ~ 7e-49
-constexpr int kMaxExponent = 160;
-constexpr int kBins = (kMaxExponent - kMinExponent) * kSubBins;
-
-int BinOf(double magnitude)
-{
-    int exponent = 0;
-    const double mantissa = std::frexp(magnitude, &exponent); // 0.5 <= mantissa < 1
-    if (exponent <= kMinExponent)
-        return 0;
-    if (exponent > kMaxExponent)
-        return kBins - 1;
-    const int sub = std::min(kSubBins - 1, static_cast<int>((mantissa - 0.5) * 2.0 * kSubBins));
-    return (exponent - 1 - kMinExponent) * kSubBins + sub;
-}
+constexpr int kSubBins = CMagnitudeHistogram::kSubBins;
 
 double MidpointOf(int bin)
 {
-    const int exponent = bin / kSubBins + 1 + kMinExponent;
+    const int exponent = bin / kSubBins + 1 + CMagnitudeHistogram::kMinExponent;
     const double mantissa = 0.5 + (bin % kSubBins + 0.5) / (2.0 * kSubBins);
     return std::ldexp(mantissa, exponent);
 }
 
 } // namespace
 
-CMagnitudeHistogram::CMagnitudeHistogram() : m_bins(kBins, 0) {}
+CMagnitudeHistogram::CMagnitudeHistogram() : m_bins(kBins + 1, 0) {}
 
-void CMagnitudeHistogram::Add(double value)
+std::int64_t CMagnitudeHistogram::Count() const
 {
-    if (!std::isfinite(value))
-        return;
-    ++m_count;
-    if (value == 0.0)
-        ++m_zeros;
-    else
-        ++m_bins[static_cast<std::size_t>(BinOf(std::fabs(value)))];
+    std::int64_t count = 0;
+    for (const std::int64_t n : m_bins)
+        count += n;
+    return count;
 }
 
 double CMagnitudeHistogram::Percentile(double percent) const
 {
-    if (m_count == 0)
+    const std::int64_t count = Count();
+    if (count == 0)
         return 0.0;
     const double wanted =
-        std::ceil(std::clamp(percent, 0.0, 100.0) / 100.0 * static_cast<double>(m_count));
+        std::ceil(std::clamp(percent, 0.0, 100.0) / 100.0 * static_cast<double>(count));
     const std::int64_t rank = std::max<std::int64_t>(1, static_cast<std::int64_t>(wanted));
-    std::int64_t seen = m_zeros;
+    std::int64_t seen = m_bins[kZeroBin];
     if (seen >= rank)
         return 0.0;
     for (int bin = 0; bin < kBins; ++bin) {
@@ -99,10 +79,21 @@ CSectionReducer::CSectionReducer(const SectionFrame& frame)
 void CSectionReducer::KeepLargest(int column, int row, double value)
 {
     float& cell =
-        m_cells[static_cast<std::size_t>(row) * static_cast<std::size_t>(m_frame.columns) +
-                static_cast<std::size_t>(column)];
+        m_cells[static_cast<std::size_t>(column) * static_cast<std::size_t>(m_frame.rows) +
+                static_cast<std::size_t>(row)];
     if (std::isnan(cell) || std::fabs(value) > std::fabs(static_cast<double>(cell)))
         cell = static_cast<float>(value);
+}
+
+std::vector<float> CSectionReducer::Cells() const
+{
+    const auto columns = static_cast<std::size_t>(m_frame.columns);
+    const auto rows = static_cast<std::size_t>(m_frame.rows);
+    std::vector<float> rowMajor(m_cells.size());
+    for (std::size_t c = 0; c < columns; ++c)
+        for (std::size_t r = 0; r < rows; ++r)
+            rowMajor[r * columns + c] = m_cells[c * rows + r];
+    return rowMajor;
 }
 
 void CSectionReducer::AddTrace(std::int64_t index,
@@ -129,16 +120,34 @@ void CSectionReducer::AddTrace(std::int64_t index,
         std::clamp(std::ceil((f.startMs - delayMs) / intervalMs), 0.0, static_cast<double>(n)));
     const auto last = static_cast<std::int64_t>(
         std::clamp(std::ceil((f.endMs - delayMs) / intervalMs), -1.0, static_cast<double>(n - 1)));
+    // Rows as a running multiply, not a division per sample. A row's
+    // largest sample is found in registers and stored once: the cells of one
+    // column lie a whole grid row apart, and a store per sample touched a
+    // new page almost every time.
+    const double rowOfFirst = (delayMs - f.startMs) / rowMs;
+    const double rowsPerSample = intervalMs / rowMs;
+    bool negative = false;
+    int currentRow = -1;
+    double largest = 0.0;
     for (std::int64_t i = first; i <= last; ++i) {
         const double v = samples[static_cast<std::size_t>(i)];
-        const double row =
-            std::floor((delayMs + static_cast<double>(i) * intervalMs - f.startMs) / rowMs);
-        if (!std::isfinite(v) || row < 0.0 || row >= f.rows)
+        const double row = rowOfFirst + static_cast<double>(i) * rowsPerSample;
+        if (!std::isfinite(v) || !(row >= 0.0) || row >= f.rows)
             continue;
         m_magnitudes.Add(v);
-        m_anyNegative = m_anyNegative || v < 0.0;
-        KeepLargest(column, static_cast<int>(row), v);
+        negative = negative || v < 0.0;
+        if (static_cast<int>(row) != currentRow) {
+            if (currentRow >= 0)
+                KeepLargest(column, currentRow, largest);
+            currentRow = static_cast<int>(row);
+            largest = v;
+        } else if (std::fabs(v) > std::fabs(largest)) {
+            largest = v;
+        }
     }
+    if (currentRow >= 0)
+        KeepLargest(column, currentRow, largest);
+    m_anyNegative = m_anyNegative || negative;
     if (intervalMs > rowMs) {
         for (int row = 0; row < f.rows; ++row) {
             const double centre = f.startMs + (row + 0.5) * rowMs;
@@ -150,12 +159,10 @@ void CSectionReducer::AddTrace(std::int64_t index,
                 KeepLargest(column, row, v);
         }
     }
+    const auto rows = static_cast<std::ptrdiff_t>(f.rows);
+    const auto own = m_cells.begin() + column * rows;
     for (int c = column + 1; c <= lastColumn; ++c)
-        for (int row = 0; row < f.rows; ++row)
-            m_cells[static_cast<std::size_t>(row) * static_cast<std::size_t>(f.columns) +
-                    static_cast<std::size_t>(c)] =
-                m_cells[static_cast<std::size_t>(row) * static_cast<std::size_t>(f.columns) +
-                        static_cast<std::size_t>(column)];
+        std::copy(own, own + rows, m_cells.begin() + c * rows);
 }
 
 } // namespace tessara

@@ -4,6 +4,9 @@
 // the front ends turn the grid into pixels.
 #pragma once
 
+#include <algorithm>
+#include <bit>
+#include <cmath>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -19,10 +22,17 @@ class CMagnitudeHistogram
 public:
     CMagnitudeHistogram();
 
-    /// Counts |value|; a value that is not finite is not counted.
-    void Add(double value);
+    /// Counts |value|; a value that is not finite is not counted. Inline:
+    /// it runs once for every sample shown.
+    void Add(double value)
+    {
+        // Nothing but the bin is touched: a running total in memory would
+        // chain every sample's store to the next one's.
+        if (std::isfinite(value))
+            ++m_bins[BinOf(value)];
+    }
     /// Magnitudes counted so far.
-    [[nodiscard]] std::int64_t Count() const { return m_count; }
+    [[nodiscard]] std::int64_t Count() const;
     /// The magnitude at `percent` (0..100] by nearest rank: the smallest
     /// counted magnitude that at least `percent` per cent of them do not
     /// exceed, within 0.2 % of its value (magnitudes between 1e-48 and 1e48;
@@ -30,10 +40,30 @@ public:
     /// counted.
     [[nodiscard]] double Percentile(double percent) const;
 
+    // Magnitudes are binned by binary exponent and, within one octave, into
+    // kSubBins equal steps of the mantissa: each bin is under 0.4 % wide, so
+    // its midpoint lies within 0.2 % of anything counted in it.
+    static constexpr int kSubBins = 256;      // the top 8 bits of the fraction
+    static constexpr int kMinExponent = -160; // frexp exponents: 2^-160 ~ 7e-49
+    static constexpr int kMaxExponent = 160;
+    static constexpr int kBins = (kMaxExponent - kMinExponent) * kSubBins;
+    static constexpr int kZeroBin = kBins; // zeros have a bin of their own, after the others
+
 private:
+    /// The bin of a finite non-zero value, read off its IEEE 754 bits (the
+    /// biased exponent and the top 8 bits of the fraction): no libm call in
+    /// the loop over every sample.
+    static std::size_t BinOf(double value)
+    {
+        const auto bits = std::bit_cast<std::uint64_t>(value);
+        const auto key = static_cast<std::int64_t>((bits >> 44) & 0x7FFFF);
+        constexpr std::int64_t kFirst = (1023 + kMinExponent) * kSubBins;
+        return value == 0.0
+                   ? kZeroBin
+                   : static_cast<std::size_t>(std::clamp<std::int64_t>(key - kFirst, 0, kBins - 1));
+    }
+
     std::vector<std::int64_t> m_bins;
-    std::int64_t m_zeros = 0;
-    std::int64_t m_count = 0;
 };
 
 /// Divides every sample by the mean magnitude over a window of
@@ -81,8 +111,12 @@ public:
                   const ColumnTrace& origin);
 
     [[nodiscard]] const SectionFrame& Frame() const { return m_frame; }
-    /// Row-major: cell (column c, row r) is Cells()[r * columns + c].
-    [[nodiscard]] const std::vector<float>& Cells() const { return m_cells; }
+    /// Row-major: cell (column c, row r) is Cells()[r * columns + c]. A copy.
+    [[nodiscard]] std::vector<float> Cells() const;
+    /// Column-major, as the reducer keeps them: cell (column c, row r) is
+    /// ColumnMajorCells()[c * rows + r]. One trace's cells lie together, so
+    /// reducing it touches few pages.
+    [[nodiscard]] const std::vector<float>& ColumnMajorCells() const { return m_cells; }
     [[nodiscard]] const std::vector<ColumnTrace>& Columns() const { return m_columns; }
     [[nodiscard]] const CMagnitudeHistogram& Magnitudes() const { return m_magnitudes; }
     /// Some sample inside the frame was below zero.
@@ -92,7 +126,7 @@ private:
     void KeepLargest(int column, int row, double value);
 
     SectionFrame m_frame;
-    std::vector<float> m_cells;
+    std::vector<float> m_cells; // column-major
     std::vector<ColumnTrace> m_columns;
     CMagnitudeHistogram m_magnitudes;
     bool m_anyNegative = false;

@@ -205,7 +205,7 @@ bool SavePng(const QImage& image, const std::string& path, std::string& error)
         error = file.errorString().toStdString();
         return false;
     }
-    if (!image.save(&file, "PNG")) {
+    if (!image.save(&file, "PNG", 85)) {
         error = file.errorString().toStdString();
         file.cancelWriting();
         return false;
