@@ -121,29 +121,32 @@ void CSectionReducer::AddTrace(std::int64_t index,
     const auto last = static_cast<std::int64_t>(
         std::clamp(std::ceil((f.endMs - delayMs) / intervalMs), -1.0, static_cast<double>(n - 1)));
     // Rows as a running multiply, not a division per sample. A row's
-    // largest sample is found in registers and stored once: the cells of one
-    // column lie a whole grid row apart, and a store per sample touched a
-    // new page almost every time.
+    // largest sample is found in registers and stored once.
     const double rowOfFirst = (delayMs - f.startMs) / rowMs;
     const double rowsPerSample = intervalMs / rowMs;
     bool negative = false;
     int currentRow = -1;
     double largest = 0.0;
+    const std::int64_t every = std::max(1, f.magnitudeEvery);
+    std::int64_t untilCounted = index % every + 1;
     for (std::int64_t i = first; i <= last; ++i) {
         const double v = samples[static_cast<std::size_t>(i)];
         const double row = rowOfFirst + static_cast<double>(i) * rowsPerSample;
         if (!std::isfinite(v) || !(row >= 0.0) || row >= f.rows)
             continue;
-        m_magnitudes.Add(v);
+        if (--untilCounted == 0) {
+            m_magnitudes.Add(v);
+            untilCounted = every;
+        }
         negative = negative || v < 0.0;
         if (static_cast<int>(row) != currentRow) {
             if (currentRow >= 0)
                 KeepLargest(column, currentRow, largest);
             currentRow = static_cast<int>(row);
             largest = v;
-        } else if (std::fabs(v) > std::fabs(largest)) {
-            largest = v;
         }
+        // A select, not a branch: with noise it goes either way at random.
+        largest = std::fabs(v) > std::fabs(largest) ? v : largest;
     }
     if (currentRow >= 0)
         KeepLargest(column, currentRow, largest);

@@ -79,6 +79,10 @@ struct SectionFrame {
     int rows = 1;                ///< cells down, >= 1
     double startMs = 0.0;        ///< two-way time at the top edge of row 0
     double endMs = 1.0;          ///< two-way time at the bottom edge of the last row, > startMs
+    /// The clip level is estimated from every n-th sample (offset by the
+    /// trace's index, so that no sample of a pattern is always left out):
+    /// tens of millions of samples tell a percentile as well as billions.
+    int magnitudeEvery = 1;
 };
 
 /// Where a column's first trace came from, for the axis along the top.
@@ -94,7 +98,8 @@ struct ColumnTrace {
 /// into the row whose span holds that time; a row none falls into (samples
 /// further apart than rows) takes the sample whose span holds the row's
 /// centre. A cell keeps the value of largest magnitude with its sign; ties
-/// keep the first. Cells no sample reached are NaN.
+/// keep the first. Cells no sample reached are NaN. Magnitudes() counts
+/// every frame.magnitudeEvery-th sample inside the frame's time span.
 class CSectionReducer
 {
 public:
@@ -102,8 +107,7 @@ public:
 
     /// Adds trace `index` (0..traceCount-1; others are ignored) whose sample
     /// i lies at delayMs + i x intervalMs. Samples that are not finite are
-    /// skipped. Every finite sample inside the frame's time span is counted
-    /// in Magnitudes().
+    /// skipped.
     void AddTrace(std::int64_t index,
                   std::span<const double> samples,
                   double delayMs,
