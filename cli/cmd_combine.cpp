@@ -3,6 +3,7 @@
 // line becomes a progress line on stderr when stderr is a terminal, and at the
 // end one line per output written and a summary of where every trace went.
 #include "cli/commands.h"
+#include "cli/section_image.h"
 #include "combine/api/combine_job.h"
 #include "combine/api/combine_settings.h"
 #include "combine/api/log_format.h"
@@ -31,6 +32,7 @@ struct CombineOptions {
     std::string outputDirectory;
     std::string logPath;
     bool verbose = false;
+    bool quicklook = false;
     // Options whose presence switches a setting on, read after parsing.
     std::string knudsenLayout;
     std::optional<double> samplingFrequency;
@@ -400,6 +402,25 @@ void RemoveCreatedDirectories(const std::vector<std::filesystem::path>& created)
         (void)std::filesystem::remove(p, ec); // a folder no longer empty stays
 }
 
+/// NAME.png beside every output with its final name. A quicklook is an aid,
+/// not part of the job: one that cannot be made is named and the job's
+/// outcome stands.
+void WriteQuicklooks(const CombineResult& result)
+{
+    if (result.outputs.empty())
+        return;
+    const CGuiForPainting gui;
+    for (const OutputRecord& output : result.outputs) {
+        const std::string png = QuicklookPath(output.path);
+        std::string error;
+        if (WriteSectionImage(
+                output.path, png, SectionOptions{}, PictureSize{}, SectionPalette::Auto, error))
+            std::cout << "Quicklook: " << png << '\n';
+        else
+            std::cerr << "tessara-cli: " << png << ": quicklook not written: " << error << '\n';
+    }
+}
+
 int RunCombine(CombineOptions& o)
 {
     if (const std::string problem = FinishSettings(o); !problem.empty()) {
@@ -465,6 +486,8 @@ int RunCombine(CombineOptions& o)
                   << " by an earlier job that did not finish\n";
     PrintOutputs(result);
     PrintSummary(result);
+    if (o.quicklook)
+        WriteQuicklooks(result);
     std::cout.flush();
     bool failed = logFailed;
     // A log on stdout that could not be written is reported with the rest
@@ -568,6 +591,10 @@ void RegisterCombine(CLI::App& app, std::vector<Command>& commands)
         ->capture_default_str();
     sub->add_flag("--no-flip-port", o->noFlipPort, "Keep the port samples in recorded order");
     sub->add_option("--log", o->logPath, "Write the log to this file (CR LF line ends)");
+    sub->add_flag("--quicklook",
+                  o->quicklook,
+                  "Also write the section picture NAME.png beside each output NAME.sgy (a "
+                  "picture that cannot be written is reported and does not fail the job)");
     sub->add_flag("--verbose", o->verbose, "Log as with the log window shown (Ave Time lines)");
     commands.push_back({sub, [o] { return RunCombine(*o); }});
 }

@@ -1,16 +1,20 @@
 // nav: the navigation of one SEG-Y file as the speed correction sees it: the
 // fixes after time repair, zone choice, spike repair and smoothing, with
 // speed, spacing and distance along the track. CSV (or JSON) on stdout for
-// plotting elsewhere, the summary on stderr.
+// plotting elsewhere, the summary on stderr. With --geojson, the tracks of
+// several files as one GeoJSON FeatureCollection for GIS.
 #include "cli/cli_format.h"
 #include "cli/commands.h"
 #include "nav/navigation.h"
 #include "nav/speed_correction.h"
+#include "nav/track.h"
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace tessara::cli
@@ -19,9 +23,12 @@ namespace
 {
 
 struct NavOptions {
-    std::string file;
+    std::vector<std::string> files;
+    std::string file; // the one file of the CSV and JSON listings
     int navAverageFixes = 30;
     bool json = false;
+    bool geojson = false;
+    std::string utmZone;
 };
 
 /// A number with `decimals` decimals; "nan", "inf" or, for JSON, null.
@@ -69,32 +76,117 @@ void PrintJson(const NavOptions& o, const std::vector<llt>& fixes)
     std::cout << "]}\n";
 }
 
-int RunNav(const NavOptions& o)
+/// The fix list of `file` as the speed correction builds it; false, with the
+/// error printed, when the file is unreadable or has no fix.
+bool ReadFixes(const std::string& file,
+               int navAverageFixes,
+               std::vector<llt>& fixes,
+               FixListStats& stats)
 {
-    switch (CheckNav(o.file)) {
+    switch (CheckNav(file)) {
     case NavPresence::Unreadable:
-        PrintError(o.file, SegyOpenFailure(o.file));
-        return kExitFailure;
+        PrintError(file, SegyOpenFailure(file));
+        return false;
     case NavPresence::Absent:
-        PrintError(o.file, "no trace carries navigation");
-        return kExitFailure;
+        PrintError(file, "no trace carries navigation");
+        return false;
     case NavPresence::Present:
         break;
     }
-    std::vector<llt> fixes;
-    const FixListStats stats = ReadAndBufferTraceHeaderData(o.file, o.navAverageFixes, fixes);
+    stats = ReadAndBufferTraceHeaderData(file, navAverageFixes, fixes);
     if (stats.traces < 0) {
-        PrintError(o.file, "cannot be read");
-        return kExitFailure;
+        PrintError(file, "cannot be read");
+        return false;
     }
+    if (fixes.empty()) {
+        PrintError(file, "no trace carries navigation");
+        return false;
+    }
+    return true;
+}
+
+/// One GeoJSON Feature: the file's track as a LineString (a Point when it has
+/// a single position). False, with the error printed, when no fix has a
+/// geographic position.
+bool PrintTrackFeature(const std::string& file,
+                       const std::vector<llt>& fixes,
+                       const std::optional<UtmZone>& zone,
+                       bool first)
+{
+    if (fixes.front().isUTM && !zone) {
+        PrintError(file, "positions are projected: give their zone with --utm-zone");
+        return false;
+    }
+    std::string coordinates;
+    std::size_t count = 0;
+    for (const llt& f : fixes) {
+        const std::optional<GeoPosition> p = FixToGeographic(f, zone);
+        if (!p)
+            continue;
+        // 8 decimals: about a millimetre, well inside the recorders' accuracy.
+        char text[100];
+        std::snprintf(text, sizeof text, "%s[%.8f, %.8f]", count ? ", " : "", p->lon, p->lat);
+        coordinates += text;
+        ++count;
+    }
+    if (count == 0) {
+        PrintError(file, "no position lies on the globe");
+        return false;
+    }
+    if (count < fixes.size())
+        PrintError(file,
+                   std::to_string(fixes.size() - count) + " of " + std::to_string(fixes.size()) +
+                       " positions off the globe left out");
+    std::cout << (first ? "\n  " : ",\n  ") << "{\"type\": \"Feature\", \"properties\": {\"name\": "
+              << JsonString(std::filesystem::path(file).filename().string())
+              << ", \"path\": " << JsonString(file) << ", \"first_time\": \""
+              << fixes.front().t.IsoText() << "\", \"last_time\": \"" << fixes.back().t.IsoText()
+              << "\", \"trace_count\": " << count << "}, \"geometry\": {\"type\": "
+              << (count == 1 ? "\"Point\", \"coordinates\": " + coordinates
+                             : "\"LineString\", \"coordinates\": [" + coordinates + "]")
+              << "}}";
+    return true;
+}
+
+/// RFC 7946: WGS 84 longitude and latitude, no crs member. Files that give no
+/// track are named on stderr and make the exit code 1; the others are still
+/// written.
+int RunGeoJson(const NavOptions& o)
+{
+    std::optional<UtmZone> zone;
+    if (!o.utmZone.empty()) {
+        zone = ParseUtmZone(o.utmZone);
+        if (!zone) {
+            std::cerr << "tessara-cli: --utm-zone " << o.utmZone << " not in 1N..60N, 1S..60S\n";
+            return kExitUsage;
+        }
+    }
+    int code = kExitOk;
+    bool first = true;
+    std::cout << "{\"type\": \"FeatureCollection\", \"features\": [";
+    for (const std::string& file : o.files) {
+        std::vector<llt> fixes;
+        FixListStats stats;
+        if (ReadFixes(file, o.navAverageFixes, fixes, stats) &&
+            PrintTrackFeature(file, fixes, zone, first))
+            first = false;
+        else
+            code = kExitFailure;
+    }
+    std::cout << "\n]}\n";
+    return code;
+}
+
+int RunNav(const NavOptions& o)
+{
+    std::vector<llt> fixes;
+    FixListStats stats;
+    if (!ReadFixes(o.file, o.navAverageFixes, fixes, stats))
+        return kExitFailure;
     // As in the speed correction, a trace without a position is no fix.
     if (stats.withoutNavigation > 0)
         std::cerr << stats.withoutNavigation << " of " << stats.traces
                   << " traces without navigation left out\n";
-    if (fixes.empty()) {
-        PrintError(o.file, "no trace carries navigation");
-        return kExitFailure;
-    }
     if (stats.spikesRepaired > 0)
         std::cerr << "Navigation spikes repaired: " << stats.spikesRepaired << '\n';
     if (o.json)
@@ -131,16 +223,37 @@ void RegisterNav(CLI::App& app, std::vector<Command>& commands)
         "offset, time, latitude, longitude, easting, northing, zone, speed (m/s), spacing (m), "
         "distance along the track (m). A summary line goes to stderr, after the count of "
         "traces left out and of spikes repaired when there are any; its mean speed is the "
-        "track length over the time from the first to the last fix. Exit 0 listed, 1 "
+        "track length over the time from the first to the last fix. With --geojson, the tracks "
+        "of all FILEs as GeoJSON instead. Exit 0 listed, 1 "
         "unreadable or without navigation, 2 usage");
-    sub->add_option("FILE", o->file, "SEG-Y file")->required();
+    sub->add_option("FILE", o->files, "SEG-Y file (several with --geojson)")->required();
     sub->add_option("--nav-average-fixes",
                     o->navAverageFixes,
                     "Half-width of the smoothing window in fixes (2..100)")
         ->check(CLI::Range(2, 100))
         ->capture_default_str();
-    sub->add_flag("--json", o->json, "One JSON object with one object per fix");
-    commands.push_back({sub, [o] { return RunNav(*o); }});
+    auto* json = sub->add_flag("--json", o->json, "One JSON object with one object per fix");
+    auto* geojson = sub->add_flag("--geojson",
+                                  o->geojson,
+                                  "The tracks of all FILEs as one GeoJSON FeatureCollection "
+                                  "(WGS 84 longitude, latitude): one LineString per file with "
+                                  "its name, path, first_time, last_time and trace_count");
+    geojson->excludes(json);
+    sub->add_option("--utm-zone",
+                    o->utmZone,
+                    "With --geojson: the UTM zone of files whose positions are projected, "
+                    "e.g. 31N or 23S")
+        ->needs(geojson);
+    commands.push_back({sub, [o] {
+                            if (o->geojson)
+                                return RunGeoJson(*o);
+                            if (o->files.size() != 1) {
+                                std::cerr << "tessara-cli: nav: one FILE, or --geojson\n";
+                                return kExitUsage;
+                            }
+                            o->file = o->files.front();
+                            return RunNav(*o);
+                        }});
 }
 
 } // namespace tessara::cli

@@ -27,5 +27,6 @@ void RegisterHeaders(CLI::App& app, std::vector<Command>& commands);
 void RegisterCombine(CLI::App& app, std::vector<Command>& commands);
 void RegisterScan(CLI::App& app, std::vector<Command>& commands);
 void RegisterNav(CLI::App& app, std::vector<Command>& commands);
+void RegisterSection(CLI::App& app, std::vector<Command>& commands);
 
 } // namespace tessara::cli

@@ -39,6 +39,7 @@ int main(int argc, char** argv)
     tessara::cli::RegisterCombine(app, commands);
     tessara::cli::RegisterScan(app, commands);
     tessara::cli::RegisterNav(app, commands);
+    tessara::cli::RegisterSection(app, commands);
 
     try {
         app.parse(argc, argv);

@@ -45,7 +45,7 @@ cd "$DIR" || fail "cd $DIR"
 mkdir out
 touch a.sgy B.SEGY c.seg notes.txt
 
-expect "combine copy headers info nav scan" ""
+expect "combine copy headers info nav scan section" ""
 expect "combine copy" "co"
 expect "--version" "--ver"
 expect "--max-file-size" combine "--max"

@@ -1,0 +1,123 @@
+// section: the picture of a SEG-Y file as PNG, traces across and true
+// two-way time down.
+#include "cli/cli_format.h"
+#include "cli/commands.h"
+#include "cli/section_image.h"
+
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <string>
+
+namespace tessara::cli
+{
+namespace
+{
+
+struct SectionCommand {
+    std::string file;
+    std::string output;
+    PictureSize size;
+    std::string gain = "none";
+    double clipPercent = 99.0;
+    std::string palette = "auto";
+    bool waterfall = false;
+    std::string traces;
+    std::string time;
+};
+
+/// "A:B" as two numbers; false when the text is anything else.
+template <typename T> bool ParsePair(const std::string& text, const char* pattern, T& a, T& b)
+{
+    int used = 0;
+    return std::sscanf(text.c_str(), pattern, &a, &b, &used) == 2 &&
+           static_cast<std::size_t>(used) == text.size();
+}
+
+/// The options as the library takes them, or a usage problem.
+std::string Translate(const SectionCommand& c, SectionOptions& o, SectionPalette& palette)
+{
+    if (c.gain.rfind("agc:", 0) == 0) {
+        int used = 0;
+        if (std::sscanf(c.gain.c_str() + 4, "%lf%n", &o.agcWindowMs, &used) != 1 ||
+            static_cast<std::size_t>(used) + 4 != c.gain.size() || !(o.agcWindowMs > 0.0) ||
+            o.agcWindowMs > 100000.0)
+            return "--gain " + c.gain + ": the AGC window must be 0 < MS <= 100000";
+        o.gain = SectionGain::Agc;
+    } else if (c.gain != "none") {
+        return "--gain " + c.gain + " not none or agc:MS";
+    }
+    palette = c.palette == "grey"      ? SectionPalette::Grey
+              : c.palette == "seismic" ? SectionPalette::Seismic
+                                       : SectionPalette::Auto;
+    o.clipPercent = c.clipPercent;
+    o.waterfall = c.waterfall;
+    if (!c.traces.empty() && (!ParsePair(c.traces, "%lld:%lld%n", o.firstTrace, o.lastTrace) ||
+                              o.firstTrace < 1 || o.lastTrace < o.firstTrace))
+        return "--traces " + c.traces + ": expected FIRST:LAST with 1 <= FIRST <= LAST";
+    // Delays are 16-bit milliseconds and traces at most 65535 samples of
+    // 32767 us: every sample lies within 10^7 ms of zero.
+    constexpr double kLongestMs = 1e7;
+    if (!c.time.empty() &&
+        (!ParsePair(c.time, "%lf:%lf%n", o.startMs, o.endMs) || !(o.endMs > o.startMs) ||
+         !(o.startMs >= -kLongestMs) || !(o.endMs <= kLongestMs)))
+        return "--time " + c.time + ": expected MS0:MS1 with -10000000 <= MS0 < MS1 <= 10000000";
+    return {};
+}
+
+int RunSection(const SectionCommand& c)
+{
+    SectionOptions options;
+    SectionPalette palette = SectionPalette::Auto;
+    if (const std::string problem = Translate(c, options, palette); !problem.empty()) {
+        std::cerr << "tessara-cli: " << problem << '\n';
+        return kExitUsage;
+    }
+    const CGuiForPainting gui;
+    std::string error;
+    if (!WriteSectionImage(c.file, c.output, options, c.size, palette, error)) {
+        PrintError(c.file, error);
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
+} // namespace
+
+void RegisterSection(CLI::App& app, std::vector<Command>& commands)
+{
+    auto c = std::make_shared<SectionCommand>();
+    auto* sub = app.add_subcommand(
+        "section",
+        "Paint the section of a SEG-Y file as PNG: traces across, two-way time down (each "
+        "trace placed by its delay recording time), the largest magnitude of the samples and "
+        "traces that share a pixel kept with its sign, amplitudes clipped at a percentile of "
+        "the magnitudes. Exit 0 written, 1 unreadable or not written, 2 usage");
+    sub->add_option("FILE", c->file, "SEG-Y file")->required();
+    sub->add_option("-o,--output", c->output, "PNG file to write")->required();
+    sub->add_option("--width", c->size.width, "Picture width in pixels (200..20000)")
+        ->check(CLI::Range(kSmallestPicture.width, 20000))
+        ->capture_default_str();
+    sub->add_option("--height", c->size.height, "Picture height in pixels (150..20000)")
+        ->check(CLI::Range(kSmallestPicture.height, 20000))
+        ->capture_default_str();
+    sub->add_option("--gain", c->gain, "none, or agc:MS for automatic gain control over MS ms")
+        ->capture_default_str();
+    sub->add_option("--clip", c->clipPercent, "Percentile of the magnitudes shown at full colour")
+        ->check(CLI::Range(0.1, 100.0))
+        ->capture_default_str();
+    sub->add_option("--palette",
+                    c->palette,
+                    "grey (black = large), seismic (blue-white-red); default: grey when no "
+                    "sample is negative")
+        ->check(CLI::IsMember({"grey", "seismic"}));
+    auto* waterfall =
+        sub->add_flag("--waterfall",
+                      c->waterfall,
+                      "Sidescan pairs (trace id code 25): one pair per row, port left");
+    sub->add_option("--traces", c->traces, "FIRST:LAST, 1-based trace numbers");
+    sub->add_option("--time", c->time, "MS0:MS1, two-way time window in ms")->excludes(waterfall);
+    commands.push_back({sub, [c] { return RunSection(*c); }});
+}
+
+} // namespace tessara::cli

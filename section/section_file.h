@@ -1,0 +1,84 @@
+// The section of one SEG-Y file: its traces read once, placed at true
+// two-way time, gained and reduced into a grid of the picture's size.
+#pragma once
+
+#include "section/section_grid.h"
+#include "segy/io/segy_file_in.h"
+
+#include <cstdint>
+#include <limits>
+#include <string>
+
+namespace tessara
+{
+
+enum class SectionGain {
+    None,
+    Agc, ///< automatic gain control over SectionOptions::agcWindowMs
+};
+
+/// What to show and in how many cells.
+struct SectionOptions {
+    int columns = 1000; ///< cells across (traces; waterfall: samples), >= 1
+    int rows = 600;     ///< cells down (time; waterfall: pairs), >= 1
+    SectionGain gain = SectionGain::None;
+    double agcWindowMs = 0.0;    ///< ms, > 0 with SectionGain::Agc
+    double clipPercent = 99.0;   ///< (0, 100]: magnitudes clipped at this percentile
+    std::int64_t firstTrace = 1; ///< 1-based, inclusive
+    std::int64_t lastTrace = 0;  ///< 1-based, inclusive; 0: the file's last trace
+    double startMs = std::numeric_limits<double>::quiet_NaN(); ///< NaN: earliest delay
+    double endMs = std::numeric_limits<double>::quiet_NaN();   ///< NaN: latest trace end
+    /// Sidescan pairs (trace identification code 25) one pair per row, the
+    /// samples of a pair across in their order (port first).
+    bool waterfall = false;
+};
+
+/// The recording time of a trace as its header states it.
+struct SectionTime {
+    int year = 0;
+    int day = 0; ///< day of the year
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+    int millisecond = 0;
+};
+
+/// Why BuildSection made no section.
+enum class SectionStatus {
+    Ok,
+    CannotOpen,       ///< Open failed: see openError
+    NoTraces,         ///< the file holds no complete trace
+    TracesOutOfRange, ///< firstTrace lies past the last trace
+    NoSampleInterval, ///< no trace in range has a positive sample interval
+    EmptyTimeWindow,  ///< the time window holds no sample of any trace
+    NotSidescanPairs, ///< waterfall asked for, a trace in range is not code 25
+};
+
+/// A section ready to paint.
+struct Section {
+    SectionStatus status = SectionStatus::Ok;
+    SegyOpenError openError;         ///< with CannotOpen
+    std::int32_t badTraceIdCode = 0; ///< with NotSidescanPairs: the code found
+    std::int64_t fileTraces = 0;     ///< complete traces in the file
+    std::int64_t firstTrace = 0;     ///< 1-based, the first trace shown
+    std::int64_t lastTrace = 0;      ///< 1-based, the last trace shown
+    SectionTime firstTime;           ///< of firstTrace
+    SectionTime lastTime;            ///< of lastTrace
+    bool waterfall = false;
+    SectionFrame frame;                    ///< waterfall: columns are samples, rows pairs
+    std::vector<float> cells;              ///< see CSectionReducer::Cells; values after gain
+    std::vector<ColumnTrace> columnTraces; ///< not waterfall: the first trace of each column
+    double clip = 0.0;                     ///< magnitude shown at full colour, >= 0
+    bool anyNegative = false;              ///< some sample shown is below zero
+};
+
+/// Reads the SEG-Y file at `path` (either byte order, every format the
+/// reader takes, traces of any length) in two sequential passes: the trace
+/// headers alone to learn the count and the time span, then the traces
+/// in range, each gained and reduced as it is read, with the clip level
+/// estimated in that same pass. Memory holds the grid, a histogram and one
+/// trace, whatever the file's size. On failure `status` says why and the
+/// grid is empty.
+[[nodiscard]] Section BuildSection(const std::string& path, const SectionOptions& options);
+
+} // namespace tessara

@@ -1,0 +1,139 @@
+// The reduction of SEG-Y traces into an image grid: traces across, true
+// two-way time down (delay recording time plus sample times), many samples
+// per cell kept as the one of largest magnitude, few stretched. No painting:
+// the front ends turn the grid into pixels.
+#pragma once
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace tessara
+{
+
+/// Amplitudes of many samples, counted in one pass into bins a fraction of
+/// a per cent wide on a logarithmic scale, so that any percentile of them can
+/// be told without keeping or sorting the samples. Fixed size (under 1 MB).
+class CMagnitudeHistogram
+{
+public:
+    CMagnitudeHistogram();
+
+    /// Counts |value|; a value that is not finite is not counted. Inline:
+    /// it runs once for every sample shown.
+    void Add(double value)
+    {
+        // Nothing but the bin is touched: a running total in memory would
+        // chain every sample's store to the next one's.
+        if (std::isfinite(value))
+            ++m_bins[BinOf(value)];
+    }
+    /// Magnitudes counted so far.
+    [[nodiscard]] std::int64_t Count() const;
+    /// The magnitude at `percent` (0..100] by nearest rank: the smallest
+    /// counted magnitude that at least `percent` per cent of them do not
+    /// exceed, within 0.2 % of its value (magnitudes between 1e-48 and 1e48;
+    /// smaller or larger ones count at those bounds). 0 when nothing was
+    /// counted.
+    [[nodiscard]] double Percentile(double percent) const;
+
+    // Magnitudes are binned by binary exponent and, within one octave, into
+    // kSubBins equal steps of the mantissa: each bin is under 0.4 % wide, so
+    // its midpoint lies within 0.2 % of anything counted in it.
+    static constexpr int kSubBins = 256;      // the top 8 bits of the fraction
+    static constexpr int kMinExponent = -160; // frexp exponents: 2^-160 ~ 7e-49
+    static constexpr int kMaxExponent = 160;
+    static constexpr int kBins = (kMaxExponent - kMinExponent) * kSubBins;
+    static constexpr int kZeroBin = kBins; // zeros have a bin of their own, after the others
+
+private:
+    /// The bin of a finite non-zero value, read off its IEEE 754 bits (the
+    /// biased exponent and the top 8 bits of the fraction): no libm call in
+    /// the loop over every sample.
+    static std::size_t BinOf(double value)
+    {
+        const auto bits = std::bit_cast<std::uint64_t>(value);
+        const auto key = static_cast<std::int64_t>((bits >> 44) & 0x7FFFF);
+        constexpr std::int64_t kFirst = (1023 + kMinExponent) * kSubBins;
+        return value == 0.0
+                   ? kZeroBin
+                   : static_cast<std::size_t>(std::clamp<std::int64_t>(key - kFirst, 0, kBins - 1));
+    }
+
+    std::vector<std::int64_t> m_bins;
+};
+
+/// Divides every sample by the mean magnitude over a window of
+/// `windowSamples` samples centred on it (cut short at the trace's ends), so
+/// that weak late arrivals show as strongly as early ones. A sample whose
+/// window holds only zeros becomes 0. `windowSamples` < 1 counts as 1.
+void ApplyAgc(std::span<double> samples, int windowSamples, std::vector<double>& scratch);
+
+/// The frame of a grid: which traces, which times, how many cells.
+struct SectionFrame {
+    std::int64_t traceCount = 0; ///< traces spread across the columns, >= 1
+    int columns = 1;             ///< cells across, >= 1
+    int rows = 1;                ///< cells down, >= 1
+    double startMs = 0.0;        ///< two-way time at the top edge of row 0
+    double endMs = 1.0;          ///< two-way time at the bottom edge of the last row, > startMs
+    /// The clip level is estimated from every n-th sample (offset by the
+    /// trace's index, so that no sample of a pattern is always left out):
+    /// tens of millions of samples tell a percentile as well as billions.
+    int magnitudeEvery = 1;
+};
+
+/// Where a column's first trace came from, for the axis along the top.
+struct ColumnTrace {
+    std::int64_t traceNumber = 0; ///< 1-based in the file; 0: no trace in this column
+    double secondOfDay = -1.0;    ///< its recording time, s after midnight; -1 unknown
+};
+
+/// Reduces traces into a grid of frame.columns x frame.rows cells. Trace k
+/// (0-based in the frame) takes column k * columns / traceCount when there
+/// are at least as many traces as columns, else the columns from there up to
+/// the next trace's (stretched). A sample at time delay + i x interval falls
+/// into the row whose span holds that time; a row none falls into (samples
+/// further apart than rows) takes the sample whose span holds the row's
+/// centre. A cell keeps the value of largest magnitude with its sign; ties
+/// keep the first. Cells no sample reached are NaN. Magnitudes() counts
+/// every frame.magnitudeEvery-th sample inside the frame's time span.
+class CSectionReducer
+{
+public:
+    explicit CSectionReducer(const SectionFrame& frame);
+
+    /// Adds trace `index` (0..traceCount-1; others are ignored) whose sample
+    /// i lies at delayMs + i x intervalMs. Samples that are not finite are
+    /// skipped.
+    void AddTrace(std::int64_t index,
+                  std::span<const double> samples,
+                  double delayMs,
+                  double intervalMs,
+                  const ColumnTrace& origin);
+
+    [[nodiscard]] const SectionFrame& Frame() const { return m_frame; }
+    /// Row-major: cell (column c, row r) is Cells()[r * columns + c]. A copy.
+    [[nodiscard]] std::vector<float> Cells() const;
+    /// Column-major, as the reducer keeps them: cell (column c, row r) is
+    /// ColumnMajorCells()[c * rows + r]. One trace's cells lie together, so
+    /// reducing it touches few pages.
+    [[nodiscard]] const std::vector<float>& ColumnMajorCells() const { return m_cells; }
+    [[nodiscard]] const std::vector<ColumnTrace>& Columns() const { return m_columns; }
+    [[nodiscard]] const CMagnitudeHistogram& Magnitudes() const { return m_magnitudes; }
+    /// Some sample inside the frame was below zero.
+    [[nodiscard]] bool bAnyNegative() const { return m_anyNegative; }
+
+private:
+    void KeepLargest(int column, int row, double value);
+
+    SectionFrame m_frame;
+    std::vector<float> m_cells; // column-major
+    std::vector<ColumnTrace> m_columns;
+    CMagnitudeHistogram m_magnitudes;
+    bool m_anyNegative = false;
+};
+
+} // namespace tessara

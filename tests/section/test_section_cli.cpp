@@ -1,0 +1,222 @@
+// tessara-cli section as a user runs it: on the shared real files every file
+// gives a PNG or one clear line; the options' refusals; combine --quicklook.
+#include "tests/support/child_process.h"
+#include "tests/support/segy_bytes.h"
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace tessara::test
+{
+namespace
+{
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+const std::string kCli = TESSARA_CLI_PATH;
+
+std::string ReadText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+/// PNG signature and the width and height of its IHDR chunk.
+bool IsPng(const std::string& path, int& width, int& height)
+{
+    const std::vector<unsigned char> b = ReadFileBytes(path);
+    const unsigned char signature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    if (b.size() < 24 || !std::equal(std::begin(signature), std::end(signature), b.begin()))
+        return false;
+    width = Get32BE(b, 16);
+    height = Get32BE(b, 20);
+    return true;
+}
+
+class SectionCli : public ::testing::Test
+{
+protected:
+    int Run(const std::vector<std::string>& args)
+    {
+        const ChildEnd end = WaitForChild(
+            StartChild([&] {
+                return ExecProgram(kCli, args, m_tmp.File("stdout.txt"), m_tmp.File("stderr.txt"));
+            }),
+            120s);
+        return end.exited ? end.code : -1;
+    }
+    std::string Err() const { return ReadText(m_tmp.File("stderr.txt")); }
+    std::string Out() const { return ReadText(m_tmp.File("stdout.txt")); }
+
+    /// A small survey of `traces` IEEE traces of 300 samples, one a second.
+    std::string WriteSurvey(const std::string& name, int traces, double amplitude = 1.0)
+    {
+        SegyBytes b;
+        b.FileHeader(5, 300, 1000);
+        for (int k = 0; k < traces; ++k) {
+            b.TraceHeader(300, 1000);
+            b.Trace32(4, k + 1);
+            b.TraceTime(2003, 100, 10, k / 60, k % 60);
+            std::vector<double> samples(300, 0.0);
+            samples[static_cast<std::size_t>(50 + k % 200)] = amplitude;
+            b.Samples(5, samples);
+        }
+        EXPECT_TRUE(b.WriteTo(m_tmp.File(name)));
+        return m_tmp.File(name);
+    }
+
+    TempDir m_tmp;
+};
+
+TEST_F(SectionCli, EverySharedFileGivesAPictureOrOneClearLine)
+{
+    const std::string dir = SharedSegyDir();
+    if (dir.empty())
+        GTEST_SKIP() << "shared sample files absent";
+    int pictures = 0;
+    for (const fs::directory_entry& e : fs::directory_iterator(dir)) {
+        const std::string name = e.path().filename().string();
+        if (!e.is_regular_file() || name.ends_with(".md"))
+            continue;
+        const std::string png = m_tmp.File(name + ".png");
+        const int code =
+            Run({"section", e.path().string(), "-o", png, "--width", "400", "--height", "300"});
+        int width = 0;
+        int height = 0;
+        if (code == 0) {
+            ++pictures;
+            EXPECT_TRUE(IsPng(png, width, height)) << name;
+            EXPECT_EQ(width, 400) << name;
+            EXPECT_EQ(height, 300) << name;
+            EXPECT_EQ(Err(), "") << name;
+        } else {
+            EXPECT_EQ(code, 1) << name << ": " << Err();
+            const std::string err = Err();
+            EXPECT_EQ(err.rfind("tessara-cli: " + e.path().string() + ": ", 0), 0u) << err;
+            EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+            EXPECT_FALSE(fs::exists(png)) << name;
+        }
+    }
+    EXPECT_GT(pictures, 20) << "most shared files are readable SEG-Y";
+}
+
+TEST_F(SectionCli, OptionsShapeThePictureAndBadValuesAreUsageErrors)
+{
+    const std::string in = WriteSurvey("in.sgy", 30);
+    int width = 0;
+    int height = 0;
+    ASSERT_EQ(Run({"section",
+                   in,
+                   "-o",
+                   m_tmp.File("a.png"),
+                   "--width",
+                   "640",
+                   "--height",
+                   "480",
+                   "--gain",
+                   "agc:20",
+                   "--clip",
+                   "95",
+                   "--palette",
+                   "seismic",
+                   "--traces",
+                   "5:25",
+                   "--time",
+                   "10:200"}),
+              0)
+        << Err();
+    ASSERT_TRUE(IsPng(m_tmp.File("a.png"), width, height));
+    EXPECT_EQ(width, 640);
+    EXPECT_EQ(height, 480);
+
+    EXPECT_EQ(Run({"section", in, "-o", m_tmp.File("b.png"), "--gain", "agc:0"}), 2);
+    EXPECT_EQ(Err(), "tessara-cli: --gain agc:0: the AGC window must be 0 < MS <= 100000\n");
+    EXPECT_EQ(Run({"section", in, "-o", m_tmp.File("b.png"), "--traces", "9:3"}), 2);
+    EXPECT_EQ(Run({"section", in, "-o", m_tmp.File("b.png"), "--time", "5"}), 2);
+    EXPECT_EQ(Run({"section", in, "-o", m_tmp.File("b.png"), "--time", "1e300:1e301"}), 2);
+    // A window far past the traces, and one thinner than a sample: no hang,
+    // no picture of nothing.
+    EXPECT_EQ(Run({"section", in, "-o", m_tmp.File("b.png"), "--time", "9e6:9.9e6"}), 1);
+    EXPECT_EQ(Err(),
+              "tessara-cli: " + in +
+                  ": --time: no sample of the traces shown lies in that window\n");
+    EXPECT_EQ(Run({"section", in, "-o", m_tmp.File("c.png"), "--time", "100:100.000001"}), 0)
+        << Err();
+    EXPECT_EQ(Run({"section", in, "-o", m_tmp.File("b.png"), "--palette", "jet"}), 2);
+    EXPECT_EQ(Run({"section", in, "-o", m_tmp.File("b.png"), "--width", "100"}), 2);
+    EXPECT_EQ(Run({"section", in, "-o", m_tmp.File("b.png"), "--traces", "31:40"}), 1);
+    EXPECT_EQ(Err(), "tessara-cli: " + in + ": --traces: the file has 30 traces\n");
+    EXPECT_EQ(Run({"section", in, "-o", m_tmp.File("b.png"), "--waterfall"}), 1);
+    EXPECT_EQ(Err(),
+              "tessara-cli: " + in +
+                  ": --waterfall: trace identification code 0 not 25 (sidescan pairs)\n");
+    EXPECT_FALSE(fs::exists(m_tmp.File("b.png")));
+}
+
+TEST_F(SectionCli, NoPictureLeavesAnOldOneAsItWas)
+{
+    const std::string in = WriteSurvey("in.sgy", 5);
+    {
+        std::ofstream old(m_tmp.File("old.png"));
+        old << "old";
+    }
+    EXPECT_EQ(Run({"section", m_tmp.File("missing.sgy"), "-o", m_tmp.File("old.png")}), 1);
+    EXPECT_EQ(Err(), "tessara-cli: " + m_tmp.File("missing.sgy") + ": no such file\n");
+    EXPECT_EQ(ReadText(m_tmp.File("old.png")), "old");
+
+    EXPECT_EQ(Run({"section", in, "-o", m_tmp.File("no/such/folder.png")}), 1);
+    EXPECT_EQ(
+        Err().rfind("tessara-cli: " + in + ": cannot write " + m_tmp.File("no/such/folder.png"), 0),
+        0u)
+        << Err();
+}
+
+TEST_F(SectionCli, QuicklookBesideEachOutputNeverFailsTheJob)
+{
+    WriteSurvey("a.sgy", 40, 3.0);
+    ASSERT_EQ(Run({"combine", "-o", m_tmp.File("out"), "--quicklook", m_tmp.File("a.sgy")}), 0)
+        << Err();
+    int pngs = 0;
+    for (const fs::directory_entry& e : fs::directory_iterator(m_tmp.File("out"))) {
+        if (e.path().extension() != ".sgy")
+            continue;
+        fs::path png = e.path();
+        png.replace_extension(".png");
+        int width = 0;
+        int height = 0;
+        EXPECT_TRUE(IsPng(png.string(), width, height)) << png;
+        EXPECT_NE(Out().find("Quicklook: " + png.string() + "\n"), std::string::npos) << Out();
+        ++pngs;
+    }
+    EXPECT_EQ(pngs, 1);
+
+    // A folder where the picture's name should be: the picture fails, the
+    // job does not.
+    fs::remove_all(m_tmp.File("out2"));
+    ASSERT_EQ(Run({"combine", "-o", m_tmp.File("out2"), m_tmp.File("a.sgy")}), 0) << Err();
+    std::string sgy;
+    for (const fs::directory_entry& e : fs::directory_iterator(m_tmp.File("out2")))
+        sgy = e.path().string();
+    fs::path blocked = sgy;
+    blocked.replace_extension(".png");
+    fs::remove(sgy);
+    fs::create_directory(blocked);
+    EXPECT_EQ(Run({"combine", "-o", m_tmp.File("out2"), "--quicklook", m_tmp.File("a.sgy")}), 0)
+        << Err();
+    EXPECT_NE(
+        Err().find("tessara-cli: " + blocked.string() + ": quicklook not written: cannot write"),
+        std::string::npos)
+        << Err();
+    EXPECT_TRUE(fs::exists(sgy));
+}
+
+} // namespace
+} // namespace tessara::test

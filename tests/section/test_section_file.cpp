@@ -1,0 +1,242 @@
+// Sections of fixture files written by the independent byte writer: every
+// sample format and both byte orders give the same grid, delays are read
+// from the headers, the clip level matches a sorted exact percentile, and
+// the refusals say why.
+#include "section/section_file.h"
+#include "tests/section/exact_percentile.h"
+#include "tests/support/segy_bytes.h"
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <tuple>
+
+namespace tessara
+{
+namespace
+{
+
+using test::SegyBytes;
+using test::TempDir;
+
+constexpr std::size_t kDelayOffset = 108;
+constexpr std::size_t kIdCodeOffset = 28;
+
+/// A trace of the fixtures: its delay (ms), samples and id code.
+struct FixtureTrace {
+    int delayMs = 0;
+    std::vector<double> samples;
+    int idCode = 1;
+};
+
+bool WriteFixture(const std::string& path,
+                  const std::vector<FixtureTrace>& traces,
+                  int format,
+                  bool bigEndian,
+                  int intervalUs = 1000)
+{
+    SegyBytes b(bigEndian);
+    b.FileHeader(format, static_cast<int>(traces.front().samples.size()), intervalUs);
+    for (std::size_t k = 0; k < traces.size(); ++k) {
+        b.TraceHeader(static_cast<int>(traces[k].samples.size()), intervalUs);
+        b.Trace16(kDelayOffset, traces[k].delayMs);
+        b.Trace16(kIdCodeOffset, traces[k].idCode);
+        b.TraceTime(2019, 200, 10, 0, static_cast<int>(k));
+        b.Samples(format, traces[k].samples);
+    }
+    return b.WriteTo(path);
+}
+
+float Cell(const Section& s, int column, int row)
+{
+    return s.cells[static_cast<std::size_t>(row * s.frame.columns + column)];
+}
+
+class SectionFormats : public ::testing::TestWithParam<std::tuple<int, bool>>
+{
+protected:
+    TempDir m_tmp;
+};
+
+// Three traces of 70 ms whose delays grow by 20 ms, each with a spike at 60 ms
+// two-way time and a second, negative one at its own sample 5; 10 ms rows.
+TEST_P(SectionFormats, DelaysFromTheHeadersLineUpTheSpikes)
+{
+    const auto [format, bigEndian] = GetParam();
+    std::vector<FixtureTrace> traces;
+    for (int k = 0; k < 3; ++k) {
+        FixtureTrace t;
+        t.delayMs = 20 * k;
+        t.samples.assign(70, 0.0);                                  // 1 ms samples
+        t.samples[static_cast<std::size_t>(60 - t.delayMs)] = 64.0; // at 60 ms
+        t.samples[5] = -32.0;
+        traces.push_back(t);
+    }
+    const std::string path = m_tmp.File("delays.sgy");
+    ASSERT_TRUE(WriteFixture(path, traces, format, bigEndian));
+    SectionOptions o;
+    o.columns = 3;
+    o.rows = 11; // 0 .. 110 ms, the span of the traces
+    const Section s = BuildSection(path, o);
+    ASSERT_EQ(s.status, SectionStatus::Ok);
+    EXPECT_DOUBLE_EQ(s.frame.startMs, 0.0);
+    EXPECT_DOUBLE_EQ(s.frame.endMs, 110.0);
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_EQ(Cell(s, k, 6), 64.0f) << "trace " << k;
+        EXPECT_EQ(Cell(s, k, 2 * k), -32.0f) << "trace " << k;
+    }
+    EXPECT_TRUE(std::isnan(Cell(s, 2, 3))) << "trace 3 starts at 40 ms";
+    EXPECT_TRUE(std::isnan(Cell(s, 0, 7))) << "trace 1 ends at 70 ms";
+    EXPECT_TRUE(s.anyNegative);
+    EXPECT_EQ(s.fileTraces, 3);
+    EXPECT_EQ(s.lastTime.second, 2);
+    EXPECT_EQ(s.columnTraces[1].traceNumber, 2);
+    EXPECT_DOUBLE_EQ(s.columnTraces[1].secondOfDay, 36001.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryFormatBothOrders,
+                         SectionFormats,
+                         ::testing::Combine(::testing::Values(1, 2, 3, 5, 8), ::testing::Bool()));
+
+class SectionFile : public ::testing::Test
+{
+protected:
+    TempDir m_tmp;
+};
+
+TEST_F(SectionFile, ClipLevelMatchesTheExactPercentileOfItsSamples)
+{
+    std::mt19937 random(11);
+    std::uniform_int_distribution<int> small(-300, 300);
+    std::uniform_int_distribution<int> rare(-30000, 30000);
+    std::vector<FixtureTrace> traces(37);
+    std::vector<double> magnitudes;
+    for (std::size_t k = 0; k < traces.size(); ++k) {
+        // Uneven lengths are not possible in one fixed-length file; uneven
+        // amplitudes are: a few large values over many small ones.
+        for (int i = 0; i < 251; ++i) {
+            const double v = i % 50 == 0 ? rare(random) : small(random);
+            traces[k].samples.push_back(v);
+            magnitudes.push_back(std::fabs(v));
+        }
+    }
+    const std::string path = m_tmp.File("random.sgy");
+    ASSERT_TRUE(WriteFixture(path, traces, 3, false));
+    for (double p : {50.0, 99.0, 99.9}) {
+        SectionOptions o;
+        o.columns = 5; // many traces and samples per cell: the estimate sees them all
+        o.rows = 7;
+        o.clipPercent = p;
+        const Section s = BuildSection(path, o);
+        ASSERT_EQ(s.status, SectionStatus::Ok);
+        const double exact = test::ExactPercentile(magnitudes, p);
+        EXPECT_NEAR(s.clip, exact, exact * 0.002) << p;
+    }
+}
+
+TEST_F(SectionFile, TraceRangeAndTimeWindowChooseWhatIsShown)
+{
+    std::vector<FixtureTrace> traces(6);
+    for (std::size_t k = 0; k < traces.size(); ++k)
+        traces[k].samples.assign(20, static_cast<double>(k + 1));
+    const std::string path = m_tmp.File("range.sgy");
+    ASSERT_TRUE(WriteFixture(path, traces, 5, true));
+    SectionOptions o;
+    o.columns = 2;
+    o.rows = 2;
+    o.firstTrace = 3;
+    o.lastTrace = 4;
+    o.startMs = 5.0;
+    o.endMs = 10.0;
+    const Section s = BuildSection(path, o);
+    ASSERT_EQ(s.status, SectionStatus::Ok);
+    EXPECT_EQ(Cell(s, 0, 0), 3.0f);
+    EXPECT_EQ(Cell(s, 1, 1), 4.0f);
+    EXPECT_EQ(s.firstTrace, 3);
+    EXPECT_EQ(s.lastTrace, 4);
+    EXPECT_FALSE(s.anyNegative);
+
+    o.firstTrace = 7;
+    o.lastTrace = 9;
+    EXPECT_EQ(BuildSection(path, o).status, SectionStatus::TracesOutOfRange);
+    o.firstTrace = 1;
+    o.lastTrace = 0;
+    o.startMs = 20.0; // the traces end at 20 ms
+    o.endMs = 30.0;
+    EXPECT_EQ(BuildSection(path, o).status, SectionStatus::EmptyTimeWindow);
+}
+
+TEST_F(SectionFile, WaterfallShowsOnePairPerRowAndRefusesOtherTraces)
+{
+    std::vector<FixtureTrace> pairs(4);
+    for (std::size_t k = 0; k < pairs.size(); ++k) {
+        pairs[k].idCode = 25;
+        pairs[k].delayMs = static_cast<int>(k) * 100; // not used across a pair
+        pairs[k].samples.assign(8, 0.0);
+        pairs[k].samples[0] = -1.0 - static_cast<double>(k); // far port, on the left
+        pairs[k].samples[7] = 1.0 + static_cast<double>(k);  // far starboard
+    }
+    const std::string path = m_tmp.File("pairs.sgy");
+    ASSERT_TRUE(WriteFixture(path, pairs, 5, false));
+    SectionOptions o;
+    o.waterfall = true;
+    o.columns = 8;
+    o.rows = 4;
+    const Section s = BuildSection(path, o);
+    ASSERT_EQ(s.status, SectionStatus::Ok);
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_EQ(Cell(s, 0, k), -1.0f - static_cast<float>(k)) << k;
+        EXPECT_EQ(Cell(s, 7, k), 1.0f + static_cast<float>(k)) << k;
+        EXPECT_EQ(Cell(s, 3, k), 0.0f) << k;
+    }
+
+    pairs[2].idCode = 1;
+    ASSERT_TRUE(WriteFixture(path, pairs, 5, false));
+    const Section refused = BuildSection(path, o);
+    EXPECT_EQ(refused.status, SectionStatus::NotSidescanPairs);
+    EXPECT_EQ(refused.badTraceIdCode, 1);
+    EXPECT_TRUE(refused.cells.empty());
+}
+
+TEST_F(SectionFile, UnreadableAndEmptyFilesGiveNoGrid)
+{
+    const Section missing = BuildSection(m_tmp.File("none.sgy"), SectionOptions{});
+    EXPECT_EQ(missing.status, SectionStatus::CannotOpen);
+    EXPECT_EQ(missing.openError.reason, SegyOpenReason::NoSuchFile);
+
+    SegyBytes b;
+    b.FileHeader(5, 10, 1000);
+    b.TraceHeader(10, 1000);
+    b.Samples(5, std::vector<double>(9, 1.0)); // one sample short
+    ASSERT_TRUE(b.WriteTo(m_tmp.File("short.sgy")));
+    const Section empty = BuildSection(m_tmp.File("short.sgy"), SectionOptions{});
+    EXPECT_EQ(empty.status, SectionStatus::NoTraces);
+    EXPECT_TRUE(empty.cells.empty());
+}
+
+TEST_F(SectionFile, AgcLevelsTracesOfDifferentStrength)
+{
+    std::vector<FixtureTrace> traces(2);
+    traces[0].samples.assign(30, 0.5);
+    traces[1].samples.assign(30, -800.0);
+    const std::string path = m_tmp.File("agc.sgy");
+    ASSERT_TRUE(WriteFixture(path, traces, 5, true));
+    SectionOptions o;
+    o.columns = 2;
+    o.rows = 3;
+    o.gain = SectionGain::Agc;
+    o.agcWindowMs = 7.0;
+    const Section s = BuildSection(path, o);
+    ASSERT_EQ(s.status, SectionStatus::Ok);
+    for (int row = 0; row < 3; ++row) {
+        EXPECT_FLOAT_EQ(Cell(s, 0, row), 1.0f);
+        EXPECT_FLOAT_EQ(Cell(s, 1, row), -1.0f);
+    }
+    EXPECT_NEAR(s.clip, 1.0, 0.002);
+}
+
+} // namespace
+} // namespace tessara
