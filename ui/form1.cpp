@@ -9,6 +9,7 @@
 #include "ui/processing_log.h"
 #include "ui/processing_options.h"
 #include "ui/range_spin_box.h"
+#include "ui/section_viewer.h"
 #include "ui/site_lists.h"
 #include "ui/speed_correction.h"
 #include "ui/window_job_host.h"
@@ -629,10 +630,21 @@ void Form1::ShowAbout()
 
 void Form1::ShowSummary(const CombineResult& result, const QString& directory)
 {
-    if (m_summary == nullptr)
+    if (m_summary == nullptr) {
         m_summary = new CJobSummaryDialog(this);
+        connect(m_summary, &CJobSummaryDialog::viewRequested, this, &Form1::ShowViewer);
+    }
     m_summary->SetResult(result, directory);
     ShowOver(*m_summary, *this);
+}
+
+void Form1::ShowViewer(const QStringList& files)
+{
+    if (m_viewer == nullptr)
+        m_viewer = new CSectionViewer(this);
+    ShowOver(*m_viewer, *this);
+    // Once shown, so that the first picture is made at the size it is seen.
+    m_viewer->SetFiles(files);
 }
 
 void Form1::SaveWindowState() const

@@ -29,6 +29,7 @@ class CRangeSpinBox;
 class SpeedCorrection;
 class processing_help;
 class processing_log;
+class CSectionViewer;
 class processing_options;
 
 /// The input files named on a command line (`arguments` as
@@ -66,6 +67,8 @@ public:
     [[nodiscard]] SpeedCorrection* ChartWindow() const { return sp; }
     /// The summary of the last job; null until a job has run.
     [[nodiscard]] CJobSummaryDialog* SummaryWindow() const { return m_summary; }
+    /// The viewer; null until it is first opened.
+    [[nodiscard]] CSectionViewer* Viewer() const { return m_viewer; }
     /// The About box; null until it is first shown.
     [[nodiscard]] QWidget* AboutWindow() const { return m_about; }
     /// Remembers the folders last used and the windows' sizes for the next
@@ -136,6 +139,7 @@ private:
     void ShowAbout();
     void RestoreWindowState();
     void ShowSummary(const CombineResult& result, const QString& directory);
+    void ShowViewer(const QStringList& files);
     void SetJobRunning(bool running);
     SpeedCorrection& Chart();
 
@@ -143,6 +147,7 @@ private:
     std::unique_ptr<IWindowPrompts> m_prompts;
     SpeedCorrection* sp = nullptr;
     CJobSummaryDialog* m_summary = nullptr;
+    CSectionViewer* m_viewer = nullptr;
     QWidget* m_about = nullptr;
     QString m_lastOutputDirectory; ///< of this run; the folder chooser opens here
     QString m_lastInputDirectory;  ///< the file chooser opens here; kept between runs

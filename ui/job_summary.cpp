@@ -165,6 +165,10 @@ CJobSummaryDialog::CJobSummaryDialog(QWidget* parent)
     textBox_summary->setReadOnly(true);
     textBox_summary->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     textBox_summary->setAccessibleName("Job summary");
+    button_view = new QPushButton("&View", this);
+    button_view->setObjectName("button_view");
+    button_view->setAccessibleName("View");
+    button_view->setToolTip("Show the outputs' sections and tracks");
     button_open_folder = new QPushButton("Open &Folder", this);
     button_open_folder->setObjectName("button_open_folder");
     button_open_folder->setAccessibleName("Open Folder");
@@ -179,6 +183,7 @@ CJobSummaryDialog::CJobSummaryDialog(QWidget* parent)
     top->addWidget(label_headline, 1);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
+    buttons->addWidget(button_view);
     buttons->addWidget(button_open_folder);
     buttons->addWidget(button_close);
     auto* layout = new QVBoxLayout(this);
@@ -189,6 +194,7 @@ CJobSummaryDialog::CJobSummaryDialog(QWidget* parent)
     connect(button_open_folder, &QPushButton::clicked, this, [this] {
         (void)openUrl(QUrl::fromLocalFile(m_outputDirectory)); // the desktop says when it fails
     });
+    connect(button_view, &QPushButton::clicked, this, [this] { emit viewRequested(m_outputs); });
     connect(button_close, &QPushButton::clicked, this, &QDialog::hide);
     resize(640, 360);
 }
@@ -198,6 +204,11 @@ void CJobSummaryDialog::SetResult(const CombineResult& result, const QString& ou
     const JobSummaryText text = SummarizeJob(result);
     m_warning = text.warning;
     m_outputDirectory = outputDirectory;
+    m_outputs.clear();
+    for (const OutputRecord& output : result.outputs)
+        m_outputs << QString::fromStdString(output.path);
+    // Nothing to look at when nothing was completed.
+    button_view->setEnabled(!m_outputs.isEmpty());
     const int size = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
     label_icon->setPixmap(style()
                               ->standardIcon(m_warning ? QStyle::SP_MessageBoxWarning

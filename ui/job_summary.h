@@ -43,6 +43,8 @@ public:
     void SetResult(const CombineResult& result, const QString& outputDirectory);
     [[nodiscard]] bool bWarning() const { return m_warning; }
     [[nodiscard]] QString OutputDirectory() const { return m_outputDirectory; }
+    /// The job's completed outputs, in the order they were completed.
+    [[nodiscard]] QStringList Outputs() const { return m_outputs; }
 
     /// Opens a folder in the desktop's file manager; replaced by tests.
     std::function<bool(const QUrl&)> openUrl;
@@ -50,10 +52,16 @@ public:
     QLabel* label_icon;
     QLabel* label_headline;
     QPlainTextEdit* textBox_summary;
+    QPushButton* button_view;
     QPushButton* button_open_folder;
     QPushButton* button_close;
 
+signals:
+    /// "View": the outputs are to be shown in the viewer.
+    void viewRequested(const QStringList& outputs);
+
 private:
+    QStringList m_outputs;
     QString m_outputDirectory;
     bool m_warning = false;
 };

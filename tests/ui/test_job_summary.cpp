@@ -196,21 +196,12 @@ void TestJobSummary::progress_text()
 void TestJobSummary::window_job_with_a_broken_input_shows_a_warning_summary()
 {
     TempDir dir;
-    synth::SurveyOptions o = synth::DemoSurveyOptions(dir.Path() / "in");
-    o.samplesPerTrace = 50;
-    o.fileCount = 2;
-    const synth::SurveyResult survey = synth::WriteSurvey(o);
-    QVERIFY(survey.ok);
-    const fs::path broken = dir.Path() / "in" / "broken.sgy";
-    std::ofstream(broken) << "not a SEG-Y file";
-    fs::create_directories(dir.Path() / "out");
-
     WindowUnderTest ui;
     Form1& w = *ui.window;
-    for (const synth::SynthFile& f : survey.files)
-        w.AppendInputFiles({QString::fromStdString(f.path.string())});
+    QVERIFY(LoadTwoFileSurvey(w, *ui.prompts, dir.Path()));
+    const fs::path broken = dir.Path() / "in" / "broken.sgy";
+    std::ofstream(broken) << "not a SEG-Y file";
     w.AppendInputFiles({QString::fromStdString(broken.string())});
-    ui.prompts->directory = QString::fromStdString((dir.Path() / "out").string());
     bool barShown = false;
     QTimer::singleShot(0, &w, [&] { barShown = w.progressBar_job->isVisible(); });
     QTest::mouseClick(w.button1, Qt::LeftButton);

@@ -27,7 +27,8 @@ int main(int argc, char* argv[])
                       tessara::test::NewSpeedChartTest,
                       tessara::test::NewWindowJobTest,
                       tessara::test::NewJobSummaryTest,
-                      tessara::test::NewDesktopTest}) {
+                      tessara::test::NewDesktopTest,
+                      tessara::test::NewViewerTest}) {
         std::unique_ptr<QObject> test(make());
         failed += QTest::qExec(test.get(), argc, argv);
     }

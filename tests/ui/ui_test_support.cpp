@@ -40,6 +40,21 @@ std::string WriteSurveyFile(const std::filesystem::path& dir, int traces, int ch
     return result.files.front().path.string();
 }
 
+bool LoadTwoFileSurvey(Form1& window, CScriptedPrompts& prompts, const std::filesystem::path& dir)
+{
+    synth::SurveyOptions o = synth::DemoSurveyOptions(dir / "in");
+    o.samplesPerTrace = 50;
+    o.fileCount = 2;
+    const synth::SurveyResult survey = synth::WriteSurvey(o);
+    if (!survey.ok)
+        return false;
+    std::filesystem::create_directories(dir / "out");
+    for (const synth::SynthFile& f : survey.files)
+        window.AppendInputFiles({QString::fromStdString(f.path.string())});
+    prompts.directory = QString::fromStdString((dir / "out").string());
+    return true;
+}
+
 std::string ReadAll(const std::filesystem::path& path)
 {
     std::ifstream in(path, std::ios::binary);

@@ -30,6 +30,11 @@ struct WindowUnderTest {
 /// digitizerChannel (byte 180) carries `channel` when given.
 std::string WriteSurveyFile(const std::filesystem::path& dir, int traces, int channel = 0);
 
+/// Loads the two files of a small generated survey, written under
+/// `dir`/in, into `window`, whose folder chooser answers `dir`/out. False
+/// when the survey could not be written.
+bool LoadTwoFileSurvey(Form1& window, CScriptedPrompts& prompts, const std::filesystem::path& dir);
+
 /// Reads a whole file.
 std::string ReadAll(const std::filesystem::path& path);
 
@@ -44,5 +49,6 @@ QObject* NewSpeedChartTest();
 QObject* NewWindowJobTest();
 QObject* NewJobSummaryTest();
 QObject* NewDesktopTest();
+QObject* NewViewerTest();
 
 } // namespace tessara::test
