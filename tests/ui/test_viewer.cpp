@@ -1,14 +1,18 @@
 // The viewer: a job's outputs shown from the summary, files dropped on it,
 // a file it cannot read, and the keyboard's way out.
+#include "section_paint/section_picture.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/job_summary.h"
 #include "ui/section_viewer.h"
 
+#include <QChart>
+#include <QChartView>
 #include <QLabel>
 #include <QListWidget>
 #include <QMimeData>
 #include <QPushButton>
 #include <QUrl>
+#include <QWheelEvent>
 #include <QtTest>
 
 #include <filesystem>
@@ -48,6 +52,9 @@ private slots:
     void dropped_files_are_added_once_and_shown();
     void unreadable_file_says_so_without_a_picture();
     void escape_closes_the_window();
+    void hover_names_the_trace_under_the_pointer();
+    void section_and_track_mark_each_other();
+    void keys_and_wheel_zoom_and_pan();
 };
 
 void TestViewer::summary_view_opens_the_job_outputs_with_picture_and_track()
@@ -147,6 +154,128 @@ void TestViewer::escape_closes_the_window()
     viewer.listBox_files->setFocus();
     QTest::keyClick(viewer.listBox_files, Qt::Key_Escape);
     QVERIFY(!viewer.isVisible());
+}
+
+namespace
+{
+
+/// The widget point over the middle of the column that shows `trace`,
+/// halfway down the data.
+QPoint OverTrace(const CSectionViewer& viewer, std::int64_t trace)
+{
+    const QImage& picture = viewer.view_section->Picture();
+    for (int x = 0; x < picture.width(); ++x)
+        if (viewer.TraceAtColumn(x) == trace)
+            return viewer.view_section
+                ->ToWidget(QPointF(x + 0.5,
+                                   (tessara::kPictureMargins.top + picture.height() -
+                                    tessara::kPictureMargins.bottom) /
+                                       2.0))
+                .toPoint();
+    return {-1, -1};
+}
+
+} // namespace
+
+void TestViewer::hover_names_the_trace_under_the_pointer()
+{
+    TempDir dir;
+    const QString file = QString::fromStdString(WriteSurveyFile(dir.Path(), 40, 3));
+    CSectionViewer viewer;
+    viewer.show();
+    viewer.SetFiles({file});
+    QCOMPARE(viewer.TraceAtColumn(0), std::int64_t{0}); // the time axis, not a trace
+    const QPoint at = OverTrace(viewer, 17);
+    QVERIFY(viewer.view_section->rect().contains(at));
+    // Sent as it is: the offscreen platform moves no pointer of its own.
+    QMouseEvent move(QEvent::MouseMove,
+                     at,
+                     viewer.view_section->mapToGlobal(at),
+                     Qt::NoButton,
+                     Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(viewer.view_section, &move);
+    const QString text = viewer.label_status->text();
+    QVERIFY2(text.startsWith("Trace 17, ") && text.contains(" ms") && text.endsWith(", channel 3"),
+             qPrintable(text));
+    QVERIFY2(!text.contains("no position"), qPrintable(text));
+    // Above the data (the title) nothing is said.
+    QVERIFY(viewer.DescribeAt(QPointF(at.x(), 1)).isEmpty());
+}
+
+void TestViewer::section_and_track_mark_each_other()
+{
+    TempDir dir;
+    const QString file = QString::fromStdString(WriteSurveyFile(dir.Path(), 40));
+    CSectionViewer viewer;
+    viewer.show();
+    viewer.SetFiles({file});
+    QCOMPARE(viewer.TrackPoints(), 40);
+    QVERIFY(!viewer.TrackMark());
+
+    QTest::mouseClick(viewer.view_section, Qt::LeftButton, {}, OverTrace(viewer, 30));
+    const std::optional<QPointF> fix30 = viewer.TrackMark();
+    QVERIFY(fix30.has_value());
+    QVERIFY(viewer.view_section->MarkedColumn().has_value());
+    QCOMPARE(viewer.TraceAtColumn(*viewer.view_section->MarkedColumn()), std::int64_t{30});
+
+    viewer.MarkTrace(5);
+    QVERIFY(viewer.TrackMark() != fix30);
+    QCOMPARE(viewer.TraceAtColumn(*viewer.view_section->MarkedColumn()), std::int64_t{5});
+
+    // A click on the track at trace 30's fix marks trace 30 in the section.
+    QChart* chart = viewer.chart_track->chart();
+    const QPoint onChart =
+        viewer.chart_track->mapFromScene(chart->mapToScene(chart->mapToPosition(*fix30)));
+    QTest::mouseClick(viewer.chart_track->viewport(), Qt::LeftButton, {}, onChart);
+    QCOMPARE(viewer.TraceAtColumn(*viewer.view_section->MarkedColumn()), std::int64_t{30});
+    QCOMPARE(viewer.TrackMark(), fix30);
+
+    // Another file: no mark is carried over.
+    viewer.AddFiles({QString::fromStdString(WriteSurveyFile(dir.Path() / "b", 12))});
+    QVERIFY(!viewer.TrackMark());
+    QVERIFY(!viewer.view_section->MarkedColumn());
+}
+
+void TestViewer::keys_and_wheel_zoom_and_pan()
+{
+    TempDir dir;
+    const QString file = QString::fromStdString(WriteSurveyFile(dir.Path(), 40));
+    CSectionViewer viewer;
+    viewer.show();
+    viewer.SetFiles({file});
+    CSectionPictureView& view = *viewer.view_section;
+    const QPointF middle(view.width() / 2.0, view.height() / 2.0);
+    const QPointF whole = view.ToPicture(middle);
+    // The whole picture cannot be panned.
+    QTest::keyClick(&view, Qt::Key_Right);
+    QCOMPARE(view.ToPicture(middle), whole);
+
+    QTest::keyClick(&view, Qt::Key_Plus);
+    QVERIFY(view.Zoom() > 1.0);
+    QTest::keyClick(&view, Qt::Key_Right);
+    QVERIFY(view.ToPicture(middle).x() > whole.x());
+    QTest::keyClick(&view, Qt::Key_Down);
+    QVERIFY(view.ToPicture(middle).y() > whole.y());
+    // Zooming keeps the point under the pointer where it is.
+    const QPointF pointer(view.width() / 4.0, view.height() / 3.0);
+    const QPointF under = view.ToPicture(pointer);
+    QWheelEvent wheel(pointer,
+                      view.mapToGlobal(pointer),
+                      {},
+                      {0, 240},
+                      Qt::NoButton,
+                      Qt::NoModifier,
+                      Qt::NoScrollPhase,
+                      false);
+    QApplication::sendEvent(&view, &wheel);
+    QVERIFY(view.Zoom() > 1.5);
+    QVERIFY(std::abs(view.ToPicture(pointer).x() - under.x()) < 0.5);
+    // Out again as far as it goes: the whole picture, as it began.
+    for (int i = 0; i < 20; ++i)
+        QTest::keyClick(&view, Qt::Key_Minus);
+    QCOMPARE(view.Zoom(), 1.0);
+    QCOMPARE(view.ToPicture(middle), whole);
 }
 
 QObject* NewViewerTest()
