@@ -65,7 +65,7 @@ private:
     void SkipChangedInput(const std::string& path);
     void TraceLoop(CSegyFileIn& in, std::size_t input);
     void SetTimeScale(const CJobTimeScale& scale);
-    [[nodiscard]] const SegyHeaderType& CorrectedHeader(const SegyHeaderType& dayRepaired);
+    [[nodiscard]] const SegyHeaderType& CorrectedHeader(const SegyHeaderType& h, bool repairDay);
     [[nodiscard]] std::optional<double> NextReadTime(const CSegyFileIn& in,
                                                      CResamplingReadAhead* ahead);
     [[nodiscard]] bool
@@ -155,15 +155,22 @@ void CCombineJob::CDriver::SetTimeScale(const CJobTimeScale& scale)
     m_channels.SetTimeScale(scale);
 }
 
-// A trace header as the time correction leaves it, worked out on a copy
-// once its day is repaired: the clock-glitch test counts the time of every
-// trace read, including those dropped before the correction. Valid until
-// the next call.
-const SegyHeaderType& CCombineJob::CDriver::CorrectedHeader(const SegyHeaderType& dayRepaired)
+// A trace header as the time correction leaves it, worked out on a copy:
+// the clock-glitch test counts the time of every trace read, including
+// those dropped before the correction. With `repairDay` the copy first gets
+// the day repair of a header that has not had it (the reference, the next
+// trace), from a copy of the repair's state: the repair counts midnights
+// from trace to trace, and the copy sees the header as the real read will.
+// Valid until the next call.
+const SegyHeaderType& CCombineJob::CDriver::CorrectedHeader(const SegyHeaderType& h, bool repairDay)
 {
     if (!m_scratch.header)
         m_scratch.header = std::make_unique<SegyHeaderType>();
-    *m_scratch.header = dayRepaired;
+    *m_scratch.header = h;
+    if (repairDay && m_settings.fixupknudsen) {
+        TimeCorrectionState fix = m_timeCorrection;
+        Apply_Knudsen_Day_Fix(fix, m_scratch);
+    }
     AddTimeCorrectionToTraceHeader(m_ctx, m_scratch);
     return *m_scratch.header;
 }
@@ -176,15 +183,7 @@ std::optional<double> CCombineJob::CDriver::NextReadTime(const CSegyFileIn& in,
     SegyHeaderType next;
     if (!(ahead ? ahead->PeekHeader(next) : in.PeekHeader(next)))
         return std::nullopt;
-    if (!m_scratch.header)
-        m_scratch.header = std::make_unique<SegyHeaderType>();
-    *m_scratch.header = next;
-    // The day repair counts midnights from trace to trace: a copy of its
-    // state sees the next trace as the real one will.
-    TimeCorrectionState fix = m_timeCorrection;
-    if (m_settings.fixupknudsen)
-        Apply_Knudsen_Day_Fix(fix, m_scratch);
-    return m_scale.Seconds(CorrectedHeader(*m_scratch.header));
+    return m_scale.Seconds(CorrectedHeader(next, true));
 }
 
 // A clock glitch: a trace more than file_gap minutes from both the trace
@@ -570,13 +569,7 @@ void CCombineJob::CDriver::TraceLoop(CSegyFileIn& in, std::size_t input)
     // reference's, repaired as the traces after it will be.
     double previousTime = 0;
     if (haveTrace) {
-        if (!m_scratch.header)
-            m_scratch.header = std::make_unique<SegyHeaderType>();
-        *m_scratch.header = *trace.header;
-        TimeCorrectionState fix = m_timeCorrection;
-        if (m_settings.fixupknudsen)
-            Apply_Knudsen_Day_Fix(fix, m_scratch);
-        const SegyHeaderType& reference = CorrectedHeader(*m_scratch.header);
+        const SegyHeaderType& reference = CorrectedHeader(*trace.header, true);
         // Without an input scan every input is an output of its own: its
         // times count from the year its reference gives.
         if (m_settings.demultiplex_only)
@@ -634,7 +627,7 @@ void CCombineJob::CDriver::TraceLoop(CSegyFileIn& in, std::size_t input)
             Apply_Knudsen_Day_Fix(m_timeCorrection, trace);
         const double timeBefore = previousTime;
         if (!ended)
-            previousTime = m_scale.Seconds(CorrectedHeader(*trace.header));
+            previousTime = m_scale.Seconds(CorrectedHeader(*trace.header, false));
         if (m_settings.speed_correction && !TraceHasNavigation(*trace.header)) {
             if (ended)
                 break;
