@@ -199,13 +199,12 @@ int RunNav(const NavOptions& o)
         std::cerr << fixes.size() << " fixes: fewer than two, no spacing or speed\n";
         return kExitOk;
     }
-    const CombineSettings median; // spacing_mode median
     const double length = fixes.back().cummulativeDistance;
     const double seconds = fixes.back().t.SecondsSince(fixes.front().t);
     std::cerr << fixes.size() << " fixes, "
               << (fixes.front().isUTM ? std::string("projected")
                                       : "zone " + std::to_string(fixes.front().zone))
-              << ", median spacing " << Number(ChooseSpacing(fixes, median), 3, false)
+              << ", median spacing " << Number(ChooseSpacing(fixes), 3, false)
               << " m, track length " << Number(length, 3, false) << " m, mean speed "
               << Number(length / seconds, 3, false) << " m/s\n";
     return kExitOk;

@@ -13,16 +13,17 @@
 #include "combine/output_directory.h"
 #include "combine/output_file.h"
 #include "combine/read_ahead.h"
+#include "combine/speed_selection.h"
 #include "combine/time_correction.h"
 #include "combine/time_scale.h"
 #include "nav/navigation.h"
-#include "nav/speed_correction.h"
 #include "segy/io/segy_file_in.h"
 #include "trace/resample.h"
 
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <set>
 #include <system_error>
@@ -43,15 +44,97 @@ std::string WithSuffix(const std::string& name, int k)
     return stem + "_" + std::to_string(k) + extension;
 }
 
+// The front end as the deciding pass sees it: it may let events through
+// and ask to stop, but nothing the pass does is shown. What the front end
+// must see is shown by the writing pass, which does the same again.
+class CDecidingHost : public IJobHost
+{
+public:
+    explicit CDecidingHost(IJobHost& host) : m_host(host) {}
+    void ClearLog() override {}
+    void AppendLog(std::string_view /*text*/) override {}
+    [[nodiscard]] bool IsLogVisible() const override { return m_host.IsLogVisible(); }
+    void SetStatus(std::string_view /*text*/) override {}
+    void PumpEvents() override { m_host.PumpEvents(); }
+    void ShowMessage(std::string_view /*text*/) override {}
+    [[nodiscard]] bool StopRequested() const override { return m_host.StopRequested(); }
+    void SetInputOrder(const std::vector<std::string>& /*paths*/) override {}
+
+private:
+    IJobHost& m_host;
+};
+
+// What a decision told the front end, kept to be told again, in the same
+// order, when the output it concerns is written.
+class CToldLater : public IJobHost
+{
+public:
+    void Clear() { m_calls.clear(); }
+    void TellTo(IJobHost& host) const
+    {
+        for (const auto& call : m_calls)
+            call(host);
+    }
+
+    void ClearLog() override {}
+    void AppendLog(std::string_view text) override
+    {
+        m_calls.emplace_back([t = std::string(text)](IJobHost& h) { h.AppendLog(t); });
+    }
+    [[nodiscard]] bool IsLogVisible() const override { return false; }
+    void SetStatus(std::string_view text) override
+    {
+        m_calls.emplace_back([t = std::string(text)](IJobHost& h) { h.SetStatus(t); });
+    }
+    void PumpEvents() override
+    {
+        m_calls.emplace_back([](IJobHost& h) { h.PumpEvents(); });
+    }
+    void ShowMessage(std::string_view text) override
+    {
+        m_calls.emplace_back([t = std::string(text)](IJobHost& h) { h.ShowMessage(t); });
+    }
+    void SetInputOrder(const std::vector<std::string>& /*paths*/) override {}
+    void ChartBegin(std::string_view title) override
+    {
+        m_calls.emplace_back([t = std::string(title)](IJobHost& h) { h.ChartBegin(t); });
+    }
+    void ChartAddFix(std::int64_t ticks, double speedMps, double spacingM) override
+    {
+        m_calls.emplace_back(
+            [=](IJobHost& h) { h.ChartAddFix(ticks, speedMps, spacingM); });
+    }
+    void ChartSetSpacing(std::int64_t fromTicks,
+                         std::int64_t toTicks,
+                         double spacingM,
+                         std::string_view titleSuffix) override
+    {
+        m_calls.emplace_back([=, t = std::string(titleSuffix)](IJobHost& h) {
+            h.ChartSetSpacing(fromTicks, toTicks, spacingM, t);
+        });
+    }
+    void ChartEnd() override
+    {
+        m_calls.emplace_back([](IJobHost& h) { h.ChartEnd(); });
+    }
+
+private:
+    std::vector<std::function<void(IJobHost&)>> m_calls;
+};
+
 } // namespace
 
 /// One run of the job: its state lives exactly as long as the run's result.
 class CCombineJob::CDriver
 {
 public:
-    CDriver(const CombineSettings& settings, IJobHost& host, const std::string& outputDirectory)
-        : m_settings(settings), m_host(host), m_ctx{settings, host},
-          m_outputDirectory(outputDirectory), m_output(JoinPath(outputDirectory, kWorkingFileName))
+    CDriver(const CombineSettings& settings,
+            IJobHost& host,
+            const std::string& outputDirectory,
+            bool dryRun)
+        : m_liveSettings(settings), m_settings(settings), m_realHost(host), m_quietHost(host),
+          m_outputDirectory(outputDirectory), m_dryRun(dryRun),
+          m_output(JoinPath(outputDirectory, kWorkingFileName))
     {
     }
 
@@ -59,6 +142,31 @@ public:
     [[nodiscard]] const CombineResult& Result() const { return m_result; }
 
 private:
+    /// The job's state at the start of an output: both passes over the
+    /// output start from it.
+    struct OutputStart {
+        CombineResult result;
+        COutputFile::State output;
+        bool portUnpaired = false;
+        CJobTimeScale scale;
+        std::int32_t targetInterval = -1;
+        bool outputOpen = false;
+        double outputStartTime = 0;
+        std::int64_t runningSize = 0;
+        std::set<std::string> producedPaths;
+        bool stopped = false;
+        JobProgress progress;
+        std::string lastReadInput;
+    };
+    [[nodiscard]] OutputStart Save() const;
+    void Restore(const OutputStart& start);
+    [[nodiscard]] JobContext Ctx() const { return {m_settings, *m_hostNow}; }
+    [[nodiscard]] IJobHost& Host() const { return *m_hostNow; }
+    void TakeSettings();
+    [[nodiscard]] std::size_t RunOutput(std::size_t first);
+    [[nodiscard]] std::size_t PassOverOutput(std::size_t first);
+    void DecideEdits();
+    void InputChangedBetweenPasses(const std::string& path);
     void ProcessInput(std::size_t input);
     void LogProcessingFile(const std::string& path);
     [[nodiscard]] bool ChangedSinceScan(const InputEntry& input) const;
@@ -76,7 +184,7 @@ private:
     void CloseByRules(std::size_t input, std::int64_t positionAtStart);
     [[nodiscard]] bool Open_New_Output_File(const CSegyFileIn& in);
     void Close_Output_File();
-    void Rename_Output_File(const std::optional<SpeedCorrectionResult>& corrected);
+    void Rename_Output_File();
     void ReportWriteFailure(const std::string& path);
     [[nodiscard]] bool PrepareOutputDirectory();
     void MarkFilesSeenTwice();
@@ -89,10 +197,21 @@ private:
     /// One resampler per resampling thread, kept for the whole job.
     [[nodiscard]] std::vector<CTraceResampler*> WorkerResamplers();
 
-    const CombineSettings& m_settings;
-    IJobHost& m_host;
-    const JobContext m_ctx;
+    const CombineSettings& m_liveSettings; // the front end's, which may change
+    CombineSettings m_settings;            // read from them once per output
+    IJobHost& m_realHost;
+    CDecidingHost m_quietHost;
+    IJobHost* m_hostNow = &m_realHost;
     const std::string m_outputDirectory;
+    const bool m_dryRun;
+    bool m_deciding = false;
+    bool m_outputClosed = false;        // the pass over an output has closed it
+    SpeedCorrectionPlan m_correction;   // of the output decided last
+    OutputEdits m_edits;                // what writing it applies
+    CToldLater m_toldAtClose;           // what its decision tells the front end
+    std::vector<char> m_changedWhenDecided; // per input: skipped as changed
+    std::int64_t m_stopChecks = 0;      // stop requests asked in this pass
+    std::int64_t m_stopAtCheck = -1;    // the deciding pass stopped at that one
     CombineResult m_result;
     bool m_failed = false;
 
@@ -137,12 +256,22 @@ const CombineResult& CCombineJob::Result() const
 
 CombineOutcome CCombineJob::Run(const std::string& outputDirectory)
 {
+    return Start(outputDirectory, false);
+}
+
+CombineOutcome CCombineJob::DryRun(const std::string& outputDirectory)
+{
+    return Start(outputDirectory, true);
+}
+
+CombineOutcome CCombineJob::Start(const std::string& outputDirectory, bool dryRun)
+{
     // A second start from inside the front end's event pumping must not
     // replace the running job's state.
     if (m_running)
         return CombineOutcome::AlreadyRunning;
     m_running = true;
-    m_driver = std::make_unique<CDriver>(m_settings, m_host, outputDirectory);
+    m_driver = std::make_unique<CDriver>(m_settings, m_host, outputDirectory, dryRun);
     const CombineOutcome outcome = m_driver->Run();
     m_running = false;
     return outcome;
@@ -171,7 +300,7 @@ const SegyHeaderType& CCombineJob::CDriver::CorrectedHeader(const SegyHeaderType
         TimeCorrectionState fix = m_timeCorrection;
         Apply_Knudsen_Day_Fix(fix, m_scratch);
     }
-    AddTimeCorrectionToTraceHeader(m_ctx, m_scratch);
+    AddTimeCorrectionToTraceHeader(Ctx(), m_scratch);
     return *m_scratch.header;
 }
 
@@ -222,7 +351,7 @@ CTraceResampler& CCombineJob::CDriver::Resampler()
 CombineOutcome CCombineJob::CDriver::Run()
 {
     if (const std::string problem = ValidateCombineSettings(m_settings); !problem.empty()) {
-        m_host.ShowMessage(problem);
+        Host().ShowMessage(problem);
         m_result.outcome = CombineOutcome::InvalidSettings;
         return m_result.outcome;
     }
@@ -233,17 +362,19 @@ CombineOutcome CCombineJob::CDriver::Run()
         entry.identified = FileIdentity(path, entry.device, entry.inode, &entry.version);
         m_inputs.push_back(entry);
     }
-    if (!PrepareOutputDirectory()) {
+    if (!m_dryRun && !PrepareOutputDirectory()) {
         m_result.outcome = CombineOutcome::DirectoryRefused;
         return m_result.outcome;
     }
+    if (m_dryRun)
+        m_hostNow = &m_quietHost;
     if (!m_settings.demultiplex_only) {
         bool yearsUncertain = false;
         SetTimeScale(Scan_and_Sort_Input_files(
-            m_ctx,
+            Ctx(),
             m_inputs,
             [this](const std::string& path, CSegyTrace& t) {
-                Apply_Start_Time_Repairs(m_ctx, path, t);
+                Apply_Start_Time_Repairs(Ctx(), path, t);
             },
             yearsUncertain));
         m_result.inputs_span_years = yearsUncertain;
@@ -253,21 +384,15 @@ CombineOutcome CCombineJob::CDriver::Run()
     for (const InputEntry& input : m_inputs)
         m_progress.bytesTotal += input.version.bytes;
 
-    m_durationLimit = static_cast<std::int64_t>(m_settings.time_duration_limit) * 3600;
-    m_sizeLimit = static_cast<std::int64_t>(m_settings.max_file_size) * 1000000;
+    m_changedWhenDecided.assign(m_inputs.size(), 0);
 
-    m_host.ClearLog();
+    Host().ClearLog();
     if (m_settings.assign_sampling_frequency)
         m_targetInterval = SampleIntervalOfFrequency(m_settings.sampling_frequency);
 
     (void)StopRequestedNow(); // a stop during the input scan
-    for (std::size_t i = 0; i < m_inputs.size() && !m_failed && !m_stopped; ++i)
-        ProcessInput(i);
-
-    // The last inputs were skipped while an output was open, or the user
-    // stopped the job: the output is finished like any other.
-    if (!m_failed && m_outputOpen)
-        Close_Output_File();
+    for (std::size_t i = 0; i < m_inputs.size() && !m_failed && !m_stopped;)
+        i = RunOutput(i);
 
     m_result.summary.traces_other_length = m_output.OtherLengthRecords();
     m_result.summary.traces_converted_with_loss = m_output.LossyConversions();
@@ -284,9 +409,136 @@ CombineOutcome CCombineJob::CDriver::Run()
     // met a trace: it is not an output.
     if (m_output.bIsOpen())
         m_output.Discard();
-    m_host.SetStatus(m_stopped ? "Stopped...." : "Done....");
+    if (m_dryRun) {
+        m_hostNow = &m_realHost;
+        m_result.outcome = m_stopped ? CombineOutcome::Stopped : CombineOutcome::Done;
+        return m_result.outcome;
+    }
+    Host().SetStatus(m_stopped ? "Stopped...." : "Done....");
     m_result.outcome = m_stopped ? CombineOutcome::Stopped : CombineOutcome::Done;
     return m_result.outcome;
+}
+
+void CCombineJob::CDriver::TakeSettings()
+{
+    m_settings = m_liveSettings;
+    m_durationLimit = static_cast<std::int64_t>(m_settings.time_duration_limit) * 3600;
+    m_sizeLimit = static_cast<std::int64_t>(m_settings.max_file_size) * 1000000;
+}
+
+CCombineJob::CDriver::OutputStart CCombineJob::CDriver::Save() const
+{
+    OutputStart start;
+    start.result = m_result;
+    start.output = m_output.Save();
+    start.portUnpaired = m_channels.PortUnpaired();
+    start.scale = m_scale;
+    start.targetInterval = m_targetInterval;
+    start.outputOpen = m_outputOpen;
+    start.outputStartTime = m_outputStartTime;
+    start.runningSize = m_runningSize;
+    start.producedPaths = m_producedPaths;
+    start.stopped = m_stopped;
+    start.progress = m_progress;
+    start.lastReadInput = m_lastReadInput;
+    return start;
+}
+
+void CCombineJob::CDriver::Restore(const OutputStart& start)
+{
+    m_result = start.result;
+    m_output.Restore(start.output);
+    m_channels.SetPortUnpaired(start.portUnpaired);
+    SetTimeScale(start.scale);
+    m_targetInterval = start.targetInterval;
+    m_outputOpen = start.outputOpen;
+    m_outputStartTime = start.outputStartTime;
+    m_runningSize = start.runningSize;
+    m_producedPaths = start.producedPaths;
+    m_stopped = start.stopped;
+    m_progress = start.progress;
+    m_lastReadInput = start.lastReadInput;
+}
+
+// One output, from input `first` on: decided over the trace headers with
+// nothing shown or written, then written by the same steps from the same
+// state with the decision's edits. Returns the input after the last one the
+// output took (or skipped).
+std::size_t CCombineJob::CDriver::RunOutput(std::size_t first)
+{
+    TakeSettings();
+    const OutputStart start = Save();
+
+    m_deciding = true;
+    m_hostNow = &m_quietHost;
+    m_output.SetWriting(false);
+    m_output.KeepFixes(m_settings.speed_correction);
+    m_edits = OutputEdits{};
+    m_toldAtClose.Clear();
+    m_stopChecks = 0;
+    m_stopAtCheck = -1;
+    const std::size_t end = PassOverOutput(first);
+    m_deciding = false;
+    if (m_dryRun)
+        return end;
+
+    m_stopAtCheck = m_stopped ? m_stopChecks : -1;
+    Restore(start);
+    m_hostNow = &m_realHost;
+    m_output.SetWriting(true);
+    m_output.SetEdits(m_edits);
+    m_stopChecks = 0;
+    return PassOverOutput(first);
+}
+
+std::size_t CCombineJob::CDriver::PassOverOutput(std::size_t first)
+{
+    m_outputClosed = false;
+    std::size_t i = first;
+    while (i < m_inputs.size() && !m_failed && !m_stopped && !m_outputClosed)
+        ProcessInput(i++);
+    // The last inputs were skipped while an output was open, or the user
+    // stopped the job: the output is finished like any other.
+    if (!m_failed && m_outputOpen && (m_stopped || i == m_inputs.size()))
+        Close_Output_File();
+    return i;
+}
+
+// The decisions only the whole output can tell: its speed-corrected
+// selection and the delays the scan removes from what it would hold.
+void CCombineJob::CDriver::DecideEdits()
+{
+    m_edits = OutputEdits{};
+    m_correction = SpeedCorrectionPlan{};
+    DelayHistogram delays = m_output.Delays();
+    if (m_settings.speed_correction) {
+        m_correction = PlanSpeedCorrection(m_settings,
+                                           m_toldAtClose,
+                                           m_output.TakeFixes(),
+                                           m_output.Traces(),
+                                           m_output.RecordDelays(),
+                                           m_currentFile);
+        if (m_correction.status == SpeedCorrectionPlan::Status::Corrected) {
+            m_edits.correction = &m_correction;
+            delays = m_correction.delays;
+        }
+    }
+    if (m_settings.delayscan)
+        m_edits.delays = DecideDelayScan(delays);
+}
+
+// The decisions were taken on the input as it was in the deciding pass:
+// read otherwise now, the output would not be the one decided.
+void CCombineJob::CDriver::InputChangedBetweenPasses(const std::string& path)
+{
+    if (m_failed)
+        return;
+    m_failed = true;
+    m_result.failed_path = path;
+    const std::string message = "Input " + path + " changed while the job was writing: job stopped";
+    Ctx().Log(message);
+    Ctx().Log(kNL);
+    Host().ShowMessage(message);
 }
 
 // One job at a time writes into a directory, and a job never deletes or
@@ -296,14 +548,14 @@ bool CCombineJob::CDriver::PrepareOutputDirectory()
 {
     bool inUse = false;
     if (!m_lock.Acquire(m_outputDirectory, inUse)) {
-        m_host.ShowMessage(inUse ? DirectoryInUseMessage(m_outputDirectory)
+        Host().ShowMessage(inUse ? DirectoryInUseMessage(m_outputDirectory)
                                  : NotWriteableMessage(m_outputDirectory));
         return false;
     }
     // Removing the link would lose what the user put there, and writing
     // through it would replace a file outside the job's reach.
     if (WorkingPathIsLink(m_outputDirectory)) {
-        m_host.ShowMessage(WorkingPathIsLinkMessage(m_outputDirectory));
+        Host().ShowMessage(WorkingPathIsLinkMessage(m_outputDirectory));
         return false;
     }
     const std::string& working = m_output.Path();
@@ -312,13 +564,13 @@ bool CCombineJob::CDriver::PrepareOutputDirectory()
     const bool workingExists = FileIdentity(working, device, inode);
     for (const InputEntry& input : m_inputs) {
         if (workingExists && input.identified && input.device == device && input.inode == inode) {
-            m_host.ShowMessage("Input " + input.path + " is the job's working file " + working +
+            Host().ShowMessage("Input " + input.path + " is the job's working file " + working +
                                ": move or rename it, or choose another output directory");
             return false;
         }
     }
     if (!ProbeOutputDirectory(m_outputDirectory, m_result.removed_leftover_working_file)) {
-        m_host.ShowMessage(NotWriteableMessage(m_outputDirectory));
+        Host().ShowMessage(NotWriteableMessage(m_outputDirectory));
         return false;
     }
     return true;
@@ -351,12 +603,19 @@ void CCombineJob::CDriver::MarkFilesSeenTwice()
     }
 }
 
+// The writing pass stops where the deciding pass stopped, whatever the
+// front end says meanwhile; otherwise at a request of its own.
 bool CCombineJob::CDriver::StopRequestedNow()
 {
-    if (!m_stopped && m_host.StopRequested()) {
+    if (m_stopped)
+        return true;
+    ++m_stopChecks;
+    const bool stop = !m_deciding && m_stopAtCheck >= 0 ? m_stopChecks == m_stopAtCheck
+                                                        : m_realHost.StopRequested();
+    if (stop) {
         m_stopped = true;
-        m_ctx.Log("\tJob stopped by the user");
-        m_ctx.Log(kNL);
+        Ctx().Log("\tJob stopped by the user");
+        Ctx().Log(kNL);
     }
     return m_stopped;
 }
@@ -368,9 +627,9 @@ void CCombineJob::CDriver::ReportWriteFailure(const std::string& path)
     m_failed = true;
     m_result.failed_path = path;
     const std::string message = "Cannot write " + path;
-    m_ctx.Log(message);
-    m_ctx.Log(kNL);
-    m_host.ShowMessage(message);
+    Ctx().Log(message);
+    Ctx().Log(kNL);
+    Host().ShowMessage(message);
 }
 
 // Start time of the first input after `input` whose start the scan could
@@ -387,11 +646,11 @@ std::optional<double> CCombineJob::CDriver::NextKnownStart(std::size_t input) co
 
 void CCombineJob::CDriver::LogProcessingFile(const std::string& path)
 {
-    m_ctx.Log(kNL);
-    m_ctx.Log(kNL);
-    m_ctx.Log(kNL);
-    m_ctx.Log("Processing file " + path);
-    m_ctx.Log(kNL);
+    Ctx().Log(kNL);
+    Ctx().Log(kNL);
+    Ctx().Log(kNL);
+    Ctx().Log("Processing file " + path);
+    Ctx().Log(kNL);
 }
 
 // The input's start time and its place in the order were taken from the
@@ -411,8 +670,8 @@ bool CCombineJob::CDriver::ChangedSinceScan(const InputEntry& input) const
 
 void CCombineJob::CDriver::SkipChangedInput(const std::string& path)
 {
-    m_ctx.Log("\tChanged since the job started: skipped");
-    m_ctx.Log(kNL);
+    Ctx().Log("\tChanged since the job started: skipped");
+    Ctx().Log(kNL);
     ++m_result.summary.inputs_unreadable;
     m_result.unreadable_inputs.push_back({path, "changed since the job started"});
 }
@@ -424,7 +683,7 @@ void CCombineJob::CDriver::ReportProgress(JobProgress::Phase phase, std::int64_t
     JobProgress p = m_progress;
     p.phase = phase;
     p.bytesDone = std::min(p.bytesTotal, p.bytesDone + std::max<std::int64_t>(0, bytesOfInput));
-    m_host.Progress(p);
+    Host().Progress(p);
 }
 
 // Traces of an input that starts before the output's last trace go back in
@@ -460,40 +719,51 @@ void CCombineJob::CDriver::ProcessInput(std::size_t input)
 
     if (m_inputs[input].same_as_earlier) {
         LogProcessingFile(path);
-        m_ctx.Log("\tSame file as an earlier input: skipped");
-        m_ctx.Log(kNL);
+        Ctx().Log("\tSame file as an earlier input: skipped");
+        Ctx().Log(kNL);
         ++m_result.summary.inputs_same_file;
         return;
     }
     if (ChangedSinceScan(m_inputs[input])) {
+        if (!m_deciding && m_changedWhenDecided[input] == 0) {
+            InputChangedBetweenPasses(path);
+            return;
+        }
+        m_changedWhenDecided[input] = 1;
         LogProcessingFile(path);
         SkipChangedInput(path);
-        return;
-    }
-    // Only a readable input without navigation is skipped here, without a
-    // log line; one that cannot be read is reported below as with speed
-    // correction off.
-    if (m_settings.speed_correction && CheckNav(path) == NavPresence::Absent) {
-        ++m_result.summary.inputs_without_navigation;
-        m_result.inputs_without_navigation.push_back(path);
         return;
     }
 
     CSegyFileIn in;
     const bool opened = in.Open(path);
+    // Only a readable input without navigation is skipped here, without a
+    // log line; one that cannot be read is reported below as with speed
+    // correction off.
+    if (opened && m_settings.speed_correction && CheckNav(in) == NavPresence::Absent) {
+        ++m_result.summary.inputs_without_navigation;
+        m_result.inputs_without_navigation.push_back(path);
+        return;
+    }
+    if (opened)
+        in.Rewind();
     LogProcessingFile(path);
-    // Checked again with the file open: it may have been replaced while the
-    // navigation was looked for.
+    // Checked again with the file open: it may have been replaced meanwhile.
     if (opened && ChangedSinceScan(m_inputs[input])) {
         in.Close();
+        if (!m_deciding && m_changedWhenDecided[input] == 0) {
+            InputChangedBetweenPasses(path);
+            return;
+        }
+        m_changedWhenDecided[input] = 1;
         SkipChangedInput(path);
         return;
     }
     if (!opened) {
         // Nothing of it is opened or written and no close decision is taken
         // for it: an unreadable file must not give an output its file header.
-        m_ctx.Log("\tNot a readable SEG-Y file: skipped");
-        m_ctx.Log(kNL);
+        Ctx().Log("\tNot a readable SEG-Y file: skipped");
+        Ctx().Log(kNL);
         ++m_result.summary.inputs_unreadable;
         m_result.unreadable_inputs.push_back({path, OpenFailureText(path, in)});
         return;
@@ -513,8 +783,8 @@ void CCombineJob::CDriver::ProcessInput(std::size_t input)
     m_channels.BeginInput(samples);
     m_trace.SetN(samples);
     m_output.BeginInput(samples, in.GetFormat());
-    m_ctx.Log("\tNumber of samples = " + std::to_string(samples));
-    m_ctx.Log(kNL);
+    Ctx().Log("\tNumber of samples = " + std::to_string(samples));
+    Ctx().Log(kNL);
 
     const std::int64_t positionAtStart = m_output.ByteCount();
     NoteOverlap(input);
@@ -553,7 +823,7 @@ void CCombineJob::CDriver::TraceLoop(CSegyFileIn& in, std::size_t input)
     // The reference trace (and, with the day repair, any trace before it) is
     // not written: writing starts with the trace after it.
     m_timeCorrection = TimeCorrectionState{};
-    const std::int64_t delivered = Read_Reference_Trace(m_ctx, in, trace);
+    const std::int64_t delivered = Read_Reference_Trace(Ctx(), in, trace);
     summary.traces_read += delivered;
     summary.dropped_reference += delivered;
     bool haveTrace = !in.atEnd;
@@ -564,7 +834,7 @@ void CCombineJob::CDriver::TraceLoop(CSegyFileIn& in, std::size_t input)
     if (haveTrace)
         lastRead = *trace.header;
     if (m_settings.fixupknudsen)
-        Derive_Knudsen_Day_Fix(m_ctx, m_timeCorrection, m_currentFile, trace, haveTrace);
+        Derive_Knudsen_Day_Fix(Ctx(), m_timeCorrection, m_currentFile, trace, haveTrace);
     // The time of the trace read last, for the clock-glitch test: the
     // reference's, repaired as the traces after it will be.
     double previousTime = 0;
@@ -585,7 +855,7 @@ void CCombineJob::CDriver::TraceLoop(CSegyFileIn& in, std::size_t input)
     // An input whose traces will be resampled is read and resampled ahead on
     // every core the job may use; everything else happens here as before.
     std::optional<CResamplingReadAhead> ahead;
-    if (!m_settings.demultiplex_only && m_targetInterval > 0 &&
+    if (!m_deciding && !m_settings.demultiplex_only && m_targetInterval > 0 &&
         in.GetSampleInterval() != m_targetInterval && m_resamplingThreads > 1)
         ahead.emplace(in, m_targetInterval, WorkerResamplers());
 
@@ -595,7 +865,15 @@ void CCombineJob::CDriver::TraceLoop(CSegyFileIn& in, std::size_t input)
         StoredSamples stored;
         bool decoded = false;
         bool ended = false;
-        if (ahead) {
+        if (m_deciding) {
+            // Deciding needs the headers only.
+            in.ReadHeader(*trace.header);
+            ended = in.atEnd;
+            if (!ended) {
+                trace.tailLittleEndian = !in.swapBytes;
+                trace.ReAllocate();
+            }
+        } else if (ahead) {
             ended = !ahead->Next(trace);
             decoded = true;
         } else {
@@ -609,7 +887,7 @@ void CCombineJob::CDriver::TraceLoop(CSegyFileIn& in, std::size_t input)
             haveTrace = true;
             lastRead = *trace.header;
             // The channel paths build their pairs from the samples.
-            if (m_settings.demultiplex_sidescan && !decoded) {
+            if (m_settings.demultiplex_sidescan && !decoded && !m_deciding) {
                 in.DecodeStored(stored, trace);
                 decoded = true;
             }
@@ -644,23 +922,28 @@ void CCombineJob::CDriver::TraceLoop(CSegyFileIn& in, std::size_t input)
         // A read that found no trace must not fix the job's interval.
         if (!ended && m_targetInterval < 0)
             m_targetInterval = trace.header->sampleInterval;
-        AddTimeCorrectionToTraceHeader(m_ctx, trace);
+        AddTimeCorrectionToTraceHeader(Ctx(), trace);
         if (!ended && IsClockGlitch(timeBefore, previousTime, in, ahead ? &*ahead : nullptr)) {
             const SegyHeaderType& g = *trace.header;
-            m_ctx.Log("\tClock glitch: trace " + std::to_string(position) + " at " +
+            Ctx().Log("\tClock glitch: trace " + std::to_string(position) + " at " +
                       std::to_string(g.dayOfYear) + ":" + std::to_string(g.hour) + ":" +
                       std::to_string(g.minute) + ":" + std::to_string(g.second) + " skipped");
-            m_ctx.Log(kNL);
+            Ctx().Log(kNL);
             ++summary.dropped_clock_glitch;
             continue;
         }
         if (!ended && !m_settings.demultiplex_only &&
             trace.header->sampleInterval != m_targetInterval) {
-            if (!decoded)
+            if (!decoded && !m_deciding)
                 in.DecodeStored(stored, trace);
             unchanged = false;
-            const bool resampled = ahead ? ahead->Resample(trace, Resampler())
-                                         : Resampler().Resample(trace, m_targetInterval);
+            const bool resampled =
+                m_deciding ? ResampleHeader(*trace.header,
+                                            std::min<std::size_t>(trace.numSamples,
+                                                                  trace.samples.size()),
+                                            m_targetInterval)
+                : ahead    ? ahead->Resample(trace, Resampler())
+                           : Resampler().Resample(trace, m_targetInterval);
             if (!resampled) {
                 ++summary.dropped_resampling;
                 continue;
@@ -669,14 +952,14 @@ void CCombineJob::CDriver::TraceLoop(CSegyFileIn& in, std::size_t input)
 
         const SegyHeaderType& h = *trace.header;
         if (m_output.TraceCount() == 0) {
-            m_ctx.Log("\tStart Time = " + std::to_string(h.dayOfYear) + ":" +
+            Ctx().Log("\tStart Time = " + std::to_string(h.dayOfYear) + ":" +
                       std::to_string(h.hour) + ":" + std::to_string(h.minute) + ":" +
                       std::to_string(h.second));
-            m_ctx.Log(kNL);
+            Ctx().Log(kNL);
         }
         if (!m_outputOpen) {
-            m_ctx.Log("\tOpening output file");
-            m_ctx.Log(kNL);
+            Ctx().Log("\tOpening output file");
+            Ctx().Log(kNL);
             m_outputOpen = true;
             m_outputStartTime = static_cast<double>(m_scale.WholeSeconds(h));
         }
@@ -686,15 +969,15 @@ void CCombineJob::CDriver::TraceLoop(CSegyFileIn& in, std::size_t input)
 
         bool stop = false;
         if (m_output.TraceCount() % 10 == 0) {
-            m_host.SetStatus("Input file = " + fileName + " : reading trace " +
+            Host().SetStatus("Input file = " + fileName + " : reading trace " +
                              std::to_string(m_output.TraceCount()));
             ReportProgress(JobProgress::Phase::Reading, in.GetPosition());
-            if (m_host.IsLogVisible()) {
-                m_ctx.Log("\tAve Time " + FormatLogNumber(m_output.AverageInterval()) +
+            if (Host().IsLogVisible()) {
+                Ctx().Log("\tAve Time " + FormatLogNumber(m_output.AverageInterval()) +
                           "delay = " + std::to_string(h.delayRecordingTime));
-                m_ctx.Log(kNL);
+                Ctx().Log(kNL);
             }
-            m_host.PumpEvents();
+            Host().PumpEvents();
             // A stop takes effect after the trace in hand, so that every
             // trace read is written or dropped as always.
             stop = StopRequestedNow();
@@ -759,7 +1042,7 @@ void CCombineJob::CDriver::CloseByRules(std::size_t input, std::int64_t position
                     m_settings.demultiplex_sidescan ? m_channels.Pair() : m_output.FillTemplate();
                 const std::int64_t size = m_runningSize + (m_output.ByteCount() - positionAtStart);
                 const GapFillResult filled =
-                    Fill_Null_Traces_in_Gap(m_ctx,
+                    Fill_Null_Traces_in_Gap(Ctx(),
                                             m_output,
                                             fill,
                                             *next,
@@ -789,29 +1072,30 @@ void CCombineJob::CDriver::CloseByRules(std::size_t input, std::int64_t position
     if (m_failed)
         return;
     if (bySize) {
-        m_ctx.Log("\tFile close by file size limit " + std::to_string(m_runningSize) + " > " +
+        Ctx().Log("\tFile close by file size limit " + std::to_string(m_runningSize) + " > " +
                   std::to_string(m_sizeLimit));
-        m_ctx.Log(kNL);
+        Ctx().Log(kNL);
     }
     if (byDuration) {
-        m_ctx.Log("\tFile close by time limit " + FormatLogNumber(span) + " > " +
+        Ctx().Log("\tFile close by time limit " + FormatLogNumber(span) + " > " +
                   std::to_string(m_durationLimit));
-        m_ctx.Log(kNL);
+        Ctx().Log(kNL);
     }
     if (byGap) {
-        m_ctx.Log("\tFile close by file  gap limit " + FormatLogNumber(gap) + " > " +
+        Ctx().Log("\tFile close by file  gap limit " + FormatLogNumber(gap) + " > " +
                   std::to_string(m_gapLimit));
-        m_ctx.Log(kNL);
+        Ctx().Log(kNL);
     }
 }
 
-// Closing sequence of the working output: an output without a trace is
-// deleted (logged); otherwise the speed correction and the delay scan work
-// on the closed file and it moves to its final name. A failure stops the
-// job and leaves the working file under its name.
+// Closing sequence of the output: an output without a trace is deleted
+// (logged). Deciding, the output's edits are decided; writing, what the
+// decision found is told and the working file moves to its final name. A
+// failure stops the job and leaves the working file under its name.
 void CCombineJob::CDriver::Close_Output_File()
 {
     m_outputOpen = false;
+    m_outputClosed = true;
     if (!m_output.Close()) {
         ReportWriteFailure(m_output.Path());
         return;
@@ -819,58 +1103,61 @@ void CCombineJob::CDriver::Close_Output_File()
     if (m_output.Traces() == 0) {
         m_output.Discard();
         ++m_result.summary.outputs_discarded;
-        m_ctx.Log("\tNo traces written: output discarded");
-        m_ctx.Log(kNL);
+        Ctx().Log("\tNo traces written: output discarded");
+        Ctx().Log(kNL);
         return;
     }
-    std::optional<SpeedCorrectionResult> corrected;
-    if (m_settings.speed_correction) {
-        ReportProgress(JobProgress::Phase::SpeedCorrection);
-        const SpeedCorrectionResult r =
-            CreatSpeedCorrectedSegy(m_settings, m_host, m_output.Path(), m_currentFile);
-        using Status = SpeedCorrectionResult::Status;
-        if (r.status == Status::WriteFailed || r.status == Status::ReadFailed) {
-            ReportWriteFailure(r.failedPath);
-            return;
+    if (m_deciding) {
+        DecideEdits();
+    } else {
+        if (m_settings.speed_correction)
+            ReportProgress(JobProgress::Phase::SpeedCorrection);
+        m_toldAtClose.TellTo(Host());
+        if (m_settings.delayscan) {
+            ReportProgress(JobProgress::Phase::DelayScan);
+            Host().SetStatus(m_edits.delays.removes ? kDelayFixStatus : kNoDelaysDroppedStatus);
         }
-        // Only a rewritten file carries the spacing in its name.
-        if (r.status == Status::Corrected)
-            corrected = r;
     }
-    Rename_Output_File(corrected);
+    Rename_Output_File();
 }
 
-// Runs the delay scan when it is on, then moves the closed working file to
-// its final name in the output directory, replacing a file that existed
-// before the job; a name this job has already given gets "_2", "_3", ...
-// before ".sgy".
-void CCombineJob::CDriver::Rename_Output_File(const std::optional<SpeedCorrectionResult>& corrected)
+namespace
+{
+
+// Bytes of the output a decision makes: the file header and every record
+// that is written, as often as it is written.
+std::int64_t DecidedBytes(const std::vector<std::int16_t>& delays,
+                          const std::vector<std::int64_t>& recordBytes,
+                          const OutputEdits& edits)
+{
+    std::int64_t bytes = kFileHeaderBytes;
+    const auto take = [&](std::int64_t record, std::int16_t delay) {
+        if (record >= 0 && static_cast<std::size_t>(record) < recordBytes.size() &&
+            !edits.delays.Drops(delay))
+            bytes += recordBytes[static_cast<std::size_t>(record)];
+    };
+    if (edits.correction == nullptr) {
+        for (std::size_t k = 0; k < delays.size(); ++k)
+            take(static_cast<std::int64_t>(k), delays[k]);
+        return bytes;
+    }
+    CCorrectedSelection selection(edits.correction->fixes, edits.correction->spacingMetres);
+    for (CCorrectedSelection::Entry e; selection.Peek(e); selection.Advance()) {
+        if (e.record >= 0 && static_cast<std::size_t>(e.record) < delays.size())
+            take(e.record, delays[static_cast<std::size_t>(e.record)]);
+    }
+    return bytes;
+}
+
+} // namespace
+
+// Gives the closed output its final name in the output directory, replacing
+// a file that existed before the job; a name this job has already given
+// gets "_2", "_3", ... before ".sgy". Deciding, only the name is chosen.
+void CCombineJob::CDriver::Rename_Output_File()
 {
     const std::string& working = m_output.Path();
-    std::int64_t removed = 0;
-    std::string copyFailedPath;
-    // The delays were counted while the file was written: by the output
-    // while the job wrote it, or by the speed correction that rewrote it.
-    std::optional<DelayHistogram> written = m_output.TakeDelayHistogram();
-    if (corrected)
-        written = corrected->delays;
-    if (m_settings.delayscan) {
-        ReportProgress(JobProgress::Phase::DelayScan);
-        const DelayScanResult scan =
-            ScanFileAndMeasureTraceDelayFrequencys(m_host, working, std::move(written));
-        if (scan.failed && !scan.copyFailed) {
-            ReportWriteFailure(working);
-            return;
-        }
-        // The composite is complete, only not cleaned: it gets its final
-        // name like any other, and the job stops after it.
-        if (scan.copyFailed) {
-            m_ctx.Log("\tDelay scan not applied: cannot write " + scan.copyPath);
-            m_ctx.Log(kNL);
-            copyFailedPath = scan.copyPath;
-        }
-        removed = scan.removed;
-    }
+    const SpeedCorrectionPlan* corrected = m_edits.correction;
 
     // Each end of the span is named by its day in its own year.
     const std::string name = BuildOutputFileName(
@@ -887,29 +1174,39 @@ void CCombineJob::CDriver::Rename_Output_File(const std::optional<SpeedCorrectio
     // whole until the new one has its name.
     std::error_code ec;
     const bool replacing = fs::exists(path, ec);
-    fs::rename(working, path, ec);
-    if (ec) {
-        ReportWriteFailure(path);
-        return;
+    if (!m_deciding) {
+        fs::rename(working, path, ec);
+        if (ec) {
+            ReportWriteFailure(path);
+            return;
+        }
     }
     m_producedPaths.insert(path);
     if (replacing) {
-        m_ctx.Log("\tReplaced an existing file " + path);
-        m_ctx.Log(kNL);
+        Ctx().Log("\tReplaced an existing file " + path);
+        Ctx().Log(kNL);
     }
 
     OutputRecord record;
     record.path = path;
-    record.traces = (corrected ? corrected->tracesAfter : m_output.Traces()) - removed;
+    std::int64_t removed = 0;
+    if (m_deciding) {
+        removed = m_edits.delays.removed;
+        record.traces = (corrected ? corrected->tracesAfter : m_output.Traces()) - removed;
+        record.bytes = DecidedBytes(m_output.RecordDelays(), m_output.RecordSizes(), m_edits);
+    } else {
+        removed = m_output.TracesRemoved();
+        record.traces = m_output.TracesWritten();
+        record.bytes = static_cast<std::int64_t>(fs::file_size(path, ec));
+        if (ec)
+            record.bytes = -1;
+    }
     if (corrected) {
         record.speed_corrected = true;
         record.spacing_metres = corrected->spacingMetres;
         record.traces_before_correction = corrected->tracesBefore;
     }
     record.fill_traces = m_output.FillTraces();
-    record.bytes = static_cast<std::int64_t>(fs::file_size(path, ec));
-    if (ec)
-        record.bytes = -1;
     record.first_trace_time = m_scale.InItsYear(m_output.FirstTraceTime()).secondsOfYear;
     record.last_trace_time = m_scale.InItsYear(m_output.LastTraceTime()).secondsOfYear;
     record.replaced_existing = replacing;
@@ -920,8 +1217,6 @@ void CCombineJob::CDriver::Rename_Output_File(const std::optional<SpeedCorrectio
     summary.traces_filled += m_output.FillTraces();
     summary.removed_by_delay_scan += removed;
     m_output.MarkCompleted();
-    if (!copyFailedPath.empty())
-        ReportWriteFailure(copyFailedPath);
 }
 
 } // namespace tessara

@@ -1,5 +1,7 @@
 #include "combine/output_file.h"
 
+#include "nav/navigation.h"
+#include "nav/speed_correction.h"
 #include "segy/format/sample_codec.h"
 
 #include <cmath>
@@ -16,33 +18,42 @@ bool COutputFile::Open(const CSegyFile& input,
                        std::uint16_t samplesPerTrace,
                        std::optional<std::uint16_t> sampleIntervalUs)
 {
-    m_traces = 0;
-    m_fillTraces = 0;
-    m_firstTraceTime = 0;
-    m_delays.clear();
-    m_delayBytes = kFileHeaderBytes;
-    m_delaysExact = false;
-    // The writer counts records of another length per file.
-    m_otherLength += m_out.TracesOfOtherLength();
-    if (!m_out.Open(m_path))
+    m_state.traces = 0;
+    m_state.fillTraces = 0;
+    m_state.firstTraceTime = 0;
+    m_state.delays.clear();
+    m_state.bytes = kFileHeaderBytes;
+    m_state.otherLength += m_state.otherLengthNow;
+    m_state.otherLengthNow = 0;
+    m_fixes.clear();
+    m_recordDelays.clear();
+    m_recordSizes.clear();
+    m_written = 0;
+    m_removed = 0;
+    if (m_writing && m_edits.correction != nullptr)
+        m_selection = CCorrectedSelection(m_edits.correction->fixes,
+                                          m_edits.correction->spacingMetres);
+    if (m_writing && !m_out.Open(m_path))
         return false;
     m_out.StartLike(input, samplesPerTrace);
     if (sampleIntervalUs)
         m_out.tapeHeader->binSampleInterval = *sampleIntervalUs;
+    if (!m_writing) {
+        // The encoding WriteHeader would take, for the sizes of the records.
+        m_out.SetFormat(m_out.tapeHeader->binFormatCode);
+        return true;
+    }
     m_out.WriteHeader();
-    // The histogram can stand for a read of the file only when the reader
-    // walks the records as they were written, which it does when it takes as
-    // many bytes per sample as the writer put.
-    m_delaysExact = FileIdentity(m_path, m_device, m_inode) &&
-                    ReaderBytesPerSample(m_out.formatCode) == m_out.bytesPerSample;
     return !m_out.bHasFailed();
 }
 
 bool COutputFile::Close()
 {
+    if (!m_writing)
+        return true;
     // Readers that go by the file header must not take such a file for one
     // of equal trace lengths.
-    if (m_out.bIsOpen() && m_out.TracesOfOtherLength() > 0)
+    if (m_out.bIsOpen() && m_state.otherLengthNow > 0)
         m_out.MarkVariableLength();
     m_out.Close();
     return !m_out.bHasFailed();
@@ -50,9 +61,34 @@ bool COutputFile::Close()
 
 void COutputFile::Discard()
 {
+    if (!m_writing)
+        return;
     m_out.Close();
     std::error_code ignored; // already gone is as good as deleted
     std::filesystem::remove(m_path, ignored);
+}
+
+COutputFile::State COutputFile::Save() const
+{
+    State state = m_state;
+    if (m_nullTrace.header) {
+        state.fillHeader = *m_nullTrace.header;
+        state.fillTailLittleEndian = m_nullTrace.tailLittleEndian;
+        state.fillSamples = m_nullTrace.numSamples;
+    }
+    return state;
+}
+
+void COutputFile::Restore(const State& state)
+{
+    m_state = state;
+    if (state.fillHeader) {
+        m_nullTrace.SetN(state.fillSamples);
+        *m_nullTrace.header = *state.fillHeader;
+        m_nullTrace.tailLittleEndian = state.fillTailLittleEndian;
+    } else {
+        m_nullTrace.Delete();
+    }
 }
 
 namespace
@@ -88,9 +124,9 @@ bool LosesSamples(std::int32_t from, std::int32_t to)
 
 void COutputFile::BeginInput(std::uint32_t samplesPerTrace, std::int32_t inputFormat)
 {
-    m_lossyInput = LosesSamples(inputFormat, m_out.formatCode);
-    m_traceCount = 0;
-    m_averageInterval = 1.0;
+    m_state.lossyInput = LosesSamples(inputFormat, m_out.formatCode);
+    m_state.traceCount = 0;
+    m_state.averageInterval = 1.0;
     // Fill traces must always carry a real trace's header: the template
     // keeps the header of the last trace written in the job, and only its
     // storage follows this input's samples per trace.
@@ -99,9 +135,9 @@ void COutputFile::BeginInput(std::uint32_t samplesPerTrace, std::int32_t inputFo
 
 void COutputFile::CountTrace(double time, double inputStart)
 {
-    if (m_traceCount > 1)
-        m_averageInterval = (time - inputStart) / (m_traceCount - 1);
-    ++m_traceCount;
+    if (m_state.traceCount > 1)
+        m_state.averageInterval = (time - inputStart) / (m_state.traceCount - 1);
+    ++m_state.traceCount;
 }
 
 bool COutputFile::WriteReal(const CSegyTrace& trace,
@@ -111,7 +147,7 @@ bool COutputFile::WriteReal(const CSegyTrace& trace,
 {
     if (!WriteRecord(trace, false, stored))
         return false;
-    m_lastTraceTime = time;
+    m_state.lastTraceTime = time;
     if (keepAsFillTemplate) {
         // Its samples are only ever zero, so they need clearing only when resized.
         const SegyHeaderType& h = *trace.header;
@@ -125,11 +161,11 @@ bool COutputFile::WriteReal(const CSegyTrace& trace,
 bool COutputFile::WriteFill(CSegyTrace& fill, std::int32_t count)
 {
     SegyHeaderType& h = *fill.header;
-    double t = m_lastTraceTime;
+    double t = m_state.lastTraceTime;
     for (std::int32_t k = 1; k <= count; ++k) {
-        t += m_averageInterval;
-        const CJobTimeScale::YearTime inYear = m_scale.InItsYear(t);
-        if (inYear.year > m_scale.BaseYear())
+        t += m_state.averageInterval;
+        const CJobTimeScale::YearTime inYear = m_state.scale.InItsYear(t);
+        if (inYear.year > m_state.scale.BaseYear())
             h.year = To16(inYear.year);
         const SplitTime split = SplitSecondsOfYear(inYear.secondsOfYear);
         const double second = std::trunc(split.seconds);
@@ -141,7 +177,7 @@ bool COutputFile::WriteFill(CSegyTrace& fill, std::int32_t count)
         h.minute = To16(static_cast<std::int64_t>(split.minute));
         h.second = To16(static_cast<std::int64_t>(second));
         h.millisecond = To16(static_cast<std::int64_t>(millisecond));
-        ++m_traceCount;
+        ++m_state.traceCount;
         if (!WriteRecord(fill, true))
             return false;
     }
@@ -150,61 +186,87 @@ bool COutputFile::WriteFill(CSegyTrace& fill, std::int32_t count)
 
 std::int64_t COutputFile::RecordBytes(const SegyHeaderType& h) const
 {
-    return kTraceHeaderBytes + static_cast<std::int64_t>(h.sampleCount) * m_out.bytesPerSample;
+    return static_cast<std::int64_t>(m_out.RecordBytes(h));
 }
 
 void COutputFile::MarkCompleted()
 {
-    m_traces = 0;
-    m_fillTraces = 0;
+    m_state.traces = 0;
+    m_state.fillTraces = 0;
 }
 
 bool COutputFile::WriteRecord(const CSegyTrace& trace, bool isFill, const StoredSamples* stored)
 {
-    if (stored != nullptr)
-        m_out.WriteStored(trace, *stored);
-    else
-        m_out.Write(trace);
-    if (!isFill && m_lossyInput)
-        ++m_lossy;
+    const SegyHeaderType& h = *trace.header;
+    const std::int64_t record = m_state.traces;
+    if (m_writing) {
+        Emit(trace, stored, record);
+    } else {
+        if (m_keepFixes)
+            (void)AddFixOfHeader(m_fixes, h, record, static_cast<std::int32_t>(record + 1));
+        m_recordDelays.push_back(h.delayRecordingTime);
+        m_recordSizes.push_back(RecordBytes(h));
+    }
+    if (!isFill && m_state.lossyInput)
+        ++m_state.lossy;
+    if (h.sampleCount != m_out.tapeHeader->binSamplesPerTrace)
+        ++m_state.otherLengthNow;
     // Counted even when the write failed: the trace then belongs to the
     // output that the failure leaves unfinished.
     if (isFill)
-        ++m_fillTraces;
-    else if (m_traces == m_fillTraces)
-        m_firstTraceTime = m_scale.Seconds(*trace.header);
-    ++m_traces;
-    if (m_out.bHasFailed())
+        ++m_state.fillTraces;
+    else if (m_state.traces == m_state.fillTraces)
+        m_state.firstTraceTime = m_state.scale.Seconds(h);
+    ++m_state.traces;
+    m_state.bytes += RecordBytes(h);
+    if (m_writing && m_out.bHasFailed())
         return false;
-    CountDelay(*trace.header);
+    ++m_state.delays[h.delayRecordingTime];
     return true;
 }
 
-void COutputFile::CountDelay(const SegyHeaderType& h)
+void COutputFile::Emit(const CSegyTrace& trace, const StoredSamples* stored, std::int64_t record)
 {
-    ++m_delays[h.delayRecordingTime];
-    m_delayBytes += RecordBytes(h);
-    // A record without samples is read back with the file header's count of
-    // samples: the file then reads as other traces than were written.
-    if (h.sampleCount == 0)
-        m_delaysExact = false;
-}
-
-std::optional<DelayHistogram> COutputFile::TakeDelayHistogram()
-{
-    DelayHistogram delays = std::move(m_delays);
-    m_delays.clear();
-    if (!m_delaysExact)
-        return std::nullopt;
-    std::uint64_t device = 0;
-    std::uint64_t inode = 0;
-    if (!FileIdentity(m_path, device, inode) || device != m_device || inode != m_inode)
-        return std::nullopt;
-    std::error_code ec;
-    const std::uintmax_t size = std::filesystem::file_size(m_path, ec);
-    if (ec || size != static_cast<std::uintmax_t>(m_delayBytes))
-        return std::nullopt;
-    return delays;
+    const SpeedCorrectionPlan* correction = m_edits.correction;
+    if (correction == nullptr) {
+        if (m_edits.delays.Drops(trace.header->delayRecordingTime)) {
+            ++m_removed;
+            return;
+        }
+        if (stored != nullptr)
+            m_out.WriteStored(trace, *stored);
+        else
+            m_out.Write(trace);
+        ++m_written;
+        return;
+    }
+    // The record is encoded once and written as often as the selection
+    // takes it, each time with the header of the point it stands for.
+    bool encoded = false;
+    CCorrectedSelection::Entry e;
+    for (; m_selection.Peek(e) && e.record <= record; m_selection.Advance()) {
+        if (e.record < record)
+            continue;
+        SegyHeaderType h = *trace.header;
+        if (e.between)
+            InterpolateHeader(h, *e.a, *e.b, e.f);
+        if (m_edits.delays.Drops(h.delayRecordingTime)) {
+            ++m_removed;
+            continue;
+        }
+        if (!encoded) {
+            m_record.resize(m_out.RecordBytes(*trace.header));
+            if (!m_out.EncodeInto(trace, stored, m_record.data())) {
+                m_out.WriteEncoded({}); // marks the writer as failed
+                return;
+            }
+            encoded = true;
+        }
+        m_out.WriteEncoded(m_record, &h, trace.tailLittleEndian);
+        ++m_written;
+        if (m_out.bHasFailed())
+            return;
+    }
 }
 
 } // namespace tessara

@@ -2,7 +2,9 @@
 // written. The only code that writes into the working file.
 #pragma once
 
+#include "combine/delay_scan.h"
 #include "combine/job_state.h"
+#include "combine/speed_selection.h"
 #include "combine/time_scale.h"
 #include "segy/io/segy_file_out.h"
 #include "trace/segy_trace.h"
@@ -10,16 +12,34 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tessara
 {
 
+/// What the writing pass of an output applies to its records as they stream
+/// to the file: the speed-corrected selection, and the delays the delay scan
+/// removes. Decided by the deciding pass over the same records.
+struct OutputEdits {
+    /// The selection when the output is speed corrected; its fixes must
+    /// outlive the writing.
+    const SpeedCorrectionPlan* correction = nullptr;
+    DelayScanDecision delays;
+};
+
 /// Owner of the working output file ("SegyOut.sgy" in the output directory).
-/// It writes real and fill traces and keeps their bookkeeping: the records
-/// written, the time of the last real trace, the trace count and mean trace
-/// interval of the current input, the template of fill traces, and the
-/// histogram of delays the delay scan uses. Every failure is kept: bHasFailed
-/// tells whether anything since Open did not reach the file.
+/// It takes the output's records, real and fill traces, and keeps their
+/// bookkeeping: the records, the time of the last real trace, the trace count
+/// and mean trace interval of the current input, the template of fill traces.
+///
+/// Each output is taken twice. Deciding, nothing is written: the records are
+/// counted as if they were, and their delays and fixes are kept for the
+/// decisions that need the whole output. Writing, the file is created and
+/// each record goes to it as the edits say: repeated, with a header of its
+/// own, or left out. The bookkeeping describes the records taken (the output
+/// as recorded) either way; the counts of what reached the file are apart.
+/// Every failure is kept: bHasFailed tells whether anything since Open did
+/// not reach the file.
 class COutputFile
 {
 public:
@@ -28,14 +48,25 @@ public:
     [[nodiscard]] const std::string& Path() const { return m_path; }
     [[nodiscard]] bool bIsOpen() const { return m_out.bIsOpen(); }
     [[nodiscard]] bool bHasFailed() const { return m_out.bHasFailed(); }
-    /// Bytes written to the open file, file header included.
-    [[nodiscard]] std::int64_t ByteCount() const { return m_out.byteCount; }
+    /// Bytes of the records taken as recorded, file header included: the
+    /// size the output's closing rules go by.
+    [[nodiscard]] std::int64_t ByteCount() const { return m_state.bytes; }
+
+    /// Whether Open creates the file (the writing pass) or only counts.
+    void SetWriting(bool writing) { m_writing = writing; }
+    [[nodiscard]] bool bIsWriting() const { return m_writing; }
+    /// Deciding: whether the fixes of the records are kept for the speed
+    /// correction.
+    void KeepFixes(bool keep) { m_keepFixes = keep; }
+    /// Writing: the edits of the output opened next (kept until then).
+    void SetEdits(const OutputEdits& edits) { m_edits = edits; }
 
     /// Creates the working file and writes its file header: `input`'s, with
     /// `samplesPerTrace` in both count fields and, when given, the interval
     /// the traces will have after resampling (bytes 3217-3218, us). The
     /// counts of the previous output are cleared. False when the file cannot
     /// be created or the header not written.
+    /// Deciding, nothing is created and the open only counts.
     [[nodiscard]] bool Open(const CSegyFile& input,
                             std::uint16_t samplesPerTrace,
                             std::optional<std::uint16_t> sampleIntervalUs);
@@ -43,10 +74,22 @@ public:
     [[nodiscard]] bool Close();
     /// Closes the file and removes it: an output without a trace.
     void Discard();
+    /// The kept fixes (deciding; positions are record numbers) and the delay
+    /// of each record, moved out.
+    [[nodiscard]] std::vector<llt> TakeFixes() { return std::move(m_fixes); }
+    [[nodiscard]] const std::vector<std::int16_t>& RecordDelays() const { return m_recordDelays; }
+    /// Deciding: the bytes of each record.
+    [[nodiscard]] const std::vector<std::int64_t>& RecordSizes() const { return m_recordSizes; }
+    /// How many records of each delay were taken.
+    [[nodiscard]] const DelayHistogram& Delays() const { return m_state.delays; }
+    /// Writing: traces that reached the file, and traces the delay scan left
+    /// out, since Open.
+    [[nodiscard]] std::int64_t TracesWritten() const { return m_written; }
+    [[nodiscard]] std::int64_t TracesRemoved() const { return m_removed; }
 
     /// The job's time scale: the first trace time is on it, and fill traces
     /// get their headers' times from it.
-    void SetTimeScale(const CJobTimeScale& scale) { m_scale = scale; }
+    void SetTimeScale(const CJobTimeScale& scale) { m_state.scale = scale; }
 
     /// Starts the bookkeeping of an input whose samples are in format
     /// `inputFormat`: no trace counted yet, mean interval 1 s. The fill
@@ -69,7 +112,7 @@ public:
                                  bool keepAsFillTemplate,
                                  const StoredSamples* stored = nullptr);
     /// The last trace time without a write (a trace counted but not written).
-    void SetLastTraceTime(double time) { m_lastTraceTime = time; }
+    void SetLastTraceTime(double time) { m_state.lastTraceTime = time; }
 
     /// Writes `count` fill traces `average interval` apart after the last
     /// trace time, each `fill` (its header's time set, its samples zero) and
@@ -82,18 +125,18 @@ public:
     [[nodiscard]] CSegyTrace& FillTemplate() { return m_nullTrace; }
 
     /// Traces counted in the current input, fill traces included.
-    [[nodiscard]] std::int32_t TraceCount() const { return m_traceCount; }
+    [[nodiscard]] std::int32_t TraceCount() const { return m_state.traceCount; }
     /// Mean trace interval of the current input, s.
-    [[nodiscard]] double AverageInterval() const { return m_averageInterval; }
-    /// Time (on the job's scale) of the last real trace written in the job.
-    [[nodiscard]] double LastTraceTime() const { return m_lastTraceTime; }
-    /// Records in the working file, fill traces included.
-    [[nodiscard]] std::int64_t Traces() const { return m_traces; }
-    [[nodiscard]] std::int64_t FillTraces() const { return m_fillTraces; }
-    /// Whether the working file holds a real trace.
-    [[nodiscard]] bool bHasRealTrace() const { return m_traces > m_fillTraces; }
-    /// Time (on the job's scale) of the first real trace in the working file.
-    [[nodiscard]] double FirstTraceTime() const { return m_firstTraceTime; }
+    [[nodiscard]] double AverageInterval() const { return m_state.averageInterval; }
+    /// Time (on the job's scale) of the last real trace taken in the job.
+    [[nodiscard]] double LastTraceTime() const { return m_state.lastTraceTime; }
+    /// Records of the output, fill traces included.
+    [[nodiscard]] std::int64_t Traces() const { return m_state.traces; }
+    [[nodiscard]] std::int64_t FillTraces() const { return m_state.fillTraces; }
+    /// Whether the output holds a real trace.
+    [[nodiscard]] bool bHasRealTrace() const { return m_state.traces > m_state.fillTraces; }
+    /// Time (on the job's scale) of the first real trace of the output.
+    [[nodiscard]] double FirstTraceTime() const { return m_state.firstTraceTime; }
 
     /// Bytes a record with header `h` takes in the open file.
     [[nodiscard]] std::int64_t RecordBytes(const SegyHeaderType& h) const;
@@ -106,40 +149,54 @@ public:
     /// input to an integer format, or an integer input to a narrower one).
     [[nodiscard]] std::int64_t OtherLengthRecords() const
     {
-        return m_otherLength + m_out.TracesOfOtherLength();
+        return m_state.otherLength + m_state.otherLengthNow;
     }
-    [[nodiscard]] std::int64_t LossyConversions() const { return m_lossy; }
+    [[nodiscard]] std::int64_t LossyConversions() const { return m_state.lossy; }
 
-    /// The delays of every record written, when they describe the closed
-    /// file at Path() as it is now: no record was written that reads back
-    /// otherwise, and the file has the identity and the size it had when
-    /// written (no other step has replaced it). Empty otherwise.
-    [[nodiscard]] std::optional<DelayHistogram> TakeDelayHistogram();
+    /// The bookkeeping, which the job keeps at the start of an output and
+    /// restores for the second pass over it.
+    struct State {
+        CJobTimeScale scale;
+        std::optional<SegyHeaderType> fillHeader; // of the fill template
+        bool fillTailLittleEndian = false;
+        std::uint32_t fillSamples = 0;
+        std::int64_t traces = 0;
+        std::int64_t fillTraces = 0;
+        std::int64_t bytes = 0;
+        double firstTraceTime = 0;
+        double lastTraceTime = 0;
+        std::int32_t traceCount = 0;
+        double averageInterval = 1.0;
+        bool lossyInput = false;        // the current input's samples lose in the output's format
+        std::int64_t otherLength = 0;   // of the outputs before the open one
+        std::int64_t otherLengthNow = 0; // of the open one
+        std::int64_t lossy = 0;
+        DelayHistogram delays;
+    };
+    [[nodiscard]] State Save() const;
+    void Restore(const State& state);
 
 private:
     [[nodiscard]] bool
     WriteRecord(const CSegyTrace& trace, bool isFill, const StoredSamples* stored = nullptr);
-    void CountDelay(const SegyHeaderType& h);
+    /// Writing: the record of `trace`, number `record` of the output, as
+    /// the edits say.
+    void Emit(const CSegyTrace& trace, const StoredSamples* stored, std::int64_t record);
 
     std::string m_path;
     CSegyFileOut m_out;     // one writer for every output of the job
-    CSegyTrace m_nullTrace; // header of the last trace written, zero samples
-    CJobTimeScale m_scale;
-    std::int64_t m_traces = 0;
-    std::int64_t m_fillTraces = 0;
-    double m_firstTraceTime = 0;
-    double m_lastTraceTime = 0;
-    std::int32_t m_traceCount = 0;
-    double m_averageInterval = 1.0;
-    bool m_lossyInput = false;      // the current input's samples lose in the output's format
-    std::int64_t m_otherLength = 0; // of the files written before the open one
-    std::int64_t m_lossy = 0;
-
-    DelayHistogram m_delays;
-    std::int64_t m_delayBytes = 0; // file size the counted records make
-    std::uint64_t m_device = 0;    // identity of the working file when opened
-    std::uint64_t m_inode = 0;
-    bool m_delaysExact = false;
+    CSegyTrace m_nullTrace; // header of the last trace taken, zero samples
+    State m_state;
+    bool m_writing = false;
+    bool m_keepFixes = false;
+    OutputEdits m_edits;
+    CCorrectedSelection m_selection;
+    std::vector<unsigned char> m_record; // a record written more than once
+    std::vector<llt> m_fixes;
+    std::vector<std::int16_t> m_recordDelays;
+    std::vector<std::int64_t> m_recordSizes;
+    std::int64_t m_written = 0;
+    std::int64_t m_removed = 0;
 };
 
 } // namespace tessara

@@ -440,31 +440,43 @@ ReadAndBufferTraceHeaderData(CSegyFileIn& in, int navAverageFixes, std::vector<l
         in.ReadHeader(header);
         if (in.atEnd)
             break;
-        if (header.traceSequenceFile == 0)
-            header.traceSequenceFile = c; // for the placeholder time only
-        ++c;
         ++stats.traces;
-        // A trace without a position would be a fix at 0/0, thousands of
-        // kilometres off the track.
-        if (!TraceHasNavigation(header)) {
+        if (!AddFixOfHeader(fixes, header, p, c++))
             ++stats.withoutNavigation;
-            continue;
-        }
-        llt fix;
-        fix.position = p;
-        Convert_Trace_Data_to_Normal_Units(header, fix);
-        fixes.push_back(fix);
     }
-    if (fixes.size() < 2)
-        return stats;
+    stats.spikesRepaired = FinishFixList(fixes, navAverageFixes);
+    return stats;
+}
 
+bool AddFixOfHeader(std::vector<llt>& fixes,
+                    SegyHeaderType header,
+                    std::int64_t position,
+                    std::int32_t sequence)
+{
+    // A trace without a position would be a fix at 0/0, thousands of
+    // kilometres off the track.
+    if (!TraceHasNavigation(header))
+        return false;
+    if (header.traceSequenceFile == 0)
+        header.traceSequenceFile = sequence; // for the placeholder time only
+    llt fix;
+    fix.position = position;
+    Convert_Trace_Data_to_Normal_Units(header, fix);
+    fixes.push_back(fix);
+    return true;
+}
+
+std::int64_t FinishFixList(std::vector<llt>& fixes, int navAverageFixes)
+{
+    if (fixes.size() < 2)
+        return 0;
     RepairFixTimes(fixes);
     RunThroughZoneInfoAndChooseMostCommonZone(fixes);
-    stats.spikesRepaired = RepairNavigationSpikes(fixes);
+    const std::int64_t spikes = RepairNavigationSpikes(fixes);
     const int N = SmoothingHalfWidth(navAverageFixes, fixes.size());
     SmoothFixes(fixes, N);
     CalculateTraceToTraceSeparation(fixes, N);
-    return stats;
+    return spikes;
 }
 
 } // namespace tessara

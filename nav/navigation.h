@@ -102,6 +102,21 @@ struct FixListStats {
     std::int64_t spikesRepaired = 0;    ///< RepairNavigationSpikes
 };
 
+/// Adds the fix of one trace to `fixes` when its header passes the
+/// navigation test; true when it did. `position` identifies the trace (a byte
+/// offset or a record number, as the caller counts them) and `sequence` is
+/// its 1-based place among the traces, which stands in for a zero
+/// traceSequenceFile in the placeholder time only.
+bool AddFixOfHeader(std::vector<llt>& fixes,
+                    SegyHeaderType header,
+                    std::int64_t position,
+                    std::int32_t sequence);
+/// Completes a list of fixes in trace order: time repair, zone choice, spike
+/// repair, smoothing with half-width `navAverageFixes` (2..100) and the
+/// spacing computation; with fewer than two fixes nothing is done. Returns
+/// the spikes repaired.
+std::int64_t FinishFixList(std::vector<llt>& fixes, int navAverageFixes);
+
 /// Builds the fix list of the SEG-Y file at `path`: one fix per complete trace
 /// that passes the navigation test (header only, samples are not decoded),
 /// positions in bytes from the start of the file, then time repair, zone

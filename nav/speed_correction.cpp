@@ -1,27 +1,16 @@
 #include "nav/speed_correction.h"
 
-#include "nav/navigation.h"
-#include "segy/io/segy_file_in.h"
-#include "segy/io/segy_file_out.h"
 #include "trace/segy_trace.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <filesystem>
 #include <limits>
-#include <system_error>
 
 namespace tessara
 {
 
 namespace
 {
-
-using Status = SpeedCorrectionResult::Status;
-
-/// Host events are let through every this many corrected traces.
-constexpr std::int64_t kTracesPerPump = 1000;
 
 /// A coordinate for a 32-bit header field, truncated toward zero; false when
 /// it is not finite or does not fit.
@@ -34,8 +23,8 @@ bool ToCoordinateField(double value, std::int32_t& field)
     return true;
 }
 
-/// The header of a trace that stands in for the point at fraction `f`
-/// (0.001..0.999) of the way from fix A to fix B.
+} // namespace
+
 void InterpolateHeader(SegyHeaderType& h, const llt& A, const llt& B, double f)
 {
     // The year stays: a time that falls on 1 January of the next year keeps
@@ -71,29 +60,10 @@ void InterpolateHeader(SegyHeaderType& h, const llt& A, const llt& B, double f)
     h.sourceY = sourceY;
 }
 
-SpeedCorrectionResult
-GiveUp(IJobHost& host, SpeedCorrectionResult r, Status status, const std::string& why)
+double ChooseSpacing(const std::vector<llt>& fixes, std::optional<double> fixedSpacing)
 {
-    host.AppendLog("\tNot speed corrected: " + why + "\r\n");
-    r.status = status;
-    return r;
-}
-
-SpeedCorrectionResult Failed(SpeedCorrectionResult r, Status status, const std::string& path)
-{
-    r.status = status;
-    r.failedPath = path;
-    r.tracesAfter = 0;
-    r.delays.clear();
-    return r;
-}
-
-} // namespace
-
-double ChooseSpacing(const std::vector<llt>& fixes, const CombineSettings& settings)
-{
-    if (settings.spacing_mode == SpacingMode::Fixed)
-        return settings.trace_spacing;
+    if (fixedSpacing)
+        return *fixedSpacing;
     if (fixes.empty())
         return 0.0;
     std::vector<double> spacings;
@@ -153,151 +123,6 @@ std::string ChartTitle(const std::vector<llt>& fixes)
     const CTimestamp& first = fixes.front().t;
     return "Speed Correction from " + std::to_string(first.DayOfYear()) + " " + first.Text() +
            " to " + fixes.back().t.Text();
-}
-
-SpeedCorrectionResult CreatSpeedCorrectedSegy(const CombineSettings& settings,
-                                              IJobHost& host,
-                                              const std::string& compositePath,
-                                              const std::string& displayName)
-{
-    // Read once: a change made while the file is corrected applies to the next.
-    const int navAverageFixes = settings.nav_average_fixes;
-    CombineSettings spacingSettings;
-    spacingSettings.spacing_mode = settings.spacing_mode;
-    spacingSettings.trace_spacing = settings.trace_spacing;
-
-    // One reader serves the navigation check, the fix list and the rewrite:
-    // opening a file examines its first hundred traces, which is not free.
-    SpeedCorrectionResult result;
-    CSegyFileIn in;
-    if (!in.Open(compositePath))
-        return Failed(result, Status::ReadFailed, compositePath);
-    if (CheckNav(in) == NavPresence::Absent) {
-        host.ShowMessage("Input file " + displayName +
-                         " does not contain navigation : cannot output equally spaced shots");
-        result.status = Status::NoNavigation;
-        return result;
-    }
-
-    std::vector<llt> fixes;
-    const FixListStats stats = ReadAndBufferTraceHeaderData(in, navAverageFixes, fixes);
-    result.tracesBefore = stats.traces;
-    result.fixes = static_cast<std::int64_t>(fixes.size());
-    if (stats.spikesRepaired > 0)
-        host.AppendLog("\tNavigation spikes repaired: " + std::to_string(stats.spikesRepaired) +
-                       "\r\n");
-    host.PumpEvents();
-    const std::size_t n = fixes.size();
-    if (n < 2)
-        return GiveUp(host, result, Status::TooFewFixes, "fewer than two navigation fixes");
-
-    host.ChartBegin(ChartTitle(fixes));
-    for (const llt& f : fixes)
-        host.ChartAddFix(f.t.GetTicks(), f.speed, f.deltap);
-    host.ChartEnd();
-
-    const double spacing = ChooseSpacing(fixes, spacingSettings);
-    if (!(spacing > 0.0)) // also NaN: the pass below would never end
-        return GiveUp(
-            host, result, Status::SpacingNotPositive, "median trace spacing is not above 0");
-    host.ChartSetSpacing(fixes.front().t.GetTicks(),
-                         fixes.back().t.GetTicks(),
-                         spacing,
-                         " shot spacing = " + SpacingText(spacing) + " m");
-    host.PumpEvents();
-    const double end = fixes.back().cummulativeDistance;
-    if (!(end > 0.0))
-        return GiveUp(host, result, Status::NoTrackLength, "the track has no length");
-    // Decided before a byte is written: a composite never grows past this.
-    const std::int64_t planned = CorrectedTraceCount(fixes, spacing);
-    if (planned > kMaxTracesPerFix * result.fixes) {
-        const std::string why = "the corrected file would hold " + std::to_string(planned) +
-                                " traces from " + std::to_string(result.fixes) +
-                                ", more than ten times as many";
-        return GiveUp(host, result, Status::TooManyTraces, why);
-    }
-
-    // The corrected file is written beside the composite and replaces it only
-    // when complete, so that no failure can lose or half-replace it.
-    const std::string temporary = compositePath + ".tmp";
-    std::error_code ec;
-    (void)std::filesystem::remove(temporary, ec);
-    if (ec)
-        return Failed(result, Status::WriteFailed, temporary);
-
-    CSegyFileOut out;
-    if (!out.Open(temporary))
-        return Failed(result, Status::WriteFailed, temporary);
-    out.StartLike(in, static_cast<std::uint16_t>(in.GetSamples()));
-    out.WriteHeader();
-    // Samples are written unchanged: when the composite is stored as the
-    // writer stores them (big-endian, same bytes per sample) they are copied
-    // without decoding.
-    const bool copyRaw = in.swapBytes == out.swapBytes && in.bytesPerSample == out.bytesPerSample;
-    CSegyTrace trace(in.GetSamples());
-    SegyHeaderType header{};
-
-    bool readFailed = false;
-    std::int64_t written = 0;
-    std::size_t k = 1;
-    for (double D = fixes.front().cummulativeDistance; D < end; D += spacing) {
-        while (D > fixes[k].cummulativeDistance && k < n - 1)
-            ++k;
-        const llt& A = fixes[k - 1];
-        const llt& B = fixes[k];
-        const double f =
-            (D - A.cummulativeDistance) / (B.cummulativeDistance - A.cummulativeDistance);
-        // The nearest recorded trace; a zero-length step (f NaN) takes B's.
-        const llt& nearest = f < 0.5 ? A : B;
-        const bool between = f >= 0.001 && f <= 0.999;
-        if (!in.SetPosition(nearest.position)) {
-            readFailed = true;
-            break;
-        }
-        if (copyRaw) {
-            const std::span<const unsigned char> samples = in.ReadRaw(header);
-            if (in.atEnd) {
-                readFailed = true;
-                break;
-            }
-            if (between)
-                InterpolateHeader(header, A, B, f);
-            out.WriteRaw(header, samples);
-            ++result.delays[header.delayRecordingTime];
-        } else {
-            in.Read(trace, -1);
-            if (in.atEnd) {
-                readFailed = true;
-                break;
-            }
-            if (between)
-                InterpolateHeader(*trace.header, A, B, f);
-            out.Write(trace);
-            ++result.delays[trace.header->delayRecordingTime];
-        }
-        if (out.bHasFailed())
-            break;
-        ++written;
-        if (written % kTracesPerPump == 0)
-            host.PumpEvents();
-    }
-    in.Close();
-    out.Close();
-    if (readFailed || out.bHasFailed()) {
-        (void)std::filesystem::remove(temporary, ec); // best effort; the composite is whole
-        return Failed(result,
-                      readFailed ? Status::ReadFailed : Status::WriteFailed,
-                      readFailed ? compositePath : temporary);
-    }
-    std::filesystem::rename(temporary, compositePath, ec);
-    if (ec) {
-        (void)std::filesystem::remove(temporary, ec);
-        return Failed(result, Status::WriteFailed, compositePath);
-    }
-    result.status = Status::Corrected;
-    result.spacingMetres = spacing;
-    result.tracesAfter = written;
-    return result;
 }
 
 } // namespace tessara

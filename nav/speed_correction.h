@@ -2,47 +2,22 @@
 // follow each other at one constant distance along the ship's track.
 #pragma once
 
-#include "combine/api/combine_settings.h"
-#include "combine/api/job_host.h"
 #include "nav/llt.h"
+#include "segy/format/segy_headers.h"
 
 #include <cstdint>
-#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace tessara
 {
 
-/// What one speed correction did. The composite is either replaced as a whole
-/// by its corrected version (Corrected) or left exactly as it was.
-struct SpeedCorrectionResult {
-    enum class Status {
-        Corrected,          ///< rewritten at spacingMetres
-        NoNavigation,       ///< no trace carries navigation; the message was shown
-        TooFewFixes,        ///< fewer than two fixes; logged
-        SpacingNotPositive, ///< the chosen spacing is not above 0; logged
-        NoTrackLength,      ///< the track has no length; logged
-        TooManyTraces,      ///< more than kMaxTracesPerFix times the fixes; logged
-        ReadFailed,         ///< the composite could not be read (failedPath)
-        WriteFailed,        ///< the corrected file could not be written (failedPath)
-    };
-    Status status = Status::NoNavigation;
-    double spacingMetres = 0.0;    ///< the spacing used (Corrected), m
-    std::int64_t tracesBefore = 0; ///< traces of the composite before
-    std::int64_t fixes = 0;        ///< fixes the correction worked from
-    std::int64_t tracesAfter = 0;  ///< traces of the corrected file (Corrected)
-    std::string failedPath;        ///< ReadFailed, WriteFailed: the file concerned
-    /// Corrected: how many traces of the corrected file carry each delay
-    /// (delayRecordingTime, ms), counted while it was written, so that no
-    /// further pass over the file needs to count them.
-    std::map<std::int16_t, std::int64_t> delays;
-};
-
 /// The spacing the correction uses for a fix list: the upper median of the
 /// fixes' deltap (element n / 2 of the sorted values; NaN sorts last), or
-/// settings.trace_spacing when spacing_mode is Fixed. 0 for an empty list.
-[[nodiscard]] double ChooseSpacing(const std::vector<llt>& fixes, const CombineSettings& settings);
+/// `fixedSpacing` when it is given. 0 for an empty list.
+[[nodiscard]] double ChooseSpacing(const std::vector<llt>& fixes,
+                                   std::optional<double> fixedSpacing = std::nullopt);
 
 /// The corrected file holds at most this many traces per fix: more means a
 /// spacing far below the file's own, and a disk filled with repeats.
@@ -66,25 +41,11 @@ constexpr std::int64_t kMaxTracesPerFix = 10;
 /// " to " + the last fix's time, times as "YYYY-MM-DD HH:MM:SS".
 [[nodiscard]] std::string ChartTitle(const std::vector<llt>& fixes);
 
-/// Rewrites the closed composite at `compositePath` at a constant trace
-/// spacing along the track. Reads nav_average_fixes, spacing_mode and
-/// trace_spacing once, at the start. `displayName` names the input being read
-/// when the composite was closed, for the no-navigation message.
-///
-/// Steps: the navigation check (none: the message box "Input file " +
-/// displayName + " does not contain navigation : cannot output equally spaced
-/// shots"), the fix list, the chart through the host's chart calls, the
-/// spacing, the count of the corrected traces (more than kMaxTracesPerFix
-/// a fix: nothing is written), then the rewrite: the corrected file is written to
-/// compositePath + ".tmp" (a leftover of that name is deleted first) while the
-/// composite is read, and replaces it by one rename once it was completely
-/// written and closed. Samples are copied without decoding when the
-/// composite is big-endian. On any failure the composite stays whole and the
-/// temporary file is removed. The cases that leave the composite uncorrected
-/// log one line each ("\tNot speed corrected: ..." + CR LF).
-[[nodiscard]] SpeedCorrectionResult CreatSpeedCorrectedSegy(const CombineSettings& settings,
-                                                            IJobHost& host,
-                                                            const std::string& compositePath,
-                                                            const std::string& displayName);
+/// Gives `h` the time and, for geographic coordinates, the position of the
+/// point at fraction `f` (0.001..0.999) of the way from fix A to fix B: the
+/// header of a trace that stands in for that point. A position the 32-bit
+/// fields cannot hold, and a time outside the calendar, keep the recorded
+/// ones.
+void InterpolateHeader(SegyHeaderType& h, const llt& A, const llt& B, double f);
 
 } // namespace tessara

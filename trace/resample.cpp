@@ -63,32 +63,54 @@ CTraceResampler::CTraceResampler(FftBackend backend, bool cachePlans)
 
 CTraceResampler::~CTraceResampler() = default;
 
-const double*
-CTraceResampler::Compute(const CSegyTrace& from, double newIntervalUs, std::int32_t& m)
+namespace
 {
-    if (!from.header || !m_engine)
-        return nullptr;
-    const SegyHeaderType& header = *from.header;
+
+std::int32_t ResampledCountOf(const SegyHeaderType& header,
+                              std::size_t samplesHeld,
+                              double newIntervalUs)
+{
     const std::uint32_t n = header.sampleCount;
-    if (n == 0 || n > from.numSamples || n > from.samples.size())
-        return nullptr;
+    if (n == 0 || n > samplesHeld)
+        return 0;
     // A signed 16-bit field: 32768 us and above read as negative. The
     // comparisons are written so that a NaN new interval fails them too.
     const std::int32_t oldIntervalUs = header.sampleInterval;
     if (oldIntervalUs < kMinIntervalUs || !(newIntervalUs >= kMinIntervalUs) ||
         !(newIntervalUs <= kMaxIntervalUs))
-        return nullptr;
+        return 0;
 
     // Truncation toward zero: n = 1000 at 100 -> 83 us gives 1204.819 and
     // 1204 samples; the 0.819 of a sample is not represented.
     const double newCountExact =
         ResampledCountExact(n, static_cast<double>(oldIntervalUs), newIntervalUs);
     if (newCountExact >= static_cast<double>(kMaxSampleCount) + 1.0)
+        return 0;
+    return static_cast<std::int32_t>(newCountExact);
+}
+
+} // namespace
+
+bool ResampleHeader(SegyHeaderType& header, std::size_t samplesHeld, double newIntervalUs)
+{
+    const std::int32_t m = ResampledCountOf(header, samplesHeld, newIntervalUs);
+    if (m < 1)
+        return false;
+    header.sampleInterval = static_cast<std::int16_t>(static_cast<std::int32_t>(newIntervalUs));
+    header.sampleCount = static_cast<std::uint16_t>(m);
+    return true;
+}
+
+const double*
+CTraceResampler::Compute(const CSegyTrace& from, double newIntervalUs, std::int32_t& m)
+{
+    if (!from.header || !m_engine)
         return nullptr;
-    m = static_cast<std::int32_t>(newCountExact);
+    m = ResampledCountOf(
+        *from.header, std::min<std::size_t>(from.numSamples, from.samples.size()), newIntervalUs);
     if (m < 1)
         return nullptr;
-    return m_engine->Resample(from.samples.data(), n, static_cast<std::size_t>(m));
+    return m_engine->Resample(from.samples.data(), from.header->sampleCount, static_cast<std::size_t>(m));
 }
 
 bool CTraceResampler::Store(const double* resampled,

@@ -4,6 +4,9 @@
 // false and leaves the trace (header and samples) exactly as it was.
 #pragma once
 
+#include "segy/format/segy_headers.h"
+
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -51,6 +54,12 @@ ResampledCount(std::uint32_t n, double oldIntervalUs, double newIntervalUs)
         return UINT32_MAX;
     return static_cast<std::uint32_t>(exact);
 }
+
+/// The header Resample gives `header` (interval and count) without the
+/// samples, for a trace holding `samplesHeld` samples: false, with `header`
+/// unchanged, where Resample fails for a reason its header shows. Only the
+/// FFT set-up or an allocation can make Resample fail where this succeeds.
+[[nodiscard]] bool ResampleHeader(SegyHeaderType& header, std::size_t samplesHeld, double newIntervalUs);
 
 /// Resamples traces by cutting or zero-padding their half-complex spectrum.
 /// Owned by the caller (for example one per combine job); it caches FFT plans

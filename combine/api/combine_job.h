@@ -112,10 +112,19 @@ struct CombineResult {
 };
 
 /// One run of the combine job. It reads its settings through the reference
-/// it was given, each where it is used, so the front end may change them
-/// while the job runs (inside IJobHost::PumpEvents); and it reaches its front
-/// end only through the host. Memory does not grow with input or output size:
-/// traces are streamed one at a time through three reusable traces.
+/// it was given once for each output, as it starts deciding it, so the front
+/// end may change them while the job runs (inside IJobHost::PumpEvents) and
+/// the change takes effect from the next output. It reaches its front end
+/// only through the host. Memory does not grow with input size: traces are
+/// streamed one at a time through three reusable traces; a speed-corrected
+/// output keeps its fixes (about 100 bytes a record).
+///
+/// Each output is decided before it is written: a first pass over the
+/// trace headers of its inputs decides everything (the traces kept, the fill
+/// traces, where the output closes, its speed-corrected selection and the
+/// traces the delay scan removes, its name) and writes nothing; a second pass
+/// does the same again from the same state and writes every trace once, into
+/// the working file, which then takes its final name.
 class CCombineJob
 {
 public:
@@ -141,7 +150,19 @@ public:
     /// ends with Done or Stopped. A call made while the job runs (from
     /// inside the host's PumpEvents) returns AlreadyRunning and changes
     /// nothing, the running job's Result included.
+    ///
+    /// An input whose identity or version differs in the writing pass from
+    /// what the deciding pass found stops the job as a write failure of that
+    /// input (failed_path), since what was decided no longer holds. A stop
+    /// request in either pass ends the output being written with the traces
+    /// taken so far, and no further output is opened.
     [[nodiscard]] CombineOutcome Run(const std::string& outputDirectory);
+
+    /// Runs every deciding pass of the job and writes nothing: no lock, no
+    /// working file, no log. The result holds the outputs the job would
+    /// write (names, times, traces, bytes, spacing, whether they would
+    /// replace a file) and the same summary a run would give.
+    [[nodiscard]] CombineOutcome DryRun(const std::string& outputDirectory);
 
     /// What the last Run did; empty before the first. While the job runs it
     /// holds what has been done so far.
@@ -152,6 +173,7 @@ public:
 
 private:
     class CDriver;
+    [[nodiscard]] CombineOutcome Start(const std::string& outputDirectory, bool dryRun);
 
     const CombineSettings& m_settings;
     IJobHost& m_host;

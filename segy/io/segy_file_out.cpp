@@ -228,34 +228,77 @@ void CSegyFileOut::SetPassThrough(bool enabled)
     g_passThrough = enabled;
 }
 
+std::size_t CSegyFileOut::RecordBytes(const SegyHeaderType& header) const
+{
+    return kTraceHeaderBytes +
+           static_cast<std::size_t>(header.sampleCount) * static_cast<std::size_t>(bytesPerSample);
+}
+
+bool CSegyFileOut::EncodeInto(const CSegyTrace& trace,
+                              const StoredSamples* stored,
+                              unsigned char* record)
+{
+    if (!trace.header)
+        return false;
+    if (stored == nullptr) {
+        EncodeRecord(trace, formatCode, record);
+        return true;
+    }
+    const std::int64_t n = trace.header->sampleCount;
+    const int storedBytes = ReaderBytesPerSample(stored->format);
+    if (storedBytes == 0 || stored->bytes.size() != static_cast<std::size_t>(n * storedBytes))
+        return false;
+    EncodeHeader(*trace.header, trace.tailLittleEndian, record);
+    unsigned char* out = record + kTraceHeaderBytes;
+    const bool copied =
+        g_passThrough && stored->format == formatCode && storedBytes == bytesPerSample &&
+        PassSamplesThrough(formatCode, stored->bytes.data(), n, stored->swapBytes, out);
+    if (!copied) {
+        m_decoded.resize(static_cast<std::size_t>(n));
+        (void)DecodeSamples(
+            stored->format, stored->bytes.data(), n, stored->swapBytes, m_decoded.data());
+        EncodeSamplesBigEndian(formatCode, m_decoded.data(), n, out);
+    }
+    return true;
+}
+
 void CSegyFileOut::WriteStored(const CSegyTrace& trace, const StoredSamples& stored)
 {
     if (!headerWritten)
         WriteHeader();
-    const std::int64_t n = trace.header ? trace.header->sampleCount : 0;
-    const int storedBytes = ReaderBytesPerSample(stored.format);
-    if (m_fd < 0 || !trace.header || storedBytes == 0 ||
-        stored.bytes.size() != static_cast<std::size_t>(n * storedBytes)) {
+    if (m_fd < 0 || !trace.header) {
         m_failed = true;
         return;
     }
-    const std::size_t sampleBytes =
-        static_cast<std::size_t>(n) * static_cast<std::size_t>(bytesPerSample);
-    const std::size_t recordBytes = kTraceHeaderBytes + sampleBytes;
+    const std::size_t recordBytes = RecordBytes(*trace.header);
     unsigned char* record = BeginRecord(recordBytes);
-    EncodeHeader(*trace.header, trace.tailLittleEndian, record);
-    CountLength(*trace.header);
-    unsigned char* out = record + kTraceHeaderBytes;
-    const bool copied =
-        g_passThrough && stored.format == formatCode && storedBytes == bytesPerSample &&
-        PassSamplesThrough(formatCode, stored.bytes.data(), n, stored.swapBytes, out);
-    if (!copied) {
-        m_decoded.resize(static_cast<std::size_t>(n));
-        (void)DecodeSamples(
-            stored.format, stored.bytes.data(), n, stored.swapBytes, m_decoded.data());
-        EncodeSamplesBigEndian(formatCode, m_decoded.data(), n, out);
+    if (!EncodeInto(trace, &stored, record)) {
+        m_failed = true;
+        return;
     }
+    CountLength(*trace.header);
     EndRecord(recordBytes);
+}
+
+void CSegyFileOut::WriteEncoded(std::span<const unsigned char> bytes,
+                                const SegyHeaderType* header,
+                                bool tailLittleEndian)
+{
+    if (!headerWritten)
+        WriteHeader();
+    if (m_fd < 0 || bytes.size() < kTraceHeaderBytes) {
+        m_failed = true;
+        return;
+    }
+    unsigned char* record = BeginRecord(bytes.size());
+    std::memcpy(record, bytes.data(), bytes.size());
+    if (header != nullptr)
+        EncodeHeader(*header, tailLittleEndian, record);
+    SegyHeaderType h;
+    std::memcpy(&h, record, kTraceHeaderBytes);
+    SwapHeader(h);
+    CountLength(h);
+    EndRecord(bytes.size());
 }
 
 void CSegyFileOut::WriteRaw(const SegyHeaderType& header, std::span<const unsigned char> samples)

@@ -59,6 +59,19 @@ public:
     /// same bytes either way. `stored` must hold header->sampleCount samples
     /// of its format; otherwise the writer is marked as failed.
     void WriteStored(const CSegyTrace& trace, const StoredSamples& stored);
+    /// Bytes of the record Write or WriteStored puts in the file for `trace`.
+    [[nodiscard]] std::size_t RecordBytes(const SegyHeaderType& header) const;
+    /// Encodes into `record` (RecordBytes bytes) the record that Write, or
+    /// WriteStored with `stored`, would write for `trace`; false when
+    /// WriteStored would refuse `stored`. For a record written more than once.
+    [[nodiscard]] bool
+    EncodeInto(const CSegyTrace& trace, const StoredSamples* stored, unsigned char* record);
+    /// Writes a record made by EncodeInto, with its header replaced by
+    /// `header` (encoded as Write encodes a header whose bytes 188-239 are in
+    /// the order `tailLittleEndian` says) when one is given.
+    void WriteEncoded(std::span<const unsigned char> record,
+                      const SegyHeaderType* header = nullptr,
+                      bool tailLittleEndian = false);
     /// Whether WriteStored may copy samples that need no conversion (on by
     /// default, for every writer of the process). Off, every sample is
     /// decoded and encoded: the reference the copies are compared with.
