@@ -2,6 +2,7 @@
 // with --log, to a file exactly as the log window would hold it), the status
 // line becomes a progress line on stderr when stderr is a terminal, and at the
 // end one line per output written and a summary of where every trace went.
+#include "cli/cli_format.h"
 #include "cli/commands.h"
 #include "cli/section_image.h"
 #include "combine/api/combine_job.h"
@@ -33,6 +34,8 @@ struct CombineOptions {
     std::string logPath;
     bool verbose = false;
     bool quicklook = false;
+    bool dryRun = false;
+    bool json = false;
     // Options whose presence switches a setting on, read after parsing.
     std::string knudsenLayout;
     std::optional<double> samplingFrequency;
@@ -233,6 +236,13 @@ std::string FinishSettings(CombineOptions& o)
         if (o.navAverageFixes)
             return "--nav-average-fixes needs --speed-correction";
     }
+    // A dry run writes nothing: an option that writes would be ignored.
+    if (o.json && !o.dryRun)
+        return "--json needs --dry-run";
+    if (o.dryRun && !o.logPath.empty())
+        return "--log cannot be used with --dry-run, which writes nothing";
+    if (o.dryRun && o.quicklook)
+        return "--quicklook cannot be used with --dry-run, which writes nothing";
     if (o.navAverageFixes)
         s.nav_average_fixes = *o.navAverageFixes;
     s.make_null_traces = !o.noNullTraces;
@@ -421,12 +431,138 @@ void WriteQuicklooks(const CombineResult& result)
     }
 }
 
+/// The outputs a dry run found, as a table.
+void PrintPlannedOutputs(const CombineResult& result)
+{
+    std::printf("%-9s %-9s %-13s %-17s %-17s %-8s %-9s %s\n",
+                "Traces",
+                "Fill",
+                "Bytes",
+                "First trace",
+                "Last trace",
+                "Spacing",
+                "Replaces",
+                "Output");
+    for (const OutputRecord& r : result.outputs) {
+        const std::string spacing =
+            r.speed_corrected ? FormatLogNumber(r.spacing_metres) + " m" : std::string("-");
+        std::printf("%-9lld %-9lld %-13lld %-17s %-17s %-8s %-9s %s\n",
+                    static_cast<long long>(r.traces),
+                    static_cast<long long>(r.fill_traces),
+                    static_cast<long long>(r.bytes),
+                    FormatSecondsOfYear(r.first_trace_time).c_str(),
+                    FormatSecondsOfYear(r.last_trace_time).c_str(),
+                    spacing.c_str(),
+                    r.replaced_existing ? "yes" : "no",
+                    r.path.c_str());
+    }
+    for (const UnreadableInput& input : result.unreadable_inputs)
+        std::printf("Would skip %s: %s\n", input.path.c_str(), input.reason.c_str());
+    std::fflush(stdout);
+}
+
+/// The same as one JSON document.
+void PrintPlanJson(const CombineResult& result)
+{
+    const CombineSummary& s = result.summary;
+    std::cout << "{\n  \"outputs\": [";
+    const char* separator = "\n";
+    for (const OutputRecord& r : result.outputs) {
+        std::cout << separator << "    {\"path\": " << JsonString(r.path)
+                  << ", \"first_trace_time\": " << JsonString(FormatSecondsOfYear(r.first_trace_time))
+                  << ", \"last_trace_time\": " << JsonString(FormatSecondsOfYear(r.last_trace_time))
+                  << ", \"traces\": " << r.traces << ", \"fill_traces\": " << r.fill_traces
+                  << ", \"bytes\": " << r.bytes << ", \"speed_corrected\": "
+                  << (r.speed_corrected ? "true" : "false");
+        if (r.speed_corrected)
+            std::cout << ", \"spacing_metres\": " << FormatLogNumber(r.spacing_metres)
+                      << ", \"traces_before_correction\": " << r.traces_before_correction;
+        std::cout << ", \"replaces_existing\": " << (r.replaced_existing ? "true" : "false")
+                  << "}";
+        separator = ",\n";
+    }
+    std::cout << (result.outputs.empty() ? "" : "\n  ") << "],\n  \"skipped_inputs\": [";
+    separator = "\n";
+    for (const UnreadableInput& input : result.unreadable_inputs) {
+        std::cout << separator << "    {\"path\": " << JsonString(input.path)
+                  << ", \"reason\": " << JsonString(input.reason) << "}";
+        separator = ",\n";
+    }
+    for (const std::string& path : result.inputs_without_navigation) {
+        std::cout << separator << "    {\"path\": " << JsonString(path)
+                  << ", \"reason\": \"without navigation\"}";
+        separator = ",\n";
+    }
+    const bool skipped = !result.unreadable_inputs.empty() || !result.inputs_without_navigation.empty();
+    std::cout << (skipped ? "\n  " : "") << "],\n  \"summary\": {";
+    const std::pair<const char*, std::int64_t> counts[] = {
+        {"traces_read", s.traces_read},
+        {"traces_written", s.traces_written},
+        {"traces_filled", s.traces_filled},
+        {"dropped_reference", s.dropped_reference},
+        {"dropped_before_start", s.dropped_before_start},
+        {"dropped_resampling", s.dropped_resampling},
+        {"dropped_empty", s.dropped_empty},
+        {"dropped_channel", s.dropped_channel},
+        {"dropped_implausible", s.dropped_implausible},
+        {"dropped_navigation", s.dropped_navigation},
+        {"dropped_clock_glitch", s.dropped_clock_glitch},
+        {"merged_into_pairs", s.merged_into_pairs},
+        {"removed_by_delay_scan", s.removed_by_delay_scan},
+        {"inputs_unreadable", s.inputs_unreadable},
+        {"inputs_same_file", s.inputs_same_file},
+        {"inputs_without_navigation", s.inputs_without_navigation},
+        {"outputs_discarded", s.outputs_discarded},
+        {"traces_other_length", s.traces_other_length},
+        {"traces_converted_with_loss", s.traces_converted_with_loss},
+    };
+    separator = "";
+    for (const auto& [name, count] : counts) {
+        std::cout << separator << "\n    \"" << name << "\": " << count;
+        separator = ",";
+    }
+    std::cout << "\n  },\n  \"inputs_span_years\": "
+              << (result.inputs_span_years ? "true" : "false") << "\n}\n";
+}
+
+/// Every deciding pass of the job, nothing written.
+int RunDryRun(CombineOptions& o)
+{
+    (void)std::signal(SIGPIPE, SIG_IGN);
+    (void)std::signal(SIGINT, OnStopSignal);
+    (void)std::signal(SIGTERM, OnStopSignal);
+    CCliJobHost host(stdout, false);
+    CCombineJob job(o.settings, host);
+    const CombineOutcome outcome = job.DryRun(o.outputDirectory);
+    (void)std::signal(SIGINT, SIG_DFL);
+    (void)std::signal(SIGTERM, SIG_DFL);
+    const CombineResult& result = job.Result();
+    if (outcome == CombineOutcome::InvalidSettings)
+        return kExitUsage;
+    if (o.json) {
+        PrintPlanJson(result);
+    } else {
+        PrintPlannedOutputs(result);
+        PrintSummary(result);
+    }
+    std::cout.flush();
+    if (outcome == CombineOutcome::Stopped)
+        return kExitStopped;
+    if (result.outputs.empty()) {
+        std::cerr << "tessara-cli: " << WhyNoOutput(result.summary) << '\n';
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
 int RunCombine(CombineOptions& o)
 {
     if (const std::string problem = FinishSettings(o); !problem.empty()) {
         std::cerr << "tessara-cli: " << problem << '\n';
         return kExitUsage;
     }
+    if (o.dryRun)
+        return RunDryRun(o);
     std::FILE* log = stdout;
     bool logCreated = false;
     if (!o.logPath.empty()) {
@@ -596,6 +732,11 @@ void RegisterCombine(CLI::App& app, std::vector<Command>& commands)
                   "Also write the section picture NAME.png beside each output NAME.sgy (a "
                   "picture that cannot be written is reported and does not fail the job)");
     sub->add_flag("--verbose", o->verbose, "Log as with the log window shown (Ave Time lines)");
+    sub->add_flag("--dry-run",
+                  o->dryRun,
+                  "Decide every output and write nothing: a table of the outputs the job would "
+                  "write, the inputs it would skip, and the summary of a real run");
+    sub->add_flag("--json", o->json, "With --dry-run: the same as one JSON document");
     commands.push_back({sub, [o] { return RunCombine(*o); }});
 }
 

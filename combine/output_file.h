@@ -187,7 +187,7 @@ private:
     CSegyFileOut m_out;     // one writer for every output of the job
     CSegyTrace m_nullTrace; // header of the last trace taken, zero samples
     State m_state;
-    bool m_writing = false;
+    bool m_writing = true;
     bool m_keepFixes = false;
     OutputEdits m_edits;
     CCorrectedSelection m_selection;
