@@ -1,0 +1,164 @@
+// Each output is decided over the trace headers, then written: what the
+// front end does between or during the passes, and what the dry run tells.
+#include "combine/api/combine_job.h"
+#include "tests/combine/combine_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace tessara::test
+{
+namespace
+{
+
+namespace fs = std::filesystem;
+
+// Pumps of a job over two inputs whose first output takes 12 traces of the
+// first: one per input in the input scan (1, 2), then the status points at
+// traces 0 and 10 of the deciding pass (3, 4) and of the writing pass (5, 6).
+constexpr int kDecidingFirstTrace = 3;
+constexpr int kWritingFirstTrace = 5;
+constexpr int kWritingTenthTrace = 6;
+
+struct StopCase {
+    const char* name;
+    int stopAtPump;       // the request is made at this pump...
+    int withdrawAtPump;   // ...and taken back at this one (0: never)
+    std::int64_t written; // traces in the output
+};
+
+class StopInEitherPass : public CombineJobTest, public ::testing::WithParamInterface<StopCase>
+{
+};
+
+TEST_P(StopInEitherPass, EndsTheOutputAtTheTraceInHandAndOpensNoOther)
+{
+    const StopCase& c = GetParam();
+    const InputSpec a = Input(1, {100, 10, 0, 0}, 13);
+    AddInput("a.sgy", a);
+    // A second input an hour later would be an output of its own.
+    AddInput("b.sgy", Input(2, {100, 12, 0, 0}, 13));
+    int pumps = 0;
+    m_host.onPump = [&] {
+        ++pumps;
+        if (pumps == c.stopAtPump)
+            m_host.stop = true;
+        if (pumps == c.withdrawAtPump)
+            m_host.stop = false;
+    };
+
+    ASSERT_EQ(Run(), CombineOutcome::Stopped);
+
+    ASSERT_EQ(Result().outputs.size(), 1u);
+    EXPECT_EQ(Result().outputs[0].traces, c.written);
+    const ReadOutput out = ReadBack(Result().outputs[0].path);
+    ASSERT_EQ(out.traces.size(), static_cast<std::size_t>(c.written));
+    ExpectTraces(out, 0, a, 1, static_cast<int>(c.written));
+    EXPECT_EQ(FilesIn(m_out).size(), 1u);
+    EXPECT_NE(m_host.log.find("\tJob stopped by the user"), std::string::npos);
+    ExpectAccounted(Result().summary);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Passes,
+    StopInEitherPass,
+    ::testing::Values(
+        // Asked while deciding and taken back before writing: the writing
+        // pass still stops where the deciding pass did.
+        StopCase{"DecidingThenWithdrawn", kDecidingFirstTrace, kWritingFirstTrace, 1},
+        StopCase{"Deciding", kDecidingFirstTrace, 0, 1},
+        StopCase{"Writing", kWritingTenthTrace, 0, 11}),
+    [](const ::testing::TestParamInfo<StopCase>& p) { return std::string(p.param.name); });
+
+TEST_F(CombineJobTest, InputChangedBetweenThePassesStopsTheJobWithNothingUnderAFinalName)
+{
+    AddInput("a.sgy", Input(1, {100, 10, 0, 0}, 13));
+    const std::string b = AddInput("b.sgy", Input(2, {100, 10, 0, 20}, 13));
+    const std::string message = "Input " + b + " changed while the job was writing: job stopped";
+    m_host.expectedMessages = {message};
+    int pumps = 0;
+    // While a.sgy is written, b.sgy, which the same output was decided to
+    // take, grows by a trace's worth of bytes.
+    m_host.onPump = [&] {
+        if (++pumps == kWritingFirstTrace) {
+            std::ofstream grow(b, std::ios::binary | std::ios::app);
+            grow << std::string(240 + 4 * 100, '\0');
+        }
+    };
+
+    ASSERT_EQ(Run(), CombineOutcome::WriteFailed);
+
+    EXPECT_EQ(Result().failed_path, b);
+    EXPECT_TRUE(Result().outputs.empty());
+    EXPECT_EQ(FilesIn(m_out), Names{"SegyOut.sgy"}) << "the unfinished output keeps its working name";
+    EXPECT_EQ(m_host.messages, Names{message});
+    EXPECT_NE(m_host.log.find(message), std::string::npos);
+}
+
+TEST_F(CombineJobTest, InputChangedBeforeItsOutputIsDecidedIsSkippedAsBefore)
+{
+    AddInput("a.sgy", Input(1, {100, 10, 0, 0}, 13));
+    const std::string b = AddInput("b.sgy", Input(2, {100, 10, 0, 20}, 13));
+    int pumps = 0;
+    m_host.onPump = [&] {
+        if (++pumps == kDecidingFirstTrace) {
+            std::ofstream grow(b, std::ios::binary | std::ios::app);
+            grow << std::string(640, '\0');
+        }
+    };
+
+    ASSERT_EQ(Run(), CombineOutcome::Done);
+
+    ASSERT_EQ(Result().outputs.size(), 1u);
+    EXPECT_EQ(Result().outputs[0].traces - Result().outputs[0].fill_traces, 12);
+    ASSERT_EQ(Result().unreadable_inputs.size(), 1u);
+    EXPECT_EQ(Result().unreadable_inputs[0].path, b);
+}
+
+TEST_F(CombineJobTest, DryRunWritesNothingAndTellsWhatTheRunThenWrites)
+{
+    m_settings.speed_correction = false;
+    AddInput("a.sgy", Input(1, {100, 10, 0, 0}, 13));
+    AddInput("b.sgy", Input(2, {100, 12, 0, 0}, 7));
+    // An existing file of the first output's name, and files named like the
+    // job's old working names, which are the user's.
+    const std::string existing = m_out + "/Choose Expedition_100_1000_to_100_1000.sgy";
+    for (const std::string& name :
+         {existing, m_out + "/SegyOut.sgyNEW", m_out + "/SegyOut.sgy.tmp"})
+        std::ofstream(name) << "mine";
+
+    CCombineJob dry(m_settings, m_host);
+    ASSERT_EQ(dry.DryRun(m_out), CombineOutcome::Done);
+    const CombineResult plan = dry.Result();
+    EXPECT_EQ(FilesIn(m_out),
+              (Names{"Choose Expedition_100_1000_to_100_1000.sgy", "SegyOut.sgy.tmp", "SegyOut.sgyNEW"}));
+    EXPECT_TRUE(m_host.log.empty());
+    ASSERT_EQ(plan.outputs.size(), 2u);
+    EXPECT_TRUE(plan.outputs[0].replaced_existing);
+    EXPECT_FALSE(plan.outputs[1].replaced_existing);
+
+    ASSERT_EQ(Run(), CombineOutcome::Done);
+    ASSERT_EQ(Result().outputs.size(), plan.outputs.size());
+    for (std::size_t k = 0; k < plan.outputs.size(); ++k) {
+        const OutputRecord& p = plan.outputs[k];
+        const OutputRecord& r = Result().outputs[k];
+        EXPECT_EQ(p.path, r.path);
+        EXPECT_EQ(p.traces, r.traces);
+        EXPECT_EQ(p.fill_traces, r.fill_traces);
+        EXPECT_EQ(p.bytes, r.bytes);
+        EXPECT_EQ(p.bytes, static_cast<std::int64_t>(fs::file_size(r.path)));
+        EXPECT_EQ(p.first_trace_time, r.first_trace_time);
+        EXPECT_EQ(p.last_trace_time, r.last_trace_time);
+        EXPECT_EQ(p.replaced_existing, r.replaced_existing);
+    }
+    EXPECT_EQ(plan.summary.traces_written, Result().summary.traces_written);
+    EXPECT_EQ(plan.summary.traces_read, Result().summary.traces_read);
+    // The user's files with the old working names stay.
+    EXPECT_TRUE(fs::exists(m_out + "/SegyOut.sgyNEW"));
+    EXPECT_TRUE(fs::exists(m_out + "/SegyOut.sgy.tmp"));
+}
+
+} // namespace
+} // namespace tessara::test
