@@ -535,6 +535,7 @@ void CCombineJob::CDriver::InputChangedBetweenPasses(const std::string& path)
         return;
     m_failed = true;
     m_result.failed_path = path;
+    m_result.input_changed = true;
     const std::string message = "Input " + path + " changed while the job was writing: job stopped";
     Ctx().Log(message);
     Ctx().Log(kNL);

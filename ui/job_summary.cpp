@@ -101,7 +101,9 @@ QString Headline(const CombineResult& result, bool& warning)
     warning = true;
     switch (result.outcome) {
     case CombineOutcome::WriteFailed:
-        return "Failed: " + QString::fromStdString(result.failed_path) + " could not be written; " +
+        return "Failed: " + QString::fromStdString(result.failed_path) +
+               (result.input_changed ? " changed while the job was writing; "
+                                     : " could not be written; ") +
                written;
     case CombineOutcome::Stopped:
         return "Stopped: " + written + " before the stop";

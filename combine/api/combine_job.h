@@ -91,8 +91,10 @@ struct CombineResult {
     CombineOutcome outcome = CombineOutcome::Done;
     std::vector<OutputRecord> outputs; ///< in the order they were completed
     CombineSummary summary;
-    /// WriteFailed: the path that could not be written.
+    /// WriteFailed: the path that could not be written, or with
+    /// input_changed the input that changed between the passes over its output.
     std::string failed_path;
+    bool input_changed = false;
     /// Unreadable inputs, and inputs that changed after the job started
     /// (replaced or rewritten; they count as unreadable), in processing order.
     std::vector<UnreadableInput> unreadable_inputs;

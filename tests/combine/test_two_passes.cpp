@@ -91,6 +91,7 @@ TEST_F(CombineJobTest, InputChangedBetweenThePassesStopsTheJobWithNothingUnderAF
     ASSERT_EQ(Run(), CombineOutcome::WriteFailed);
 
     EXPECT_EQ(Result().failed_path, b);
+    EXPECT_TRUE(Result().input_changed);
     EXPECT_TRUE(Result().outputs.empty());
     EXPECT_EQ(FilesIn(m_out), Names{"SegyOut.sgy"}) << "the unfinished output keeps its working name";
     EXPECT_EQ(m_host.messages, Names{message});
