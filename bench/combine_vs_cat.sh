@@ -1,12 +1,17 @@
 #!/bin/sh
 # Whole-job benchmark of `tessara-cli combine` against `cat` of the same inputs
 # into one file, in the same run: paired runs (the order alternates), medians
-# of the paired ratios. Five jobs, each on back-to-back files (no gap fill):
+# of the paired ratios. The jobs, each on back-to-back files (no gap fill):
 #
 #   no delay scan       --no-delay-scan on a survey without delay glitches
 #   nothing dropped     the default job (delay scan on) on the same survey
 #   few dropped         the default job on a survey with rare delay glitches,
 #                       whose traces the delay scan removes
+#   speed corrected     --speed-correction on the survey with delay glitches
+#   dry run             --dry-run on the same: every output decided, nothing
+#                       written
+#   short traces        the default job on a survey of 500 int16 samples
+#                       every 0.1 s (1240-byte records), as many bytes
 #   resampling, 1 core  --sampling-frequency 12000 (40 -> 83 us) under
 #                       taskset -c 0, on a survey a quarter of the size
 #   resampling, all     the same on every processor; the speed-up is the
@@ -58,6 +63,15 @@ QUARTER=$(awk -v t="$TOTAL" 'BEGIN {
     n = t + 0; u = substr(t, length(t)); m = (u == "G") ? 1e9 : (u == "M") ? 1e6 : (u == "K") ? 1e3 : 1
     printf "%d\n", n * m / 4 }')
 survey resample --total-bytes "$QUARTER" --interval 40
+# Short traces: 500 int16 samples (1240-byte records) every 0.1 s, the same
+# bytes in 24 files.
+SHORT_TRACES=$(awk -v t="$TOTAL" 'BEGIN {
+    n = t + 0; u = substr(t, length(t)); m = (u == "G") ? 1e9 : (u == "M") ? 1e6 : (u == "K") ? 1e3 : 1
+    printf "%d\n", n * m / 24 / 1240 }')
+if [ -z "$(ls "$WORK/short" 2>/dev/null)" ]; then
+    "$SYNTH" --out "$WORK/short" --files 24 --traces "$SHORT_TRACES" --samples 500 --format 3 \
+        --ping 0.1 >/dev/null
+fi
 
 now() { date +%s.%N; }
 # Floating-point arithmetic without bc: calc "EXPR" prints its value.
@@ -80,9 +94,14 @@ job_time() {
     prefix=$2
     shift 2
     rm -rf "$WORK/out" && mkdir "$WORK/out"
+    # A dry run writes nothing, a log included.
+    case " $* " in
+    *" --dry-run "*) log="" ;;
+    *) log="--log $WORK/combine.log" ;;
+    esac
     t0=$(now)
     # shellcheck disable=SC2086
-    $prefix "$CLI" combine -o "$WORK/out" --log "$WORK/combine.log" "$@" "$WORK/$s"/*.sgy >"$WORK/combine.out"
+    $prefix "$CLI" combine -o "$WORK/out" $log "$@" "$WORK/$s"/*.sgy >"$WORK/combine.out"
     t1=$(now)
     rm -rf "$WORK/out"
     calc "$t1 - $t0"
@@ -96,8 +115,12 @@ peak_mb() {
     prefix=$3
     shift 3
     rm -rf "$WORK/out" && mkdir "$WORK/out"
+    case " $* " in
+    *" --dry-run "*) log="" ;;
+    *) log="--log $WORK/combine.log" ;;
+    esac
     # shellcheck disable=SC2086,SC2046
-    kb=$(/usr/bin/time -v $prefix "$CLI" combine -o "$WORK/out" --log "$WORK/combine.log" "$@" \
+    kb=$(/usr/bin/time -v $prefix "$CLI" combine -o "$WORK/out" $log "$@" \
         $(ls "$WORK/$s"/*.sgy | head -n "$files") 2>&1 >/dev/null |
         awk -F: '/Maximum resident set size/ { gsub(/ /, "", $2); print $2 }')
     rm -rf "$WORK/out"
@@ -158,6 +181,10 @@ measure "no delay scan" clean "" --no-delay-scan
 measure "nothing dropped" clean ""
 measure "few dropped" glitch ""
 grep -h "removed by delay scan" "$WORK/combine.out" | sed 's/^/  few dropped: /'
+measure "speed corrected" glitch "" --speed-correction
+grep -h "speed corrected at" "$WORK/combine.out" | head -n 1 | sed 's/^.*: /  speed corrected: /'
+measure "dry run" glitch "" --dry-run
+measure "short traces" short ""
 measure "resampling, 1 core" resample "taskset -c 0" --sampling-frequency 12000
 measure "resampling, all" resample "" --sampling-frequency 12000
 

@@ -3,6 +3,7 @@
 #include "combine/api/combine_job.h"
 #include "ui/app_icon.h"
 #include "ui/child_window.h"
+#include "ui/job_preview.h"
 #include "ui/job_summary.h"
 #include "ui/output_folder_check.h"
 #include "ui/processing_help.h"
@@ -206,6 +207,7 @@ Form1::Form1(const QString& programDirectory,
     processRow->addWidget(button_stop);
     column->addLayout(processRow);
     auto* helpRow = new QHBoxLayout;
+    helpRow->addWidget(button_preview);
     helpRow->addWidget(button_help, 1);
     helpRow->addWidget(button_about);
     column->addLayout(helpRow);
@@ -258,6 +260,10 @@ void Form1::BuildCommandColumn()
     button_stop = Button(this, "button_stop", "&Stop");
     button_stop->setToolTip("Finish the output being written and process no further input");
     button_stop->setEnabled(false);
+    button_preview = Button(this, "button_preview", "Previe&w");
+    button_preview->setToolTip(
+        "The outputs Process Files would write, the inputs it would skip and the traces it "
+        "would drop, without writing anything");
     button_help = Button(this, "button_help", "&Help");
     button_about = Button(this, "button_about", "A&bout");
     button_about->setToolTip("Version, licence and libraries");
@@ -283,6 +289,7 @@ void Form1::BuildCommandColumn()
     connect(button2, &QPushButton::clicked, this, &Form1::SetupDemultiplex);
     connect(button1, &QPushButton::clicked, this, &Form1::ProcessFiles);
     connect(button_stop, &QPushButton::clicked, this, [this] { m_stopRequested = m_jobRunning; });
+    connect(button_preview, &QPushButton::clicked, this, &Form1::PreviewFiles);
     connect(button_help, &QPushButton::clicked, this, &Form1::ShowHelp);
     connect(button_about, &QPushButton::clicked, this, &Form1::ShowAbout);
 }
@@ -506,6 +513,7 @@ void Form1::SetTabOrder()
         button2,
         button1,
         button_stop,
+        button_preview,
         button_help,
         button_about,
         comboBox_Expedition,
@@ -683,30 +691,71 @@ void Form1::SetJobRunning(bool running)
     // The list and the job's own button wait for the job; the settings and
     // the options dialog stay live and take effect from their next use.
     for (QWidget* w : std::initializer_list<QWidget*>{
-             button1, button_load_segy, button_clear_selected, button_clear_list})
+             button1, button_preview, button_load_segy, button_clear_selected, button_clear_list})
         w->setEnabled(!running);
     button_stop->setEnabled(running);
     listBox_input_segy_files->viewport()->setAcceptDrops(!running);
 }
 
-void Form1::ProcessFiles()
+QString Form1::ChooseOutputDirectory()
 {
-    if (m_jobRunning)
-        return;
     // Never an input's folder by default: a composite written among the
     // inputs is easily loaded with them next time and read a second time.
     const QString start =
         m_lastOutputDirectory.isEmpty() ? QDir::homePath() : m_lastOutputDirectory;
     const QString directory = m_prompts->ChooseDirectory(this, kOutputDescription, start);
     if (directory.isEmpty())
-        return;
+        return {};
     m_lastOutputDirectory = directory;
     if (const QString question = OutputFolderQuestion(directory, InputFiles(), m_settings);
         !question.isEmpty() && !m_prompts->Ask(this, question))
-        return;
+        return {};
     m_settings.input_files.clear();
     for (const QString& path : InputFiles())
         m_settings.input_files.push_back(Std(path));
+    return directory;
+}
+
+void Form1::PreviewFiles()
+{
+    if (m_jobRunning)
+        return;
+    const QString directory = ChooseOutputDirectory();
+    if (directory.isEmpty())
+        return;
+    SetJobRunning(true);
+    m_stopRequested = false;
+    // The dry run shows nothing while it decides; the host lets events through
+    // and passes on a stop.
+    CWindowJobHost host(
+        *plog,
+        *label_status,
+        *listBox_input_segy_files,
+        *m_prompts,
+        [this]() -> SpeedCorrection& { return Chart(); },
+        [this] { return m_stopRequested; });
+    CCombineJob job(m_settings, host);
+    const CombineOutcome outcome = job.DryRun(Std(directory));
+    SetJobRunning(false);
+    if (m_closeAfterJob) {
+        close();
+        return;
+    }
+    if (outcome == CombineOutcome::InvalidSettings || outcome == CombineOutcome::AlreadyRunning)
+        return;
+    if (m_preview == nullptr)
+        m_preview = new CJobPreviewDialog(this);
+    m_preview->SetResult(job.Result(), directory);
+    ShowOver(*m_preview, *this);
+}
+
+void Form1::ProcessFiles()
+{
+    if (m_jobRunning)
+        return;
+    const QString directory = ChooseOutputDirectory();
+    if (directory.isEmpty())
+        return;
 
     SetJobRunning(true);
     m_stopRequested = false;

@@ -23,6 +23,7 @@ class QRadioButton;
 namespace tessara
 {
 
+class CJobPreviewDialog;
 class CJobSummaryDialog;
 class CRangeDoubleSpinBox;
 class CRangeSpinBox;
@@ -67,6 +68,7 @@ public:
     [[nodiscard]] SpeedCorrection* ChartWindow() const { return sp; }
     /// The summary of the last job; null until a job has run.
     [[nodiscard]] CJobSummaryDialog* SummaryWindow() const { return m_summary; }
+    [[nodiscard]] CJobPreviewDialog* PreviewWindow() const { return m_preview; }
     /// The viewer; null until it is first opened.
     [[nodiscard]] CSectionViewer* Viewer() const { return m_viewer; }
     /// The About box; null until it is first shown.
@@ -84,6 +86,7 @@ public:
     QPushButton* button2;     ///< "Setup Demultiplex Parameters"
     QPushButton* button1;     ///< "Process Files"
     QPushButton* button_stop; ///< "Stop", beside "Process Files" while a job runs
+    QPushButton* button_preview; ///< "Preview": what "Process Files" would write
     QPushButton* button_help;
     QPushButton* button_about;
     QLabel* label_status;
@@ -135,6 +138,9 @@ private:
     void ToggleLog();
     void SetupDemultiplex();
     void ProcessFiles();
+    void PreviewFiles();
+    /// The output directory for a job, asked of the user; empty when none.
+    [[nodiscard]] QString ChooseOutputDirectory();
     void ShowHelp();
     void ShowAbout();
     void RestoreWindowState();
@@ -147,6 +153,7 @@ private:
     std::unique_ptr<IWindowPrompts> m_prompts;
     SpeedCorrection* sp = nullptr;
     CJobSummaryDialog* m_summary = nullptr;
+    CJobPreviewDialog* m_preview = nullptr;
     CSectionViewer* m_viewer = nullptr;
     QWidget* m_about = nullptr;
     QString m_lastOutputDirectory; ///< of this run; the folder chooser opens here

@@ -443,6 +443,7 @@ void TestForm1::tab_order_runs_top_to_bottom()
         "button2",
         "button1",
         "button_stop",
+        "button_preview",
         "button_help",
         "button_about",
         "comboBox_Expedition",

@@ -2,6 +2,7 @@
 // tessara-cli combine with the same settings on the same survey.
 #include "tests/ui/ui_test_support.h"
 #include "tools/synth/synth_survey.h"
+#include "ui/job_preview.h"
 #include "ui/processing_log.h"
 #include "ui/range_spin_box.h"
 
@@ -10,10 +11,13 @@
 #include <QDir>
 #include <QLabel>
 #include <QListWidget>
+#include <QLocale>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTimer>
 #include <QtTest>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -52,6 +56,7 @@ private slots:
     void cancelled_or_unwriteable_folder_runs_no_job();
     void stop_ends_the_job_and_the_next_job_runs();
     void closing_during_the_job_stops_it_and_closes_after();
+    void preview_writes_nothing_and_lists_what_the_job_then_writes();
 
 private:
     [[nodiscard]] QString Out() const
@@ -233,6 +238,34 @@ void TestWindowJob::closing_during_the_job_stops_it_and_closes_after()
 QObject* NewWindowJobTest()
 {
     return new TestWindowJob;
+}
+
+void TestWindowJob::preview_writes_nothing_and_lists_what_the_job_then_writes()
+{
+    WindowUnderTest ui;
+    Form1& w = *ui.window;
+    ui.prompts->files = m_listed;
+    QTest::mouseClick(w.button_load_segy, Qt::LeftButton);
+    ui.prompts->directory = Out();
+    QTest::mouseClick(w.button_preview, Qt::LeftButton);
+
+    QVERIFY(FileNames(m_dir->Path() / "out").empty());
+    QVERIFY(w.plog->Text().isEmpty());
+    QVERIFY(w.button1->isEnabled() && w.button_preview->isEnabled());
+    CJobPreviewDialog* preview = w.PreviewWindow();
+    QVERIFY(preview != nullptr && preview->isVisible());
+    const int rows = preview->table_outputs->rowCount();
+    QVERIFY(rows >= 2); // the demo survey's long gap splits it
+
+    QTest::mouseClick(w.button1, Qt::LeftButton);
+    const std::vector<std::string> names = FileNames(m_dir->Path() / "out");
+    QCOMPARE(static_cast<int>(names.size()), rows);
+    for (int row = 0; row < rows; ++row) {
+        const std::string name = preview->table_outputs->item(row, 0)->text().toStdString();
+        QVERIFY2(std::find(names.begin(), names.end(), name) != names.end(), name.c_str());
+        const auto bytes = static_cast<qlonglong>(fs::file_size(m_dir->Path() / "out" / name));
+        QCOMPARE(preview->table_outputs->item(row, 5)->text(), QLocale::c().toString(bytes));
+    }
 }
 
 } // namespace tessara::test
