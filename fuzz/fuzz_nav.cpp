@@ -185,8 +185,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             "no navigation exactly when no trace has a position");
     if (plan.status == Status::NoNavigation)
         return 0;
-    Require(plan.fixes.size() == fixes.size(), "the plan has the same fixes");
-    const auto fixCount = static_cast<std::int64_t>(fixes.size());
+    // The time repair may cut the list: the plan works from the finished one.
+    Require(plan.fixes.size() == finished.size(), "the plan has the same fixes");
+    const auto fixCount = static_cast<std::int64_t>(finished.size());
     const std::int64_t limit = kMaxTracesPerFix * fixCount;
     Require((plan.status == Status::TooManyTraces) ==
                 (fixCount >= 2 && spacing > 0.0 && finished.back().cummulativeDistance > 0.0 &&
