@@ -3,11 +3,13 @@
 // half-width; median or fixed spacing and its value), every further 240 bytes
 // are one trace header, written into a valid big-endian SEG-Y file of
 // one-sample traces (only the sample count and interval are set to fit).
-// The file goes through the fix list, the spacing, the count of corrected
-// traces and the correction itself. Besides the sanitizers it checks the
-// promises: one fix per trace with a position at its record, spacings and
-// distances that are numbers and never fall, and a corrected file that holds
-// what was counted and never more than ten traces a fix.
+// The headers, as the reader gives them, make the fix list of an output of
+// that many records, which is finished, planned and walked as the job walks
+// it while writing. Besides the sanitizers it checks the promises: one fix
+// per trace with a position, numbered by its record, spacings and distances
+// that are numbers and never fall, and a selection that ends after the
+// traces counted, never more than ten a fix, going forward through the
+// records of the output and never past them.
 //
 // Build with clang in its own tree and run it on a scratch copy of the seed
 // corpus; undefined behaviour counts as a crash only with halt_on_error:
@@ -17,8 +19,10 @@
 //   export UBSAN_OPTIONS=halt_on_error=1
 //   build-fuzz/fuzz/fuzz_nav /tmp/nav-corpus -max_total_time=240 -max_len=12002
 #include "combine/api/job_host.h"
+#include "combine/speed_selection.h"
 #include "nav/navigation.h"
 #include "nav/speed_correction.h"
+#include "segy/io/segy_file_in.h"
 
 #include <cmath>
 #include <cstdint>
@@ -27,6 +31,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <stdlib.h>
 #include <string>
 #include <system_error>
@@ -67,8 +72,8 @@ public:
     void SetInputOrder(const std::vector<std::string>& /*paths*/) override {}
 };
 
-/// A folder of its own for the composite and the correction's temporary
-/// file, in memory when the system has /dev/shm, removed at exit.
+/// A folder of its own for the file of headers, in memory when the system
+/// has /dev/shm, removed at exit.
 struct WorkFolder {
     std::string path;
 
@@ -121,66 +126,98 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t traces = (size - 2) / kTraceHeader;
     const std::vector<unsigned char> file = BuildFile(data + 2, traces);
     static const WorkFolder folder;
-    const std::string path = folder.path + "/SegyOut.sgy";
+    const std::string path = folder.path + "/headers.sgy";
     {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(file.data()),
                   static_cast<std::streamsize>(file.size()));
-        Require(static_cast<bool>(out), "the composite is written");
+        Require(static_cast<bool>(out), "the file of headers is written");
     }
 
+    // The records as the job numbers them in an output, from 0.
+    std::vector<SegyHeaderType> headers;
+    std::vector<std::int16_t> delays;
     std::vector<llt> fixes;
-    const FixListStats stats =
-        ReadAndBufferTraceHeaderData(path, settings.nav_average_fixes, fixes);
-    if (traces == 0) {
-        Require(fixes.empty(), "no fix without a trace");
-        return 0;
+    CSegyFileIn in;
+    Require(in.Open(path), "the file of headers opens");
+    for (;;) {
+        SegyHeaderType h{};
+        in.ReadHeader(h);
+        if (in.atEnd)
+            break;
+        const auto record = static_cast<std::int64_t>(headers.size());
+        const bool added = AddFixOfHeader(fixes, h, record, static_cast<std::int32_t>(record + 1));
+        Require(added == TraceHasNavigation(h), "a fix exactly for a trace with a position");
+        headers.push_back(h);
+        delays.push_back(h.delayRecordingTime);
     }
-    Require(stats.traces == static_cast<std::int64_t>(traces), "every trace is read");
-    Require(static_cast<std::int64_t>(fixes.size()) <= stats.traces - stats.withoutNavigation,
-            "one fix at most for every trace with a position");
+    Require(headers.size() == traces, "every trace is read");
+    const auto records = static_cast<std::int64_t>(traces);
     std::int64_t lastPosition = -1;
     for (const llt& f : fixes) {
-        Require(f.position > lastPosition, "fixes in file order");
-        Require(f.position >= static_cast<std::int64_t>(kFileHeader) &&
-                    (f.position - static_cast<std::int64_t>(kFileHeader)) %
-                            static_cast<std::int64_t>(kRecord) ==
-                        0,
-                "a fix points at a trace record");
+        Require(f.position > lastPosition && f.position < records, "fixes in record order");
         lastPosition = f.position;
     }
-    if (fixes.size() >= 2) {
+
+    std::vector<llt> finished = fixes;
+    (void)FinishFixList(finished, settings.nav_average_fixes);
+    if (finished.size() >= 2) {
         double distance = 0.0;
-        for (const llt& f : fixes) {
+        for (const llt& f : finished) {
             Require(!std::isnan(f.deltap) && f.deltap >= 0.0, "spacing is a number, not below 0");
             Require(f.cummulativeDistance >= distance, "distance along the track never falls");
             distance = f.cummulativeDistance;
         }
     }
-    const double spacing = ChooseSpacing(fixes, settings);
-    const std::int64_t planned = CorrectedTraceCount(fixes, spacing);
+    const double spacing = ChooseSpacing(finished,
+                                         settings.spacing_mode == SpacingMode::Fixed
+                                             ? std::optional<double>(settings.trace_spacing)
+                                             : std::nullopt);
+    const std::int64_t planned = CorrectedTraceCount(finished, spacing);
     Require(planned >= 0, "a count of traces");
 
     CQuietHost host;
-    const SpeedCorrectionResult r = CreatSpeedCorrectedSegy(settings, host, path, "fuzz");
-    using Status = SpeedCorrectionResult::Status;
-    Require(r.status != Status::ReadFailed && r.status != Status::WriteFailed,
-            "a correction in a folder of its own does not fail");
-    if (r.status == Status::NoNavigation)
+    const SpeedCorrectionPlan plan =
+        PlanSpeedCorrection(settings, host, fixes, records, delays, "fuzz");
+    using Status = SpeedCorrectionPlan::Status;
+    Require(plan.tracesBefore == records, "the plan knows the records");
+    Require((plan.status == Status::NoNavigation) == fixes.empty(),
+            "no navigation exactly when no trace has a position");
+    if (plan.status == Status::NoNavigation)
         return 0;
-    Require(r.fixes == static_cast<std::int64_t>(fixes.size()),
-            "the correction has the same fixes");
-    const std::int64_t limit = kMaxTracesPerFix * r.fixes;
-    Require((r.status == Status::TooManyTraces) ==
-                (r.fixes >= 2 && spacing > 0.0 && fixes.back().cummulativeDistance > 0.0 &&
+    // The time repair may cut the list: the plan works from the finished one.
+    Require(plan.fixes.size() == finished.size(), "the plan has the same fixes");
+    const auto fixCount = static_cast<std::int64_t>(finished.size());
+    const std::int64_t limit = kMaxTracesPerFix * fixCount;
+    Require((plan.status == Status::TooManyTraces) ==
+                (fixCount >= 2 && spacing > 0.0 && finished.back().cummulativeDistance > 0.0 &&
                  planned > limit),
             "refused exactly when above ten traces a fix");
-    if (r.status == Status::Corrected) {
-        Require(r.tracesAfter == planned, "the corrected file holds the traces counted");
-        Require(r.tracesAfter <= limit, "never more than ten traces a fix");
-        Require(std::filesystem::file_size(path) ==
-                    kFileHeader + static_cast<std::uintmax_t>(r.tracesAfter) * kRecord,
-                "the corrected file is as long as its traces");
+    if (plan.status != Status::Corrected)
+        return 0;
+    Require(plan.spacingMetres == spacing, "the plan has the spacing chosen");
+    Require(plan.tracesAfter == planned, "the selection holds the traces counted");
+    Require(plan.tracesAfter <= limit, "never more than ten traces a fix");
+
+    // Walked as the writer walks it, with a header for every trace.
+    std::int64_t selected = 0;
+    std::int64_t lastRecord = 0;
+    std::int64_t counted = 0;
+    for (const auto& [delay, count] : plan.delays)
+        counted += count;
+    Require(counted == plan.tracesAfter, "a delay for every selected trace");
+    CCorrectedSelection selection(plan.fixes, plan.spacingMetres);
+    for (CCorrectedSelection::Entry e; selection.Peek(e); selection.Advance()) {
+        Require(++selected <= plan.tracesAfter, "the selection ends after the traces counted");
+        Require(e.record >= lastRecord && e.record < records,
+                "forward through the records of the output");
+        lastRecord = e.record;
+        SegyHeaderType h = headers[static_cast<std::size_t>(e.record)];
+        if (e.between) {
+            Require(e.f >= 0.001 && e.f <= 0.999, "interpolated well between two fixes");
+            InterpolateHeader(h, *e.a, *e.b, e.f);
+        }
     }
+    Require(selected == plan.tracesAfter, "the selection holds the traces counted");
     return 0;
 }

@@ -269,13 +269,13 @@ TEST_F(CombineJobTest, FileGapChangedWhileRunningTakesEffectFromTheNextInput)
 
 TEST_F(CombineJobTest, ExpeditionChangedWhileRunningNamesTheLaterOutputs)
 {
-    // Changed while the first output is written, before it takes its name:
-    // the output keeps the settings it was decided with.
     m_settings.demultiplex_only = true;
     AddInput("a.sgy", Input(1, {100, 10, 0, 0}, 5));
     AddInput("b.sgy", Input(2, {100, 12, 0, 0}, 5));
+    // Changed while the first output is written: its name was decided with
+    // the expedition it started with.
     m_host.onPump = [this] {
-        if (m_host.Status().find("a.sgy") != std::string::npos)
+        if (m_host.Status().find("a.sgy : reading") != std::string::npos)
             m_settings.Expedition = "LATER";
     };
 
@@ -542,7 +542,8 @@ TEST_F(CombineJobTest, AveTimeLinesOnlyWhenTheLogIsVisible)
                      "Input file = a.sgy : reading trace 0",
                      "Input file = a.sgy : reading trace 10",
                      "Done...."}));
-    // The input scan, and each status point in both passes over the output.
+    // The deciding pass lets the front end run at the same trace points as
+    // the writing pass, without a status: twice more.
     EXPECT_EQ(m_host.pumps, 5);
 }
 

@@ -412,21 +412,25 @@ TEST_F(DemultiplexTest, BothModesOffPassEveryTraceWhateverItsChannel)
     EXPECT_EQ(Result().summary.dropped_channel, 0);
 }
 
-TEST_F(DemultiplexTest, ChannelChangedWhileAnOutputIsWrittenLeavesThatOutputAsDecided)
+TEST_F(DemultiplexTest, ChannelChangedWhileRunningTakesEffectFromTheNextOutput)
 {
-    ChannelInput in;
-    in.samples = 4;
+    // Two inputs two hours apart, so two outputs; channels 1, 0, 1, 0, ...
     std::vector<int> channels;
     for (int k = 0; k <= 30; ++k)
         channels.push_back(k % 2 == 1 ? 0 : 1);
-    in.traces = Traces(channels);
-    AddChannelInput("a.sgy", in);
+    ChannelInput a;
+    a.samples = 4;
+    a.traces = Traces(channels);
+    ChannelInput b = a;
+    b.id = 2;
+    b.traces = Traces(channels, {100, 12, 0, 0});
+    AddChannelInput("a.sgy", a);
+    AddChannelInput("b.sgy", b);
     m_settings.demultiplex_single_channel = true;
     m_settings.channel_field = 3;
     m_settings.channel_id = 0;
-    // The job lets the front end run at every tenth trace written: after the
-    // tenth trace of channel 0 the user switches to channel 1, which the
-    // output, decided on channel 0, does not follow.
+    // While the first output is written the user switches to channel 1: both
+    // passes over an output use the settings it started with.
     m_host.onPump = [this] {
         if (!m_host.statuses.empty() &&
             m_host.statuses.back() == "Input file = a.sgy : reading trace 10")
@@ -434,14 +438,19 @@ TEST_F(DemultiplexTest, ChannelChangedWhileAnOutputIsWrittenLeavesThatOutputAsDe
     };
 
     ASSERT_EQ(Run(), CombineOutcome::Done);
-    const OutFile out = OnlyOutput();
-    std::vector<int> written;
-    for (const OutTrace& t : out.traces)
-        written.push_back(TraceIndexOf(t.samples, 0, 1));
-    std::vector<int> want;
-    for (int k = 1; k <= 29; k += 2)
-        want.push_back(k); // channel 0: traces 1, 3, ..., 29
-    EXPECT_EQ(written, want);
+    ASSERT_EQ(Result().outputs.size(), 2u);
+    const auto writtenOf = [](const std::string& path, int id) {
+        std::vector<int> written;
+        for (const OutTrace& t : ReadAll(path).traces)
+            written.push_back(TraceIndexOf(t.samples, 0, id));
+        return written;
+    };
+    std::vector<int> channel0; // traces 1, 3, ..., 29
+    std::vector<int> channel1; // traces 2, 4, ..., 30 (0 is the reference)
+    for (int k = 1; k <= 30; ++k)
+        (k % 2 == 1 ? channel0 : channel1).push_back(k);
+    EXPECT_EQ(writtenOf(Result().outputs[0].path, 1), channel0);
+    EXPECT_EQ(writtenOf(Result().outputs[1].path, 2), channel1);
 }
 
 // ---------------------------------------------------------------------------

@@ -1,27 +1,20 @@
-// The speed-corrected rewrite: which recorded trace stands at each multiple
-// of the spacing, how its header is interpolated, when the correction gives
-// up, and that the composite is never lost or half-replaced.
-#include "nav/navigation.h"
+// The rules of the speed correction that need no output: the spacing it
+// chooses and its text, and the header of a trace that stands for a point
+// between two fixes.
 #include "nav/speed_correction.h"
-#include "tests/nav/nav_test_support.h"
-#include "tests/support/child_process.h"
-#include "tests/support/segy_bytes.h"
-#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <filesystem>
-#include <fstream>
 #include <limits>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace tessara::test
 {
 namespace
 {
-
-namespace fs = std::filesystem;
-using Status = SpeedCorrectionResult::Status;
 
 // ---------------------------------------------------------------------------
 // Spacing choice and its text.
@@ -42,7 +35,7 @@ TEST_P(MedianSpacing, IsTheUpperMedian)
         fixes.emplace_back();
         fixes.back().deltap = d;
     }
-    EXPECT_EQ(ChooseSpacing(fixes, CombineSettings{}), GetParam().median);
+    EXPECT_EQ(ChooseSpacing(fixes), GetParam().median);
 }
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
@@ -54,12 +47,14 @@ INSTANTIATE_TEST_SUITE_P(Lists,
                                            MedianCase{{kNaN, 2, 1}, 2.0},
                                            MedianCase{{0, 0, 7}, 0.0}));
 
-TEST(ChooseSpacing, FixedModeTakesTheTraceSpacing)
+TEST(ChooseSpacing, AFixedSpacingIsTakenAsItIs)
 {
-    CombineSettings s;
-    s.spacing_mode = SpacingMode::Fixed;
-    s.trace_spacing = 7.25;
-    EXPECT_EQ(ChooseSpacing(std::vector<llt>(3), s), 7.25);
+    std::vector<llt> fixes(3);
+    for (llt& f : fixes)
+        f.deltap = 10.0;
+    EXPECT_EQ(ChooseSpacing(fixes, 7.25), 7.25);
+    EXPECT_EQ(ChooseSpacing({}, 7.25), 7.25);
+    EXPECT_EQ(ChooseSpacing({}), 0.0);
 }
 
 struct TextCase {
@@ -89,331 +84,139 @@ INSTANTIATE_TEST_SUITE_P(Values,
                                            TextCase{123456.75, "123456.8"}));
 
 // ---------------------------------------------------------------------------
-// The rewrite.
+// The header of a trace between two fixes.
 
-class SpeedCorrection : public ::testing::Test
+/// A trace header recorded on day 100 of 2003 at 12:00:00 at sourceX 111,
+/// sourceY 222.
+SegyHeaderType RecordedHeader(int units, int scalar)
 {
-protected:
-    SpeedCorrectionResult Correct()
-    {
-        return CreatSpeedCorrectedSegy(settings, host, path, "in.sgy");
-    }
-    void UseFixedSpacing(double metres)
-    {
-        settings.spacing_mode = SpacingMode::Fixed;
-        settings.trace_spacing = metres;
-    }
-
-    TempDir dir;
-    std::string path = dir.File("SegyOut.sgy");
-    std::string temporary = path + ".tmp";
-    CombineSettings settings;
-    CNavHost host;
-};
-
-struct Written {
-    int source;        // 1-based recorded trace
-    int millisecondOf; // ms after 12:00:00 of the time written, -1 for the recorded time
-};
-
-class SpeedCorrectionByteOrder : public SpeedCorrection, public ::testing::WithParamInterface<bool>
-{
-};
-
-TEST_P(SpeedCorrectionByteOrder, FiveMetresOnATenMetreLineRepeatsEveryLaterTrace)
-{
-    ASSERT_TRUE(WriteFixFile(path, LineFixes(6, 10), GetParam()));
-    UseFixedSpacing(5);
-    settings.nav_average_fixes = 2;
-    const SpeedCorrectionResult r = Correct();
-    ASSERT_EQ(r.status, Status::Corrected);
-    EXPECT_EQ(r.spacingMetres, 5.0);
-    EXPECT_EQ(r.tracesBefore, 6);
-    EXPECT_EQ(r.tracesAfter, 10);
-    EXPECT_EQ(host.log, "");
-    EXPECT_FALSE(fs::exists(temporary));
-
-    // The first trace once as recorded; every later one first halfway back
-    // (f = 0.5 takes the later trace), then as recorded; the last only halfway.
-    const std::vector<Written> expected{{1, -1},
-                                        {2, 500},
-                                        {2, -1},
-                                        {3, 1500},
-                                        {3, -1},
-                                        {4, 2500},
-                                        {4, -1},
-                                        {5, 3500},
-                                        {5, -1},
-                                        {6, 4500}};
-    const std::vector<TraceFields> out = ReadBackTraces(path);
-    ASSERT_EQ(out.size(), expected.size());
-    for (std::size_t j = 0; j < out.size(); ++j) {
-        const int source = expected[j].source;
-        EXPECT_EQ(out[j].source, source) << j;
-        EXPECT_EQ(out[j].firstSample, static_cast<float>(source)) << j;
-        // Projected coordinates stay as recorded.
-        EXPECT_EQ(out[j].x, 500000 + (source - 1) * 10) << j;
-        EXPECT_EQ(out[j].units, 1) << j;
-        const int ms =
-            expected[j].millisecondOf >= 0 ? expected[j].millisecondOf : (source - 1) * 1000;
-        EXPECT_EQ(out[j].second, ms / 1000) << j;
-        EXPECT_EQ(out[j].ms, ms % 1000) << j;
-        EXPECT_EQ(out[j].day, 100) << j;
-        EXPECT_EQ(out[j].year, 2003) << j;
-    }
+    SegyHeaderType h{};
+    h.coordinateUnits = static_cast<std::int16_t>(units);
+    h.coordinateScalar = static_cast<std::int16_t>(scalar);
+    h.sourceX = 111;
+    h.sourceY = 222;
+    h.year = 2003;
+    h.dayOfYear = 100;
+    h.hour = 12;
+    return h;
 }
 
-INSTANTIATE_TEST_SUITE_P(BigAndLittleEndianComposite,
-                         SpeedCorrectionByteOrder,
-                         ::testing::Bool(),
-                         [](const auto& p) {
-                             return std::string(p.param ? "BigEndian" : "LittleEndian");
-                         });
-
-TEST_F(SpeedCorrection, TwentyMetresTakesEverySecondTraceUnchanged)
+/// Fixes at (latA, lonA) on day 100 of 2003 at 12:00:00 and (latB, lonB)
+/// ten seconds later.
+std::pair<llt, llt> Fixes(double latA, double lonA, double latB, double lonB)
 {
-    ASSERT_TRUE(WriteFixFile(path, LineFixes(6, 10)));
-    UseFixedSpacing(20);
-    const SpeedCorrectionResult r = Correct();
-    ASSERT_EQ(r.status, Status::Corrected);
-    const std::vector<TraceFields> out = ReadBackTraces(path);
-    ASSERT_EQ(out.size(), 3u);
-    for (std::size_t j = 0; j < out.size(); ++j) {
-        EXPECT_EQ(out[j].source, static_cast<int>(2 * j + 1));
-        EXPECT_EQ(out[j].second, static_cast<int>(2 * j));
-        EXPECT_EQ(out[j].ms, 0);
-    }
+    llt a;
+    llt b;
+    a.t = CTimestamp::FromYear(2003);
+    EXPECT_TRUE(a.t.AddDays(99) && a.t.AddHours(12));
+    b.t = a.t;
+    EXPECT_TRUE(b.t.AddSeconds(10));
+    a.lat = latA;
+    a.lon = lonA;
+    b.lat = latB;
+    b.lon = lonB;
+    return {a, b};
 }
 
-TEST_F(SpeedCorrection, ChartGetsTitleFixesAndSpacingLine)
-{
-    ASSERT_TRUE(WriteFixFile(path, LineFixes(6, 10)));
-    UseFixedSpacing(5);
-    ASSERT_EQ(Correct().status, Status::Corrected);
-    // Day 100 of 2003 is 10 April.
-    EXPECT_EQ(host.chartTitle,
-              "Speed Correction from 100 2003-04-10 12:00:00 to 2003-04-10 12:00:05"
-              " shot spacing = 5.0 m");
-    EXPECT_EQ(host.chartBegins, 1);
-    EXPECT_EQ(host.chartEnds, 1);
-    ASSERT_EQ(host.chartFixes.size(), 6u);
-    EXPECT_EQ(host.chartFixes[1].ticks - host.chartFixes[0].ticks, 10000000);
-    EXPECT_DOUBLE_EQ(host.chartFixes[3].speedMps, 10.0);
-    EXPECT_DOUBLE_EQ(host.chartFixes[3].spacingM, 10.0);
-    EXPECT_EQ(host.spacingLine.fromTicks, host.chartFixes.front().ticks);
-    EXPECT_EQ(host.spacingLine.toTicks, host.chartFixes.back().ticks);
-    EXPECT_EQ(host.spacingLine.spacingM, 5.0);
-}
-
-/// Fixes along the parallel at 0.5 degrees north, `step` degrees of longitude
-/// apart, stored in decimal degrees with scalar -10000. Equal steps along a
-/// parallel are equal geodesic distances.
-std::vector<FixSpec> ParallelFixes(int count, double startLon, double step)
-{
-    std::vector<FixSpec> fixes = LineFixes(count, 0);
-    for (int i = 0; i < count; ++i) {
-        FixSpec& f = fixes[static_cast<std::size_t>(i)];
-        f.units = 3;
-        f.scalar = -10000;
-        f.x = std::llround((startLon + step * i) * 10000);
-        f.y = 5000;
-    }
-    return fixes;
-}
-
-TEST_F(SpeedCorrection, DegreesAreRewrittenAsArcSecondsWithTheTraceScalar)
-{
-    const double step = 0.0001; // about 11.1 m
-    ASSERT_TRUE(WriteFixFile(path, ParallelFixes(12, 3.0, step)));
-    std::vector<llt> fixes;
-    ASSERT_EQ(ReadAndBufferTraceHeaderData(path, 2, fixes).traces, 12);
-    const double d = fixes[1].deltap; // one step, measured
-    ASSERT_NEAR(d, 11.13, 0.01);
-    UseFixedSpacing(5);
-    settings.nav_average_fixes = 2;
-    ASSERT_EQ(Correct().status, Status::Corrected);
-
-    const std::vector<TraceFields> out = ReadBackTraces(path);
-    ASSERT_EQ(out.size(), static_cast<std::size_t>(std::ceil(11 * d / 5)));
-    for (std::size_t j = 1; j < out.size(); ++j) {
-        // The point at 5 j metres lies 5 j / d steps along the parallel.
-        const double steps = 5.0 * static_cast<double>(j) / d;
-        const double fraction = steps - std::floor(steps);
-        const int source = static_cast<int>(std::floor(steps)) + (fraction < 0.5 ? 1 : 2);
-        EXPECT_EQ(out[j].source, source) << j;
-        EXPECT_EQ(out[j].units, 2) << j;
-        EXPECT_EQ(out[j].scalar, -10000) << j;
-        EXPECT_NEAR(out[j].x, (3.0 + step * steps) * 3600 * 10000, 2.0) << j;
-        EXPECT_NEAR(out[j].y, 0.5 * 3600 * 10000, 2.0) << j;
-        const double ms = std::round(steps * 1000.0);
-        EXPECT_NEAR(out[j].second * 1000 + out[j].ms, ms, 1.0) << j;
-    }
-    EXPECT_EQ(out[0].units, 3); // f = 0: as recorded
-    EXPECT_EQ(out[0].x, 30000);
-}
-
-TEST_F(SpeedCorrection, PositionTooLargeForTheFieldsKeepsTheRecordedOne)
-{
-    // 60 degrees in seconds of arc with scalar -10000 is 2.16e9: no 32-bit field.
-    const std::vector<FixSpec> specs = ParallelFixes(8, 60.0, 0.0001);
-    ASSERT_TRUE(WriteFixFile(path, specs));
-    UseFixedSpacing(5);
-    settings.nav_average_fixes = 2;
-    ASSERT_EQ(Correct().status, Status::Corrected);
-    const std::vector<TraceFields> out = ReadBackTraces(path);
-    ASSERT_GT(out.size(), 2u);
-    const TraceFields& t = out[1]; // 5 m along: about 0.45 of a step, trace 1
-    EXPECT_EQ(t.source, 1);
-    EXPECT_EQ(t.units, 3);
-    EXPECT_EQ(t.x, specs[0].x);
-    EXPECT_EQ(t.y, specs[0].y);
-    EXPECT_NEAR(t.ms, 449, 1); // the time is still interpolated
-}
-
-TEST_F(SpeedCorrection, InterpolatedTimeBeforeYearOneKeepsTheRecordedTime)
-{
-    std::vector<FixSpec> specs = LineFixes(6, 10);
-    for (std::size_t i = 0; i < specs.size(); ++i) {
-        specs[i].year = 0; // unusable: placeholders -60, -50, ... ticks
-        specs[i].sequence = -60 + 10 * static_cast<int>(i);
-    }
-    ASSERT_TRUE(WriteFixFile(path, specs));
-    UseFixedSpacing(5);
-    ASSERT_EQ(Correct().status, Status::Corrected);
-    const std::vector<TraceFields> out = ReadBackTraces(path);
-    ASSERT_EQ(out.size(), 10u);
-    EXPECT_EQ(out[1].source, 2);
-    EXPECT_EQ(out[1].second, 1); // trace 2's own time
-    EXPECT_EQ(out[1].ms, 0);
-    EXPECT_EQ(out[1].year, 0);
-}
-
-TEST_F(SpeedCorrection, LeftoverTemporaryFileIsReplaced)
-{
-    ASSERT_TRUE(WriteFixFile(path, LineFixes(6, 10)));
-    {
-        std::ofstream leftover(temporary);
-        leftover << "from an earlier run";
-    }
-    UseFixedSpacing(5);
-    ASSERT_EQ(Correct().status, Status::Corrected);
-    EXPECT_FALSE(fs::exists(temporary));
-    EXPECT_EQ(ReadBackTraces(path).size(), 10u);
-}
-
-// ---------------------------------------------------------------------------
-// Composites that are left as they are.
-
-struct GiveUpCase {
+struct PositionCase {
     const char* name;
-    std::vector<FixSpec> fixes;
-    bool fixedSpacing;
-    Status status;
-    const char* log;
+    int units;
+    int scalar;
+    double latA, lonA, latB, lonB;
+    double f;
+    int wantUnits;
+    std::int32_t wantX;
+    std::int32_t wantY;
 };
 
-class SpeedCorrectionGivesUp : public SpeedCorrection,
-                               public ::testing::WithParamInterface<GiveUpCase>
+class InterpolatedPosition : public ::testing::TestWithParam<PositionCase>
 {
 };
 
-TEST_P(SpeedCorrectionGivesUp, LeavesTheCompositeAndLogsWhy)
+TEST_P(InterpolatedPosition, IsWrittenInArcSecondsWhenTheFieldsHoldIt)
 {
-    const GiveUpCase& c = GetParam();
-    ASSERT_TRUE(WriteFixFile(path, c.fixes));
-    const std::vector<unsigned char> before = ReadFileBytes(path);
-    if (c.fixedSpacing)
-        UseFixedSpacing(5);
-    const SpeedCorrectionResult r = Correct();
-    EXPECT_EQ(r.status, c.status);
-    EXPECT_EQ(host.log, c.log);
-    EXPECT_TRUE(host.messages.empty());
-    EXPECT_EQ(ReadFileBytes(path), before);
-    EXPECT_FALSE(fs::exists(temporary));
-}
-
-std::vector<FixSpec> SamePlace(int count)
-{
-    std::vector<FixSpec> fixes = LineFixes(count, 10);
-    for (FixSpec& f : fixes)
-        f.x = 500000;
-    return fixes;
+    const PositionCase& c = GetParam();
+    SegyHeaderType h = RecordedHeader(c.units, c.scalar);
+    const auto [a, b] = Fixes(c.latA, c.lonA, c.latB, c.lonB);
+    InterpolateHeader(h, a, b, c.f);
+    EXPECT_EQ(h.coordinateUnits, c.wantUnits);
+    EXPECT_EQ(h.coordinateScalar, c.scalar);
+    EXPECT_EQ(h.sourceX, c.wantX);
+    EXPECT_EQ(h.sourceY, c.wantY);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases,
-    SpeedCorrectionGivesUp,
-    ::testing::Values(GiveUpCase{"OneFix",
-                                 LineFixes(1, 10),
-                                 false,
-                                 Status::TooFewFixes,
-                                 "\tNot speed corrected: fewer than two navigation fixes\r\n"},
-                      GiveUpCase{"CoincidingFixes",
-                                 SamePlace(7),
-                                 false,
-                                 Status::SpacingNotPositive,
-                                 "\tNot speed corrected: median trace spacing is not above 0\r\n"},
-                      GiveUpCase{"TwoFixesHaveNoLength",
-                                 LineFixes(2, 10),
-                                 true,
-                                 Status::NoTrackLength,
-                                 "\tNot speed corrected: the track has no length\r\n"}),
+    InterpolatedPosition,
+    ::testing::Values(
+        // Lengths of a projection keep their recorded values.
+        PositionCase{"ProjectedKeepsThePosition", 1, 0, 6e6, 5e5, 6e6, 5.1e5, 0.5, 1, 111, 222},
+        PositionCase{"UnitsZeroKeepThePosition", 0, -100, 6e6, 5e5, 6e6, 5.1e5, 0.5, 0, 111, 222},
+        // 3.125 degrees east, 0.5 north.
+        PositionCase{
+            "DegreesScaledBy10000", 3, -10000, 0.5, 3.0, 0.5, 3.5, 0.25, 2, 112500000, 18000000},
+        PositionCase{"PositiveScalarDivides", 3, 8, 0.5, 3.0, 0.5, 3.5, 0.25, 2, 1406, 225},
+        PositionCase{"NoScalar", 3, 0, 0.5, 3.0, 0.5, 3.5, 0.25, 2, 11250, 1800},
+        PositionCase{
+            "ArcSecondsStayArcSeconds", 2, -100, 0.5, 3.0, 0.5, 3.5, 0.25, 2, 1125000, 180000},
+        PositionCase{"DddmmssBecomesArcSeconds", 4, 0, 0.5, 3.0, 0.5, 3.5, 0.25, 2, 11250, 1800},
+        // -3600.45 and 3601.35 seconds of arc: toward zero, not down.
+        PositionCase{"TruncatedTowardZero",
+                     3,
+                     0,
+                     1.000375,
+                     -1.000125,
+                     1.000375,
+                     -1.000125,
+                     0.5,
+                     2,
+                     -3600,
+                     3601},
+        // 60 degrees in seconds of arc with scalar -10000 is 2.16e9: no
+        // 32-bit field. Neither coordinate is written when one does not fit.
+        PositionCase{"TooLargeKeepsTheRecordedOne", 3, -10000, 60, 60, 60, 60.5, 0.5, 3, 111, 222},
+        PositionCase{
+            "TooFarSouthKeepsTheRecordedOne", 3, -10000, -60, 3, -60, 3.5, 0.5, 3, 111, 222},
+        PositionCase{"LongitudeAloneTooLarge", 3, -10000, 0.5, 60, 0.5, 60.5, 0.5, 3, 111, 222},
+        PositionCase{"LatitudeAloneTooLarge", 3, -10000, 60, 3, 60, 3.5, 0.5, 3, 111, 222}),
     [](const auto& p) { return std::string(p.param.name); });
 
-TEST_F(SpeedCorrection, NoNavigationShowsTheMessageAndLeavesTheFile)
+/// The header's time fields: year, day of year, hour, minute, second, ms.
+std::vector<int> TimeOf(const SegyHeaderType& h)
 {
-    std::vector<FixSpec> specs = LineFixes(4, 10);
-    for (FixSpec& f : specs)
-        f.y = 0;
-    ASSERT_TRUE(WriteFixFile(path, specs));
-    const std::vector<unsigned char> before = ReadFileBytes(path);
-    const SpeedCorrectionResult r = Correct();
-    EXPECT_EQ(r.status, Status::NoNavigation);
-    EXPECT_EQ(host.messages,
-              std::vector<std::string>{
-                  "Input file in.sgy does not contain navigation : cannot output equally "
-                  "spaced shots"});
-    EXPECT_EQ(ReadFileBytes(path), before);
+    return {h.year, h.dayOfYear, h.hour, h.minute, h.second, h.millisecond};
 }
 
-TEST_F(SpeedCorrection, UnreadableCompositeIsReportedNotTouched)
+TEST(InterpolateHeader, TimeLiesAtTheFractionBetweenTheFixes)
 {
-    const SpeedCorrectionResult r = Correct();
-    EXPECT_EQ(r.status, Status::ReadFailed);
-    EXPECT_EQ(r.failedPath, path);
-    EXPECT_FALSE(fs::exists(temporary));
+    SegyHeaderType h = RecordedHeader(1, 0);
+    const auto [a, b] = Fixes(6e6, 5e5, 6e6, 5.1e5);
+    InterpolateHeader(h, a, b, 0.25);
+    EXPECT_EQ(TimeOf(h), (std::vector<int>{2003, 100, 12, 0, 2, 500}));
 }
 
-// Child exit codes of the write failure, for the parent's message.
-enum ChildResult {
-    kChildAsExpected = 0,
-    kChildNotFailed = 10,
-    kChildWrongPath = 11,
-    kChildCompositeChanged = 12,
-    kChildTemporaryLeft = 13,
-};
-
-TEST_F(SpeedCorrection, WriteFailureDuringTheRewriteLeavesTheCompositeWhole)
+TEST(InterpolateHeader, TimeInTheNextYearKeepsTheYearField)
 {
-    ASSERT_TRUE(WriteFixFile(path, LineFixes(200, 10)));
-    const std::vector<unsigned char> before = ReadFileBytes(path);
-    UseFixedSpacing(5); // the corrected file is about twice the composite
-    const int result = RunInChildWithFileSizeLimit(
-        [&] {
-            const SpeedCorrectionResult r = Correct();
-            if (r.status != Status::WriteFailed)
-                return kChildNotFailed;
-            if (r.failedPath != temporary)
-                return kChildWrongPath;
-            if (ReadFileBytes(path) != before)
-                return kChildCompositeChanged;
-            if (fs::exists(temporary))
-                return kChildTemporaryLeft;
-            return kChildAsExpected;
-        },
-        static_cast<long long>(before.size()));
-    EXPECT_EQ(result, kChildAsExpected);
-    EXPECT_EQ(ReadFileBytes(path), before);
+    SegyHeaderType h = RecordedHeader(1, 0);
+    auto [a, b] = Fixes(6e6, 5e5, 6e6, 5.1e5);
+    a.t = CTimestamp::FromYear(2004);
+    ASSERT_TRUE(a.t.AddSeconds(-1)); // 2003-12-31 23:59:59
+    b.t = a.t;
+    ASSERT_TRUE(b.t.AddSeconds(2));
+    InterpolateHeader(h, a, b, 0.75);
+    EXPECT_EQ(TimeOf(h), (std::vector<int>{2003, 1, 0, 0, 0, 500}));
+}
+
+TEST(InterpolateHeader, TimeOutsideTheCalendarKeepsTheRecordedTime)
+{
+    SegyHeaderType h = RecordedHeader(3, -10000);
+    auto [a, b] = Fixes(0.5, 3.0, 0.5, 3.5);
+    a.t = CTimestamp::FromTicks(-600); // placeholders before year one
+    b.t = CTimestamp::FromTicks(-500);
+    InterpolateHeader(h, a, b, 0.5);
+    EXPECT_EQ(TimeOf(h), TimeOf(RecordedHeader(3, -10000)));
+    EXPECT_EQ(h.coordinateUnits, 2) << "the position is still interpolated";
+    EXPECT_EQ(h.sourceX, 117000000);
 }
 
 } // namespace
