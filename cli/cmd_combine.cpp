@@ -469,16 +469,16 @@ void PrintPlanJson(const CombineResult& result)
     const char* separator = "\n";
     for (const OutputRecord& r : result.outputs) {
         std::cout << separator << "    {\"path\": " << JsonString(r.path)
-                  << ", \"first_trace_time\": " << JsonString(FormatSecondsOfYear(r.first_trace_time))
+                  << ", \"first_trace_time\": "
+                  << JsonString(FormatSecondsOfYear(r.first_trace_time))
                   << ", \"last_trace_time\": " << JsonString(FormatSecondsOfYear(r.last_trace_time))
                   << ", \"traces\": " << r.traces << ", \"fill_traces\": " << r.fill_traces
-                  << ", \"bytes\": " << r.bytes << ", \"speed_corrected\": "
-                  << (r.speed_corrected ? "true" : "false");
+                  << ", \"bytes\": " << r.bytes
+                  << ", \"speed_corrected\": " << (r.speed_corrected ? "true" : "false");
         if (r.speed_corrected)
             std::cout << ", \"spacing_metres\": " << FormatLogNumber(r.spacing_metres)
                       << ", \"traces_before_correction\": " << r.traces_before_correction;
-        std::cout << ", \"replaces_existing\": " << (r.replaced_existing ? "true" : "false")
-                  << "}";
+        std::cout << ", \"replaces_existing\": " << (r.replaced_existing ? "true" : "false") << "}";
         separator = ",\n";
     }
     std::cout << (result.outputs.empty() ? "" : "\n  ") << "],\n  \"skipped_inputs\": [";
@@ -493,7 +493,8 @@ void PrintPlanJson(const CombineResult& result)
                   << ", \"reason\": \"without navigation\"}";
         separator = ",\n";
     }
-    const bool skipped = !result.unreadable_inputs.empty() || !result.inputs_without_navigation.empty();
+    const bool skipped =
+        !result.unreadable_inputs.empty() || !result.inputs_without_navigation.empty();
     std::cout << (skipped ? "\n  " : "") << "],\n  \"summary\": {";
     const std::pair<const char*, std::int64_t> counts[] = {
         {"traces_read", s.traces_read},

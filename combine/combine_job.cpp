@@ -101,8 +101,7 @@ public:
     }
     void ChartAddFix(std::int64_t ticks, double speedMps, double spacingM) override
     {
-        m_calls.emplace_back(
-            [=](IJobHost& h) { h.ChartAddFix(ticks, speedMps, spacingM); });
+        m_calls.emplace_back([=](IJobHost& h) { h.ChartAddFix(ticks, speedMps, spacingM); });
     }
     void ChartSetSpacing(std::int64_t fromTicks,
                          std::int64_t toTicks,
@@ -205,13 +204,13 @@ private:
     const std::string m_outputDirectory;
     const bool m_dryRun;
     bool m_deciding = false;
-    bool m_outputClosed = false;        // the pass over an output has closed it
-    SpeedCorrectionPlan m_correction;   // of the output decided last
-    OutputEdits m_edits;                // what writing it applies
-    CToldLater m_toldAtClose;           // what its decision tells the front end
+    bool m_outputClosed = false;            // the pass over an output has closed it
+    SpeedCorrectionPlan m_correction;       // of the output decided last
+    OutputEdits m_edits;                    // what writing it applies
+    CToldLater m_toldAtClose;               // what its decision tells the front end
     std::vector<char> m_changedWhenDecided; // per input: skipped as changed
-    std::int64_t m_stopChecks = 0;      // stop requests asked in this pass
-    std::int64_t m_stopAtCheck = -1;    // the deciding pass stopped at that one
+    std::int64_t m_stopChecks = 0;          // stop requests asked in this pass
+    std::int64_t m_stopAtCheck = -1;        // the deciding pass stopped at that one
     CombineResult m_result;
     bool m_failed = false;
 
@@ -939,12 +938,12 @@ void CCombineJob::CDriver::TraceLoop(CSegyFileIn& in, std::size_t input)
                 in.DecodeStored(stored, trace);
             unchanged = false;
             const bool resampled =
-                m_deciding ? ResampleHeader(*trace.header,
-                                            std::min<std::size_t>(trace.numSamples,
-                                                                  trace.samples.size()),
-                                            m_targetInterval)
-                : ahead    ? ahead->Resample(trace, Resampler())
-                           : Resampler().Resample(trace, m_targetInterval);
+                m_deciding
+                    ? ResampleHeader(*trace.header,
+                                     std::min<std::size_t>(trace.numSamples, trace.samples.size()),
+                                     m_targetInterval)
+                : ahead ? ahead->Resample(trace, Resampler())
+                        : Resampler().Resample(trace, m_targetInterval);
             if (!resampled) {
                 ++summary.dropped_resampling;
                 continue;

@@ -31,8 +31,8 @@ bool COutputFile::Open(const CSegyFile& input,
     m_written = 0;
     m_removed = 0;
     if (m_writing && m_edits.correction != nullptr)
-        m_selection = CCorrectedSelection(m_edits.correction->fixes,
-                                          m_edits.correction->spacingMetres);
+        m_selection =
+            CCorrectedSelection(m_edits.correction->fixes, m_edits.correction->spacingMetres);
     if (m_writing && !m_out.Open(m_path))
         return false;
     m_out.StartLike(input, samplesPerTrace);

@@ -167,8 +167,8 @@ public:
         double lastTraceTime = 0;
         std::int32_t traceCount = 0;
         double averageInterval = 1.0;
-        bool lossyInput = false;        // the current input's samples lose in the output's format
-        std::int64_t otherLength = 0;   // of the outputs before the open one
+        bool lossyInput = false;         // the current input's samples lose in the output's format
+        std::int64_t otherLength = 0;    // of the outputs before the open one
         std::int64_t otherLengthNow = 0; // of the open one
         std::int64_t lossy = 0;
         DelayHistogram delays;

@@ -14,7 +14,8 @@ namespace
 
 using Status = SpeedCorrectionPlan::Status;
 
-SpeedCorrectionPlan GiveUp(IJobHost& host, SpeedCorrectionPlan plan, Status status, const std::string& why)
+SpeedCorrectionPlan
+GiveUp(IJobHost& host, SpeedCorrectionPlan plan, Status status, const std::string& why)
 {
     host.AppendLog("\tNot speed corrected: " + why + "\r\n");
     plan.status = status;
@@ -45,18 +46,18 @@ SpeedCorrectionPlan PlanSpeedCorrection(const CombineSettings& settings,
         host.AppendLog("\tNavigation spikes repaired: " + std::to_string(spikes) + "\r\n");
     host.PumpEvents();
     if (f.size() < 2)
-        return GiveUp(host, std::move(plan), Status::TooFewFixes, "fewer than two navigation fixes");
+        return GiveUp(
+            host, std::move(plan), Status::TooFewFixes, "fewer than two navigation fixes");
 
     host.ChartBegin(ChartTitle(f));
     for (const llt& fix : f)
         host.ChartAddFix(fix.t.GetTicks(), fix.speed, fix.deltap);
     host.ChartEnd();
 
-    const double spacing =
-        ChooseSpacing(f,
-                      settings.spacing_mode == SpacingMode::Fixed
-                          ? std::optional<double>(settings.trace_spacing)
-                          : std::nullopt);
+    const double spacing = ChooseSpacing(f,
+                                         settings.spacing_mode == SpacingMode::Fixed
+                                             ? std::optional<double>(settings.trace_spacing)
+                                             : std::nullopt);
     if (!(spacing > 0.0)) // also NaN: the selection would never end
         return GiveUp(host,
                       std::move(plan),

@@ -66,9 +66,8 @@ CTraceResampler::~CTraceResampler() = default;
 namespace
 {
 
-std::int32_t ResampledCountOf(const SegyHeaderType& header,
-                              std::size_t samplesHeld,
-                              double newIntervalUs)
+std::int32_t
+ResampledCountOf(const SegyHeaderType& header, std::size_t samplesHeld, double newIntervalUs)
 {
     const std::uint32_t n = header.sampleCount;
     if (n == 0 || n > samplesHeld)
@@ -110,7 +109,8 @@ CTraceResampler::Compute(const CSegyTrace& from, double newIntervalUs, std::int3
         *from.header, std::min<std::size_t>(from.numSamples, from.samples.size()), newIntervalUs);
     if (m < 1)
         return nullptr;
-    return m_engine->Resample(from.samples.data(), from.header->sampleCount, static_cast<std::size_t>(m));
+    return m_engine->Resample(
+        from.samples.data(), from.header->sampleCount, static_cast<std::size_t>(m));
 }
 
 bool CTraceResampler::Store(const double* resampled,

@@ -59,7 +59,8 @@ ResampledCount(std::uint32_t n, double oldIntervalUs, double newIntervalUs)
 /// samples, for a trace holding `samplesHeld` samples: false, with `header`
 /// unchanged, where Resample fails for a reason its header shows. Only the
 /// FFT set-up or an allocation can make Resample fail where this succeeds.
-[[nodiscard]] bool ResampleHeader(SegyHeaderType& header, std::size_t samplesHeld, double newIntervalUs);
+[[nodiscard]] bool
+ResampleHeader(SegyHeaderType& header, std::size_t samplesHeld, double newIntervalUs);
 
 /// Resamples traces by cutting or zero-padding their half-complex spectrum.
 /// Owned by the caller (for example one per combine job); it caches FFT plans

@@ -716,6 +716,17 @@ QString Form1::ChooseOutputDirectory()
     return directory;
 }
 
+std::unique_ptr<CWindowJobHost> Form1::JobHost()
+{
+    return std::make_unique<CWindowJobHost>(
+        *plog,
+        *label_status,
+        *listBox_input_segy_files,
+        *m_prompts,
+        [this]() -> SpeedCorrection& { return Chart(); },
+        [this] { return m_stopRequested; });
+}
+
 void Form1::PreviewFiles()
 {
     if (m_jobRunning)
@@ -727,14 +738,8 @@ void Form1::PreviewFiles()
     m_stopRequested = false;
     // The dry run shows nothing while it decides; the host lets events through
     // and passes on a stop.
-    CWindowJobHost host(
-        *plog,
-        *label_status,
-        *listBox_input_segy_files,
-        *m_prompts,
-        [this]() -> SpeedCorrection& { return Chart(); },
-        [this] { return m_stopRequested; });
-    CCombineJob job(m_settings, host);
+    const std::unique_ptr<CWindowJobHost> host = JobHost();
+    CCombineJob job(m_settings, *host);
     const CombineOutcome outcome = job.DryRun(Std(directory));
     SetJobRunning(false);
     if (m_closeAfterJob) {
@@ -759,13 +764,8 @@ void Form1::ProcessFiles()
 
     SetJobRunning(true);
     m_stopRequested = false;
-    CWindowJobHost host(
-        *plog,
-        *label_status,
-        *listBox_input_segy_files,
-        *m_prompts,
-        [this]() -> SpeedCorrection& { return Chart(); },
-        [this] { return m_stopRequested; });
+    const std::unique_ptr<CWindowJobHost> jobHost = JobHost();
+    CWindowJobHost& host = *jobHost;
     host.SetProgressBar(progressBar_job);
     progressBar_job->setVisible(true);
     CCombineJob job(m_settings, host);

@@ -24,6 +24,7 @@ namespace tessara
 {
 
 class CJobPreviewDialog;
+class CWindowJobHost;
 class CJobSummaryDialog;
 class CRangeDoubleSpinBox;
 class CRangeSpinBox;
@@ -83,9 +84,9 @@ public:
     QPushButton* button_clear_list;
     QPushButton* button3; ///< "Toggle Log"
     QListWidget* listBox_input_segy_files;
-    QPushButton* button2;     ///< "Setup Demultiplex Parameters"
-    QPushButton* button1;     ///< "Process Files"
-    QPushButton* button_stop; ///< "Stop", beside "Process Files" while a job runs
+    QPushButton* button2;        ///< "Setup Demultiplex Parameters"
+    QPushButton* button1;        ///< "Process Files"
+    QPushButton* button_stop;    ///< "Stop", beside "Process Files" while a job runs
     QPushButton* button_preview; ///< "Preview": what "Process Files" would write
     QPushButton* button_help;
     QPushButton* button_about;
@@ -139,6 +140,8 @@ private:
     void SetupDemultiplex();
     void ProcessFiles();
     void PreviewFiles();
+    /// The front end of a job started from this window.
+    [[nodiscard]] std::unique_ptr<CWindowJobHost> JobHost();
     /// The output directory for a job, asked of the user; empty when none.
     [[nodiscard]] QString ChooseOutputDirectory();
     void ShowHelp();

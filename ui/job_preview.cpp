@@ -69,11 +69,11 @@ CJobPreviewDialog::CJobPreviewDialog(QWidget* parent) : QDialog(parent)
 void CJobPreviewDialog::SetResult(const CombineResult& result, const QString& outputDirectory)
 {
     const auto count = static_cast<int>(result.outputs.size());
-    QString headline = count == 0 ? QString("Nothing would be written into %1").arg(outputDirectory)
-                                  : QString("%1 would be written into %2")
-                                        .arg(count == 1 ? QString("1 output")
-                                                        : QString("%1 outputs").arg(count))
-                                        .arg(outputDirectory);
+    QString headline =
+        count == 0 ? QString("Nothing would be written into %1").arg(outputDirectory)
+                   : QString("%1 would be written into %2")
+                         .arg(count == 1 ? QString("1 output") : QString("%1 outputs").arg(count))
+                         .arg(outputDirectory);
     if (result.outcome == CombineOutcome::Stopped)
         headline += " (stopped: the outputs after the stop are not shown)";
     label_headline->setText(headline);
@@ -92,8 +92,9 @@ void CJobPreviewDialog::SetResult(const CombineResult& result, const QString& ou
         table_outputs->setItem(
             row,
             6,
-            Cell(r.speed_corrected ? QString::fromStdString(FormatLogNumber(r.spacing_metres)) + " m"
-                                   : QString("-"),
+            Cell(r.speed_corrected
+                     ? QString::fromStdString(FormatLogNumber(r.spacing_metres)) + " m"
+                     : QString("-"),
                  true));
         table_outputs->setItem(row, 7, Cell(r.replaced_existing ? "yes" : "no"));
     }

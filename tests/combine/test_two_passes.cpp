@@ -93,7 +93,8 @@ TEST_F(CombineJobTest, InputChangedBetweenThePassesStopsTheJobWithNothingUnderAF
     EXPECT_EQ(Result().failed_path, b);
     EXPECT_TRUE(Result().input_changed);
     EXPECT_TRUE(Result().outputs.empty());
-    EXPECT_EQ(FilesIn(m_out), Names{"SegyOut.sgy"}) << "the unfinished output keeps its working name";
+    EXPECT_EQ(FilesIn(m_out), Names{"SegyOut.sgy"})
+        << "the unfinished output keeps its working name";
     EXPECT_EQ(m_host.messages, Names{message});
     EXPECT_NE(m_host.log.find(message), std::string::npos);
 }
@@ -133,8 +134,9 @@ TEST_F(CombineJobTest, DryRunWritesNothingAndTellsWhatTheRunThenWrites)
     CCombineJob dry(m_settings, m_host);
     ASSERT_EQ(dry.DryRun(m_out), CombineOutcome::Done);
     const CombineResult plan = dry.Result();
-    EXPECT_EQ(FilesIn(m_out),
-              (Names{"Choose Expedition_100_1000_to_100_1000.sgy", "SegyOut.sgy.tmp", "SegyOut.sgyNEW"}));
+    EXPECT_EQ(
+        FilesIn(m_out),
+        (Names{"Choose Expedition_100_1000_to_100_1000.sgy", "SegyOut.sgy.tmp", "SegyOut.sgyNEW"}));
     EXPECT_TRUE(m_host.log.empty());
     ASSERT_EQ(plan.outputs.size(), 2u);
     EXPECT_TRUE(plan.outputs[0].replaced_existing);
