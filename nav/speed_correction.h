@@ -1,5 +1,6 @@
-// Speed correction: rewrites a closed composite SEG-Y file so that its traces
-// follow each other at one constant distance along the ship's track.
+// The rules of the speed correction that depend on the fixes alone: the
+// spacing, the count of corrected traces, and the header of a trace that
+// stands in for a point between two fixes.
 #pragma once
 
 #include "nav/llt.h"
