@@ -291,4 +291,12 @@ void CSectionPictureView::mouseReleaseEvent(QMouseEvent* event)
     }
 }
 
+void CSectionPictureView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    // Once the size rests the picture is made again at the size seen.
+    if (!m_picture.isNull())
+        m_settle.start();
+}
+
 } // namespace tessara

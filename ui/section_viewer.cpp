@@ -180,6 +180,7 @@ CSectionViewer::CSectionViewer(QWidget* parent)
     split->addWidget(chart_track);
     split->setStretchFactor(1, 3);
     split->setStretchFactor(2, 1);
+    split->setSizes({180, 700, 320});
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(label_status, 1);
     bottom->addWidget(button_close);
@@ -341,7 +342,10 @@ void CSectionViewer::AddFiles(const QStringList& paths)
     for (const QString& path : paths) {
         if (path.isEmpty() || Files().contains(path))
             continue;
-        listBox_files->addItem(path);
+        // The name tells the files of one job apart; the folder is in the tooltip.
+        auto* entry = new QListWidgetItem(QFileInfo(path).fileName(), listBox_files);
+        entry->setData(Qt::UserRole, path);
+        entry->setToolTip(path);
         if (firstAdded < 0)
             firstAdded = listBox_files->count() - 1;
     }
@@ -353,7 +357,7 @@ QStringList CSectionViewer::Files() const
 {
     QStringList paths;
     for (int i = 0; i < listBox_files->count(); ++i)
-        paths << listBox_files->item(i)->text();
+        paths << listBox_files->item(i)->data(Qt::UserRole).toString();
     return paths;
 }
 
@@ -392,7 +396,7 @@ void CSectionViewer::ShowSelected()
     m_traces.reset();
     m_marked = 0;
     m_preview = false;
-    m_path = item == nullptr ? QString() : item->text();
+    m_path = item == nullptr ? QString() : item->data(Qt::UserRole).toString();
     view_section->SetPicture({}, {});
     view_section->SetLimits({}, {});
     ShowTrack({});
@@ -653,7 +657,8 @@ void CSectionViewer::ShowTrack(std::vector<llt> fixes)
     m_fixes.clear();
     m_fixTraces.clear();
     if (fixes.empty()) {
-        if (!m_path.isEmpty() && m_traces && label_status->text().isEmpty())
+        if (!m_path.isEmpty() && m_traces &&
+            (label_status->text().isEmpty() || label_status->text().startsWith("Reading ")))
             label_status->setText(FileName() + " carries no navigation.");
         m_axisX->setTitleText({});
         m_axisY->setTitleText({});
@@ -677,6 +682,12 @@ void CSectionViewer::ShowTrack(std::vector<llt> fixes)
     const double pad = metres ? 1.0 : 1e-5;
     m_axisX->setRange(x0 - pad, x1 + pad);
     m_axisY->setRange(y0 - pad, y1 + pad);
+    // Few whole metres (or enough decimals of a degree) fit the narrow chart.
+    const char* format = metres ? "%.0f" : "%.5f";
+    for (QValueAxis* axis : {m_axisX, m_axisY}) {
+        axis->setLabelFormat(format);
+        axis->setTickCount(4);
+    }
     if (metres && !fixes.front().isUTM) {
         const QString zone =
             QString::number(fixes.front().zone) + (fixes.front().northp ? "N" : "S");

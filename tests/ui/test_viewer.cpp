@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QUrl>
@@ -88,6 +89,7 @@ private slots:
     void hovering_the_track_marks_the_nearest_trace();
     void large_view_shows_a_first_look_from_every_nth_trace();
     void main_window_view_opens_the_last_outputs_or_an_empty_viewer();
+    void another_file_chosen_while_reading_is_the_one_shown();
 };
 
 void TestViewer::summary_view_opens_the_job_outputs_with_picture_and_track()
@@ -463,10 +465,13 @@ void TestViewer::gain_clip_and_palette_change_the_picture()
     QVERIFY(grey != seismic);
 
     QVERIFY(!viewer.numericUpDown_agc_window->isEnabled());
+    QVERIFY(!viewer.progressBar_section->isVisible());
     viewer.comboBox_gain->setCurrentIndex(1);
     QVERIFY(viewer.numericUpDown_agc_window->isEnabled());
     QVERIFY(viewer.bIsLoading());
+    QVERIFY(viewer.progressBar_section->isVisible());
     QVERIFY(Settled(viewer));
+    QVERIFY(!viewer.progressBar_section->isVisible());
     const QImage agc = viewer.view_section->Picture();
     QVERIFY(agc != seismic);
 
@@ -586,6 +591,35 @@ void TestViewer::main_window_view_opens_the_last_outputs_or_an_empty_viewer()
     QCOMPARE(viewer->Files(), w.SummaryWindow()->Outputs());
     QVERIFY(!viewer->Files().isEmpty());
     QVERIFY(Settled(*viewer));
+}
+
+void TestViewer::another_file_chosen_while_reading_is_the_one_shown()
+{
+    TempDir dir;
+    const QString large = QString::fromStdString(WriteSurveyFile(dir.Path() / "a", 3000));
+    const QString small = QString::fromStdString(WriteSurveyFile(dir.Path() / "b", 9));
+    CSectionViewer viewer;
+    viewer.previewAboveSamples = 0; // the large file first shows a first look
+    viewer.show();
+    viewer.SetFiles({large, small});
+    QVERIFY(viewer.bIsLoading());
+    viewer.listBox_files->setCurrentRow(1);
+    QVERIFY(Settled(viewer));
+    // Nothing of the first file's reading arrives after the second was chosen.
+    QTest::qWait(200);
+    std::vector<std::int64_t> nine(9);
+    for (std::size_t i = 0; i < nine.size(); ++i)
+        nine[i] = 1 + static_cast<std::int64_t>(i);
+    QCOMPARE(TracesShown(viewer), nine);
+    QCOMPARE(viewer.TrackPoints(), 9);
+    QCOMPARE(viewer.view_section->Whole().right(), 10.0);
+
+    // Back to the large file: its first look gives way to the whole picture.
+    viewer.listBox_files->setCurrentRow(0);
+    QVERIFY(Settled(viewer));
+    QVERIFY(!viewer.bIsPreview());
+    QCOMPARE(TracesShown(viewer).front(), std::int64_t{1});
+    QCOMPARE(viewer.TrackPoints(), 3000);
 }
 
 QObject* NewViewerTest()
