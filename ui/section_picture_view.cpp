@@ -39,9 +39,15 @@ void CSectionPictureView::SetPicture(const QImage& picture, QRectF shown)
 {
     m_picture = picture;
     m_shown = picture.isNull() ? QRectF() : shown;
-    m_view = m_shown;
     m_marked.reset();
-    m_settle.stop();
+    // A view the user is still changing stays as it is: its own picture
+    // is asked for once it rests.
+    const bool changing = m_settle.isActive() || m_drag != Drag::None;
+    if (picture.isNull() || !changing) {
+        m_view = m_shown;
+        m_settle.stop();
+        m_drag = Drag::None;
+    }
     update();
 }
 

@@ -27,8 +27,9 @@ class CSectionPictureView : public QWidget
 public:
     explicit CSectionPictureView(QWidget* parent = nullptr);
 
-    /// A new picture whose data area shows `shown`; the view becomes `shown`.
-    /// A null picture clears the view.
+    /// A new picture whose data area shows `shown`; the view becomes `shown`
+    /// unless the user is changing it (it has not come to rest yet). A null
+    /// picture clears the view.
     void SetPicture(const QImage& picture, QRectF shown);
     /// The same part of the file, painted anew (other colours): the view is kept.
     void ReplacePicture(const QImage& picture);

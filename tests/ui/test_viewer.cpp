@@ -90,6 +90,7 @@ private slots:
     void large_view_shows_a_first_look_from_every_nth_trace();
     void main_window_view_opens_the_last_outputs_or_an_empty_viewer();
     void another_file_chosen_while_reading_is_the_one_shown();
+    void picture_arriving_while_zooming_keeps_the_view();
 };
 
 void TestViewer::summary_view_opens_the_job_outputs_with_picture_and_track()
@@ -620,6 +621,30 @@ void TestViewer::another_file_chosen_while_reading_is_the_one_shown()
     QVERIFY(!viewer.bIsPreview());
     QCOMPARE(TracesShown(viewer).front(), std::int64_t{1});
     QCOMPARE(viewer.TrackPoints(), 3000);
+}
+
+void TestViewer::picture_arriving_while_zooming_keeps_the_view()
+{
+    CSectionPictureView view;
+    view.resize(400, 300);
+    view.show();
+    QImage picture(400, 300, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    const QRectF whole(1, 0, 100, 50);
+    view.SetLimits(whole, {1, 1});
+    view.SetPicture(picture, whole);
+    QSignalSpy settled(&view, &CSectionPictureView::viewSettled);
+    QTest::keyClick(&view, Qt::Key_Plus);
+    const QRectF zoomed = view.View();
+    QVERIFY(zoomed.width() < whole.width());
+    // The whole file's picture, asked for before, arrives now.
+    view.SetPicture(picture, whole);
+    QCOMPARE(view.View(), zoomed);
+    QVERIFY(settled.wait(5000));
+    QCOMPARE(settled.takeFirst().at(0).toRectF(), zoomed);
+    // Once at rest, a picture takes the view.
+    view.SetPicture(picture, QRectF(20, 10, 30, 20));
+    QCOMPARE(view.View(), QRectF(20, 10, 30, 20));
 }
 
 QObject* NewViewerTest()
