@@ -323,7 +323,7 @@ void CSectionViewer::BuildTrack()
         *chart_track,
         [this](QPointF p) {
             if (MarkNearestFix(p) && m_marked > 0)
-                label_status->setText(DescribeTrace(m_marked));
+                label_status->setText(QString("Trace %1").arg(m_marked) + TraceDetails(m_marked));
         },
         [this](QPointF p) { (void)MarkNearestFix(p); })); // no track: nothing to mark
 }
@@ -564,7 +564,7 @@ std::optional<std::size_t> CSectionViewer::FixOfTrace(std::int64_t trace) const
     return std::nullopt;
 }
 
-QString CSectionViewer::DescribeTrace(std::int64_t trace) const
+QString CSectionViewer::TraceDetails(std::int64_t trace) const
 {
     QString text;
     if (const std::optional<std::size_t> fix = FixOfTrace(trace)) {
@@ -578,7 +578,7 @@ QString CSectionViewer::DescribeTrace(std::int64_t trace) const
         const ViewerTrace& t = (*m_traces)[static_cast<std::size_t>(trace - 1)];
         text += QString(", delay %1 ms, channel %2").arg(t.delayMs).arg(t.channel);
     }
-    return QString("Trace %1").arg(trace) + text;
+    return text;
 }
 
 QString CSectionViewer::DescribeAt(QPointF p) const
@@ -590,13 +590,11 @@ QString CSectionViewer::DescribeAt(QPointF p) const
         return {};
     const SectionFrame& frame = m_section.frame;
     const double ms = frame.startMs + row * (frame.endMs - frame.startMs) / frame.rows;
-    const QString described = DescribeTrace(trace);
-    const QString rest = described.mid(QString("Trace %1").arg(trace).size());
     return QString("Trace %1, %2, %3 ms")
                .arg(trace)
                .arg(TimeOfDay(m_section.columnTraces[static_cast<std::size_t>(column)].secondOfDay))
                .arg(ms, 0, 'f', 1) +
-           rest;
+           TraceDetails(trace);
 }
 
 void CSectionViewer::MarkTrace(std::int64_t trace)

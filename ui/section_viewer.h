@@ -110,8 +110,8 @@ private:
     /// off the data.
     [[nodiscard]] int NamingColumn(int x) const;
     [[nodiscard]] std::optional<std::size_t> FixOfTrace(std::int64_t trace) const;
-    /// Position, delay and channel of `trace`.
-    [[nodiscard]] QString DescribeTrace(std::int64_t trace) const;
+    /// ", position, delay D ms, channel C" of `trace`.
+    [[nodiscard]] QString TraceDetails(std::int64_t trace) const;
 
     QString m_path;            ///< of the file shown; empty: none
     TraceTable m_traces;       ///< every trace of the file shown
