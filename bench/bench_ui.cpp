@@ -47,7 +47,10 @@ class CBenchPrompts : public tessara::IWindowPrompts
 {
 public:
     explicit CBenchPrompts(QString directory) : m_directory(std::move(directory)) {}
-    QStringList ChooseFiles(QWidget*, const QString&, const QString&) override { return {}; }
+    QStringList ChooseFiles(QWidget*, const QString&, const QString&, const QString&) override
+    {
+        return {};
+    }
     QString ChooseDirectory(QWidget*, const QString&, const QString&) override
     {
         return m_directory;

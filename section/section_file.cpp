@@ -50,7 +50,8 @@ HeaderScan ScanHeaders(CSegyFileIn& in, const SectionOptions& o, Section& s)
         if (in.atEnd)
             break;
         const std::int64_t number = ++scan.traces;
-        if (number < o.firstTrace || (o.lastTrace > 0 && number > o.lastTrace))
+        if (number < o.firstTrace || (o.lastTrace > 0 && number > o.lastTrace) ||
+            (number - o.firstTrace) % o.traceStep != 0)
             continue;
         if (scan.inRange++ == 0)
             s.firstTime = TimeOf(h);
@@ -112,13 +113,21 @@ SectionFrame ReducerFrame(const SectionFrame& frame, bool waterfall)
     return r;
 }
 
-void ReduceTraces(CSegyFileIn& in, const SectionOptions& o, CSectionReducer& reducer)
+/// Traces between two calls of the progress: often enough for a bar, rare
+/// enough to cost nothing.
+constexpr std::int64_t kTracesPerProgress = 256;
+
+void ReduceTraces(CSegyFileIn& in,
+                  const SectionOptions& o,
+                  const SectionProgress& progress,
+                  CSectionReducer& reducer)
 {
     CSegyTrace trace;
     std::vector<double> scratch;
     in.Rewind();
     for (std::int64_t number = 1; o.lastTrace <= 0 || number <= o.lastTrace; ++number) {
-        if (number < o.firstTrace) {
+        const bool taken = number >= o.firstTrace && (number - o.firstTrace) % o.traceStep == 0;
+        if (!taken) {
             SegyHeaderType skipped{};
             in.ReadHeader(skipped);
         } else {
@@ -126,8 +135,12 @@ void ReduceTraces(CSegyFileIn& in, const SectionOptions& o, CSectionReducer& red
         }
         if (in.atEnd)
             break;
-        if (number < o.firstTrace || !trace.header)
+        if (!taken || !trace.header)
             continue;
+        const std::int64_t index = (number - o.firstTrace) / o.traceStep;
+        if (progress && index % kTracesPerProgress == 0 &&
+            !progress(index, reducer.Frame().traceCount))
+            return;
         const SegyHeaderType& h = *trace.header;
         std::span<double> samples(trace.samples.data(),
                                   std::min<std::size_t>(trace.numSamples, trace.samples.size()));
@@ -135,18 +148,28 @@ void ReduceTraces(CSegyFileIn& in, const SectionOptions& o, CSectionReducer& red
             ApplyAgc(
                 samples, static_cast<int>(std::lround(o.agcWindowMs / IntervalMs(h))), scratch);
         const double delayMs = o.waterfall ? 0.0 : h.delayRecordingTime;
-        reducer.AddTrace(
-            number - o.firstTrace, samples, delayMs, IntervalMs(h), {number, SecondOfDay(h)});
+        reducer.AddTrace(index, samples, delayMs, IntervalMs(h), {number, SecondOfDay(h)});
     }
+    if (progress)
+        (void)progress(reducer.Frame().traceCount,
+                       reducer.Frame().traceCount); // done: nothing to stop
 }
 
 } // namespace
 
 Section BuildSection(const std::string& path, const SectionOptions& options)
 {
+    return BuildSection(path, options, {});
+}
+
+Section BuildSection(const std::string& path,
+                     const SectionOptions& options,
+                     const SectionProgress& progress)
+{
     Section s;
     SectionOptions o = options;
     o.firstTrace = std::max<std::int64_t>(1, o.firstTrace);
+    o.traceStep = std::max<std::int64_t>(1, o.traceStep);
     s.waterfall = o.waterfall;
     CSegyFileIn in;
     if (!in.Open(path)) {
@@ -164,7 +187,7 @@ Section BuildSection(const std::string& path, const SectionOptions& options)
 
     const SectionFrame reducerFrame = ReducerFrame(s.frame, o.waterfall);
     CSectionReducer reducer(reducerFrame);
-    ReduceTraces(in, o, reducer);
+    ReduceTraces(in, o, progress, reducer);
     // The reducer's columns are the waterfall's rows: its column-major
     // cells are the waterfall's grid row by row.
     s.cells = o.waterfall ? reducer.ColumnMajorCells() : reducer.Cells();

@@ -6,6 +6,7 @@
 #include "segy/io/segy_file_in.h"
 
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <string>
 
@@ -31,6 +32,10 @@ struct SectionOptions {
     /// Sidescan pairs (trace identification code 25) one pair per row, the
     /// samples of a pair across in their order (port first).
     bool waterfall = false;
+    /// Only every n-th trace of the range, from firstTrace on (>= 1; less
+    /// counts as 1): a first look at a large file reads a bounded number of
+    /// traces. The section then spans the traces taken.
+    std::int64_t traceStep = 1;
 };
 
 /// The recording time of a trace as its header states it.
@@ -80,5 +85,15 @@ struct Section {
 /// trace, whatever the file's size. On failure `status` says why and the
 /// grid is empty.
 [[nodiscard]] Section BuildSection(const std::string& path, const SectionOptions& options);
+
+/// Told now and then while the traces are reduced: traces taken so far and
+/// in all. Returning false stops the reading; the section then holds what
+/// was reduced so far, and only its caller knows it is incomplete.
+using SectionProgress = std::function<bool(std::int64_t tracesDone, std::int64_t tracesInAll)>;
+
+/// BuildSection telling `progress` (may be empty) how far it has come.
+[[nodiscard]] Section BuildSection(const std::string& path,
+                                   const SectionOptions& options,
+                                   const SectionProgress& progress);
 
 } // namespace tessara

@@ -205,6 +205,7 @@ Form1::Form1(const QString& programDirectory,
     auto* processRow = new QHBoxLayout;
     processRow->addWidget(button1, 1);
     processRow->addWidget(button_stop);
+    processRow->addWidget(button_view);
     column->addLayout(processRow);
     auto* helpRow = new QHBoxLayout;
     helpRow->addWidget(button_preview);
@@ -260,7 +261,10 @@ void Form1::BuildCommandColumn()
     button_stop = Button(this, "button_stop", "&Stop");
     button_stop->setToolTip("Finish the output being written and process no further input");
     button_stop->setEnabled(false);
-    button_preview = Button(this, "button_preview", "Previe&w");
+    button_view = Button(this, "button_view", "Vie&w");
+    button_view->setToolTip("Show the last job's outputs, or any SEG-Y files, as sections "
+                            "beside their tracks");
+    button_preview = Button(this, "button_preview", "Preview");
     button_preview->setToolTip(
         "The outputs Process Files would write, the inputs it would skip and the traces it "
         "would drop, without writing anything");
@@ -291,6 +295,9 @@ void Form1::BuildCommandColumn()
     connect(button_stop, &QPushButton::clicked, this, [this] { m_stopRequested = m_jobRunning; });
     connect(button_preview, &QPushButton::clicked, this, &Form1::PreviewFiles);
     connect(button_help, &QPushButton::clicked, this, &Form1::ShowHelp);
+    connect(button_view, &QPushButton::clicked, this, [this] {
+        ShowViewer(m_summary != nullptr ? m_summary->Outputs() : QStringList());
+    });
     connect(button_about, &QPushButton::clicked, this, &Form1::ShowAbout);
 }
 
@@ -513,6 +520,7 @@ void Form1::SetTabOrder()
         button2,
         button1,
         button_stop,
+        button_view,
         button_preview,
         button_help,
         button_about,
@@ -652,7 +660,9 @@ void Form1::ShowViewer(const QStringList& files)
         m_viewer = new CSectionViewer(this);
     ShowOver(*m_viewer, *this);
     // Once shown, so that the first picture is made at the size it is seen.
-    m_viewer->SetFiles(files);
+    // Without a job's outputs the files the user added stay.
+    if (!files.isEmpty())
+        m_viewer->SetFiles(files);
 }
 
 void Form1::SaveWindowState() const

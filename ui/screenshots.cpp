@@ -15,6 +15,7 @@
 #include "ui/processing_log.h"
 #include "ui/processing_options.h"
 #include "ui/range_spin_box.h"
+#include "ui/section_viewer.h"
 #include "ui/speed_correction.h"
 
 #include <gsl/gsl_errno.h>
@@ -23,8 +24,10 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPixmap>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -71,6 +74,28 @@ bool Save(QWidget& window, const QDir& out, const char* name)
     }
     std::printf("%s\n", qPrintable(path));
     return true;
+}
+
+/// Saves the viewer once it has read all it was asked for, the pointer
+/// resting on the middle of the section.
+bool ShowViewer(tessara::CSectionViewer& viewer, const QDir& out, const char* name)
+{
+    viewer.show();
+    // The view rests first, then what it asked for is read.
+    QElapsedTimer rest;
+    rest.start();
+    while (rest.elapsed() < 2 * tessara::CSectionPictureView::kSettleMs || viewer.bIsLoading())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    tessara::CSectionPictureView& view = *viewer.view_section;
+    const QPointF middle(view.width() / 2.0, view.height() / 2.0);
+    QMouseEvent move(QEvent::MouseMove,
+                     middle,
+                     view.mapToGlobal(middle),
+                     Qt::NoButton,
+                     Qt::NoButton,
+                     Qt::NoModifier);
+    QCoreApplication::sendEvent(&view, &move);
+    return Save(viewer, out, name);
 }
 
 } // namespace
@@ -140,6 +165,21 @@ int main(int argc, char* argv[])
         ok = Save(*window.ChartWindow(), out, "speed_chart.png") && ok;
     } else {
         std::fprintf(stderr, "tessara-screenshots: the job drew no chart\n");
+        ok = false;
+    }
+
+    // The viewer on the job's outputs: the whole composite with a trace
+    // hovered, then a box zoomed into.
+    window.button_view->click();
+    if (tessara::CSectionViewer* viewer = window.Viewer()) {
+        viewer->resize(1200, 700);
+        ok = ShowViewer(*viewer, out, "viewer.png") && ok;
+        tessara::CSectionPictureView& view = *viewer->view_section;
+        view.ZoomToBox(QRectF(
+            view.width() * 0.35, view.height() * 0.1, view.width() * 0.2, view.height() * 0.45));
+        ok = ShowViewer(*viewer, out, "viewer_zoom.png") && ok;
+    } else {
+        std::fprintf(stderr, "tessara-screenshots: View opened no viewer\n");
         ok = false;
     }
 

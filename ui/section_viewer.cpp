@@ -1,37 +1,34 @@
 #include "ui/section_viewer.h"
 
-#include "combine/api/combine_settings.h"
-#include "nav/navigation.h"
 #include "section_paint/section_picture.h"
-#include "segy/io/segy_file_in.h"
 #include "ui/child_window.h"
 
 #include <QChart>
 #include <QChartView>
+#include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineSeries>
 #include <QListWidget>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QPainter>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScatterSeries>
+#include <QSpinBox>
 #include <QSplitter>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QValueAxis>
-#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <vector>
 
 namespace tessara
 {
@@ -73,24 +70,6 @@ bool bInMetres(const std::vector<llt>& fixes)
            });
 }
 
-/// Every complete trace's header offset, delay and channel, in file order.
-std::vector<ViewerTrace> ReadTraceTable(const std::string& path)
-{
-    std::vector<ViewerTrace> traces;
-    CSegyFileIn in;
-    if (!in.Open(path))
-        return traces;
-    SegyHeaderType header{};
-    for (;;) {
-        const std::int64_t offset = in.GetPosition();
-        in.ReadHeader(header);
-        if (in.atEnd)
-            break;
-        traces.push_back({offset, double(header.delayRecordingTime), header.digitizerChannel});
-    }
-    return traces;
-}
-
 QString TimeOfDay(double secondOfDay)
 {
     if (secondOfDay < 0)
@@ -104,181 +83,51 @@ QString TimeOfDay(double secondOfDay)
         .arg(std::min(ms, 999), 3, 10, QChar('0'));
 }
 
-/// Hands the chart's left clicks, in chart values, to `click`.
-class CChartClickFilter : public QObject
+/// Hands the chart's pointer, in chart values, to `hover` when it moves and
+/// to `click` when the left button is pressed.
+class CChartPointerFilter : public QObject
 {
 public:
-    CChartClickFilter(QChartView& view, std::function<void(QPointF)> click)
-        : QObject(&view), m_view(view), m_click(std::move(click))
+    CChartPointerFilter(QChartView& view,
+                        std::function<void(QPointF)> hover,
+                        std::function<void(QPointF)> click)
+        : QObject(&view), m_view(view), m_hover(std::move(hover)), m_click(std::move(click))
     {
     }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (event->type() == QEvent::MouseButtonPress) {
+        const bool move = event->type() == QEvent::MouseMove;
+        if (move || event->type() == QEvent::MouseButtonPress) {
             const auto* mouse = static_cast<QMouseEvent*>(event);
-            if (mouse->button() == Qt::LeftButton) {
-                QChart* chart = m_view.chart();
-                const QPointF scene = m_view.mapToScene(mouse->position().toPoint());
-                m_click(chart->mapToValue(chart->mapFromScene(scene)));
-            }
+            QChart* chart = m_view.chart();
+            const QPointF scene = m_view.mapToScene(mouse->position().toPoint());
+            const QPointF value = chart->mapToValue(chart->mapFromScene(scene));
+            if (move)
+                m_hover(value);
+            else if (mouse->button() == Qt::LeftButton)
+                m_click(value);
         }
         return QObject::eventFilter(watched, event);
     }
 
 private:
     QChartView& m_view;
+    std::function<void(QPointF)> m_hover;
     std::function<void(QPointF)> m_click;
 };
 
+/// A view equal to `shown` but for rounding needs no new picture.
+bool bSameData(QRectF a, QRectF b)
+{
+    const double dx = 1e-6 * std::max(1.0, std::abs(a.width()));
+    const double dy = 1e-6 * std::max(1.0, std::abs(a.height()));
+    return std::abs(a.left() - b.left()) < dx && std::abs(a.right() - b.right()) < dx &&
+           std::abs(a.top() - b.top()) < dy && std::abs(a.bottom() - b.bottom()) < dy;
+}
+
 } // namespace
-
-CSectionPictureView::CSectionPictureView(QWidget* parent) : QWidget(parent)
-{
-    setMinimumSize(kSmallestPicture.width, kSmallestPicture.height);
-    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    setFocusPolicy(Qt::StrongFocus);
-    setMouseTracking(true);
-    setAccessibleName("Section");
-    setToolTip("Wheel or +/- zoom, arrows pan; click a trace to mark it on the track");
-}
-
-void CSectionPictureView::SetPicture(const QImage& picture)
-{
-    m_picture = picture;
-    m_zoom = 1.0;
-    m_centre = QPointF(picture.width() / 2.0, picture.height() / 2.0);
-    m_marked.reset();
-    update();
-}
-
-double CSectionPictureView::Scale() const
-{
-    if (m_picture.isNull())
-        return 1.0;
-    return std::min(width() / double(m_picture.width()), height() / double(m_picture.height())) *
-           m_zoom;
-}
-
-QPointF CSectionPictureView::ToPicture(QPointF at) const
-{
-    return (at - QPointF(width() / 2.0, height() / 2.0)) / Scale() + m_centre;
-}
-
-QPointF CSectionPictureView::ToWidget(QPointF p) const
-{
-    return (p - m_centre) * Scale() + QPointF(width() / 2.0, height() / 2.0);
-}
-
-void CSectionPictureView::KeepInside()
-{
-    // The view never wanders off the picture: at most its edge reaches the
-    // widget's edge, and a picture narrower than the widget stays centred.
-    const double s = Scale();
-    const auto clamp = [](double c, double half, double extent) {
-        return extent <= 2 * half ? extent / 2 : std::clamp(c, half, extent - half);
-    };
-    m_centre.setX(clamp(m_centre.x(), width() / 2.0 / s, m_picture.width()));
-    m_centre.setY(clamp(m_centre.y(), height() / 2.0 / s, m_picture.height()));
-}
-
-void CSectionPictureView::ZoomBy(double factor, QPointF at)
-{
-    if (m_picture.isNull())
-        return;
-    const QPointF fixed = ToPicture(at);
-    // Up to 64 screen pixels per picture pixel: enough to tell one trace.
-    m_zoom = std::clamp(m_zoom * factor, 1.0, 64.0);
-    // The point under `at` stays under it.
-    m_centre = fixed - (at - QPointF(width() / 2.0, height() / 2.0)) / Scale();
-    KeepInside();
-    update();
-}
-
-void CSectionPictureView::PanBy(QPointF step)
-{
-    m_centre += step / Scale();
-    KeepInside();
-    update();
-}
-
-void CSectionPictureView::MarkColumn(std::optional<int> x)
-{
-    m_marked = x;
-    update();
-}
-
-void CSectionPictureView::paintEvent(QPaintEvent* /*event*/)
-{
-    QPainter painter(this);
-    painter.fillRect(rect(), palette().window());
-    if (m_picture.isNull())
-        return;
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, m_zoom < 2.0);
-    painter.drawImage(
-        QRectF(ToWidget({0, 0}), ToWidget(QPointF(m_picture.width(), m_picture.height()))),
-        m_picture);
-    if (m_marked) {
-        const QPointF top = ToWidget(QPointF(*m_marked + 0.5, kPictureMargins.top));
-        const QPointF bottom =
-            ToWidget(QPointF(*m_marked + 0.5, m_picture.height() - kPictureMargins.bottom));
-        painter.setPen(QPen(Qt::green, 1.5));
-        painter.drawLine(top, bottom);
-    }
-}
-
-void CSectionPictureView::wheelEvent(QWheelEvent* event)
-{
-    const int steps = event->angleDelta().y() / 120;
-    if (steps != 0)
-        ZoomBy(std::pow(1.25, steps), event->position());
-    event->accept();
-}
-
-void CSectionPictureView::keyPressEvent(QKeyEvent* event)
-{
-    const QPointF middle(width() / 2.0, height() / 2.0);
-    const double stepX = width() / 8.0;
-    const double stepY = height() / 8.0;
-    switch (event->key()) {
-    case Qt::Key_Plus:
-    case Qt::Key_Equal:
-        ZoomBy(1.25, middle);
-        break;
-    case Qt::Key_Minus:
-        ZoomBy(1 / 1.25, middle);
-        break;
-    case Qt::Key_Left:
-        PanBy({-stepX, 0});
-        break;
-    case Qt::Key_Right:
-        PanBy({stepX, 0});
-        break;
-    case Qt::Key_Up:
-        PanBy({0, -stepY});
-        break;
-    case Qt::Key_Down:
-        PanBy({0, stepY});
-        break;
-    default:
-        QWidget::keyPressEvent(event);
-        return;
-    }
-    event->accept();
-}
-
-void CSectionPictureView::mouseMoveEvent(QMouseEvent* event)
-{
-    emit hovered(ToPicture(event->position()));
-}
-
-void CSectionPictureView::mousePressEvent(QMouseEvent* event)
-{
-    setFocus(Qt::MouseFocusReason);
-    if (event->button() == Qt::LeftButton)
-        emit clicked(ToPicture(event->position()));
-}
 
 CSectionViewer::CSectionViewer(QWidget* parent)
     : QWidget(parent, Qt::Window), chooseFiles([](QWidget* owner) {
@@ -303,7 +152,150 @@ CSectionViewer::CSectionViewer(QWidget* parent)
     button_close->setAccessibleName("Close");
     view_section = new CSectionPictureView(this);
     view_section->setObjectName("view_section");
+    BuildTrack();
+    label_status = new QLabel(this);
+    label_status->setObjectName("label_status");
+    label_status->setWordWrap(true);
+    progressBar_section = new QProgressBar(this);
+    progressBar_section->setObjectName("progressBar_section");
+    progressBar_section->setAccessibleName("Reading");
+    progressBar_section->setRange(0, kLoadProgressEnd);
+    progressBar_section->setTextVisible(true);
+    progressBar_section->setVisible(false);
 
+    auto* left = new QVBoxLayout;
+    left->addWidget(listBox_files, 1);
+    left->addWidget(button_add);
+    auto* leftPane = new QWidget(this);
+    leftPane->setLayout(left);
+    auto* sectionPane = new QWidget(this);
+    auto* sectionColumn = new QVBoxLayout(sectionPane);
+    sectionColumn->setContentsMargins(0, 0, 0, 0);
+    sectionColumn->addWidget(BuildControls());
+    sectionColumn->addWidget(view_section, 1);
+    sectionColumn->addWidget(progressBar_section);
+    auto* split = new QSplitter(Qt::Horizontal, this);
+    split->addWidget(leftPane);
+    split->addWidget(sectionPane);
+    split->addWidget(chart_track);
+    split->setStretchFactor(1, 3);
+    split->setStretchFactor(2, 1);
+    split->setSizes({180, 700, 320});
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(label_status, 1);
+    bottom->addWidget(button_close);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(split, 1);
+    layout->addLayout(bottom);
+    const QList<QWidget*> order = {listBox_files,
+                                   button_add,
+                                   comboBox_gain,
+                                   numericUpDown_agc_window,
+                                   numericUpDown_clip,
+                                   comboBox_palette,
+                                   view_section,
+                                   button_close};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+
+    connect(view_section, &CSectionPictureView::hovered, this, [this](QPointF p) {
+        if (m_section.status != SectionStatus::Ok || m_section.fileTraces == 0)
+            return;
+        label_status->setText(DescribeAt(p));
+        const std::int64_t trace = TraceAtColumn(static_cast<int>(std::floor(p.x())));
+        if (trace > 0)
+            MarkTrace(trace);
+    });
+    connect(view_section, &CSectionPictureView::clicked, this, [this](QPointF p) {
+        const std::int64_t trace = TraceAtColumn(static_cast<int>(std::floor(p.x())));
+        if (trace > 0)
+            MarkTrace(trace);
+    });
+    connect(view_section, &CSectionPictureView::viewSettled, this, &CSectionViewer::OnViewSettled);
+    connect(&m_watcher, &QFutureWatcher<SectionLoadStep>::resultReadyAt, this, [this](int i) {
+        TakeStep(i);
+    });
+    connect(&m_watcher,
+            &QFutureWatcher<SectionLoadStep>::progressValueChanged,
+            progressBar_section,
+            &QProgressBar::setValue);
+    connect(&m_watcher, &QFutureWatcher<SectionLoadStep>::finished, this, [this] {
+        m_loading = false;
+        progressBar_section->setVisible(false);
+    });
+    connect(listBox_files, &QListWidget::currentRowChanged, this, [this] { ShowSelected(); });
+    connect(button_add, &QPushButton::clicked, this, [this] { AddFiles(chooseFiles(this)); });
+    connect(button_close, &QPushButton::clicked, this, &QWidget::close);
+    CloseOnEscape(*this, [this] { close(); });
+    PressOnEnter(*this);
+    resize(1100, 640);
+}
+
+CSectionViewer::~CSectionViewer()
+{
+    // The reading holds nothing of the window, but it need not go on.
+    m_watcher.future().cancel();
+    m_watcher.waitForFinished();
+}
+
+QWidget* CSectionViewer::BuildControls()
+{
+    auto* row = new QWidget(this);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    const auto caption = [&](const QString& text, QWidget* buddy) {
+        auto* label = new QLabel(text, row);
+        label->setBuddy(buddy);
+        layout->addWidget(label);
+        layout->addWidget(buddy);
+    };
+    comboBox_gain = new QComboBox(row);
+    comboBox_gain->setObjectName("comboBox_gain");
+    comboBox_gain->addItems({"None", "AGC"});
+    comboBox_gain->setToolTip("Automatic gain control evens out weak late arrivals");
+    numericUpDown_agc_window = new QSpinBox(row);
+    numericUpDown_agc_window->setObjectName("numericUpDown_agc_window");
+    numericUpDown_agc_window->setRange(1, 10000);
+    numericUpDown_agc_window->setValue(100);
+    numericUpDown_agc_window->setSuffix(" ms");
+    numericUpDown_agc_window->setEnabled(false);
+    numericUpDown_clip = new QDoubleSpinBox(row);
+    numericUpDown_clip->setObjectName("numericUpDown_clip");
+    numericUpDown_clip->setRange(50.0, 100.0);
+    numericUpDown_clip->setDecimals(1);
+    numericUpDown_clip->setSingleStep(0.5);
+    numericUpDown_clip->setValue(SectionOptions{}.clipPercent);
+    numericUpDown_clip->setSuffix(" %");
+    numericUpDown_clip->setToolTip("Magnitudes above this percentile are shown at full colour");
+    comboBox_palette = new QComboBox(row);
+    comboBox_palette->setObjectName("comboBox_palette");
+    comboBox_palette->addItems({"Auto", "Grey", "Seismic"});
+    comboBox_palette->setToolTip("Auto: grey when every sample is non-negative, else seismic");
+    caption("&Gain", comboBox_gain);
+    caption("AGC &window", numericUpDown_agc_window);
+    caption("C&lip", numericUpDown_clip);
+    caption("&Palette", comboBox_palette);
+    layout->addStretch(1);
+
+    const auto reread = [this] {
+        if (!m_path.isEmpty() && m_traces)
+            Load(view_section->View(), false);
+    };
+    connect(comboBox_gain, &QComboBox::currentIndexChanged, this, [this, reread](int index) {
+        numericUpDown_agc_window->setEnabled(index == 1);
+        reread();
+    });
+    connect(numericUpDown_agc_window, &QSpinBox::valueChanged, this, [this, reread] {
+        if (comboBox_gain->currentIndex() == 1)
+            reread();
+    });
+    connect(numericUpDown_clip, &QDoubleSpinBox::valueChanged, this, reread);
+    connect(comboBox_palette, &QComboBox::currentIndexChanged, this, [this] { Repaint(); });
+    return row;
+}
+
+void CSectionViewer::BuildTrack()
+{
     m_track = new QLineSeries;
     m_axisX = new QValueAxis;
     m_axisY = new QValueAxis;
@@ -325,48 +317,15 @@ CSectionViewer::CSectionViewer(QWidget* parent)
     chart_track->setAccessibleName("Track");
     chart_track->setRenderHint(QPainter::Antialiasing);
     chart_track->setMinimumWidth(260);
-    label_status = new QLabel(this);
-    label_status->setObjectName("label_status");
-    label_status->setWordWrap(true);
-
-    auto* left = new QVBoxLayout;
-    left->addWidget(listBox_files, 1);
-    left->addWidget(button_add);
-    auto* leftPane = new QWidget(this);
-    leftPane->setLayout(left);
-    auto* split = new QSplitter(Qt::Horizontal, this);
-    split->addWidget(leftPane);
-    split->addWidget(view_section);
-    split->addWidget(chart_track);
-    split->setStretchFactor(1, 3);
-    split->setStretchFactor(2, 1);
-    auto* bottom = new QHBoxLayout;
-    bottom->addWidget(label_status, 1);
-    bottom->addWidget(button_close);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(split, 1);
-    layout->addLayout(bottom);
-    setTabOrder(listBox_files, button_add);
-    setTabOrder(button_add, view_section);
-    setTabOrder(view_section, button_close);
-    chart_track->viewport()->installEventFilter(
-        new CChartClickFilter(*chart_track, [this](QPointF p) { MarkNearestFix(p); }));
-    connect(view_section, &CSectionPictureView::hovered, this, [this](QPointF p) {
-        if (m_section.status == SectionStatus::Ok && m_section.fileTraces > 0)
-            label_status->setText(DescribeAt(p));
-    });
-    connect(view_section, &CSectionPictureView::clicked, this, [this](QPointF p) {
-        const std::int64_t trace = TraceAtColumn(static_cast<int>(std::floor(p.x())));
-        if (trace > 0)
-            MarkTrace(trace);
-    });
-
-    connect(listBox_files, &QListWidget::currentRowChanged, this, [this] { ShowSelected(); });
-    connect(button_add, &QPushButton::clicked, this, [this] { AddFiles(chooseFiles(this)); });
-    connect(button_close, &QPushButton::clicked, this, &QWidget::close);
-    CloseOnEscape(*this, [this] { close(); });
-    PressOnEnter(*this);
-    resize(1100, 600);
+    chart_track->setMouseTracking(true);
+    chart_track->viewport()->setMouseTracking(true);
+    chart_track->viewport()->installEventFilter(new CChartPointerFilter(
+        *chart_track,
+        [this](QPointF p) {
+            if (MarkNearestFix(p) && m_marked > 0)
+                label_status->setText(QString("Trace %1").arg(m_marked) + TraceDetails(m_marked));
+        },
+        [this](QPointF p) { (void)MarkNearestFix(p); })); // no track: nothing to mark
 }
 
 void CSectionViewer::SetFiles(const QStringList& paths)
@@ -383,7 +342,10 @@ void CSectionViewer::AddFiles(const QStringList& paths)
     for (const QString& path : paths) {
         if (path.isEmpty() || Files().contains(path))
             continue;
-        listBox_files->addItem(path);
+        // The name tells the files of one job apart; the folder is in the tooltip.
+        auto* entry = new QListWidgetItem(QFileInfo(path).fileName(), listBox_files);
+        entry->setData(Qt::UserRole, path);
+        entry->setToolTip(path);
         if (firstAdded < 0)
             firstAdded = listBox_files->count() - 1;
     }
@@ -395,7 +357,7 @@ QStringList CSectionViewer::Files() const
 {
     QStringList paths;
     for (int i = 0; i < listBox_files->count(); ++i)
-        paths << listBox_files->item(i)->text();
+        paths << listBox_files->item(i)->data(Qt::UserRole).toString();
     return paths;
 }
 
@@ -420,32 +382,159 @@ void CSectionViewer::dropEvent(QDropEvent* event)
     event->acceptProposedAction();
 }
 
+QString CSectionViewer::FileName() const
+{
+    return QFileInfo(m_path).fileName();
+}
+
 void CSectionViewer::ShowSelected()
 {
+    m_watcher.future().cancel();
     const QListWidgetItem* item = listBox_files->currentItem();
     label_status->clear();
     m_section = Section{};
-    m_traces.clear();
-    m_fixes.clear();
-    m_fixTraces.clear();
-    m_mark->clear();
+    m_traces.reset();
+    m_marked = 0;
+    m_preview = false;
+    m_path = item == nullptr ? QString() : item->data(Qt::UserRole).toString();
+    view_section->SetPicture({}, {});
+    view_section->SetLimits({}, {});
+    ShowTrack({});
     if (item == nullptr) {
-        view_section->SetPicture({});
-        m_track->clear();
+        m_loading = false;
+        progressBar_section->setVisible(false);
         return;
     }
-    ShowSection(item->text());
-    ShowTrack(item->text());
-    m_traces = ReadTraceTable(item->text().toStdString());
-    // Each fix knows its trace by where the trace's header starts.
-    for (const llt& f : m_fixes) {
-        const auto it = std::lower_bound(
-            m_traces.begin(), m_traces.end(), f.position, [](const ViewerTrace& t, std::int64_t o) {
-                return t.offset < o;
-            });
-        m_fixTraces.push_back(
-            it != m_traces.end() && it->offset == f.position ? (it - m_traces.begin()) + 1 : 0);
+    label_status->setText("Reading " + FileName() + "...");
+    Load({}, true);
+}
+
+SectionOptions CSectionViewer::CurrentOptions() const
+{
+    // Built at the size shown, so that no peak is lost to a second scaling.
+    const PictureSize size{std::max(view_section->width(), kSmallestPicture.width),
+                           std::max(view_section->height(), kSmallestPicture.height)};
+    SectionOptions options = WithDataArea(SectionOptions{}, size);
+    if (comboBox_gain->currentIndex() == 1) {
+        options.gain = SectionGain::Agc;
+        options.agcWindowMs = numericUpDown_agc_window->value();
     }
+    options.clipPercent = numericUpDown_clip->value();
+    return options;
+}
+
+void CSectionViewer::Load(QRectF view, bool withTrack)
+{
+    SectionRequest request;
+    request.path = m_path.toStdString();
+    request.options = CurrentOptions();
+    request.traces = m_traces;
+    request.withTrack = withTrack;
+    request.previewAboveSamples = previewAboveSamples;
+    const QRectF whole = view_section->Whole();
+    if (!view.isEmpty() && !whole.isEmpty()) {
+        const auto traces = static_cast<std::int64_t>(whole.width());
+        // Whole traces cover the view: the picture may reach a little past it.
+        const std::int64_t first =
+            std::clamp<std::int64_t>(static_cast<std::int64_t>(std::floor(view.left())), 1, traces);
+        const std::int64_t last = std::clamp<std::int64_t>(
+            static_cast<std::int64_t>(std::ceil(view.right())) - 1, first, traces);
+        if (first > 1 || last < traces) {
+            request.options.firstTrace = first;
+            request.options.lastTrace = last;
+        }
+        request.options.startMs = view.top();
+        request.options.endMs = view.bottom();
+    }
+    m_watcher.future().cancel();
+    m_loading = true;
+    progressBar_section->setValue(0);
+    progressBar_section->setVisible(true);
+    m_watcher.setFuture(StartSectionLoad(std::move(request)));
+}
+
+void CSectionViewer::TakeStep(int index)
+{
+    const SectionLoadStep step = m_watcher.resultAt(index);
+    switch (step.kind) {
+    case SectionLoadStep::Kind::Table:
+        TakeTable(step.traces);
+        break;
+    case SectionLoadStep::Kind::Preview:
+        ShowSection(step, true);
+        break;
+    case SectionLoadStep::Kind::Track:
+        ShowTrack(step.fixes);
+        break;
+    case SectionLoadStep::Kind::Picture:
+        ShowSection(step, false);
+        break;
+    }
+}
+
+void CSectionViewer::TakeTable(const TraceTable& traces)
+{
+    m_traces = traces;
+    double finest = std::numeric_limits<double>::infinity();
+    for (const ViewerTrace& t : *traces)
+        if (t.intervalMs > 0)
+            finest = std::min(finest, t.intervalMs);
+    // Zoomed in as far as one trace and a few samples: the picture then
+    // stretches each sample over many pixels.
+    view_section->SetLimits(WholeData(*traces),
+                            QSizeF(1.0, std::isfinite(finest) ? 4 * finest : 1e-3));
+}
+
+void CSectionViewer::ShowSection(const SectionLoadStep& step, bool preview)
+{
+    const Section& section = step.section;
+    if (section.status != SectionStatus::Ok) {
+        m_section = Section{};
+        view_section->SetPicture({}, {});
+        label_status->setText(FileName() + " " + WhyNoSection(section) + ".");
+        return;
+    }
+    m_section = section;
+    m_preview = preview;
+    const std::int64_t last = step.options.lastTrace > 0
+                                  ? std::min(step.options.lastTrace, section.fileTraces)
+                                  : section.fileTraces;
+    const QRectF shown(double(section.firstTrace),
+                       section.frame.startMs,
+                       double(last + 1 - section.firstTrace),
+                       section.frame.endMs - section.frame.startMs);
+    view_section->SetPicture(
+        PaintSection(m_section,
+                     static_cast<SectionPalette>(comboBox_palette->currentIndex()),
+                     SectionTitle(FileName().toStdString(), m_section)),
+        shown);
+    if (label_status->text().startsWith("Reading "))
+        label_status->clear();
+    if (m_marked > 0)
+        MarkTrace(m_marked);
+}
+
+void CSectionViewer::Repaint()
+{
+    if (m_section.status != SectionStatus::Ok || m_section.cells.empty())
+        return;
+    view_section->ReplacePicture(
+        PaintSection(m_section,
+                     static_cast<SectionPalette>(comboBox_palette->currentIndex()),
+                     SectionTitle(FileName().toStdString(), m_section)));
+}
+
+void CSectionViewer::OnViewSettled(QRectF view)
+{
+    if (m_path.isEmpty() || !m_traces)
+        return;
+    const QImage& picture = view_section->Picture();
+    const bool sameSize =
+        picture.width() == std::max(view_section->width(), kSmallestPicture.width) &&
+        picture.height() == std::max(view_section->height(), kSmallestPicture.height);
+    if (bSameData(view, view_section->Shown()) && sameSize && !m_preview)
+        return;
+    Load(bSameData(view, view_section->Whole()) ? QRectF() : view, false);
 }
 
 int CSectionViewer::NamingColumn(int x) const
@@ -475,6 +564,23 @@ std::optional<std::size_t> CSectionViewer::FixOfTrace(std::int64_t trace) const
     return std::nullopt;
 }
 
+QString CSectionViewer::TraceDetails(std::int64_t trace) const
+{
+    QString text;
+    if (const std::optional<std::size_t> fix = FixOfTrace(trace)) {
+        const llt& f = m_fixes[*fix];
+        text += m_metres ? QString(", E %1 N %2").arg(f.x, 0, 'f', 1).arg(f.y, 0, 'f', 1)
+                         : QString(", %1, %2").arg(f.lat, 0, 'f', 6).arg(f.lon, 0, 'f', 6);
+    } else {
+        text += ", no position";
+    }
+    if (m_traces && trace >= 1 && trace <= static_cast<std::int64_t>(m_traces->size())) {
+        const ViewerTrace& t = (*m_traces)[static_cast<std::size_t>(trace - 1)];
+        text += QString(", delay %1 ms, channel %2").arg(t.delayMs).arg(t.channel);
+    }
+    return text;
+}
+
 QString CSectionViewer::DescribeAt(QPointF p) const
 {
     const int column = NamingColumn(static_cast<int>(std::floor(p.x())));
@@ -484,40 +590,32 @@ QString CSectionViewer::DescribeAt(QPointF p) const
         return {};
     const SectionFrame& frame = m_section.frame;
     const double ms = frame.startMs + row * (frame.endMs - frame.startMs) / frame.rows;
-    QString text =
-        QString("Trace %1, %2, %3 ms")
-            .arg(trace)
-            .arg(TimeOfDay(m_section.columnTraces[static_cast<std::size_t>(column)].secondOfDay))
-            .arg(ms, 0, 'f', 1);
-    if (const std::optional<std::size_t> fix = FixOfTrace(trace)) {
-        const llt& f = m_fixes[*fix];
-        text += m_metres ? QString(", E %1 N %2").arg(f.x, 0, 'f', 1).arg(f.y, 0, 'f', 1)
-                         : QString(", %1, %2").arg(f.lat, 0, 'f', 6).arg(f.lon, 0, 'f', 6);
-    } else {
-        text += ", no position";
-    }
-    if (trace <= static_cast<std::int64_t>(m_traces.size())) {
-        const ViewerTrace& t = m_traces[static_cast<std::size_t>(trace - 1)];
-        text += QString(", delay %1 ms, channel %2").arg(t.delayMs).arg(t.channel);
-    }
-    return text;
+    return QString("Trace %1, %2, %3 ms")
+               .arg(trace)
+               .arg(TimeOfDay(m_section.columnTraces[static_cast<std::size_t>(column)].secondOfDay))
+               .arg(ms, 0, 'f', 1) +
+           TraceDetails(trace);
 }
 
 void CSectionViewer::MarkTrace(std::int64_t trace)
 {
+    m_marked = trace;
     m_mark->clear();
     if (const std::optional<std::size_t> fix = FixOfTrace(trace)) {
         const llt& f = m_fixes[*fix];
         m_mark->append(m_metres ? QPointF(f.x, f.y) : QPointF(f.lon, f.lat));
     }
-    // The column showing the trace: the last one whose first trace is not after it.
+    // The column showing the trace: the last one whose first trace is not
+    // after it; none when the trace lies outside the part shown.
     std::optional<int> marked;
-    for (std::size_t c = 0; c < m_section.columnTraces.size(); ++c) {
-        const std::int64_t first = m_section.columnTraces[c].traceNumber;
-        if (first > trace)
-            break;
-        if (first > 0)
-            marked = kPictureMargins.left + static_cast<int>(c);
+    if (trace >= m_section.firstTrace && trace <= m_section.lastTrace) {
+        for (std::size_t c = 0; c < m_section.columnTraces.size(); ++c) {
+            const std::int64_t first = m_section.columnTraces[c].traceNumber;
+            if (first > trace)
+                break;
+            if (first > 0)
+                marked = kPictureMargins.left + static_cast<int>(c);
+        }
     }
     view_section->MarkColumn(marked);
 }
@@ -529,11 +627,11 @@ std::optional<QPointF> CSectionViewer::TrackMark() const
     return m_mark->at(0);
 }
 
-void CSectionViewer::MarkNearestFix(QPointF p)
+bool CSectionViewer::MarkNearestFix(QPointF p)
 {
     const QList<QPointF> points = m_track->points();
     if (points.isEmpty() || points.size() != static_cast<qsizetype>(m_fixTraces.size()))
-        return;
+        return false;
     qsizetype best = 0;
     double bestDistance = std::numeric_limits<double>::infinity();
     for (qsizetype i = 0; i < points.size(); ++i) {
@@ -544,38 +642,22 @@ void CSectionViewer::MarkNearestFix(QPointF p)
             best = i;
         }
     }
-    if (m_fixTraces[static_cast<std::size_t>(best)] > 0)
-        MarkTrace(m_fixTraces[static_cast<std::size_t>(best)]);
+    if (m_fixTraces[static_cast<std::size_t>(best)] <= 0)
+        return false;
+    MarkTrace(m_fixTraces[static_cast<std::size_t>(best)]);
+    return true;
 }
 
-void CSectionViewer::ShowSection(const QString& path)
-{
-    // Built at the size shown, so that no peak is lost to a second scaling.
-    const PictureSize size{std::max(view_section->width(), kSmallestPicture.width),
-                           std::max(view_section->height(), kSmallestPicture.height)};
-    const std::string file = path.toStdString();
-    const Section section = BuildSection(file, WithDataArea(SectionOptions{}, size));
-    if (section.status != SectionStatus::Ok) {
-        view_section->SetPicture({});
-        label_status->setText(QFileInfo(path).fileName() + " " + WhyNoSection(section) + ".");
-        return;
-    }
-    const std::string name = QFileInfo(path).fileName().toStdString();
-    view_section->SetPicture(
-        PaintSection(section, SectionPalette::Auto, SectionTitle(name, section)));
-    m_section = section;
-    m_section.cells = {}; // painted already; the frame and columns tell where a trace is
-}
-
-void CSectionViewer::ShowTrack(const QString& path)
+void CSectionViewer::ShowTrack(std::vector<llt> fixes)
 {
     m_track->clear();
-    std::vector<llt> fixes;
-    const FixListStats stats = ReadAndBufferTraceHeaderData(
-        path.toStdString(), CombineSettings{}.nav_average_fixes, fixes);
-    if (stats.traces < 0 || fixes.empty()) {
-        if (label_status->text().isEmpty())
-            label_status->setText(QFileInfo(path).fileName() + " carries no navigation.");
+    m_mark->clear();
+    m_fixes.clear();
+    m_fixTraces.clear();
+    if (fixes.empty()) {
+        if (!m_path.isEmpty() && m_traces &&
+            (label_status->text().isEmpty() || label_status->text().startsWith("Reading ")))
+            label_status->setText(FileName() + " carries no navigation.");
         m_axisX->setTitleText({});
         m_axisY->setTitleText({});
         return;
@@ -598,6 +680,12 @@ void CSectionViewer::ShowTrack(const QString& path)
     const double pad = metres ? 1.0 : 1e-5;
     m_axisX->setRange(x0 - pad, x1 + pad);
     m_axisY->setRange(y0 - pad, y1 + pad);
+    // Few whole metres (or enough decimals of a degree) fit the narrow chart.
+    const char* format = metres ? "%.0f" : "%.5f";
+    for (QValueAxis* axis : {m_axisX, m_axisY}) {
+        axis->setLabelFormat(format);
+        axis->setTickCount(4);
+    }
     if (metres && !fixes.front().isUTM) {
         const QString zone =
             QString::number(fixes.front().zone) + (fixes.front().northp ? "N" : "S");
@@ -611,6 +699,19 @@ void CSectionViewer::ShowTrack(const QString& path)
         m_axisY->setTitleText("Latitude (degrees)");
     }
     m_fixes = std::move(fixes);
+    // Each fix knows its trace by where the trace's header starts.
+    const std::vector<ViewerTrace> none;
+    const std::vector<ViewerTrace>& traces = m_traces ? *m_traces : none;
+    for (const llt& f : m_fixes) {
+        const auto it = std::lower_bound(
+            traces.begin(), traces.end(), f.position, [](const ViewerTrace& t, std::int64_t o) {
+                return t.offset < o;
+            });
+        m_fixTraces.push_back(
+            it != traces.end() && it->offset == f.position ? (it - traces.begin()) + 1 : 0);
+    }
+    if (m_marked > 0)
+        MarkTrace(m_marked);
 }
 
 } // namespace tessara

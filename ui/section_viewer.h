@@ -3,13 +3,10 @@
 // without carrying it to another program.
 #pragma once
 
-// Kept from moc, which cannot parse the standard library's concepts they
-// pull in; it needs none of their names.
-#ifndef Q_MOC_RUN
-#include "nav/llt.h"
-#include "section/section_file.h"
-#endif
+#include "ui/section_loader.h"
+#include "ui/section_picture_view.h"
 
+#include <QFutureWatcher>
 #include <QImage>
 #include <QStringList>
 #include <QWidget>
@@ -20,76 +17,32 @@
 #include <vector>
 
 class QChartView;
+class QComboBox;
+class QDoubleSpinBox;
 class QLabel;
 class QListWidget;
+class QProgressBar;
 class QPushButton;
 class QLineSeries;
 class QScatterSeries;
+class QSpinBox;
 class QValueAxis;
 
 namespace tessara
 {
 
-/// The section's picture, scaled to fit the widget, zoomed with the wheel
-/// and +/-, panned with the arrows. A marked column is drawn as a line.
-class CSectionPictureView : public QWidget
-{
-    Q_OBJECT
-public:
-    explicit CSectionPictureView(QWidget* parent = nullptr);
-    /// A new picture, shown whole.
-    void SetPicture(const QImage& picture);
-    [[nodiscard]] const QImage& Picture() const { return m_picture; }
-    /// 1 shows the whole picture; more shows part of it larger.
-    [[nodiscard]] double Zoom() const { return m_zoom; }
-    /// Zooms by `factor` about the picture point under the widget's `at`.
-    void ZoomBy(double factor, QPointF at);
-    /// Moves the view by `step` widget pixels.
-    void PanBy(QPointF step);
-    /// The picture point under the widget point `at`.
-    [[nodiscard]] QPointF ToPicture(QPointF at) const;
-    /// The widget point over the picture point `p`.
-    [[nodiscard]] QPointF ToWidget(QPointF p) const;
-    /// Marks the picture column `x` (none: no mark).
-    void MarkColumn(std::optional<int> x);
-    [[nodiscard]] std::optional<int> MarkedColumn() const { return m_marked; }
-
-signals:
-    /// The pointer rests on, or a click landed on, the picture point `p`.
-    void hovered(QPointF p);
-    void clicked(QPointF p);
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-    void wheelEvent(QWheelEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-
-private:
-    [[nodiscard]] double Scale() const;
-    void KeepInside();
-
-    QImage m_picture;
-    double m_zoom = 1.0;
-    QPointF m_centre; ///< the picture point at the widget's centre
-    std::optional<int> m_marked;
-};
-
-/// What the viewer says of one trace of the file shown.
-struct ViewerTrace {
-    std::int64_t offset = 0; ///< bytes: where its header starts
-    double delayMs = 0.0;
-    std::int32_t channel = 0; ///< digitizerChannel (byte 180)
-};
-
 /// A modeless top-level window: the file list on the left, the selected
-/// file's section and track on the right. Escape closes it.
+/// file's section and track on the right, the gain, clip and palette above
+/// the section. Files are read on a pool thread: a large file shows a first
+/// picture from a share of its traces at once, and the bar under the section
+/// shows the whole one coming. Zooming in reads the traces in view again at
+/// full resolution. Escape closes it.
 class CSectionViewer : public QWidget
 {
     Q_OBJECT
 public:
     explicit CSectionViewer(QWidget* parent = nullptr);
+    ~CSectionViewer() override;
 
     /// Shows `paths` instead of the files listed, the first one selected.
     void SetFiles(const QStringList& paths);
@@ -97,6 +50,10 @@ public:
     /// one added.
     void AddFiles(const QStringList& paths);
     [[nodiscard]] QStringList Files() const;
+    /// Whether a file or view is still being read.
+    [[nodiscard]] bool bIsLoading() const { return m_loading; }
+    /// Whether the picture shown is the first look from a share of the traces.
+    [[nodiscard]] bool bIsPreview() const { return m_preview; }
     /// Points of the selected file's track.
     [[nodiscard]] int TrackPoints() const;
     /// What hovering the section at picture point `p` tells: trace number,
@@ -108,42 +65,68 @@ public:
     void MarkTrace(std::int64_t trace);
     /// The fix marked on the track; empty when none is.
     [[nodiscard]] std::optional<QPointF> TrackMark() const;
-    /// Marks the trace whose fix lies nearest the chart point `p`.
-    void MarkNearestFix(QPointF p);
+    /// Marks the trace whose fix lies nearest the chart point `p`; false
+    /// when there is no track.
+    bool MarkNearestFix(QPointF p);
 
+    /// A view holding more samples than this shows a first look from a share
+    /// of its traces before the whole picture.
+    std::int64_t previewAboveSamples = kPreviewAboveSamples;
     /// Asks for files to add; replaced by tests.
     std::function<QStringList(QWidget*)> chooseFiles;
 
     QListWidget* listBox_files;
     QPushButton* button_add;
-    QPushButton* button_close;
+    QComboBox* comboBox_gain;
+    QSpinBox* numericUpDown_agc_window;
+    QDoubleSpinBox* numericUpDown_clip;
+    QComboBox* comboBox_palette;
     CSectionPictureView* view_section;
     QChartView* chart_track;
     QLabel* label_status;
+    QProgressBar* progressBar_section;
+    QPushButton* button_close;
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 private:
+    QWidget* BuildControls();
+    void BuildTrack();
     void ShowSelected();
-    void ShowSection(const QString& path);
-    void ShowTrack(const QString& path);
+    /// Reads the view `view` of the file shown (empty: the whole file).
+    void Load(QRectF view, bool withTrack);
+    void TakeStep(int index);
+    void TakeTable(const TraceTable& traces);
+    void ShowSection(const SectionLoadStep& step, bool preview);
+    void ShowTrack(std::vector<llt> fixes);
+    void Repaint();
+    void OnViewSettled(QRectF view);
+    [[nodiscard]] SectionOptions CurrentOptions() const;
+    [[nodiscard]] QString FileName() const;
 
     /// The section column naming the trace shown at picture column `x`; -1
     /// off the data.
     [[nodiscard]] int NamingColumn(int x) const;
     [[nodiscard]] std::optional<std::size_t> FixOfTrace(std::int64_t trace) const;
+    /// ", position, delay D ms, channel C" of `trace`.
+    [[nodiscard]] QString TraceDetails(std::int64_t trace) const;
 
-    Section m_section;                 ///< of the file shown, grid dropped
-    std::vector<ViewerTrace> m_traces; ///< every trace of the file shown
+    QString m_path;            ///< of the file shown; empty: none
+    TraceTable m_traces;       ///< every trace of the file shown
+    Section m_section;         ///< the picture's, cells kept for another palette
+    std::int64_t m_marked = 0; ///< the trace marked; 0: none
     std::vector<llt> m_fixes;
     std::vector<std::int64_t> m_fixTraces; ///< 1-based trace of each fix
     bool m_metres = false;
-    QLineSeries* m_track;
-    QScatterSeries* m_mark;
-    QValueAxis* m_axisX;
-    QValueAxis* m_axisY;
+    bool m_loading = false;
+    bool m_preview = false;
+    QFutureWatcher<SectionLoadStep> m_watcher;
+    QLineSeries* m_track = nullptr;
+    QScatterSeries* m_mark = nullptr;
+    QValueAxis* m_axisX = nullptr;
+    QValueAxis* m_axisY = nullptr;
 };
 
 } // namespace tessara

@@ -7,16 +7,22 @@
 
 #include <QChart>
 #include <QChartView>
+#include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QUrl>
 #include <QWheelEvent>
 #include <QtTest>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -24,6 +30,27 @@ namespace tessara::test
 {
 namespace
 {
+
+/// Waits until the viewer has read what it was asked for.
+bool Settled(const CSectionViewer& viewer)
+{
+    return QTest::qWaitFor([&viewer] { return !viewer.bIsLoading(); }, 20000);
+}
+
+/// A viewer, shown, with one generated file in it.
+struct CShownFile {
+    TempDir dir;
+    CSectionViewer viewer;
+    /// Writes a file of `traces` traces (digitizerChannel `channel`) and
+    /// shows it; false when it could not be written or was not read.
+    bool Show(int traces, int channel = 0)
+    {
+        const std::string file = WriteSurveyFile(dir.Path(), traces, channel);
+        viewer.show();
+        viewer.SetFiles({QString::fromStdString(file)});
+        return !file.empty() && Settled(viewer);
+    }
+};
 
 /// Drops `paths` on `window` as a file manager does.
 void Drop(QWidget& window, const QStringList& paths)
@@ -54,7 +81,16 @@ private slots:
     void escape_closes_the_window();
     void hover_names_the_trace_under_the_pointer();
     void section_and_track_mark_each_other();
-    void keys_and_wheel_zoom_and_pan();
+    void box_zoom_reads_the_traces_in_the_box_at_full_resolution();
+    void box_past_the_data_stops_at_the_first_and_last_trace();
+    void keys_zoom_and_pan_then_read_the_view();
+    void one_trace_file_zooms_in_time_only();
+    void gain_clip_and_palette_change_the_picture();
+    void hovering_the_track_marks_the_nearest_trace();
+    void large_view_shows_a_first_look_from_every_nth_trace();
+    void main_window_view_opens_the_last_outputs_or_an_empty_viewer();
+    void another_file_chosen_while_reading_is_the_one_shown();
+    void picture_arriving_while_zooming_keeps_the_view();
 };
 
 void TestViewer::summary_view_opens_the_job_outputs_with_picture_and_track()
@@ -72,6 +108,7 @@ void TestViewer::summary_view_opens_the_job_outputs_with_picture_and_track()
     QTest::mouseClick(summary->button_view, Qt::LeftButton);
     CSectionViewer* viewer = w.Viewer();
     QVERIFY(viewer != nullptr && viewer->isVisible());
+    QVERIFY(Settled(*viewer));
     QCOMPARE(viewer->Files(), summary->Outputs());
     QCOMPARE(viewer->Files().size(), static_cast<qsizetype>(FileNames(dir.Path() / "out").size()));
     QCOMPARE(viewer->listBox_files->currentRow(), 0);
@@ -110,6 +147,7 @@ void TestViewer::dropped_files_are_added_once_and_shown()
     QCOMPARE(viewer.listBox_files->count(), 1);
 
     Drop(viewer, {first, second});
+    QVERIFY(Settled(viewer));
     QCOMPARE(viewer.Files(), QStringList({first, second}));
     // The file dropped is the one shown.
     QCOMPARE(viewer.listBox_files->currentRow(), 1);
@@ -135,14 +173,17 @@ void TestViewer::unreadable_file_says_so_without_a_picture()
     CSectionViewer viewer;
     viewer.show();
     viewer.SetFiles({good, QString::fromStdString(broken.string())});
+    QVERIFY(Settled(viewer));
     QVERIFY(!viewer.view_section->Picture().isNull());
     viewer.listBox_files->setCurrentRow(1);
+    QVERIFY(Settled(viewer));
     QVERIFY(viewer.view_section->Picture().isNull());
     QCOMPARE(viewer.TrackPoints(), 0);
     QVERIFY2(viewer.label_status->text().startsWith("broken.sgy cannot be read"),
              qPrintable(viewer.label_status->text()));
     // Back to the good file: the last file's message does not linger.
     viewer.listBox_files->setCurrentRow(0);
+    QVERIFY(Settled(viewer));
     QVERIFY(viewer.label_status->text().isEmpty());
     QVERIFY(viewer.TrackPoints() > 1);
 }
@@ -179,11 +220,9 @@ QPoint OverTrace(const CSectionViewer& viewer, std::int64_t trace)
 
 void TestViewer::hover_names_the_trace_under_the_pointer()
 {
-    TempDir dir;
-    const QString file = QString::fromStdString(WriteSurveyFile(dir.Path(), 40, 3));
-    CSectionViewer viewer;
-    viewer.show();
-    viewer.SetFiles({file});
+    CShownFile shown;
+    QVERIFY(shown.Show(40, 3));
+    CSectionViewer& viewer = shown.viewer;
     QCOMPARE(viewer.TraceAtColumn(0), std::int64_t{0}); // the time axis, not a trace
     const QPoint at = OverTrace(viewer, 17);
     QVERIFY(viewer.view_section->rect().contains(at));
@@ -205,11 +244,9 @@ void TestViewer::hover_names_the_trace_under_the_pointer()
 
 void TestViewer::section_and_track_mark_each_other()
 {
-    TempDir dir;
-    const QString file = QString::fromStdString(WriteSurveyFile(dir.Path(), 40));
-    CSectionViewer viewer;
-    viewer.show();
-    viewer.SetFiles({file});
+    CShownFile shown;
+    QVERIFY(shown.Show(40));
+    CSectionViewer& viewer = shown.viewer;
     QCOMPARE(viewer.TrackPoints(), 40);
     QVERIFY(!viewer.TrackMark());
 
@@ -232,34 +269,150 @@ void TestViewer::section_and_track_mark_each_other()
     QCOMPARE(viewer.TrackMark(), fix30);
 
     // Another file: no mark is carried over.
-    viewer.AddFiles({QString::fromStdString(WriteSurveyFile(dir.Path() / "b", 12))});
+    viewer.AddFiles({QString::fromStdString(WriteSurveyFile(shown.dir.Path() / "b", 12))});
+    QVERIFY(Settled(viewer));
     QVERIFY(!viewer.TrackMark());
     QVERIFY(!viewer.view_section->MarkedColumn());
 }
 
-void TestViewer::keys_and_wheel_zoom_and_pan()
+namespace
 {
-    TempDir dir;
-    const QString file = QString::fromStdString(WriteSurveyFile(dir.Path(), 40));
-    CSectionViewer viewer;
-    viewer.show();
-    viewer.SetFiles({file});
+
+/// The widget x over the data's trace position `trace` (trace n spans [n, n+1)).
+double WidgetX(const CSectionPictureView& view, double trace)
+{
+    const double x0 = view.ToData({0, 0}).x();
+    const double x1 = view.ToData({100, 0}).x();
+    return (trace - x0) / (x1 - x0) * 100;
+}
+
+/// The traces the picture's data columns name, first column first.
+std::vector<std::int64_t> TracesShown(const CSectionViewer& viewer)
+{
+    std::vector<std::int64_t> traces;
+    const int end = viewer.view_section->Picture().width() - kPictureMargins.right;
+    for (int x = kPictureMargins.left; x < end; ++x)
+        if (traces.empty() || traces.back() != viewer.TraceAtColumn(x))
+            traces.push_back(viewer.TraceAtColumn(x));
+    return traces;
+}
+
+/// Drags a box with the left button from `from` to `to` on the section.
+void DragBox(CSectionPictureView& view, QPoint from, QPoint to)
+{
+    QTest::mousePress(&view, Qt::LeftButton, {}, from);
+    QTest::mouseMove(&view, (from + to) / 2);
+    QTest::mouseRelease(&view, Qt::LeftButton, {}, to);
+}
+
+/// Waits until the picture shows other data than `before`, then until
+/// everything asked for is read.
+bool Reread(const CSectionViewer& viewer, QRectF before)
+{
+    return QTest::qWaitFor([&] { return viewer.view_section->Shown() != before; }, 5000) &&
+           Settled(viewer);
+}
+
+} // namespace
+
+void TestViewer::box_zoom_reads_the_traces_in_the_box_at_full_resolution()
+{
+    CShownFile shown;
+    QVERIFY(shown.Show(2000));
+    CSectionViewer& viewer = shown.viewer;
     CSectionPictureView& view = *viewer.view_section;
-    const QPointF middle(view.width() / 2.0, view.height() / 2.0);
-    const QPointF whole = view.ToPicture(middle);
-    // The whole picture cannot be panned.
+    QCOMPARE(view.Shown(), view.Whole());
+    QCOMPARE(view.Whole().left(), 1.0);
+    QCOMPARE(view.Whole().right(), 2001.0);
+    // The whole file: many traces a column, so most traces have none of their own.
+    QVERIFY(TracesShown(viewer).size() < 1000);
+
+    const QRectF whole = view.Shown();
+    const QPoint from(int(WidgetX(view, 500.5)), view.height() * 3 / 10);
+    const QPoint to(int(WidgetX(view, 560.5)), view.height() * 7 / 10);
+    // The traces under the box's pixels, whole.
+    const auto first = static_cast<std::int64_t>(std::floor(view.ToData(from).x()));
+    const auto last = static_cast<std::int64_t>(std::ceil(view.ToData(to).x())) - 1;
+    QVERIFY(first >= 496 && last <= 565);
+    DragBox(view, from, to);
+    QVERIFY(Reread(viewer, whole));
+    // Read again, those traces only, each in columns of its own.
+    std::vector<std::int64_t> expected;
+    for (std::int64_t n = first; n <= last; ++n)
+        expected.push_back(n);
+    QCOMPARE(TracesShown(viewer), expected);
+    QCOMPARE(view.Shown().left(), double(first));
+    QCOMPARE(view.Shown().right(), double(last + 1));
+    QVERIFY(view.Shown().top() > whole.top() && view.Shown().bottom() < whole.bottom());
+    // A click is not a box: it marks the trace and reads nothing.
+    QTest::mouseClick(
+        &view, Qt::LeftButton, {}, QPoint(int(WidgetX(view, 530.5)), view.height() / 2));
+    QVERIFY(!viewer.bIsLoading());
+    QCOMPARE(viewer.TraceAtColumn(*view.MarkedColumn()), std::int64_t{530});
+    QCOMPARE(view.Shown().left(), double(first));
+}
+
+void TestViewer::box_past_the_data_stops_at_the_first_and_last_trace()
+{
+    CShownFile shown;
+    QVERIFY(shown.Show(2000));
+    CSectionViewer& viewer = shown.viewer;
+    CSectionPictureView& view = *viewer.view_section;
+    const QRectF whole = view.Shown();
+    // From the time axis (left of the data) to trace 30, from above the data down.
+    const QPoint at30(int(WidgetX(view, 30.5)), view.height() / 2);
+    const auto last = static_cast<std::int64_t>(std::ceil(view.ToData(at30).x())) - 1;
+    QVERIFY(last >= 26 && last <= 34);
+    DragBox(view, {1, 1}, at30);
+    QVERIFY(Reread(viewer, whole));
+    QCOMPARE(TracesShown(viewer).front(), std::int64_t{1});
+    QCOMPARE(TracesShown(viewer).back(), last);
+    QCOMPARE(view.Shown().top(), whole.top());
+
+    const QRectF left = view.Shown();
+    QTest::keyClick(&view, Qt::Key_Home);
+    QVERIFY(Reread(viewer, left));
+    QCOMPARE(view.Shown(), whole);
+    const QPoint at1971(int(WidgetX(view, 1971.5)), view.height() / 2);
+    const auto first = static_cast<std::int64_t>(std::floor(view.ToData(at1971).x()));
+    QVERIFY(first >= 1967 && first <= 1975);
+    DragBox(view, at1971, {view.width() - 1, view.height() - 1});
+    QVERIFY(Reread(viewer, whole));
+    QCOMPARE(TracesShown(viewer).front(), first);
+    QCOMPARE(TracesShown(viewer).back(), std::int64_t{2000});
+    QCOMPARE(view.Shown().bottom(), whole.bottom());
+}
+
+void TestViewer::keys_zoom_and_pan_then_read_the_view()
+{
+    CShownFile shown;
+    QVERIFY(shown.Show(2000));
+    CSectionViewer& viewer = shown.viewer;
+    CSectionPictureView& view = *viewer.view_section;
+    const QRectF whole = view.View();
+    // The whole file cannot be panned.
     QTest::keyClick(&view, Qt::Key_Right);
-    QCOMPARE(view.ToPicture(middle), whole);
+    QTest::keyClick(&view, Qt::Key_Down);
+    QCOMPARE(view.View(), whole);
 
     QTest::keyClick(&view, Qt::Key_Plus);
-    QVERIFY(view.Zoom() > 1.0);
+    QTest::keyClick(&view, Qt::Key_Plus);
+    QVERIFY(view.View().width() < whole.width() * 0.7);
     QTest::keyClick(&view, Qt::Key_Right);
-    QVERIFY(view.ToPicture(middle).x() > whole.x());
     QTest::keyClick(&view, Qt::Key_Down);
-    QVERIFY(view.ToPicture(middle).y() > whole.y());
-    // Zooming keeps the point under the pointer where it is.
+    const QRectF moved = view.View();
+    QVERIFY(moved.center().x() > whole.center().x());
+    QVERIFY(moved.center().y() > whole.center().y());
+    // Until the view rests the old picture is drawn where its data now lies.
+    QCOMPARE(view.Shown(), whole);
+    QVERIFY(view.ToWidget({double(kPictureMargins.left), 0}).x() < 0);
+    QVERIFY(Reread(viewer, whole));
+    QCOMPARE(TracesShown(viewer).front(), static_cast<std::int64_t>(std::floor(moved.left())));
+    QCOMPARE(view.Shown().top(), moved.top());
+
+    // The wheel keeps the data under the pointer where it is.
     const QPointF pointer(view.width() / 4.0, view.height() / 3.0);
-    const QPointF under = view.ToPicture(pointer);
+    const QPointF under = view.ToData(pointer);
     QWheelEvent wheel(pointer,
                       view.mapToGlobal(pointer),
                       {},
@@ -269,13 +422,229 @@ void TestViewer::keys_and_wheel_zoom_and_pan()
                       Qt::NoScrollPhase,
                       false);
     QApplication::sendEvent(&view, &wheel);
-    QVERIFY(view.Zoom() > 1.5);
-    QVERIFY(std::abs(view.ToPicture(pointer).x() - under.x()) < 0.5);
-    // Out again as far as it goes: the whole picture, as it began.
-    for (int i = 0; i < 20; ++i)
+    QVERIFY(view.View().width() < moved.width());
+    QVERIFY(std::abs(view.ToData(pointer).x() - under.x()) < 1e-6 * whole.width());
+
+    // Out again as far as it goes: the whole file.
+    for (int i = 0; i < 30; ++i)
         QTest::keyClick(&view, Qt::Key_Minus);
-    QCOMPARE(view.Zoom(), 1.0);
-    QCOMPARE(view.ToPicture(middle), whole);
+    QCOMPARE(view.View(), whole);
+    QVERIFY(QTest::qWaitFor([&] { return view.Shown() == whole; }, 5000));
+}
+
+void TestViewer::one_trace_file_zooms_in_time_only()
+{
+    CShownFile shown;
+    QVERIFY(shown.Show(1));
+    CSectionViewer& viewer = shown.viewer;
+    CSectionPictureView& view = *viewer.view_section;
+    QVERIFY(!view.Picture().isNull());
+    QCOMPARE(TracesShown(viewer), std::vector<std::int64_t>{1});
+    const QRectF whole = view.Whole();
+    for (int i = 0; i < 12; ++i)
+        QTest::keyClick(&view, Qt::Key_Plus);
+    QCOMPARE(view.View().width(), 1.0);
+    // No closer than four samples: the 16 samples of the trace fill the whole span.
+    QVERIFY(std::abs(view.View().height() - whole.height() / 4) < 1e-9);
+    QVERIFY(Reread(viewer, whole));
+    QCOMPARE(TracesShown(viewer), std::vector<std::int64_t>{1});
+    QVERIFY(view.Shown().height() < whole.height() / 3);
+}
+
+void TestViewer::gain_clip_and_palette_change_the_picture()
+{
+    CShownFile shown;
+    QVERIFY(shown.Show(40));
+    CSectionViewer& viewer = shown.viewer;
+    // Colours alone are painted again from the cells at hand.
+    viewer.comboBox_palette->setCurrentIndex(1);
+    QVERIFY(!viewer.bIsLoading());
+    const QImage grey = viewer.view_section->Picture();
+    viewer.comboBox_palette->setCurrentIndex(2);
+    QVERIFY(!viewer.bIsLoading());
+    const QImage seismic = viewer.view_section->Picture();
+    QVERIFY(grey != seismic);
+
+    QVERIFY(!viewer.numericUpDown_agc_window->isEnabled());
+    QVERIFY(!viewer.progressBar_section->isVisible());
+    viewer.comboBox_gain->setCurrentIndex(1);
+    QVERIFY(viewer.numericUpDown_agc_window->isEnabled());
+    QVERIFY(viewer.bIsLoading());
+    QVERIFY(viewer.progressBar_section->isVisible());
+    QVERIFY(Settled(viewer));
+    QVERIFY(!viewer.progressBar_section->isVisible());
+    const QImage agc = viewer.view_section->Picture();
+    QVERIFY(agc != seismic);
+
+    viewer.numericUpDown_clip->setValue(60.0);
+    QVERIFY(Settled(viewer));
+    QVERIFY(viewer.view_section->Picture() != agc);
+    // The window's controls in the order Tab visits them.
+    const QStringList order = {"listBox_files",
+                               "button_add",
+                               "comboBox_gain",
+                               "numericUpDown_agc_window",
+                               "numericUpDown_clip",
+                               "comboBox_palette",
+                               "view_section",
+                               "button_close"};
+    QCOMPARE(TabChain(*viewer.listBox_files, order), order);
+}
+
+void TestViewer::hovering_the_track_marks_the_nearest_trace()
+{
+    CShownFile shown;
+    QVERIFY(shown.Show(40, 2));
+    CSectionViewer& viewer = shown.viewer;
+    viewer.MarkTrace(30);
+    const std::optional<QPointF> fix30 = viewer.TrackMark();
+    QVERIFY(fix30.has_value());
+    viewer.MarkTrace(1);
+
+    QChart* chart = viewer.chart_track->chart();
+    const QPoint onChart =
+        viewer.chart_track->mapFromScene(chart->mapToScene(chart->mapToPosition(*fix30)));
+    QMouseEvent move(QEvent::MouseMove,
+                     onChart,
+                     viewer.chart_track->viewport()->mapToGlobal(onChart),
+                     Qt::NoButton,
+                     Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(viewer.chart_track->viewport(), &move);
+    QCOMPARE(viewer.TraceAtColumn(*viewer.view_section->MarkedColumn()), std::int64_t{30});
+    const QString text = viewer.label_status->text();
+    QVERIFY2(text.startsWith("Trace 30, ") && text.endsWith(", channel 2"), qPrintable(text));
+
+    // Hovering the section marks the track.
+    const QPoint over = OverTrace(viewer, 12);
+    QMouseEvent onSection(QEvent::MouseMove,
+                          over,
+                          viewer.view_section->mapToGlobal(over),
+                          Qt::NoButton,
+                          Qt::NoButton,
+                          Qt::NoModifier);
+    QApplication::sendEvent(viewer.view_section, &onSection);
+    viewer.MarkTrace(12);
+    const std::optional<QPointF> fix12 = viewer.TrackMark();
+    QApplication::sendEvent(viewer.view_section, &onSection);
+    QCOMPARE(viewer.TrackMark(), fix12);
+    QVERIFY(fix12 != fix30);
+}
+
+void TestViewer::large_view_shows_a_first_look_from_every_nth_trace()
+{
+    TempDir dir;
+    const std::string file = WriteSurveyFile(dir.Path(), 2000);
+    SectionRequest request;
+    request.path = file;
+    request.options.columns = 100;
+    request.options.rows = 50;
+    request.previewAboveSamples = 0;
+    QFuture<SectionLoadStep> load = StartSectionLoad(request);
+    load.waitForFinished();
+    const QList<SectionLoadStep> steps = load.results();
+    QCOMPARE(steps.size(), 3);
+    QCOMPARE(steps[0].kind, SectionLoadStep::Kind::Table);
+    QCOMPARE(steps[0].traces->size(), std::size_t{2000});
+    QCOMPARE(steps[1].kind, SectionLoadStep::Kind::Preview);
+    QCOMPARE(steps[2].kind, SectionLoadStep::Kind::Picture);
+    const Section& preview = steps[1].section;
+    const Section& full = steps[2].section;
+    QCOMPARE(preview.status, SectionStatus::Ok);
+    // Twenty traces a column: the first look reads one trace a column.
+    QCOMPARE(preview.frame.traceCount, std::int64_t{100});
+    for (std::size_t c = 0; c < preview.columnTraces.size(); ++c)
+        QCOMPARE(preview.columnTraces[c].traceNumber, 1 + 20 * static_cast<std::int64_t>(c));
+    QCOMPARE(full.frame.traceCount, std::int64_t{2000});
+    QCOMPARE(full.columnTraces[99].traceNumber, std::int64_t{1981});
+    // Both on the same time axis, so the picture does not jump when refined.
+    QCOMPARE(preview.frame.startMs, full.frame.startMs);
+    QCOMPARE(preview.frame.endMs, full.frame.endMs);
+
+    // Under two traces a column there is nothing to gain from a first look.
+    QCOMPARE(PreviewStep(*steps[0].traces, 1, 2000, 1001, 0), std::int64_t{1});
+    QCOMPARE(PreviewStep(*steps[0].traces, 1, 2000, 1000, 0), std::int64_t{2});
+    QCOMPARE(PreviewStep(*steps[0].traces, 1, 2000, 100, 2000 * 16), std::int64_t{1});
+}
+
+void TestViewer::main_window_view_opens_the_last_outputs_or_an_empty_viewer()
+{
+    TempDir dir;
+    WindowUnderTest ui;
+    Form1& w = *ui.window;
+    QTest::mouseClick(w.button_view, Qt::LeftButton);
+    CSectionViewer* viewer = w.Viewer();
+    QVERIFY(viewer != nullptr && viewer->isVisible());
+    QVERIFY(viewer->Files().isEmpty());
+    const QString added = QString::fromStdString(WriteSurveyFile(dir.Path() / "x", 5));
+    viewer->AddFiles({added});
+    viewer->close();
+    // No job yet: the files added stay.
+    QTest::mouseClick(w.button_view, Qt::LeftButton);
+    QCOMPARE(viewer->Files(), QStringList{added});
+
+    QVERIFY(LoadTwoFileSurvey(w, *ui.prompts, dir.Path()));
+    QTest::mouseClick(w.button1, Qt::LeftButton);
+    QVERIFY(w.SummaryWindow() != nullptr);
+    w.SummaryWindow()->close();
+    QTest::mouseClick(w.button_view, Qt::LeftButton);
+    QCOMPARE(w.Viewer(), viewer);
+    QCOMPARE(viewer->Files(), w.SummaryWindow()->Outputs());
+    QVERIFY(!viewer->Files().isEmpty());
+    QVERIFY(Settled(*viewer));
+}
+
+void TestViewer::another_file_chosen_while_reading_is_the_one_shown()
+{
+    TempDir dir;
+    const QString large = QString::fromStdString(WriteSurveyFile(dir.Path() / "a", 3000));
+    const QString small = QString::fromStdString(WriteSurveyFile(dir.Path() / "b", 9));
+    CSectionViewer viewer;
+    viewer.previewAboveSamples = 0; // the large file first shows a first look
+    viewer.show();
+    viewer.SetFiles({large, small});
+    QVERIFY(viewer.bIsLoading());
+    viewer.listBox_files->setCurrentRow(1);
+    QVERIFY(Settled(viewer));
+    // Nothing of the first file's reading arrives after the second was chosen.
+    QTest::qWait(200);
+    std::vector<std::int64_t> nine(9);
+    for (std::size_t i = 0; i < nine.size(); ++i)
+        nine[i] = 1 + static_cast<std::int64_t>(i);
+    QCOMPARE(TracesShown(viewer), nine);
+    QCOMPARE(viewer.TrackPoints(), 9);
+    QCOMPARE(viewer.view_section->Whole().right(), 10.0);
+
+    // Back to the large file: its first look gives way to the whole picture.
+    viewer.listBox_files->setCurrentRow(0);
+    QVERIFY(Settled(viewer));
+    QVERIFY(!viewer.bIsPreview());
+    QCOMPARE(TracesShown(viewer).front(), std::int64_t{1});
+    QCOMPARE(viewer.TrackPoints(), 3000);
+}
+
+void TestViewer::picture_arriving_while_zooming_keeps_the_view()
+{
+    CSectionPictureView view;
+    view.resize(400, 300);
+    view.show();
+    QImage picture(400, 300, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    const QRectF whole(1, 0, 100, 50);
+    view.SetLimits(whole, {1, 1});
+    view.SetPicture(picture, whole);
+    QSignalSpy settled(&view, &CSectionPictureView::viewSettled);
+    QTest::keyClick(&view, Qt::Key_Plus);
+    const QRectF zoomed = view.View();
+    QVERIFY(zoomed.width() < whole.width());
+    // The whole file's picture, asked for before, arrives now.
+    view.SetPicture(picture, whole);
+    QCOMPARE(view.View(), zoomed);
+    QVERIFY(settled.wait(5000));
+    QCOMPARE(settled.takeFirst().at(0).toRectF(), zoomed);
+    // Once at rest, a picture takes the view.
+    view.SetPicture(picture, QRectF(20, 10, 30, 20));
+    QCOMPARE(view.View(), QRectF(20, 10, 30, 20));
 }
 
 QObject* NewViewerTest()

@@ -28,6 +28,7 @@ std::string WriteSurveyFile(const std::filesystem::path& dir, int traces, int ch
     o.fileCount = 1;
     o.tracesPerFile = traces;
     o.samplesPerTrace = 16;
+    o.clockGlitchTrace = 0; // no glitch is asked for, but its trace must exist
     if (channel != 0) {
         o.channelField = synth::ChannelField::DigitizerChannel;
         o.firstChannel = channel;
@@ -53,6 +54,21 @@ bool LoadTwoFileSurvey(Form1& window, CScriptedPrompts& prompts, const std::file
         window.AppendInputFiles({QString::fromStdString(f.path.string())});
     prompts.directory = QString::fromStdString((dir / "out").string());
     return true;
+}
+
+QStringList TabChain(QWidget& first, const QStringList& names)
+{
+    QStringList seen;
+    QWidget* w = &first;
+    for (int guard = 0; guard < 500 && seen.size() < names.size(); ++guard) {
+        const bool part =
+            w->parentWidget() != nullptr && names.contains(w->parentWidget()->objectName());
+        if (!part && !w->objectName().isEmpty() && (w->focusPolicy() & Qt::TabFocus) &&
+            !seen.contains(w->objectName()))
+            seen << w->objectName();
+        w = w->nextInFocusChain();
+    }
+    return seen;
 }
 
 std::string ReadAll(const std::filesystem::path& path)

@@ -35,6 +35,11 @@ std::string WriteSurveyFile(const std::filesystem::path& dir, int traces, int ch
 /// when the survey could not be written.
 bool LoadTwoFileSurvey(Form1& window, CScriptedPrompts& prompts, const std::filesystem::path& dir);
 
+/// The named controls in the order Tab visits them from `first`, as many as
+/// `names` holds, leaving out the parts inside one of `names` (the line edit
+/// of a spin box or combo box) and widgets that take no tab focus.
+QStringList TabChain(QWidget& first, const QStringList& names);
+
 /// Reads a whole file.
 std::string ReadAll(const std::filesystem::path& path);
 
