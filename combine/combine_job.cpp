@@ -146,6 +146,7 @@ private:
     struct OutputStart {
         CombineResult result;
         COutputFile::State output;
+        InputCounters counters;
         bool portUnpaired = false;
         CJobTimeScale scale;
         std::int32_t targetInterval = -1;
@@ -170,7 +171,30 @@ private:
     void LogProcessingFile(const std::string& path);
     [[nodiscard]] bool ChangedSinceScan(const InputEntry& input) const;
     void SkipChangedInput(const std::string& path);
+    /// What the trace loop keeps of one input from step to step.
+    struct InputReading {
+        explicit InputReading(CSegyFileIn& file) : in(file) {}
+        CSegyFileIn& in;
+        std::optional<CResamplingReadAhead> ahead;
+        std::string fileName;
+        StoredSamples stored;      // the trace in hand's samples as the input stores them
+        bool decoded = false;      // its samples are decoded into the working trace
+        bool unchanged = true;     // its samples are written as stored
+        bool ended = false;        // the read found the end of the input
+        bool haveTrace = false;    // a trace of the input was read
+        SegyHeaderType lastRead{}; // as the last successful read delivered it
+        double previousTime = 0;   // of the trace read last, for the clock-glitch test
+        std::int64_t position = 0; // in the input, of the trace read last
+    };
+    /// Why the trace in hand is not taken.
+    enum class Drop { None, Navigation, Empty, ClockGlitch, Resampling };
     void TraceLoop(CSegyFileIn& in, std::size_t input);
+    void StartReading(InputReading& r);
+    [[nodiscard]] bool ReadNextTrace(InputReading& r);
+    [[nodiscard]] Drop PrepareTrace(InputReading& r);
+    void CountDrop(Drop why);
+    void NoteOutputStart();
+    [[nodiscard]] bool TakeTrace(InputReading& r, std::size_t input);
     void SetTimeScale(const CJobTimeScale& scale);
     [[nodiscard]] const SegyHeaderType& CorrectedHeader(const SegyHeaderType& h, bool repairDay);
     [[nodiscard]] std::optional<double> NextReadTime(const CSegyFileIn& in,
@@ -217,6 +241,7 @@ private:
     std::vector<InputEntry> m_inputs; // in processing order
     std::string m_currentFile;        // path of the input being read
     COutputFile m_output;
+    InputCounters m_counters; // of the input being read
     CChannelPaths m_channels;
     CSegyTrace m_trace; // the working trace every read goes into
     TimeCorrectionState m_timeCorrection;
@@ -430,6 +455,7 @@ CCombineJob::CDriver::OutputStart CCombineJob::CDriver::Save() const
     OutputStart start;
     start.result = m_result;
     start.output = m_output.Save();
+    start.counters = m_counters;
     start.portUnpaired = m_channels.PortUnpaired();
     start.scale = m_scale;
     start.targetInterval = m_targetInterval;
@@ -447,6 +473,7 @@ void CCombineJob::CDriver::Restore(const OutputStart& start)
 {
     m_result = start.result;
     m_output.Restore(start.output);
+    m_counters = start.counters;
     m_channels.SetPortUnpaired(start.portUnpaired);
     SetTimeScale(start.scale);
     m_targetInterval = start.targetInterval;
@@ -783,6 +810,7 @@ void CCombineJob::CDriver::ProcessInput(std::size_t input)
     m_channels.BeginInput(samples);
     m_trace.SetN(samples);
     m_output.BeginInput(samples, in.GetFormat());
+    m_counters = InputCounters{};
     Ctx().Log("\tNumber of samples = " + std::to_string(samples));
     Ctx().Log(kNL);
 
@@ -815,7 +843,30 @@ bool CCombineJob::CDriver::Open_New_Output_File(const CSegyFileIn& in)
         in, static_cast<std::uint16_t>(Output_Samples_Per_Trace(m_settings, samples)), interval);
 }
 
+// The trace loop of one input, in its steps: the reference trace, then for
+// every trace read its preparation (repairs, the tests that drop it,
+// resampling) and its taking into the output.
 void CCombineJob::CDriver::TraceLoop(CSegyFileIn& in, std::size_t input)
+{
+    InputReading r(in);
+    StartReading(r);
+    while (ReadNextTrace(r)) {
+        const Drop why = PrepareTrace(r);
+        // The read that found the end carries the last trace's header: what
+        // a dropped trace would not give, it does not give either.
+        if (r.ended && why != Drop::None)
+            break;
+        if (why != Drop::None) {
+            CountDrop(why);
+            continue;
+        }
+        NoteOutputStart();
+        if (r.ended || !TakeTrace(r, input))
+            break;
+    }
+}
+
+void CCombineJob::CDriver::StartReading(InputReading& r)
 {
     CombineSummary& summary = m_result.summary;
     CSegyTrace& trace = m_trace;
@@ -823,175 +874,202 @@ void CCombineJob::CDriver::TraceLoop(CSegyFileIn& in, std::size_t input)
     // The reference trace (and, with the day repair, any trace before it) is
     // not written: writing starts with the trace after it.
     m_timeCorrection = TimeCorrectionState{};
-    const std::int64_t delivered = Read_Reference_Trace(Ctx(), in, trace);
+    const std::int64_t delivered = Read_Reference_Trace(Ctx(), r.in, trace);
     summary.traces_read += delivered;
     summary.dropped_reference += delivered;
-    bool haveTrace = !in.atEnd;
-    // The header as the last successful read delivered it: the read that
-    // finds the end of the input is processed on it, and the repairs below
-    // must not be applied to it twice.
-    SegyHeaderType lastRead{};
-    if (haveTrace)
-        lastRead = *trace.header;
+    r.haveTrace = !r.in.atEnd;
+    if (r.haveTrace)
+        r.lastRead = *trace.header;
     if (m_settings.fixupknudsen)
-        Derive_Knudsen_Day_Fix(Ctx(), m_timeCorrection, m_currentFile, trace, haveTrace);
+        Derive_Knudsen_Day_Fix(Ctx(), m_timeCorrection, m_currentFile, trace, r.haveTrace);
     // The time of the trace read last, for the clock-glitch test: the
     // reference's, repaired as the traces after it will be.
-    double previousTime = 0;
-    if (haveTrace) {
+    if (r.haveTrace) {
         const SegyHeaderType& reference = CorrectedHeader(*trace.header, true);
         // Without an input scan every input is an output of its own: its
         // times count from the year its reference gives.
         if (m_settings.demultiplex_only)
             SetTimeScale(bPlausibleYear(reference.year) ? CJobTimeScale(reference.year)
                                                         : CJobTimeScale());
-        previousTime = m_scale.Seconds(reference);
+        r.previousTime = m_scale.Seconds(reference);
     }
-    std::int64_t position = delivered; // in the file, of the trace read last
+    r.position = delivered;
 
     m_gapLimit = static_cast<std::int64_t>(m_settings.file_gap) * 60;
-    const std::string fileName = FileNameOf(m_currentFile);
+    r.fileName = FileNameOf(m_currentFile);
 
     // An input whose traces will be resampled is read and resampled ahead on
     // every core the job may use; everything else happens here as before.
-    std::optional<CResamplingReadAhead> ahead;
     if (!m_deciding && !m_settings.demultiplex_only && m_targetInterval > 0 &&
-        in.GetSampleInterval() != m_targetInterval && m_resamplingThreads > 1)
-        ahead.emplace(in, m_targetInterval, WorkerResamplers());
+        r.in.GetSampleInterval() != m_targetInterval && m_resamplingThreads > 1)
+        r.ahead.emplace(r.in, m_targetInterval, WorkerResamplers());
+}
 
-    for (;;) {
-        // The samples stay as the input stores them until something uses
-        // them; written unchanged, they are copied rather than converted.
-        StoredSamples stored;
-        bool decoded = false;
-        bool ended = false;
-        if (m_deciding) {
-            // Deciding needs the headers only.
-            in.ReadHeader(*trace.header);
-            ended = in.atEnd;
-            if (!ended) {
-                trace.tailLittleEndian = !in.swapBytes;
-                trace.ReAllocate();
-            }
-        } else if (ahead) {
-            ended = !ahead->Next(trace);
-            decoded = true;
-        } else {
-            stored = in.ReadStored(trace);
-            ended = in.atEnd;
+// Reads the next trace into the working trace. At the end of the input the
+// working trace gets the header of the last trace read back, since the end
+// is processed on it; false when the input gave no trace at all.
+bool CCombineJob::CDriver::ReadNextTrace(InputReading& r)
+{
+    CSegyTrace& trace = m_trace;
+    // The samples stay as the input stores them until something uses them;
+    // written unchanged, they are copied rather than converted.
+    r.stored = StoredSamples{};
+    r.decoded = false;
+    if (m_deciding) {
+        // Deciding needs the headers only.
+        r.in.ReadHeader(*trace.header);
+        r.ended = r.in.atEnd;
+        if (!r.ended) {
+            trace.tailLittleEndian = !r.in.swapBytes;
+            trace.ReAllocate();
         }
-        bool unchanged = !decoded;
-        if (!ended) {
-            ++summary.traces_read;
-            ++position;
-            haveTrace = true;
-            lastRead = *trace.header;
-            // The channel paths build their pairs from the samples.
-            if (m_settings.demultiplex_sidescan && !decoded && !m_deciding) {
-                in.DecodeStored(stored, trace);
-                decoded = true;
-            }
-        } else {
-            // With no trace read from this input there is no time to log or
-            // to start an output with.
-            if (!haveTrace)
-                break;
-            *trace.header = lastRead;
-        }
-
-        // The day repair counts midnights from trace to trace, so it sees
-        // every trace read, dropped or not.
-        if (m_settings.fixupknudsen)
-            Apply_Knudsen_Day_Fix(m_timeCorrection, trace);
-        const double timeBefore = previousTime;
-        if (!ended)
-            previousTime = m_scale.Seconds(CorrectedHeader(*trace.header, false));
-        if (m_settings.speed_correction && !TraceHasNavigation(*trace.header)) {
-            if (ended)
-                break;
-            ++summary.dropped_navigation;
-            continue;
-        }
-        // A record without samples carries no data. Written into a composite
-        // whose file header declares a sample count, it would make every
-        // reader of the composite take the next record's bytes for samples.
-        if (!ended && trace.header->sampleCount == 0) {
-            ++summary.dropped_empty;
-            continue;
-        }
-        // A read that found no trace must not fix the job's interval.
-        if (!ended && m_targetInterval < 0)
-            m_targetInterval = trace.header->sampleInterval;
-        AddTimeCorrectionToTraceHeader(Ctx(), trace);
-        if (!ended && IsClockGlitch(timeBefore, previousTime, in, ahead ? &*ahead : nullptr)) {
-            const SegyHeaderType& g = *trace.header;
-            Ctx().Log("\tClock glitch: trace " + std::to_string(position) + " at " +
-                      std::to_string(g.dayOfYear) + ":" + std::to_string(g.hour) + ":" +
-                      std::to_string(g.minute) + ":" + std::to_string(g.second) + " skipped");
-            Ctx().Log(kNL);
-            ++summary.dropped_clock_glitch;
-            continue;
-        }
-        if (!ended && !m_settings.demultiplex_only &&
-            trace.header->sampleInterval != m_targetInterval) {
-            if (!decoded && !m_deciding)
-                in.DecodeStored(stored, trace);
-            unchanged = false;
-            const bool resampled =
-                m_deciding
-                    ? ResampleHeader(*trace.header,
-                                     std::min<std::size_t>(trace.numSamples, trace.samples.size()),
-                                     m_targetInterval)
-                : ahead ? ahead->Resample(trace, Resampler())
-                        : Resampler().Resample(trace, m_targetInterval);
-            if (!resampled) {
-                ++summary.dropped_resampling;
-                continue;
-            }
-        }
-
-        const SegyHeaderType& h = *trace.header;
-        if (m_output.TraceCount() == 0) {
-            Ctx().Log("\tStart Time = " + std::to_string(h.dayOfYear) + ":" +
-                      std::to_string(h.hour) + ":" + std::to_string(h.minute) + ":" +
-                      std::to_string(h.second));
-            Ctx().Log(kNL);
-        }
-        if (!m_outputOpen) {
-            Ctx().Log("\tOpening output file");
-            Ctx().Log(kNL);
-            m_outputOpen = true;
-            m_outputStartTime = static_cast<double>(m_scale.WholeSeconds(h));
-        }
-        const double t = m_scale.Seconds(h);
-        if (ended)
-            break;
-
-        bool stop = false;
-        if (m_output.TraceCount() % 10 == 0) {
-            Host().SetStatus("Input file = " + fileName + " : reading trace " +
-                             std::to_string(m_output.TraceCount()));
-            ReportProgress(JobProgress::Phase::Reading, in.GetPosition());
-            if (Host().IsLogVisible()) {
-                Ctx().Log("\tAve Time " + FormatLogNumber(m_output.AverageInterval()) +
-                          "delay = " + std::to_string(h.delayRecordingTime));
-                Ctx().Log(kNL);
-            }
-            Host().PumpEvents();
-            // A stop takes effect after the trace in hand, so that every
-            // trace read is written or dropped as always.
-            stop = StopRequestedNow();
-        }
-        if (t < m_outputStartTime) {
-            ++summary.dropped_before_start;
-        } else {
-            Write_Output_Trace(trace, input, unchanged ? &stored : nullptr);
-            if (m_failed)
-                return;
-        }
-        if (stop)
-            return;
+    } else if (r.ahead) {
+        r.ended = !r.ahead->Next(trace);
+        r.decoded = true;
+    } else {
+        r.stored = r.in.ReadStored(trace);
+        r.ended = r.in.atEnd;
     }
+    r.unchanged = !r.decoded;
+    if (r.ended) {
+        if (!r.haveTrace)
+            return false;
+        *trace.header = r.lastRead;
+        return true;
+    }
+    ++m_result.summary.traces_read;
+    ++r.position;
+    r.haveTrace = true;
+    r.lastRead = *trace.header;
+    // The channel paths build their pairs from the samples.
+    if (m_settings.demultiplex_sidescan && !r.decoded && !m_deciding) {
+        r.in.DecodeStored(r.stored, trace);
+        r.decoded = true;
+    }
+    return true;
+}
+
+// The repairs of the trace in hand and the tests that drop it, in the order
+// the job has always applied them; resampling last.
+CCombineJob::CDriver::Drop CCombineJob::CDriver::PrepareTrace(InputReading& r)
+{
+    CSegyTrace& trace = m_trace;
+    // The day repair counts midnights from trace to trace, so it sees every
+    // trace read, dropped or not.
+    if (m_settings.fixupknudsen)
+        Apply_Knudsen_Day_Fix(m_timeCorrection, trace);
+    const double timeBefore = r.previousTime;
+    if (!r.ended)
+        r.previousTime = m_scale.Seconds(CorrectedHeader(*trace.header, false));
+    if (m_settings.speed_correction && !TraceHasNavigation(*trace.header))
+        return Drop::Navigation;
+    if (r.ended) {
+        AddTimeCorrectionToTraceHeader(Ctx(), trace);
+        return Drop::None;
+    }
+    // A record without samples carries no data. Written into a composite
+    // whose file header declares a sample count, it would make every reader
+    // of the composite take the next record's bytes for samples.
+    if (trace.header->sampleCount == 0)
+        return Drop::Empty;
+    // A read that found no trace must not fix the job's interval.
+    if (m_targetInterval < 0)
+        m_targetInterval = trace.header->sampleInterval;
+    AddTimeCorrectionToTraceHeader(Ctx(), trace);
+    if (IsClockGlitch(timeBefore, r.previousTime, r.in, r.ahead ? &*r.ahead : nullptr)) {
+        const SegyHeaderType& g = *trace.header;
+        Ctx().Log("\tClock glitch: trace " + std::to_string(r.position) + " at " +
+                  std::to_string(g.dayOfYear) + ":" + std::to_string(g.hour) + ":" +
+                  std::to_string(g.minute) + ":" + std::to_string(g.second) + " skipped");
+        Ctx().Log(kNL);
+        return Drop::ClockGlitch;
+    }
+    if (!m_settings.demultiplex_only && trace.header->sampleInterval != m_targetInterval) {
+        if (!r.decoded && !m_deciding)
+            r.in.DecodeStored(r.stored, trace);
+        r.unchanged = false;
+        const bool resampled =
+            m_deciding
+                ? ResampleHeader(*trace.header,
+                                 std::min<std::size_t>(trace.numSamples, trace.samples.size()),
+                                 m_targetInterval)
+            : r.ahead ? r.ahead->Resample(trace, Resampler())
+                      : Resampler().Resample(trace, m_targetInterval);
+        if (!resampled)
+            return Drop::Resampling;
+    }
+    return Drop::None;
+}
+
+void CCombineJob::CDriver::CountDrop(Drop why)
+{
+    CombineSummary& summary = m_result.summary;
+    switch (why) {
+    case Drop::Navigation:
+        ++summary.dropped_navigation;
+        break;
+    case Drop::Empty:
+        ++summary.dropped_empty;
+        break;
+    case Drop::ClockGlitch:
+        ++summary.dropped_clock_glitch;
+        break;
+    case Drop::Resampling:
+        ++summary.dropped_resampling;
+        break;
+    case Drop::None:
+        break;
+    }
+}
+
+// The first trace of an input is logged, and the first of an output opens
+// it: the output starts at that trace's whole second.
+void CCombineJob::CDriver::NoteOutputStart()
+{
+    const SegyHeaderType& h = *m_trace.header;
+    if (m_counters.traces == 0) {
+        Ctx().Log("\tStart Time = " + std::to_string(h.dayOfYear) + ":" + std::to_string(h.hour) +
+                  ":" + std::to_string(h.minute) + ":" + std::to_string(h.second));
+        Ctx().Log(kNL);
+    }
+    if (!m_outputOpen) {
+        Ctx().Log("\tOpening output file");
+        Ctx().Log(kNL);
+        m_outputOpen = true;
+        m_outputStartTime = static_cast<double>(m_scale.WholeSeconds(h));
+    }
+}
+
+// The trace in hand goes to the output, or is dropped as earlier than its
+// start. Every tenth trace of the input is a status point, where the user
+// may stop the job. False when the input is to be left: a stop, or a failure.
+bool CCombineJob::CDriver::TakeTrace(InputReading& r, std::size_t input)
+{
+    const SegyHeaderType& h = *m_trace.header;
+    const double t = m_scale.Seconds(h);
+    bool stop = false;
+    if (m_counters.traces % 10 == 0) {
+        Host().SetStatus("Input file = " + r.fileName + " : reading trace " +
+                         std::to_string(m_counters.traces));
+        ReportProgress(JobProgress::Phase::Reading, r.in.GetPosition());
+        if (Host().IsLogVisible()) {
+            Ctx().Log("\tAve Time " + FormatLogNumber(m_counters.averageInterval) +
+                      "delay = " + std::to_string(h.delayRecordingTime));
+            Ctx().Log(kNL);
+        }
+        Host().PumpEvents();
+        // A stop takes effect after the trace in hand, so that every trace
+        // read is written or dropped as always.
+        stop = StopRequestedNow();
+    }
+    if (t < m_outputStartTime) {
+        ++m_result.summary.dropped_before_start;
+    } else {
+        Write_Output_Trace(m_trace, input, r.unchanged ? &r.stored : nullptr);
+        if (m_failed)
+            return false;
+    }
+    return !stop;
 }
 
 // `stored`, when given, holds the samples of `trace` as its input stores
@@ -1010,7 +1088,7 @@ void CCombineJob::CDriver::Write_Output_Trace(const CSegyTrace& trace,
         return;
     }
     const InputEntry& entry = m_inputs[input];
-    m_output.CountTrace(
+    m_counters.Count(
         d.time, d.fromWholeSecondStart ? static_cast<double>(entry.file_time) : entry.start_time);
     if (d.action == ChannelAction::Implausible) {
         ++summary.dropped_implausible;
@@ -1044,6 +1122,7 @@ void CCombineJob::CDriver::CloseByRules(std::size_t input, std::int64_t position
                 const GapFillResult filled =
                     Fill_Null_Traces_in_Gap(Ctx(),
                                             m_output,
+                                            m_counters,
                                             fill,
                                             *next,
                                             static_cast<double>(m_gapLimit),

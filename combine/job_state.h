@@ -26,6 +26,23 @@ struct JobContext {
     void Log(std::string_view text) const { host.AppendLog(text); }
 };
 
+/// The current input's count of traces and its mean trace interval, which
+/// the status points and the fill of the gap after the input go by.
+struct InputCounters {
+    std::int32_t traces = 0;      ///< traces counted, fill traces included
+    double averageInterval = 1.0; ///< s
+
+    /// Counts a trace at `time` (seconds of year): from the third trace on,
+    /// the mean interval is measured from `inputStart` (seconds of year).
+    /// Every trace that gives the job its time counts, written or not.
+    void Count(double time, double inputStart)
+    {
+        if (traces > 1)
+            averageInterval = (time - inputStart) / (traces - 1);
+        ++traces;
+    }
+};
+
 /// delayRecordingTime (ms) -> traces that carry it.
 using DelayHistogram = std::map<std::int16_t, std::int64_t>;
 

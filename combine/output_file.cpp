@@ -125,19 +125,10 @@ bool LosesSamples(std::int32_t from, std::int32_t to)
 void COutputFile::BeginInput(std::uint32_t samplesPerTrace, std::int32_t inputFormat)
 {
     m_state.lossyInput = LosesSamples(inputFormat, m_out.formatCode);
-    m_state.traceCount = 0;
-    m_state.averageInterval = 1.0;
     // Fill traces must always carry a real trace's header: the template
     // keeps the header of the last trace written in the job, and only its
     // storage follows this input's samples per trace.
     m_nullTrace.ResizeZeroed(samplesPerTrace);
-}
-
-void COutputFile::CountTrace(double time, double inputStart)
-{
-    if (m_state.traceCount > 1)
-        m_state.averageInterval = (time - inputStart) / (m_state.traceCount - 1);
-    ++m_state.traceCount;
 }
 
 bool COutputFile::WriteReal(const CSegyTrace& trace,
@@ -158,12 +149,12 @@ bool COutputFile::WriteReal(const CSegyTrace& trace,
     return true;
 }
 
-bool COutputFile::WriteFill(CSegyTrace& fill, std::int32_t count)
+bool COutputFile::WriteFill(CSegyTrace& fill, std::int32_t count, double interval)
 {
     SegyHeaderType& h = *fill.header;
     double t = m_state.lastTraceTime;
     for (std::int32_t k = 1; k <= count; ++k) {
-        t += m_state.averageInterval;
+        t += interval;
         const CJobTimeScale::YearTime inYear = m_state.scale.InItsYear(t);
         if (inYear.year > m_state.scale.BaseYear())
             h.year = To16(inYear.year);
@@ -177,7 +168,6 @@ bool COutputFile::WriteFill(CSegyTrace& fill, std::int32_t count)
         h.minute = To16(static_cast<std::int64_t>(split.minute));
         h.second = To16(static_cast<std::int64_t>(second));
         h.millisecond = To16(static_cast<std::int64_t>(millisecond));
-        ++m_state.traceCount;
         if (!WriteRecord(fill, true))
             return false;
     }

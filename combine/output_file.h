@@ -91,17 +91,10 @@ public:
     /// get their headers' times from it.
     void SetTimeScale(const CJobTimeScale& scale) { m_state.scale = scale; }
 
-    /// Starts the bookkeeping of an input whose samples are in format
-    /// `inputFormat`: no trace counted yet, mean interval 1 s. The fill
+    /// Starts an input whose samples are in format `inputFormat`. The fill
     /// template keeps the header of the last trace written in the job, with
     /// zero samples for `samplesPerTrace`.
     void BeginInput(std::uint32_t samplesPerTrace, std::int32_t inputFormat);
-
-    /// Counts a trace of the current input at `time` (seconds of year): from
-    /// the third trace on, the mean interval is measured from `inputStart`
-    /// (seconds of year). Every trace that gives the job its time counts,
-    /// written or not.
-    void CountTrace(double time, double inputStart);
     /// Writes a counted real trace and makes `time` the last trace time;
     /// `keepAsFillTemplate` makes fill traces carry its header from now on.
     /// False, with nothing recorded but the attempt, when the write failed.
@@ -114,20 +107,15 @@ public:
     /// The last trace time without a write (a trace counted but not written).
     void SetLastTraceTime(double time) { m_state.lastTraceTime = time; }
 
-    /// Writes `count` fill traces `average interval` apart after the last
-    /// trace time, each `fill` (its header's time set, its samples zero) and
-    /// counted in the current input. A fill trace in a later year than the
-    /// time scale's base year gets that year and its day in it; the others
-    /// keep the template's year. The last trace time stays. False when a
-    /// write failed; the filling then ends.
-    [[nodiscard]] bool WriteFill(CSegyTrace& fill, std::int32_t count);
+    /// Writes `count` fill traces `interval` seconds apart after the last
+    /// trace time, each `fill` (its header's time set, its samples zero). A fill trace in a later
+    /// year than the time scale's base year gets that year and its day in it; the others keep the
+    /// template's year. The last trace time stays. False when a write failed; the filling then
+    /// ends.
+    [[nodiscard]] bool WriteFill(CSegyTrace& fill, std::int32_t count, double interval);
     /// The fill template of the plain and single-channel paths.
     [[nodiscard]] CSegyTrace& FillTemplate() { return m_nullTrace; }
 
-    /// Traces counted in the current input, fill traces included.
-    [[nodiscard]] std::int32_t TraceCount() const { return m_state.traceCount; }
-    /// Mean trace interval of the current input, s.
-    [[nodiscard]] double AverageInterval() const { return m_state.averageInterval; }
     /// Time (on the job's scale) of the last real trace taken in the job.
     [[nodiscard]] double LastTraceTime() const { return m_state.lastTraceTime; }
     /// Records of the output, fill traces included.
@@ -165,8 +153,6 @@ public:
         std::int64_t bytes = 0;
         double firstTraceTime = 0;
         double lastTraceTime = 0;
-        std::int32_t traceCount = 0;
-        double averageInterval = 1.0;
         bool lossyInput = false;         // the current input's samples lose in the output's format
         std::int64_t otherLength = 0;    // of the outputs before the open one
         std::int64_t otherLengthNow = 0; // of the open one

@@ -251,6 +251,7 @@ std::int32_t CountNullTracesForGap(const CombineSettings& settings,
 
 GapFillResult Fill_Null_Traces_in_Gap(const JobContext& ctx,
                                       COutputFile& output,
+                                      InputCounters& counters,
                                       CSegyTrace& fill,
                                       double nextStartTime,
                                       double gapLimitSeconds,
@@ -259,7 +260,7 @@ GapFillResult Fill_Null_Traces_in_Gap(const JobContext& ctx,
     GapFillResult result;
     result.gap = nextStartTime - output.LastTraceTime();
     const std::int32_t n = CountNullTracesForGap(
-        ctx.settings, result.gap, gapLimitSeconds, output.AverageInterval(), output.TraceCount());
+        ctx.settings, result.gap, gapLimitSeconds, counters.averageInterval, counters.traces);
     // Fill traces continue the output's last real trace: without one they
     // would lie before the output's start.
     if (n == 0 || !output.bHasRealTrace() || !fill.header)
@@ -281,7 +282,9 @@ GapFillResult Fill_Null_Traces_in_Gap(const JobContext& ctx,
     ctx.Log("Fill : Time Gap " + FormatLogNumber(result.gap) + " number of fill traces " +
             std::to_string(n));
     ctx.Log(kNL);
-    result.failed = !output.WriteFill(fill, n);
+    // The fill traces count in the input they follow.
+    counters.traces += n;
+    result.failed = !output.WriteFill(fill, n, counters.averageInterval);
     return result;
 }
 

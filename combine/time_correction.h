@@ -136,6 +136,7 @@ struct GapFillResult {
 /// (what the size limit leaves of the output) are not written at all.
 [[nodiscard]] GapFillResult Fill_Null_Traces_in_Gap(const JobContext& ctx,
                                                     COutputFile& output,
+                                                    InputCounters& counters,
                                                     CSegyTrace& fill,
                                                     double nextStartTime,
                                                     double gapLimitSeconds,

@@ -77,7 +77,7 @@ protected:
         CSegyTrace trace(in.GetSamples());
         in.Read(trace, -1);
         ASSERT_FALSE(in.atEnd);
-        Output().CountTrace(at.Seconds(), at.Seconds());
+        m_counters.Count(at.Seconds(), at.Seconds());
         ASSERT_TRUE(Output().WriteReal(trace, at.Seconds(), true));
     }
 
@@ -85,9 +85,9 @@ protected:
     /// a third trace `seconds` after the input's start does.
     void SetAverageInterval(double seconds)
     {
-        while (Output().TraceCount() < 2)
-            Output().CountTrace(0, 0);
-        Output().CountTrace(seconds, 0);
+        while (m_counters.traces < 2)
+            m_counters.Count(0, 0);
+        m_counters.Count(seconds, 0);
     }
 
     GapFillResult Fill(double nextStart,
@@ -95,7 +95,7 @@ protected:
                        std::int64_t roomBytes = std::numeric_limits<std::int64_t>::max())
     {
         return Fill_Null_Traces_in_Gap(
-            Ctx(), Output(), Output().FillTemplate(), nextStart, limit, roomBytes);
+            Ctx(), Output(), m_counters, Output().FillTemplate(), nextStart, limit, roomBytes);
     }
 
     std::vector<FullTrace> CloseAndRead()
@@ -108,6 +108,7 @@ protected:
     CombineSettings m_settings;
     CRecordingHost m_host;
     std::optional<COutputFile> m_file;
+    InputCounters m_counters;
 };
 
 struct FillCase {
@@ -135,13 +136,13 @@ TEST_P(GapFill, WritesTheCountedNullTracesEvenlyIntoTheGap)
     m_settings.make_null_traces = c.makeNull;
     OpenWithOneRealTrace();
     SetAverageInterval(c.intervalS);
-    const std::int32_t counted = Output().TraceCount();
+    const std::int32_t counted = m_counters.traces;
 
     const GapFillResult filled = Fill(kLastSeconds + c.gap, c.limitS);
 
     EXPECT_NEAR(filled.gap, c.gap, 1e-6);
     EXPECT_EQ(m_host.log, c.log);
-    EXPECT_EQ(Output().TraceCount(), counted + c.fills);
+    EXPECT_EQ(m_counters.traces, counted + c.fills);
     EXPECT_EQ(Output().LastTraceTime(), kLastSeconds) << "fill traces are no real traces";
     EXPECT_EQ(Output().FillTraces(), c.fills);
     EXPECT_FALSE(filled.failed);
@@ -293,12 +294,12 @@ TEST_F(GapFillTest, SidescanFillTracesArePairsWithZeroSamples)
     h.traceSequenceFile = 77;
     for (std::size_t j = 0; j < 8; ++j)
         pair.samples[j] = static_cast<double>(j) + 1;
-    Output().CountTrace(kLastSeconds, kLastSeconds);
+    m_counters.Count(kLastSeconds, kLastSeconds);
     ASSERT_TRUE(Output().WriteReal(pair, kLastSeconds, false));
     SetAverageInterval(0.25);
 
     const GapFillResult filled =
-        Fill_Null_Traces_in_Gap(Ctx(), Output(), pair, kLastSeconds + 1, 3600, 1 << 20);
+        Fill_Null_Traces_in_Gap(Ctx(), Output(), m_counters, pair, kLastSeconds + 1, 3600, 1 << 20);
     EXPECT_EQ(filled.gap, 1.0);
     EXPECT_EQ(m_host.log, "Fill : Time Gap 1 number of fill traces 3\r\n");
 
