@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace tessara
@@ -10,6 +11,110 @@ namespace
 {
 
 constexpr int kSubBins = CMagnitudeHistogram::kSubBins;
+
+// With GCC on x86-64 Linux the loop over every sample is built twice, for
+// AVX2 and for the baseline, and the loader picks the one the processor
+// runs, as the sample codec does. (Clang 14 renames such functions, so it
+// builds the baseline only.)
+#if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__) && !defined(__clang__)
+#define TESSARA_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define TESSARA_VECTOR_CLONES
+#endif
+
+/// Whether a stacked trace held a negative or a non-finite sample.
+struct StackFlags {
+    bool negative = false;
+    bool notFinite = false;
+};
+
+/// A vector of 32 bytes of T: compilers make vector code of its operators
+/// on any target (two halves where registers are 16 bytes), where a plain
+/// loop of selects is left scalar at the default optimisation level.
+template <typename T> using Lanes [[gnu::vector_size(32)]] = T;
+
+/// Stacks `count` samples `s` of trace `trace` onto `peaks` and `from`:
+/// where a sample is finite and of larger magnitude than the peak (or the
+/// peak is NaN, nothing yet), it and `trace` take the place; ties keep the
+/// earlier trace. Masks and selects, not branches: this is the loop every
+/// sample of the file passes through.
+template <typename T, typename Order>
+[[gnu::always_inline]] inline StackFlags
+StackInto(const T* s, T* peaks, Order* from, std::int64_t count, Order trace)
+{
+    static_assert(sizeof(T) == sizeof(Order));
+    using V = Lanes<T>;
+    using M = Lanes<Order>;
+    constexpr std::int64_t kWidth = 32 / sizeof(T);
+    // Filled lane by lane: no function returns a vector, whose registers
+    // would differ between the baseline and the AVX2 build.
+    M magnitudeBits; // all but the sign
+    V largest;
+    V zero;
+    M traces;
+    M negative;
+    M notFinite;
+    for (std::int64_t k = 0; k < kWidth; ++k) {
+        magnitudeBits[k] = std::numeric_limits<Order>::max();
+        largest[k] = std::numeric_limits<T>::max();
+        zero[k] = 0;
+        traces[k] = trace;
+        negative[k] = 0;
+        notFinite[k] = 0;
+    }
+    std::int64_t j = 0;
+    for (; j + kWidth <= count; j += kWidth) {
+        V v;
+        V p;
+        M f;
+        std::memcpy(&v, s + j, sizeof v);
+        std::memcpy(&p, peaks + j, sizeof p);
+        std::memcpy(&f, from + j, sizeof f);
+        const V magnitude = reinterpret_cast<V>(reinterpret_cast<M>(v) & magnitudeBits);
+        const V peak = reinterpret_cast<V>(reinterpret_cast<M>(p) & magnitudeBits);
+        const M finite = magnitude <= largest;
+        const M larger = finite & ~(magnitude <= peak);
+        p = reinterpret_cast<V>((reinterpret_cast<M>(v) & larger) |
+                                (reinterpret_cast<M>(p) & ~larger));
+        f = (traces & larger) | (f & ~larger);
+        negative |= finite & (v < zero);
+        notFinite |= ~finite;
+        std::memcpy(peaks + j, &p, sizeof p);
+        std::memcpy(from + j, &f, sizeof f);
+    }
+    bool anyNegative = false;
+    bool anyNotFinite = false;
+    for (std::int64_t k = 0; k < kWidth; ++k) {
+        anyNegative = anyNegative || negative[k] != 0;
+        anyNotFinite = anyNotFinite || notFinite[k] != 0;
+    }
+    for (; j < count; ++j) {
+        const T v = s[j];
+        const T magnitude = std::fabs(v);
+        const bool finite = magnitude <= std::numeric_limits<T>::max();
+        if (finite && !(magnitude <= std::fabs(peaks[j]))) {
+            peaks[j] = v;
+            from[j] = trace;
+        }
+        anyNegative = anyNegative || (finite && v < 0);
+        anyNotFinite = anyNotFinite || !finite;
+    }
+    return {anyNegative, anyNotFinite};
+}
+
+TESSARA_VECTOR_CLONES
+StackFlags StackSamples(
+    const float* s, float* peaks, std::int32_t* from, std::int64_t count, std::int32_t trace)
+{
+    return StackInto(s, peaks, from, count, trace);
+}
+
+TESSARA_VECTOR_CLONES
+StackFlags StackSamples(
+    const double* s, double* peaks, std::int64_t* from, std::int64_t count, std::int64_t trace)
+{
+    return StackInto(s, peaks, from, count, trace);
+}
 
 double MidpointOf(int bin)
 {
@@ -21,6 +126,12 @@ double MidpointOf(int bin)
 } // namespace
 
 CMagnitudeHistogram::CMagnitudeHistogram() : m_bins(kBins + 1, 0) {}
+
+void CMagnitudeHistogram::Add(const CMagnitudeHistogram& other)
+{
+    for (std::size_t bin = 0; bin < m_bins.size(); ++bin)
+        m_bins[bin] += other.m_bins[bin];
+}
 
 std::int64_t CMagnitudeHistogram::Count() const
 {
@@ -69,7 +180,7 @@ void ApplyAgc(std::span<double> samples, int windowSamples, std::vector<double>&
 }
 
 CSectionReducer::CSectionReducer(const SectionFrame& frame)
-    : m_frame(frame),
+    : m_frame(frame), m_rowMs((frame.endMs - frame.startMs) / frame.rows),
       m_cells(static_cast<std::size_t>(frame.columns) * static_cast<std::size_t>(frame.rows),
               std::numeric_limits<float>::quiet_NaN()),
       m_columns(static_cast<std::size_t>(frame.columns))
@@ -83,6 +194,14 @@ void CSectionReducer::KeepLargest(int column, int row, double value)
                 static_cast<std::size_t>(row)];
     if (std::isnan(cell) || std::fabs(value) > std::fabs(static_cast<double>(cell)))
         cell = static_cast<float>(value);
+}
+
+void CSectionReducer::Stretch(int column, int lastColumn)
+{
+    const auto rows = static_cast<std::ptrdiff_t>(m_frame.rows);
+    const auto own = m_cells.begin() + column * rows;
+    for (int c = column + 1; c <= lastColumn; ++c)
+        std::copy(own, own + rows, m_cells.begin() + c * rows);
 }
 
 std::vector<float> CSectionReducer::Cells() const
@@ -102,6 +221,48 @@ void CSectionReducer::AddTrace(std::int64_t index,
                                double intervalMs,
                                const ColumnTrace& origin)
 {
+    Add(index, samples, delayMs, intervalMs, origin);
+}
+
+void CSectionReducer::AddTrace(std::int64_t index,
+                               std::span<const float> samples,
+                               double delayMs,
+                               double intervalMs,
+                               const ColumnTrace& origin)
+{
+    Add(index, samples, delayMs, intervalMs, origin);
+}
+
+void CSectionReducer::Finish()
+{
+    Reduce(m_floats);
+    Reduce(m_doubles);
+}
+
+void CSectionReducer::TakeLater(const CSectionReducer& later)
+{
+    Finish();
+    for (std::size_t k = 0; k < m_cells.size(); ++k) {
+        const float v = later.m_cells[k];
+        float& cell = m_cells[k];
+        if (!std::isnan(v) && (std::isnan(cell) || std::fabs(v) > std::fabs(cell)))
+            cell = v;
+    }
+    for (std::size_t c = 0; c < m_columns.size(); ++c) {
+        if (m_columns[c].traceNumber == 0)
+            m_columns[c] = later.m_columns[c];
+    }
+    m_magnitudes.Add(later.m_magnitudes);
+    m_anyNegative = m_anyNegative || later.m_anyNegative;
+}
+
+template <typename T>
+void CSectionReducer::Add(std::int64_t index,
+                          std::span<const T> samples,
+                          double delayMs,
+                          double intervalMs,
+                          const ColumnTrace& origin)
+{
     const SectionFrame& f = m_frame;
     if (index < 0 || index >= f.traceCount || !(intervalMs > 0.0) || samples.empty())
         return;
@@ -110,23 +271,145 @@ void CSectionReducer::AddTrace(std::int64_t index,
         std::max(column, static_cast<int>((index + 1) * f.columns / f.traceCount) - 1);
     if (m_columns[static_cast<std::size_t>(column)].traceNumber == 0)
         m_columns[static_cast<std::size_t>(column)] = origin;
+    if (intervalMs > m_rowMs) {
+        Finish();
+        AddSparse(index, column, samples, delayMs, intervalMs);
+        Stretch(column, lastColumn);
+        return;
+    }
+    Stack<T>* stack = nullptr;
+    if constexpr (std::is_same_v<T, float>)
+        stack = &m_floats;
+    else
+        stack = &m_doubles;
+    if (stack->column != column || stack->delayMs != delayMs || stack->intervalMs != intervalMs ||
+        stack->length != samples.size()) {
+        Finish();
+        Begin(*stack, column, delayMs, intervalMs, samples.size());
+    }
+    stack->lastColumn = lastColumn;
+    Push(*stack, index, samples);
+}
 
-    const double rowMs = (f.endMs - f.startMs) / f.rows;
-    const auto n = static_cast<std::int64_t>(samples.size());
+template <typename T>
+void CSectionReducer::Begin(
+    Stack<T>& stack, int column, double delayMs, double intervalMs, std::size_t length)
+{
+    const SectionFrame& f = m_frame;
+    const auto n = static_cast<std::int64_t>(length);
     // Only the samples inside the frame: a zoomed view of a long trace costs
-    // what it shows.
-    // Clamped as doubles: a window far from the trace must not overflow.
+    // what it shows. Clamped as doubles: a window far from the trace must not
+    // overflow.
+    std::int64_t first = static_cast<std::int64_t>(
+        std::clamp(std::ceil((f.startMs - delayMs) / intervalMs), 0.0, static_cast<double>(n)));
+    std::int64_t last = static_cast<std::int64_t>(
+        std::clamp(std::ceil((f.endMs - delayMs) / intervalMs), -1.0, static_cast<double>(n - 1)));
+    // The row of a sample grows with its index, so the samples in rows are
+    // one run; rounding at either end may leave a sample just outside.
+    const double rowOfFirst = (delayMs - f.startMs) / m_rowMs;
+    const double rowsPerSample = intervalMs / m_rowMs;
+    const auto inRows = [&](std::int64_t i) {
+        const double row = rowOfFirst + static_cast<double>(i) * rowsPerSample;
+        return row >= 0.0 && row < f.rows;
+    };
+    while (first <= last && !inRows(first))
+        ++first;
+    while (last >= first && !inRows(last))
+        --last;
+    stack.column = column;
+    stack.delayMs = delayMs;
+    stack.intervalMs = intervalMs;
+    stack.length = length;
+    stack.first = first;
+    stack.last = last;
+    const auto inside = static_cast<std::size_t>(std::max<std::int64_t>(0, last - first + 1));
+    stack.peaks.assign(inside, std::numeric_limits<T>::quiet_NaN());
+    stack.from.assign(inside, 0);
+    stack.traces = 0;
+}
+
+template <typename T>
+void CSectionReducer::Push(Stack<T>& stack, std::int64_t index, std::span<const T> samples)
+{
+    using Order = typename Stack<T>::Order;
+    const Order trace = stack.traces++;
+    const auto inside = static_cast<std::int64_t>(stack.peaks.size());
+    if (inside == 0)
+        return;
+    const T* s = samples.data() + stack.first;
+    const auto [negative, notFinite] =
+        StackSamples(s, stack.peaks.data(), stack.from.data(), inside, trace);
+    m_anyNegative = m_anyNegative || negative;
+    const std::int64_t every = std::max(1, m_frame.magnitudeEvery);
+    const std::int64_t offset = index % every;
+    if (!notFinite) {
+        for (std::int64_t j = offset; j < inside; j += every)
+            m_magnitudes.Add(s[j]);
+        return;
+    }
+    // Samples that are not finite are not counted and do not move the count on.
+    std::int64_t untilCounted = offset + 1;
+    for (std::int64_t j = 0; j < inside; ++j) {
+        if (std::isfinite(s[j]) && --untilCounted == 0) {
+            m_magnitudes.Add(s[j]);
+            untilCounted = every;
+        }
+    }
+}
+
+template <typename T> void CSectionReducer::Reduce(Stack<T>& stack)
+{
+    if (stack.column < 0)
+        return;
+    const double rowOfFirst = (stack.delayMs - m_frame.startMs) / m_rowMs;
+    const double rowsPerSample = stack.intervalMs / m_rowMs;
+    int currentRow = -1;
+    T largest = 0;
+    typename Stack<T>::Order largestFrom = 0;
+    for (std::int64_t i = stack.first; i <= stack.last; ++i) {
+        const auto j = static_cast<std::size_t>(i - stack.first);
+        const T v = stack.peaks[j];
+        if (std::isnan(v))
+            continue;
+        const auto row = static_cast<int>(rowOfFirst + static_cast<double>(i) * rowsPerSample);
+        if (row != currentRow) {
+            if (currentRow >= 0)
+                KeepLargest(stack.column, currentRow, largest);
+            currentRow = row;
+            largest = v;
+            largestFrom = stack.from[j];
+            continue;
+        }
+        // The first trace, then the first sample, of those of equal magnitude.
+        const T a = std::fabs(v);
+        const T b = std::fabs(largest);
+        if (a > b || (a == b && stack.from[j] < largestFrom)) {
+            largest = v;
+            largestFrom = stack.from[j];
+        }
+    }
+    if (currentRow >= 0)
+        KeepLargest(stack.column, currentRow, largest);
+    Stretch(stack.column, stack.lastColumn);
+    stack.column = -1;
+}
+
+template <typename T>
+void CSectionReducer::AddSparse(
+    std::int64_t index, int column, std::span<const T> samples, double delayMs, double intervalMs)
+{
+    // Each sample spans more than a row: sample by sample into rows, then
+    // each row none fell into takes the sample whose span holds its centre.
+    const SectionFrame& f = m_frame;
+    const double rowMs = m_rowMs;
+    const auto n = static_cast<std::int64_t>(samples.size());
     const auto first = static_cast<std::int64_t>(
         std::clamp(std::ceil((f.startMs - delayMs) / intervalMs), 0.0, static_cast<double>(n)));
     const auto last = static_cast<std::int64_t>(
         std::clamp(std::ceil((f.endMs - delayMs) / intervalMs), -1.0, static_cast<double>(n - 1)));
-    // Rows as a running multiply, not a division per sample. A row's
-    // largest sample is found in registers and stored once.
     const double rowOfFirst = (delayMs - f.startMs) / rowMs;
     const double rowsPerSample = intervalMs / rowMs;
     bool negative = false;
-    int currentRow = -1;
-    double largest = 0.0;
     const std::int64_t every = std::max(1, f.magnitudeEvery);
     std::int64_t untilCounted = index % every + 1;
     for (std::int64_t i = first; i <= last; ++i) {
@@ -139,33 +422,18 @@ void CSectionReducer::AddTrace(std::int64_t index,
             untilCounted = every;
         }
         negative = negative || v < 0.0;
-        if (static_cast<int>(row) != currentRow) {
-            if (currentRow >= 0)
-                KeepLargest(column, currentRow, largest);
-            currentRow = static_cast<int>(row);
-            largest = v;
-        }
-        // A select, not a branch: with noise it goes either way at random.
-        largest = std::fabs(v) > std::fabs(largest) ? v : largest;
+        KeepLargest(column, static_cast<int>(row), v);
     }
-    if (currentRow >= 0)
-        KeepLargest(column, currentRow, largest);
     m_anyNegative = m_anyNegative || negative;
-    if (intervalMs > rowMs) {
-        for (int row = 0; row < f.rows; ++row) {
-            const double centre = f.startMs + (row + 0.5) * rowMs;
-            const double i = std::floor((centre - delayMs) / intervalMs);
-            if (i < 0.0 || i >= static_cast<double>(n))
-                continue;
-            const double v = samples[static_cast<std::size_t>(i)];
-            if (std::isfinite(v))
-                KeepLargest(column, row, v);
-        }
+    for (int row = 0; row < f.rows; ++row) {
+        const double centre = f.startMs + (row + 0.5) * rowMs;
+        const double i = std::floor((centre - delayMs) / intervalMs);
+        if (i < 0.0 || i >= static_cast<double>(n))
+            continue;
+        const double v = samples[static_cast<std::size_t>(i)];
+        if (std::isfinite(v))
+            KeepLargest(column, row, v);
     }
-    const auto rows = static_cast<std::ptrdiff_t>(f.rows);
-    const auto own = m_cells.begin() + column * rows;
-    for (int c = column + 1; c <= lastColumn; ++c)
-        std::copy(own, own + rows, m_cells.begin() + c * rows);
 }
 
 } // namespace tessara

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <span>
+#include <type_traits>
 #include <vector>
 
 namespace tessara
@@ -31,6 +32,8 @@ public:
         if (std::isfinite(value))
             ++m_bins[BinOf(value)];
     }
+    /// Counts everything `other` counted, as if it had been added here.
+    void Add(const CMagnitudeHistogram& other);
     /// Magnitudes counted so far.
     [[nodiscard]] std::int64_t Count() const;
     /// The magnitude at `percent` (0..100] by nearest rank: the smallest
@@ -98,8 +101,9 @@ struct ColumnTrace {
 /// into the row whose span holds that time; a row none falls into (samples
 /// further apart than rows) takes the sample whose span holds the row's
 /// centre. A cell keeps the value of largest magnitude with its sign; ties
-/// keep the first. Cells no sample reached are NaN. Magnitudes() counts
-/// every frame.magnitudeEvery-th sample inside the frame's time span.
+/// keep the first (the earlier trace, then the earlier sample). Cells no
+/// sample reached are NaN. Magnitudes() counts every frame.magnitudeEvery-th
+/// sample inside the frame's time span.
 class CSectionReducer
 {
 public:
@@ -107,12 +111,26 @@ public:
 
     /// Adds trace `index` (0..traceCount-1; others are ignored) whose sample
     /// i lies at delayMs + i x intervalMs. Samples that are not finite are
-    /// skipped.
+    /// skipped. Traces are added in ascending `index`. The cells of a trace
+    /// may be held back until Finish.
     void AddTrace(std::int64_t index,
                   std::span<const double> samples,
                   double delayMs,
                   double intervalMs,
                   const ColumnTrace& origin);
+    /// The same for samples in single precision.
+    void AddTrace(std::int64_t index,
+                  std::span<const float> samples,
+                  double delayMs,
+                  double intervalMs,
+                  const ColumnTrace& origin);
+    /// Reduces the traces held back into their cells. Call after the last
+    /// AddTrace, before the cells are read; traces may follow.
+    void Finish();
+    /// Takes in what `later` (the same frame, finished, given traces of
+    /// higher index than any given here) holds, as if its traces had been
+    /// added here after this one's: ties keep this one's values.
+    void TakeLater(const CSectionReducer& later);
 
     [[nodiscard]] const SectionFrame& Frame() const { return m_frame; }
     /// Row-major: cell (column c, row r) is Cells()[r * columns + c]. A copy.
@@ -127,13 +145,53 @@ public:
     [[nodiscard]] bool bAnyNegative() const { return m_anyNegative; }
 
 private:
+    /// Consecutive traces of one column that share delay, sample interval
+    /// and length, combined sample by sample (largest magnitude, the earlier
+    /// trace on ties, with the trace's place in the stack beside it) so that
+    /// the samples are sorted into rows once per column, not once per trace.
+    template <typename T> struct Stack {
+        using Order = std::conditional_t<sizeof(T) == 4, std::int32_t, std::int64_t>;
+        int column = -1; ///< -1: empty
+        int lastColumn = -1;
+        double delayMs = 0.0;
+        double intervalMs = 0.0;
+        std::size_t length = 0;  ///< samples per trace
+        std::int64_t first = 0;  ///< the first sample inside the frame
+        std::int64_t last = -1;  ///< the last one; samples first..last lie in rows
+        std::vector<T> peaks;    ///< sample first + j: the largest magnitude so far, NaN none
+        std::vector<Order> from; ///< with peaks[j]: the stacked trace it came from, 0-based
+        Order traces = 0;
+    };
+
+    template <typename T>
+    void Add(std::int64_t index,
+             std::span<const T> samples,
+             double delayMs,
+             double intervalMs,
+             const ColumnTrace& origin);
+    /// A trace whose samples lie further apart than rows, reduced alone.
+    template <typename T>
+    void AddSparse(std::int64_t index,
+                   int column,
+                   std::span<const T> samples,
+                   double delayMs,
+                   double intervalMs);
+    template <typename T>
+    void Begin(Stack<T>& stack, int column, double delayMs, double intervalMs, std::size_t length);
+    template <typename T>
+    void Push(Stack<T>& stack, std::int64_t index, std::span<const T> samples);
+    template <typename T> void Reduce(Stack<T>& stack);
     void KeepLargest(int column, int row, double value);
+    void Stretch(int column, int lastColumn);
 
     SectionFrame m_frame;
+    double m_rowMs = 1.0;
     std::vector<float> m_cells; // column-major
     std::vector<ColumnTrace> m_columns;
     CMagnitudeHistogram m_magnitudes;
     bool m_anyNegative = false;
+    Stack<float> m_floats;
+    Stack<double> m_doubles;
 };
 
 } // namespace tessara

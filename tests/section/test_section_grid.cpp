@@ -15,9 +15,10 @@ namespace tessara
 namespace
 {
 
-/// Cell (column, row) of the reducer's grid.
-float Cell(const CSectionReducer& r, int column, int row)
+/// Cell (column, row) of the reducer's grid, the traces held back reduced.
+float Cell(CSectionReducer& r, int column, int row)
 {
+    r.Finish();
     return r.Cells()[static_cast<std::size_t>(row * r.Frame().columns + column)];
 }
 
