@@ -28,6 +28,27 @@ struct StackFlags {
     bool notFinite = false;
 };
 
+/// Whether stacked sample `v` from trace `from` goes before `w` from trace
+/// `wFrom` in a row: the larger magnitude, then the earlier trace (the
+/// earlier sample, which is `w`, on a full tie). For floats one integer
+/// comparison of magnitude bits above the trace's place reversed, which
+/// compiles to no branch.
+inline bool Outranks(float v, std::int32_t from, float w, std::int32_t wFrom)
+{
+    const auto rank = [](float x, std::int32_t trace) {
+        const std::uint64_t magnitude = std::bit_cast<std::uint32_t>(x) & 0x7FFFFFFFu;
+        return magnitude << 32 | (0xFFFFFFFFu - static_cast<std::uint32_t>(trace));
+    };
+    return rank(v, from) > rank(w, wFrom);
+}
+
+inline bool Outranks(double v, std::int64_t from, double w, std::int64_t wFrom)
+{
+    const double a = std::fabs(v);
+    const double b = std::fabs(w);
+    return a > b || (a == b && from < wFrom);
+}
+
 /// A vector of 32 bytes of T: compilers make vector code of its operators
 /// on any target (two halves where registers are 16 bytes), where a plain
 /// loop of selects is left scalar at the default optimisation level.
@@ -380,13 +401,10 @@ template <typename T> void CSectionReducer::Reduce(Stack<T>& stack)
             largestFrom = stack.from[j];
             continue;
         }
-        // The first trace, then the first sample, of those of equal magnitude.
-        const T a = std::fabs(v);
-        const T b = std::fabs(largest);
-        if (a > b || (a == b && stack.from[j] < largestFrom)) {
-            largest = v;
-            largestFrom = stack.from[j];
-        }
+        // Selects: which way it goes is random with noise.
+        const bool larger = Outranks(v, stack.from[j], largest, largestFrom);
+        largest = larger ? v : largest;
+        largestFrom = larger ? stack.from[j] : largestFrom;
     }
     if (currentRow >= 0)
         KeepLargest(stack.column, currentRow, largest);
