@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <exception>
 #include <system_error>
 #include <thread>
 
@@ -235,10 +236,16 @@ void ReduceTraces(const std::string& path,
     CSectionReducer later(reducer.Frame());
     bool laterDone = false;
     const auto readLater = [&] {
-        CSegyFileIn other;
-        if (other.Open(path) && other.SetPosition(split.position)) {
-            ReduceRun(other, split.number, scan.last, o, later);
-            laterDone = true;
+        // Whatever stops the second reader (the file gone, no memory), the
+        // first one reads its part after its own.
+        try {
+            CSegyFileIn other;
+            if (other.Open(path) && other.SetPosition(split.position)) {
+                ReduceRun(other, split.number, scan.last, o, later);
+                laterDone = true;
+            }
+        } catch (const std::exception&) {
+            laterDone = false;
         }
     };
     std::thread worker;
