@@ -172,7 +172,7 @@ SectionFrame ReducerFrame(const SectionFrame& frame, bool waterfall)
 }
 
 /// Reduces traces `from`..`to` (1-based, inclusive) with `in` standing at
-/// trace `from`, then finishes the reducer. Samples are decoded straight
+/// trace `from`. Samples are decoded straight
 /// from the reader's buffer into single floats where those hold them
 /// exactly and no gain changes them; into doubles otherwise.
 void ReduceRun(CSegyFileIn& in,
@@ -209,7 +209,6 @@ void ReduceRun(CSegyFileIn& in,
                 doubles, static_cast<int>(std::lround(o.agcWindowMs / IntervalMs(h))), scratch);
         reducer.AddTrace(index, std::span<const double>(doubles), delayMs, IntervalMs(h), origin);
     }
-    reducer.Finish();
 }
 
 /// Below this many samples in range a second reader is not worth its start.

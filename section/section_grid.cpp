@@ -225,8 +225,9 @@ void CSectionReducer::Stretch(int column, int lastColumn)
         std::copy(own, own + rows, m_cells.begin() + c * rows);
 }
 
-std::vector<float> CSectionReducer::Cells() const
+std::vector<float> CSectionReducer::Cells()
 {
+    Finish();
     const auto columns = static_cast<std::size_t>(m_frame.columns);
     const auto rows = static_cast<std::size_t>(m_frame.rows);
     std::vector<float> rowMajor(m_cells.size());
@@ -260,9 +261,10 @@ void CSectionReducer::Finish()
     Reduce(m_doubles);
 }
 
-void CSectionReducer::TakeLater(const CSectionReducer& later)
+void CSectionReducer::TakeLater(CSectionReducer& later)
 {
     Finish();
+    later.Finish();
     for (std::size_t k = 0; k < m_cells.size(); ++k) {
         const float v = later.m_cells[k];
         float& cell = m_cells[k];

@@ -112,7 +112,7 @@ public:
     /// Adds trace `index` (0..traceCount-1; others are ignored) whose sample
     /// i lies at delayMs + i x intervalMs. Samples that are not finite are
     /// skipped. Traces are added in ascending `index`. The cells of a trace
-    /// may be held back until Finish.
+    /// may be held back until Finish or the next look at the cells.
     void AddTrace(std::int64_t index,
                   std::span<const double> samples,
                   double delayMs,
@@ -124,21 +124,25 @@ public:
                   double delayMs,
                   double intervalMs,
                   const ColumnTrace& origin);
-    /// Reduces the traces held back into their cells. Call after the last
-    /// AddTrace, before the cells are read; traces may follow.
+    /// Reduces the traces held back into their cells; traces may follow.
     void Finish();
-    /// Takes in what `later` (the same frame, finished, given traces of
-    /// higher index than any given here) holds, as if its traces had been
-    /// added here after this one's: ties keep this one's values.
-    void TakeLater(const CSectionReducer& later);
+    /// Takes in what `later` (the same frame, given traces of higher index
+    /// than any given here) holds, as if its traces had been added here
+    /// after this one's: ties keep this one's values. Finishes both.
+    void TakeLater(CSectionReducer& later);
 
     [[nodiscard]] const SectionFrame& Frame() const { return m_frame; }
-    /// Row-major: cell (column c, row r) is Cells()[r * columns + c]. A copy.
-    [[nodiscard]] std::vector<float> Cells() const;
+    /// Row-major: cell (column c, row r) is Cells()[r * columns + c]. A copy,
+    /// made after Finish.
+    [[nodiscard]] std::vector<float> Cells();
     /// Column-major, as the reducer keeps them: cell (column c, row r) is
     /// ColumnMajorCells()[c * rows + r]. One trace's cells lie together, so
-    /// reducing it touches few pages.
-    [[nodiscard]] const std::vector<float>& ColumnMajorCells() const { return m_cells; }
+    /// reducing it touches few pages. Valid after Finish, which it calls.
+    [[nodiscard]] const std::vector<float>& ColumnMajorCells()
+    {
+        Finish();
+        return m_cells;
+    }
     [[nodiscard]] const std::vector<ColumnTrace>& Columns() const { return m_columns; }
     [[nodiscard]] const CMagnitudeHistogram& Magnitudes() const { return m_magnitudes; }
     /// Some sample inside the frame was below zero.

@@ -15,10 +15,9 @@ namespace tessara
 namespace
 {
 
-/// Cell (column, row) of the reducer's grid, the traces held back reduced.
+/// Cell (column, row) of the reducer's grid.
 float Cell(CSectionReducer& r, int column, int row)
 {
-    r.Finish();
     return r.Cells()[static_cast<std::size_t>(row * r.Frame().columns + column)];
 }
 
@@ -214,7 +213,6 @@ void AddAll(CSectionReducer& r,
             r.AddTrace(static_cast<std::int64_t>(k), t.samples, t.delayMs, t.intervalMs, {});
         }
     }
-    r.Finish();
 }
 
 TEST(SectionReducer, FloatsAndDoublesGiveTheGridWorkedOutDirectly)
