@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <type_traits>
 
 namespace tessara
 {
@@ -40,13 +41,6 @@ inline bool Outranks(float v, std::int32_t from, float w, std::int32_t wFrom)
         return magnitude << 32 | (0xFFFFFFFFu - static_cast<std::uint32_t>(trace));
     };
     return rank(v, from) > rank(w, wFrom);
-}
-
-inline bool Outranks(double v, std::int64_t from, double w, std::int64_t wFrom)
-{
-    const double a = std::fabs(v);
-    const double b = std::fabs(w);
-    return a > b || (a == b && from < wFrom);
 }
 
 /// A vector of 32 bytes of T: compilers make vector code of its operators
@@ -126,13 +120,6 @@ StackInto(const T* s, T* peaks, Order* from, std::int64_t count, Order trace)
 TESSARA_VECTOR_CLONES
 StackFlags StackSamples(
     const float* s, float* peaks, std::int32_t* from, std::int64_t count, std::int32_t trace)
-{
-    return StackInto(s, peaks, from, count, trace);
-}
-
-TESSARA_VECTOR_CLONES
-StackFlags StackSamples(
-    const double* s, double* peaks, std::int64_t* from, std::int64_t count, std::int64_t trace)
 {
     return StackInto(s, peaks, from, count, trace);
 }
@@ -255,12 +242,6 @@ void CSectionReducer::AddTrace(std::int64_t index,
     Add(index, samples, delayMs, intervalMs, origin);
 }
 
-void CSectionReducer::Finish()
-{
-    Reduce(m_floats);
-    Reduce(m_doubles);
-}
-
 void CSectionReducer::TakeLater(CSectionReducer& later)
 {
     Finish();
@@ -294,31 +275,33 @@ void CSectionReducer::Add(std::int64_t index,
         std::max(column, static_cast<int>((index + 1) * f.columns / f.traceCount) - 1);
     if (m_columns[static_cast<std::size_t>(column)].traceNumber == 0)
         m_columns[static_cast<std::size_t>(column)] = origin;
-    if (intervalMs > m_rowMs) {
+    // Doubles (gained samples, 32-bit integers) go trace by trace, each
+    // row's largest measured against the float its cell holds: stacked in
+    // double precision, a value that rounding made equal to a cell's would
+    // be judged otherwise, and the picture would change. Floats compare the
+    // same either way. Samples further apart than rows share no row.
+    if (!std::is_same_v<T, float> || intervalMs > m_rowMs) {
         Finish();
-        AddSparse(index, column, samples, delayMs, intervalMs);
+        AddAlone(index, column, samples, delayMs, intervalMs);
         Stretch(column, lastColumn);
         return;
     }
-    Stack<T>* stack = nullptr;
-    if constexpr (std::is_same_v<T, float>)
-        stack = &m_floats;
-    else
-        stack = &m_doubles;
-    if (stack->column != column || stack->delayMs != delayMs || stack->intervalMs != intervalMs ||
-        stack->length != samples.size()) {
+    // A full stack (2^31 traces in one column) is reduced, and another begun.
+    if (m_stack.column != column || m_stack.delayMs != delayMs ||
+        m_stack.intervalMs != intervalMs || m_stack.length != samples.size() ||
+        m_stack.traces == std::numeric_limits<std::int32_t>::max()) {
         Finish();
-        Begin(*stack, column, delayMs, intervalMs, samples.size());
+        Begin(column, delayMs, intervalMs, samples.size());
     }
-    stack->lastColumn = lastColumn;
-    Push(*stack, index, samples);
+    m_stack.lastColumn = lastColumn;
+    if constexpr (std::is_same_v<T, float>)
+        Push(index, samples);
 }
 
-template <typename T>
-void CSectionReducer::Begin(
-    Stack<T>& stack, int column, double delayMs, double intervalMs, std::size_t length)
+void CSectionReducer::Begin(int column, double delayMs, double intervalMs, std::size_t length)
 {
     const SectionFrame& f = m_frame;
+    Stack& stack = m_stack;
     const auto n = static_cast<std::int64_t>(length);
     // Only the samples inside the frame: a zoomed view of a long trace costs
     // what it shows. Clamped as doubles: a window far from the trace must not
@@ -346,20 +329,19 @@ void CSectionReducer::Begin(
     stack.first = first;
     stack.last = last;
     const auto inside = static_cast<std::size_t>(std::max<std::int64_t>(0, last - first + 1));
-    stack.peaks.assign(inside, std::numeric_limits<T>::quiet_NaN());
+    stack.peaks.assign(inside, std::numeric_limits<float>::quiet_NaN());
     stack.from.assign(inside, 0);
     stack.traces = 0;
 }
 
-template <typename T>
-void CSectionReducer::Push(Stack<T>& stack, std::int64_t index, std::span<const T> samples)
+void CSectionReducer::Push(std::int64_t index, std::span<const float> samples)
 {
-    using Order = typename Stack<T>::Order;
-    const Order trace = stack.traces++;
+    Stack& stack = m_stack;
+    const std::int32_t trace = stack.traces++;
     const auto inside = static_cast<std::int64_t>(stack.peaks.size());
     if (inside == 0)
         return;
-    const T* s = samples.data() + stack.first;
+    const float* s = samples.data() + stack.first;
     const auto [negative, notFinite] =
         StackSamples(s, stack.peaks.data(), stack.from.data(), inside, trace);
     m_anyNegative = m_anyNegative || negative;
@@ -380,18 +362,19 @@ void CSectionReducer::Push(Stack<T>& stack, std::int64_t index, std::span<const 
     }
 }
 
-template <typename T> void CSectionReducer::Reduce(Stack<T>& stack)
+void CSectionReducer::Finish()
 {
+    Stack& stack = m_stack;
     if (stack.column < 0)
         return;
     const double rowOfFirst = (stack.delayMs - m_frame.startMs) / m_rowMs;
     const double rowsPerSample = stack.intervalMs / m_rowMs;
     int currentRow = -1;
-    T largest = 0;
-    typename Stack<T>::Order largestFrom = 0;
+    float largest = 0;
+    std::int32_t largestFrom = 0;
     for (std::int64_t i = stack.first; i <= stack.last; ++i) {
         const auto j = static_cast<std::size_t>(i - stack.first);
-        const T v = stack.peaks[j];
+        const float v = stack.peaks[j];
         if (std::isnan(v))
             continue;
         const auto row = static_cast<int>(rowOfFirst + static_cast<double>(i) * rowsPerSample);
@@ -415,11 +398,9 @@ template <typename T> void CSectionReducer::Reduce(Stack<T>& stack)
 }
 
 template <typename T>
-void CSectionReducer::AddSparse(
+void CSectionReducer::AddAlone(
     std::int64_t index, int column, std::span<const T> samples, double delayMs, double intervalMs)
 {
-    // Each sample spans more than a row: sample by sample into rows, then
-    // each row none fell into takes the sample whose span holds its centre.
     const SectionFrame& f = m_frame;
     const double rowMs = m_rowMs;
     const auto n = static_cast<std::int64_t>(samples.size());
@@ -427,9 +408,13 @@ void CSectionReducer::AddSparse(
         std::clamp(std::ceil((f.startMs - delayMs) / intervalMs), 0.0, static_cast<double>(n)));
     const auto last = static_cast<std::int64_t>(
         std::clamp(std::ceil((f.endMs - delayMs) / intervalMs), -1.0, static_cast<double>(n - 1)));
+    // Rows as a running multiply, not a division per sample. A row's
+    // largest sample is found in registers and stored once.
     const double rowOfFirst = (delayMs - f.startMs) / rowMs;
     const double rowsPerSample = intervalMs / rowMs;
     bool negative = false;
+    int currentRow = -1;
+    double largest = 0.0;
     const std::int64_t every = std::max(1, f.magnitudeEvery);
     std::int64_t untilCounted = index % every + 1;
     for (std::int64_t i = first; i <= last; ++i) {
@@ -442,17 +427,30 @@ void CSectionReducer::AddSparse(
             untilCounted = every;
         }
         negative = negative || v < 0.0;
-        KeepLargest(column, static_cast<int>(row), v);
+        if (static_cast<int>(row) != currentRow) {
+            if (currentRow >= 0)
+                KeepLargest(column, currentRow, largest);
+            currentRow = static_cast<int>(row);
+            largest = v;
+        }
+        // A select, not a branch: with noise it goes either way at random.
+        largest = std::fabs(v) > std::fabs(largest) ? v : largest;
     }
+    if (currentRow >= 0)
+        KeepLargest(column, currentRow, largest);
     m_anyNegative = m_anyNegative || negative;
-    for (int row = 0; row < f.rows; ++row) {
-        const double centre = f.startMs + (row + 0.5) * rowMs;
-        const double i = std::floor((centre - delayMs) / intervalMs);
-        if (i < 0.0 || i >= static_cast<double>(n))
-            continue;
-        const double v = samples[static_cast<std::size_t>(i)];
-        if (std::isfinite(v))
-            KeepLargest(column, row, v);
+    if (intervalMs > rowMs) {
+        // Samples further apart than rows: a row none fell into takes the
+        // sample whose span holds its centre.
+        for (int row = 0; row < f.rows; ++row) {
+            const double centre = f.startMs + (row + 0.5) * rowMs;
+            const double i = std::floor((centre - delayMs) / intervalMs);
+            if (i < 0.0 || i >= static_cast<double>(n))
+                continue;
+            const double v = samples[static_cast<std::size_t>(i)];
+            if (std::isfinite(v))
+                KeepLargest(column, row, v);
+        }
     }
 }
 

@@ -9,7 +9,6 @@
 #include <cmath>
 #include <cstdint>
 #include <span>
-#include <type_traits>
 #include <vector>
 
 namespace tessara
@@ -101,9 +100,9 @@ struct ColumnTrace {
 /// into the row whose span holds that time; a row none falls into (samples
 /// further apart than rows) takes the sample whose span holds the row's
 /// centre. A cell keeps the value of largest magnitude with its sign; ties
-/// keep the first (the earlier trace, then the earlier sample). Cells no
-/// sample reached are NaN. Magnitudes() counts every frame.magnitudeEvery-th
-/// sample inside the frame's time span.
+/// keep the first (the earlier trace, then the earlier sample; samples in
+/// double precision against the float a cell holds). Cells no sample reached are NaN. Magnitudes()
+/// counts every frame.magnitudeEvery-th sample inside the frame's time span.
 class CSectionReducer
 {
 public:
@@ -153,18 +152,17 @@ private:
     /// and length, combined sample by sample (largest magnitude, the earlier
     /// trace on ties, with the trace's place in the stack beside it) so that
     /// the samples are sorted into rows once per column, not once per trace.
-    template <typename T> struct Stack {
-        using Order = std::conditional_t<sizeof(T) == 4, std::int32_t, std::int64_t>;
+    struct Stack {
         int column = -1; ///< -1: empty
         int lastColumn = -1;
         double delayMs = 0.0;
         double intervalMs = 0.0;
-        std::size_t length = 0;  ///< samples per trace
-        std::int64_t first = 0;  ///< the first sample inside the frame
-        std::int64_t last = -1;  ///< the last one; samples first..last lie in rows
-        std::vector<T> peaks;    ///< sample first + j: the largest magnitude so far, NaN none
-        std::vector<Order> from; ///< with peaks[j]: the stacked trace it came from, 0-based
-        Order traces = 0;
+        std::size_t length = 0;   ///< samples per trace
+        std::int64_t first = 0;   ///< the first sample inside the frame
+        std::int64_t last = -1;   ///< the last one; samples first..last lie in rows
+        std::vector<float> peaks; ///< sample first + j: the largest magnitude so far, NaN none
+        std::vector<std::int32_t> from; ///< with peaks[j]: the stacked trace it came from, 0-based
+        std::int32_t traces = 0;
     };
 
     template <typename T>
@@ -173,18 +171,15 @@ private:
              double delayMs,
              double intervalMs,
              const ColumnTrace& origin);
-    /// A trace whose samples lie further apart than rows, reduced alone.
+    /// One trace reduced on its own, straight into the cells.
     template <typename T>
-    void AddSparse(std::int64_t index,
-                   int column,
-                   std::span<const T> samples,
-                   double delayMs,
-                   double intervalMs);
-    template <typename T>
-    void Begin(Stack<T>& stack, int column, double delayMs, double intervalMs, std::size_t length);
-    template <typename T>
-    void Push(Stack<T>& stack, std::int64_t index, std::span<const T> samples);
-    template <typename T> void Reduce(Stack<T>& stack);
+    void AddAlone(std::int64_t index,
+                  int column,
+                  std::span<const T> samples,
+                  double delayMs,
+                  double intervalMs);
+    void Begin(int column, double delayMs, double intervalMs, std::size_t length);
+    void Push(std::int64_t index, std::span<const float> samples);
     void KeepLargest(int column, int row, double value);
     void Stretch(int column, int lastColumn);
 
@@ -194,8 +189,7 @@ private:
     std::vector<ColumnTrace> m_columns;
     CMagnitudeHistogram m_magnitudes;
     bool m_anyNegative = false;
-    Stack<float> m_floats;
-    Stack<double> m_doubles;
+    Stack m_stack;
 };
 
 } // namespace tessara

@@ -127,6 +127,17 @@ TEST(SectionReducer, TiesAcrossTracesOfAColumnKeepTheEarlierTrace)
     }
 }
 
+// Gained samples are doubles; a cell holds a float. 1 + 2^-30 is stored as
+// 1.0f, and the next trace's -(1 + 2^-40), smaller in double precision but
+// larger than the 1.0f in the cell, takes the cell, as it always has.
+TEST(SectionReducer, DoublesAreMeasuredAgainstTheFloatTheirCellHolds)
+{
+    CSectionReducer r(SectionFrame{2, 1, 1, 0.0, 1.0});
+    r.AddTrace(0, std::vector<double>{1.0 + std::ldexp(1.0, -30)}, 0.0, 1.0, {});
+    r.AddTrace(1, std::vector<double>{-(1.0 + std::ldexp(1.0, -40))}, 0.0, 1.0, {});
+    EXPECT_EQ(Cell(r, 0, 0), -1.0f);
+}
+
 /// Random traces of uneven lengths (not whole vector widths), delays that
 /// change within a column, small integers (many ties of opposite sign) and
 /// the odd NaN and infinity.
