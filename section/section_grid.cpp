@@ -31,9 +31,9 @@ struct StackFlags {
 
 /// Whether stacked sample `v` from trace `from` goes before `w` from trace
 /// `wFrom` in a row: the larger magnitude, then the earlier trace (the
-/// earlier sample, which is `w`, on a full tie). For floats one integer
-/// comparison of magnitude bits above the trace's place reversed, which
-/// compiles to no branch.
+/// earlier sample, which is `w`, on a full tie). One integer comparison of
+/// the magnitude's bits above the trace's place reversed, which compiles to
+/// no branch.
 inline bool Outranks(float v, std::int32_t from, float w, std::int32_t wFrom)
 {
     const auto rank = [](float x, std::int32_t trace) {
@@ -43,24 +43,24 @@ inline bool Outranks(float v, std::int32_t from, float w, std::int32_t wFrom)
     return rank(v, from) > rank(w, wFrom);
 }
 
-/// A vector of 32 bytes of T: compilers make vector code of its operators
-/// on any target (two halves where registers are 16 bytes), where a plain
-/// loop of selects is left scalar at the default optimisation level.
-template <typename T> using Lanes [[gnu::vector_size(32)]] = T;
+// Vectors of 32 bytes: compilers make vector code of their operators on any
+// target (two halves where registers are 16 bytes), where a plain loop of
+// selects is left scalar at the default optimisation level.
+using Floats [[gnu::vector_size(32)]] = float;
+using Ints [[gnu::vector_size(32)]] = std::int32_t;
 
 /// Stacks `count` samples `s` of trace `trace` onto `peaks` and `from`:
 /// where a sample is finite and of larger magnitude than the peak (or the
 /// peak is NaN, nothing yet), it and `trace` take the place; ties keep the
 /// earlier trace. Masks and selects, not branches: this is the loop every
 /// sample of the file passes through.
-template <typename T, typename Order>
-[[gnu::always_inline]] inline StackFlags
-StackInto(const T* s, T* peaks, Order* from, std::int64_t count, Order trace)
+TESSARA_VECTOR_CLONES
+StackFlags StackSamples(
+    const float* s, float* peaks, std::int32_t* from, std::int64_t count, std::int32_t trace)
 {
-    static_assert(sizeof(T) == sizeof(Order));
-    using V = Lanes<T>;
-    using M = Lanes<Order>;
-    constexpr std::int64_t kWidth = 32 / sizeof(T);
+    using V = Floats;
+    using M = Ints;
+    constexpr std::int64_t kWidth = 8;
     // Filled lane by lane: no function returns a vector, whose registers
     // would differ between the baseline and the AVX2 build.
     M magnitudeBits; // all but the sign
@@ -70,8 +70,8 @@ StackInto(const T* s, T* peaks, Order* from, std::int64_t count, Order trace)
     M negative;
     M notFinite;
     for (std::int64_t k = 0; k < kWidth; ++k) {
-        magnitudeBits[k] = std::numeric_limits<Order>::max();
-        largest[k] = std::numeric_limits<T>::max();
+        magnitudeBits[k] = std::numeric_limits<std::int32_t>::max();
+        largest[k] = std::numeric_limits<float>::max();
         zero[k] = 0;
         traces[k] = trace;
         negative[k] = 0;
@@ -104,9 +104,9 @@ StackInto(const T* s, T* peaks, Order* from, std::int64_t count, Order trace)
         anyNotFinite = anyNotFinite || notFinite[k] != 0;
     }
     for (; j < count; ++j) {
-        const T v = s[j];
-        const T magnitude = std::fabs(v);
-        const bool finite = magnitude <= std::numeric_limits<T>::max();
+        const float v = s[j];
+        const float magnitude = std::fabs(v);
+        const bool finite = magnitude <= std::numeric_limits<float>::max();
         if (finite && !(magnitude <= std::fabs(peaks[j]))) {
             peaks[j] = v;
             from[j] = trace;
@@ -115,13 +115,6 @@ StackInto(const T* s, T* peaks, Order* from, std::int64_t count, Order trace)
         anyNotFinite = anyNotFinite || !finite;
     }
     return {anyNegative, anyNotFinite};
-}
-
-TESSARA_VECTOR_CLONES
-StackFlags StackSamples(
-    const float* s, float* peaks, std::int32_t* from, std::int64_t count, std::int32_t trace)
-{
-    return StackInto(s, peaks, from, count, trace);
 }
 
 double MidpointOf(int bin)
