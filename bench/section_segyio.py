@@ -1,8 +1,11 @@
 # The reference picture for bench/section_vs_cat.sh: the section of a SEG-Y
 # file made as one would with segyio, numpy and matplotlib: traces read in
 # blocks, each block of traces and samples per pixel reduced to its largest
-# magnitude, clipped at the 99th percentile, drawn with a diverging palette
-# and saved as a WIDTH x HEIGHT PNG.
+# magnitude with its sign, clipped at the 99th percentile, drawn with a
+# diverging palette and saved as a WIDTH x HEIGHT PNG. Traces are placed by
+# sample index: the benchmark's composites keep one delay throughout, so this
+# is their true-time picture. The percentile is taken of the reduced image,
+# which costs the script less than one of the samples.
 #
 #   python3 bench/section_segyio.py FILE OUT.png [WIDTH] [HEIGHT]
 import sys
@@ -38,11 +41,14 @@ with open_either_order(path) as f:
     image = np.zeros((rows, columns), dtype=np.float32)
     edges = np.linspace(0, traces, columns + 1).astype(int)
     for c in range(columns):
+        # segyio's fast path: a slice of traces read into one numpy array.
         block = f.trace.raw[edges[c]:max(edges[c + 1], edges[c] + 1)]
-        peak = block[np.argmax(np.abs(block), axis=0), np.arange(samples)]
-        reduced = np.maximum.reduceat(np.abs(peak), row_edges[:-1])
-        signs = np.sign(peak[row_edges[:-1]])
-        image[:, c] = reduced * np.where(signs == 0, 1, signs)
+        # The largest magnitude with its sign is the larger of the greatest
+        # value and the least one negated: two plain reductions, over the
+        # traces of the column and then over the samples of each row.
+        greatest = np.maximum.reduceat(block.max(axis=0), row_edges[:-1])
+        least = np.minimum.reduceat(block.min(axis=0), row_edges[:-1])
+        image[:, c] = np.where(greatest >= -least, greatest, least)
 clip = np.percentile(np.abs(image), 99) or 1.0
 fig = plt.figure(figsize=(width / 100, height / 100), dpi=100)
 ax = fig.add_axes([0.05, 0.05, 0.93, 0.9])

@@ -2,9 +2,11 @@
 # `tessara-cli section` of one large composite rendered to a 2000x1000 PNG,
 # against `cat FILE > /dev/null` on a warm cache and against the same picture
 # made by bench/section_segyio.py (segyio + numpy + matplotlib), in the same
-# run: medians of ROUNDS runs each, for an IEEE little-endian and an IBM
-# big-endian composite of 5000 samples per trace; and the peak memory of the
-# section command on the full size and on a quarter of it.
+# run: medians of ROUNDS rounds, the ratios taken within each round, for an
+# IEEE little-endian and an IBM big-endian composite of 5000 samples per
+# trace; and the peak memory of the section command on the full size and on a
+# quarter of it. The section command reads with two threads where it has two
+# cores: its cpu time is shown beside its wall time.
 #
 #   bench/section_vs_cat.sh [BUILD_DIR] [ROUNDS] [TOTAL_BYTES]
 #
@@ -54,36 +56,43 @@ composite ieee "$TOTAL"
 composite ibm "$TOTAL" --format 1 --byte-order big
 composite quarter "$QUARTER"
 
-# measure COMMAND...: "seconds peak_kB" of one run.
+# measure COMMAND...: "seconds peak_kB cpu_seconds" of one run.
 measure() {
-    /usr/bin/time -f '%e %M' -o "$WORK/time" "$@" >/dev/null 2>&1 || {
+    /usr/bin/time -f '%e %M %U %S' -o "$WORK/time" "$@" >/dev/null 2>&1 || {
         echo "section_vs_cat: failed: $*" >&2
         exit 1
     }
-    cat "$WORK/time"
+    awk '{ printf "%s %s %.2f\n", $1, $2, $3 + $4 }' "$WORK/time"
 }
-median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
+# Each round runs cat, the section command and the script back to back, and
+# the ratios are taken within the round: on a machine shared with other work
+# the load then weighs on both sides of each ratio alike.
 for name in ieee ibm; do
     f=$WORK/$name.sgy
     cat "$f" >/dev/null # warm the cache
-    : >"$WORK/cat" ; : >"$WORK/cli" ; : >"$WORK/py" ; : >"$WORK/mem"
+    : >"$WORK/rounds"
     r=0
     while [ "$r" -lt "$ROUNDS" ]; do
-        measure sh -c "cat '$f' >/dev/null" | awk '{ print $1 }' >>"$WORK/cat"
-        measure "$CLI" section "$f" -o "$WORK/cli.png" --width 2000 --height 1000 >"$WORK/one"
-        awk '{ print $1 }' "$WORK/one" >>"$WORK/cli"
-        awk '{ print $2 }' "$WORK/one" >>"$WORK/mem"
-        measure /usr/bin/python3 "$SCRIPT" "$f" "$WORK/py.png" 2000 1000 | awk '{ print $1 }' >>"$WORK/py"
+        c=$(measure sh -c "cat '$f' >/dev/null")
+        s=$(measure "$CLI" section "$f" -o "$WORK/cli.png" --width 2000 --height 1000)
+        p=$(measure /usr/bin/python3 "$SCRIPT" "$f" "$WORK/py.png" 2000 1000)
+        echo "$c $s $p" >>"$WORK/rounds"
         r=$((r + 1))
     done
-    cat_s=$(median <"$WORK/cat")
-    cli_s=$(median <"$WORK/cli")
-    py_s=$(median <"$WORK/py")
-    mem=$(sort -n "$WORK/mem" | tail -1)
-    awk -v n="$name" -v b="$(stat -c %s "$f")" -v c="$cat_s" -v s="$cli_s" -v p="$py_s" -v m="$mem" 'BEGIN {
-        printf "%-5s %6.2f GB  cat %6.2f s  section %6.2f s (%.2fx cat, target <= 3)  script %7.2f s (%.1fx section, target >= 10)  peak %d MB\n",
-            n, b / 1e9, c, s, s / (c > 0 ? c : 0.01), p, p / (s > 0 ? s : 0.01), m / 1024 }'
+    col() { awk -v k="$1" '{ print $k }' "$WORK/rounds" | median; }
+    cat_s=$(col 1)
+    cli_s=$(col 4)
+    cli_cpu=$(col 6)
+    py_s=$(col 7)
+    vs_cat=$(awk '{ print $4 / ($1 > 0 ? $1 : 0.01) }' "$WORK/rounds" | median)
+    vs_py=$(awk '{ print $7 / ($4 > 0 ? $4 : 0.01) }' "$WORK/rounds" | median)
+    mem=$(awk '{ print $5 }' "$WORK/rounds" | sort -n | tail -1)
+    awk -v n="$name" -v b="$(stat -c %s "$f")" -v c="$cat_s" -v s="$cli_s" -v u="$cli_cpu" -v p="$py_s" \
+        -v rc="$vs_cat" -v rp="$vs_py" -v m="$mem" 'BEGIN {
+        printf "%-5s %5.2f GB  cat %5.2f s  section %5.2f s (cpu %5.2f s; %.2fx cat, target <= 3)  script %6.2f s (%.1fx section, target >= 10)  peak %d MB\n",
+            n, b / 1e9, c, s, u, rc, p, rp, m / 1024 }'
 done
 q=$(measure "$CLI" section "$WORK/quarter.sgy" -o "$WORK/q.png" --width 2000 --height 1000 | awk '{ print $2 }')
 echo "peak memory on a quarter of the size: $((q / 1024)) MB (target: under 64 MB, not growing with the file)"

@@ -1,7 +1,14 @@
 #include "section/section_file.h"
 
+#include "segy/format/sample_codec.h"
+
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstdlib>
+#include <exception>
+#include <system_error>
+#include <thread>
 
 namespace tessara
 {
@@ -28,6 +35,51 @@ double IntervalMs(const SegyHeaderType& h)
     return h.sampleInterval / 1000.0;
 }
 
+/// Where a trace's record starts: its 1-based number and byte offset.
+struct TraceStart {
+    std::int64_t number = 0;
+    std::int64_t position = 0;
+};
+
+/// The starts of some traces, spread evenly over however many are noted:
+/// every stride-th is kept, and the stride doubles whenever the list fills,
+/// so that a place to split the reading is known without a list as long as
+/// the file.
+class CTraceStarts
+{
+public:
+    void Note(const TraceStart& start)
+    {
+        if (m_noted++ % m_stride != 0)
+            return;
+        m_starts.push_back(start);
+        if (m_starts.size() < kKept)
+            return;
+        for (std::size_t k = 0; k < kKept / 2; ++k)
+            m_starts[k] = m_starts[2 * k];
+        m_starts.resize(kKept / 2);
+        m_stride *= 2;
+    }
+    /// The noted start whose number lies nearest `number`; number 0 when
+    /// none was noted.
+    [[nodiscard]] TraceStart Nearest(std::int64_t number) const
+    {
+        TraceStart best;
+        for (const TraceStart& t : m_starts) {
+            if (best.number == 0 ||
+                std::llabs(t.number - number) < std::llabs(best.number - number))
+                best = t;
+        }
+        return best;
+    }
+
+private:
+    static constexpr std::size_t kKept = 64;
+    std::vector<TraceStart> m_starts;
+    std::int64_t m_stride = 1;
+    std::int64_t m_noted = 0;
+};
+
 /// What the header pass learnt about the traces in range.
 struct HeaderScan {
     std::int64_t traces = 0; ///< in the file
@@ -39,6 +91,9 @@ struct HeaderScan {
     double longestIntervalMs = 0.0;
     std::int32_t badCode = 0;
     bool allPairs = true;
+    TraceStart first;      ///< the first trace in range
+    std::int64_t last = 0; ///< number of the last trace in range
+    CTraceStarts starts;   ///< of traces in range
 };
 
 HeaderScan ScanHeaders(CSegyFileIn& in, const SectionOptions& o, Section& s)
@@ -46,6 +101,7 @@ HeaderScan ScanHeaders(CSegyFileIn& in, const SectionOptions& o, Section& s)
     HeaderScan scan;
     SegyHeaderType h{};
     for (;;) {
+        const std::int64_t position = in.GetPosition();
         in.ReadHeader(h);
         if (in.atEnd)
             break;
@@ -53,10 +109,14 @@ HeaderScan ScanHeaders(CSegyFileIn& in, const SectionOptions& o, Section& s)
         if (number < o.firstTrace || (o.lastTrace > 0 && number > o.lastTrace) ||
             (number - o.firstTrace) % o.traceStep != 0)
             continue;
-        if (scan.inRange++ == 0)
+        if (scan.inRange++ == 0) {
             s.firstTime = TimeOf(h);
+            scan.first = {number, position};
+        }
+        scan.starts.Note({number, position});
         s.lastTime = TimeOf(h);
         s.lastTrace = number;
+        scan.last = number;
         if (h.traceIdCode != kSidescanPairCode && scan.allPairs) {
             scan.allPairs = false;
             scan.badCode = h.traceIdCode;
@@ -117,42 +177,126 @@ SectionFrame ReducerFrame(const SectionFrame& frame, bool waterfall)
 /// enough to cost nothing.
 constexpr std::int64_t kTracesPerProgress = 256;
 
-void ReduceTraces(CSegyFileIn& in,
+/// Reduces the traces taken of `from`..`to` (1-based, inclusive; every
+/// traceStep-th from firstTrace) with `in` standing at trace `from`. Samples
+/// are decoded straight from the reader's buffer into single floats where
+/// those hold them exactly and no gain changes them; into doubles otherwise.
+/// `progress` (may be empty) is told how far the run has come; false from it,
+/// or `cancel` set, stops the run. False when stopped.
+bool ReduceRun(CSegyFileIn& in,
+               std::int64_t from,
+               std::int64_t to,
+               const SectionOptions& o,
+               const SectionProgress& progress,
+               const std::atomic<bool>& cancel,
+               CSectionReducer& reducer)
+{
+    const int code = in.GetFormat();
+    const bool swap = in.swapBytes;
+    const bool agc = o.gain == SectionGain::Agc;
+    std::vector<float> floats;
+    std::vector<double> doubles;
+    std::vector<double> scratch;
+    SegyHeaderType h{};
+    for (std::int64_t number = from; number <= to; ++number) {
+        if ((number - o.firstTrace) % o.traceStep != 0) {
+            in.ReadHeader(h);
+            if (in.atEnd)
+                break;
+            continue;
+        }
+        const std::span<const unsigned char> raw = in.ReadRaw(h);
+        if (in.atEnd)
+            break;
+        const std::int64_t index = (number - o.firstTrace) / o.traceStep;
+        if (cancel.load(std::memory_order_relaxed) ||
+            (progress && index % kTracesPerProgress == 0 &&
+             !progress(index, reducer.Frame().traceCount)))
+            return false;
+        const auto n = static_cast<std::int64_t>(h.sampleCount);
+        const double delayMs = o.waterfall ? 0.0 : h.delayRecordingTime;
+        const ColumnTrace origin{number, SecondOfDay(h)};
+        floats.resize(static_cast<std::size_t>(n));
+        if (!agc && DecodeSamplesToFloat(code, raw.data(), n, swap, floats.data())) {
+            reducer.AddTrace(index, std::span<const float>(floats), delayMs, IntervalMs(h), origin);
+            continue;
+        }
+        doubles.resize(static_cast<std::size_t>(n));
+        // The reader opens only files whose format it decodes.
+        (void)DecodeSamples(code, raw.data(), n, swap, doubles.data());
+        if (agc && h.sampleInterval > 0)
+            ApplyAgc(
+                doubles, static_cast<int>(std::lround(o.agcWindowMs / IntervalMs(h))), scratch);
+        reducer.AddTrace(index, std::span<const double>(doubles), delayMs, IntervalMs(h), origin);
+    }
+    return true;
+}
+
+/// Below this many samples in range a second reader is not worth its start.
+constexpr std::int64_t kSamplesForTwoReaders = std::int64_t{1} << 22;
+
+/// The traces in range into `reducer`: by `in` alone, or the later part by a
+/// second reader of `path` on a thread of its own, its cells then taken in
+/// after the first part's, which gives the same grid. `progress` is told by
+/// the first reader; a stop from it stops the second too.
+void ReduceTraces(const std::string& path,
+                  CSegyFileIn& in,
+                  const HeaderScan& scan,
                   const SectionOptions& o,
                   const SectionProgress& progress,
                   CSectionReducer& reducer)
 {
-    CSegyTrace trace;
-    std::vector<double> scratch;
-    in.Rewind();
-    for (std::int64_t number = 1; o.lastTrace <= 0 || number <= o.lastTrace; ++number) {
-        const bool taken = number >= o.firstTrace && (number - o.firstTrace) % o.traceStep == 0;
-        if (!taken) {
-            SegyHeaderType skipped{};
-            in.ReadHeader(skipped);
-        } else {
-            in.Read(trace, -1);
-        }
-        if (in.atEnd)
-            break;
-        if (!taken || !trace.header)
-            continue;
-        const std::int64_t index = (number - o.firstTrace) / o.traceStep;
-        if (progress && index % kTracesPerProgress == 0 &&
-            !progress(index, reducer.Frame().traceCount))
-            return;
-        const SegyHeaderType& h = *trace.header;
-        std::span<double> samples(trace.samples.data(),
-                                  std::min<std::size_t>(trace.numSamples, trace.samples.size()));
-        if (o.gain == SectionGain::Agc && h.sampleInterval > 0)
-            ApplyAgc(
-                samples, static_cast<int>(std::lround(o.agcWindowMs / IntervalMs(h))), scratch);
-        const double delayMs = o.waterfall ? 0.0 : h.delayRecordingTime;
-        reducer.AddTrace(index, samples, delayMs, IntervalMs(h), {number, SecondOfDay(h)});
+    std::atomic<bool> cancel{false};
+    const auto done = [&] {
+        if (progress)
+            (void)progress(reducer.Frame().traceCount,
+                           reducer.Frame().traceCount); // done: nothing to stop
+    };
+    const bool twoReaders =
+        o.readers == 2 || (o.readers == 0 && scan.samples >= kSamplesForTwoReaders &&
+                           std::thread::hardware_concurrency() >= 2);
+    const TraceStart split = scan.starts.Nearest(scan.first.number + scan.inRange / 2);
+    (void)in.SetPosition(scan.first.position); // cannot fail: open, position >= 0
+    if (!twoReaders || split.number <= scan.first.number) {
+        if (ReduceRun(in, scan.first.number, scan.last, o, progress, cancel, reducer))
+            done();
+        return;
     }
-    if (progress)
-        (void)progress(reducer.Frame().traceCount,
-                       reducer.Frame().traceCount); // done: nothing to stop
+    CSectionReducer later(reducer.Frame());
+    bool laterDone = false;
+    const auto readLater = [&] {
+        // Whatever stops the second reader (the file gone, no memory), the
+        // first one reads its part after its own.
+        try {
+            CSegyFileIn other;
+            if (other.Open(path) && other.SetPosition(split.position))
+                laterDone = ReduceRun(other, split.number, scan.last, o, {}, cancel, later);
+        } catch (const std::exception&) {
+            laterDone = false;
+        }
+    };
+    std::thread worker;
+    try {
+        worker = std::thread(readLater);
+    } catch (const std::system_error&) {
+        // No thread to be had: the one reader reads it all.
+    }
+    const bool firstDone =
+        ReduceRun(in, scan.first.number, split.number - 1, o, progress, cancel, reducer);
+    if (!firstDone)
+        cancel = true;
+    if (worker.joinable())
+        worker.join();
+    if (!firstDone)
+        return;
+    if (laterDone) {
+        reducer.TakeLater(later);
+        done();
+        return;
+    }
+    (void)in.SetPosition(split.position);
+    if (ReduceRun(in, split.number, scan.last, o, progress, cancel, reducer))
+        done();
 }
 
 } // namespace
@@ -187,7 +331,7 @@ Section BuildSection(const std::string& path,
 
     const SectionFrame reducerFrame = ReducerFrame(s.frame, o.waterfall);
     CSectionReducer reducer(reducerFrame);
-    ReduceTraces(in, o, progress, reducer);
+    ReduceTraces(path, in, scan, o, progress, reducer);
     // The reducer's columns are the waterfall's rows: its column-major
     // cells are the waterfall's grid row by row.
     s.cells = o.waterfall ? reducer.ColumnMajorCells() : reducer.Cells();

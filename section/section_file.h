@@ -36,6 +36,10 @@ struct SectionOptions {
     /// counts as 1): a first look at a large file reads a bounded number of
     /// traces. The section then spans the traces taken.
     std::int64_t traceStep = 1;
+    /// Readers of the file at once, each on a thread of its own: 1 or 2; 0
+    /// chooses 2 for files of millions of samples on a machine of more than
+    /// one core. The grid is the same whatever the count.
+    int readers = 0;
 };
 
 /// The recording time of a trace as its header states it.
@@ -81,9 +85,10 @@ struct Section {
 /// reader takes, traces of any length) in two sequential passes: the trace
 /// headers alone to learn the count and the time span, then the traces
 /// in range, each gained and reduced as it is read, with the clip level
-/// estimated in that same pass. Memory holds the grid, a histogram and one
-/// trace, whatever the file's size. On failure `status` says why and the
-/// grid is empty.
+/// estimated in that same pass; the second pass may split the traces
+/// between two readers (SectionOptions::readers). Memory holds a grid, a
+/// histogram and a few traces per reader, whatever the file's size. On
+/// failure `status` says why and the grid is empty.
 [[nodiscard]] Section BuildSection(const std::string& path, const SectionOptions& options);
 
 /// Told now and then while the traces are reduced: traces taken so far and

@@ -31,6 +31,8 @@ public:
         if (std::isfinite(value))
             ++m_bins[BinOf(value)];
     }
+    /// Counts everything `other` counted, as if it had been added here.
+    void Add(const CMagnitudeHistogram& other);
     /// Magnitudes counted so far.
     [[nodiscard]] std::int64_t Count() const;
     /// The magnitude at `percent` (0..100] by nearest rank: the smallest
@@ -98,8 +100,9 @@ struct ColumnTrace {
 /// into the row whose span holds that time; a row none falls into (samples
 /// further apart than rows) takes the sample whose span holds the row's
 /// centre. A cell keeps the value of largest magnitude with its sign; ties
-/// keep the first. Cells no sample reached are NaN. Magnitudes() counts
-/// every frame.magnitudeEvery-th sample inside the frame's time span.
+/// keep the first (the earlier trace, then the earlier sample; samples in
+/// double precision against the float a cell holds). Cells no sample reached are NaN. Magnitudes()
+/// counts every frame.magnitudeEvery-th sample inside the frame's time span.
 class CSectionReducer
 {
 public:
@@ -107,33 +110,86 @@ public:
 
     /// Adds trace `index` (0..traceCount-1; others are ignored) whose sample
     /// i lies at delayMs + i x intervalMs. Samples that are not finite are
-    /// skipped.
+    /// skipped. Traces are added in ascending `index`. The cells of a trace
+    /// may be held back until Finish or the next look at the cells.
     void AddTrace(std::int64_t index,
                   std::span<const double> samples,
                   double delayMs,
                   double intervalMs,
                   const ColumnTrace& origin);
+    /// The same for samples in single precision.
+    void AddTrace(std::int64_t index,
+                  std::span<const float> samples,
+                  double delayMs,
+                  double intervalMs,
+                  const ColumnTrace& origin);
+    /// Reduces the traces held back into their cells; traces may follow.
+    void Finish();
+    /// Takes in what `later` (the same frame, given traces of higher index
+    /// than any given here) holds, as if its traces had been added here
+    /// after this one's: ties keep this one's values. Finishes both.
+    void TakeLater(CSectionReducer& later);
 
     [[nodiscard]] const SectionFrame& Frame() const { return m_frame; }
-    /// Row-major: cell (column c, row r) is Cells()[r * columns + c]. A copy.
-    [[nodiscard]] std::vector<float> Cells() const;
+    /// Row-major: cell (column c, row r) is Cells()[r * columns + c]. A copy,
+    /// made after Finish.
+    [[nodiscard]] std::vector<float> Cells();
     /// Column-major, as the reducer keeps them: cell (column c, row r) is
     /// ColumnMajorCells()[c * rows + r]. One trace's cells lie together, so
-    /// reducing it touches few pages.
-    [[nodiscard]] const std::vector<float>& ColumnMajorCells() const { return m_cells; }
+    /// reducing it touches few pages. Valid after Finish, which it calls.
+    [[nodiscard]] const std::vector<float>& ColumnMajorCells()
+    {
+        Finish();
+        return m_cells;
+    }
     [[nodiscard]] const std::vector<ColumnTrace>& Columns() const { return m_columns; }
     [[nodiscard]] const CMagnitudeHistogram& Magnitudes() const { return m_magnitudes; }
     /// Some sample inside the frame was below zero.
     [[nodiscard]] bool bAnyNegative() const { return m_anyNegative; }
 
 private:
+    /// Consecutive traces of one column that share delay, sample interval
+    /// and length, combined sample by sample (largest magnitude, the earlier
+    /// trace on ties, with the trace's place in the stack beside it) so that
+    /// the samples are sorted into rows once per column, not once per trace.
+    struct Stack {
+        int column = -1; ///< -1: empty
+        int lastColumn = -1;
+        double delayMs = 0.0;
+        double intervalMs = 0.0;
+        std::size_t length = 0;   ///< samples per trace
+        std::int64_t first = 0;   ///< the first sample inside the frame
+        std::int64_t last = -1;   ///< the last one; samples first..last lie in rows
+        std::vector<float> peaks; ///< sample first + j: the largest magnitude so far, NaN none
+        std::vector<std::int32_t> from; ///< with peaks[j]: the stacked trace it came from, 0-based
+        std::int32_t traces = 0;
+    };
+
+    template <typename T>
+    void Add(std::int64_t index,
+             std::span<const T> samples,
+             double delayMs,
+             double intervalMs,
+             const ColumnTrace& origin);
+    /// One trace reduced on its own, straight into the cells.
+    template <typename T>
+    void AddAlone(std::int64_t index,
+                  int column,
+                  std::span<const T> samples,
+                  double delayMs,
+                  double intervalMs);
+    void Begin(int column, double delayMs, double intervalMs, std::size_t length);
+    void Push(std::int64_t index, std::span<const float> samples);
     void KeepLargest(int column, int row, double value);
+    void Stretch(int column, int lastColumn);
 
     SectionFrame m_frame;
+    double m_rowMs = 1.0;
     std::vector<float> m_cells; // column-major
     std::vector<ColumnTrace> m_columns;
     CMagnitudeHistogram m_magnitudes;
     bool m_anyNegative = false;
+    Stack m_stack;
 };
 
 } // namespace tessara

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 
 namespace tessara
 {
@@ -180,6 +181,11 @@ inline void Put(double* out, std::uint32_t bits)
     *out = BitsToFloat(bits);
 }
 
+inline void Put(float* out, std::uint32_t bits)
+{
+    *out = BitsToFloat(bits);
+}
+
 // IBM to IEEE for a block, exact wherever the result is zero or a normal
 // single: the 24-bit fraction converts to float without rounding, and the
 // float's own exponent then gives the normalisation shift that the
@@ -285,9 +291,14 @@ void ieee2ibm(std::uint32_t* to, const std::uint32_t* from, std::int64_t count)
         to[i] = IeeeToIbmWord(from[i]);
 }
 
-TESSARA_VECTOR_CLONES
-bool DecodeSamples(
-    int code, const unsigned char* raw, std::int64_t count, bool swapBytes, double* out)
+namespace
+{
+
+// The decoding of DecodeSamples into doubles or floats. Floats take no
+// 32-bit integers (code 2), which they would round.
+template <typename Out>
+[[gnu::always_inline]] inline bool
+DecodeInto(int code, const unsigned char* raw, std::int64_t count, bool swapBytes, Out* out)
 {
     std::int64_t i = 0;
     std::uint32_t w[kBlock];
@@ -301,24 +312,37 @@ bool DecodeSamples(
             out[i] = BitsToFloat(IbmToIeeeWord(Load32(raw + 4 * i, swapBytes)));
         return true;
     case 5:
-        // Without byte reversal the plain loop below is already vector code.
-        for (; swapBytes && i + kBlock <= count; i += kBlock) {
-            CopyReversedBlock(raw + 4 * i, w);
-            for (std::int64_t j = 0; j < kBlock; ++j)
-                out[i + j] = BitsToFloat(w[j]);
+        if constexpr (std::is_same_v<Out, float>) {
+            // The file's words are the floats: a copy, reversed as needed.
+            if (count > 0 && swapBytes)
+                CopyReversed32(raw, out, count);
+            else if (count > 0)
+                std::memcpy(out, raw, 4 * static_cast<std::size_t>(count));
+            return true;
+        } else {
+            // Without byte reversal the plain loop below is already vector code.
+            for (; swapBytes && i + kBlock <= count; i += kBlock) {
+                CopyReversedBlock(raw + 4 * i, w);
+                for (std::int64_t j = 0; j < kBlock; ++j)
+                    out[i + j] = BitsToFloat(w[j]);
+            }
+            for (; i < count; ++i)
+                out[i] = BitsToFloat(Load32(raw + 4 * i, swapBytes));
+            return true;
         }
-        for (; i < count; ++i)
-            out[i] = BitsToFloat(Load32(raw + 4 * i, swapBytes));
-        return true;
     case 2:
-        for (; swapBytes && i + kBlock <= count; i += kBlock) {
-            CopyReversedBlock(raw + 4 * i, w);
-            for (std::int64_t j = 0; j < kBlock; ++j)
-                out[i + j] = static_cast<std::int32_t>(w[j]);
+        if constexpr (std::is_same_v<Out, float>) {
+            return false;
+        } else {
+            for (; swapBytes && i + kBlock <= count; i += kBlock) {
+                CopyReversedBlock(raw + 4 * i, w);
+                for (std::int64_t j = 0; j < kBlock; ++j)
+                    out[i + j] = static_cast<std::int32_t>(w[j]);
+            }
+            for (; i < count; ++i)
+                out[i] = static_cast<std::int32_t>(Load32(raw + 4 * i, swapBytes));
+            return true;
         }
-        for (; i < count; ++i)
-            out[i] = static_cast<std::int32_t>(Load32(raw + 4 * i, swapBytes));
-        return true;
     case 3:
         for (; i < count; ++i)
             out[i] = static_cast<std::int16_t>(Load16(raw + 2 * i, swapBytes));
@@ -330,6 +354,22 @@ bool DecodeSamples(
     default:
         return false;
     }
+}
+
+} // namespace
+
+TESSARA_VECTOR_CLONES
+bool DecodeSamples(
+    int code, const unsigned char* raw, std::int64_t count, bool swapBytes, double* out)
+{
+    return DecodeInto(code, raw, count, swapBytes, out);
+}
+
+TESSARA_VECTOR_CLONES
+bool DecodeSamplesToFloat(
+    int code, const unsigned char* raw, std::int64_t count, bool swapBytes, float* out)
+{
+    return DecodeInto(code, raw, count, swapBytes, out);
 }
 
 TESSARA_VECTOR_CLONES

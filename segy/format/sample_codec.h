@@ -59,6 +59,14 @@ void ieee2ibm(std::uint32_t* to, const std::uint32_t* from, std::int64_t count);
 [[nodiscard]] bool
 DecodeSamples(int code, const unsigned char* raw, std::int64_t count, bool swapBytes, double* out);
 
+/// Decodes as DecodeSamples does, into single floats, for the codes whose
+/// every value a float holds exactly: 1, 3, 5 and 8. Returns false, writing
+/// nothing, for any other code, 2 included (32-bit integers beyond 2^24
+/// would round). Half the bytes of doubles: a caller that looks at every
+/// sample once and keeps none works from the first-level cache.
+[[nodiscard]] bool DecodeSamplesToFloat(
+    int code, const unsigned char* raw, std::int64_t count, bool swapBytes, float* out);
+
 /// Encodes `count` samples big-endian in format `code` into `out`, which must
 /// hold count * WriterBytesPerSample(code) bytes.
 ///   1: single precision (nearest), then IBM; 5: single precision (nearest);

@@ -137,6 +137,98 @@ TEST_F(SectionFile, ClipLevelMatchesTheExactPercentileOfItsSamples)
     }
 }
 
+/// Bit for bit, NaN equal to NaN.
+void ExpectSameSection(const Section& got, const Section& want)
+{
+    ASSERT_EQ(got.status, want.status);
+    ASSERT_EQ(got.cells.size(), want.cells.size());
+    for (std::size_t k = 0; k < got.cells.size(); ++k) {
+        if (std::isnan(want.cells[k]))
+            EXPECT_TRUE(std::isnan(got.cells[k])) << "cell " << k;
+        else
+            EXPECT_EQ(got.cells[k], want.cells[k]) << "cell " << k;
+    }
+    EXPECT_EQ(got.clip, want.clip);
+    EXPECT_EQ(got.anyNegative, want.anyNegative);
+    EXPECT_EQ(got.fileTraces, want.fileTraces);
+    ASSERT_EQ(got.columnTraces.size(), want.columnTraces.size());
+    for (std::size_t c = 0; c < got.columnTraces.size(); ++c)
+        EXPECT_EQ(got.columnTraces[c].traceNumber, want.columnTraces[c].traceNumber) << c;
+}
+
+/// 500 traces of 20 to 90 samples (more than one reader buffer of them),
+/// delays changing in runs, values that IBM and IEEE singles hold exactly.
+std::vector<FixtureTrace> UnevenTraces()
+{
+    std::mt19937 random(17);
+    std::uniform_int_distribution<int> value(-40, 40);
+    std::uniform_int_distribution<int> length(20, 90);
+    std::vector<FixtureTrace> traces(500);
+    for (std::size_t k = 0; k < traces.size(); ++k) {
+        traces[k].delayMs = static_cast<int>(10 * ((k / 30) % 4));
+        traces[k].samples.resize(static_cast<std::size_t>(k % 3 == 0 ? length(random) : 64));
+        for (double& v : traces[k].samples)
+            v = value(random) / 4.0;
+    }
+    return traces;
+}
+
+// The traces in range split between two readers give the grid of one:
+// variable-length traces, a short last trace, both byte orders, the float
+// and the double path (32-bit integers), a range that starts mid-file.
+TEST_F(SectionFile, TwoReadersGiveTheGridOfOne)
+{
+    const std::vector<FixtureTrace> traces = UnevenTraces();
+    for (const auto& [format, bigEndian] :
+         {std::pair{1, true}, std::pair{5, false}, std::pair{2, true}, std::pair{3, false}}) {
+        const std::string path = m_tmp.File("uneven" + std::to_string(format) + ".sgy");
+        SegyBytes b(bigEndian);
+        b.FileHeader(format, 64, 1000);
+        for (std::size_t k = 0; k < traces.size(); ++k) {
+            b.TraceHeader(static_cast<int>(traces[k].samples.size()), 1000);
+            b.Trace16(kDelayOffset, traces[k].delayMs);
+            b.TraceTime(2019, 200, 10, 0, static_cast<int>(k % 60));
+            b.Samples(format, traces[k].samples);
+        }
+        // A last trace cut short: its header and part of its samples.
+        b.TraceHeader(64, 1000).Raw(std::vector<unsigned char>(40, 0x41));
+        ASSERT_TRUE(b.WriteTo(path));
+        for (std::int64_t firstTrace : {1, 77}) {
+            SectionOptions o;
+            o.columns = 37;
+            o.rows = 23;
+            o.firstTrace = firstTrace;
+            o.readers = 1;
+            const Section one = BuildSection(path, o);
+            ASSERT_EQ(one.status, SectionStatus::Ok);
+            EXPECT_EQ(one.fileTraces, 500) << "the short last trace is no trace";
+            o.readers = 2;
+            SCOPED_TRACE("format " + std::to_string(format) + " from trace " +
+                         std::to_string(firstTrace));
+            ExpectSameSection(BuildSection(path, o), one);
+        }
+    }
+}
+
+// The same values stored as IBM big-endian and IEEE little-endian give the
+// same grid and clip level.
+TEST_F(SectionFile, IbmAndIeeeGiveTheSameGrid)
+{
+    const std::vector<FixtureTrace> traces = UnevenTraces();
+    const std::string ibm = m_tmp.File("ibm.sgy");
+    const std::string ieee = m_tmp.File("ieee.sgy");
+    ASSERT_TRUE(WriteFixture(ibm, traces, 1, true));
+    ASSERT_TRUE(WriteFixture(ieee, traces, 5, false));
+    SectionOptions o;
+    o.columns = 50;
+    o.rows = 40;
+    const Section fromIbm = BuildSection(ibm, o);
+    ASSERT_EQ(fromIbm.status, SectionStatus::Ok);
+    EXPECT_TRUE(fromIbm.anyNegative);
+    EXPECT_GT(fromIbm.clip, 0.0);
+    ExpectSameSection(BuildSection(ieee, o), fromIbm);
+}
+
 TEST_F(SectionFile, TraceRangeAndTimeWindowChooseWhatIsShown)
 {
     std::vector<FixtureTrace> traces(6);

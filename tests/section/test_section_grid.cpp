@@ -16,7 +16,7 @@ namespace
 {
 
 /// Cell (column, row) of the reducer's grid.
-float Cell(const CSectionReducer& r, int column, int row)
+float Cell(CSectionReducer& r, int column, int row)
 {
     return r.Cells()[static_cast<std::size_t>(row * r.Frame().columns + column)];
 }
@@ -101,6 +101,172 @@ TEST(SectionReducer, SamplesOutsideTheWindowAreNeitherPlacedNorCounted)
     EXPECT_EQ(r.Magnitudes().Count(), 2);
     r.AddTrace(1, std::vector<double>{7.0}, 10.0, 1.0, {}); // past traceCount
     EXPECT_EQ(Cell(r, 0, 0), 1.0f);
+}
+
+// Two traces in one cell: the second's 3 comes at an earlier sample than
+// the first's -3, but a tie keeps the earlier trace.
+TEST(SectionReducer, TiesAcrossTracesOfAColumnKeepTheEarlierTrace)
+{
+    for (bool floats : {false, true}) {
+        CSectionReducer r(SectionFrame{3, 1, 1, 0.0, 2.0});
+        const std::vector<double> a{1.0, -3.0};
+        const std::vector<double> b{3.0, 0.0};
+        const std::vector<float> af{1.0f, -3.0f};
+        const std::vector<float> bf{3.0f, 0.0f};
+        if (floats) {
+            r.AddTrace(0, af, 0.0, 1.0, {});
+            r.AddTrace(1, bf, 0.0, 1.0, {});
+        } else {
+            r.AddTrace(0, a, 0.0, 1.0, {});
+            r.AddTrace(1, b, 0.0, 1.0, {});
+        }
+        EXPECT_EQ(Cell(r, 0, 0), -3.0f) << (floats ? "floats" : "doubles");
+        // A third trace of another length is reduced on its own; 4 beats -3.
+        r.AddTrace(2, std::vector<double>{0.0, 0.0, 4.0}, 0.0, 1.0, {});
+        EXPECT_EQ(Cell(r, 0, 0), -3.0f) << "4 lies at 2 ms, past the frame";
+    }
+}
+
+// Gained samples are doubles; a cell holds a float. 1 + 2^-30 is stored as
+// 1.0f, and the next trace's -(1 + 2^-40), smaller in double precision but
+// larger than the 1.0f in the cell, takes the cell, as it always has.
+TEST(SectionReducer, DoublesAreMeasuredAgainstTheFloatTheirCellHolds)
+{
+    CSectionReducer r(SectionFrame{2, 1, 1, 0.0, 1.0});
+    r.AddTrace(0, std::vector<double>{1.0 + std::ldexp(1.0, -30)}, 0.0, 1.0, {});
+    r.AddTrace(1, std::vector<double>{-(1.0 + std::ldexp(1.0, -40))}, 0.0, 1.0, {});
+    EXPECT_EQ(Cell(r, 0, 0), -1.0f);
+}
+
+/// Random traces of uneven lengths (not whole vector widths), delays that
+/// change within a column, small integers (many ties of opposite sign) and
+/// the odd NaN and infinity.
+struct RandomTrace {
+    std::vector<double> samples;
+    double delayMs = 0.0;
+    double intervalMs = 1.0;
+};
+
+std::vector<RandomTrace> RandomTraces(int count, unsigned seed)
+{
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int> value(-4, 4);
+    std::uniform_int_distribution<int> length(1, 45);
+    std::uniform_int_distribution<int> delay(0, 3);
+    std::vector<RandomTrace> traces(static_cast<std::size_t>(count));
+    for (std::size_t k = 0; k < traces.size(); ++k) {
+        RandomTrace& t = traces[k];
+        // Mostly runs of equal delay and length, which are stacked together.
+        t.delayMs = k % 9 == 8 ? delay(random) : 2.0 * static_cast<double>((k / 4) % 3);
+        t.intervalMs = k % 10 == 9 ? 2.0 : 1.0;
+        t.samples.resize(static_cast<std::size_t>(k % 6 == 5 ? length(random) : 37));
+        for (double& v : t.samples)
+            v = value(random);
+        if (k % 11 == 3)
+            t.samples[t.samples.size() / 2] = NAN;
+        if (k % 13 == 5)
+            t.samples.back() = -INFINITY;
+    }
+    return traces;
+}
+
+// 6 columns of 4 ms rows from 0 to 48 ms: at 1 or 2 ms per sample, several
+// samples per cell; integer delays keep every time exact.
+constexpr SectionFrame kRandomFrame{60, 6, 12, 0.0, 48.0};
+
+/// The grid worked out directly: each cell the first value of largest
+/// magnitude over its traces in order, each trace's samples in order.
+std::vector<float> DirectGrid(const std::vector<RandomTrace>& traces, const SectionFrame& f)
+{
+    std::vector<float> cells(static_cast<std::size_t>(f.columns * f.rows), NAN);
+    const double rowMs = (f.endMs - f.startMs) / f.rows;
+    for (std::size_t k = 0; k < traces.size(); ++k) {
+        const auto column = static_cast<int>(static_cast<std::int64_t>(k) * f.columns /
+                                             static_cast<std::int64_t>(traces.size()));
+        for (std::size_t i = 0; i < traces[k].samples.size(); ++i) {
+            const double v = traces[k].samples[i];
+            const double t = traces[k].delayMs + static_cast<double>(i) * traces[k].intervalMs;
+            const auto row = static_cast<int>(std::floor((t - f.startMs) / rowMs));
+            if (!std::isfinite(v) || row < 0 || row >= f.rows)
+                continue;
+            float& cell = cells[static_cast<std::size_t>(row * f.columns + column)];
+            if (std::isnan(cell) || std::fabs(v) > std::fabs(cell))
+                cell = static_cast<float>(v);
+        }
+    }
+    return cells;
+}
+
+/// Bit for bit, NaN equal to NaN.
+void ExpectSameCells(const std::vector<float>& got, const std::vector<float>& want)
+{
+    ASSERT_EQ(got.size(), want.size());
+    for (std::size_t k = 0; k < got.size(); ++k) {
+        if (std::isnan(want[k]))
+            EXPECT_TRUE(std::isnan(got[k])) << "cell " << k << " " << got[k];
+        else
+            EXPECT_EQ(got[k], want[k]) << "cell " << k;
+    }
+}
+
+void AddAll(CSectionReducer& r,
+            const std::vector<RandomTrace>& traces,
+            std::size_t from,
+            std::size_t to,
+            bool floats)
+{
+    for (std::size_t k = from; k < to; ++k) {
+        const RandomTrace& t = traces[k];
+        if (floats) {
+            const std::vector<float> f(t.samples.begin(), t.samples.end());
+            r.AddTrace(static_cast<std::int64_t>(k), f, t.delayMs, t.intervalMs, {});
+        } else {
+            r.AddTrace(static_cast<std::int64_t>(k), t.samples, t.delayMs, t.intervalMs, {});
+        }
+    }
+}
+
+TEST(SectionReducer, FloatsAndDoublesGiveTheGridWorkedOutDirectly)
+{
+    for (unsigned seed : {1u, 2u, 3u}) {
+        const std::vector<RandomTrace> traces = RandomTraces(60, seed);
+        const std::vector<float> want = DirectGrid(traces, kRandomFrame);
+        for (bool floats : {false, true}) {
+            CSectionReducer r(kRandomFrame);
+            AddAll(r, traces, 0, traces.size(), floats);
+            SCOPED_TRACE(floats ? "floats" : "doubles");
+            ExpectSameCells(r.Cells(), want);
+            EXPECT_TRUE(r.bAnyNegative());
+        }
+    }
+}
+
+// The traces split between two reducers at any trace, inside a column or at
+// its edge, give the grid, the counted magnitudes and the flags of one.
+TEST(SectionReducer, TakingInALaterReducerGivesTheGridOfOne)
+{
+    const std::vector<RandomTrace> traces = RandomTraces(60, 5);
+    CSectionReducer whole(kRandomFrame);
+    AddAll(whole, traces, 0, traces.size(), true);
+    for (std::size_t split : {1u, 10u, 23u, 59u}) {
+        CSectionReducer first(kRandomFrame);
+        CSectionReducer later(kRandomFrame);
+        AddAll(first, traces, 0, split, true);
+        AddAll(later, traces, split, traces.size(), true);
+        first.TakeLater(later);
+        SCOPED_TRACE(split);
+        ExpectSameCells(first.Cells(), whole.Cells());
+        EXPECT_EQ(first.Magnitudes().Count(), whole.Magnitudes().Count());
+        EXPECT_EQ(first.Magnitudes().Percentile(90.0), whole.Magnitudes().Percentile(90.0));
+        EXPECT_EQ(first.bAnyNegative(), whole.bAnyNegative());
+    }
+    // Only the later part negative: the flag comes across.
+    CSectionReducer positive(kRandomFrame);
+    CSectionReducer negative(kRandomFrame);
+    AddAll(positive, {RandomTrace{{1.0, 2.0}, 0.0, 1.0}}, 0, 1, false);
+    AddAll(negative, {RandomTrace{{1.0, 2.0}}, RandomTrace{{-1.0}}}, 1, 2, false);
+    positive.TakeLater(negative);
+    EXPECT_TRUE(positive.bAnyNegative());
 }
 
 TEST(Agc, ConstantTraceIsFlat)

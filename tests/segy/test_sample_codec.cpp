@@ -302,6 +302,53 @@ TEST_P(DecodeSample, GivesTheExactValue)
     }
 }
 
+TEST_P(DecodeSample, GivesTheSameValueAsAFloatWhereAFloatHoldsEveryValue)
+{
+    const DecodeCase& c = GetParam();
+    for (std::size_t count : {1u, 130u}) {
+        std::vector<unsigned char> raw;
+        for (std::size_t i = 0; i < count; ++i)
+            raw.insert(raw.end(), c.raw.begin(), c.raw.end());
+        std::vector<float> out(count + 1, 99.0f);
+        const bool decoded = DecodeSamplesToFloat(
+            c.code, raw.data(), static_cast<std::int64_t>(count), c.swapBytes, out.data());
+        if (c.code == 2) {
+            EXPECT_FALSE(decoded) << "32-bit integers beyond 2^24 do not fit a float";
+            EXPECT_EQ(out[0], 99.0f) << "a refusal writes nothing";
+            continue;
+        }
+        ASSERT_TRUE(decoded);
+        for (std::size_t i = 0; i < count; ++i)
+            ASSERT_EQ(out[i], c.value) << "sample " << i << " of " << count;
+        EXPECT_EQ(out[count], 99.0f) << "decoded past the samples";
+    }
+}
+
+// IBM words outside the normal single range, inside a block of regular ones:
+// the block is redone word by word, to a denormal and to the largest finite
+// single, as into doubles.
+TEST(DecodeSample, IbmBeyondTheSingleRangeDecodesToFloatsAsToDoubles)
+{
+    std::vector<unsigned char> raw;
+    for (int i = 0; i < 70; ++i) {
+        // 0x21100000: 16^-32 = 2^-128, below the smallest normal single;
+        // 0x7FFFFFFF: about 7.2e75, above the largest.
+        const std::uint32_t w = i == 3 ? 0x21100000u : i == 66 ? 0x7FFFFFFFu : 0xC276A000u;
+        for (int shift : {24, 16, 8, 0})
+            raw.push_back(static_cast<unsigned char>(w >> shift));
+    }
+    std::vector<float> floats(70);
+    std::vector<double> doubles(70);
+    ASSERT_TRUE(DecodeSamplesToFloat(1, raw.data(), 70, true, floats.data()));
+    ASSERT_TRUE(DecodeSamples(1, raw.data(), 70, true, doubles.data()));
+    EXPECT_EQ(floats[0], -118.625f);
+    EXPECT_GT(floats[3], 0.0f);
+    EXPECT_LT(floats[3], std::numeric_limits<float>::min()) << "a denormal";
+    EXPECT_EQ(floats[66], std::numeric_limits<float>::max());
+    for (std::size_t i = 0; i < 70; ++i)
+        EXPECT_EQ(static_cast<double>(floats[i]), doubles[i]) << i;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Formats,
     DecodeSample,
