@@ -14,7 +14,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstddef>
 #include <filesystem>
 #include <fstream>
@@ -22,10 +21,7 @@
 #include <linux/seccomp.h>
 #include <random>
 #include <sys/prctl.h>
-#include <sys/resource.h>
 #include <sys/syscall.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <utility>
 
 namespace tessara::test
@@ -429,34 +425,6 @@ TEST_F(DelayScanTest, TemporaryNameTakenByAFolderNamesTheUncleanedOutputAndStops
     EXPECT_EQ(Result().summary.removed_by_delay_scan, 0);
 }
 
-// Records without gtest: it runs in a child process.
-class CSizeLimitedHost : public IJobHost
-{
-public:
-    void ClearLog() override { log.clear(); }
-    void AppendLog(std::string_view text) override { log += text; }
-    [[nodiscard]] bool IsLogVisible() const override { return false; }
-    // The output is complete when the scan starts: from then on no file may
-    // grow past a few traces, so the rewrite runs into the limit.
-    void SetStatus(std::string_view text) override
-    {
-        status = text;
-        if (text == kScanning) {
-            const rlim_t bytes = 3600 + 4 * kRecordBytes;
-            rlimit limit{bytes, bytes};
-            limited = setrlimit(RLIMIT_FSIZE, &limit) == 0;
-        }
-    }
-    void PumpEvents() override {}
-    void ShowMessage(std::string_view text) override { messages.emplace_back(text); }
-    void SetInputOrder(const std::vector<std::string>& /*paths*/) override {}
-
-    std::string log;
-    std::string status;
-    std::vector<std::string> messages;
-    bool limited = false;
-};
-
 enum ChildResult {
     kChildAsExpected = 0,
     kChildNotLimited = 10,
@@ -468,12 +436,19 @@ enum ChildResult {
 
 int RunJobWithLimitedRewrite(const CombineSettings& settings, const std::string& outDir)
 {
-    (void)std::signal(SIGXFSZ, SIG_IGN); // the write fails with EFBIG instead
-    CSizeLimitedHost host;
+    const std::string message = "Cannot write " + JoinPath(outDir, "SegyOut.sgyNEW");
+    CRecordingHost host;
+    host.expectedMessages = {message};
+    // The output is complete when the scan starts: from then on no file may
+    // grow past a few traces, so the rewrite runs into the limit.
+    bool limited = false;
+    host.onStatus = [&](std::string_view text) {
+        if (text == kScanning)
+            limited = LimitFileSize(3600 + 4 * kRecordBytes);
+    };
     CCombineJob job(settings, host);
     const CombineOutcome outcome = job.Run(outDir);
-    const std::string message = "Cannot write " + JoinPath(outDir, "SegyOut.sgyNEW");
-    if (!host.limited)
+    if (!limited)
         return kChildNotLimited;
     if (outcome != CombineOutcome::WriteFailed)
         return kChildNotFailed;
@@ -494,14 +469,9 @@ TEST_F(DelayScanTest, RewriteThatFailsNamesTheWholeOutputAndLeavesNoCopy)
     m_settings.input_files = {
         WriteInputWithReference((fs::path(m_in) / "survey.sgy").string(), delays)};
 
-    const pid_t child = fork();
-    ASSERT_NE(child, -1);
-    if (child == 0)
-        _exit(RunJobWithLimitedRewrite(m_settings, m_out));
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status)) << "the job must not be killed by the size limit";
-    EXPECT_EQ(WEXITSTATUS(status), kChildAsExpected);
+    const ChildEnd end = RunInChild([&] { return RunJobWithLimitedRewrite(m_settings, m_out); });
+    ASSERT_TRUE(end.exited) << "the job must not be killed by the size limit";
+    EXPECT_EQ(end.code, kChildAsExpected);
 
     const std::string name = "Choose Expedition_100_1000_to_100_1003.sgy";
     EXPECT_EQ(FilesIn(m_out), Names{name}) << "no copy, no working file";
@@ -568,23 +538,22 @@ std::vector<unsigned char> Transcribed(const std::string& from, const std::strin
 // were removed, 2 when the refusal cannot be arranged.
 int ScanWhereTheKernelRefusesCopies(IJobHost& host, const std::string& path)
 {
-    return RunInChildWithFileSizeLimit(
-        [&] {
-            sock_filter filter[] = {
-                BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
-                BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_copy_file_range, 0, 1),
-                BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | ENOSYS),
-                BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
-            };
-            const sock_fprog program{4, filter};
-            if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
-                prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
-                return 2;
-            return ScanFileAndMeasureTraceDelayFrequencys(host, path, std::nullopt).removed == 2
-                       ? 0
-                       : 1;
-        },
-        1LL << 40);
+    return RunInChild([&] {
+               sock_filter filter[] = {
+                   BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+                   BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_copy_file_range, 0, 1),
+                   BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | ENOSYS),
+                   BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+               };
+               const sock_fprog program{4, filter};
+               if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+                   prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
+                   return 2;
+               return ScanFileAndMeasureTraceDelayFrequencys(host, path, std::nullopt).removed == 2
+                          ? 0
+                          : 1;
+           })
+        .code;
 }
 
 class DelayScanRewrite : public DelayScanTest, public ::testing::WithParamInterface<RewriteCase>
@@ -629,14 +598,14 @@ TEST_P(DelayScanRewrite, CopyThatFailsLeavesTheFileWholeAndNoCopy)
         SetDelayScanKernelCopy(kernel);
         ASSERT_TRUE(composite.WriteTo(path));
         // Room for the copy's file header and four records.
-        const int code = RunInChildWithFileSizeLimit(
+        const ChildEnd end = RunInChild(
             [&] {
                 const DelayScanResult s =
                     ScanFileAndMeasureTraceDelayFrequencys(m_host, path, std::nullopt);
                 return s.failed && s.copyFailed && s.copyPath == path + "NEW" ? 0 : 1;
             },
-            3600 + 4 * kRecordBytes);
-        EXPECT_EQ(code, 0);
+            {3600 + 4 * kRecordBytes});
+        EXPECT_EQ(end.code, 0);
         // A count two traces above what the file holds: it cannot be read back whole.
         const DelayScanResult s = ScanFileAndMeasureTraceDelayFrequencys(
             m_host, path, DelayHistogram{{0, 1}, {100, 2000}, {5000, 1}});

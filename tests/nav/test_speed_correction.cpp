@@ -108,7 +108,7 @@ protected:
     std::string path = dir.File("SegyOut.sgy");
     std::string temporary = path + ".tmp";
     CombineSettings settings;
-    CNavHost host;
+    CRecordingHost host;
 };
 
 struct Written {
@@ -367,12 +367,11 @@ TEST_F(SpeedCorrection, NoNavigationShowsTheMessageAndLeavesTheFile)
         f.y = 0;
     ASSERT_TRUE(WriteFixFile(path, specs));
     const std::vector<unsigned char> before = ReadFileBytes(path);
+    host.expectedMessages = {"Input file in.sgy does not contain navigation : cannot output "
+                             "equally spaced shots"};
     const SpeedCorrectionResult r = Correct();
     EXPECT_EQ(r.status, Status::NoNavigation);
-    EXPECT_EQ(host.messages,
-              std::vector<std::string>{
-                  "Input file in.sgy does not contain navigation : cannot output equally "
-                  "spaced shots"});
+    EXPECT_EQ(host.messages, host.expectedMessages);
     EXPECT_EQ(ReadFileBytes(path), before);
 }
 
@@ -398,7 +397,7 @@ TEST_F(SpeedCorrection, WriteFailureDuringTheRewriteLeavesTheCompositeWhole)
     ASSERT_TRUE(WriteFixFile(path, LineFixes(200, 10)));
     const std::vector<unsigned char> before = ReadFileBytes(path);
     UseFixedSpacing(5); // the corrected file is about twice the composite
-    const int result = RunInChildWithFileSizeLimit(
+    const ChildEnd end = RunInChild(
         [&] {
             const SpeedCorrectionResult r = Correct();
             if (r.status != Status::WriteFailed)
@@ -411,8 +410,8 @@ TEST_F(SpeedCorrection, WriteFailureDuringTheRewriteLeavesTheCompositeWhole)
                 return kChildTemporaryLeft;
             return kChildAsExpected;
         },
-        static_cast<long long>(before.size()));
-    EXPECT_EQ(result, kChildAsExpected);
+        {static_cast<long long>(before.size())});
+    EXPECT_EQ(end.code, kChildAsExpected);
     EXPECT_EQ(ReadFileBytes(path), before);
 }
 

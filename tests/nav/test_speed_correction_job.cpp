@@ -106,7 +106,7 @@ protected:
     std::string corrected = dir.File("corrected");
     synth::SurveyOptions survey;
     CombineSettings settings;
-    CNavHost host;
+    CRecordingHost host;
     CombineResult result;
 };
 
@@ -247,13 +247,14 @@ TEST_F(SpeedCorrectedJob, WriteFailureInTheCorrectionStopsTheJobAndKeepsTheCompo
     settings.speed_correction = true;
     settings.spacing_mode = SpacingMode::Fixed;
     const std::string working = (fs::path(corrected) / "SegyOut.sgy").string();
-    const int code = RunInChildWithFileSizeLimit(
+    const ChildEnd end = RunInChild(
         [&] {
-            CNavHost childHost;
+            CRecordingHost childHost;
+            childHost.expectedMessages = {"Cannot write " + working + ".tmp"};
             CCombineJob job(settings, childHost);
             if (job.Run(corrected) != CombineOutcome::WriteFailed)
                 return 10;
-            if (childHost.messages != std::vector<std::string>{"Cannot write " + working + ".tmp"})
+            if (childHost.messages != childHost.expectedMessages)
                 return 11;
             if (!fs::exists(working) ||
                 static_cast<std::int64_t>(fs::file_size(working)) != compositeBytes)
@@ -262,8 +263,8 @@ TEST_F(SpeedCorrectedJob, WriteFailureInTheCorrectionStopsTheJobAndKeepsTheCompo
                 return 13;
             return 0;
         },
-        compositeBytes + 1000);
-    EXPECT_EQ(code, 0);
+        {compositeBytes + 1000});
+    EXPECT_EQ(end.code, 0);
 }
 
 } // namespace
