@@ -120,6 +120,30 @@ TEST_F(CliProcess, CombineUnderAFileSizeLimitPrintsOneLineAndExits1)
         EXPECT_EQ(name, "SegyOut.sgy");
 }
 
+// On a terminal the status becomes a progress line that is rewritten in
+// place and never wider than the terminal.
+TEST_F(CliProcess, CombineOnATerminalKeepsItsProgressLineWithinTheWidth)
+{
+    const std::string input = WriteSurvey(m_tmp.File("in.sgy"), 2000, 100);
+    const ChildEnd end =
+        RunProgram(kCli, {"combine", "-o", m_tmp.File("out"), input}, {.terminalColumns = 60});
+    ASSERT_EQ(end.code, 0) << end.err;
+    std::vector<std::string> lines;
+    for (std::size_t at = end.err.find('\r'); at != std::string::npos;) {
+        const std::size_t next = end.err.find('\r', at + 1);
+        lines.push_back(end.err.substr(at + 1, next - at - 1));
+        at = next;
+    }
+    ASSERT_FALSE(lines.empty()) << end.err;
+    for (const std::string& line : lines) {
+        const std::string shown = line.substr(0, line.find("\033[K"));
+        EXPECT_LE(shown.size(), 59u) << shown;
+        EXPECT_EQ(line.substr(shown.size(), 3), "\033[K") << line;
+    }
+    EXPECT_EQ(lines.back().substr(0, 21), "[100%] input 1 of 1, ") << lines.back();
+    EXPECT_NE(lines.back().find(" | Done....\033[K"), std::string::npos) << lines.back();
+}
+
 class CopyStopped : public CliProcess, public ::testing::WithParamInterface<int>
 {
 };
