@@ -1,9 +1,11 @@
 // combine: the combine job on the command line. The log goes to stdout (or,
 // with --log, to a file exactly as the log window would hold it), the status
-// line becomes a progress line on stderr when stderr is a terminal, and at the
-// end one line per output written and a summary of where every trace went.
+// line and the job's progress become a progress line on stderr when stderr is
+// a terminal, and at the end one line per output written and a summary of
+// where every trace went.
 #include "cli/cli_format.h"
 #include "cli/commands.h"
+#include "cli/progress_line.h"
 #include "cli/section_image.h"
 #include "combine/api/combine_job.h"
 #include "combine/api/combine_settings.h"
@@ -20,6 +22,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace tessara::cli
@@ -103,18 +106,13 @@ public:
     void SetStatus(std::string_view text) override
     {
         m_status.assign(text);
-        if (!m_progress)
-            return;
-        // A terminal needs no more than a few updates a second.
-        const auto now = std::chrono::steady_clock::now();
-        if (m_shown && now - m_lastShown < std::chrono::milliseconds(100) && text != "Done....")
-            return;
-        m_lastShown = now;
-        m_shown = true;
-        std::fflush(stdout);
-        std::fprintf(stderr, "\r%s\033[K", m_status.c_str());
-        std::fflush(stderr);
-        m_progressOpen = true;
+        ShowProgress(text == "Done....");
+    }
+
+    void Progress(const JobProgress& progress) override
+    {
+        m_jobProgress = progress;
+        ShowProgress(false);
     }
 
     void PumpEvents() override {}
@@ -140,6 +138,27 @@ public:
     [[nodiscard]] bool LogFailed() const { return m_logFailed; }
 
 private:
+    void ShowProgress(bool last)
+    {
+        if (!m_progress)
+            return;
+        // A terminal needs no more than a few updates a second.
+        const auto now = std::chrono::steady_clock::now();
+        if (m_shown && now - m_lastShown < std::chrono::milliseconds(100) && !last)
+            return;
+        m_lastShown = now;
+        m_shown = true;
+        winsize size{};
+        const int columns =
+            ::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col : 80;
+        const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(now - m_started);
+        const std::string line = ProgressLine(m_status, m_jobProgress, elapsed, columns);
+        std::fflush(stdout);
+        std::fprintf(stderr, "\r%s\033[K", line.c_str());
+        std::fflush(stderr);
+        m_progressOpen = true;
+    }
+
     std::FILE* m_log;
     bool m_toStdout;
     bool m_verbose;
@@ -147,8 +166,10 @@ private:
     bool m_progressOpen = false;
     bool m_shown = false;
     bool m_logFailed = false;
+    std::chrono::steady_clock::time_point m_started = std::chrono::steady_clock::now();
     std::chrono::steady_clock::time_point m_lastShown{};
     std::string m_status;
+    JobProgress m_jobProgress;
 };
 
 /// Parses "PORT,STBD" into two integers.

@@ -9,8 +9,6 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <thread>
@@ -43,14 +41,6 @@ std::string WriteSurvey(const std::string& path, int traces, int samples)
     return path;
 }
 
-std::string ReadText(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // Files in `dir` whose names start with `prefix`.
 std::vector<std::string> FilesStartingWith(const fs::path& dir, const std::string& prefix)
 {
@@ -80,9 +70,8 @@ TEST_F(CliProcess, SecondSigintEndsTheProcessAtOnce)
     ASSERT_EQ(::pipe(pipeFds), 0);
     const pid_t pid = StartChild([&] {
         (void)::close(pipeFds[0]);
-        if (::dup2(pipeFds[1], STDOUT_FILENO) != STDOUT_FILENO)
-            return 126;
-        return ExecProgram(kCli, {"combine", "-o", m_tmp.File("out"), "--verbose", input}, "", "");
+        return ExecProgram(
+            kCli, {"combine", "-o", m_tmp.File("out"), "--verbose", input}, pipeFds[1]);
     });
     ASSERT_GT(pid, 0);
     (void)::close(pipeFds[1]);
@@ -122,18 +111,37 @@ TEST_F(CliProcess, CombineUnderAFileSizeLimitPrintsOneLineAndExits1)
     const std::string input = WriteSurvey(m_tmp.File("in.sgy"), 200, 100);
     const std::string out = m_tmp.File("out");
     fs::create_directory(out);
-    const std::string errPath = m_tmp.File("err.txt");
-    const int code = RunInChildWithFileSizeLimit(
-        [&] {
-            return ExecProgram(kCli, {"combine", "-o", out, input}, m_tmp.File("log.txt"), errPath);
-        },
-        20000);
-    EXPECT_EQ(code, 1);
+    const ChildEnd end = RunProgram(kCli, {"combine", "-o", out, input}, {20000});
+    EXPECT_EQ(end.code, 1);
     const std::string working = (fs::path(out) / "SegyOut.sgy").string();
-    EXPECT_EQ(ReadText(errPath), "tessara-cli: Cannot write " + working + "\n");
+    EXPECT_EQ(end.err, "tessara-cli: Cannot write " + working + "\n");
     // Nothing of the cut output passes for a finished one.
     for (const std::string& name : FilesStartingWith(out, ""))
         EXPECT_EQ(name, "SegyOut.sgy");
+}
+
+// On a terminal the status becomes a progress line that is rewritten in
+// place and never wider than the terminal.
+TEST_F(CliProcess, CombineOnATerminalKeepsItsProgressLineWithinTheWidth)
+{
+    const std::string input = WriteSurvey(m_tmp.File("in.sgy"), 2000, 100);
+    const ChildEnd end =
+        RunProgram(kCli, {"combine", "-o", m_tmp.File("out"), input}, {.terminalColumns = 60});
+    ASSERT_EQ(end.code, 0) << end.err;
+    std::vector<std::string> lines;
+    for (std::size_t at = end.err.find('\r'); at != std::string::npos;) {
+        const std::size_t next = end.err.find('\r', at + 1);
+        lines.push_back(end.err.substr(at + 1, next - at - 1));
+        at = next;
+    }
+    ASSERT_FALSE(lines.empty()) << end.err;
+    for (const std::string& line : lines) {
+        const std::string shown = line.substr(0, line.find("\033[K"));
+        EXPECT_LE(shown.size(), 59u) << shown;
+        EXPECT_EQ(line.substr(shown.size(), 3), "\033[K") << line;
+    }
+    EXPECT_EQ(lines.back().substr(0, 21), "[100%] input 1 of 1, ") << lines.back();
+    EXPECT_NE(lines.back().find(" | Done....\033[K"), std::string::npos) << lines.back();
 }
 
 class CopyStopped : public CliProcess, public ::testing::WithParamInterface<int>
@@ -150,7 +158,7 @@ TEST_P(CopyStopped, LeavesNoTemporaryFile)
     fs::create_directory(dir);
     const std::string output = (dir / "copy.sgy").string();
     const pid_t pid = StartChild([&] {
-        return ExecProgram(kCli, {"copy", "--sample-interval", "333", input, output}, "", "");
+        return ExecProgram(kCli, {"copy", "--sample-interval", "333", input, output});
     });
     ASSERT_GT(pid, 0);
     bool seen = false;

@@ -1,71 +1,20 @@
-// Helpers of the combine tests: a recording front end, survey inputs written
-// by the independent byte writer, and outputs read back with the reader.
+// Helpers of the combine tests: survey inputs written by the independent byte
+// writer, outputs read back with the reader, and a job run with the recording host.
 #pragma once
 
 #include "combine/api/combine_job.h"
 #include "combine/api/combine_settings.h"
-#include "combine/api/job_host.h"
+#include "tests/support/recording_host.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace tessara::test
 {
-
-/// Front end that records everything and fails the test on any message
-/// box it was not told to expect.
-class CRecordingHost : public IJobHost
-{
-public:
-    void ClearLog() override
-    {
-        log.clear();
-        ++clears;
-    }
-    void AppendLog(std::string_view text) override { log += text; }
-    [[nodiscard]] bool IsLogVisible() const override { return logVisible; }
-    void SetStatus(std::string_view text) override { statuses.emplace_back(text); }
-    /// The status line as the front end shows it now.
-    [[nodiscard]] std::string Status() const
-    {
-        return statuses.empty() ? std::string() : statuses.back();
-    }
-    void PumpEvents() override
-    {
-        ++pumps;
-        if (onPump)
-            onPump();
-    }
-    void ShowMessage(std::string_view text) override
-    {
-        messages.emplace_back(text);
-        bool expected = false;
-        for (const std::string& e : expectedMessages)
-            expected = expected || e == text;
-        if (!expected)
-            ADD_FAILURE() << "unexpected message: " << text;
-    }
-    void SetInputOrder(const std::vector<std::string>& paths) override { orders.push_back(paths); }
-    [[nodiscard]] bool StopRequested() const override { return stop; }
-    void Progress(const JobProgress& p) override { progress.push_back(p); }
-
-    std::string log;
-    int clears = 0;
-    bool logVisible = false;
-    std::vector<std::string> statuses;
-    int pumps = 0;
-    std::function<void()> onPump;
-    std::vector<std::string> messages;
-    std::vector<std::string> expectedMessages;
-    std::vector<std::vector<std::string>> orders;
-    bool stop = false; ///< the user's stop request, as the job will see it
-    std::vector<JobProgress> progress;
-};
 
 /// A trace time stamp.
 struct Stamp {

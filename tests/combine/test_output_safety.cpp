@@ -227,6 +227,32 @@ TEST_F(OutputSafety, StopFinishesTheOpenOutputAndReadsNoFurtherInput)
     (void)pathB;
 }
 
+// Whenever the user stops, every output is whole under its final name and
+// holds exactly the traces the summary counts as written.
+TEST_F(OutputSafety, StopAtAnyProgressPointLeavesOnlyWholeOutputs)
+{
+    AddInput("a.sgy", Input(1, {100, 10, 0, 0}, 12));
+    AddInput("b.sgy", Input(2, {100, 12, 0, 0}, 25)); // two hours later: a second output
+    ASSERT_EQ(Run(), CombineOutcome::Done);
+    const int checks = m_host.stopChecks;
+    ASSERT_GE(checks, 4);
+    const std::string base = m_out;
+    for (int n = 0; n < checks; ++n) {
+        SCOPED_TRACE("stop after " + std::to_string(n) + " checks");
+        m_out = base + "-" + std::to_string(n);
+        fs::create_directory(m_out);
+        m_host = CRecordingHost{};
+        m_host.stopAfterChecks = n;
+        ASSERT_EQ(Run(), CombineOutcome::Stopped);
+        EXPECT_EQ(m_host.stopChecks, n + 1) << "asked again after the stop";
+        std::size_t written = 0;
+        for (const auto& output : Result().outputs)
+            written += ReadBack(output.path).traces.size();
+        EXPECT_EQ(written, static_cast<std::size_t>(Result().summary.traces_written));
+        EXPECT_EQ(FilesIn(m_out).size(), Result().outputs.size()) << "no working file";
+    }
+}
+
 TEST_F(OutputSafety, UnreadableInputsAreListedWithTheirReason)
 {
     AddInput("a.sgy", Input(1, {100, 10, 0, 0}, 5));

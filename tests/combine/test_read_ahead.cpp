@@ -137,7 +137,7 @@ TEST_F(ReadAheadTest, WriteFailureMidwayStopsTheThreadedJobAsTheOther)
         const std::string dir = m_tmp.Path().string() + "/fail-" + std::to_string(threads);
         fs::create_directories(dir);
         const std::string logPath = m_tmp.Path().string() + "/log-" + std::to_string(threads);
-        const int code = RunInChildWithFileSizeLimit(
+        const ChildEnd end = RunInChild(
             [&] {
                 SetResamplingThreads(threads);
                 CRecordingHost host;
@@ -147,8 +147,8 @@ TEST_F(ReadAheadTest, WriteFailureMidwayStopsTheThreadedJobAsTheOther)
                 std::ofstream(logPath, std::ios::binary) << host.log;
                 return outcome == CombineOutcome::WriteFailed ? 0 : 1;
             },
-            150000);
-        ASSERT_EQ(code, 0) << threads << " threads: the job must stop on the write failure";
+            {150000});
+        ASSERT_EQ(end.code, 0) << threads << " threads: the job must stop on the write failure";
         JobTrace& t = runs[threads];
         t.log = WithoutDirectory(FileBytes(logPath), dir);
         for (const std::string& name : FilesIn(dir))

@@ -111,7 +111,7 @@ protected:
     TempDir dir;
     std::string path = dir.File("fixes.sgy");
     CombineSettings settings;
-    CNavHost host;
+    CRecordingHost host;
     Recorded recorded;
 };
 
@@ -456,6 +456,8 @@ TEST_F(SpeedSelection, NoNavigationShowsTheMessageAndNothingElse)
     std::vector<FixSpec> specs = LineFixes(4, 10);
     for (FixSpec& f : specs)
         f.y = 0;
+    host.expectedMessages = {
+        "Input file in.sgy does not contain navigation : cannot output equally spaced shots"};
     const SpeedCorrectionPlan plan = Plan(specs);
     EXPECT_TRUE(recorded.fixes.empty());
     EXPECT_EQ(plan.status, Status::NoNavigation);

@@ -5,17 +5,13 @@
 #include "combine/api/output_directory.h"
 #include "combine/job_state.h"
 #include "tests/combine/combine_test_support.h"
+#include "tests/support/child_process.h"
 #include "tests/support/segy_bytes.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace tessara::test
 {
@@ -23,23 +19,6 @@ namespace
 {
 
 namespace fs = std::filesystem;
-
-// Records without gtest: it runs in the child.
-class CChildHost : public IJobHost
-{
-public:
-    void ClearLog() override { log.clear(); }
-    void AppendLog(std::string_view text) override { log += text; }
-    [[nodiscard]] bool IsLogVisible() const override { return false; }
-    void SetStatus(std::string_view text) override { status = text; }
-    void PumpEvents() override {}
-    void ShowMessage(std::string_view text) override { messages.emplace_back(text); }
-    void SetInputOrder(const std::vector<std::string>& /*paths*/) override {}
-
-    std::string log;
-    std::string status;
-    std::vector<std::string> messages;
-};
 
 // Child exit codes: what went wrong, for the parent's message.
 enum ChildResult {
@@ -51,17 +30,13 @@ enum ChildResult {
     kChildLostTraces = 14,
 };
 
-int RunJobUnderSizeLimit(const CombineSettings& settings, const std::string& outDir, rlim_t bytes)
+int RunJob(const CombineSettings& settings, const std::string& outDir)
 {
-    (void)std::signal(SIGXFSZ, SIG_IGN); // the write fails with EFBIG instead
-    rlimit limit{bytes, bytes};
-    if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
-        return 2;
-    CChildHost host;
+    const std::string message = "Cannot write " + JoinPath(outDir, "SegyOut.sgy");
+    CRecordingHost host;
+    host.expectedMessages = {message};
     CCombineJob job(settings, host);
     const CombineOutcome outcome = job.Run(outDir);
-    const std::string working = JoinPath(outDir, "SegyOut.sgy");
-    const std::string message = "Cannot write " + working;
     if (outcome != CombineOutcome::WriteFailed)
         return kChildNotFailed;
     if (host.messages != std::vector<std::string>{message})
@@ -94,14 +69,9 @@ TEST_F(CombineJobTest, WriteFailureStopsTheJobAndLosesNoFile)
     // A file of the name b's output would get: it must survive the failure.
     std::ofstream(Out(secondName)) << "older file";
 
-    const pid_t child = fork();
-    ASSERT_NE(child, -1);
-    if (child == 0)
-        _exit(RunJobUnderSizeLimit(m_settings, m_out, 400000));
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status)) << "the job must not be killed by the size limit";
-    EXPECT_EQ(WEXITSTATUS(status), kChildAsExpected);
+    const ChildEnd end = RunInChild([&] { return RunJob(m_settings, m_out); }, {400000});
+    ASSERT_TRUE(end.exited) << "the job must not be killed by the size limit";
+    EXPECT_EQ(end.code, kChildAsExpected);
 
     EXPECT_EQ(FilesIn(m_out), (Names{firstName, secondName, "SegyOut.sgy"}));
     const ReadOutput first = ReadBack(Out(firstName));

@@ -1,9 +1,8 @@
 // Helpers of the navigation tests: fixture files with chosen positions and
-// times, written by the independent byte writer, read back field by field,
-// and a front end that records the log, the messages and the chart.
+// times, written by the independent byte writer, and read back field by field.
 #pragma once
 
-#include "combine/api/job_host.h"
+#include "tests/support/recording_host.h"
 
 #include <cstdint>
 #include <string>
@@ -54,58 +53,5 @@ struct TraceFields {
     float firstSample = 0;
 };
 std::vector<TraceFields> ReadBackTraces(const std::string& path);
-
-/// Records what the speed correction tells its front end.
-class CNavHost : public IJobHost
-{
-public:
-    void ClearLog() override { log.clear(); }
-    void AppendLog(std::string_view text) override { log += text; }
-    [[nodiscard]] bool IsLogVisible() const override { return false; }
-    void SetStatus(std::string_view text) override { status = text; }
-    void PumpEvents() override { ++pumps; }
-    void ShowMessage(std::string_view text) override { messages.emplace_back(text); }
-    void SetInputOrder(const std::vector<std::string>& /*paths*/) override {}
-
-    void ChartBegin(std::string_view title) override
-    {
-        chartTitle = title;
-        chartFixes.clear();
-        ++chartBegins;
-    }
-    void ChartAddFix(std::int64_t ticks, double speedMps, double spacingM) override
-    {
-        chartFixes.push_back({ticks, speedMps, spacingM});
-    }
-    void ChartSetSpacing(std::int64_t fromTicks,
-                         std::int64_t toTicks,
-                         double spacingM,
-                         std::string_view titleSuffix) override
-    {
-        spacingLine = {fromTicks, toTicks, spacingM};
-        chartTitle += titleSuffix;
-    }
-    void ChartEnd() override { ++chartEnds; }
-
-    struct Point {
-        std::int64_t ticks;
-        double speedMps;
-        double spacingM;
-    };
-    struct Line {
-        std::int64_t fromTicks;
-        std::int64_t toTicks;
-        double spacingM;
-    };
-    std::string log;
-    std::string status;
-    std::vector<std::string> messages;
-    int pumps = 0;
-    std::string chartTitle;
-    std::vector<Point> chartFixes;
-    Line spacingLine{0, 0, 0};
-    int chartBegins = 0;
-    int chartEnds = 0;
-};
 
 } // namespace tessara::test

@@ -26,7 +26,7 @@ protected:
     CombineOutcome Run(const std::string& input, const std::string& name)
     {
         settings.input_files = {input};
-        host = CNavHost{};
+        host = CRecordingHost{};
         fs::create_directories(dir.File(name));
         CCombineJob job(settings, host);
         const CombineOutcome outcome = job.Run(dir.File(name));
@@ -51,7 +51,7 @@ protected:
 
     TempDir dir;
     CombineSettings settings;
-    CNavHost host;
+    CRecordingHost host;
     CombineResult result;
 };
 

@@ -9,7 +9,6 @@
 #include <GeographicLib/UTMUPS.hpp>
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -18,8 +17,6 @@ namespace tessara::test
 {
 namespace
 {
-
-using namespace std::chrono_literals;
 
 const std::string kCli = TESSARA_CLI_PATH;
 const std::string kReadBack = TESSARA_GEOJSON_READ_BACK;
@@ -58,30 +55,22 @@ protected:
     {
         std::vector<std::string> all{"nav", "--geojson"};
         all.insert(all.end(), args.begin(), args.end());
-        const ChildEnd end = WaitForChild(
-            StartChild(
-                [&] { return ExecProgram(kCli, all, m_tmp.File("out.json"), m_tmp.File("err")); }),
-            60s);
-        return end.exited ? end.code : -1;
+        const ChildEnd end = RunProgram(kCli, all);
+        std::ofstream(m_tmp.File("out.json"), std::ios::binary) << end.out;
+        m_err = end.err;
+        return end.code;
     }
 
     /// The features as the second reader saw them, keyed by file name;
     /// empty with the test skipped when that reader is not installed.
     std::map<std::string, ReadFeature> ReadBack(const std::string& utmEpsg)
     {
-        const ChildEnd end =
-            WaitForChild(StartChild([&] {
-                             return ExecProgram(kPython,
-                                                {kReadBack, m_tmp.File("out.json"), utmEpsg},
-                                                m_tmp.File("read.txt"),
-                                                "");
-                         }),
-                         60s);
+        const ChildEnd end = RunProgram(kPython, {kReadBack, m_tmp.File("out.json"), utmEpsg});
         std::map<std::string, ReadFeature> features;
         if (end.exited && (end.code == 77 || end.code == 127))
             return features;
         EXPECT_TRUE(end.exited && end.code == 0) << ReadText(m_tmp.File("out.json"));
-        std::istringstream lines(ReadText(m_tmp.File("read.txt")));
+        std::istringstream lines(end.out);
         std::string kind, name;
         while (lines >> kind >> name) {
             ReadFeature& f = features[name];
@@ -97,6 +86,7 @@ protected:
     }
 
     TempDir m_tmp;
+    std::string m_err; ///< standard error of the last command
 };
 
 // Projected positions on a straight line in zone 31N (smoothing leaves them
@@ -108,8 +98,7 @@ TEST_F(GeoJsonTrack, ProjectedTrackComesBackThroughItsZone)
     for (std::size_t i = 0; i < fixes.size(); ++i)
         fixes[i].y = 5'987'654 + static_cast<std::int64_t>(i) * 3;
     ASSERT_TRUE(WriteFixFile(m_tmp.File("line.sgy"), fixes, false));
-    ASSERT_EQ(RunCli({"--utm-zone", "31N", m_tmp.File("line.sgy")}), 0)
-        << ReadText(m_tmp.File("err"));
+    ASSERT_EQ(RunCli({"--utm-zone", "31N", m_tmp.File("line.sgy")}), 0) << m_err;
 
     const auto features = ReadBack("EPSG:32631");
     if (features.empty())
@@ -159,8 +148,7 @@ TEST_F(GeoJsonTrack, GeographicTracksOnePerFileWithoutUnpositionedTraces)
     east[2].y = (54 * 3600 + 902) * 100LL;
     ASSERT_TRUE(WriteFixFile(m_tmp.File("west.sgy"), west));
     ASSERT_TRUE(WriteFixFile(m_tmp.File("east.sgy"), east));
-    ASSERT_EQ(RunCli({m_tmp.File("west.sgy"), m_tmp.File("east.sgy")}), 0)
-        << ReadText(m_tmp.File("err"));
+    ASSERT_EQ(RunCli({m_tmp.File("west.sgy"), m_tmp.File("east.sgy")}), 0) << m_err;
 
     const auto features = ReadBack("EPSG:32629");
     if (features.empty())
@@ -198,7 +186,7 @@ TEST_F(GeoJsonTrack, ProjectedFileWithoutZoneIsNamedAndOthersKept)
     ASSERT_TRUE(WriteFixFile(m_tmp.File("geo.sgy"), geo));
     EXPECT_EQ(RunCli({m_tmp.File("line.sgy"), m_tmp.File("missing.sgy"), m_tmp.File("geo.sgy")}),
               1);
-    const std::string err = ReadText(m_tmp.File("err"));
+    const std::string err = m_err;
     EXPECT_NE(err.find(m_tmp.File("line.sgy") + ": positions are projected: give their zone"),
               std::string::npos)
         << err;
@@ -216,7 +204,7 @@ TEST_F(GeoJsonTrack, ZoneOutsideItsRangeIsAUsageError)
 {
     ASSERT_TRUE(WriteFixFile(m_tmp.File("line.sgy"), LineFixes(4, 5)));
     EXPECT_EQ(RunCli({"--utm-zone", "61N", m_tmp.File("line.sgy")}), 2);
-    EXPECT_EQ(ReadText(m_tmp.File("err")), "tessara-cli: --utm-zone 61N not in 1N..60N, 1S..60S\n");
+    EXPECT_EQ(m_err, "tessara-cli: --utm-zone 61N not in 1N..60N, 1S..60S\n");
     EXPECT_EQ(RunCli({"--utm-zone", "31", m_tmp.File("line.sgy")}), 2);
 }
 

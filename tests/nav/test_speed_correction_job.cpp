@@ -106,7 +106,7 @@ protected:
     std::string corrected = dir.File("corrected");
     synth::SurveyOptions survey;
     CombineSettings settings;
-    CNavHost host;
+    CRecordingHost host;
     CombineResult result;
 };
 
@@ -248,9 +248,10 @@ TEST_F(SpeedCorrectedJob, WriteFailureWhileTheCorrectedOutputStreamsLeavesNoFina
     settings.spacing_mode = SpacingMode::Fixed;
     const std::string working = (fs::path(corrected) / "SegyOut.sgy").string();
     // Room for the plain output, not for the corrected one, twice its size.
-    const int code = RunInChildWithFileSizeLimit(
+    const ChildEnd end = RunInChild(
         [&] {
-            CNavHost childHost;
+            CRecordingHost childHost;
+            childHost.expectedMessages = {"Cannot write " + working};
             CCombineJob job(settings, childHost);
             if (job.Run(corrected) != CombineOutcome::WriteFailed)
                 return 10;
@@ -260,8 +261,8 @@ TEST_F(SpeedCorrectedJob, WriteFailureWhileTheCorrectedOutputStreamsLeavesNoFina
                 return 12;
             return 0;
         },
-        plainBytes + 1000);
-    EXPECT_EQ(code, 0);
+        {plainBytes + 1000});
+    EXPECT_EQ(end.code, 0);
     // At most the unfinished working file, under the working name.
     for (const std::string& name : FilesIn(corrected))
         EXPECT_EQ(name, "SegyOut.sgy");

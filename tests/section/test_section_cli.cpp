@@ -46,15 +46,11 @@ class SectionCli : public ::testing::Test
 protected:
     int Run(const std::vector<std::string>& args)
     {
-        const ChildEnd end = WaitForChild(
-            StartChild([&] {
-                return ExecProgram(kCli, args, m_tmp.File("stdout.txt"), m_tmp.File("stderr.txt"));
-            }),
-            120s);
-        return end.exited ? end.code : -1;
+        m_end = RunProgram(kCli, args, {.timeout = 120s});
+        return m_end.code;
     }
-    std::string Err() const { return ReadText(m_tmp.File("stderr.txt")); }
-    std::string Out() const { return ReadText(m_tmp.File("stdout.txt")); }
+    std::string Err() const { return m_end.err; }
+    std::string Out() const { return m_end.out; }
 
     /// A small survey of `traces` IEEE traces of 300 samples, one a second.
     std::string WriteSurvey(const std::string& name, int traces, double amplitude = 1.0)
@@ -74,6 +70,7 @@ protected:
     }
 
     TempDir m_tmp;
+    ChildEnd m_end;
 };
 
 TEST_F(SectionCli, EverySharedFileGivesAPictureOrOneClearLine)

@@ -3,16 +3,13 @@
 #include "segy/io/segy_file_in.h"
 #include "segy/io/segy_file_out.h"
 #include "tests/segy/segy_test_files.h"
+#include "tests/support/child_process.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <csignal>
 #include <filesystem>
 #include <ostream>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace tessara
 {
@@ -145,26 +142,21 @@ TEST_F(SegyFileOutTest, OpenFailureIsReported)
 TEST_F(SegyFileOutTest, WritePastTheFileSizeLimitIsReported)
 {
     const std::string path = m_dir.File("limited.sgy");
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        (void)std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{20000, 20000};
-        (void)::setrlimit(RLIMIT_FSIZE, &limit);
-        CSegyFileOut out;
-        if (!out.Open(path))
-            ::_exit(2);
-        out.tapeHeader->binFormatCode = 5;
-        CSegyTrace trace(1000);
-        for (int i = 0; i < 10; ++i)
-            out.Write(trace);
-        out.Close();
-        ::_exit(out.bHasFailed() ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "the failed writes went unreported";
+    const test::ChildEnd end = test::RunInChild(
+        [&] {
+            CSegyFileOut out;
+            if (!out.Open(path))
+                return 2;
+            out.tapeHeader->binFormatCode = 5;
+            CSegyTrace trace(1000);
+            for (int i = 0; i < 10; ++i)
+                out.Write(trace);
+            out.Close();
+            return out.bHasFailed() ? 0 : 1;
+        },
+        {20000});
+    ASSERT_TRUE(end.exited);
+    EXPECT_EQ(end.code, 0) << "the failed writes went unreported";
 }
 
 // One table for both input byte orders and every sample format: the same

@@ -1,43 +1,42 @@
 #include "tests/support/child_process.h"
 
 #include <csignal>
+#include <cstdio>
 #include <fcntl.h>
+#include <pty.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <thread>
 #include <unistd.h>
 
 namespace tessara::test
 {
-
-pid_t StartChild(const std::function<int()>& body, long long fileSizeLimitBytes)
+namespace
 {
-    const pid_t pid = ::fork();
-    if (pid != 0)
-        return pid < 0 ? -1 : pid;
-    if (fileSizeLimitBytes >= 0) {
-        (void)std::signal(SIGXFSZ, SIG_IGN);
-        const auto bytes = static_cast<rlim_t>(fileSizeLimitBytes);
-        const rlimit limit{bytes, bytes};
-        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
-            ::_exit(125);
-    }
-    ::_exit(body());
+
+// Reads what `fd` holds now; a non-blocking descriptor gives what is queued.
+void Drain(int fd, std::string& into)
+{
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;)
+        into.append(buffer, static_cast<std::size_t>(n));
 }
 
-ChildEnd WaitForChild(pid_t pid, std::chrono::milliseconds timeout)
+// Waits for `pid`, draining `drainFd` (when >= 0) meanwhile: a terminal
+// holds only a few kilobytes before its writer blocks.
+ChildEnd Wait(pid_t pid, std::chrono::milliseconds timeout, int drainFd, std::string& drained)
 {
     ChildEnd end;
     if (pid <= 0)
         return end;
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     int status = 0;
-    for (;;) {
-        const pid_t done = ::waitpid(pid, &status, WNOHANG);
-        if (done == pid)
-            break;
+    for (pid_t done; (done = ::waitpid(pid, &status, WNOHANG)) != pid;) {
         if (done < 0)
             return end;
+        if (drainFd >= 0)
+            Drain(drainFd, drained);
         if (std::chrono::steady_clock::now() >= deadline) {
             end.timedOut = true;
             (void)::kill(pid, SIGKILL);
@@ -46,39 +45,60 @@ ChildEnd WaitForChild(pid_t pid, std::chrono::milliseconds timeout)
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
+    if (drainFd >= 0)
+        Drain(drainFd, drained);
     end.exited = WIFEXITED(status);
     end.code = end.exited ? WEXITSTATUS(status) : -1;
     end.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     return end;
 }
 
-int RunInChildWithFileSizeLimit(const std::function<int()>& body, long long bytes)
+std::string ReadAll(std::FILE* file)
 {
-    const ChildEnd end = WaitForChild(StartChild(body, bytes), std::chrono::minutes(1));
-    return end.exited ? end.code : -1;
-}
-
-namespace
-{
-
-bool Redirect(const std::string& path, int flags, int to)
-{
-    if (path.empty())
-        return true;
-    const int fd = ::open(path.c_str(), flags, 0644);
-    if (fd < 0)
-        return false;
-    const bool moved = ::dup2(fd, to) == to;
-    (void)::close(fd); // its duplicate stays open
-    return moved;
+    std::string text;
+    if (file != nullptr) {
+        std::rewind(file);
+        Drain(::fileno(file), text);
+        (void)std::fclose(file);
+    }
+    return text;
 }
 
 } // namespace
 
+bool LimitFileSize(long long bytes)
+{
+    (void)std::signal(SIGXFSZ, SIG_IGN);
+    const auto limit = static_cast<rlim_t>(bytes);
+    const rlimit both{limit, limit};
+    return ::setrlimit(RLIMIT_FSIZE, &both) == 0;
+}
+
+pid_t StartChild(const std::function<int()>& body, const ChildOptions& options)
+{
+    const pid_t pid = ::fork();
+    if (pid != 0)
+        return pid < 0 ? -1 : pid;
+    if (options.fileSizeBytes >= 0 && !LimitFileSize(options.fileSizeBytes))
+        ::_exit(125);
+    ::_exit(body());
+}
+
+ChildEnd WaitForChild(pid_t pid, std::chrono::milliseconds timeout)
+{
+    std::string none;
+    return Wait(pid, timeout, -1, none);
+}
+
+ChildEnd RunInChild(const std::function<int()>& body, const ChildOptions& options)
+{
+    return WaitForChild(StartChild(body, options), options.timeout);
+}
+
 int ExecProgram(const std::string& program,
                 const std::vector<std::string>& args,
-                const std::string& stdoutPath,
-                const std::string& stderrPath)
+                int stdoutFd,
+                int stderrFd)
 {
     // A program started from a background shell would inherit stop signals
     // ignored: it gets them as an interactive user's program does.
@@ -87,10 +107,10 @@ int ExecProgram(const std::string& program,
     sigset_t none;
     sigemptyset(&none);
     (void)::sigprocmask(SIG_SETMASK, &none, nullptr);
-    constexpr int kWrite = O_WRONLY | O_CREAT | O_TRUNC;
-    if (!Redirect("/dev/null", O_RDONLY, STDIN_FILENO) ||
-        !Redirect(stdoutPath, kWrite, STDOUT_FILENO) ||
-        !Redirect(stderrPath, kWrite, STDERR_FILENO))
+    const int in = ::open("/dev/null", O_RDONLY);
+    if (in < 0 || ::dup2(in, STDIN_FILENO) != STDIN_FILENO ||
+        (stdoutFd >= 0 && ::dup2(stdoutFd, STDOUT_FILENO) != STDOUT_FILENO) ||
+        (stderrFd >= 0 && ::dup2(stderrFd, STDERR_FILENO) != STDERR_FILENO))
         return 127;
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
@@ -99,6 +119,46 @@ int ExecProgram(const std::string& program,
     argv.push_back(nullptr);
     ::execv(program.c_str(), argv.data());
     return 127;
+}
+
+ChildEnd RunProgram(const std::string& program,
+                    const std::vector<std::string>& args,
+                    const ChildOptions& options)
+{
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = options.terminalColumns > 0 ? nullptr : std::tmpfile();
+    int terminal = -1;
+    int terminalSide = -1;
+    if (options.terminalColumns > 0) {
+        termios raw{}; // the bytes as written: no CR added before each LF
+        ::cfmakeraw(&raw);
+        winsize size{};
+        size.ws_row = 24;
+        size.ws_col = static_cast<unsigned short>(options.terminalColumns);
+        if (::openpty(&terminal, &terminalSide, nullptr, &raw, &size) != 0)
+            terminal = terminalSide = -1;
+        else
+            (void)::fcntl(terminal, F_SETFL, O_NONBLOCK);
+    }
+    const int errFd = err != nullptr ? ::fileno(err) : terminalSide;
+    ChildEnd end;
+    if (out != nullptr && errFd >= 0) {
+        const pid_t pid = StartChild(
+            [&] {
+                (void)::close(terminal);
+                return ExecProgram(program, args, ::fileno(out), errFd);
+            },
+            options);
+        (void)::close(terminalSide); // else the terminal never reports its end
+        std::string shown;
+        end = Wait(pid, options.timeout, terminal, shown);
+        end.err = shown;
+    }
+    end.out = ReadAll(out);
+    if (err != nullptr)
+        end.err = ReadAll(err);
+    (void)::close(terminal);
+    return end;
 }
 
 } // namespace tessara::test

@@ -1,6 +1,7 @@
 // Runs a piece of a test, or a program, in a forked child: under a file-size
 // limit (RLIMIT_FSIZE), so that the code under test meets a real write
-// failure, or to send it signals and see how it ends.
+// failure; with a deadline, so that a hang fails the test instead of
+// stopping it; or to send it signals and see how it ends.
 #pragma once
 
 #include <chrono>
@@ -12,36 +13,56 @@
 namespace tessara::test
 {
 
-/// Forks; the child runs `body` and exits with what it returns. With
-/// `fileSizeLimitBytes` >= 0 the child first ignores SIGXFSZ (writes past
-/// the limit fail with EFBIG) and sets RLIMIT_FSIZE to it. Returns the
-/// child's pid, or -1 when it could not be started. `body` must not use
-/// gtest assertions: it runs in the child.
-pid_t StartChild(const std::function<int()>& body, long long fileSizeLimitBytes = -1);
-
-/// How a child ended.
-struct ChildEnd {
-    bool exited = false;   ///< by exit, with `code`
-    int code = -1;         ///< exit code when `exited`
-    int signal = 0;        ///< the signal that ended it, when not `exited`
-    bool timedOut = false; ///< still running at the deadline: it was killed
+/// How a child runs.
+struct ChildOptions {
+    /// >= 0: the child ignores SIGXFSZ (writes past the limit fail with
+    /// EFBIG) and may write files of at most this many bytes.
+    long long fileSizeBytes = -1;
+    /// A child still running then is killed (SIGKILL) and reported as timedOut.
+    std::chrono::milliseconds timeout = std::chrono::minutes(1);
+    /// RunProgram only: > 0 puts standard error on a pseudo-terminal this
+    /// many columns wide, as a user's shell gives it.
+    int terminalColumns = 0;
 };
 
-/// Waits for the child `pid` at most `timeout`; a child still running then
-/// is killed (SIGKILL) and reported as timedOut.
+/// How a child ended, and what a program run by RunProgram wrote.
+struct ChildEnd {
+    bool exited = false;   ///< by exit, with `code`
+    int code = -1;         ///< exit code when `exited`, else -1
+    int signal = 0;        ///< the signal that ended it, when not `exited`
+    bool timedOut = false; ///< still running at the deadline: it was killed
+    std::string out;       ///< standard output
+    std::string err;       ///< standard error (or what its terminal received)
+};
+
+/// Sets RLIMIT_FSIZE to `bytes` with SIGXFSZ ignored; false when refused.
+/// For a child only, e.g. to limit the writes from some point of a job on.
+bool LimitFileSize(long long bytes);
+
+/// Forks; the child runs `body` (with options.fileSizeBytes) and exits with
+/// what it returns (125 when the limit cannot be set). Returns the child's
+/// pid, or -1 when it could not be started. `body` runs in the child: its
+/// gtest assertions are lost, it reports through its exit code.
+pid_t StartChild(const std::function<int()>& body, const ChildOptions& options = {});
+
+/// Waits for the child `pid` at most `timeout`.
 ChildEnd WaitForChild(pid_t pid, std::chrono::milliseconds timeout);
 
-/// StartChild and WaitForChild (a minute at most); the child's exit code,
-/// or -1 when it could not be run or did not exit.
-int RunInChildWithFileSizeLimit(const std::function<int()>& body, long long bytes);
+/// StartChild and WaitForChild.
+ChildEnd RunInChild(const std::function<int()>& body, const ChildOptions& options = {});
 
 /// For a child's body: replaces the process with `program` called with
-/// `args`, standard input from /dev/null, standard output and error into
-/// the files named (created or truncated; an empty name keeps the stream
-/// as it is). Returns 127 only when that fails.
+/// `args`, standard input from /dev/null, standard output and error on the
+/// descriptors given (-1 keeps the stream as it is). Returns 127 only when
+/// that fails.
 int ExecProgram(const std::string& program,
                 const std::vector<std::string>& args,
-                const std::string& stdoutPath,
-                const std::string& stderrPath);
+                int stdoutFd = -1,
+                int stderrFd = -1);
+
+/// Runs `program` with `args` in a child and collects its output.
+ChildEnd RunProgram(const std::string& program,
+                    const std::vector<std::string>& args,
+                    const ChildOptions& options = {});
 
 } // namespace tessara::test
