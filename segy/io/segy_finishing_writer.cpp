@@ -72,15 +72,12 @@ CSegyFinishingWriter::Finished CSegyFinishingWriter::Finish(const std::string& f
     if (m_working.empty())
         return Finished::NotOpen;
     m_out.Close(); // where a full disk shows up
-    if (m_out.bHasFailed()) {
-        Abandon();
+    if (m_out.bHasFailed())
         return Finished::WriteFailed;
-    }
     // rename replaces a file of the final name in one step: a reader sees
     // the old file or the new one, never a part of either.
     if (std::rename(m_working.c_str(), finalPath.c_str()) != 0) {
         m_error = errno;
-        Abandon();
         return Finished::RenameFailed;
     }
     m_working.clear();

@@ -19,8 +19,8 @@ public:
     /// How Finish ended.
     enum class Finished {
         Done,         ///< the file has its final name
-        WriteFailed,  ///< a write or the close failed: the working file is removed
-        RenameFailed, ///< the final name could not be given: the working file is removed
+        WriteFailed,  ///< a write or the close failed
+        RenameFailed, ///< the final name could not be given (Error() says why)
         NotOpen,      ///< no working file
     };
 
@@ -51,8 +51,8 @@ public:
 
     /// Closes the file and, when every write since it was opened succeeded,
     /// gives it `finalPath` in one step, replacing a file of that name. On
-    /// any failure the working file is removed and nothing is at `finalPath`
-    /// that was not there before.
+    /// any failure nothing is at `finalPath` that was not there before, and
+    /// the closed working file stays for the caller to Abandon or keep.
     [[nodiscard]] Finished Finish(const std::string& finalPath);
     /// Closes the file and removes it; nothing when there is none.
     void Abandon();

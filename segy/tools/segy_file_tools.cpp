@@ -214,15 +214,11 @@ SegyCopyResult CopySegyFile(const std::string& input,
         result.why = failed ? kWriteFailed : "no trace could be resampled";
         return result;
     }
-    switch (file.Finish(output)) {
-    case CSegyFinishingWriter::Finished::Done:
-        break;
-    case CSegyFinishingWriter::Finished::WriteFailed:
-    case CSegyFinishingWriter::Finished::NotOpen:
-        result.why = kWriteFailed;
-        return result;
-    case CSegyFinishingWriter::Finished::RenameFailed:
-        result.why = "cannot be replaced";
+    const CSegyFinishingWriter::Finished finished = file.Finish(output);
+    if (finished != CSegyFinishingWriter::Finished::Done) {
+        file.Abandon();
+        result.why = finished == CSegyFinishingWriter::Finished::RenameFailed ? "cannot be replaced"
+                                                                              : kWriteFailed;
         return result;
     }
     result.ok = true;

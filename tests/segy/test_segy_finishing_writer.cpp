@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -131,7 +132,8 @@ TEST_F(FinishingWriterTest, ExistingFinalFileIsReplacedWhole)
 }
 
 // A directory of the final name cannot be replaced by a file: the failure is
-// reported, the directory and its contents stay, and no working file is left.
+// reported, the directory and its contents stay, and the working file is
+// kept, whole, until abandoned.
 TEST_F(FinishingWriterTest, FinalNameOfADirectoryFailsAndLeavesNothing)
 {
     const std::string final = m_dir.File("out.sgy");
@@ -141,10 +143,14 @@ TEST_F(FinishingWriterTest, FinalNameOfADirectoryFailsAndLeavesNothing)
     ASSERT_TRUE(w.OpenBeside(final));
     WriteTraces(w.Out(), 2);
     EXPECT_EQ(w.Finish(final), Finished::RenameFailed);
-    EXPECT_NE(w.Error(), 0);
-    EXPECT_EQ(Names(), std::vector<std::string>{"out.sgy"});
+    EXPECT_EQ(w.Error(), EISDIR);
     EXPECT_TRUE(fs::is_directory(final));
     EXPECT_TRUE(fs::exists(final + "/inside"));
+    const std::string working = w.WorkingPath();
+    ASSERT_FALSE(working.empty());
+    EXPECT_EQ(fs::file_size(working), 3600u + 2 * 4240u) << "closed with every byte";
+    w.Abandon();
+    EXPECT_EQ(Names(), std::vector<std::string>{"out.sgy"});
     EXPECT_TRUE(w.WorkingPath().empty());
 }
 
@@ -198,7 +204,8 @@ TEST_F(FinishingWriterTest, WorkingFileInAMissingFolderIsNotCreated)
 
 // Writes that fail part way (the file-size limit of a child process), at
 // the header, in a trace, and only when the buffer goes out at the close:
-// the file of the final name keeps its old bytes and no working file stays.
+// the file of the final name keeps its old bytes, and the working file
+// stays until abandoned.
 class FinishingWriterLimitTest : public FinishingWriterTest,
                                  public ::testing::WithParamInterface<long long>
 {
@@ -214,17 +221,18 @@ TEST_P(FinishingWriterLimitTest, FailedWriteLeavesTheOldFileAndNoWorkingFile)
             if (!w.OpenBeside(final))
                 return 10;
             WriteTraces(w.Out(), 40);
-            switch (w.Finish(final)) {
-            case Finished::WriteFailed:
-                return 0;
-            case Finished::Done:
+            const Finished finished = w.Finish(final);
+            if (finished == Finished::Done)
                 return 1;
-            default:
+            if (finished != Finished::WriteFailed)
                 return 2;
-            }
+            if (::access(w.WorkingPath().c_str(), F_OK) != 0)
+                return 3;
+            w.Abandon();
+            return 0;
         },
         GetParam());
-    EXPECT_EQ(code, 0) << "0: write failure reported, 1: finished, 2: other";
+    EXPECT_EQ(code, 0) << "0: write failure reported, 1: finished, 2: other, 3: working file gone";
     EXPECT_EQ(Names(), std::vector<std::string>{"out.sgy"});
     EXPECT_EQ(ReadFileBytes(final).size(), std::string("the old file").size());
 }
