@@ -1,7 +1,7 @@
 // Small text helpers shared by the subcommands.
 #pragma once
 
-#include "combine/api/segy_file_tools.h"
+#include "segy/tools/segy_file_tools.h"
 
 #include <string>
 

@@ -11,7 +11,7 @@
 #include "combine/api/combine_settings.h"
 #include "combine/api/log_format.h"
 #include "combine/api/output_directory.h"
-#include "combine/api/segy_file_tools.h"
+#include "segy/tools/segy_file_tools.h"
 
 #include <chrono>
 #include <cmath>

@@ -2,7 +2,7 @@
 // the channel fields of its first 100 traces and their sample counts.
 #include "cli/cli_format.h"
 #include "cli/commands.h"
-#include "combine/api/channel_preview.h"
+#include "segy/tools/channel_preview.h"
 
 #include <algorithm>
 #include <iostream>

@@ -1,6 +1,6 @@
 #include "cli/section_image.h"
 
-#include "combine/api/segy_file_tools.h"
+#include "segy/tools/segy_file_tools.h"
 
 #include <filesystem>
 

@@ -6,9 +6,9 @@
 // they stand in the file. Nothing is ever read outside the 240-byte header.
 #pragma once
 
-#include "combine/api/channel_preview.h"
 #include "combine/time_scale.h"
 #include "segy/format/segy_headers.h"
+#include "segy/tools/channel_fields.h"
 #include "trace/segy_trace.h"
 
 #include <cstddef>
@@ -26,21 +26,6 @@ constexpr int kDigitizerChannelField = 3;
 /// traceIdCode given to sidescan pairs when the channel comes from
 /// digitizerChannel.
 constexpr std::int16_t kSidescanTraceIdCode = 25;
-
-/// The user-defined channel field: `length` bytes of `header` from byte
-/// `start` (0-based), composed least significant byte first. Length 1 is
-/// unsigned (0..255), lengths 2 and 4 are signed 16- and 32-bit integers.
-/// Empty for any other length, a negative start, or a field reaching past
-/// byte 239 (start + length > 240).
-[[nodiscard]] std::optional<std::int32_t>
-UserDefinedChannelField(const SegyHeaderType& header, int start, int length);
-
-/// Value of channel field `field` of `header`: 0 traceSequenceFile (bytes
-/// 4-7), 1 traceInEnsemble (24-27), 2 traceIdCode (28-29), 3 digitizerChannel
-/// (byte 180, signed), 4 the user-defined field at `start`, `length` bytes.
-/// Empty for a field outside 0..4 or a user-defined field without a value.
-[[nodiscard]] std::optional<std::int32_t>
-ChannelFieldValue(const SegyHeaderType& header, int field, int start, int length);
 
 /// Channel of `trace` from the header field chosen by channel_field, with
 /// channel_start and channel_length for field 4. A field without a value

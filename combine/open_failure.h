@@ -1,15 +1,5 @@
-// Why a SEG-Y file could not be opened, in the words the user reads.
+// The job names an input it cannot open in the same words as the SEG-Y
+// tools; the text is theirs.
 #pragma once
 
-#include <string>
-
-namespace tessara
-{
-
-class CSegyFileIn;
-
-/// Why `reader`, whose Open of `path` returned false, could not open it: one
-/// line without the path ("no such file", "permission denied", ...).
-[[nodiscard]] std::string OpenFailureText(const std::string& path, const CSegyFileIn& reader);
-
-} // namespace tessara
+#include "segy/tools/open_failure.h"

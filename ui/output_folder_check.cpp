@@ -1,7 +1,7 @@
 #include "ui/output_folder_check.h"
 
 #include "combine/api/output_directory.h"
-#include "combine/api/segy_file_tools.h"
+#include "segy/tools/segy_file_tools.h"
 
 #include <QDir>
 #include <QFileInfo>

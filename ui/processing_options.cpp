@@ -1,6 +1,6 @@
 #include "ui/processing_options.h"
 
-#include "combine/api/channel_preview.h"
+#include "segy/tools/channel_preview.h"
 #include "ui/app_icon.h"
 #include "ui/child_window.h"
 #include "ui/range_spin_box.h"

@@ -108,4 +108,16 @@ grep -q "^tessara-cli: $L: .* would hold 80000, more than the 65535" "$DIR/e.txt
 "$SYNTH" --out "$DIR/short" --files 1 --traces 3 --samples 8 --interval 100 >/dev/null
 "$CLI" copy --sample-interval 10 "$DIR"/short/*.sgy "$DIR/c.sgy" >/dev/null || fail "copy of 8 samples"
 "$CLI" info "$DIR/c.sgy" | grep -q "samples per trace:   80 " || fail "$("$CLI" info "$DIR/c.sgy")"
+# copy onto a folder, or into a missing one: refused, nothing left beside it.
+mkdir "$DIR/cdir"
+"$CLI" copy "$A" "$DIR/cdir" >"$DIR/o.txt" 2>"$DIR/e.txt"
+[ $? -eq 1 ] || fail "copy onto a folder: not exit 1"
+[ "$(cat "$DIR/e.txt")" = "tessara-cli: $DIR/cdir: cannot be replaced" ] || fail "$(cat "$DIR/e.txt")"
+[ -z "$(ls "$DIR" | grep '^cdir\.')" ] || fail "copy onto a folder left: $(ls "$DIR")"
+"$CLI" copy "$A" "$DIR/nowhere/c.sgy" >"$DIR/o.txt" 2>"$DIR/e.txt"
+[ $? -eq 1 ] || fail "copy into a missing folder: not exit 1"
+[ "$(cat "$DIR/e.txt")" = "tessara-cli: $DIR/nowhere/c.sgy: cannot be created" ] || fail "$(cat "$DIR/e.txt")"
+# A copy replacing a file has the permissions the umask gives a new file.
+( umask 027 && "$CLI" copy "$A" "$DIR/c.sgy" >/dev/null ) || fail "copy over c.sgy"
+[ "$(stat -c %a "$DIR/c.sgy")" = 640 ] || fail "copy's mode: $(stat -c %a "$DIR/c.sgy")"
 echo "cli exit codes: ok"

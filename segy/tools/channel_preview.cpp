@@ -1,6 +1,5 @@
-#include "combine/api/channel_preview.h"
+#include "segy/tools/channel_preview.h"
 
-#include "combine/demultiplex.h"
 #include "segy/io/segy_file_in.h"
 
 namespace tessara

@@ -1,22 +1,21 @@
-#include "combine/api/segy_file_tools.h"
+#include "segy/tools/segy_file_tools.h"
 
-#include "combine/open_failure.h"
 #include "segy/io/segy_file_in.h"
 #include "segy/io/segy_file_out.h"
+#include "segy/io/segy_finishing_writer.h"
+#include "segy/tools/open_failure.h"
 #include "trace/resample.h"
 
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
 #include <limits>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace tessara
 {
 
 namespace
 {
+
+constexpr const char* kWriteFailed = "write failed (disk full?); nothing written under this name";
 
 TraceTimeStamp TimeOf(const SegyHeaderType& h)
 {
@@ -171,21 +170,14 @@ SegyCopyResult CopySegyFile(const std::string& input,
     // The copy is written beside the output under a name of its own and
     // takes the output's name only when complete: a copy cut short (a full
     // disk, a signal, a file-size limit) never passes for a whole file.
-    std::string temporary = output + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) {
-        result.why = errno == EACCES ? "permission denied" : "cannot be created";
+    CSegyFinishingWriter file;
+    if (!file.OpenBeside(output)) {
+        result.why = file.Error() == EACCES ? "permission denied" : "cannot be created";
         return result;
     }
-    (void)::close(fd); // the writer opens it again
     if (temporaryCreated)
-        temporaryCreated(temporary);
-    CSegyFileOut out;
-    if (!out.Open(temporary)) {
-        (void)std::remove(temporary.c_str());
-        result.why = "cannot be created";
-        return result;
-    }
+        temporaryCreated(file.WorkingPath());
+    CSegyFileOut& out = file.Out();
     out.StartLike(in, static_cast<std::uint16_t>(samples));
     if (resample)
         out.tapeHeader->binSampleInterval = static_cast<std::uint16_t>(*sampleIntervalUs);
@@ -212,28 +204,21 @@ SegyCopyResult CopySegyFile(const std::string& input,
         ++result.copied;
     }
     in.Close();
-    out.Close();
-    if (out.bHasFailed()) {
-        result.why = "write failed (disk full?); nothing written under this name";
-        (void)std::remove(temporary.c_str());
-        return result;
-    }
     // A file of no trace in place of one whose traces all failed would pass
     // for a copy of an empty input.
     if (result.copied == 0 && result.dropped > 0) {
-        result.inputAtFault = true;
-        result.why = "no trace could be resampled";
-        (void)std::remove(temporary.c_str());
+        out.Close();
+        const bool failed = out.bHasFailed();
+        file.Abandon();
+        result.inputAtFault = !failed;
+        result.why = failed ? kWriteFailed : "no trace could be resampled";
         return result;
     }
-    // mkstemp makes the file readable by its owner only; a copy gets the
-    // permissions any new file of the user gets.
-    const mode_t mask = ::umask(0);
-    (void)::umask(mask);
-    (void)::chmod(temporary.c_str(), 0666 & ~mask);
-    if (std::rename(temporary.c_str(), output.c_str()) != 0) {
-        result.why = "cannot be replaced";
-        (void)std::remove(temporary.c_str());
+    const CSegyFinishingWriter::Finished finished = file.Finish(output);
+    if (finished != CSegyFinishingWriter::Finished::Done) {
+        file.Abandon();
+        result.why = finished == CSegyFinishingWriter::Finished::RenameFailed ? "cannot be replaced"
+                                                                              : kWriteFailed;
         return result;
     }
     result.ok = true;

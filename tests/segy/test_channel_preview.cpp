@@ -1,6 +1,6 @@
 // The channel preview: the channel fields of a file's first traces as the
 // options dialog and the scan command show them.
-#include "combine/api/channel_preview.h"
+#include "segy/tools/channel_preview.h"
 #include "tests/support/segy_bytes.h"
 #include "tests/support/temp_dir.h"
 

@@ -4,6 +4,8 @@
 // command line's scan.
 #pragma once
 
+#include "segy/tools/channel_fields.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -13,9 +15,6 @@
 
 namespace tessara
 {
-
-/// Number of header fields that can carry the channel (channel_field 0..4).
-constexpr int kChannelFieldCount = 5;
 
 /// Traces the preview shows at most: the first of the file.
 constexpr std::size_t kChannelPreviewTraces = 100;

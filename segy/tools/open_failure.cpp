@@ -1,4 +1,4 @@
-#include "combine/open_failure.h"
+#include "segy/tools/open_failure.h"
 
 #include "segy/io/segy_file_in.h"
 

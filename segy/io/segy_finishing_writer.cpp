@@ -1,0 +1,96 @@
+#include "segy/io/segy_finishing_writer.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <fcntl.h>
+#include <random>
+#include <unistd.h>
+
+namespace tessara
+{
+
+namespace
+{
+
+// Names tried before giving up: a clash is a sign of something else at work.
+constexpr int kNameAttempts = 100;
+
+} // namespace
+
+bool CSegyFinishingWriter::OpenBeside(const std::string& finalPath)
+{
+    Abandon();
+    static constexpr char kLetters[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    // Unpredictable enough to make a clash rare; O_EXCL makes one harmless.
+    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+    std::mt19937_64 random(static_cast<std::uint64_t>(now) ^
+                           (static_cast<std::uint64_t>(::getpid()) << 32));
+    std::uniform_int_distribution<std::size_t> pick(0, sizeof kLetters - 2);
+    m_error = EEXIST;
+    for (int attempt = 0; attempt < kNameAttempts && m_error == EEXIST; ++attempt) {
+        std::string candidate = finalPath + ".";
+        for (int k = 0; k < 6; ++k)
+            candidate += kLetters[pick(random)];
+        // Created here rather than by mkstemp, whose files are the owner's
+        // alone: the finished file gets the permissions the umask gives.
+        const int fd =
+            ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd < 0) {
+            m_error = errno;
+            continue;
+        }
+        (void)::close(fd); // the writer opens it again
+        m_error = 0;
+        m_working = candidate;
+        if (!m_out.Open(m_working)) {
+            m_error = errno;
+            Abandon();
+            return false;
+        }
+        return true;
+    }
+    return false;
+}
+
+bool CSegyFinishingWriter::OpenAt(const std::string& workingPath)
+{
+    Abandon();
+    if (!m_out.Open(workingPath)) {
+        m_error = errno;
+        return false;
+    }
+    m_error = 0;
+    m_working = workingPath;
+    return true;
+}
+
+CSegyFinishingWriter::Finished CSegyFinishingWriter::Finish(const std::string& finalPath)
+{
+    if (m_working.empty())
+        return Finished::NotOpen;
+    m_out.Close(); // where a full disk shows up
+    if (m_out.bHasFailed())
+        return Finished::WriteFailed;
+    // rename replaces a file of the final name in one step: a reader sees
+    // the old file or the new one, never a part of either.
+    if (std::rename(m_working.c_str(), finalPath.c_str()) != 0) {
+        m_error = errno;
+        return Finished::RenameFailed;
+    }
+    m_working.clear();
+    return Finished::Done;
+}
+
+void CSegyFinishingWriter::Abandon()
+{
+    m_out.Close();
+    if (m_working.empty())
+        return;
+    (void)std::remove(m_working.c_str()); // already gone is as good as removed
+    m_working.clear();
+}
+
+} // namespace tessara
