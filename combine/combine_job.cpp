@@ -9,7 +9,6 @@
 #include "combine/demultiplex.h"
 #include "combine/input_scan.h"
 #include "combine/job_state.h"
-#include "combine/open_failure.h"
 #include "combine/output_directory.h"
 #include "combine/output_file.h"
 #include "combine/read_ahead.h"
@@ -18,6 +17,7 @@
 #include "combine/time_scale.h"
 #include "nav/navigation.h"
 #include "segy/io/segy_file_in.h"
+#include "segy/tools/open_failure.h"
 #include "trace/resample.h"
 
 #include <algorithm>
@@ -1235,7 +1235,6 @@ std::int64_t DecidedBytes(const std::vector<std::int16_t>& delays,
 // gets "_2", "_3", ... before ".sgy". Deciding, only the name is chosen.
 void CCombineJob::CDriver::Rename_Output_File()
 {
-    const std::string& working = m_output.Path();
     const SpeedCorrectionPlan* corrected = m_edits.correction;
 
     // Each end of the span is named by its day in its own year.
@@ -1253,12 +1252,9 @@ void CCombineJob::CDriver::Rename_Output_File()
     // whole until the new one has its name.
     std::error_code ec;
     const bool replacing = fs::exists(path, ec);
-    if (!m_deciding) {
-        fs::rename(working, path, ec);
-        if (ec) {
-            ReportWriteFailure(path);
-            return;
-        }
+    if (!m_deciding && !m_output.Finish(path)) {
+        ReportWriteFailure(path);
+        return;
     }
     m_producedPaths.insert(path);
     if (replacing) {

@@ -33,7 +33,7 @@ bool COutputFile::Open(const CSegyFile& input,
     if (m_writing && m_edits.correction != nullptr)
         m_selection =
             CCorrectedSelection(m_edits.correction->fixes, m_edits.correction->spacingMetres);
-    if (m_writing && !m_out.Open(m_path))
+    if (m_writing && !m_file.OpenAt(m_path))
         return false;
     m_out.StartLike(input, samplesPerTrace);
     if (sampleIntervalUs)
@@ -61,11 +61,13 @@ bool COutputFile::Close()
 
 void COutputFile::Discard()
 {
-    if (!m_writing)
-        return;
-    m_out.Close();
-    std::error_code ignored; // already gone is as good as deleted
-    std::filesystem::remove(m_path, ignored);
+    if (m_writing)
+        m_file.Abandon();
+}
+
+bool COutputFile::Finish(const std::string& path)
+{
+    return m_file.Finish(path) == CSegyFinishingWriter::Finished::Done;
 }
 
 COutputFile::State COutputFile::Save() const

@@ -7,6 +7,7 @@
 #include "combine/speed_selection.h"
 #include "combine/time_scale.h"
 #include "segy/io/segy_file_out.h"
+#include "segy/io/segy_finishing_writer.h"
 #include "trace/segy_trace.h"
 
 #include <cstdint>
@@ -74,6 +75,10 @@ public:
     [[nodiscard]] bool Close();
     /// Closes the file and removes it: an output without a trace.
     void Discard();
+    /// Gives the closed, completely written file its final name `path` in one
+    /// step, replacing a file there; false, with the working file kept, when
+    /// anything of it was not written or the rename failed.
+    [[nodiscard]] bool Finish(const std::string& path);
     /// The kept fixes (deciding; positions are record numbers) and the delay
     /// of each record, moved out.
     [[nodiscard]] std::vector<llt> TakeFixes() { return std::move(m_fixes); }
@@ -170,7 +175,8 @@ private:
     void Emit(const CSegyTrace& trace, const StoredSamples* stored, std::int64_t record);
 
     std::string m_path;
-    CSegyFileOut m_out;     // one writer for every output of the job
+    CSegyFinishingWriter m_file; // one writer for every output of the job
+    CSegyFileOut& m_out = m_file.Out();
     CSegyTrace m_nullTrace; // header of the last trace taken, zero samples
     State m_state;
     bool m_writing = true;
