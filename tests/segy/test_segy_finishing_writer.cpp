@@ -232,7 +232,8 @@ TEST_P(FinishingWriterLimitTest, FailedWriteLeavesTheOldFileAndNoWorkingFile)
             return 0;
         },
         {GetParam()});
-    EXPECT_EQ(end.code, 0) << "0: write failure reported, 1: finished, 2: other, 3: working file gone";
+    EXPECT_EQ(end.code, 0)
+        << "0: write failure reported, 1: finished, 2: other, 3: working file gone";
     EXPECT_EQ(Names(), std::vector<std::string>{"out.sgy"});
     EXPECT_EQ(ReadFileBytes(final).size(), std::string("the old file").size());
 }
