@@ -88,7 +88,7 @@ public:
     QPushButton* button1;        ///< "Process Files"
     QPushButton* button_stop;    ///< "Stop", beside "Process Files" while a job runs
     QPushButton* button_preview; ///< "Preview": what "Process Files" would write
-    QPushButton* button_view; ///< "View": the last job's outputs in the viewer
+    QPushButton* button_view;    ///< "View": the last job's outputs in the viewer
     QPushButton* button_help;
     QPushButton* button_about;
     QLabel* label_status;
