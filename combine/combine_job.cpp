@@ -433,12 +433,9 @@ CombineOutcome CCombineJob::CDriver::Run()
     // met a trace: it is not an output.
     if (m_output.bIsOpen())
         m_output.Discard();
-    if (m_dryRun) {
-        m_hostNow = &m_realHost;
-        m_result.outcome = m_stopped ? CombineOutcome::Stopped : CombineOutcome::Done;
-        return m_result.outcome;
-    }
-    Host().SetStatus(m_stopped ? "Stopped...." : "Done....");
+    m_hostNow = &m_realHost;
+    if (!m_dryRun)
+        Host().SetStatus(m_stopped ? "Stopped...." : "Done....");
     m_result.outcome = m_stopped ? CombineOutcome::Stopped : CombineOutcome::Done;
     return m_result.outcome;
 }
@@ -1200,36 +1197,6 @@ void CCombineJob::CDriver::Close_Output_File()
     Rename_Output_File();
 }
 
-namespace
-{
-
-// Bytes of the output a decision makes: the file header and every record
-// that is written, as often as it is written.
-std::int64_t DecidedBytes(const std::vector<std::int16_t>& delays,
-                          const std::vector<std::int64_t>& recordBytes,
-                          const OutputEdits& edits)
-{
-    std::int64_t bytes = kFileHeaderBytes;
-    const auto take = [&](std::int64_t record, std::int16_t delay) {
-        if (record >= 0 && static_cast<std::size_t>(record) < recordBytes.size() &&
-            !edits.delays.Drops(delay))
-            bytes += recordBytes[static_cast<std::size_t>(record)];
-    };
-    if (edits.correction == nullptr) {
-        for (std::size_t k = 0; k < delays.size(); ++k)
-            take(static_cast<std::int64_t>(k), delays[k]);
-        return bytes;
-    }
-    CCorrectedSelection selection(edits.correction->fixes, edits.correction->spacingMetres);
-    for (CCorrectedSelection::Entry e; selection.Peek(e); selection.Advance()) {
-        if (e.record >= 0 && static_cast<std::size_t>(e.record) < delays.size())
-            take(e.record, delays[static_cast<std::size_t>(e.record)]);
-    }
-    return bytes;
-}
-
-} // namespace
-
 // Gives the closed output its final name in the output directory, replacing
 // a file that existed before the job; a name this job has already given
 // gets "_2", "_3", ... before ".sgy". Deciding, only the name is chosen.
@@ -1268,7 +1235,7 @@ void CCombineJob::CDriver::Rename_Output_File()
     if (m_deciding) {
         removed = m_edits.delays.removed;
         record.traces = (corrected ? corrected->tracesAfter : m_output.Traces()) - removed;
-        record.bytes = DecidedBytes(m_output.RecordDelays(), m_output.RecordSizes(), m_edits);
+        record.bytes = m_output.DecidedBytes(m_edits);
     } else {
         removed = m_output.TracesRemoved();
         record.traces = m_output.TracesWritten();

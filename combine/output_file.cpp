@@ -21,11 +21,12 @@ bool COutputFile::Open(const CSegyFile& input,
     m_state.traces = 0;
     m_state.fillTraces = 0;
     m_state.firstTraceTime = 0;
-    m_state.delays.clear();
     m_state.bytes = kFileHeaderBytes;
     m_state.otherLength += m_state.otherLengthNow;
     m_state.otherLengthNow = 0;
     m_fixes.clear();
+    m_delays.clear();
+    m_bytesByDelay.clear();
     m_recordDelays.clear();
     m_recordSizes.clear();
     m_written = 0;
@@ -191,13 +192,17 @@ bool COutputFile::WriteRecord(const CSegyTrace& trace, bool isFill, const Stored
 {
     const SegyHeaderType& h = *trace.header;
     const std::int64_t record = m_state.traces;
+    const std::int64_t bytes = RecordBytes(h);
     if (m_writing) {
         Emit(trace, stored, record);
     } else {
-        if (m_keepFixes)
+        ++m_delays[h.delayRecordingTime];
+        m_bytesByDelay[h.delayRecordingTime] += bytes;
+        if (m_keepFixes) {
             (void)AddFixOfHeader(m_fixes, h, record, static_cast<std::int32_t>(record + 1));
-        m_recordDelays.push_back(h.delayRecordingTime);
-        m_recordSizes.push_back(RecordBytes(h));
+            m_recordDelays.push_back(h.delayRecordingTime);
+            m_recordSizes.push_back(bytes);
+        }
     }
     if (!isFill && m_state.lossyInput)
         ++m_state.lossy;
@@ -210,11 +215,26 @@ bool COutputFile::WriteRecord(const CSegyTrace& trace, bool isFill, const Stored
     else if (m_state.traces == m_state.fillTraces)
         m_state.firstTraceTime = m_state.scale.Seconds(h);
     ++m_state.traces;
-    m_state.bytes += RecordBytes(h);
-    if (m_writing && m_out.bHasFailed())
-        return false;
-    ++m_state.delays[h.delayRecordingTime];
-    return true;
+    m_state.bytes += bytes;
+    return !(m_writing && m_out.bHasFailed());
+}
+
+std::int64_t COutputFile::DecidedBytes(const OutputEdits& edits) const
+{
+    std::int64_t bytes = kFileHeaderBytes;
+    if (edits.correction == nullptr) {
+        for (const auto& [delay, delayBytes] : m_bytesByDelay)
+            if (!edits.delays.Drops(delay))
+                bytes += delayBytes;
+        return bytes;
+    }
+    CCorrectedSelection selection(edits.correction->fixes, edits.correction->spacingMetres);
+    for (CCorrectedSelection::Entry e; selection.Peek(e); selection.Advance()) {
+        const auto k = static_cast<std::size_t>(e.record);
+        if (e.record >= 0 && k < m_recordSizes.size() && !edits.delays.Drops(m_recordDelays[k]))
+            bytes += m_recordSizes[k];
+    }
+    return bytes;
 }
 
 void COutputFile::Emit(const CSegyTrace& trace, const StoredSamples* stored, std::int64_t record)
@@ -249,12 +269,14 @@ void COutputFile::Emit(const CSegyTrace& trace, const StoredSamples* stored, std
         if (!encoded) {
             m_record.resize(m_out.RecordBytes(*trace.header));
             if (!m_out.EncodeInto(trace, stored, m_record.data())) {
-                m_out.WriteEncoded({}); // marks the writer as failed
+                // Stored samples of the wrong size: the writer refuses them
+                // as it refuses them anywhere, and is marked as failed.
+                m_out.WriteStored(trace, *stored);
                 return;
             }
             encoded = true;
         }
-        m_out.WriteEncoded(m_record, &h, trace.tailLittleEndian);
+        m_out.WriteEncoded(m_record, h, trace.tailLittleEndian);
         ++m_written;
         if (m_out.bHasFailed())
             return;

@@ -82,11 +82,13 @@ public:
     /// The kept fixes (deciding; positions are record numbers) and the delay
     /// of each record, moved out.
     [[nodiscard]] std::vector<llt> TakeFixes() { return std::move(m_fixes); }
+    /// Deciding with fixes kept: the delay of each record.
     [[nodiscard]] const std::vector<std::int16_t>& RecordDelays() const { return m_recordDelays; }
-    /// Deciding: the bytes of each record.
-    [[nodiscard]] const std::vector<std::int64_t>& RecordSizes() const { return m_recordSizes; }
-    /// How many records of each delay were taken.
-    [[nodiscard]] const DelayHistogram& Delays() const { return m_state.delays; }
+    /// Deciding: how many records of each delay were taken.
+    [[nodiscard]] const DelayHistogram& Delays() const { return m_delays; }
+    /// Deciding: the bytes of the file the records taken make once `edits`
+    /// apply to them, the file header included.
+    [[nodiscard]] std::int64_t DecidedBytes(const OutputEdits& edits) const;
     /// Writing: traces that reached the file, and traces the delay scan left
     /// out, since Open.
     [[nodiscard]] std::int64_t TracesWritten() const { return m_written; }
@@ -162,7 +164,6 @@ public:
         std::int64_t otherLength = 0;    // of the outputs before the open one
         std::int64_t otherLengthNow = 0; // of the open one
         std::int64_t lossy = 0;
-        DelayHistogram delays;
     };
     [[nodiscard]] State Save() const;
     void Restore(const State& state);
@@ -185,6 +186,11 @@ private:
     CCorrectedSelection m_selection;
     std::vector<unsigned char> m_record; // a record written more than once
     std::vector<llt> m_fixes;
+    // Deciding: per delay, the records and their bytes; with fixes kept, the
+    // delay and bytes of every record, which the speed-corrected selection
+    // takes by number.
+    DelayHistogram m_delays;
+    DelayHistogram m_bytesByDelay;
     std::vector<std::int16_t> m_recordDelays;
     std::vector<std::int64_t> m_recordSizes;
     std::int64_t m_written = 0;

@@ -281,7 +281,7 @@ void CSegyFileOut::WriteStored(const CSegyTrace& trace, const StoredSamples& sto
 }
 
 void CSegyFileOut::WriteEncoded(std::span<const unsigned char> bytes,
-                                const SegyHeaderType* header,
+                                const SegyHeaderType& header,
                                 bool tailLittleEndian)
 {
     if (!headerWritten)
@@ -292,12 +292,8 @@ void CSegyFileOut::WriteEncoded(std::span<const unsigned char> bytes,
     }
     unsigned char* record = BeginRecord(bytes.size());
     std::memcpy(record, bytes.data(), bytes.size());
-    if (header != nullptr)
-        EncodeHeader(*header, tailLittleEndian, record);
-    SegyHeaderType h;
-    std::memcpy(&h, record, kTraceHeaderBytes);
-    SwapHeader(h);
-    CountLength(h);
+    EncodeHeader(header, tailLittleEndian, record);
+    CountLength(header);
     EndRecord(bytes.size());
 }
 

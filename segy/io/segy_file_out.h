@@ -66,12 +66,13 @@ public:
     /// WriteStored would refuse `stored`. For a record written more than once.
     [[nodiscard]] bool
     EncodeInto(const CSegyTrace& trace, const StoredSamples* stored, unsigned char* record);
-    /// Writes a record made by EncodeInto, with its header replaced by
+    /// Writes a record made by EncodeInto with its header replaced by
     /// `header` (encoded as Write encodes a header whose bytes 188-239 are in
-    /// the order `tailLittleEndian` says) when one is given.
+    /// the order `tailLittleEndian` says), which must give the same sample
+    /// count.
     void WriteEncoded(std::span<const unsigned char> record,
-                      const SegyHeaderType* header = nullptr,
-                      bool tailLittleEndian = false);
+                      const SegyHeaderType& header,
+                      bool tailLittleEndian);
     /// Whether WriteStored may copy samples that need no conversion (on by
     /// default, for every writer of the process). Off, every sample is
     /// decoded and encoded: the reference the copies are compared with.
