@@ -726,72 +726,63 @@ QString Form1::ChooseOutputDirectory()
     return directory;
 }
 
-std::unique_ptr<CWindowJobHost> Form1::JobHost()
+void Form1::PreviewFiles()
 {
-    return std::make_unique<CWindowJobHost>(
+    RunJob(true);
+}
+
+void Form1::ProcessFiles()
+{
+    RunJob(false);
+}
+
+void Form1::RunJob(bool preview)
+{
+    if (m_jobRunning)
+        return;
+    const QString directory = ChooseOutputDirectory();
+    if (directory.isEmpty())
+        return;
+
+    SetJobRunning(true);
+    m_stopRequested = false;
+    CWindowJobHost host(
         *plog,
         *label_status,
         *listBox_input_segy_files,
         *m_prompts,
         [this]() -> SpeedCorrection& { return Chart(); },
         [this] { return m_stopRequested; });
-}
-
-void Form1::PreviewFiles()
-{
-    if (m_jobRunning)
-        return;
-    const QString directory = ChooseOutputDirectory();
-    if (directory.isEmpty())
-        return;
-    SetJobRunning(true);
-    m_stopRequested = false;
-    // The dry run shows nothing while it decides; the host lets events through
-    // and passes on a stop.
-    const std::unique_ptr<CWindowJobHost> host = JobHost();
-    CCombineJob job(m_settings, *host);
-    const CombineOutcome outcome = job.DryRun(Std(directory));
+    // A preview shows nothing while it decides: the host only lets events
+    // through and passes on a stop.
+    if (!preview) {
+        host.SetProgressBar(progressBar_job);
+        progressBar_job->setVisible(true);
+    }
+    CCombineJob job(m_settings, host);
+    // The job has told the user of every refusal through the host; what it
+    // did, or would do, is said in the summary or the preview.
+    const CombineOutcome outcome = preview ? job.DryRun(Std(directory)) : job.Run(Std(directory));
+    if (!preview) {
+        host.ShowPendingStatus(); // the job's last text, "Done...." when it finished
+        progressBar_job->setVisible(false);
+    }
     SetJobRunning(false);
     if (m_closeAfterJob) {
         close();
         return;
     }
-    if (outcome == CombineOutcome::InvalidSettings || outcome == CombineOutcome::AlreadyRunning)
+    if (outcome == CombineOutcome::DirectoryRefused || outcome == CombineOutcome::InvalidSettings ||
+        outcome == CombineOutcome::AlreadyRunning)
         return;
+    if (!preview) {
+        ShowSummary(job.Result(), directory);
+        return;
+    }
     if (m_preview == nullptr)
         m_preview = new CJobPreviewDialog(this);
     m_preview->SetResult(job.Result(), directory);
     ShowOver(*m_preview, *this);
-}
-
-void Form1::ProcessFiles()
-{
-    if (m_jobRunning)
-        return;
-    const QString directory = ChooseOutputDirectory();
-    if (directory.isEmpty())
-        return;
-
-    SetJobRunning(true);
-    m_stopRequested = false;
-    const std::unique_ptr<CWindowJobHost> jobHost = JobHost();
-    CWindowJobHost& host = *jobHost;
-    host.SetProgressBar(progressBar_job);
-    progressBar_job->setVisible(true);
-    CCombineJob job(m_settings, host);
-    // The job has told the user of every refusal through the host; what it
-    // did is said in the summary.
-    const CombineOutcome outcome = job.Run(Std(directory));
-    host.ShowPendingStatus(); // the job's last text, "Done...." when it finished
-    progressBar_job->setVisible(false);
-    SetJobRunning(false);
-    if (m_closeAfterJob) {
-        close();
-        return;
-    }
-    if (outcome != CombineOutcome::DirectoryRefused && outcome != CombineOutcome::InvalidSettings &&
-        outcome != CombineOutcome::AlreadyRunning)
-        ShowSummary(job.Result(), directory);
 }
 
 void Form1::closeEvent(QCloseEvent* event)

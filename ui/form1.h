@@ -24,7 +24,6 @@ namespace tessara
 {
 
 class CJobPreviewDialog;
-class CWindowJobHost;
 class CJobSummaryDialog;
 class CRangeDoubleSpinBox;
 class CRangeSpinBox;
@@ -141,8 +140,9 @@ private:
     void SetupDemultiplex();
     void ProcessFiles();
     void PreviewFiles();
-    /// The front end of a job started from this window.
-    [[nodiscard]] std::unique_ptr<CWindowJobHost> JobHost();
+    /// Runs the job on the list into a folder the user chooses, or with
+    /// `preview` only decides it and shows what it would write.
+    void RunJob(bool preview);
     /// The output directory for a job, asked of the user; empty when none.
     [[nodiscard]] QString ChooseOutputDirectory();
     void ShowHelp();
