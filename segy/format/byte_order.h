@@ -78,4 +78,27 @@ inline void CopyReversed32(const void* from, void* to, std::int64_t count)
     }
 }
 
+/// The same for `count` 16-bit words.
+inline void CopyReversed16(const void* from, void* to, std::int64_t count)
+{
+    const auto* src = static_cast<const unsigned char*>(from);
+    auto* dst = static_cast<unsigned char*>(to);
+    std::int64_t i = 0;
+#if defined(__SSE2__)
+    const std::int64_t groups = count > 0 ? count / 8 : 0;
+    for (std::int64_t g = 0; g < groups; ++g) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 16 * g));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 16 * g),
+                         _mm_or_si128(_mm_slli_epi16(x, 8), _mm_srli_epi16(x, 8)));
+    }
+    i = 8 * groups;
+#endif
+    for (; i < count; ++i) {
+        const unsigned char b0 = src[2 * i];
+        const unsigned char b1 = src[2 * i + 1];
+        dst[2 * i] = b1;
+        dst[2 * i + 1] = b0;
+    }
+}
+
 } // namespace tessara
