@@ -64,7 +64,8 @@ std::int64_t CJobTimeScale::YearStart(std::int32_t year) const
 std::int64_t CJobTimeScale::WholeSeconds(const SegyHeaderType& h) const
 {
     const std::int64_t ofYear = WholeSecondsOfYear(h);
-    if (m_baseYear == 0 || !bPlausibleYear(h.year))
+    // Every trace of most surveys is in the base year: no calendar sums.
+    if (m_baseYear == 0 || h.year == m_baseYear || !bPlausibleYear(h.year))
         return ofYear;
     return ofYear + YearStart(h.year);
 }
