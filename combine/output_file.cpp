@@ -245,16 +245,14 @@ void COutputFile::Emit(const CSegyTrace& trace, const StoredSamples* stored, std
             ++m_removed;
             return;
         }
-        if (stored != nullptr)
-            m_out.WriteStored(trace, *stored);
-        else
-            m_out.Write(trace);
+        m_out.WriteWithHeader(trace, *trace.header, stored);
         ++m_written;
         return;
     }
-    // The record is encoded once and written as often as the selection
-    // takes it, each time with the header of the point it stands for.
-    bool encoded = false;
+    // The record is written as often as the selection takes it, each time
+    // with the header of the point it stands for, and encoded each time
+    // straight into the writer's buffer: repeats are few, and a copy of
+    // every record would cost more than encoding the odd one again.
     CCorrectedSelection::Entry e;
     for (; m_selection.Peek(e) && e.record <= record; m_selection.Advance()) {
         if (e.record < record)
@@ -266,17 +264,9 @@ void COutputFile::Emit(const CSegyTrace& trace, const StoredSamples* stored, std
             ++m_removed;
             continue;
         }
-        if (!encoded) {
-            m_record.resize(m_out.RecordBytes(*trace.header));
-            if (!m_out.EncodeInto(trace, stored, m_record.data())) {
-                // Stored samples of the wrong size: the writer refuses them
-                // as it refuses them anywhere, and is marked as failed.
-                m_out.WriteStored(trace, *stored);
-                return;
-            }
-            encoded = true;
-        }
-        m_out.WriteEncoded(m_record, h, trace.tailLittleEndian);
+        // Stored samples of the wrong size mark the writer as failed here as
+        // anywhere.
+        m_out.WriteWithHeader(trace, h, stored);
         ++m_written;
         if (m_out.bHasFailed())
             return;

@@ -184,7 +184,6 @@ private:
     bool m_keepFixes = false;
     OutputEdits m_edits;
     CCorrectedSelection m_selection;
-    std::vector<unsigned char> m_record; // a record written more than once
     std::vector<llt> m_fixes;
     // Deciding: per delay, the records and their bytes; with fixes kept, the
     // delay and bytes of every record, which the speed-corrected selection

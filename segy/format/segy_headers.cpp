@@ -2,7 +2,13 @@
 
 #include "byte_order.h"
 
+#include <array>
 #include <cstring>
+#include <span>
+
+#if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__) && !defined(__clang__)
+#include <immintrin.h>
+#endif
 
 namespace tessara
 {
@@ -55,9 +61,51 @@ constexpr WordGroup kTailGroups[] = {{188, 4, 3},
                                      {228, 2, 2},
                                      {232, 4, 2}};
 
-template <std::size_t N> void ReverseGroups(SegyHeaderType& header, const WordGroup (&groups)[N])
+constexpr std::size_t kHeaderBytes = sizeof(SegyHeaderType);
+constexpr std::size_t kShuffleBlock = 16; // bytes a byte shuffle reorders at once
+
+// Whether no word of the groups straddles a 16-byte block, so that one byte
+// shuffle per block reverses them all.
+template <std::size_t N> constexpr bool WordsStayInBlocks(const WordGroup (&groups)[N])
 {
-    auto* b = reinterpret_cast<unsigned char*>(&header);
+    for (const WordGroup& g : groups) {
+        for (std::size_t k = 0; k < g.count; ++k) {
+            const std::size_t first = g.offset + k * g.width;
+            if (first / kShuffleBlock != (first + g.width - 1) / kShuffleBlock)
+                return false;
+        }
+    }
+    return true;
+}
+
+using HeaderShuffle = std::array<unsigned char, kHeaderBytes>;
+
+// For each byte of a header, the byte of its 16-byte block that lands there
+// when the groups are reversed; bytes outside every group take themselves.
+template <std::size_t N> constexpr HeaderShuffle ShuffleOf(const WordGroup (&groups)[N])
+{
+    HeaderShuffle from{};
+    for (std::size_t i = 0; i < kHeaderBytes; ++i)
+        from[i] = static_cast<unsigned char>(i % kShuffleBlock);
+    for (const WordGroup& g : groups) {
+        for (std::size_t k = 0; k < g.count; ++k) {
+            const std::size_t word = g.offset + k * g.width;
+            for (std::size_t j = 0; j < g.width; ++j)
+                from[word + j] =
+                    static_cast<unsigned char>((word + g.width - 1 - j) % kShuffleBlock);
+        }
+    }
+    return from;
+}
+
+static_assert(kHeaderBytes % kShuffleBlock == 0);
+static_assert(WordsStayInBlocks(kTraceHeaderGroups) && WordsStayInBlocks(kTailGroups));
+
+alignas(32) constexpr HeaderShuffle kTraceHeaderShuffle = ShuffleOf(kTraceHeaderGroups);
+alignas(32) constexpr HeaderShuffle kTailShuffle = ShuffleOf(kTailGroups);
+
+void ReverseGroupsOneByOne(unsigned char* b, std::span<const WordGroup> groups)
+{
     for (const WordGroup& g : groups) {
         if (g.width == 4)
             ReverseWords<std::uint32_t>(b + g.offset, g.count);
@@ -66,16 +114,53 @@ template <std::size_t N> void ReverseGroups(SegyHeaderType& header, const WordGr
     }
 }
 
+// Reverses the groups of a header, given both as groups and as the byte
+// shuffle they make. Headers are reversed on every trace read from and
+// written to a big-endian file, which on short traces makes this a fair share
+// of a job: the AVX2 version does the header in eight shuffles, written out
+// since at -O2 (the packaged build) the compiler leaves the word loops scalar.
+// An AVX2 shuffle reorders each 16-byte half on its own, so the per-block
+// shuffle serves both halves. The baseline keeps the word loops.
+#if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__) && !defined(__clang__)
+__attribute__((target("default"))) void
+ReverseGroups(unsigned char* b, std::span<const WordGroup> groups, const HeaderShuffle& /*shuffle*/)
+{
+    ReverseGroupsOneByOne(b, groups);
+}
+
+__attribute__((target("avx2"))) void
+ReverseGroups(unsigned char* b, std::span<const WordGroup> /*groups*/, const HeaderShuffle& shuffle)
+{
+    std::size_t i = 0;
+    for (; i + 32 <= kHeaderBytes; i += 32) {
+        const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + i));
+        const __m256i order = _mm256_load_si256(reinterpret_cast<const __m256i*>(&shuffle[i]));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(b + i), _mm256_shuffle_epi8(x, order));
+    }
+    for (; i < kHeaderBytes; i += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
+        const __m128i order = _mm_load_si128(reinterpret_cast<const __m128i*>(&shuffle[i]));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(b + i), _mm_shuffle_epi8(x, order));
+    }
+}
+#else
+void ReverseGroups(unsigned char* b, std::span<const WordGroup> groups, const HeaderShuffle&)
+{
+    ReverseGroupsOneByOne(b, groups);
+}
+#endif
+
 } // namespace
 
 void SwapHeader(SegyHeaderType& header)
 {
-    ReverseGroups(header, kTraceHeaderGroups);
+    ReverseGroups(
+        reinterpret_cast<unsigned char*>(&header), kTraceHeaderGroups, kTraceHeaderShuffle);
 }
 
 void SwapHeaderTail(SegyHeaderType& header)
 {
-    ReverseGroups(header, kTailGroups);
+    ReverseGroups(reinterpret_cast<unsigned char*>(&header), kTailGroups, kTailShuffle);
 }
 
 bool SegyRevisionAtLeast1(const SegyTapeHeaderType& header)

@@ -173,28 +173,59 @@ void CSegyFileOut::EndRecord(std::size_t recordBytes)
 
 void CSegyFileOut::Write(const CSegyTrace& trace)
 {
+    WriteRecord(trace, trace.header.get(), nullptr);
+}
+
+void CSegyFileOut::WriteStored(const CSegyTrace& trace, const StoredSamples& stored)
+{
+    WriteRecord(trace, trace.header.get(), &stored);
+}
+
+void CSegyFileOut::WriteWithHeader(const CSegyTrace& trace,
+                                   const SegyHeaderType& header,
+                                   const StoredSamples* stored)
+{
+    WriteRecord(trace, &header, stored);
+}
+
+void CSegyFileOut::WriteRecord(const CSegyTrace& trace,
+                               const SegyHeaderType* header,
+                               const StoredSamples* stored)
+{
     if (!headerWritten)
         WriteHeader();
-    if (m_fd < 0 || !trace.header) {
+    if (m_fd < 0 || header == nullptr) {
         m_failed = true;
         return;
     }
-    const std::size_t n = trace.header->sampleCount;
-    const std::size_t recordBytes =
-        kTraceHeaderBytes + n * static_cast<std::size_t>(bytesPerSample);
+    const std::int64_t n = header->sampleCount;
+    if (stored != nullptr) {
+        const int storedBytes = ReaderBytesPerSample(stored->format);
+        if (storedBytes == 0 || stored->bytes.size() != static_cast<std::size_t>(n * storedBytes)) {
+            m_failed = true;
+            return;
+        }
+    }
+    const std::size_t recordBytes = RecordBytes(*header);
     unsigned char* record = BeginRecord(recordBytes);
-    EncodeRecord(trace, formatCode, record);
-    CountLength(*trace.header);
+    EncodeHeader(*header, trace.tailLittleEndian, record);
+    unsigned char* out = record + kTraceHeaderBytes;
+    if (stored != nullptr)
+        EncodeStored(*stored, n, out);
+    else
+        EncodeSamples(trace, n, formatCode, out);
+    CountLength(*header);
     EndRecord(recordBytes);
 }
 
-void CSegyFileOut::EncodeRecord(const CSegyTrace& trace, std::int32_t format, unsigned char* record)
+void CSegyFileOut::EncodeSamples(const CSegyTrace& trace,
+                                 std::int64_t count,
+                                 std::int32_t format,
+                                 unsigned char* out)
 {
-    EncodeHeader(*trace.header, trace.tailLittleEndian, record);
-    const std::size_t n = trace.header->sampleCount;
+    const auto n = static_cast<std::size_t>(count);
     const auto width = static_cast<std::size_t>(WriterBytesPerSample(format));
     const std::size_t have = std::min<std::size_t>({n, trace.numSamples, trace.samples.size()});
-    unsigned char* out = record + kTraceHeaderBytes;
     EncodeSamplesBigEndian(format, trace.samples.data(), static_cast<std::int64_t>(have), out);
     // Zero encodes to zero bytes in every format, so the samples the trace
     // lacks are plain zero bytes.
@@ -234,67 +265,18 @@ std::size_t CSegyFileOut::RecordBytes(const SegyHeaderType& header) const
            static_cast<std::size_t>(header.sampleCount) * static_cast<std::size_t>(bytesPerSample);
 }
 
-bool CSegyFileOut::EncodeInto(const CSegyTrace& trace,
-                              const StoredSamples* stored,
-                              unsigned char* record)
+void CSegyFileOut::EncodeStored(const StoredSamples& stored, std::int64_t n, unsigned char* out)
 {
-    if (!trace.header)
-        return false;
-    if (stored == nullptr) {
-        EncodeRecord(trace, formatCode, record);
-        return true;
-    }
-    const std::int64_t n = trace.header->sampleCount;
-    const int storedBytes = ReaderBytesPerSample(stored->format);
-    if (storedBytes == 0 || stored->bytes.size() != static_cast<std::size_t>(n * storedBytes))
-        return false;
-    EncodeHeader(*trace.header, trace.tailLittleEndian, record);
-    unsigned char* out = record + kTraceHeaderBytes;
     const bool copied =
-        g_passThrough && stored->format == formatCode && storedBytes == bytesPerSample &&
-        PassSamplesThrough(formatCode, stored->bytes.data(), n, stored->swapBytes, out);
+        g_passThrough && stored.format == formatCode &&
+        ReaderBytesPerSample(stored.format) == bytesPerSample &&
+        PassSamplesThrough(formatCode, stored.bytes.data(), n, stored.swapBytes, out);
     if (!copied) {
         m_decoded.resize(static_cast<std::size_t>(n));
         (void)DecodeSamples(
-            stored->format, stored->bytes.data(), n, stored->swapBytes, m_decoded.data());
+            stored.format, stored.bytes.data(), n, stored.swapBytes, m_decoded.data());
         EncodeSamplesBigEndian(formatCode, m_decoded.data(), n, out);
     }
-    return true;
-}
-
-void CSegyFileOut::WriteStored(const CSegyTrace& trace, const StoredSamples& stored)
-{
-    if (!headerWritten)
-        WriteHeader();
-    if (m_fd < 0 || !trace.header) {
-        m_failed = true;
-        return;
-    }
-    const std::size_t recordBytes = RecordBytes(*trace.header);
-    unsigned char* record = BeginRecord(recordBytes);
-    if (!EncodeInto(trace, &stored, record)) {
-        m_failed = true;
-        return;
-    }
-    CountLength(*trace.header);
-    EndRecord(recordBytes);
-}
-
-void CSegyFileOut::WriteEncoded(std::span<const unsigned char> bytes,
-                                const SegyHeaderType& header,
-                                bool tailLittleEndian)
-{
-    if (!headerWritten)
-        WriteHeader();
-    if (m_fd < 0 || bytes.size() < kTraceHeaderBytes) {
-        m_failed = true;
-        return;
-    }
-    unsigned char* record = BeginRecord(bytes.size());
-    std::memcpy(record, bytes.data(), bytes.size());
-    EncodeHeader(header, tailLittleEndian, record);
-    CountLength(header);
-    EndRecord(bytes.size());
 }
 
 void CSegyFileOut::WriteRaw(const SegyHeaderType& header, std::span<const unsigned char> samples)

@@ -47,10 +47,6 @@ public:
     /// little-endian file (trace.tailLittleEndian) are written big-endian by
     /// the standard's field widths. The caller's trace is not changed.
     void Write(const CSegyTrace& trace);
-    /// The bytes Write puts in a file for `trace` in sample format `format`:
-    /// 240 + header->sampleCount * WriterBytesPerSample(format) of them,
-    /// which `record` must hold. For code that places records itself.
-    static void EncodeRecord(const CSegyTrace& trace, std::int32_t format, unsigned char* record);
     /// Writes `trace` as Write does, its samples taken from `stored` (the
     /// bytes of its file, see CSegyFileIn::ReadStored) instead of `samples`:
     /// copied as they are, or byte-reversed, when they are in this writer's
@@ -59,20 +55,19 @@ public:
     /// same bytes either way. `stored` must hold header->sampleCount samples
     /// of its format; otherwise the writer is marked as failed.
     void WriteStored(const CSegyTrace& trace, const StoredSamples& stored);
+    /// Writes `trace` with its header replaced by `header`: the record that
+    /// Write (`stored` null) or WriteStored (`*stored`) writes for a trace
+    /// carrying `header`, encoded straight into the write buffer. Bytes
+    /// 188-239 of `header` are taken in the order trace.tailLittleEndian
+    /// says. The sample count is header.sampleCount, which `stored` must
+    /// hold, as for WriteStored; otherwise the writer is marked as failed and
+    /// nothing is written. For a record written more than once, each time
+    /// with another header.
+    void WriteWithHeader(const CSegyTrace& trace,
+                         const SegyHeaderType& header,
+                         const StoredSamples* stored);
     /// Bytes of the record Write or WriteStored puts in the file for `trace`.
     [[nodiscard]] std::size_t RecordBytes(const SegyHeaderType& header) const;
-    /// Encodes into `record` (RecordBytes bytes) the record that Write, or
-    /// WriteStored with `stored`, would write for `trace`; false when
-    /// WriteStored would refuse `stored`. For a record written more than once.
-    [[nodiscard]] bool
-    EncodeInto(const CSegyTrace& trace, const StoredSamples* stored, unsigned char* record);
-    /// Writes a record made by EncodeInto with its header replaced by
-    /// `header` (encoded as Write encodes a header whose bytes 188-239 are in
-    /// the order `tailLittleEndian` says), which must give the same sample
-    /// count.
-    void WriteEncoded(std::span<const unsigned char> record,
-                      const SegyHeaderType& header,
-                      bool tailLittleEndian);
     /// Whether WriteStored may copy samples that need no conversion (on by
     /// default, for every writer of the process). Off, every sample is
     /// decoded and encoded: the reference the copies are compared with.
@@ -99,6 +94,19 @@ public:
     bool headerWritten = false;
 
 private:
+    /// Write, WriteStored and WriteWithHeader: `trace` as `header` says
+    /// (null: the writer is marked as failed), samples from `stored` when
+    /// given, else from trace.samples.
+    void
+    WriteRecord(const CSegyTrace& trace, const SegyHeaderType* header, const StoredSamples* stored);
+    /// `count` samples of `trace` in `format`, zero where the trace has none.
+    static void EncodeSamples(const CSegyTrace& trace,
+                              std::int64_t count,
+                              std::int32_t format,
+                              unsigned char* out);
+    /// `n` stored samples (their size checked) in this writer's format:
+    /// copied where they pass through, decoded and encoded otherwise.
+    void EncodeStored(const StoredSamples& stored, std::int64_t n, unsigned char* out);
     /// Room for one record of `recordBytes`: in the buffer, or in m_record
     /// for a record larger than the buffer.
     [[nodiscard]] unsigned char* BeginRecord(std::size_t recordBytes);

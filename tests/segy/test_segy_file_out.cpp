@@ -435,5 +435,126 @@ TEST_F(SegyFileOutTest, BigEndianHeaderTailIsWrittenAsRead)
     EXPECT_EQ(Get32BE(ReadFileBytes(path), 3600 + 188), 1);
 }
 
+// A record written with another header, as the speed correction writes a
+// recorded trace once or more with computed headers: the same bytes as Write
+// of a trace that carries that header, wherever the samples come from.
+struct WithHeaderCase {
+    const char* name;
+    bool bigEndian; // of the input
+    int inFormat;
+    int outFormat;
+    int samples;
+    bool fromStored;   // samples from the input's bytes, else the decoded ones
+    int storedShortBy; // samples cut from the stored bytes: a refused record
+};
+
+std::ostream& operator<<(std::ostream& os, const WithHeaderCase& c)
+{
+    return os << c.name;
+}
+
+class WithHeader : public test::SegyFileTest, public ::testing::WithParamInterface<WithHeaderCase>
+{
+protected:
+    std::string Start(CSegyFileOut& out, const std::string& name, int code, int samples)
+    {
+        const std::string path = m_dir.File(name);
+        EXPECT_TRUE(out.Open(path));
+        out.tapeHeader->binFormatCode = static_cast<std::int16_t>(code);
+        out.SetSamples(static_cast<std::uint16_t>(samples));
+        out.WriteHeader();
+        return path;
+    }
+    CSegyFileOut m_out;
+};
+
+TEST_P(WithHeader, WritesTheBytesOfWriteOfATraceCarryingTheHeader)
+{
+    const WithHeaderCase& c = GetParam();
+    SegyBytes b(c.bigEndian);
+    b.FileHeader(c.inFormat, c.samples, 1000);
+    for (int i = 0; i < 2; ++i) {
+        b.TraceHeader(c.samples, 1000).Trace32(4, i + 1).Trace16(88, 1);
+        b.Trace32(188, 1000 + i).Trace16(200, -10).Trace32(236, 0x0A0B0C0D);
+        b.Samples(c.inFormat, Ramp(i + 3, c.samples));
+    }
+    CSegyFileIn in;
+    ASSERT_TRUE(in.Open(Save(b)));
+    CSegyTrace first;
+    in.Read(first, -1);
+    CSegyTrace trace;
+    StoredSamples stored = in.ReadStored(trace);
+    ASSERT_FALSE(in.atEnd);
+    in.DecodeStored(stored, trace);
+    const std::size_t cut = stored.bytes.size() / static_cast<std::size_t>(c.samples) *
+                            static_cast<std::size_t>(c.storedShortBy);
+    stored.bytes = stored.bytes.first(stored.bytes.size() - cut);
+
+    SegyHeaderType replaced = *trace.header;
+    replaced.dayOfYear = 200;
+    replaced.sourceX = -123456;
+    replaced.carried188[44] = 0x5A; // byte 232, in the order of the input's tail
+    CSegyTrace carrying;
+    carrying.CopyHeaderFrom(trace);
+    *carrying.header = replaced;
+    carrying.samples = trace.samples;
+    carrying.numSamples = trace.numSamples;
+
+    // The first record leaves the buffer part full, so the record after it
+    // starts inside it; the record is written twice, as a repeated one is.
+    CSegyFileOut ref;
+    const std::string refPath = Start(ref, "ref.sgy", c.outFormat, c.samples);
+    ref.Write(first);
+    ref.Write(carrying);
+    ref.Write(carrying);
+    ref.Write(first);
+    ref.Close();
+    ASSERT_FALSE(ref.bHasFailed());
+
+    const std::string path = Start(m_out, "with.sgy", c.outFormat, c.samples);
+    m_out.Write(first);
+    const std::int64_t before = m_out.byteCount;
+    const StoredSamples* from = c.fromStored ? &stored : nullptr;
+    m_out.WriteWithHeader(trace, replaced, from);
+    if (c.storedShortBy > 0) {
+        EXPECT_TRUE(m_out.bHasFailed());
+        EXPECT_EQ(m_out.byteCount, before) << "a refused record writes nothing";
+        EXPECT_EQ(m_out.traceCount, 1);
+        return;
+    }
+    m_out.WriteWithHeader(trace, replaced, from);
+    m_out.Write(first);
+    m_out.Close();
+    ASSERT_FALSE(m_out.bHasFailed());
+    EXPECT_EQ(trace.header->dayOfYear, first.header->dayOfYear) << "the trace is not changed";
+
+    const std::vector<unsigned char> expected = ReadFileBytes(refPath);
+    const std::vector<unsigned char> written = ReadFileBytes(path);
+    ASSERT_EQ(written.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        ASSERT_EQ(written[i], expected[i]) << "first difference at byte " << i;
+    const auto second = static_cast<std::size_t>(before);
+    EXPECT_EQ(Get16BE(written, second + 158), 200);
+    EXPECT_EQ(Get32BE(written, second + 72), -123456);
+    EXPECT_EQ(Get32BE(written, second + 188), 1001);
+    EXPECT_EQ(Get32BE(written, second + 236), 0x0A0B0C0D);
+}
+
+// 40000 four-byte samples make a record larger than the writer's buffer.
+INSTANTIATE_TEST_SUITE_P(
+    StoredAndDecoded,
+    WithHeader,
+    ::testing::Values(WithHeaderCase{"PassedThrough", true, 5, 5, 8, true, 0},
+                      WithHeaderCase{"PassedThroughReversed", false, 5, 5, 8, true, 0},
+                      WithHeaderCase{"IbmConverted", true, 1, 5, 8, true, 0},
+                      WithHeaderCase{"LittleEndianInt16Converted", false, 3, 1, 8, true, 0},
+                      WithHeaderCase{"FromDecodedSamples", false, 2, 5, 8, false, 0},
+                      WithHeaderCase{"LargerThanTheBuffer", true, 5, 5, 40000, true, 0},
+                      WithHeaderCase{"LargerThanTheBufferConverted", false, 2, 1, 40000, true, 0},
+                      WithHeaderCase{"LargerThanTheBufferDecoded", true, 1, 5, 40000, false, 0},
+                      WithHeaderCase{"StoredOneSampleShort", true, 5, 5, 8, true, 1},
+                      WithHeaderCase{"ConvertedStoredOneSampleShort", false, 3, 5, 8, true, 1}),
+    [](const ::testing::TestParamInfo<WithHeaderCase>& p) { return std::string(p.param.name); });
+
 } // namespace
 } // namespace tessara

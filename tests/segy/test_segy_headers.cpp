@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstring>
+#include <random>
+#include <type_traits>
 #include <vector>
 
 namespace tessara
@@ -76,6 +79,125 @@ TEST(SwapHeaderTail, ReversesBytes188To239ByTheStandardsFieldWidths)
     SwapHeaderTail(header);
     for (int k = 0; k < 52; ++k)
         EXPECT_EQ(b[188 + k], k);
+}
+
+// The trace header's fields as the record declares them: where each starts,
+// the width of its words and how many it holds. Fields of single bytes
+// (180, 181, 188-239) have nothing to reverse.
+struct Field {
+    std::size_t offset, width, count;
+};
+
+template <typename Declared> Field FieldOf(std::size_t offset)
+{
+    using Word = std::remove_all_extents_t<Declared>;
+    return {offset, sizeof(Word), sizeof(Declared) / sizeof(Word)};
+}
+
+#define TESSARA_FIELD(name) FieldOf<decltype(SegyHeaderType::name)>(offsetof(SegyHeaderType, name))
+const Field kDeclaredFields[] = {TESSARA_FIELD(traceSequenceLine),
+                                 TESSARA_FIELD(traceSequenceFile),
+                                 TESSARA_FIELD(fieldRecord),
+                                 TESSARA_FIELD(traceInFieldRecord),
+                                 TESSARA_FIELD(sourcePoint),
+                                 TESSARA_FIELD(ensembleNumber),
+                                 TESSARA_FIELD(traceInEnsemble),
+                                 TESSARA_FIELD(traceIdCode),
+                                 TESSARA_FIELD(carried30),
+                                 TESSARA_FIELD(carried36),
+                                 TESSARA_FIELD(elevationScalar),
+                                 TESSARA_FIELD(coordinateScalar),
+                                 TESSARA_FIELD(sourceX),
+                                 TESSARA_FIELD(sourceY),
+                                 TESSARA_FIELD(groupX),
+                                 TESSARA_FIELD(groupY),
+                                 TESSARA_FIELD(coordinateUnits),
+                                 TESSARA_FIELD(carried90),
+                                 TESSARA_FIELD(delayRecordingTime),
+                                 TESSARA_FIELD(carried110),
+                                 TESSARA_FIELD(sampleCount),
+                                 TESSARA_FIELD(sampleInterval),
+                                 TESSARA_FIELD(carried118),
+                                 TESSARA_FIELD(year),
+                                 TESSARA_FIELD(dayOfYear),
+                                 TESSARA_FIELD(hour),
+                                 TESSARA_FIELD(minute),
+                                 TESSARA_FIELD(second),
+                                 TESSARA_FIELD(millisecond),
+                                 TESSARA_FIELD(carried168),
+                                 TESSARA_FIELD(digitizerChannel),
+                                 TESSARA_FIELD(carried181),
+                                 TESSARA_FIELD(carried182),
+                                 TESSARA_FIELD(carried188)};
+#undef TESSARA_FIELD
+
+// Bytes 188-239 field by field as the revision-1 standard lists them:
+// inline, crossline, shot point, its scalar, measurement unit, transduction
+// constant (32 + 16), transduction units, device id, time scalar, source
+// type, energy direction (32 + 16), source measurement (32 + 16), its unit,
+// two unassigned words.
+const Field kTailFields[] = {{188, 4, 1},
+                             {192, 4, 1},
+                             {196, 4, 1},
+                             {200, 2, 1},
+                             {202, 2, 1},
+                             {204, 4, 1},
+                             {208, 2, 1},
+                             {210, 2, 1},
+                             {212, 2, 1},
+                             {214, 2, 1},
+                             {216, 2, 1},
+                             {218, 4, 1},
+                             {222, 2, 1},
+                             {224, 4, 1},
+                             {228, 2, 1},
+                             {230, 2, 1},
+                             {232, 4, 1},
+                             {236, 4, 1}};
+
+// Word by word, byte by byte: the plain reversal the shuffles must match.
+template <std::size_t N>
+std::vector<unsigned char> ReversedByFields(const unsigned char* record, const Field (&fields)[N])
+{
+    std::vector<unsigned char> out(record, record + 240);
+    for (const Field& f : fields) {
+        for (std::size_t w = 0; w < f.count; ++w) {
+            const std::size_t at = f.offset + w * f.width;
+            for (std::size_t k = 0; k < f.width; ++k)
+                out[at + k] = record[at + f.width - 1 - k];
+        }
+    }
+    return out;
+}
+
+TEST(SwapHeader, EveryByteOfRandomHeadersLandsWhereTheDeclaredFieldsPutIt)
+{
+    std::size_t covered = 0; // a field left out of the table would pass unreversed
+    for (const Field& f : kDeclaredFields)
+        covered += f.width * f.count;
+    ASSERT_EQ(covered, 240u);
+    std::mt19937 random(240);
+    for (int round = 0; round < 2000; ++round) {
+        unsigned char bytes[240];
+        for (unsigned char& b : bytes)
+            b = static_cast<unsigned char>(random());
+        const std::vector<unsigned char> fields = ReversedByFields(bytes, kDeclaredFields);
+        const std::vector<unsigned char> tail = ReversedByFields(bytes, kTailFields);
+        SegyHeaderType header;
+        std::memcpy(&header, bytes, 240);
+        SwapHeader(header);
+        const auto* swapped = reinterpret_cast<const unsigned char*>(&header);
+        for (std::size_t i = 0; i < 240; ++i)
+            ASSERT_EQ(swapped[i], fields[i]) << "byte " << i << " of header " << round;
+        SwapHeader(header);
+        ASSERT_EQ(std::memcmp(&header, bytes, 240), 0) << "twice, header " << round;
+
+        SwapHeaderTail(header);
+        for (std::size_t i = 0; i < 240; ++i)
+            ASSERT_EQ(swapped[i], tail[i]) << "tail, byte " << i << " of header " << round;
+        SwapHeaderTail(header);
+        ASSERT_EQ(std::memcmp(&header, bytes, 240), 0) << "tail twice, header " << round;
+    }
 }
 
 TEST(SwapFileHeader, ReversesThreeLongWordsThen194ShortWords)
