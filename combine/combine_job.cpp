@@ -233,8 +233,10 @@ private:
     OutputEdits m_edits;                    // what writing it applies
     CToldLater m_toldAtClose;               // what its decision tells the front end
     std::vector<char> m_changedWhenDecided; // per input: skipped as changed
-    std::int64_t m_stopChecks = 0;          // stop requests asked in this pass
-    std::int64_t m_stopAtCheck = -1;        // the deciding pass stopped at that one
+    // Per input: the output's records after it in the deciding pass.
+    std::vector<std::int64_t> m_decidedRecords;
+    std::int64_t m_stopChecks = 0;   // stop requests asked in this pass
+    std::int64_t m_stopAtCheck = -1; // the deciding pass stopped at that one
     CombineResult m_result;
     bool m_failed = false;
 
@@ -409,6 +411,7 @@ CombineOutcome CCombineJob::CDriver::Run()
         m_progress.bytesTotal += input.version.bytes;
 
     m_changedWhenDecided.assign(m_inputs.size(), 0);
+    m_decidedRecords.assign(m_inputs.size(), 0);
 
     Host().ClearLog();
     if (m_settings.assign_sampling_frequency)
@@ -817,8 +820,22 @@ void CCombineJob::CDriver::ProcessInput(std::size_t input)
     m_lastReadInput = path;
     in.Close();
     countWhole.Now();
-    if (!m_failed && !m_stopped)
-        CloseByRules(input, positionAtStart);
+    if (m_failed || m_stopped)
+        return;
+    // The writing pass must take the records the deciding pass counted. An
+    // input read otherwise (a read error, bytes rewritten under the same
+    // size and time, a trace that could not be resampled for want of
+    // memory) would move the speed-corrected selection onto other records.
+    if (m_deciding) {
+        m_decidedRecords[input] = m_output.Traces();
+    } else if (m_output.Traces() != m_decidedRecords[input]) {
+        Ctx().Log("\tRecords taken while writing: " + std::to_string(m_output.Traces()) +
+                  ", decided: " + std::to_string(m_decidedRecords[input]));
+        Ctx().Log(kNL);
+        InputChangedBetweenPasses(path);
+        return;
+    }
+    CloseByRules(input, positionAtStart);
 }
 
 bool CCombineJob::CDriver::Open_New_Output_File(const CSegyFileIn& in)

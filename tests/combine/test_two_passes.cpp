@@ -99,6 +99,43 @@ TEST_F(CombineJobTest, InputChangedBetweenThePassesStopsTheJobWithNothingUnderAF
     EXPECT_NE(m_host.log.find(message), std::string::npos);
 }
 
+// Bytes rewritten under the same size and modification time (or a read
+// error, or a trace that cannot be resampled for want of memory) make the
+// writing pass take other records than were decided: the job stops there,
+// before a speed-corrected selection lands on the wrong records.
+TEST_F(CombineJobTest, InputReadOtherwiseWhileWritingStopsTheJobWithNothingUnderAFinalName)
+{
+    AddInput("a.sgy", Input(1, {100, 10, 0, 0}, 13));
+    const InputSpec b = Input(2, {100, 10, 0, 20}, 13);
+    const std::string pathB = AddInput("b.sgy", b);
+    const std::string message =
+        "Input " + pathB + " changed while the job was writing: job stopped";
+    m_host.expectedMessages = {message};
+    // While a.sgy is written, b.sgy gets a clock glitch at its seventh
+    // trace; its size and time stay those the deciding pass saw.
+    InputSpec glitched = b;
+    glitched.times[6].hour = 15;
+    int pumps = 0;
+    m_host.onPump = [&] {
+        if (++pumps == kWritingFirstTrace) {
+            const auto time = fs::last_write_time(pathB);
+            WriteInput(pathB, glitched);
+            fs::last_write_time(pathB, time);
+        }
+    };
+
+    ASSERT_EQ(Run(), CombineOutcome::WriteFailed);
+
+    EXPECT_EQ(Result().failed_path, pathB);
+    EXPECT_TRUE(Result().input_changed);
+    EXPECT_TRUE(Result().outputs.empty());
+    EXPECT_EQ(FilesIn(m_out), Names{"SegyOut.sgy"});
+    EXPECT_EQ(m_host.messages, Names{message});
+    EXPECT_NE(m_host.log.find("\tRecords taken while writing: 28, decided: 29\r\n" + message),
+              std::string::npos)
+        << m_host.log;
+}
+
 TEST_F(CombineJobTest, InputChangedBeforeItsOutputIsDecidedIsSkippedAsBefore)
 {
     AddInput("a.sgy", Input(1, {100, 10, 0, 0}, 13));
