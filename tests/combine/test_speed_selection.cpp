@@ -598,5 +598,45 @@ TEST_F(SpeedCorrectedOutput, DegreesAreWrittenAsArcSecondsWithTheTraceScalar)
     EXPECT_EQ(out[0].header.sourceX, 30001);
 }
 
+// Each output is corrected along its own track, and the front end hears of
+// each correction once, when that output is written.
+TEST_F(SpeedCorrectedOutput, EachOutputIsCorrectedAlongItsOwnTrackAndToldOnce)
+{
+    m_settings.trace_spacing = 5;
+    // Two lines two hours apart, the second a kilometre further east: two outputs.
+    std::vector<FixSpec> later = LineFixes(7, 10);
+    for (FixSpec& f : later) {
+        f.hour += 2;
+        f.x += 1000;
+    }
+    const std::string a = (fs::path(m_in) / "a.sgy").string();
+    const std::string b = (fs::path(m_in) / "b.sgy").string();
+    ASSERT_TRUE(WriteFixFile(a, LineFixes(7, 10)));
+    ASSERT_TRUE(WriteFixFile(b, later));
+    m_settings.input_files = {a, b};
+
+    ASSERT_EQ(Run(), CombineOutcome::Done);
+
+    ASSERT_EQ(Result().outputs.size(), 2u);
+    EXPECT_EQ(m_host.chartBegins, 2);
+    EXPECT_EQ(m_host.chartEnds, 2);
+    for (std::size_t k = 0; k < 2; ++k) {
+        const OutputRecord& record = Result().outputs[k];
+        const std::vector<WrittenTrace> out = ReadWritten(record.path);
+        ASSERT_EQ(out.size(), kFiveOnTen.size()) << "output " << k;
+        EXPECT_EQ(record.traces, 10) << "output " << k;
+        EXPECT_EQ(record.traces_before_correction, 6) << "output " << k;
+        // Each written trace is a trace of this output's own line.
+        for (std::size_t j = 0; j < out.size(); ++j) {
+            const SegyHeaderType& h = out[j].header;
+            const int source = kFiveOnTen[j].record + 2;
+            EXPECT_EQ(h.traceSequenceLine, source) << k << " " << j;
+            EXPECT_EQ(h.sourceX, 500000 + 1000 * static_cast<int>(k) + 10 * (source - 1))
+                << k << " " << j;
+            EXPECT_EQ(h.hour, 12 + 2 * static_cast<int>(k)) << k << " " << j;
+        }
+    }
+}
+
 } // namespace
 } // namespace tessara::test
