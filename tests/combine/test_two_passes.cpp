@@ -239,5 +239,26 @@ TEST_F(CombineJobTest, DryRunNamesOutputsOfTheSameNameAsTheRunDoes)
                      "Choose Expedition_100_1000_to_100_1000_3.sgy"}));
 }
 
+// An output's first and last trace times, in the dry run as in the run, are
+// those of the traces it holds to the millisecond, not the whole second the
+// output is named by.
+TEST_F(CombineJobTest, OutputTimesAreThoseOfItsFirstAndLastTracesToTheMillisecond)
+{
+    const InputSpec a = Input(1, {100, 10, 0, 0, 250}, 13);
+    AddInput("a.sgy", a);
+    CCombineJob dry(m_settings, m_host);
+    ASSERT_EQ(dry.DryRun(m_out), CombineOutcome::Done);
+    const CombineResult plan = dry.Result();
+
+    ASSERT_EQ(Run(), CombineOutcome::Done);
+
+    // The first trace is the reference, which is not written.
+    for (const CombineResult* r : {&plan, &Result()}) {
+        ASSERT_EQ(r->outputs.size(), 1u);
+        EXPECT_DOUBLE_EQ(r->outputs[0].first_trace_time, a.times[1].Seconds());
+        EXPECT_DOUBLE_EQ(r->outputs[0].last_trace_time, a.times[12].Seconds());
+    }
+}
+
 } // namespace
 } // namespace tessara::test
