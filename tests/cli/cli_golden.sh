@@ -46,6 +46,11 @@ run() {
     if [ "$WRITE" != "--write" ]; then
         "$CLI" combine --dry-run --json -o "$out" "$@" "$DIR/in-$survey"/* >"$DIR/$name.plan" ||
             fail "$name: dry run"
+        # One JSON document, whatever the number of outputs.
+        if command -v python3 >/dev/null 2>&1; then
+            python3 -m json.tool "$DIR/$name.plan" >/dev/null 2>&1 ||
+                fail "$name: the dry run's JSON does not parse"
+        fi
     fi
     "$CLI" combine -o "$out" --log "$DIR/$name.log" "$@" "$DIR/in-$survey"/* >"$DIR/$name.out" 2>&1 ||
         fail "$name: $(cat "$DIR/$name.out")"

@@ -6,9 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <thread>
@@ -25,8 +29,8 @@ using namespace std::chrono_literals;
 const std::string kCli = TESSARA_CLI_PATH;
 
 // An input of `traces` traces of `samples` IEEE samples at 1000 us, one a
-// second from day 100 10:00:00.
-std::string WriteSurvey(const std::string& path, int traces, int samples)
+// second from `firstSecond` seconds after the start of day 100.
+std::string WriteSurvey(const std::string& path, int traces, int samples, int firstSecond = 0)
 {
     SegyBytes b;
     b.FileHeader(5, samples, 1000);
@@ -34,7 +38,8 @@ std::string WriteSurvey(const std::string& path, int traces, int samples)
     for (int k = 0; k < traces; ++k) {
         b.TraceHeader(samples, 1000);
         b.Trace32(4, k + 1);
-        b.TraceTime(2003, 100 + k / 86400, k / 3600 % 24, k / 60 % 60, k % 60);
+        const int t = firstSecond + k;
+        b.TraceTime(2003, 100 + t / 86400, t / 3600 % 24, t / 60 % 60, t % 60);
         b.Samples(5, values);
     }
     EXPECT_TRUE(b.WriteTo(path));
@@ -51,6 +56,43 @@ std::vector<std::string> FilesStartingWith(const fs::path& dir, const std::strin
             names.push_back(name);
     }
     return names;
+}
+
+// One row of the dry run's table of outputs.
+struct PlannedRow {
+    long long traces = -1;
+    long long fill = -1;
+    long long bytes = -1;
+    std::string replaces; // the column before the name
+    std::string path;
+};
+
+// The rows of the table whose output lies in `dir`; the name, the last
+// column, may hold spaces.
+std::vector<PlannedRow> PlannedRows(const std::string& table, const std::string& dir)
+{
+    std::vector<PlannedRow> rows;
+    std::istringstream lines(table);
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t at = line.find(dir + "/");
+        if (at == std::string::npos || line.rfind("Would skip", 0) == 0)
+            continue;
+        PlannedRow row;
+        std::istringstream fields(line.substr(0, at));
+        fields >> row.traces >> row.fill >> row.bytes;
+        for (std::string word; fields >> word;)
+            row.replaces = word;
+        row.path = line.substr(at);
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+// The traces the run said it wrote to `path` ("<path>: N traces").
+long long TracesSaid(const std::string& text, const std::string& path)
+{
+    const std::size_t at = text.find(path + ": ");
+    return at == std::string::npos ? -1 : std::atoll(text.c_str() + at + path.size() + 2);
 }
 
 class CliProcess : public ::testing::Test
@@ -185,6 +227,46 @@ INSTANTIATE_TEST_SUITE_P(Signals,
                          [](const ::testing::TestParamInfo<int>& p) {
                              return std::string(p.param == SIGINT ? "Sigint" : "Sigterm");
                          });
+
+// The dry run's table has a row for every output the run then writes, each
+// with what that output turns out to be, and names the input it would skip.
+TEST_F(CliProcess, DryRunTableShowsEachOutputAsTheRunWritesIt)
+{
+    // Two hours apart: two outputs, of 29 and 19 traces after the reference traces.
+    const std::string a = WriteSurvey(m_tmp.File("a.sgy"), 30, 10);
+    const std::string b = WriteSurvey(m_tmp.File("b.sgy"), 20, 20, 7200);
+    const std::string junk = m_tmp.File("junk.sgy");
+    std::ofstream(junk) << "not a SEG-Y file";
+    // A run elsewhere names the outputs; the user has a file of the second one's name.
+    const std::string elsewhere = m_tmp.File("elsewhere");
+    fs::create_directory(elsewhere);
+    (void)RunProgram(kCli, {"combine", "-o", elsewhere, a, b});
+    std::vector<std::string> names = FilesStartingWith(elsewhere, "");
+    std::sort(names.begin(), names.end());
+    ASSERT_EQ(names.size(), 2u);
+    const std::string out = m_tmp.File("out");
+    fs::create_directory(out);
+    std::ofstream(fs::path(out) / names[1]) << "mine";
+
+    const ChildEnd plan = RunProgram(kCli, {"combine", "--dry-run", "-o", out, a, junk, b});
+    const ChildEnd run = RunProgram(kCli, {"combine", "-o", out, a, junk, b});
+
+    EXPECT_EQ(plan.code, 0) << plan.err;
+    const std::vector<PlannedRow> rows = PlannedRows(plan.out, out);
+    ASSERT_EQ(rows.size(), 2u) << plan.out;
+    const long long traces[] = {29, 19};
+    for (std::size_t k = 0; k < rows.size(); ++k) {
+        const PlannedRow& row = rows[k];
+        EXPECT_EQ(row.path, (fs::path(out) / names[k]).string());
+        EXPECT_EQ(row.traces, traces[k]) << row.path;
+        EXPECT_EQ(row.traces, TracesSaid(run.out, row.path)) << run.out;
+        EXPECT_EQ(row.fill, 0) << row.path;
+        std::error_code ec;
+        EXPECT_EQ(row.bytes, static_cast<long long>(fs::file_size(row.path, ec))) << row.path;
+        EXPECT_EQ(row.replaces, k == 1 ? "yes" : "no") << row.path;
+    }
+    EXPECT_NE(plan.out.find("Would skip " + junk + ": "), std::string::npos) << plan.out;
+}
 
 } // namespace
 } // namespace tessara::test

@@ -89,23 +89,55 @@ TEST_F(CombineJobTest, InputsOfOtherFormatsContinueTheOutputInItsFormat)
     ExpectTraces(out, 8, c, 1, 4);
 }
 
-TEST_F(CombineJobTest, TracesOfAnotherLengthAreCountedOverEveryOutput)
+// Records the file header does not describe as they are, counted over every
+// output: each of two outputs, split by a two-hour gap, is opened by an
+// input and continued by one that differs from it, whose 4 written traces
+// count.
+struct DifferingInputCase {
+    const char* name;
+    void (*differ)(InputSpec& opener, InputSpec& continued);
+    std::int64_t CombineSummary::*counted;
+};
+
+class DifferingInputs : public CombineJobTest,
+                        public ::testing::WithParamInterface<DifferingInputCase>
 {
-    // Two outputs, split by a two-hour gap, each opened by a 4-sample input
-    // and continued by an 8-sample one: 4 + 4 records of another length.
+};
+
+TEST_P(DifferingInputs, AreCountedOverEveryOutput)
+{
+    const DifferingInputCase& kind = GetParam();
+    InputSpec a = Input(1, {100, 10, 0, 0}, 5);
     InputSpec b = Input(2, {100, 10, 0, 5}, 5);
+    InputSpec c = Input(3, {100, 12, 0, 0}, 5);
     InputSpec d = Input(4, {100, 12, 0, 5}, 5);
-    b.samples = 8;
-    d.samples = 8;
-    AddInput("a.sgy", Input(1, {100, 10, 0, 0}, 5));
+    kind.differ(a, b);
+    kind.differ(c, d);
+    AddInput("a.sgy", a);
     AddInput("b.sgy", b);
-    AddInput("c.sgy", Input(3, {100, 12, 0, 0}, 5));
+    AddInput("c.sgy", c);
     AddInput("d.sgy", d);
 
     ASSERT_EQ(Run(), CombineOutcome::Done);
     ASSERT_EQ(Result().outputs.size(), 2u);
-    EXPECT_EQ(Result().summary.traces_other_length, 8);
+    EXPECT_EQ(Result().summary.*kind.counted, 8);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds,
+    DifferingInputs,
+    ::testing::Values(DifferingInputCase{"OtherLength",
+                                         [](InputSpec&, InputSpec& continued) {
+                                             continued.samples = 8;
+                                         },
+                                         &CombineSummary::traces_other_length},
+                      // Floats written as the 16-bit integers of the opener's format.
+                      DifferingInputCase{"ConvertedWithLoss",
+                                         [](InputSpec& opener, InputSpec&) { opener.format = 3; },
+                                         &CombineSummary::traces_converted_with_loss}),
+    [](const ::testing::TestParamInfo<DifferingInputCase>& p) {
+        return std::string(p.param.name);
+    });
 
 TEST_F(CombineJobTest, SizeLimitClosesAfterTheInputThatPassedIt)
 {

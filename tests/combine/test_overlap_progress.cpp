@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <string>
 
 namespace tessara::test
@@ -40,20 +41,38 @@ TEST_F(CombineJobTest, OverlapIsNotNamedAcrossOutputsOrWithoutTimeOrdering)
     EXPECT_TRUE(Result().overlapping_inputs.empty());
 }
 
-TEST_F(CombineJobTest, ProgressCountsEveryInputsBytesOnceAndNeverGoesBack)
+struct ProgressCase {
+    const char* name;
+    Stamp secondStart; // of the last input, b
+};
+
+class ProgressOfTheJob : public CombineJobTest, public ::testing::WithParamInterface<ProgressCase>
+{
+};
+
+TEST_P(ProgressOfTheJob, CountsEveryInputsBytesOnceAndNeverGoesBack)
 {
     AddInput("a.sgy", Input(1, {100, 10, 0, 0}, 40));
     AddInput("broken.sgy", Input(2, {100, 10, 1, 0}, 1));
-    AddInput("b.sgy", Input(3, {100, 10, 2, 0}, 25));
+    AddInput("b.sgy", Input(3, GetParam().secondStart, 25));
     // The second input cut to less than a file header: unreadable, yet its
     // bytes are read past like the others'.
     std::filesystem::resize_file(m_settings.input_files[1], 100);
     m_settings.delayscan = true;
+    std::map<std::string, std::int64_t> bytes;
     std::int64_t total = 0;
-    for (const std::string& path : m_settings.input_files)
-        total += static_cast<std::int64_t>(std::filesystem::file_size(path));
+    for (const std::string& path : m_settings.input_files) {
+        bytes[path] = static_cast<std::int64_t>(std::filesystem::file_size(path));
+        total += bytes[path];
+    }
 
     ASSERT_EQ(Run(), CombineOutcome::Done);
+    ASSERT_EQ(m_host.orders.size(), 1u);
+    // Bytes of the inputs up to input n, in the order the job reads them.
+    std::vector<std::int64_t> upTo{0};
+    for (const std::string& path : m_host.orders[0])
+        upTo.push_back(upTo.back() + bytes[path]);
+    ASSERT_EQ(upTo.size(), 4u);
     const std::vector<JobProgress>& seen = m_host.progress;
     ASSERT_FALSE(seen.empty());
     int scanned = 0;
@@ -68,7 +87,10 @@ TEST_F(CombineJobTest, ProgressCountsEveryInputsBytesOnceAndNeverGoesBack)
         }
         EXPECT_EQ(p.bytesTotal, total);
         EXPECT_GE(p.bytesDone, done);
-        EXPECT_LE(p.bytesDone, total);
+        ASSERT_GE(p.input, 1);
+        ASSERT_LE(p.input, 3);
+        // Never more than the inputs read so far and the one being read.
+        EXPECT_LE(p.bytesDone, upTo[static_cast<std::size_t>(p.input)]) << "input " << p.input;
         EXPECT_GE(p.input, input);
         done = p.bytesDone;
         input = p.input;
@@ -81,6 +103,16 @@ TEST_F(CombineJobTest, ProgressCountsEveryInputsBytesOnceAndNeverGoesBack)
     // (the broken input, without a start time) gave no trace.
     EXPECT_EQ(seen.back().bytesDone, total);
 }
+
+INSTANTIATE_TEST_SUITE_P(Outputs,
+                         ProgressOfTheJob,
+                         ::testing::Values(ProgressCase{"OneOutput", {100, 10, 2, 0}},
+                                           // Four hours later: an output of its own, decided and
+                                           // written after the first.
+                                           ProgressCase{"TwoOutputs", {100, 14, 0, 0}}),
+                         [](const ::testing::TestParamInfo<ProgressCase>& p) {
+                             return std::string(p.param.name);
+                         });
 
 } // namespace
 } // namespace tessara::test

@@ -598,5 +598,81 @@ TEST_F(SpeedCorrectedOutput, DegreesAreWrittenAsArcSecondsWithTheTraceScalar)
     EXPECT_EQ(out[0].header.sourceX, 30001);
 }
 
+// Each output is corrected along its own track, and the front end hears of
+// each correction once, when that output is written.
+TEST_F(SpeedCorrectedOutput, EachOutputIsCorrectedAlongItsOwnTrackAndToldOnce)
+{
+    m_settings.trace_spacing = 5;
+    // Two lines two hours apart, the second a kilometre further east: two outputs.
+    std::vector<FixSpec> later = LineFixes(7, 10);
+    for (FixSpec& f : later) {
+        f.hour += 2;
+        f.x += 1000;
+    }
+    const std::string a = (fs::path(m_in) / "a.sgy").string();
+    const std::string b = (fs::path(m_in) / "b.sgy").string();
+    ASSERT_TRUE(WriteFixFile(a, LineFixes(7, 10)));
+    ASSERT_TRUE(WriteFixFile(b, later));
+    m_settings.input_files = {a, b};
+
+    ASSERT_EQ(Run(), CombineOutcome::Done);
+
+    ASSERT_EQ(Result().outputs.size(), 2u);
+    EXPECT_EQ(m_host.chartBegins, 2);
+    EXPECT_EQ(m_host.chartEnds, 2);
+    for (std::size_t k = 0; k < 2; ++k) {
+        const OutputRecord& record = Result().outputs[k];
+        const std::vector<WrittenTrace> out = ReadWritten(record.path);
+        ASSERT_EQ(out.size(), kFiveOnTen.size()) << "output " << k;
+        EXPECT_EQ(record.traces, 10) << "output " << k;
+        EXPECT_EQ(record.traces_before_correction, 6) << "output " << k;
+        // Each written trace is a trace of this output's own line.
+        for (std::size_t j = 0; j < out.size(); ++j) {
+            const SegyHeaderType& h = out[j].header;
+            const int source = kFiveOnTen[j].record + 2;
+            EXPECT_EQ(h.traceSequenceLine, source) << k << " " << j;
+            EXPECT_EQ(h.sourceX, 500000 + 1000 * static_cast<int>(k) + 10 * (source - 1))
+                << k << " " << j;
+            EXPECT_EQ(h.hour, 12 + 2 * static_cast<int>(k)) << k << " " << j;
+        }
+    }
+}
+
+// The delay scan goes by the traces the corrected output holds, each as
+// often as it is written: a delay seen once among 1600 recorded traces is
+// kept in a plain output, but the same trace written twice among about 3200
+// is under that output's threshold of 3 and goes. The dry run tells the
+// same output.
+TEST_F(SpeedCorrectedOutput, DelayScanGoesByTheTracesAsCorrected)
+{
+    m_settings.trace_spacing = 5;
+    m_settings.delayscan = true;
+    std::vector<FixSpec> specs = LineFixes(1601, 10);
+    specs[800].delay = 900;
+    const std::string input = (fs::path(m_in) / "fixes.sgy").string();
+    ASSERT_TRUE(WriteFixFile(input, specs));
+    m_settings.input_files = {input};
+    CCombineJob dry(m_settings, m_host);
+    ASSERT_EQ(dry.DryRun(m_out), CombineOutcome::Done);
+    const CombineResult plan = dry.Result();
+
+    ASSERT_EQ(Run(), CombineOutcome::Done);
+
+    ASSERT_EQ(Result().outputs.size(), 1u);
+    const OutputRecord& record = Result().outputs[0];
+    const std::vector<WrittenTrace> out = ReadWritten(record.path);
+    // 1600 traces over 15990 m at 5 m, less the two copies of trace 801.
+    EXPECT_EQ(out.size(), 3198u - 2u);
+    EXPECT_EQ(record.traces, static_cast<std::int64_t>(out.size()));
+    for (std::size_t j = 0; j < out.size(); ++j)
+        ASSERT_EQ(out[j].header.delayRecordingTime, 0) << j;
+    EXPECT_EQ(Result().summary.removed_by_delay_scan, 2);
+    ASSERT_EQ(plan.outputs.size(), 1u);
+    EXPECT_EQ(plan.outputs[0].traces, record.traces);
+    EXPECT_EQ(plan.outputs[0].bytes, record.bytes);
+    EXPECT_EQ(plan.outputs[0].bytes, static_cast<std::int64_t>(fs::file_size(record.path)));
+    EXPECT_EQ(plan.summary.removed_by_delay_scan, 2);
+}
+
 } // namespace
 } // namespace tessara::test

@@ -2,6 +2,7 @@
 // front end does between or during the passes, and what the dry run tells.
 #include "combine/api/combine_job.h"
 #include "tests/combine/combine_test_support.h"
+#include "tests/support/segy_bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -156,6 +157,52 @@ TEST_F(CombineJobTest, InputChangedBeforeItsOutputIsDecidedIsSkippedAsBefore)
     EXPECT_EQ(Result().unreadable_inputs[0].path, b);
 }
 
+// A setting changed while an output is decided takes effect from the next
+// output: both passes over an output go by the settings it started with, so
+// that each output is the one a job with either setting throughout writes.
+TEST_F(CombineJobTest, SettingChangedDuringAnOutputTakesEffectFromTheNext)
+{
+    // Two outputs two hours apart, each of two inputs with a gap of 7 s
+    // between them.
+    AddInput("a.sgy", Input(1, {100, 10, 0, 0}, 13));
+    AddInput("b.sgy", Input(2, {100, 10, 0, 20}, 13));
+    AddInput("c.sgy", Input(3, {100, 12, 0, 0}, 13));
+    AddInput("d.sgy", Input(4, {100, 12, 0, 20}, 13));
+    const auto outputsWith = [&](bool fill) {
+        m_settings.make_null_traces = fill;
+        EXPECT_EQ(Run(), CombineOutcome::Done);
+        std::vector<std::vector<unsigned char>> bytes;
+        for (const OutputRecord& r : Result().outputs)
+            bytes.push_back(ReadFileBytes(r.path));
+        return bytes;
+    };
+    const auto filled = outputsWith(true);
+    const auto unfilled = outputsWith(false);
+    ASSERT_EQ(filled.size(), 2u);
+    ASSERT_EQ(unfilled.size(), 2u);
+    ASSERT_NE(filled[0].size(), unfilled[0].size()) << "the gaps are filled";
+    int pumps = 0;
+    // After the input scan (a pump per input), at the first status point of
+    // the first output's deciding pass.
+    m_host.onPump = [&] {
+        if (++pumps == 5)
+            m_settings.make_null_traces = false;
+    };
+    m_settings.make_null_traces = true;
+
+    ASSERT_EQ(Run(), CombineOutcome::Done);
+
+    ASSERT_GE(pumps, 5);
+    ASSERT_EQ(Result().outputs.size(), 2u);
+    EXPECT_TRUE(ReadFileBytes(Result().outputs[0].path) == filled[0])
+        << "the first output is filled as it started";
+    EXPECT_TRUE(ReadFileBytes(Result().outputs[1].path) == unfilled[1])
+        << "the next output goes by the change";
+    EXPECT_GT(Result().outputs[0].fill_traces, 0);
+    EXPECT_EQ(Result().outputs[1].fill_traces, 0);
+    EXPECT_EQ(Result().summary.traces_filled, Result().outputs[0].fill_traces);
+}
+
 TEST_F(CombineJobTest, DryRunWritesNothingAndTellsWhatTheRunThenWrites)
 {
     m_settings.speed_correction = false;
@@ -198,6 +245,56 @@ TEST_F(CombineJobTest, DryRunWritesNothingAndTellsWhatTheRunThenWrites)
     // The user's files with the old working names stay.
     EXPECT_TRUE(fs::exists(m_out + "/SegyOut.sgyNEW"));
     EXPECT_TRUE(fs::exists(m_out + "/SegyOut.sgy.tmp"));
+}
+
+// Outputs closed by size within one minute take one name: the dry run gives
+// the later ones the same "_2", "_3" as the run does.
+TEST_F(CombineJobTest, DryRunNamesOutputsOfTheSameNameAsTheRunDoes)
+{
+    m_settings.max_file_size = 1;
+    // Three inputs of over 1 MB each within a minute: an output each.
+    for (int k = 0; k < 3; ++k) {
+        InputSpec spec = Input(k + 1, {100, 10, 0, 15 * k}, 11);
+        spec.samples = 30000;
+        AddInput("in" + std::to_string(k) + ".sgy", spec);
+    }
+
+    CCombineJob dry(m_settings, m_host);
+    ASSERT_EQ(dry.DryRun(m_out), CombineOutcome::Done);
+    const CombineResult plan = dry.Result();
+    ASSERT_EQ(Run(), CombineOutcome::Done);
+
+    ASSERT_EQ(Result().outputs.size(), 3u);
+    ASSERT_EQ(plan.outputs.size(), 3u);
+    for (std::size_t k = 0; k < 3; ++k) {
+        EXPECT_EQ(plan.outputs[k].path, Result().outputs[k].path);
+        EXPECT_EQ(plan.outputs[k].bytes, Result().outputs[k].bytes);
+    }
+    EXPECT_EQ(FilesIn(m_out),
+              (Names{"Choose Expedition_100_1000_to_100_1000.sgy",
+                     "Choose Expedition_100_1000_to_100_1000_2.sgy",
+                     "Choose Expedition_100_1000_to_100_1000_3.sgy"}));
+}
+
+// An output's first and last trace times, in the dry run as in the run, are
+// those of the traces it holds to the millisecond, not the whole second the
+// output is named by.
+TEST_F(CombineJobTest, OutputTimesAreThoseOfItsFirstAndLastTracesToTheMillisecond)
+{
+    const InputSpec a = Input(1, {100, 10, 0, 0, 250}, 13);
+    AddInput("a.sgy", a);
+    CCombineJob dry(m_settings, m_host);
+    ASSERT_EQ(dry.DryRun(m_out), CombineOutcome::Done);
+    const CombineResult plan = dry.Result();
+
+    ASSERT_EQ(Run(), CombineOutcome::Done);
+
+    // The first trace is the reference, which is not written.
+    for (const CombineResult* r : {&plan, &Result()}) {
+        ASSERT_EQ(r->outputs.size(), 1u);
+        EXPECT_DOUBLE_EQ(r->outputs[0].first_trace_time, a.times[1].Seconds());
+        EXPECT_DOUBLE_EQ(r->outputs[0].last_trace_time, a.times[12].Seconds());
+    }
 }
 
 } // namespace

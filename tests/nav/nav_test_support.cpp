@@ -37,6 +37,7 @@ bool WriteFixFile(const std::string& path, const std::vector<FixSpec>& fixes, bo
             .Trace32(72, f.x)
             .Trace32(76, f.y)
             .Trace16(88, f.units)
+            .Trace16(108, f.delay)
             .TraceTime(f.year, f.day, f.hour, f.minute, f.second, f.ms)
             .Samples(5, {v, v + 0.25, v + 0.5, v + 0.75});
     }

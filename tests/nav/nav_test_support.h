@@ -24,6 +24,7 @@ struct FixSpec {
     int second = 0;
     int ms = 0;
     int sequence = 1; ///< traceSequenceFile (4)
+    int delay = 0;    ///< delayRecordingTime (108), ms
 };
 
 /// Projected fixes along a straight east-going line: x = 500000 + i * step,
