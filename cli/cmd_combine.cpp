@@ -452,6 +452,8 @@ void WriteQuicklooks(const CombineResult& result)
     }
 }
 
+constexpr const char* kSameFileReason = "same file as an earlier input";
+
 /// The outputs a dry run found, as a table.
 void PrintPlannedOutputs(const CombineResult& result)
 {
@@ -479,6 +481,8 @@ void PrintPlannedOutputs(const CombineResult& result)
     }
     for (const UnreadableInput& input : result.unreadable_inputs)
         std::printf("Would skip %s: %s\n", input.path.c_str(), input.reason.c_str());
+    for (const std::string& path : result.inputs_same_file)
+        std::printf("Would skip %s: %s\n", path.c_str(), kSameFileReason);
     std::fflush(stdout);
 }
 
@@ -514,8 +518,14 @@ void PrintPlanJson(const CombineResult& result)
                   << ", \"reason\": \"without navigation\"}";
         separator = ",\n";
     }
-    const bool skipped =
-        !result.unreadable_inputs.empty() || !result.inputs_without_navigation.empty();
+    for (const std::string& path : result.inputs_same_file) {
+        std::cout << separator << "    {\"path\": " << JsonString(path) << ", \"reason\": \""
+                  << kSameFileReason << "\"}";
+        separator = ",\n";
+    }
+    const bool skipped = !result.unreadable_inputs.empty() ||
+                         !result.inputs_without_navigation.empty() ||
+                         !result.inputs_same_file.empty();
     std::cout << (skipped ? "\n  " : "") << "],\n  \"summary\": {";
     const std::pair<const char*, std::int64_t> counts[] = {
         {"traces_read", s.traces_read},

@@ -749,6 +749,7 @@ void CCombineJob::CDriver::ProcessInput(std::size_t input)
         Ctx().Log("\tSame file as an earlier input: skipped");
         Ctx().Log(kNL);
         ++m_result.summary.inputs_same_file;
+        m_result.inputs_same_file.push_back(path);
         return;
     }
     if (ChangedSinceScan(m_inputs[input])) {

@@ -101,6 +101,9 @@ struct CombineResult {
     /// Inputs skipped because no trace of theirs has a position while speed
     /// correction is on, in processing order.
     std::vector<std::string> inputs_without_navigation;
+    /// Inputs skipped as the same file as an earlier input, in processing
+    /// order.
+    std::vector<std::string> inputs_same_file;
     /// Inputs whose recording times overlap the input before them in the same
     /// output, in processing order (not with demultiplex_only).
     std::vector<OverlappingInputs> overlapping_inputs;

@@ -248,8 +248,12 @@ TEST_F(CliProcess, DryRunTableShowsEachOutputAsTheRunWritesIt)
     fs::create_directory(out);
     std::ofstream(fs::path(out) / names[1]) << "mine";
 
-    const ChildEnd plan = RunProgram(kCli, {"combine", "--dry-run", "-o", out, a, junk, b});
-    const ChildEnd run = RunProgram(kCli, {"combine", "-o", out, a, junk, b});
+    // The first input again, under another name.
+    const std::string again = m_tmp.File("again.sgy");
+    fs::create_hard_link(a, again);
+
+    const ChildEnd plan = RunProgram(kCli, {"combine", "--dry-run", "-o", out, a, junk, b, again});
+    const ChildEnd run = RunProgram(kCli, {"combine", "-o", out, a, junk, b, again});
 
     EXPECT_EQ(plan.code, 0) << plan.err;
     const std::vector<PlannedRow> rows = PlannedRows(plan.out, out);
@@ -266,6 +270,9 @@ TEST_F(CliProcess, DryRunTableShowsEachOutputAsTheRunWritesIt)
         EXPECT_EQ(row.replaces, k == 1 ? "yes" : "no") << row.path;
     }
     EXPECT_NE(plan.out.find("Would skip " + junk + ": "), std::string::npos) << plan.out;
+    EXPECT_NE(plan.out.find("Would skip " + again + ": same file as an earlier input\n"),
+              std::string::npos)
+        << plan.out;
 }
 
 } // namespace
