@@ -6,7 +6,6 @@
 #include "combine/job_state.h"
 
 #include <cstdint>
-#include <optional>
 #include <string_view>
 
 namespace tessara

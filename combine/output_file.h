@@ -30,8 +30,8 @@ struct OutputEdits {
 
 /// Owner of the working output file ("SegyOut.sgy" in the output directory).
 /// It takes the output's records, real and fill traces, and keeps their
-/// bookkeeping: the records, the time of the last real trace, the trace count
-/// and mean trace interval of the current input, the template of fill traces.
+/// bookkeeping: the records, the times of the first and the last real trace,
+/// the template of fill traces.
 ///
 /// Each output is taken twice. Deciding, nothing is written: the records are
 /// counted as if they were, and their delays and fixes are kept for the
@@ -79,8 +79,7 @@ public:
     /// step, replacing a file there; false, with the working file kept, when
     /// anything of it was not written or the rename failed.
     [[nodiscard]] bool Finish(const std::string& path);
-    /// The kept fixes (deciding; positions are record numbers) and the delay
-    /// of each record, moved out.
+    /// The kept fixes (deciding; positions are record numbers), moved out.
     [[nodiscard]] std::vector<llt> TakeFixes() { return std::move(m_fixes); }
     /// Deciding with fixes kept: the delay of each record.
     [[nodiscard]] const std::vector<std::int16_t>& RecordDelays() const { return m_recordDelays; }
