@@ -23,6 +23,7 @@
 #include <optional>
 #include <string>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tessara::cli
@@ -77,6 +78,11 @@ public:
         if (m_toStdout)
             return; // what was printed stays printed
         std::fflush(m_log);
+        // A FIFO or a device is written into as it is: only a file is emptied.
+        struct stat info {
+        };
+        if (::fstat(::fileno(m_log), &info) != 0 || !S_ISREG(info.st_mode))
+            return;
         if (::ftruncate(::fileno(m_log), 0) != 0)
             m_logFailed = true;
         std::rewind(m_log);
@@ -385,16 +391,28 @@ std::string WhyNoOutput(const CombineSummary& s)
 }
 
 // The log must not take the place of a file the user needs: an input, or
-// any SEG-Y file (a glob after --log puts one there).
+// any SEG-Y file (a glob after --log puts one there); nor of a file the job
+// writes, which would remove or replace it. A terminal, a FIFO or a device
+// such as /dev/null is written into as it is.
 std::string LogPathProblem(const CombineOptions& o)
 {
+    namespace fs = std::filesystem;
     std::error_code ec;
+    const fs::file_status status = fs::status(o.logPath, ec);
+    if (fs::is_directory(status))
+        return "--log " + o.logPath + " is a directory";
+    if (fs::is_socket(status) || fs::is_block_file(status))
+        return "--log " + o.logPath + " is a socket or block device, not a file to write a log to";
     for (const std::string& input : o.settings.input_files) {
-        if (std::filesystem::equivalent(o.logPath, input, ec))
+        if (fs::equivalent(o.logPath, input, ec))
             return "--log " + o.logPath + " is one of the inputs";
     }
-    if (std::filesystem::is_regular_file(o.logPath, ec) && SegyOpenFailure(o.logPath).empty())
+    if (fs::is_regular_file(status) && SegyOpenFailure(o.logPath).empty())
         return "--log " + o.logPath + " is an existing SEG-Y file";
+    const fs::path log = fs::weakly_canonical(o.logPath, ec);
+    if (!ec && log.parent_path() == fs::weakly_canonical(o.outputDirectory, ec) && !ec &&
+        bIsJobFileName(o.settings, log.filename().string()))
+        return "--log " + o.logPath + " is a name the job may give a file in " + o.outputDirectory;
     return {};
 }
 
@@ -633,6 +651,8 @@ int RunCombine(CombineOptions& o)
 
     CCliJobHost host(log, o.verbose);
     CCombineJob job(o.settings, host);
+    if (!o.logPath.empty())
+        job.KeepFile(o.logPath);
     const CombineOutcome outcome = job.Run(o.outputDirectory);
     (void)std::signal(SIGINT, SIG_DFL);
     (void)std::signal(SIGTERM, SIG_DFL);

@@ -131,10 +131,11 @@ public:
     CDriver(const CombineSettings& settings,
             IJobHost& host,
             const std::string& outputDirectory,
-            bool dryRun)
+            bool dryRun,
+            const std::vector<std::string>& keptFiles)
         : m_liveSettings(settings), m_settings(settings), m_realHost(host), m_quietHost(host),
           m_outputDirectory(outputDirectory), m_dryRun(dryRun),
-          m_output(JoinPath(outputDirectory, kWorkingFileName))
+          m_output(JoinPath(outputDirectory, kWorkingFileName)), m_keptFiles(keptFiles)
     {
     }
 
@@ -167,7 +168,9 @@ private:
     [[nodiscard]] std::size_t RunOutput(std::size_t first);
     [[nodiscard]] std::size_t PassOverOutput(std::size_t first);
     void DecideEdits();
+    void InputFailedWhileWriting(const std::string& path, const std::string& what);
     void InputChangedBetweenPasses(const std::string& path);
+    [[nodiscard]] bool InputStillAsDecided(std::size_t input);
     void ProcessInput(std::size_t input);
     void LogProcessingFile(const std::string& path);
     [[nodiscard]] bool ChangedSinceScan(const InputEntry& input) const;
@@ -213,6 +216,7 @@ private:
     [[nodiscard]] bool PrepareOutputDirectory();
     void MarkFilesSeenTwice();
     [[nodiscard]] bool IsInput(const std::string& path) const;
+    [[nodiscard]] bool IsKeptFile(const std::string& path) const;
     [[nodiscard]] bool StopRequestedNow();
     [[nodiscard]] std::optional<double> NextKnownStart(std::size_t input) const;
     [[nodiscard]] CTraceResampler& Resampler();
@@ -234,6 +238,7 @@ private:
     OutputEdits m_edits;                    // what writing it applies
     CToldLater m_toldAtClose;               // what its decision tells the front end
     std::vector<char> m_changedWhenDecided; // per input: skipped as changed
+    std::vector<char> m_readWhenDecided;    // per input: opened and read
     // Per input: the output's records after it in the deciding pass.
     std::vector<std::int64_t> m_decidedRecords;
     std::int64_t m_stopChecks = 0;   // stop requests asked in this pass
@@ -266,6 +271,7 @@ private:
     bool m_stopped = false;                // the user asked the job to stop
     JobProgress m_progress;                // bytesDone: of the inputs before the current one
     std::string m_lastReadInput;           // the input read last into an output
+    std::vector<std::string> m_keptFiles;  // the front end's, never replaced
 };
 
 CCombineJob::CCombineJob(const CombineSettings& settings, IJobHost& host)
@@ -298,7 +304,7 @@ CombineOutcome CCombineJob::Start(const std::string& outputDirectory, bool dryRu
     if (m_running)
         return CombineOutcome::AlreadyRunning;
     m_running = true;
-    m_driver = std::make_unique<CDriver>(m_settings, m_host, outputDirectory, dryRun);
+    m_driver = std::make_unique<CDriver>(m_settings, m_host, outputDirectory, dryRun, m_keptFiles);
     const CombineOutcome outcome = m_driver->Run();
     m_running = false;
     return outcome;
@@ -412,6 +418,7 @@ CombineOutcome CCombineJob::CDriver::Run()
         m_progress.bytesTotal += input.version.bytes;
 
     m_changedWhenDecided.assign(m_inputs.size(), 0);
+    m_readWhenDecided.assign(m_inputs.size(), 0);
     m_decidedRecords.assign(m_inputs.size(), 0);
 
     Host().ClearLog();
@@ -556,17 +563,42 @@ void CCombineJob::CDriver::DecideEdits()
 
 // The decisions were taken on the input as it was in the deciding pass:
 // read otherwise now, the output would not be the one decided.
-void CCombineJob::CDriver::InputChangedBetweenPasses(const std::string& path)
+void CCombineJob::CDriver::InputFailedWhileWriting(const std::string& path, const std::string& what)
 {
     if (m_failed)
         return;
     m_failed = true;
     m_result.failed_path = path;
     m_result.input_changed = true;
-    const std::string message = "Input " + path + " changed while the job was writing: job stopped";
+    m_result.input_failure = what;
+    const std::string message = "Input " + path + " " + what + ": job stopped";
     Ctx().Log(message);
     Ctx().Log(kNL);
     Host().ShowMessage(message);
+}
+
+void CCombineJob::CDriver::InputChangedBetweenPasses(const std::string& path)
+{
+    InputFailedWhileWriting(path, "changed while the job was writing");
+}
+
+// Writing: an input the deciding pass read must be the file it read, before
+// and after it is read again. One that has gone is named as itself, not left
+// to show as a shortfall of records under the next input's name.
+bool CCombineJob::CDriver::InputStillAsDecided(std::size_t input)
+{
+    const std::string& path = m_inputs[input].path;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    if (!FileIdentity(path, device, inode)) {
+        InputFailedWhileWriting(path, "is gone");
+        return false;
+    }
+    if (ChangedSinceScan(m_inputs[input])) {
+        InputChangedBetweenPasses(path);
+        return false;
+    }
+    return true;
 }
 
 // One job at a time writes into a directory, and a job never deletes or
@@ -616,6 +648,15 @@ bool CCombineJob::CDriver::IsInput(const std::string& path) const
             return true;
     }
     return false;
+}
+
+// Whether the file at `path` is one the front end writes, by any path.
+bool CCombineJob::CDriver::IsKeptFile(const std::string& path) const
+{
+    std::error_code ec;
+    return std::any_of(m_keptFiles.begin(), m_keptFiles.end(), [&](const std::string& kept) {
+        return fs::equivalent(kept, path, ec);
+    });
 }
 
 // A file given twice (by any path) is read once: its later occurrences, in
@@ -788,6 +829,16 @@ void CCombineJob::CDriver::ProcessInput(std::size_t input)
         SkipChangedInput(path);
         return;
     }
+    if (m_deciding) {
+        m_readWhenDecided[input] = opened ? 1 : 0;
+    } else if (m_readWhenDecided[input] != 0) {
+        if (!InputStillAsDecided(input))
+            return;
+        if (!opened) {
+            InputFailedWhileWriting(path, "cannot be read (" + OpenFailureText(path, in) + ")");
+            return;
+        }
+    }
     if (!opened) {
         // Nothing of it is opened or written and no close decision is taken
         // for it: an unreadable file must not give an output its file header.
@@ -822,6 +873,12 @@ void CCombineJob::CDriver::ProcessInput(std::size_t input)
     m_lastReadInput = path;
     in.Close();
     countWhole.Now();
+    // Rewritten while it was read (samples, times or a delay under the same
+    // size, its modification time put back or not): what was written of it
+    // may be neither the old file nor the new one. Checked before the output
+    // can be closed under its final name, also after a stop.
+    if (!m_deciding && !m_failed && !InputStillAsDecided(input))
+        return;
     if (m_failed || m_stopped)
         return;
     // The writing pass must take the records the deciding pass counted. An
@@ -1230,8 +1287,9 @@ void CCombineJob::CDriver::Rename_Output_File()
         m_scale.InItsYear(m_output.LastTraceTime()).secondsOfYear,
         corrected ? std::optional<double>(corrected->spacingMetres) : std::nullopt);
     std::string path = JoinPath(m_outputDirectory, name);
-    // A name this job gave already, or one of its inputs, is never replaced.
-    for (int k = 2; m_producedPaths.count(path) != 0 || IsInput(path); ++k)
+    // A name this job gave already, one of its inputs or the front end's
+    // log is never replaced.
+    for (int k = 2; m_producedPaths.count(path) != 0 || IsInput(path) || IsKeptFile(path); ++k)
         path = JoinPath(m_outputDirectory, WithSuffix(name, k));
 
     // rename replaces an existing file in one step: the old file stays
@@ -1265,7 +1323,9 @@ void CCombineJob::CDriver::Rename_Output_File()
     if (corrected) {
         record.speed_corrected = true;
         record.spacing_metres = corrected->spacingMetres;
-        record.traces_before_correction = corrected->tracesBefore;
+        // A stop while writing ends the output before the records the
+        // selection was decided over: it was made from those taken.
+        record.traces_before_correction = m_deciding ? corrected->tracesBefore : m_output.Traces();
     }
     record.fill_traces = m_output.FillTraces();
     record.first_trace_time = m_scale.InItsYear(m_output.FirstTraceTime()).secondsOfYear;

@@ -46,11 +46,14 @@ struct InputCounters {
 /// delayRecordingTime (ms) -> traces that carry it.
 using DelayHistogram = std::map<std::int16_t, std::int64_t>;
 
-/// What tells one content of a file from a later one: its size and the
-/// time it was last modified.
+/// What tells one content of a file from a later one: its size, the time it
+/// was last modified and the time its inode last changed. The change time
+/// cannot be set back by a program, so a rewrite whose modification time was
+/// restored afterwards still shows.
 struct FileVersion {
     std::int64_t bytes = 0;
     std::int64_t modified_ns = 0; ///< since the epoch
+    std::int64_t changed_ns = 0;  ///< since the epoch
 
     bool operator==(const FileVersion&) const = default;
 };

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
+#include <regex>
+#include <string_view>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <system_error>
@@ -39,6 +41,8 @@ bool FileIdentity(const std::string& path,
         version->bytes = static_cast<std::int64_t>(info.st_size);
         version->modified_ns = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 +
                                static_cast<std::int64_t>(info.st_mtim.tv_nsec);
+        version->changed_ns = static_cast<std::int64_t>(info.st_ctim.tv_sec) * 1000000000 +
+                              static_cast<std::int64_t>(info.st_ctim.tv_nsec);
     }
     return true;
 }
@@ -166,6 +170,22 @@ std::string BuildOutputFileName(const CombineSettings& settings,
     if (spacingMetres)
         name += "_SC" + SpacingText(*spacingMetres) + "m";
     return name + ".sgy";
+}
+
+bool bIsJobFileName(const CombineSettings& settings, const std::string& fileName)
+{
+    if (fileName == kWorkingFileName)
+        return true;
+    // The texts before the span are the settings' own and may hold any
+    // character: compared as they are, the rest by its pattern.
+    constexpr std::string_view kSpanAtZero = "000_0000_to_000_0000.sgy";
+    const std::string sample = BuildOutputFileName(settings, 0, 0, std::nullopt);
+    const std::string prefix = sample.substr(0, sample.size() - kSpanAtZero.size());
+    if (fileName.compare(0, prefix.size(), prefix) != 0)
+        return false;
+    static const std::regex rest(R"(\d{3,}_\d{4}_to_\d{3,}_\d{4}(_SC[0-9.]+m)?(_\d+)?\.(sgy|png))");
+    return std::regex_match(
+        fileName.begin() + static_cast<std::ptrdiff_t>(prefix.size()), fileName.end(), rest);
 }
 
 } // namespace tessara

@@ -102,7 +102,7 @@ QString Headline(const CombineResult& result, bool& warning)
     switch (result.outcome) {
     case CombineOutcome::WriteFailed:
         return "Failed: " + QString::fromStdString(result.failed_path) +
-               (result.input_changed ? " changed while the job was writing; "
+               (result.input_changed ? " " + QString::fromStdString(result.input_failure) + "; "
                                      : " could not be written; ") +
                written;
     case CombineOutcome::Stopped:

@@ -92,9 +92,14 @@ struct CombineResult {
     std::vector<OutputRecord> outputs; ///< in the order they were completed
     CombineSummary summary;
     /// WriteFailed: the path that could not be written, or with
-    /// input_changed the input that changed between the passes over its output.
+    /// input_changed the input that failed in the writing pass over its
+    /// output: it changed, went, or could no longer be read.
     std::string failed_path;
     bool input_changed = false;
+    /// With input_changed, what became of the input, in the words that
+    /// follow its path: "changed while the job was writing", "is gone", or
+    /// "cannot be read (REASON)".
+    std::string input_failure;
     /// Unreadable inputs, and inputs that changed after the job started
     /// (replaced or rewritten; they count as unreadable), in processing order.
     std::vector<UnreadableInput> unreadable_inputs;
@@ -149,19 +154,27 @@ public:
     /// anything is read. Completed outputs carry their final names; a write
     /// failure stops the job with the working file left under its name and
     /// no input deleted or replaced. An input whose identity or version
-    /// (device, inode, size, modification time) differs, when it is about to
+    /// (device, inode, size, modification and change time) differs, when it is about to
     /// be read, from what it was as the job started is skipped and counted
     /// with the unreadable ones. No working file remains after a job that
     /// ends with Done or Stopped. A call made while the job runs (from
     /// inside the host's PumpEvents) returns AlreadyRunning and changes
     /// nothing, the running job's Result included.
     ///
-    /// An input whose identity or version differs in the writing pass from
-    /// what the deciding pass found stops the job as a write failure of that
-    /// input (failed_path), since what was decided no longer holds. A stop
-    /// request in either pass ends the output being written with the traces
-    /// taken so far, and no further output is opened.
+    /// An input whose identity or version (the change time included)
+    /// differs in the writing pass from what it was as the job started,
+    /// before it is read or after it was read, or that has gone or can no
+    /// longer be read, stops the job as a write failure of that input
+    /// (failed_path), since what was decided no longer holds: the output it
+    /// was read into keeps its working name. A stop request in either pass
+    /// ends the output being written with the traces taken so far, and no
+    /// further output is opened; its output record counts what was written.
     [[nodiscard]] CombineOutcome Run(const std::string& outputDirectory);
+
+    /// A file the front end writes while the job runs (its log): no output
+    /// takes its place, whatever its name; an output of that name gets the
+    /// next free "_2", "_3", ... instead. Called before Run.
+    void KeepFile(const std::string& path) { m_keptFiles.push_back(path); }
 
     /// Runs every deciding pass of the job and writes nothing: no lock, no
     /// working file, no log. The result holds the outputs the job would
@@ -183,6 +196,7 @@ private:
     const CombineSettings& m_settings;
     IJobHost& m_host;
     std::unique_ptr<CDriver> m_driver;
+    std::vector<std::string> m_keptFiles;
     bool m_running = false;
 };
 

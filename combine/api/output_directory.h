@@ -25,4 +25,10 @@ constexpr const char* kWorkingFileName = "SegyOut.sgy";
                                               double lastSeconds,
                                               std::optional<double> spacingMetres);
 
+/// Whether a file named `fileName` (without directory) in the output
+/// directory may be written by a job with `settings`: the working file, or a
+/// final name of an output of any span, spacing and "_2", "_3", ... suffix,
+/// with ".sgy" or, for its quicklook, ".png".
+[[nodiscard]] bool bIsJobFileName(const CombineSettings& settings, const std::string& fileName);
+
 } // namespace tessara

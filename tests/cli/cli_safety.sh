@@ -29,6 +29,28 @@ grep -q "^tessara-cli: --log $A is one of the inputs$" "$DIR/o.txt" || fail "$(c
 [ $? -eq 2 ] || fail "--log on a SEG-Y file: exit not 2"
 grep -q "is an existing SEG-Y file$" "$DIR/o.txt" || fail "$(cat "$DIR/o.txt")"
 
+# --log on what is no file to write a log to, or on a file the job writes:
+# refused before the job (exit 2), the file left as it was.
+for row in "$DIR/out|is a directory" \
+    "$DIR/out/SegyOut.sgy|is a name the job may give a file in $DIR/out" \
+    "$DIR/out/../out/Cruise_100_1000_to_100_1100_SC0.023m_2.png|is a name the job may give a file in $DIR/out"; do
+    log=${row%%|*}
+    "$CLI" combine -o "$DIR/out" --expedition Cruise --log "$log" "$A" >"$DIR/o.txt" 2>&1
+    [ $? -eq 2 ] || fail "--log $log: exit not 2: $(cat "$DIR/o.txt")"
+    grep -qF "tessara-cli: --log $log ${row#*|}" "$DIR/o.txt" || fail "$(cat "$DIR/o.txt")"
+done
+[ -z "$(ls "$DIR/out")" ] || fail "a refused --log left files: $(ls "$DIR/out")"
+# A FIFO is written into, never replaced by a file.
+mkfifo "$DIR/fifo"
+cat "$DIR/fifo" >"$DIR/fifo.txt" &
+reader=$!
+"$CLI" combine -o "$DIR/out" --log "$DIR/fifo" "$A" >"$DIR/o.txt" 2>&1 ||
+    fail "--log FIFO: $(cat "$DIR/o.txt")"
+wait $reader
+[ -p "$DIR/fifo" ] || fail "--log FIFO: no longer a FIFO"
+grep -q "Processing file $A" "$DIR/fifo.txt" || fail "--log FIFO: no log: $(cat "$DIR/fifo.txt")"
+rm -rf "$DIR/out" "$DIR/fifo" && mkdir "$DIR/out"
+
 # Unreadable inputs: one line each with the reason, exit 1, the rest written.
 printf 'short' >"$DIR/short.sgy"
 "$CLI" combine -o "$DIR/out" "$A" "$DIR/short.sgy" "$DIR/missing.sgy" >"$DIR/o.txt" 2>"$DIR/e.txt"

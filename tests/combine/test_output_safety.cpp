@@ -94,6 +94,22 @@ TEST_F(OutputSafety, RerunOverItsOwnOutputKeepsItAndNamesTheNewOneNext)
     EXPECT_FALSE(Result().outputs[0].replaced_existing);
 }
 
+// The front end's log, here under the name the output would take: the
+// output takes the next name and the log stays as it was.
+TEST_F(OutputSafety, KeptFileIsNeverReplaced)
+{
+    AddInput("a.sgy", Input(1, {100, 10, 0, 0}, 5));
+    std::ofstream(Out(kDefaultName)) << "the log";
+    m_job = std::make_unique<CCombineJob>(m_settings, m_host);
+    m_job->KeepFile(m_out + "/./" + kDefaultName);
+
+    ASSERT_EQ(m_job->Run(m_out), CombineOutcome::Done);
+
+    EXPECT_EQ(ReadFileBytes(Out(kDefaultName)).size(), 7u);
+    const std::string second = "Choose Expedition_100_1000_to_100_1000_2.sgy";
+    EXPECT_EQ(FilesIn(m_out), (Names{kDefaultName, second}));
+}
+
 TEST_F(OutputSafety, OlderFileOfTheSameNameIsReplacedAndNamed)
 {
     AddInput("a.sgy", Input(1, {100, 10, 0, 0}, 5));

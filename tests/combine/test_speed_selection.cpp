@@ -568,6 +568,27 @@ TEST_F(SpeedCorrectedOutput, TwentyMetresTakesEverySecondTraceUnchanged)
     EXPECT_TRUE(fs::path(Result().outputs[0].path).filename().string().ends_with("_SC20.0m.sgy"));
 }
 
+// A stop while writing ends the output before the records its selection was
+// decided over: its record tells the records actually taken.
+TEST_F(SpeedCorrectedOutput, StopWhileWritingCountsTheRecordsTaken)
+{
+    m_settings.trace_spacing = 10;
+    m_host.onStatus = [this](std::string_view status) {
+        if (status == "Input file = fixes.sgy : reading trace 10")
+            m_host.stop = true;
+    };
+    const std::string input = (fs::path(m_in) / "fixes.sgy").string();
+    ASSERT_TRUE(WriteFixFile(input, LineFixes(31, 10)));
+    m_settings.input_files = {input};
+
+    ASSERT_EQ(Run(), CombineOutcome::Stopped);
+
+    ASSERT_EQ(Result().outputs.size(), 1u);
+    const OutputRecord& record = Result().outputs[0];
+    EXPECT_EQ(record.traces_before_correction, 11) << "traces 0 to 10, the stop's included";
+    EXPECT_EQ(record.traces, static_cast<std::int64_t>(ReadWritten(record.path).size()));
+}
+
 TEST_F(SpeedCorrectedOutput, DegreesAreWrittenAsArcSecondsWithTheTraceScalar)
 {
     const double step = 0.0001; // about 11.1 m

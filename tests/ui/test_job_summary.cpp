@@ -95,6 +95,11 @@ void TestJobSummary::headline_and_icon_data()
     failed.failed_path = "/out/SegyOut.sgy";
     QTest::newRow("failed") << failed << true
                             << "Failed: /out/SegyOut.sgy could not be written; 2 outputs written";
+    CombineResult gone = failed;
+    gone.failed_path = "/in/b.sgy";
+    gone.input_changed = true;
+    gone.input_failure = "is gone";
+    QTest::newRow("input gone") << gone << true << "Failed: /in/b.sgy is gone; 2 outputs written";
     CombineResult overlap = Clean();
     overlap.overlapping_inputs = {{"/in/a.sgy", "/in/b.sgy"}};
     QTest::newRow("overlap") << overlap << true << "Done, 2 outputs written, with warnings";
