@@ -3,9 +3,10 @@
 # every step (delay drops, speed correction at the median and at fixed
 # spacings with repeated and dropped traces, sidescan pairs, resampling on
 # every core, the Knudsen day repair, gap fill, closing by size and by time,
-# demultiplex only, New Year): each output's and each log's SHA-256 against
-# the list in cli_golden.txt, made by the job as it was known good. And the
-# dry run of every case against what the job then writes.
+# demultiplex only, New Year, nothing written): each output's and each log's
+# SHA-256 against the list in cli_golden.txt, made by the job as it was
+# known good. And the dry run of every case against what the job then
+# writes and reports (python3 reads the dry run's JSON).
 #
 #   cli_golden.sh CLI SYNTH          check
 #   cli_golden.sh CLI SYNTH --write  write the list anew (on stdout)
@@ -35,8 +36,75 @@ survey clock --files 4 --traces 200 --clock-glitch-file 1 --clock-glitch-trace 5
 survey big --files 6 --traces 600 --samples 2000 --glitch-rate 0.002
 survey newyear --files 6 --traces 300 --day 365 --time 23:58
 
+# compare CASE OUTPUT_DIR: what the dry run planned is what the run then
+# wrote and reported: each output's traces, fill traces, bytes, times and
+# speed correction, every count of the summary and the warning of years.
+compare() {
+    python3 - "$1" "$DIR/$1.plan" "$DIR/$1.out" "$2" <<'EOF'
+import json, os, re, sys
+name, plan_path, report_path, out_dir = sys.argv[1:]
+def fail(what):
+    print(f"cli golden: FAILED: {name}: {what}")
+    sys.exit(1)
+try:
+    plan = json.load(open(plan_path))
+except ValueError as e:
+    fail(f"the dry run's JSON does not parse: {e}")
+report = open(report_path).read()
+planned = {o["path"]: (o["traces"], o["fill_traces"], o["bytes"], o["first_trace_time"],
+                       o["last_trace_time"], o["replaces_existing"],
+                       o.get("spacing_metres"), o.get("traces_before_correction"))
+           for o in plan["outputs"]}
+line = re.compile(r"(.+): (\d+) traces(?: \((\d+) fill\))?, (\d+) bytes, (.+?) to (.+?)"
+                  r"(, replaced an existing file)?(?:, speed corrected at (\S+) m from (\d+) traces)?")
+written = {}
+for m in filter(None, map(line.fullmatch, report.splitlines())):
+    written[m[1]] = (int(m[2]), int(m[3] or 0), int(m[4]), m[5], m[6], m[7] is not None,
+                     m[8] and float(m[8]), m[9] and int(m[9]))
+if planned != written:
+    fail(f"planned {planned}, reported {written}")
+sizes = {os.path.join(out_dir, f): os.path.getsize(os.path.join(out_dir, f))
+         for f in os.listdir(out_dir)}
+if sizes != {path: o[2] for path, o in planned.items()}:
+    fail(f"planned {planned}, written {sizes}")
+# The report leaves out some counts while they are 0.
+labels = {"Traces read": "traces_read", "written": "traces_written",
+          "reference": "dropped_reference", "before output start": "dropped_before_start",
+          "not resampled": "dropped_resampling", "channel": "dropped_channel",
+          "implausible pairs": "dropped_implausible", "paired": "merged_into_pairs",
+          "no navigation": "dropped_navigation", "without samples": "dropped_empty",
+          "clock glitch": "dropped_clock_glitch", "Fill traces written": "traces_filled",
+          "traces removed by delay scan": "removed_by_delay_scan", "Outputs": "outputs",
+          "discarded without traces": "outputs_discarded", "unreadable": "inputs_unreadable",
+          "without navigation": "inputs_without_navigation",
+          "same file as an earlier input": "inputs_same_file",
+          "Traces of another length than their output's file header": "traces_other_length",
+          "Traces converted with loss (floating point to integer, or to a narrower integer)":
+              "traces_converted_with_loss"}
+counts = {}
+for text in report.splitlines():
+    if not text.startswith(("Traces ", "Fill traces ", "Outputs ")):
+        continue
+    # Split at the separators of counts, not at a comma inside a label's parentheses.
+    parts = re.split(r"[:;] |, (?![^()]*\))", text)
+    for m in filter(None, map(re.compile(r"(.+) (\d+)").fullmatch, parts)):
+        if m[1] not in labels:
+            fail(f"unknown count {m[0]!r}")
+        counts[labels[m[1]]] = int(m[2])
+summary = dict(plan["summary"], outputs=len(plan["outputs"]))
+differ = {k: (summary.get(k), counts.get(k, 0)) for k in summary.keys() | counts.keys()
+          if summary.get(k) != counts.get(k, 0)}
+if differ:
+    fail(f"planned and reported counts: {differ}")
+if plan["inputs_span_years"] != ("Warning: inputs span more than one year" in report):
+    fail("the warning of years differs")
+EOF
+}
+
 # run CASE SURVEY OPTIONS...: the job, then one line per output and one for
-# the log (its input paths made independent of where the survey lies).
+# the log (its input paths made independent of where the survey lies). A
+# job that writes nothing must say why; its dry run exits as it does and
+# gives the same reason.
 run() {
     name=$1
     survey=$2
@@ -44,31 +112,24 @@ run() {
     out="$DIR/out-$name"
     mkdir "$out"
     if [ "$WRITE" != "--write" ]; then
-        "$CLI" combine --dry-run --json -o "$out" "$@" "$DIR/in-$survey"/* >"$DIR/$name.plan" ||
-            fail "$name: dry run"
-        # One JSON document, whatever the number of outputs.
-        if command -v python3 >/dev/null 2>&1; then
-            python3 -m json.tool "$DIR/$name.plan" >/dev/null 2>&1 ||
-                fail "$name: the dry run's JSON does not parse"
-        fi
+        "$CLI" combine --dry-run --json -o "$out" "$@" "$DIR/in-$survey"/* >"$DIR/$name.plan" \
+            2>"$DIR/$name.plan.err"
+        planned=$?
     fi
-    "$CLI" combine -o "$out" --log "$DIR/$name.log" "$@" "$DIR/in-$survey"/* >"$DIR/$name.out" 2>&1 ||
-        fail "$name: $(cat "$DIR/$name.out")"
-    ls "$out" >"$DIR/$name.files"
-    while IFS= read -r f; do
-        echo "$name|$f|$(sha256sum <"$out/$f" | cut -c1-64)" >>"$DIR/sums"
-        [ "$WRITE" = "--write" ] && continue
-        # What the dry run said of this output is what was written.
-        line=$(grep -F "\"path\": \"$out/$f\"" "$DIR/$name.plan") || fail "$name: $f not planned"
-        traces=$(echo "$line" | sed 's/.*"traces": \([0-9]*\),.*/\1/')
-        bytes=$(echo "$line" | sed 's/.*"bytes": \([0-9]*\),.*/\1/')
-        [ "$bytes" -eq "$(wc -c <"$out/$f")" ] || fail "$name: $f planned $bytes bytes"
-        grep -qF "$out/$f: $traces traces" "$DIR/$name.out" || fail "$name: $f planned $traces traces"
-    done <"$DIR/$name.files"
+    "$CLI" combine -o "$out" --log "$DIR/$name.log" "$@" "$DIR/in-$survey"/* >"$DIR/$name.out" \
+        2>"$DIR/$name.err"
+    ran=$?
+    [ $ran -eq 0 ] || grep -q "^tessara-cli: no output written: " "$DIR/$name.err" ||
+        fail "$name: exit $ran: $(cat "$DIR/$name.err")"
     if [ "$WRITE" != "--write" ]; then
-        [ "$(grep -c '"path": "' "$DIR/$name.plan")" -eq "$(wc -l <"$DIR/$name.files")" ] ||
-            fail "$name: planned $(cat "$DIR/$name.plan")"
+        [ $planned -eq $ran ] && cmp -s "$DIR/$name.plan.err" "$DIR/$name.err" ||
+            fail "$name: the dry run: exit $planned, $(cat "$DIR/$name.plan.err");" \
+                "the run: exit $ran, $(cat "$DIR/$name.err")"
+        compare "$name" "$out" || exit 1
     fi
+    ls "$out" | while IFS= read -r f; do
+        echo "$name|$f|$(sha256sum <"$out/$f" | cut -c1-64)" >>"$DIR/sums"
+    done
     echo "$name|log|$(sed "s|$DIR/||g" "$DIR/$name.log" | sha256sum | cut -c1-64)" >>"$DIR/sums"
 }
 
@@ -91,6 +152,8 @@ run time gaps --time-duration-limit 1
 run demux plain --demultiplex-only
 run demuxss sidescan --demultiplex-only --sidescan 1,2 --channel-field 3
 run clock clock
+# Every trace of another channel: nothing written.
+run nothing clock --single-channel 1000
 run newyear newyear
 run newyearsc newyear --speed-correction
 

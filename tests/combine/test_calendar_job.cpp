@@ -107,6 +107,25 @@ TEST_F(CalendarJobTest, GapsAcrossNewYearAreFilledAndTheFillTakesTheNewYear)
     EXPECT_EQ(Result().summary.dropped_before_start, 0);
 }
 
+// The unreadable input's all-zero header carries no year: taken into the
+// choice of the time scale, it would make the scale plain, put 1 January
+// before 31 December and warn of years that are in fact known.
+TEST_F(CalendarJobTest, AnUnreadableInputLeavesANewYearSurveyOnItsYears)
+{
+    AddInput("a.sgy", Input(1, {365, 23, 59, 50}, 5, 1000));
+    m_settings.input_files.push_back(m_in + "/missing.sgy");
+    InputSpec b = Input(2, {1, 0, 0, 10}, 5, 1000);
+    b.year = 2004;
+    AddInput("b.sgy", b);
+
+    ASSERT_EQ(Run(), CombineOutcome::Done);
+
+    // As in the test above: 4 + 7 fill + 4 traces.
+    EXPECT_EQ(OnlyOutput("Choose Expedition_365_2359_to_001_0000.sgy").size(), 4u + 7u + 4u);
+    EXPECT_FALSE(Result().inputs_span_years);
+    EXPECT_EQ(Result().summary.inputs_unreadable, 1);
+}
+
 TEST_F(CalendarJobTest, DemultiplexOnlyCountsAnInputFromItsOwnYear)
 {
     m_settings.demultiplex_only = true;
@@ -177,6 +196,8 @@ struct GlitchCase {
     /// Seconds added to trace `at` (of six, 1 s apart from 10:00:00), per trace.
     std::vector<int> shifts;
     int expectedGlitches;
+    /// The day repair on, the name giving day 101 to headers that say 100.
+    bool dayRepair = false;
 };
 
 class ClockGlitchTest : public CalendarJobTest, public ::testing::WithParamInterface<GlitchCase>
@@ -187,12 +208,13 @@ TEST_P(ClockGlitchTest, OnlyATimeFarFromBothNeighboursIsAGlitch)
 {
     const GlitchCase& c = GetParam();
     m_settings.file_gap = c.fileGapMinutes;
+    m_settings.fixupknudsen = c.dayRepair;
     // Later traces whose time goes back are dropped as before the output's
     // start; only the glitch count matters here.
     InputSpec a = Input(1, {100, 10, 0, 0}, 6, 1000);
     for (std::size_t k = 0; k < c.shifts.size(); ++k)
         a.times[k] = StampAfter(a.times[k], c.shifts[k] * 1000LL);
-    AddInput("a.sgy", a);
+    AddInput(c.dayRepair ? "0001_2003_101_1000.sgy" : "a.sgy", a);
 
     ASSERT_EQ(Run(), CombineOutcome::Done);
 
@@ -206,6 +228,14 @@ INSTANTIATE_TEST_SUITE_P(Neighbours,
                              GlitchCase{"PastTheLimit", 60, {0, 0, 0, 3600 + 2, 0, 0}, 1},
                              // Exactly the limit from trace 2 (at :02, trace 3 at 11:00:02 - 1 s).
                              GlitchCase{"AtTheLimit", 60, {0, 0, 0, 3599, 0, 0}, 0},
+                             // Exactly the limit from one neighbour, past it from the
+                             // other: trace 4 back at 09:59:54, 3608 s from trace 3 ...
+                             GlitchCase{"LimitFromThePrevious", 60, {0, 0, 0, 3599, -10, 0}, 0},
+                             // ... or trace 3 at 11:00:04, 3602 s from trace 2.
+                             GlitchCase{"LimitFromTheNext", 60, {0, 0, 0, 3601, 0, 0}, 0},
+                             // Header days one short of the name's: the trace read next
+                             // is compared day-repaired, so trace 4 is no glitch too.
+                             GlitchCase{"DayRepaired", 60, {0, 0, 0, 7200, 0, 0}, 1, true},
                              GlitchCase{"ShortLimit", 1, {0, 0, 0, 62, 0, 0}, 1},
                              // Backwards counts as well as forwards.
                              GlitchCase{"Backwards", 60, {0, 0, 0, -7200, 0, 0}, 1},
