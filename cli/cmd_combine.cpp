@@ -11,6 +11,7 @@
 #include "combine/api/combine_settings.h"
 #include "combine/api/log_format.h"
 #include "combine/api/output_directory.h"
+#include "combine/api/output_folder_check.h"
 #include "segy/tools/segy_file_tools.h"
 
 #include <chrono>
@@ -473,7 +474,7 @@ void WriteQuicklooks(const CombineResult& result)
 constexpr const char* kSameFileReason = "same file as an earlier input";
 
 /// The outputs a dry run found, as a table.
-void PrintPlannedOutputs(const CombineResult& result)
+void PrintPlannedOutputs(const CombineResult& result, const std::string& folderFindings)
 {
     std::printf("%-9s %-9s %-13s %-17s %-17s %-8s %-9s %s\n",
                 "Traces",
@@ -501,11 +502,13 @@ void PrintPlannedOutputs(const CombineResult& result)
         std::printf("Would skip %s: %s\n", input.path.c_str(), input.reason.c_str());
     for (const std::string& path : result.inputs_same_file)
         std::printf("Would skip %s: %s\n", path.c_str(), kSameFileReason);
+    if (!folderFindings.empty())
+        std::printf("%s\n", folderFindings.c_str());
     std::fflush(stdout);
 }
 
 /// The same as one JSON document.
-void PrintPlanJson(const CombineResult& result)
+void PrintPlanJson(const CombineResult& result, const OutputFolderFindings& folder)
 {
     const CombineSummary& s = result.summary;
     std::cout << "{\n  \"outputs\": [";
@@ -572,7 +575,21 @@ void PrintPlanJson(const CombineResult& result)
         separator = ",";
     }
     std::cout << "\n  },\n  \"inputs_span_years\": "
-              << (result.inputs_span_years ? "true" : "false") << "\n}\n";
+              << (result.inputs_span_years ? "true" : "false");
+    std::cout << ",\n  \"output_folder\": {";
+    separator = "";
+    for (const auto& [key, paths] : {std::pair{"inputs", &folder.inputs},
+                                     std::pair{"earlier_outputs", &folder.earlierOutputs}}) {
+        std::cout << separator << "\"" << key << "\": [";
+        const char* comma = "";
+        for (const std::string& path : *paths) {
+            std::cout << comma << JsonString(path);
+            comma = ", ";
+        }
+        std::cout << "]";
+        separator = ", ";
+    }
+    std::cout << "}\n}\n";
 }
 
 /// Every deciding pass of the job, nothing written.
@@ -583,6 +600,7 @@ int RunDryRun(CombineOptions& o)
     (void)std::signal(SIGTERM, OnStopSignal);
     CCliJobHost host(stdout, false);
     CCombineJob job(o.settings, host);
+    const OutputFolderFindings folder = CheckOutputFolder(o.settings, o.outputDirectory);
     const CombineOutcome outcome = job.DryRun(o.outputDirectory);
     (void)std::signal(SIGINT, SIG_DFL);
     (void)std::signal(SIGTERM, SIG_DFL);
@@ -590,9 +608,9 @@ int RunDryRun(CombineOptions& o)
     if (outcome == CombineOutcome::InvalidSettings)
         return kExitUsage;
     if (o.json) {
-        PrintPlanJson(result);
+        PrintPlanJson(result, folder);
     } else {
-        PrintPlannedOutputs(result);
+        PrintPlannedOutputs(result, DescribeOutputFolder(o.outputDirectory, folder));
         PrintSummary(result);
     }
     std::cout.flush();
@@ -641,6 +659,12 @@ int RunCombine(CombineOptions& o)
             (void)std::remove(o.logPath.c_str());
         return kExitFailure;
     }
+    // What the user may not have meant: told, not refused, as the window
+    // asks before it starts.
+    if (const std::string findings = DescribeOutputFolder(
+            o.outputDirectory, CheckOutputFolder(o.settings, o.outputDirectory));
+        !findings.empty())
+        std::cerr << "tessara-cli: warning: " << findings << '\n';
     // A file-size limit must show as a failed write that the job reports,
     // not end the process with the output half written; and a reader of the
     // log that goes away must not end the job with its output half written.

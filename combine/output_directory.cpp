@@ -172,15 +172,20 @@ std::string BuildOutputFileName(const CombineSettings& settings,
     return name + ".sgy";
 }
 
+std::string OutputNamePrefix(const CombineSettings& settings)
+{
+    constexpr std::string_view kSpanAtZero = "000_0000_to_000_0000.sgy";
+    const std::string any = BuildOutputFileName(settings, 0, 0, std::nullopt);
+    return any.substr(0, any.size() - kSpanAtZero.size());
+}
+
 bool bIsJobFileName(const CombineSettings& settings, const std::string& fileName)
 {
     if (fileName == kWorkingFileName)
         return true;
     // The texts before the span are the settings' own and may hold any
     // character: compared as they are, the rest by its pattern.
-    constexpr std::string_view kSpanAtZero = "000_0000_to_000_0000.sgy";
-    const std::string sample = BuildOutputFileName(settings, 0, 0, std::nullopt);
-    const std::string prefix = sample.substr(0, sample.size() - kSpanAtZero.size());
+    const std::string prefix = OutputNamePrefix(settings);
     if (fileName.compare(0, prefix.size(), prefix) != 0)
         return false;
     static const std::regex rest(R"(\d{3,}_\d{4}_to_\d{3,}_\d{4}(_SC[0-9.]+m)?(_\d+)?\.(sgy|png))");

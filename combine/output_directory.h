@@ -2,6 +2,8 @@
 // writability probe.
 #pragma once
 
+#include "combine/api/combine_settings.h"
+
 #include <string>
 
 namespace tessara
@@ -43,6 +45,10 @@ private:
 [[nodiscard]] std::string WorkingPathIsLinkMessage(const std::string& directory);
 /// The message shown when the probe fails.
 [[nodiscard]] std::string NotWriteableMessage(const std::string& directory);
+/// The part of every output name the settings give, before its span
+/// ("Expedition_[data_type_][instrument_type_][xcdr_]").
+[[nodiscard]] std::string OutputNamePrefix(const CombineSettings& settings);
+
 /// The message shown when another job holds the directory.
 [[nodiscard]] std::string DirectoryInUseMessage(const std::string& directory);
 

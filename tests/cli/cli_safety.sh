@@ -51,6 +51,16 @@ wait $reader
 grep -q "Processing file $A" "$DIR/fifo.txt" || fail "--log FIFO: no log: $(cat "$DIR/fifo.txt")"
 rm -rf "$DIR/out" "$DIR/fifo" && mkdir "$DIR/out"
 
+# Into the inputs' own folder: a warning before the job, as the window asks;
+# the dry run lists the same finding.
+cp "$A" "$DIR/alone.sgy"
+"$CLI" combine -o "$DIR" --dry-run --json "$DIR/alone.sgy" >"$DIR/o.txt" 2>"$DIR/e.txt"
+grep -qF "\"output_folder\": {\"inputs\": [\"$DIR/alone.sgy\"]" "$DIR/o.txt" || fail "$(cat "$DIR/o.txt")"
+"$CLI" combine -o "$DIR" "$DIR/alone.sgy" >"$DIR/o.txt" 2>"$DIR/e.txt" || fail "$(cat "$DIR/e.txt")"
+grep -q "^tessara-cli: warning: The output folder $DIR holds inputs of this job:$" "$DIR/e.txt" ||
+    fail "$(cat "$DIR/e.txt")"
+rm -f "$DIR"/*_to_*.sgy "$DIR/alone.sgy"
+
 # Unreadable inputs: one line each with the reason, exit 1, the rest written.
 printf 'short' >"$DIR/short.sgy"
 "$CLI" combine -o "$DIR/out" "$A" "$DIR/short.sgy" "$DIR/missing.sgy" >"$DIR/o.txt" 2>"$DIR/e.txt"
