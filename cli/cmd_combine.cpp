@@ -12,6 +12,7 @@
 #include "combine/api/log_format.h"
 #include "combine/api/output_directory.h"
 #include "combine/api/output_folder_check.h"
+#include "combine/api/summary_table.h"
 #include "segy/tools/segy_file_tools.h"
 
 #include <chrono>
@@ -328,26 +329,18 @@ void PrintOutputs(const CombineResult& state)
 void PrintSummary(const CombineResult& state)
 {
     const CombineSummary& s = state.summary;
-    std::cout << "Traces read " << s.traces_read << ": written " << s.traces_written
-              << ", reference " << s.dropped_reference << ", before output start "
-              << s.dropped_before_start << ", not resampled " << s.dropped_resampling
-              << ", channel " << s.dropped_channel << ", implausible pairs "
-              << s.dropped_implausible << ", paired " << s.merged_into_pairs << ", no navigation "
-              << s.dropped_navigation;
-    if (s.dropped_empty > 0)
-        std::cout << ", without samples " << s.dropped_empty;
-    if (s.dropped_clock_glitch > 0)
-        std::cout << ", clock glitch " << s.dropped_clock_glitch;
-    if (s.traces_unfinished > 0)
-        std::cout << ", in the unfinished output " << s.traces_unfinished;
+    const auto line = [&s](SummaryLine which) {
+        for (const SummaryRow& row : kSummaryRows) {
+            const std::int64_t count = CountOf(s, row);
+            if (row.line == which && (count > 0 || !row.onlyWhenAny))
+                std::cout << row.before << row.label << ' ' << count;
+        }
+    };
+    line(SummaryLine::Traces);
     std::cout << '\n';
-    std::cout << "Fill traces written " << s.traces_filled << ", traces removed by delay scan "
-              << s.removed_by_delay_scan << '\n';
-    std::cout << "Outputs " << state.outputs.size() << ", discarded without traces "
-              << s.outputs_discarded << "; inputs skipped: unreadable " << s.inputs_unreadable
-              << ", without navigation " << s.inputs_without_navigation;
-    if (s.inputs_same_file > 0)
-        std::cout << ", same file as an earlier input " << s.inputs_same_file;
+    line(SummaryLine::Fill);
+    std::cout << "\nOutputs " << state.outputs.size();
+    line(SummaryLine::Files);
     std::cout << '\n';
     for (const std::string& path : state.inputs_without_navigation)
         std::cout << "Skipped without navigation: " << path << '\n';
@@ -355,40 +348,10 @@ void PrintSummary(const CombineResult& state)
         std::cout << "Warning: inputs span more than one year; their order may be wrong\n";
     // Other programs read such outputs by their file header, or read back
     // other values than were recorded: worth knowing before they are used.
-    if (s.traces_other_length > 0)
-        std::cout << "Traces of another length than their output's file header "
-                  << s.traces_other_length << '\n';
-    if (s.traces_converted_with_loss > 0)
-        std::cout << "Traces converted with loss (floating point to integer, or to a narrower "
-                     "integer) "
-                  << s.traces_converted_with_loss << '\n';
-}
-
-// Why a job wrote no output: where the traces it read went.
-std::string WhyNoOutput(const CombineSummary& s)
-{
-    if (s.traces_read == 0)
-        return "no output written: no trace was read";
-    std::string why = "no output written: " + std::to_string(s.traces_read) + " traces read";
-    const std::pair<const char*, std::int64_t> reasons[] = {
-        {"reference traces", s.dropped_reference},
-        {"before the output start", s.dropped_before_start},
-        {"not resampled", s.dropped_resampling},
-        {"without samples", s.dropped_empty},
-        {"of another channel", s.dropped_channel},
-        {"in implausible pairs", s.dropped_implausible},
-        {"without navigation", s.dropped_navigation},
-        {"clock glitches", s.dropped_clock_glitch},
-        {"removed by the delay scan", s.removed_by_delay_scan},
-    };
-    const char* separator = ", dropped: ";
-    for (const auto& [what, count] : reasons) {
-        if (count > 0) {
-            why += separator + std::to_string(count) + " " + what;
-            separator = ", ";
-        }
+    for (const SummaryRow& row : kSummaryRows) {
+        if (row.line == SummaryLine::Warnings && CountOf(s, row) > 0)
+            std::cout << row.label << ' ' << CountOf(s, row) << '\n';
     }
-    return why;
 }
 
 // The log must not take the place of a file the user needs: an input, or
@@ -548,30 +511,9 @@ void PrintPlanJson(const CombineResult& result, const OutputFolderFindings& fold
                          !result.inputs_without_navigation.empty() ||
                          !result.inputs_same_file.empty();
     std::cout << (skipped ? "\n  " : "") << "],\n  \"summary\": {";
-    const std::pair<const char*, std::int64_t> counts[] = {
-        {"traces_read", s.traces_read},
-        {"traces_written", s.traces_written},
-        {"traces_filled", s.traces_filled},
-        {"dropped_reference", s.dropped_reference},
-        {"dropped_before_start", s.dropped_before_start},
-        {"dropped_resampling", s.dropped_resampling},
-        {"dropped_empty", s.dropped_empty},
-        {"dropped_channel", s.dropped_channel},
-        {"dropped_implausible", s.dropped_implausible},
-        {"dropped_navigation", s.dropped_navigation},
-        {"dropped_clock_glitch", s.dropped_clock_glitch},
-        {"merged_into_pairs", s.merged_into_pairs},
-        {"removed_by_delay_scan", s.removed_by_delay_scan},
-        {"inputs_unreadable", s.inputs_unreadable},
-        {"inputs_same_file", s.inputs_same_file},
-        {"inputs_without_navigation", s.inputs_without_navigation},
-        {"outputs_discarded", s.outputs_discarded},
-        {"traces_other_length", s.traces_other_length},
-        {"traces_converted_with_loss", s.traces_converted_with_loss},
-    };
     separator = "";
-    for (const auto& [name, count] : counts) {
-        std::cout << separator << "\n    \"" << name << "\": " << count;
+    for (const SummaryRow& row : kSummaryRows) {
+        std::cout << separator << "\n    \"" << row.key << "\": " << CountOf(s, row);
         separator = ",";
     }
     std::cout << "\n  },\n  \"inputs_span_years\": "

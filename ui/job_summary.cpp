@@ -1,5 +1,7 @@
 #include "ui/job_summary.h"
 
+#include "combine/api/summary_table.h"
+
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -39,6 +41,11 @@ QString OutputLine(const OutputRecord& r)
     return line;
 }
 
+QString Reason(const SummaryRow& row)
+{
+    return QString::fromUtf8(row.reason.data(), static_cast<qsizetype>(row.reason.size()));
+}
+
 void SkippedLines(const CombineResult& result, QStringList& lines)
 {
     const CombineSummary& s = result.summary;
@@ -50,27 +57,18 @@ void SkippedLines(const CombineResult& result, QStringList& lines)
                      QString::fromStdString(input.reason) + ")";
     for (const std::string& path : result.inputs_without_navigation)
         lines << "    without navigation: " + QString::fromStdString(path);
-    if (s.inputs_same_file > 0)
-        lines << "    listed twice, read once: " + QString::number(s.inputs_same_file);
+    for (const SummaryRow& row : kSummaryRows) {
+        if (row.count == &CombineSummary::inputs_same_file && CountOf(s, row) > 0)
+            lines << "    " + QString::number(CountOf(s, row)) + " " + Reason(row);
+    }
 }
 
 void DroppedLines(const CombineSummary& s, QStringList& lines)
 {
-    const std::pair<const char*, std::int64_t> reasons[] = {
-        {"of another channel", s.dropped_channel},
-        {"in implausible sidescan pairs", s.dropped_implausible},
-        {"without navigation", s.dropped_navigation},
-        {"removed by the delay scan", s.removed_by_delay_scan},
-        {"clock glitches", s.dropped_clock_glitch},
-        {"before the output's first trace", s.dropped_before_start},
-        {"could not be resampled", s.dropped_resampling},
-        {"without samples", s.dropped_empty},
-        {"in the output a write failure cut short", s.traces_unfinished},
-    };
     QStringList dropped;
-    for (const auto& [what, count] : reasons) {
-        if (count > 0)
-            dropped << "    " + QString::number(count) + " " + what;
+    for (const SummaryRow& row : kSummaryRows) {
+        if (row.kind == SummaryKind::TraceLeftOut && CountOf(s, row) > 0)
+            dropped << "    " + QString::number(CountOf(s, row)) + " " + Reason(row);
     }
     if (!dropped.isEmpty())
         lines << "Traces dropped:" << dropped;
@@ -83,14 +81,11 @@ void WarningLines(const CombineResult& result, QStringList& lines)
                      QString::fromStdString(o.earlier) + ": the output goes back in time there";
     if (result.inputs_span_years)
         lines << "Warning: the inputs span more than one year; their order may be wrong";
-    const CombineSummary& s = result.summary;
-    if (s.traces_other_length > 0)
-        lines << "Warning: " + QString::number(s.traces_other_length) +
-                     " traces of another length than their output's file header";
-    if (s.traces_converted_with_loss > 0)
-        lines << "Warning: " + QString::number(s.traces_converted_with_loss) +
-                     " traces converted with loss (floating point to integer, or to a "
-                     "narrower integer)";
+    for (const SummaryRow& row : kSummaryRows) {
+        if (row.kind == SummaryKind::Warning && CountOf(result.summary, row) > 0)
+            lines << "Warning: " + QString::number(CountOf(result.summary, row)) + " " +
+                         Reason(row);
+    }
 }
 
 QString Headline(const CombineResult& result, bool& warning)
@@ -117,7 +112,7 @@ QString Headline(const CombineResult& result, bool& warning)
     if (outputs == 0)
         return s.traces_read == 0 ? "Nothing was written: no trace was read"
                                   : "Nothing was written: every trace read was dropped";
-    const int skipped = s.inputs_unreadable + s.inputs_without_navigation;
+    const std::int64_t skipped = s.inputs_unreadable + s.inputs_without_navigation;
     if (skipped > 0)
         return "Done, " + written + ", but " + Count(skipped, "input was", "inputs were") +
                " skipped";

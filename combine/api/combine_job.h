@@ -42,12 +42,12 @@ struct CombineSummary {
     std::int64_t dropped_clock_glitch = 0; ///< a time far from both its neighbours' in its input
     std::int64_t merged_into_pairs = 0;    ///< port traces carried inside a written pair
     std::int64_t removed_by_delay_scan =
-        0;                             ///< written, then removed from an output (fill included)
-    int inputs_unreadable = 0;         ///< skipped: not a readable SEG-Y file, or changed
-                                       ///< after the job started
-    int inputs_same_file = 0;          ///< skipped: the same file as an earlier input
-    int inputs_without_navigation = 0; ///< skipped while speed correction is on
-    int outputs_discarded = 0;         ///< closed without a trace and deleted
+        0;                              ///< written, then removed from an output (fill included)
+    std::int64_t inputs_unreadable = 0; ///< skipped: not a readable SEG-Y file, or changed
+                                        ///< after the job started
+    std::int64_t inputs_same_file = 0;  ///< skipped: the same file as an earlier input
+    std::int64_t inputs_without_navigation = 0; ///< skipped while speed correction is on
+    std::int64_t outputs_discarded = 0;         ///< closed without a trace and deleted
     /// Traces written whose sample count differs from their output's file
     /// header (fill traces included): readers that go by the file header
     /// misread such an output.
