@@ -118,13 +118,19 @@ std::string Coordinates(const std::vector<GeoPosition>& positions)
     return text;
 }
 
-/// The GeoJSON geometry of a track: a LineString, a Point for a single
-/// position.
+/// The GeoJSON geometry of a track: a LineString, a MultiLineString when it
+/// crosses the antimeridian, a Point for a single position.
 std::string TrackGeometry(const std::vector<GeoPosition>& positions)
 {
-    if (positions.size() == 1)
-        return "{\"type\": \"Point\", \"coordinates\": " + Coordinates(positions) + "}";
-    return "{\"type\": \"LineString\", \"coordinates\": [" + Coordinates(positions) + "]}";
+    const std::vector<std::vector<GeoPosition>> parts = SplitAtAntimeridian(positions);
+    if (parts.size() == 1 && parts.front().size() == 1)
+        return "{\"type\": \"Point\", \"coordinates\": " + Coordinates(parts.front()) + "}";
+    if (parts.size() == 1)
+        return "{\"type\": \"LineString\", \"coordinates\": [" + Coordinates(parts.front()) + "]}";
+    std::string lines;
+    for (const std::vector<GeoPosition>& part : parts)
+        lines += (lines.empty() ? "[" : ", [") + Coordinates(part) + "]";
+    return "{\"type\": \"MultiLineString\", \"coordinates\": [" + lines + "]}";
 }
 
 /// One GeoJSON Feature: the file's track; its trace_count the positions
@@ -257,7 +263,8 @@ void RegisterNav(CLI::App& app, std::vector<Command>& commands)
                                   "The tracks of all FILEs as one GeoJSON FeatureCollection "
                                   "(WGS 84 longitude, latitude): one LineString per file with "
                                   "its name, path, first_time, last_time and trace_count (the "
-                                  "positions on the globe)");
+                                  "positions on the globe); a MultiLineString cut at +/-180 "
+                                  "where a track crosses the antimeridian");
     geojson->excludes(json);
     sub->add_option("--utm-zone",
                     o->utmZone,
