@@ -227,12 +227,14 @@ int RunNav(const NavOptions& o)
     }
     const double length = fixes.back().cummulativeDistance;
     const double seconds = fixes.back().t.SecondsSince(fixes.front().t);
+    // Fixes that all share one time give no speed.
+    const double speed = seconds > 0.0 ? length / seconds : std::nan("");
     std::cerr << fixes.size() << " fixes, "
               << (fixes.front().isUTM ? std::string("projected")
                                       : "zone " + std::to_string(fixes.front().zone))
               << ", median spacing " << Number(ChooseSpacing(fixes), 3, false)
               << " m, track length " << Number(length, 3, false) << " m, mean speed "
-              << Number(length / seconds, 3, false) << " m/s\n";
+              << (std::isfinite(speed) ? Number(speed, 3, false) + " m/s" : "unknown") << '\n';
     return kExitOk;
 }
 
@@ -248,7 +250,8 @@ void RegisterNav(CLI::App& app, std::vector<Command>& commands)
         "offset, time, latitude, longitude, easting, northing, zone, speed (m/s), spacing (m), "
         "distance along the track (m). A summary line goes to stderr, after the count of "
         "traces left out and of spikes repaired when there are any; its mean speed is the "
-        "track length over the time from the first to the last fix. With --geojson, the tracks "
+        "track length over the time from the first to the last fix (unknown when that "
+        "time is 0). With --geojson, the tracks "
         "of all FILEs as GeoJSON instead. Exit 0 listed, 1 "
         "unreadable or without navigation, 2 usage");
     sub->add_option("FILE", o->files, "SEG-Y file (several with --geojson)")->required();

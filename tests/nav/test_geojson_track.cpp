@@ -248,6 +248,16 @@ TEST_F(GeoJsonTrack, TrackAcrossTheAntimeridianIsCutThere)
     EXPECT_NEAR(f.positions[2].lat, -10.0003, 1e-7);
 }
 
+TEST_F(GeoJsonTrack, MeanSpeedOfFixesAtOneTimeIsUnknown)
+{
+    std::vector<FixSpec> fixes = LineFixes(5, 10);
+    for (FixSpec& f : fixes)
+        f.second = 0;
+    ASSERT_TRUE(WriteFixFile(m_tmp.File("still.sgy"), fixes));
+    const ChildEnd end = RunProgram(kCli, {"nav", m_tmp.File("still.sgy")});
+    EXPECT_NE(end.err.find(", mean speed unknown\n"), std::string::npos) << end.err;
+}
+
 TEST_F(GeoJsonTrack, ZoneOutsideItsRangeIsAUsageError)
 {
     ASSERT_TRUE(WriteFixFile(m_tmp.File("line.sgy"), LineFixes(4, 5)));
