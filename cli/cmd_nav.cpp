@@ -105,11 +105,41 @@ bool ReadFixes(const std::string& file,
     return true;
 }
 
-/// One GeoJSON Feature: the file's track as a LineString (a Point when it has
-/// a single position). False, with the error printed, when no fix has a
-/// geographic position.
+/// "[lon, lat], [lon, lat], ..." with 8 decimals: about a millimetre, well
+/// inside the recorders' accuracy.
+std::string Coordinates(const std::vector<GeoPosition>& positions)
+{
+    std::string text;
+    for (const GeoPosition& p : positions) {
+        char one[100];
+        std::snprintf(one, sizeof one, "%s[%.8f, %.8f]", text.empty() ? "" : ", ", p.lon, p.lat);
+        text += one;
+    }
+    return text;
+}
+
+/// The GeoJSON geometry of a track: a LineString, a MultiLineString when it
+/// crosses the antimeridian, a Point for a single position.
+std::string TrackGeometry(const std::vector<GeoPosition>& positions)
+{
+    const std::vector<std::vector<GeoPosition>> parts = SplitAtAntimeridian(positions);
+    if (parts.size() == 1 && parts.front().size() == 1)
+        return "{\"type\": \"Point\", \"coordinates\": " + Coordinates(parts.front()) + "}";
+    if (parts.size() == 1)
+        return "{\"type\": \"LineString\", \"coordinates\": [" + Coordinates(parts.front()) + "]}";
+    std::string lines;
+    for (const std::vector<GeoPosition>& part : parts)
+        lines += (lines.empty() ? "[" : ", [") + Coordinates(part) + "]";
+    return "{\"type\": \"MultiLineString\", \"coordinates\": [" + lines + "]}";
+}
+
+/// One GeoJSON Feature: the file's track; its trace_count the positions
+/// written. False, with the error printed, when no fix has a geographic
+/// position. Positions off the globe, left out of the fixes or refused by the
+/// projection, are counted on stderr.
 bool PrintTrackFeature(const std::string& file,
                        const std::vector<llt>& fixes,
+                       const FixListStats& stats,
                        const std::optional<UtmZone>& zone,
                        bool first)
 {
@@ -117,34 +147,26 @@ bool PrintTrackFeature(const std::string& file,
         PrintError(file, "positions are projected: give their zone with --utm-zone");
         return false;
     }
-    std::string coordinates;
-    std::size_t count = 0;
-    for (const llt& f : fixes) {
-        const std::optional<GeoPosition> p = FixToGeographic(f, zone);
-        if (!p)
-            continue;
-        // 8 decimals: about a millimetre, well inside the recorders' accuracy.
-        char text[100];
-        std::snprintf(text, sizeof text, "%s[%.8f, %.8f]", count ? ", " : "", p->lon, p->lat);
-        coordinates += text;
-        ++count;
-    }
-    if (count == 0) {
+    std::vector<GeoPosition> positions;
+    for (const llt& f : fixes)
+        if (const std::optional<GeoPosition> p = FixToGeographic(f, zone))
+            positions.push_back(*p);
+    if (positions.empty()) {
         PrintError(file, "no position lies on the globe");
         return false;
     }
-    if (count < fixes.size())
+    const auto total = static_cast<std::int64_t>(fixes.size()) + stats.offTheGlobe;
+    const std::int64_t off = total - static_cast<std::int64_t>(positions.size());
+    if (off > 0)
         PrintError(file,
-                   std::to_string(fixes.size() - count) + " of " + std::to_string(fixes.size()) +
+                   std::to_string(off) + " of " + std::to_string(total) +
                        " positions off the globe left out");
     std::cout << (first ? "\n  " : ",\n  ") << "{\"type\": \"Feature\", \"properties\": {\"name\": "
               << JsonString(std::filesystem::path(file).filename().string())
               << ", \"path\": " << JsonString(file) << ", \"first_time\": \""
               << fixes.front().t.IsoText() << "\", \"last_time\": \"" << fixes.back().t.IsoText()
-              << "\", \"trace_count\": " << count << "}, \"geometry\": {\"type\": "
-              << (count == 1 ? "\"Point\", \"coordinates\": " + coordinates
-                             : "\"LineString\", \"coordinates\": [" + coordinates + "]")
-              << "}}";
+              << "\", \"trace_count\": " << positions.size()
+              << "}, \"geometry\": " << TrackGeometry(positions) << "}";
     return true;
 }
 
@@ -168,7 +190,7 @@ int RunGeoJson(const NavOptions& o)
         std::vector<llt> fixes;
         FixListStats stats;
         if (ReadFixes(file, o.navAverageFixes, fixes, stats) &&
-            PrintTrackFeature(file, fixes, zone, first))
+            PrintTrackFeature(file, fixes, stats, zone, first))
             first = false;
         else
             code = kExitFailure;
@@ -186,7 +208,11 @@ int RunNav(const NavOptions& o)
     // As in the speed correction, a trace without a position is no fix.
     if (stats.withoutNavigation > 0)
         std::cerr << stats.withoutNavigation << " of " << stats.traces
-                  << " traces without navigation left out\n";
+                  << " traces without navigation left out"
+                  << (stats.offTheGlobe > 0
+                          ? " (" + std::to_string(stats.offTheGlobe) + " off the globe)"
+                          : std::string())
+                  << '\n';
     if (stats.spikesRepaired > 0)
         std::cerr << "Navigation spikes repaired: " << stats.spikesRepaired << '\n';
     if (o.json)
@@ -201,12 +227,14 @@ int RunNav(const NavOptions& o)
     }
     const double length = fixes.back().cummulativeDistance;
     const double seconds = fixes.back().t.SecondsSince(fixes.front().t);
+    // Fixes that all share one time give no speed.
+    const double speed = seconds > 0.0 ? length / seconds : std::nan("");
     std::cerr << fixes.size() << " fixes, "
               << (fixes.front().isUTM ? std::string("projected")
                                       : "zone " + std::to_string(fixes.front().zone))
               << ", median spacing " << Number(ChooseSpacing(fixes), 3, false)
               << " m, track length " << Number(length, 3, false) << " m, mean speed "
-              << Number(length / seconds, 3, false) << " m/s\n";
+              << (std::isfinite(speed) ? Number(speed, 3, false) + " m/s" : "unknown") << '\n';
     return kExitOk;
 }
 
@@ -222,7 +250,8 @@ void RegisterNav(CLI::App& app, std::vector<Command>& commands)
         "offset, time, latitude, longitude, easting, northing, zone, speed (m/s), spacing (m), "
         "distance along the track (m). A summary line goes to stderr, after the count of "
         "traces left out and of spikes repaired when there are any; its mean speed is the "
-        "track length over the time from the first to the last fix. With --geojson, the tracks "
+        "track length over the time from the first to the last fix (unknown when that "
+        "time is 0). With --geojson, the tracks "
         "of all FILEs as GeoJSON instead. Exit 0 listed, 1 "
         "unreadable or without navigation, 2 usage");
     sub->add_option("FILE", o->files, "SEG-Y file (several with --geojson)")->required();
@@ -236,7 +265,9 @@ void RegisterNav(CLI::App& app, std::vector<Command>& commands)
                                   o->geojson,
                                   "The tracks of all FILEs as one GeoJSON FeatureCollection "
                                   "(WGS 84 longitude, latitude): one LineString per file with "
-                                  "its name, path, first_time, last_time and trace_count");
+                                  "its name, path, first_time, last_time and trace_count (the "
+                                  "positions on the globe); a MultiLineString cut at +/-180 "
+                                  "where a track crosses the antimeridian");
     geojson->excludes(json);
     sub->add_option("--utm-zone",
                     o->utmZone,

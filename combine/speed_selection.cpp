@@ -3,6 +3,7 @@
 #include "nav/navigation.h"
 #include "nav/speed_correction.h"
 
+#include <cmath>
 #include <optional>
 #include <utility>
 
@@ -20,6 +21,19 @@ GiveUp(IJobHost& host, SpeedCorrectionPlan plan, Status status, const std::strin
     host.AppendLog("\tNot speed corrected: " + why + "\r\n");
     plan.status = status;
     return plan;
+}
+
+/// Fixes whose position is not a number. What the repairs leave of one is
+/// spread by the smoothing over its neighbours; a track through them would
+/// lose the traces of the stretch without a word.
+std::int64_t UnusablePositions(const std::vector<llt>& fixes)
+{
+    std::int64_t count = 0;
+    for (const llt& f : fixes)
+        if (!std::isfinite(f.x) || !std::isfinite(f.y) || !std::isfinite(f.lat) ||
+            !std::isfinite(f.lon))
+            ++count;
+    return count;
 }
 
 } // namespace
@@ -48,6 +62,11 @@ SpeedCorrectionPlan PlanSpeedCorrection(const CombineSettings& settings,
     if (f.size() < 2)
         return GiveUp(
             host, std::move(plan), Status::TooFewFixes, "fewer than two navigation fixes");
+    if (const std::int64_t unusable = UnusablePositions(f); unusable > 0)
+        return GiveUp(host,
+                      std::move(plan),
+                      Status::PositionsUnusable,
+                      std::to_string(unusable) + " positions could not be used");
 
     host.ChartBegin(ChartTitle(f));
     for (const llt& fix : f)

@@ -25,6 +25,7 @@ struct SpeedCorrectionPlan {
         Corrected,          ///< selected at spacingMetres
         NoNavigation,       ///< no record carries navigation; the message was shown
         TooFewFixes,        ///< fewer than two fixes; logged
+        PositionsUnusable,  ///< a position is not a number after repair and smoothing; logged
         SpacingNotPositive, ///< the chosen spacing is not above 0; logged
         NoTrackLength,      ///< the track has no length; logged
         TooManyTraces,      ///< more than kMaxTracesPerFix times the fixes; logged

@@ -7,9 +7,10 @@
 // that many records, which is finished, planned and walked as the job walks
 // it while writing. Besides the sanitizers it checks the promises: one fix
 // per trace with a position, numbered by its record, spacings and distances
-// that are numbers and never fall, and a selection that ends after the
-// traces counted, never more than ten a fix, going forward through the
-// records of the output and never past them.
+// that are numbers and never fall, geographic fixes on the globe, a
+// correction refused exactly when a position is not a number, and a
+// selection that ends after the traces counted, never more than ten a fix,
+// going forward through the records of the output and never past them.
 //
 // Build with clang in its own tree and run it on a scratch copy of the seed
 // corpus; undefined behaviour counts as a crash only with halt_on_error:
@@ -24,6 +25,7 @@
 #include "nav/speed_correction.h"
 #include "segy/io/segy_file_in.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -157,6 +159,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const llt& f : fixes) {
         Require(f.position > lastPosition && f.position < records, "fixes in record order");
         lastPosition = f.position;
+        Require(f.isUTM || (std::fabs(f.lat) <= 90.0 && f.lon >= -180.0 && f.lon <= 360.0),
+                "every geographic fix on the globe");
     }
 
     std::vector<llt> finished = fixes;
@@ -188,10 +192,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The time repair may cut the list: the plan works from the finished one.
     Require(plan.fixes.size() == finished.size(), "the plan has the same fixes");
     const auto fixCount = static_cast<std::int64_t>(finished.size());
+    const auto unusable = std::count_if(finished.begin(), finished.end(), [](const llt& f) {
+        return !std::isfinite(f.x) || !std::isfinite(f.y) || !std::isfinite(f.lat) ||
+               !std::isfinite(f.lon);
+    });
+    Require((plan.status == Status::PositionsUnusable) == (fixCount >= 2 && unusable > 0),
+            "refused exactly when a position is not a number");
     const std::int64_t limit = kMaxTracesPerFix * fixCount;
     Require((plan.status == Status::TooManyTraces) ==
-                (fixCount >= 2 && spacing > 0.0 && finished.back().cummulativeDistance > 0.0 &&
-                 planned > limit),
+                (fixCount >= 2 && unusable == 0 && spacing > 0.0 &&
+                 finished.back().cummulativeDistance > 0.0 && planned > limit),
             "refused exactly when above ten traces a fix");
     if (plan.status != Status::Corrected)
         return 0;

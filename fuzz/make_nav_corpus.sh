@@ -24,6 +24,12 @@ make() { # name, settings bytes (octal escapes), then tessara-synth options
     } >"$corpus/$name"
 }
 
+put32() { # file, byte offset, big-endian 32-bit value
+    v=$3
+    printf "$(printf '\\%03o\\%03o\\%03o\\%03o' $((v >> 24 & 255)) $((v >> 16 & 255)) \
+        $((v >> 8 & 255)) $((v & 255)))" | dd of="$1" bs=1 seek="$2" conv=notrunc 2>/dev/null
+}
+
 mkdir -p "$corpus"
 make arcsec_median '\000\000'
 make metres_median '\001\000' --units metres
@@ -42,3 +48,15 @@ for k in 10 11 12 13 14 15 16 17; do
 done
 make ten_times_refused '\000\001' --speed 40
 make standing_still '\000\000' --speed 0
+# Two fixes in a row at latitude 99.9999 (sourceY, bytes 76-79, in arc
+# seconds at scalar -100), a recorder's fill value: no place on the globe.
+make fill_value_pair '\000\000'
+for k in 20 21; do
+    put32 "$corpus/fill_value_pair" $((2 + k * 240 + 76)) 35999964
+done
+# Runs of 2 and 10 positions 200 km east of the track (sourceX, bytes 72-75,
+# in metres): the longest run the spike repair mends, and a short one.
+make spike_runs '\000\000' --units metres --scalar 1
+for k in 5 6 20 21 22 23 24 25 26 27 28 29; do
+    put32 "$corpus/spike_runs" $((2 + k * 240 + 72)) 700000
+done

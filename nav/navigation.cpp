@@ -58,11 +58,59 @@ bool HeaderTime(const SegyHeaderType& h, CTimestamp& t)
     return true;
 }
 
+/// The header position after the coordinate scalar and the unit conversion:
+/// x easting or longitude, y northing or latitude. True when the values are
+/// lengths of a projection (units 0 and 1).
+bool ScaledPosition(const SegyHeaderType& h, double& x, double& y)
+{
+    x = h.sourceX;
+    y = h.sourceY;
+    const int s = h.coordinateScalar;
+    if (s < 0) {
+        x /= -s;
+        y /= -s;
+    } else if (s > 0) {
+        x *= s;
+        y *= s;
+    }
+    switch (h.coordinateUnits) {
+    case 0:
+    case 1:
+        return true;
+    case 2:
+        x /= 3600.0;
+        y /= 3600.0;
+        break;
+    case 4:
+        x = DegreesOfDddmmss(x);
+        y = DegreesOfDddmmss(y);
+        break;
+    default: // 3 and anything else: degrees
+        break;
+    }
+    return false;
+}
+
 } // namespace
+
+HeaderPosition CheckHeaderPosition(const SegyHeaderType& h)
+{
+    if (h.sourceX == 0 || h.sourceY == 0 || h.coordinateUnits < 1 || h.coordinateUnits > 4)
+        return HeaderPosition::Missing;
+    double lon = 0.0;
+    double lat = 0.0;
+    if (ScaledPosition(h, lon, lat))
+        return HeaderPosition::Usable;
+    // A fill value such as latitude 99.9999, or a slipped scalar, is no place
+    // at all; taken for one, it would pull the smoothing of the fixes around
+    // it off the track. Written so that NaN fails too.
+    const bool onTheGlobe = lat >= -90.0 && lat <= 90.0 && lon >= -180.0 && lon <= 360.0;
+    return onTheGlobe ? HeaderPosition::Usable : HeaderPosition::OffTheGlobe;
+}
 
 bool TraceHasNavigation(const SegyHeaderType& h)
 {
-    return h.sourceX != 0 && h.sourceY != 0 && h.coordinateUnits >= 1 && h.coordinateUnits <= 4;
+    return CheckHeaderPosition(h) == HeaderPosition::Usable;
 }
 
 bool TraceHasNavigation(const CSegyTrace& trace)
@@ -99,34 +147,9 @@ void Convert_Trace_Data_to_Normal_Units(SegyHeaderType& h, llt& fix)
     if (!HeaderTime(h, t))
         t = CTimestamp::FromTicks(h.traceSequenceFile); // lies before every real time
 
-    double x = h.sourceX;
-    double y = h.sourceY;
-    const int s = h.coordinateScalar;
-    if (s < 0) {
-        x /= -s;
-        y /= -s;
-    } else if (s > 0) {
-        x *= s;
-        y *= s;
-    }
-    bool isUTM = false;
-    switch (h.coordinateUnits) {
-    case 0:
-    case 1:
-        isUTM = true;
-        break;
-    case 2:
-        x /= 3600.0;
-        y /= 3600.0;
-        break;
-    case 4:
-        x = DegreesOfDddmmss(x);
-        y = DegreesOfDddmmss(y);
-        break;
-    default: // 3 and anything else: degrees
-        break;
-    }
-
+    double x = 0.0;
+    double y = 0.0;
+    const bool isUTM = ScaledPosition(h, x, y);
     fix.lat = y;
     fix.lon = x;
     fix.isUTM = isUTM;
@@ -255,12 +278,12 @@ void RunThroughZoneInfoAndChooseMostCommonZone(std::vector<llt>& fixes)
 namespace
 {
 
-/// Plane speed between two fixes in m/s; equal times count as 1 ms apart.
+/// Plane speed between two fixes in m/s, over at least a second: many
+/// recorders stamp whole seconds, so that neighbouring fixes share a time,
+/// while a jump of the position source is still hundreds of metres.
 double PlaneSpeed(const llt& from, const llt& to)
 {
-    double seconds = std::fabs(to.t.SecondsSince(from.t));
-    if (seconds == 0.0)
-        seconds = 0.001;
+    const double seconds = std::max(std::fabs(to.t.SecondsSince(from.t)), 1.0);
     return std::hypot(to.x - from.x, to.y - from.y) / seconds;
 }
 
@@ -271,38 +294,69 @@ bool TooFast(double speedMps)
     return !(speedMps <= kSpikeSpeedMps);
 }
 
+/// The last fix of a run of bad positions from fix i on, whose step from
+/// fix i-1 is too fast: the first j whose step to fix j+1 is too fast again
+/// while fix j+1 is in reach of fix i-1. 0 when there is none within
+/// kMaxSpikeRun fixes before the last.
+std::size_t EndOfBadRun(const std::vector<llt>& fixes, std::size_t i)
+{
+    const std::size_t last = std::min(i + kMaxSpikeRun - 1, fixes.size() - 2);
+    for (std::size_t j = i; j <= last; ++j)
+        if (TooFast(PlaneSpeed(fixes[j], fixes[j + 1])) &&
+            !TooFast(PlaneSpeed(fixes[i - 1], fixes[j + 1])))
+            return j;
+    return 0;
+}
+
+/// Puts `f` at fraction w of the way from `before` to `after` in x and y;
+/// lat and lon follow.
+void PlaceBetween(llt& f, const llt& before, const llt& after, double w)
+{
+    f.x = before.x + w * (after.x - before.x);
+    f.y = before.y + w * (after.y - before.y);
+    if (f.isUTM) {
+        f.lat = f.y;
+        f.lon = f.x;
+        return;
+    }
+    double lat = before.lat + w * (after.lat - before.lat);
+    double lon = before.lon + w * (after.lon - before.lon);
+    try {
+        GeographicLib::TransverseMercator::UTM().Reverse(
+            CentralMeridian(f.zone), f.x - kFalseEasting, f.y, lat, lon);
+    } catch (const GeographicLib::GeographicErr&) {
+        // Keeps the position interpolated in degrees.
+    }
+    f.lat = lat;
+    f.lon = lon;
+}
+
 } // namespace
 
 std::int64_t RepairNavigationSpikes(std::vector<llt>& fixes)
 {
     std::int64_t repaired = 0;
-    const GeographicLib::TransverseMercator& utm = GeographicLib::TransverseMercator::UTM();
+    // At most kMaxSpikeRun steps are looked at from each fix, and a repaired
+    // run is passed over: linear in the fixes.
     for (std::size_t i = 1; i + 1 < fixes.size(); ++i) {
+        if (!TooFast(PlaneSpeed(fixes[i - 1], fixes[i])))
+            continue;
+        const std::size_t j = EndOfBadRun(fixes, i);
+        if (j == 0)
+            continue;
         const llt& before = fixes[i - 1];
-        const llt& after = fixes[i + 1];
-        llt& f = fixes[i];
-        if (!TooFast(PlaneSpeed(before, f)) || !TooFast(PlaneSpeed(f, after)) ||
-            TooFast(PlaneSpeed(before, after)))
-            continue;
+        const llt& after = fixes[j + 1];
         const double span = after.t.SecondsSince(before.t);
-        const double w = span == 0.0 ? 0.5 : f.t.SecondsSince(before.t) / span;
-        f.x = before.x + w * (after.x - before.x);
-        f.y = before.y + w * (after.y - before.y);
-        ++repaired;
-        if (f.isUTM) {
-            f.lat = f.y;
-            f.lon = f.x;
-            continue;
+        const auto steps = static_cast<double>(j + 2 - i);
+        for (std::size_t k = i; k <= j; ++k) {
+            const double w = span == 0.0 ? static_cast<double>(k + 1 - i) / steps
+                                         : fixes[k].t.SecondsSince(before.t) / span;
+            // A time out of order inside the run would put the fix beyond
+            // its anchors: it stays between them.
+            PlaceBetween(fixes[k], before, after, std::clamp(w, 0.0, 1.0));
         }
-        double lat = before.lat + w * (after.lat - before.lat);
-        double lon = before.lon + w * (after.lon - before.lon);
-        try {
-            utm.Reverse(CentralMeridian(f.zone), f.x - kFalseEasting, f.y, lat, lon);
-        } catch (const GeographicLib::GeographicErr&) {
-            // Keeps the position interpolated in degrees.
-        }
-        f.lat = lat;
-        f.lon = lon;
+        repaired += static_cast<std::int64_t>(j - i + 1);
+        i = j;
     }
     return repaired;
 }
@@ -441,8 +495,11 @@ ReadAndBufferTraceHeaderData(CSegyFileIn& in, int navAverageFixes, std::vector<l
         if (in.atEnd)
             break;
         ++stats.traces;
-        if (!AddFixOfHeader(fixes, header, p, c++))
-            ++stats.withoutNavigation;
+        if (AddFixOfHeader(fixes, header, p, c++))
+            continue;
+        ++stats.withoutNavigation;
+        if (CheckHeaderPosition(header) == HeaderPosition::OffTheGlobe)
+            ++stats.offTheGlobe;
     }
     stats.spikesRepaired = FinishFixList(fixes, navAverageFixes);
     return stats;
@@ -454,7 +511,7 @@ bool AddFixOfHeader(std::vector<llt>& fixes,
                     std::int32_t sequence)
 {
     // A trace without a position would be a fix at 0/0, thousands of
-    // kilometres off the track.
+    // kilometres off the track; one off the globe no place at all.
     if (!TraceHasNavigation(header))
         return false;
     if (header.traceSequenceFile == 0)

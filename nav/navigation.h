@@ -5,6 +5,7 @@
 #include "nav/llt.h"
 #include "segy/format/segy_headers.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -15,9 +16,20 @@ namespace tessara
 class CSegyFileIn;
 class CSegyTrace;
 
-/// The navigation test on the raw header values, before any scaling: a trace
-/// has navigation when sourceX (byte 72) and sourceY (76) are not 0 and
-/// coordinateUnits (88) lies in 1..4.
+/// What the navigation test finds in one trace header.
+enum class HeaderPosition {
+    Missing,     ///< sourceX or sourceY is 0, or coordinateUnits is not 1..4
+    OffTheGlobe, ///< geographic, but no place on the globe (a recorder's fill value)
+    Usable,      ///< a projected position, or a geographic one on the globe
+};
+
+/// The navigation test. On the raw header values first: sourceX (byte 72)
+/// and sourceY (76) not 0 and coordinateUnits (88) in 1..4. A geographic
+/// position (units 2..4) must then lie on the globe after the coordinate
+/// scalar (70) and the unit conversion: latitude -90..90 and longitude
+/// -180..360 degrees (recorders count east longitudes up to 360).
+[[nodiscard]] HeaderPosition CheckHeaderPosition(const SegyHeaderType& header);
+/// CheckHeaderPosition gives Usable.
 [[nodiscard]] bool TraceHasNavigation(const SegyHeaderType& header);
 [[nodiscard]] bool TraceHasNavigation(const CSegyTrace& trace);
 
@@ -55,15 +67,20 @@ void RepairFixTimes(std::vector<llt>& fixes);
 /// source rather than the ship's motion, m/s.
 constexpr double kSpikeSpeedMps = 50.0;
 
-/// Spike repair on x and y (after the zone choice, before smoothing): fix i
-/// (1..n-2, in index order, each test on the values repaired so far) is a
-/// spike when the speeds from fix i-1 to it and from it to fix i+1 are both
-/// above kSpikeSpeedMps, or not a number, while the speed from fix i-1 to
-/// fix i+1 is not. Speeds are plane distances over the absolute time
-/// difference, 1 ms when the times are equal. A spike takes the position
-/// interpolated in time between its neighbours (halfway when they share a
-/// time); lat and lon follow through the inverse projection of its zone
-/// (projected fixes: y and x). Returns the number of spikes repaired.
+/// Longest run of bad positions the spike repair mends, fixes.
+constexpr std::size_t kMaxSpikeRun = 10;
+
+/// Spike repair on x and y (after the zone choice, before smoothing), in
+/// index order on the values repaired so far. For fix i (from 1) whose speed
+/// from fix i-1 is above kSpikeSpeedMps (or not a number), the first j of
+/// i..i+kMaxSpikeRun-1 (j+1 a fix of the list) whose speed to fix j+1 is above
+/// it while the speed from fix i-1 to fix j+1 is not, makes fixes i..j a run
+/// of bad positions. They take positions interpolated in time between fixes
+/// i-1 and j+1 (evenly by index when those share a time); lat and lon follow
+/// through the inverse projection of their zone (projected fixes: y and x).
+/// Speeds are plane distances over the absolute time difference, at least
+/// 1 s. A run that reaches the last fix is left. Returns the fixes repaired.
+/// Linear in the number of fixes.
 std::int64_t RepairNavigationSpikes(std::vector<llt>& fixes);
 
 /// Puts every fix into one UTM zone, the upper median of the fixes' standard
@@ -99,6 +116,7 @@ void CalculateTraceToTraceSeparation(std::vector<llt>& fixes, int halfWidth);
 struct FixListStats {
     std::int64_t traces = -1;           ///< complete traces read; -1: not a readable SEG-Y file
     std::int64_t withoutNavigation = 0; ///< traces left out: no position (TraceHasNavigation)
+    std::int64_t offTheGlobe = 0;       ///< of those, geographic positions off the globe
     std::int64_t spikesRepaired = 0;    ///< RepairNavigationSpikes
 };
 

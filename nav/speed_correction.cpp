@@ -105,14 +105,32 @@ std::string SpacingText(double metres)
         return "NaN";
     if (std::isinf(metres))
         return metres > 0 ? "Infinity" : "-Infinity";
-    // Tenths rounded half away from zero (std::round); the tenths of the
-    // value as written, since 2.25 * 10 is 22.5 exactly and 0.15 * 10 rounds
-    // to 1.5. printf alone would round the binary value half to even.
-    double tenths = std::round(metres * 10.0);
-    if (tenths == 0.0)
-        tenths = 0.0; // no "-0.0"
+    // Under 0.1 m one decimal would say 0.0: two significant figures, so
+    // that a spacing of centimetres keeps its size in the output's name.
+    int decimals = 1;
+    const double size = std::fabs(metres);
+    if (size > 0.0 && size < 0.1)
+        decimals = 1 - static_cast<int>(std::floor(std::log10(size)));
+    // Rounded half away from zero (std::round) on the value as written, since
+    // 2.25 * 10 is 22.5 exactly and 0.15 * 10 rounds to 1.5; printf alone
+    // would round the binary value half to even. Powers of ten up to 10^22
+    // are exact; below 1e-21 m printf's rounding is as good.
+    constexpr int kExactPowers = 22;
     char text[400];
-    std::snprintf(text, sizeof text, "%.1f", tenths / 10.0);
+    if (decimals > kExactPowers) {
+        std::snprintf(text, sizeof text, "%.*f", decimals, metres);
+        return text;
+    }
+    double scale = std::pow(10.0, decimals);
+    double units = std::round(metres * scale);
+    if (decimals > 1 && std::fabs(units) >= 100.0) { // 0.0999 rounds to 0.10
+        --decimals;
+        scale /= 10.0;
+        units = std::round(metres * scale);
+    }
+    if (units == 0.0)
+        units = 0.0; // no "-0.0"
+    std::snprintf(text, sizeof text, "%.*f", decimals, units / scale);
     return text;
 }
 

@@ -32,9 +32,10 @@ constexpr std::int64_t kMaxTracesPerFix = 10;
 /// track has no length.
 [[nodiscard]] std::int64_t CorrectedTraceCount(const std::vector<llt>& fixes, double spacing);
 
-/// A spacing with one decimal, rounded half away from zero on the value as
-/// written: 2.25 gives "2.3", 5 gives "5.0", 4.87 gives "4.9". Used by the
-/// output name ("_SC" + text + "m") and the chart title.
+/// A spacing with one decimal, or two significant figures when it is under
+/// 0.1 m, rounded half away from zero on the value as written: 2.25 gives
+/// "2.3", 5 gives "5.0", 4.87 gives "4.9", 0.023 gives "0.023", 0.0999 gives
+/// "0.10". Used by the output name ("_SC" + text + "m") and the chart title.
 [[nodiscard]] std::string SpacingText(double metres);
 
 /// Title of the speed-correction chart for a fix list of at least one fix:

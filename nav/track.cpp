@@ -50,4 +50,37 @@ std::optional<GeoPosition> FixToGeographic(const llt& fix,
     return p;
 }
 
+std::vector<std::vector<GeoPosition>> SplitAtAntimeridian(const std::vector<GeoPosition>& line)
+{
+    std::vector<std::vector<GeoPosition>> parts;
+    for (const GeoPosition& p : line) {
+        if (parts.empty()) {
+            parts.push_back({p});
+            continue;
+        }
+        const GeoPosition last = parts.back().back();
+        if (std::fabs(p.lon - last.lon) <= 180.0) {
+            parts.back().push_back(p);
+            continue;
+        }
+        // East across the cut when the longitude falls, west when it rises.
+        const double cut = p.lon < last.lon ? 180.0 : -180.0;
+        const double lon = p.lon + 2.0 * cut; // beyond the cut, seen from `last`
+        // From +180 to -180 is no step in longitude at all.
+        const double w = lon == last.lon ? 0.0 : (cut - last.lon) / (lon - last.lon);
+        const double lat = last.lat + w * (p.lat - last.lat);
+        if (last.lon != cut)
+            parts.back().push_back({cut, lat});
+        parts.push_back({{-cut, lat}});
+        if (p.lon != -cut || p.lat != lat)
+            parts.back().push_back(p);
+    }
+    if (parts.size() > 1) {
+        std::erase_if(parts, [](const std::vector<GeoPosition>& part) { return part.size() < 2; });
+        if (parts.empty()) // every position at one place on the cut
+            parts.push_back({line.front()});
+    }
+    return parts;
+}
+
 } // namespace tessara

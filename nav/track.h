@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tessara
 {
@@ -37,5 +38,16 @@ struct GeoPosition {
 /// -90..90 degrees; the longitude is brought into -180..180.
 [[nodiscard]] std::optional<GeoPosition>
 FixToGeographic(const llt& fix, const std::optional<UtmZone>& projectedZone);
+
+/// A line of positions cut where it crosses the antimeridian (RFC 7946
+/// 3.1.9): a step between two positions whose longitudes differ by more than
+/// 180 degrees goes the short way across +/-180, and the line is cut there
+/// into two parts that meet at +180 and -180 at the latitude interpolated
+/// linearly in longitude. A part of a single position on the cut (a position
+/// at +/-180 itself) is left out when there are others. One part when the
+/// line does not cross (a single position when all lie at one place on the
+/// cut); none for no positions.
+[[nodiscard]] std::vector<std::vector<GeoPosition>>
+SplitAtAntimeridian(const std::vector<GeoPosition>& line);
 
 } // namespace tessara

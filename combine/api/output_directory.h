@@ -17,8 +17,8 @@ constexpr const char* kWorkingFileName = "SegyOut.sgy";
 /// Final file name (without directory) of an output whose first trace is at
 /// `startSeconds` and last at `lastSeconds` (seconds of year):
 /// Expedition_[data_type_][instrument_type_][xcdr_]DDD_HHMM_to_DDD_HHMM
-/// [_SC<spacing with one decimal, halves away from zero>m].sgy (2.25 m gives
-/// "_SC2.3m"), the optional texts only when longer
+/// [_SC<spacing as SpacingText gives it>m].sgy (2.25 m gives "_SC2.3m",
+/// 0.023 m "_SC0.023m"), the optional texts only when longer
 /// than one character, the spacing part only when `spacingMetres` is given.
 [[nodiscard]] std::string BuildOutputFileName(const CombineSettings& settings,
                                               double startSeconds,

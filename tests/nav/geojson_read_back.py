@@ -1,6 +1,7 @@
 # A second reader of the GeoJSON track: Python's json and PROJ (pyproj), no
 # code of ours. Prints one line per position: feature name, longitude,
-# latitude, then easting and northing in the UTM zone given (EPSG code).
+# latitude, then easting and northing in the UTM zone given (EPSG code); the
+# parts of a MultiLineString one after the other.
 # Exit 77 when pyproj is missing, 1 when the document is no FeatureCollection.
 import json
 import sys
@@ -19,7 +20,10 @@ for feature in doc["features"]:
     p = feature["properties"]
     g = feature["geometry"]
     print("feature", p["name"], p["first_time"], p["last_time"], p["trace_count"], g["type"])
-    positions = g["coordinates"] if g["type"] == "LineString" else [g["coordinates"]]
+    if g["type"] == "MultiLineString":
+        positions = [p for line in g["coordinates"] for p in line]
+    else:
+        positions = g["coordinates"] if g["type"] == "LineString" else [g["coordinates"]]
     for lon, lat in positions:
         e, n = utm.transform(lon, lat)
         print("position", p["name"], repr(lon), repr(lat), repr(e), repr(n))

@@ -1,7 +1,9 @@
-// The combine job with speed correction on files with one bad position: the
-// corrected file holds as many traces as without it, and a spacing that would
-// multiply the traces leaves the composite uncorrected.
+// The combine job with speed correction on files with bad positions, alone,
+// in runs or off the globe: the corrected file holds as many traces as
+// without them, and a spacing that would multiply the traces leaves the
+// composite uncorrected.
 #include "combine/api/combine_job.h"
+#include "combine/speed_selection.h"
 #include "tests/nav/nav_test_support.h"
 #include "tests/support/segy_bytes.h"
 #include "tests/support/temp_dir.h"
@@ -9,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <functional>
 
@@ -73,8 +76,10 @@ struct BadFixCase {
     const char* name;
     bool geographic;
     std::size_t trace; // 0-based in the file; trace 0 is the job's reference
+    std::size_t count; // traces spoilt from there on
     std::function<void(FixSpec&)> spoil;
-    int spikes; // repaired by the spike rule
+    int dropped; // without navigation
+    int spikes;  // repaired by the spike rule
 };
 
 class OneBadPosition : public BadFixJob, public ::testing::WithParamInterface<BadFixCase>
@@ -88,7 +93,8 @@ TEST_P(OneBadPosition, DoesNotMultiplyTraces)
     const BadFixCase& c = GetParam();
     std::vector<FixSpec> specs = c.geographic ? GeographicLine(40) : LineFixes(40, 10);
     ASSERT_TRUE(WriteFixFile(dir.File("clean.sgy"), specs));
-    c.spoil(specs[c.trace]);
+    for (std::size_t k = c.trace; k < c.trace + c.count; ++k)
+        c.spoil(specs[k]);
     ASSERT_TRUE(WriteFixFile(dir.File("bad.sgy"), specs));
 
     ASSERT_EQ(Run(dir.File("clean.sgy"), "clean"), CombineOutcome::Done);
@@ -99,13 +105,15 @@ TEST_P(OneBadPosition, DoesNotMultiplyTraces)
     ASSERT_EQ(Run(dir.File("bad.sgy"), "bad"), CombineOutcome::Done);
     ASSERT_EQ(result.outputs.size(), 1u) << host.log;
     EXPECT_TRUE(result.outputs[0].speed_corrected) << host.log;
-    EXPECT_EQ(result.outputs[0].traces_before_correction, 39);
+    EXPECT_EQ(result.outputs[0].traces_before_correction, 39 - c.dropped);
+    EXPECT_EQ(result.summary.dropped_navigation, c.dropped);
     // The last fix cannot be repaired, only left out of the distance: the
-    // track is one step shorter.
+    // track is one step shorter. A track without some fixes may end just
+    // short of a multiple of the spacing.
     EXPECT_LE(result.outputs[0].traces, clean);
     EXPECT_GE(result.outputs[0].traces, clean - (c.spikes == 0 ? 2 : 0));
-    const std::string repaired = "\tNavigation spikes repaired: 1\r\n";
-    EXPECT_EQ(host.log.find(repaired) != std::string::npos, c.spikes == 1) << host.log;
+    const std::string repaired = "\tNavigation spikes repaired: " + std::to_string(c.spikes);
+    EXPECT_EQ(host.log.find(repaired + "\r\n") != std::string::npos, c.spikes > 0) << host.log;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -113,18 +121,44 @@ INSTANTIATE_TEST_SUITE_P(
     OneBadPosition,
     ::testing::Values(
         // +10 instead of -10000: a latitude of 5.45 million degrees.
-        BadFixCase{"ScalarSlip", true, 20, [](FixSpec& f) { f.scalar = 10; }, 1},
+        BadFixCase{"ScalarSlip", true, 20, 1, [](FixSpec& f) { f.scalar = 10; }, 1, 0},
         BadFixCase{"CoordinatesOneOne",
                    true,
                    20,
+                   1,
                    [](FixSpec& f) {
                        f.x = 1;
                        f.y = 1;
                    },
+                   0,
                    1},
-        BadFixCase{"ProjectedEasting2e9", false, 20, [](FixSpec& f) { f.x = 2000000000; }, 1},
-        BadFixCase{"LastFixEasting2e9", false, 39, [](FixSpec& f) { f.x = 2000000000; }, 0}),
+        BadFixCase{"ProjectedEasting2e9", false, 20, 1, [](FixSpec& f) { f.x = 2000000000; }, 0, 1},
+        BadFixCase{"LastFixEasting2e9", false, 39, 1, [](FixSpec& f) { f.x = 2000000000; }, 0, 0},
+        // Latitude 99.9999, a recorder's fill value.
+        BadFixCase{"FillValueTwice", true, 20, 2, [](FixSpec& f) { f.y = 999999; }, 2, 0},
+        BadFixCase{"RunOfTen", false, 15, 10, [](FixSpec& f) { f.x += 8000; }, 0, 10}),
     [](const auto& p) { return std::string(p.param.name); });
+
+// A position the repairs cannot mend would be spread by the smoothing and
+// cost the traces around it: the output is not corrected at all.
+TEST_F(BadFixJob, PositionThatIsNotANumberLeavesTheOutputUncorrected)
+{
+    std::vector<llt> fixes;
+    for (std::int64_t i = 0; i < 20; ++i) {
+        llt f;
+        f.isUTM = true;
+        f.position = i;
+        f.t = CTimestamp::FromTicks(631'770'624'000'000'000 + i * 10'000'000);
+        f.x = f.lon = i == 0 ? std::nan("") : 500000.0 + 10.0 * static_cast<double>(i);
+        fixes.push_back(f);
+    }
+    const SpeedCorrectionPlan plan =
+        PlanSpeedCorrection(settings, host, fixes, 20, std::vector<std::int16_t>(20), "in.sgy");
+    EXPECT_EQ(plan.status, SpeedCorrectionPlan::Status::PositionsUnusable);
+    // Half-width 2: the mean of fixes 0..4 at fix 2 takes the first fix in.
+    EXPECT_EQ(host.log, "\tNot speed corrected: 2 positions could not be used\r\n");
+    EXPECT_EQ(host.chartBegins, 0);
+}
 
 TEST_F(BadFixJob, SpacingThatWouldMultiplyTheTracesTenfoldLeavesTheComposite)
 {
@@ -172,7 +206,7 @@ TEST_F(BadFixJob, TenTimesAsManyTracesIsStillWritten)
         << host.log;
 }
 
-TEST_F(BadFixJob, GeneratedSpikeAndScalarSlipAreRepaired)
+TEST_F(BadFixJob, GeneratedSpikeIsRepairedAndScalarSlipLeftOut)
 {
     synth::SurveyOptions survey;
     survey.outDir = dir.File("clean-in");
@@ -199,7 +233,9 @@ TEST_F(BadFixJob, GeneratedSpikeAndScalarSlipAreRepaired)
     ASSERT_GT(cleanTraces, 250); // about 597 m at 2 m
     ASSERT_EQ(Run(bad.files.at(0).path.string(), "bad"), CombineOutcome::Done);
     EXPECT_TRUE(result.outputs.at(0).speed_corrected) << host.log;
-    EXPECT_NE(host.log.find("\tNavigation spikes repaired: 2\r\n"), std::string::npos) << host.log;
+    // The slipped scalar puts its trace off the globe: no position at all.
+    EXPECT_NE(host.log.find("\tNavigation spikes repaired: 1\r\n"), std::string::npos) << host.log;
+    EXPECT_EQ(result.summary.dropped_navigation, 1);
     EXPECT_NEAR(
         static_cast<double>(result.outputs.at(0).traces), static_cast<double>(cleanTraces), 1.0);
 }

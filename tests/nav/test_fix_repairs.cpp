@@ -199,7 +199,7 @@ TEST(RepairNavigationSpikes, WeightFollowsTheTimes)
 
 TEST(RepairNavigationSpikes, NeighboursSharingATimeGiveTheMidpoint)
 {
-    // Neighbours 2 cm apart at one time: 20 m/s with the 1 ms rule.
+    // Neighbours 2 cm apart at one time: a step over at least a second.
     std::vector<llt> fixes = ProjectedFixes({0, 2, 5000, 2.02, 3});
     fixes[2].t = fixes[1].t;
     fixes[3].t = fixes[1].t;
@@ -218,15 +218,55 @@ TEST(RepairNavigationSpikes, SpeedOfExactlyFiftyIsNotAbove)
     EXPECT_EQ(fast[1].x, 50.0);
 }
 
-TEST(RepairNavigationSpikes, TwoBadFixesInARowAndTheEndsAreLeft)
+// Runs of bad positions 9 km east of a line of 20 fixes at 3 m a fix,
+// `perSecond` fixes stamped with each whole second (0: all at one time).
+struct RunCase {
+    const char* name;
+    int perSecond;
+    int first, length; // the run
+    bool notANumber;   // instead of 9 km off
+    std::int64_t repaired;
+};
+
+class SpikeRuns : public ::testing::TestWithParam<RunCase>
 {
-    std::vector<llt> pair = ProjectedFixes({0, 10, 9000, 9010, 40, 50});
-    EXPECT_EQ(RepairNavigationSpikes(pair), 0);
-    std::vector<llt> ends = ProjectedFixes({9000, 10, 20, 30, -9000});
-    EXPECT_EQ(RepairNavigationSpikes(ends), 0);
-    EXPECT_EQ(ends.front().x, 9000.0);
-    EXPECT_EQ(ends.back().x, -9000.0);
+};
+
+TEST_P(SpikeRuns, AreMendedUpToTenFixes)
+{
+    const RunCase& c = GetParam();
+    std::vector<llt> fixes = ProjectedFixes(std::vector<double>(20));
+    for (int i = 0; i < 20; ++i) {
+        llt& f = fixes[static_cast<std::size_t>(i)];
+        f.t = CTimestamp::FromTicks(kBase + (c.perSecond ? i / c.perSecond * kSecond : 0));
+        const bool bad = i >= c.first && i < c.first + c.length;
+        f.x = f.lon = !bad ? 3.0 * i : c.notANumber ? std::nan("") : 9000.0 + 3.0 * i;
+    }
+    EXPECT_EQ(RepairNavigationSpikes(fixes), c.repaired);
+    // Back on the line, at most half a step off where fixes share a time.
+    for (int i = 0; i < 20; ++i) {
+        const llt& f = fixes[static_cast<std::size_t>(i)];
+        const bool left = i >= c.first && i < c.first + c.length && c.repaired == 0;
+        EXPECT_NEAR(f.x, 3.0 * i + (left ? 9000.0 : 0.0), c.perSecond == 2 ? 1.5 : 1e-9) << i;
+        EXPECT_EQ(f.lon, f.x) << i;
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(Runs,
+                         SpikeRuns,
+                         ::testing::Values(RunCase{"Two", 1, 5, 2, false, 2},
+                                           RunCase{"TwoNotANumber", 1, 5, 2, true, 2},
+                                           RunCase{"Nine", 1, 3, 9, false, 9},
+                                           RunCase{"Ten", 1, 3, 10, false, 10},
+                                           RunCase{"ElevenAreLeft", 1, 3, 11, false, 0},
+                                           RunCase{"EndingBeforeTheLast", 1, 16, 3, false, 3},
+                                           RunCase{"ReachingTheLastIsLeft", 1, 17, 3, false, 0},
+                                           // 3 m between fixes of one second is no jump.
+                                           RunCase{"WholeSecondStampsGood", 2, 0, 0, false, 0},
+                                           RunCase{"WholeSecondStamps", 2, 6, 2, false, 2},
+                                           // Anchors of one time: evenly by index.
+                                           RunCase{"AllAtOneTime", 0, 1, 2, false, 2}),
+                         [](const auto& p) { return std::string(p.param.name); });
 
 TEST(RepairNavigationSpikes, ShipFasterThanFiftyMetresASecondIsNoSpike)
 {

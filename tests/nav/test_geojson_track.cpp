@@ -166,6 +166,8 @@ TEST_F(GeoJsonTrack, GeographicTracksOnePerFileWithoutUnpositionedTraces)
         const double lat = 54.25 + i / 3600.0;
         EXPECT_LT(GroundDistance(lat, lon, w.positions[k].lat, w.positions[k].lon), 0.01) << k;
         EXPECT_GT(w.positions[k].easting, 400'000) << "zone 29 holds 9.5 W";
+        // The last fix, which the smoothing leaves, too.
+        EXPECT_TRUE(w.positions[k].lon >= -180.0 && w.positions[k].lon <= 180.0) << k;
     }
     EXPECT_EQ(features.at("east.sgy").traceCount, 4);
     EXPECT_EQ(features.at("east.sgy").firstTime, "2003-04-10T13:00:00.000");
@@ -198,6 +200,62 @@ TEST_F(GeoJsonTrack, ProjectedFileWithoutZoneIsNamedAndOthersKept)
     ASSERT_EQ(features.size(), 1u);
     EXPECT_EQ(features.at("geo.sgy").traceCount, 3);
     EXPECT_NEAR(features.at("geo.sgy").positions[0].lat, 50.0, 1e-9);
+}
+
+// trace_count counted the fixes, not the positions written; every test
+// placed projected positions in the northern hemisphere.
+TEST_F(GeoJsonTrack, SouthernTrackWithALastFixOffTheGlobe)
+{
+    std::vector<FixSpec> fixes = LineFixes(8, 7);
+    for (FixSpec& f : fixes)
+        f.y = 7'400'000; // about 23.5 degrees south in zone 23S
+    fixes.back().x = 2'000'000'000;
+    ASSERT_TRUE(WriteFixFile(m_tmp.File("line.sgy"), fixes));
+    ASSERT_EQ(RunCli({"--utm-zone", "23S", m_tmp.File("line.sgy")}), 0) << m_err;
+    EXPECT_EQ(m_err,
+              "tessara-cli: " + m_tmp.File("line.sgy") +
+                  ": 1 of 8 positions off the globe left out\n");
+    const auto features = ReadBack("EPSG:32723");
+    if (features.empty())
+        GTEST_SKIP() << "python3-pyproj is not installed";
+    const ReadFeature& f = features.at("line.sgy");
+    EXPECT_EQ(f.traceCount, 7);
+    ASSERT_EQ(f.positions.size(), 7u);
+    for (const ReadPosition& p : f.positions)
+        EXPECT_NEAR(p.lat, -23.5, 0.1);
+}
+
+// Decimal degrees from 179.9997 E 10 S on, east and south, counted east past
+// 180 degrees: the line is cut between 179.9999 and 180.0001 into parts that
+// meet at +180 and -180 at the latitude halfway.
+TEST_F(GeoJsonTrack, TrackAcrossTheAntimeridianIsCutThere)
+{
+    std::vector<FixSpec> fixes;
+    for (int i = 0; i < 6; ++i)
+        fixes.push_back({3, -10000, 1'799'997 + 2 * i, -100'000 - 2 * i, 2003, 100, 12, 0, i});
+    ASSERT_TRUE(WriteFixFile(m_tmp.File("dateline.sgy"), fixes));
+    ASSERT_EQ(RunCli({m_tmp.File("dateline.sgy")}), 0) << m_err;
+    const auto features = ReadBack("EPSG:32701");
+    if (features.empty())
+        GTEST_SKIP() << "python3-pyproj is not installed";
+    const ReadFeature& f = features.at("dateline.sgy");
+    EXPECT_EQ(f.geometry, "MultiLineString");
+    EXPECT_EQ(f.traceCount, 6);
+    ASSERT_EQ(f.positions.size(), 8u);
+    EXPECT_EQ(f.positions[2].lon, 180.0);
+    EXPECT_EQ(f.positions[3].lon, -180.0);
+    EXPECT_EQ(f.positions[2].lat, f.positions[3].lat);
+    EXPECT_NEAR(f.positions[2].lat, -10.0003, 1e-7);
+}
+
+TEST_F(GeoJsonTrack, MeanSpeedOfFixesAtOneTimeIsUnknown)
+{
+    std::vector<FixSpec> fixes = LineFixes(5, 10);
+    for (FixSpec& f : fixes)
+        f.second = 0;
+    ASSERT_TRUE(WriteFixFile(m_tmp.File("still.sgy"), fixes));
+    const ChildEnd end = RunProgram(kCli, {"nav", m_tmp.File("still.sgy")});
+    EXPECT_NE(end.err.find(", mean speed unknown\n"), std::string::npos) << end.err;
 }
 
 TEST_F(GeoJsonTrack, ZoneOutsideItsRangeIsAUsageError)

@@ -66,7 +66,7 @@ class SpacingTextTable : public ::testing::TestWithParam<TextCase>
 {
 };
 
-TEST_P(SpacingTextTable, OneDecimalHalvesAwayFromZero)
+TEST_P(SpacingTextTable, OneDecimalOrTwoFiguresHalvesAwayFromZero)
 {
     EXPECT_EQ(SpacingText(GetParam().metres), GetParam().text);
 }
@@ -80,7 +80,12 @@ INSTANTIATE_TEST_SUITE_P(Values,
                                            TextCase{2.5, "2.5"},
                                            TextCase{4.87, "4.9"},
                                            TextCase{4.84999, "4.8"},
-                                           TextCase{0.04, "0.0"},
+                                           TextCase{0.1, "0.1"},
+                                           // Under 0.1 m two figures: "0.0" said nothing.
+                                           TextCase{0.04, "0.040"},
+                                           TextCase{0.023, "0.023"},
+                                           TextCase{0.0235, "0.024"},
+                                           TextCase{0.0999, "0.10"},
                                            TextCase{123456.75, "123456.8"}));
 
 // ---------------------------------------------------------------------------
