@@ -5,6 +5,7 @@
 // where every trace went.
 #include "cli/cli_format.h"
 #include "cli/commands.h"
+#include "cli/output_target.h"
 #include "cli/progress_line.h"
 #include "cli/section_image.h"
 #include "combine/api/combine_job.h"
@@ -416,22 +417,42 @@ void RemoveCreatedDirectories(const std::vector<std::filesystem::path>& created)
 }
 
 /// NAME.png beside every output with its final name. A quicklook is an aid,
-/// not part of the job: one that cannot be made is named and the job's
-/// outcome stands.
-void WriteQuicklooks(const CombineResult& result)
+/// not part of the job: one that cannot be made is named, and a stop ends
+/// the pictures, not the command.
+void WriteQuicklooks(const CombineResult& result, CTemporaryFileOnStop& onStop)
 {
-    if (result.outputs.empty())
+    if (result.outputs.empty() || onStop.bStopRequested())
         return;
     const CGuiForPainting gui;
     for (const OutputRecord& output : result.outputs) {
-        const std::string png = QuicklookPath(output.path);
         std::string error;
-        if (WriteSectionImage(
-                output.path, png, SectionOptions{}, PictureSize{}, SectionPalette::Auto, error))
-            std::cout << "Quicklook: " << png << '\n';
-        else
-            std::cerr << "tessara-cli: " << png << ": quicklook not written: " << error << '\n';
+        if (WriteQuicklook(output.path, onStop, error))
+            std::cout << "Quicklook: " << QuicklookPath(output.path) << std::endl;
+        else if (!error.empty())
+            std::cerr << "tessara-cli: " << QuicklookPath(output.path)
+                      << ": quicklook not written: " << error << '\n';
+        if (onStop.bStopRequested())
+            return;
     }
+}
+
+/// The exit code of a job that ended with `outcome`, `failed` when
+/// something it was asked for was not done.
+int CombineExitCode(CombineOutcome outcome, bool failed)
+{
+    switch (outcome) {
+    case CombineOutcome::Done:
+        return failed ? kExitFailure : kExitOk;
+    case CombineOutcome::Stopped:
+        return kExitStopped;
+    case CombineOutcome::InvalidSettings:
+        return kExitUsage;
+    case CombineOutcome::WriteFailed:
+    case CombineOutcome::DirectoryRefused:
+    case CombineOutcome::AlreadyRunning:
+        break;
+    }
+    return kExitFailure;
 }
 
 constexpr const char* kSameFileReason = "same file as an earlier input";
@@ -638,10 +659,14 @@ int RunCombine(CombineOptions& o)
     if (result.removed_leftover_working_file)
         std::cerr << "tessara-cli: removed " << kWorkingFileName << " left in " << o.outputDirectory
                   << " by an earlier job that did not finish\n";
+    // The pictures come after the job's report: a stop from here on ends
+    // them, and the report stands, with the job's exit code.
+    const bool quicklooks = o.quicklook && outcome != CombineOutcome::Stopped;
+    std::optional<CTemporaryFileOnStop> onStop;
+    if (quicklooks)
+        onStop.emplace(true);
     PrintOutputs(result);
     PrintSummary(result);
-    if (o.quicklook)
-        WriteQuicklooks(result);
     std::cout.flush();
     bool failed = logFailed;
     // A log on stdout that could not be written is reported with the rest
@@ -656,19 +681,9 @@ int RunCombine(CombineOptions& o)
         std::cerr << "tessara-cli: " << WhyNoOutput(result.summary) << '\n';
         failed = true;
     }
-    switch (outcome) {
-    case CombineOutcome::Done:
-        return failed ? kExitFailure : kExitOk;
-    case CombineOutcome::Stopped:
-        return kExitStopped;
-    case CombineOutcome::InvalidSettings:
-        return kExitUsage;
-    case CombineOutcome::WriteFailed:
-    case CombineOutcome::DirectoryRefused:
-    case CombineOutcome::AlreadyRunning:
-        break;
-    }
-    return kExitFailure;
+    if (quicklooks)
+        WriteQuicklooks(result, *onStop);
+    return CombineExitCode(outcome, failed);
 }
 
 } // namespace

@@ -2,13 +2,12 @@
 // optionally resampled to one sample interval.
 #include "cli/cli_format.h"
 #include "cli/commands.h"
+#include "cli/output_target.h"
 
 #include <csignal>
-#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <memory>
-#include <unistd.h>
 
 namespace tessara::cli
 {
@@ -21,89 +20,42 @@ struct CopyOptions {
     int sampleIntervalUs = 0; // 0: keep every trace's interval
 };
 
-// The temporary file of the copy in progress, for the signal handler:
-// fixed storage, since a handler may not allocate. Empty when there is none.
-char g_temporary[4096] = {};
-volatile std::sig_atomic_t g_temporaryArmed = 0;
-
-// SIGINT and SIGTERM end a copy at once; the handler removes its temporary
-// file first (unlink may be called from a handler), then ends the process
-// by the same signal, so that the caller sees how it ended.
-extern "C" void OnCopyStopSignal(int signal)
-{
-    if (g_temporaryArmed != 0)
-        (void)::unlink(g_temporary);
-    (void)std::signal(signal, SIG_DFL);
-    (void)std::raise(signal);
-}
-
-/// Holds SIGINT and SIGTERM back from its construction until the copy's
-/// temporary file is known (or the copy ended without one), so that no
-/// signal falls between the file's creation and the handler knowing it.
-class CStopSignalsHeld
-{
-public:
-    CStopSignalsHeld()
-    {
-        sigemptyset(&m_set);
-        sigaddset(&m_set, SIGINT);
-        sigaddset(&m_set, SIGTERM);
-        (void)::sigprocmask(SIG_BLOCK, &m_set, nullptr);
-    }
-    ~CStopSignalsHeld() { Release(); }
-    CStopSignalsHeld(const CStopSignalsHeld&) = delete;
-    CStopSignalsHeld& operator=(const CStopSignalsHeld&) = delete;
-
-    void Release()
-    {
-        if (m_held)
-            (void)::sigprocmask(SIG_UNBLOCK, &m_set, nullptr);
-        m_held = false;
-    }
-
-private:
-    sigset_t m_set{};
-    bool m_held = true;
-};
-
 int RunCopy(const CopyOptions& options)
 {
-    std::error_code ec;
-    if (std::filesystem::equivalent(options.input, options.output, ec)) {
-        PrintError(options.output, "is the input file; choose another output");
-        return kExitUsage;
+    const OutputTarget target = ClassifyOutput(options.input, options.output);
+    if (target.kind == OutputKind::Refused) {
+        PrintError(options.output, target.why);
+        return target.exitCode;
     }
     std::optional<int> interval;
     if (options.sampleIntervalUs > 0)
         interval = options.sampleIntervalUs;
-    // A file-size limit must show as a failed write, which removes the
-    // partial copy, not end the process with it on the disk.
-    (void)std::signal(SIGXFSZ, SIG_IGN);
-    (void)std::signal(SIGINT, OnCopyStopSignal);
-    (void)std::signal(SIGTERM, OnCopyStopSignal);
+    // A reader of the copy that goes away fails the write, with a message.
+    (void)std::signal(SIGPIPE, SIG_IGN);
     SegyCopyResult copy;
-    {
-        CStopSignalsHeld held;
-        copy = CopySegyFile(options.input, options.output, interval, [&](const std::string& t) {
-            if (t.size() < sizeof g_temporary) {
-                std::memcpy(g_temporary, t.c_str(), t.size() + 1);
-                g_temporaryArmed = 1;
-            }
-            held.Release();
-        });
+    if (target.kind == OutputKind::Stream) {
+        std::string why;
+        const int fd = OpenStreamTarget(options.output, why);
+        if (fd < 0) {
+            PrintError(options.output, "cannot be opened (" + why + ")");
+            return kExitFailure;
+        }
+        copy = CopySegyFileInto(options.input, fd, interval);
+    } else {
+        CTemporaryFileOnStop onStop;
+        copy = CopySegyFile(
+            options.input, options.output, interval, [&](const std::string& t) { onStop.Arm(t); });
     }
-    // From here the temporary file has the output's name, or is gone.
-    g_temporaryArmed = 0;
     if (!copy.ok) {
         PrintError(copy.inputAtFault ? options.input : options.output, copy.why);
         return kExitFailure;
     }
-    const std::int64_t copied = copy.copied;
-    const std::int64_t dropped = copy.dropped;
-    std::cout << "copied " << copied << " traces to " << options.output;
-    if (dropped > 0)
-        std::cout << " (" << dropped << " traces could not be resampled and were dropped)";
-    std::cout << '\n';
+    // Standard output may be carrying the copy.
+    std::ostream& report = IsStandardOutput(options.output) ? std::cerr : std::cout;
+    report << "copied " << copy.copied << " traces to " << options.output;
+    if (copy.dropped > 0)
+        report << " (" << copy.dropped << " traces could not be resampled and were dropped)";
+    report << '\n';
     return kExitOk;
 }
 
@@ -115,7 +67,11 @@ void RegisterCopy(CLI::App& app, std::vector<Command>& commands)
     auto* sub =
         app.add_subcommand("copy", "Rewrite a SEG-Y file as big-endian SEG-Y, trace by trace");
     sub->add_option("IN", options->input, "Input SEG-Y file")->required();
-    sub->add_option("OUT", options->output, "Output SEG-Y file (replaced)")->required();
+    sub->add_option("OUT",
+                    options->output,
+                    "Output SEG-Y file (replaced when complete); - for standard output, a FIFO "
+                    "or a device is written into")
+        ->required();
     sub->add_option("--sample-interval",
                     options->sampleIntervalUs,
                     "Resample every trace to this interval (microseconds, 1..32767)")

@@ -2,9 +2,13 @@
 // two-way time down.
 #include "cli/cli_format.h"
 #include "cli/commands.h"
+#include "cli/output_target.h"
 #include "cli/section_image.h"
 
+#include <cmath>
+#include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -19,7 +23,7 @@ struct SectionCommand {
     std::string output;
     PictureSize size;
     std::string gain = "none";
-    double clipPercent = 99.0;
+    std::string clip = "99";
     std::string palette = "auto";
     bool waterfall = false;
     std::string traces;
@@ -34,13 +38,19 @@ template <typename T> bool ParsePair(const std::string& text, const char* patter
            static_cast<std::size_t>(used) == text.size();
 }
 
+/// A whole text as one number; false when it is anything else.
+bool ParseNumber(const std::string& text, double& value)
+{
+    int used = 0;
+    return std::sscanf(text.c_str(), "%lf%n", &value, &used) == 1 &&
+           static_cast<std::size_t>(used) == text.size();
+}
+
 /// The options as the library takes them, or a usage problem.
 std::string Translate(const SectionCommand& c, SectionOptions& o, SectionPalette& palette)
 {
     if (c.gain.rfind("agc:", 0) == 0) {
-        int used = 0;
-        if (std::sscanf(c.gain.c_str() + 4, "%lf%n", &o.agcWindowMs, &used) != 1 ||
-            static_cast<std::size_t>(used) + 4 != c.gain.size() || !(o.agcWindowMs > 0.0) ||
+        if (!ParseNumber(c.gain.substr(4), o.agcWindowMs) || !(o.agcWindowMs > 0.0) ||
             o.agcWindowMs > 100000.0)
             return "--gain " + c.gain + ": the AGC window must be 0 < MS <= 100000";
         o.gain = SectionGain::Agc;
@@ -50,7 +60,15 @@ std::string Translate(const SectionCommand& c, SectionOptions& o, SectionPalette
     palette = c.palette == "grey"      ? SectionPalette::Grey
               : c.palette == "seismic" ? SectionPalette::Seismic
                                        : SectionPalette::Auto;
-    o.clipPercent = c.clipPercent;
+    // NaN passes every range check and would draw a blank picture.
+    if (!ParseNumber(c.clip, o.clipPercent) || !std::isfinite(o.clipPercent) ||
+        !(o.clipPercent > 0.0) || o.clipPercent > 100.0)
+        return "--clip " + c.clip + ": the percentile must be a finite number, 0 < P <= 100";
+    const long long pixels = 1LL * c.size.width * c.size.height;
+    if (pixels > kLargestPicturePixels)
+        return "--width " + std::to_string(c.size.width) + " --height " +
+               std::to_string(c.size.height) + ": a picture of " + std::to_string(pixels) +
+               " pixels, more than " + std::to_string(kLargestPicturePixels);
     o.waterfall = c.waterfall;
     if (!c.traces.empty() && (!ParsePair(c.traces, "%lld:%lld%n", o.firstTrace, o.lastTrace) ||
                               o.firstTrace < 1 || o.lastTrace < o.firstTrace))
@@ -73,9 +91,19 @@ int RunSection(const SectionCommand& c)
         std::cerr << "tessara-cli: " << problem << '\n';
         return kExitUsage;
     }
+    // Refused before the file is read: the answer would be the same after.
+    const OutputTarget target = ClassifyOutput(c.file, c.output);
+    if (target.kind == OutputKind::Refused) {
+        PrintError(c.output, target.why);
+        return target.exitCode;
+    }
+    // A reader of the picture that goes away fails the write, with a message.
+    (void)std::signal(SIGPIPE, SIG_IGN);
+    CTemporaryFileOnStop onStop;
     const CGuiForPainting gui;
     std::string error;
-    if (!WriteSectionImage(c.file, c.output, options, c.size, palette, error)) {
+    const QImage image = SectionImage(c.file, options, c.size, palette, error);
+    if (image.isNull() || !WritePicture(image, c.output, target.kind, onStop, error)) {
         PrintError(c.file, error);
         return kExitFailure;
     }
@@ -94,17 +122,26 @@ void RegisterSection(CLI::App& app, std::vector<Command>& commands)
         "traces that share a pixel kept with its sign, amplitudes clipped at a percentile of "
         "the magnitudes. Exit 0 written, 1 unreadable or not written, 2 usage");
     sub->add_option("FILE", c->file, "SEG-Y file")->required();
-    sub->add_option("-o,--output", c->output, "PNG file to write")->required();
-    sub->add_option("--width", c->size.width, "Picture width in pixels (200..20000)")
-        ->check(CLI::Range(kSmallestPicture.width, 20000))
+    sub->add_option("-o,--output",
+                    c->output,
+                    "PNG file to write (replaced when complete); - for standard output, a "
+                    "FIFO or a device is written into")
+        ->required();
+    const std::string sides =
+        " in pixels (" + std::to_string(kSmallestPictureSide) + ".." +
+        std::to_string(kLargestPictureSide) + ", at most " + std::to_string(kLargestPicturePixels) +
+        " pixels in all; axes and title from " + std::to_string(kSmallestPicture.width) + " x " +
+        std::to_string(kSmallestPicture.height) + ")";
+    sub->add_option("--width", c->size.width, "Picture width" + sides)
+        ->check(CLI::Range(kSmallestPictureSide, kLargestPictureSide))
         ->capture_default_str();
-    sub->add_option("--height", c->size.height, "Picture height in pixels (150..20000)")
-        ->check(CLI::Range(kSmallestPicture.height, 20000))
+    sub->add_option("--height", c->size.height, "Picture height" + sides)
+        ->check(CLI::Range(kSmallestPictureSide, kLargestPictureSide))
         ->capture_default_str();
     sub->add_option("--gain", c->gain, "none, or agc:MS for automatic gain control over MS ms")
         ->capture_default_str();
-    sub->add_option("--clip", c->clipPercent, "Percentile of the magnitudes shown at full colour")
-        ->check(CLI::Range(0.1, 100.0))
+    sub->add_option(
+           "--clip", c->clip, "Percentile of the magnitudes shown at full colour (0 < P <= 100)")
         ->capture_default_str();
     sub->add_option("--palette",
                     c->palette,

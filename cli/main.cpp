@@ -3,7 +3,9 @@
 
 #include <gsl/gsl_errno.h>
 
+#include <csignal>
 #include <iostream>
+#include <new>
 
 namespace
 {
@@ -20,12 +22,28 @@ int WithStandardOutputChecked(int code)
     return code == tessara::cli::kExitOk ? tessara::cli::kExitFailure : code;
 }
 
+// Memory that cannot be had ends a command with one line, like any other
+// failure; the file it was writing beside its name is removed as the stack
+// unwinds.
+int RunReportingMemory(const tessara::cli::Command& command)
+{
+    try {
+        return command.run();
+    } catch (const std::bad_alloc&) {
+        std::cerr << "tessara-cli: out of memory\n";
+        return tessara::cli::kExitFailure;
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     // GSL must report errors as status codes, never abort the process.
     gsl_set_error_handler_off();
+    // A file-size limit must show as a failed write that the command
+    // reports, with its partial file removed, not end the process silently.
+    (void)std::signal(SIGXFSZ, SIG_IGN);
 
     CLI::App app{"Tessara: order, repair and combine marine SEG-Y survey files", "tessara-cli"};
     app.require_subcommand(1);
@@ -66,7 +84,7 @@ int main(int argc, char** argv)
                 }
             }
         }
-        return WithStandardOutputChecked(command.run());
+        return WithStandardOutputChecked(RunReportingMemory(command));
     }
     return tessara::cli::kExitUsage;
 }

@@ -2,7 +2,10 @@
 
 #include "segy/tools/segy_file_tools.h"
 
+#include <cerrno>
 #include <filesystem>
+#include <new>
+#include <unistd.h>
 
 namespace tessara::cli
 {
@@ -31,32 +34,87 @@ std::string WhyNoSection(const std::string& input, const Section& s)
     return {};
 }
 
+/// `image` into the stream `path`: a descriptor of its own, closed after.
+bool WriteIntoStream(const QImage& image, const std::string& path, std::string& error)
+{
+    const int fd = OpenStreamTarget(path, error);
+    if (fd < 0)
+        return false;
+    const bool written = WritePng(image, fd, error);
+    if (::close(fd) != 0 && written) {
+        error = WriteFailureText(errno);
+        return false;
+    }
+    return written;
+}
+
 } // namespace
 
-bool WriteSectionImage(const std::string& input,
-                       const std::string& png,
-                       const SectionOptions& options,
-                       const PictureSize& size,
-                       SectionPalette palette,
-                       std::string& error)
+QImage SectionImage(const std::string& input,
+                    const SectionOptions& options,
+                    const PictureSize& size,
+                    SectionPalette palette,
+                    std::string& error,
+                    const SectionProgress& progress)
 {
-    const Section section = BuildSection(input, WithDataArea(options, size));
+    bool stopped = false;
+    const Section section =
+        BuildSection(input, WithDataArea(options, size), [&](std::int64_t done, std::int64_t all) {
+            stopped = progress && !progress(done, all);
+            return !stopped;
+        });
+    if (stopped)
+        return {}; // a part of the section is no picture of it
     if (section.status != SectionStatus::Ok) {
         error = WhyNoSection(input, section);
-        return false;
+        return {};
     }
-    const QImage image = PaintSection(
-        section, palette, SectionTitle(std::filesystem::path(input).filename().string(), section));
-    if (!SavePng(image, png, error)) {
-        error = "cannot write " + png + " (" + error + ")";
-        return false;
+    QImage image =
+        PaintSection(section,
+                     palette,
+                     SectionTitle(std::filesystem::path(input).filename().string(), section),
+                     MarginsFor(size));
+    if (image.isNull())
+        throw std::bad_alloc();
+    return image;
+}
+
+bool WritePicture(const QImage& image,
+                  const std::string& path,
+                  OutputKind kind,
+                  CTemporaryFileOnStop& onStop,
+                  std::string& error)
+{
+    bool written = false;
+    if (kind == OutputKind::Stream) {
+        written = WriteIntoStream(image, path, error);
+    } else {
+        written = SavePng(image, path, error, [&onStop](const std::string& t) { onStop.Arm(t); });
+        onStop.Disarm();
     }
-    return true;
+    if (!written)
+        error = "cannot write " + path + " (" + error + ")";
+    return written;
 }
 
 std::string QuicklookPath(const std::string& output)
 {
     return std::filesystem::path(output).replace_extension(".png").string();
+}
+
+bool WriteQuicklook(const std::string& output, CTemporaryFileOnStop& onStop, std::string& error)
+{
+    try {
+        const QImage image = SectionImage(
+            output, SectionOptions{}, PictureSize{}, SectionPalette::Auto, error, [&](auto, auto) {
+                return !onStop.bStopRequested();
+            });
+        return !image.isNull() && !onStop.bStopRequested() &&
+               WritePicture(image, QuicklookPath(output), OutputKind::File, onStop, error);
+    } catch (const std::bad_alloc&) {
+        error = "out of memory";
+        return false;
+    }
 }
 
 } // namespace tessara::cli

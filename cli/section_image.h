@@ -2,26 +2,49 @@
 // the quicklooks of combine.
 #pragma once
 
+#include "cli/output_target.h"
 #include "section/section_file.h"
 #include "section_paint/section_picture.h"
+
+#include <QImage>
 
 #include <string>
 
 namespace tessara::cli
 {
 
-/// Reads `input`, paints its section and writes it to `png` (written beside,
-/// renamed when complete). False with `error` set to one line of text naming
-/// what went wrong (without the path) when no picture was written. Needs a
-/// CGuiForPainting (or an application object) alive.
-[[nodiscard]] bool WriteSectionImage(const std::string& input,
-                                     const std::string& png,
-                                     const SectionOptions& options,
-                                     const PictureSize& size,
-                                     SectionPalette palette,
-                                     std::string& error);
+/// Reads `input` and paints its section on a picture of `size` (axes and
+/// title from kSmallestPicture on, the cells alone below). A null image,
+/// with `error` set to one line naming what went wrong (without the path),
+/// when the file gives no section; a null image and no error when `progress`
+/// stopped the reading. Throws std::bad_alloc when the grid or the picture
+/// does not fit in memory. Needs a CGuiForPainting (or an application
+/// object) alive.
+[[nodiscard]] QImage SectionImage(const std::string& input,
+                                  const SectionOptions& options,
+                                  const PictureSize& size,
+                                  SectionPalette palette,
+                                  std::string& error,
+                                  const SectionProgress& progress = {});
+
+/// Writes `image` as PNG to `path`, a target of `kind` File (see SavePng;
+/// `onStop` is told of the temporary file) or Stream. False with `error`
+/// set ("cannot write PATH (reason)") when it could not be written.
+[[nodiscard]] bool WritePicture(const QImage& image,
+                                const std::string& path,
+                                OutputKind kind,
+                                CTemporaryFileOnStop& onStop,
+                                std::string& error);
 
 /// The quicklook of a composite: NAME.png beside NAME.sgy.
 [[nodiscard]] std::string QuicklookPath(const std::string& output);
+
+/// The quicklook of the composite `output` at QuicklookPath, replacing a
+/// file or link of that name as the composite replaced one at its own. False
+/// with `error` set (one line, without the composite's path) when it was not
+/// written, for want of memory too; false with no error when a stop was
+/// asked for (see CTemporaryFileOnStop) before it was.
+[[nodiscard]] bool
+WriteQuicklook(const std::string& output, CTemporaryFileOnStop& onStop, std::string& error);
 
 } // namespace tessara::cli

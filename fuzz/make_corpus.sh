@@ -1,7 +1,8 @@
 #!/bin/sh
-# Rebuilds the seed corpus of the SEG-Y fuzz target from the synthetic survey
-# generator: tiny files of every sample format in both byte orders, plus a few
-# with the faults recorders produce. Each file stays well under 20 kB.
+# Rebuilds the seed corpora of the SEG-Y and section fuzz targets from the
+# synthetic survey generator: tiny files of every sample format in both byte
+# orders, plus a few with the faults recorders produce. Each file stays well
+# under 20 kB.
 #   fuzz/make_corpus.sh build/tools/tessara-synth
 set -eu
 synth=${1:?usage: make_corpus.sh path/to/tessara-synth}
@@ -43,3 +44,25 @@ be="$corpus/be_format1.sgy"
 # blanks): only the file length shows that the traces follow them.
 { head -c 3500 "$be"; printf '\000\000\000\001\000\002'; tail -c +3507 "$be" | head -c 94
   head -c 6400 /dev/zero | tr '\000' '\100'; tail -c +3601 "$be"; } >"$corpus/extended_header_rev0.sgy"
+
+# The section target's seeds: its 13 option bytes, then the trace records of
+# a generated file. Options: columns 64, rows 64 (bytes 0, 1); flags (2): 1
+# waterfall, 2 AGC, 4 little endian, 8 time window, 16 trace range, 32 no
+# count in the binary header, 64 stopped; format (3): 0 IBM, 1 int32, 2
+# int16, 3 IEEE, 4 int8; the rest as fuzz_section.cpp decodes them.
+sections="$here/section_corpus"
+mkdir -p "$sections"
+make_section() { # name, option bytes (octal escapes), then tessara-synth options
+    name=$1
+    options=$2
+    shift 2
+    "$synth" --out "$work/$name" --files 1 --traces 8 --samples 24 --interval 100 "$@" >/dev/null
+    { printf "$options"; tail -c +3601 "$work/$name"/*.sgy; } >"$sections/$name"
+}
+make_section ibm_grey '\077\077\000\000\374\000\000\000\000\000\000\000\000' --format 1
+make_section ieee_le_agc '\017\007\006\003\200\004\000\000\000\000\000\000\000' --format 5 --byte-order little
+make_section int16_window_range '\007\037\030\002\377\000\002\004\000\001\000\002\001' --format 3 --delay 1
+make_section int8_delays_step '\077\003\000\004\001\000\000\000\000\000\000\000\003' --format 8 --glitch-rate 0.5 --glitch-delay 2
+make_section int32_zero_count '\000\000\040\001\100\000\000\000\000\000\000\000\000' --format 2 --zero-count-rate 0.3 --zero-interval-rate 0.2 --seed 2
+make_section waterfall_pairs '\027\007\001\003\360\000\000\000\000\000\000\000\000' --format 5 --channel-field trace-id --first-channel 25
+make_section stopped '\077\077\100\000\374\000\000\000\000\000\000\000\000' --format 1

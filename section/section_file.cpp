@@ -281,8 +281,17 @@ void ReduceTraces(const std::string& path,
     } catch (const std::system_error&) {
         // No thread to be had: the one reader reads it all.
     }
-    const bool firstDone =
-        ReduceRun(in, scan.first.number, split.number - 1, o, progress, cancel, reducer);
+    bool firstDone = false;
+    try {
+        firstDone =
+            ReduceRun(in, scan.first.number, split.number - 1, o, progress, cancel, reducer);
+    } catch (...) {
+        // A thread still running at its end would end the process.
+        cancel = true;
+        if (worker.joinable())
+            worker.join();
+        throw;
+    }
     if (!firstDone)
         cancel = true;
     if (worker.joinable())
@@ -332,9 +341,7 @@ Section BuildSection(const std::string& path,
     const SectionFrame reducerFrame = ReducerFrame(s.frame, o.waterfall);
     CSectionReducer reducer(reducerFrame);
     ReduceTraces(path, in, scan, o, progress, reducer);
-    // The reducer's columns are the waterfall's rows: its column-major
-    // cells are the waterfall's grid row by row.
-    s.cells = o.waterfall ? reducer.ColumnMajorCells() : reducer.Cells();
+    s.cells = reducer.TakeColumnMajorCells();
     if (!o.waterfall)
         s.columnTraces = reducer.Columns();
     s.clip = reducer.Magnitudes().Percentile(o.clipPercent);

@@ -74,11 +74,23 @@ struct Section {
     SectionTime firstTime;           ///< of firstTrace
     SectionTime lastTime;            ///< of lastTrace
     bool waterfall = false;
-    SectionFrame frame;                    ///< waterfall: columns are samples, rows pairs
-    std::vector<float> cells;              ///< see CSectionReducer::Cells; values after gain
+    SectionFrame frame; ///< waterfall: columns are samples, rows pairs
+    /// Values after gain, NaN where no sample fell, as the reducer keeps
+    /// them: the cells of one trace column together (the waterfall: of one
+    /// pair's row). Read them by Cell.
+    std::vector<float> cells;
     std::vector<ColumnTrace> columnTraces; ///< not waterfall: the first trace of each column
     double clip = 0.0;                     ///< magnitude shown at full colour, >= 0
     bool anyNegative = false;              ///< some sample shown is below zero
+
+    /// The cell at `column` (0..frame.columns-1) and `row` (0..frame.rows-1).
+    [[nodiscard]] float Cell(int column, int row) const
+    {
+        const auto c = static_cast<std::size_t>(column);
+        const auto r = static_cast<std::size_t>(row);
+        return waterfall ? cells[r * static_cast<std::size_t>(frame.columns) + c]
+                         : cells[c * static_cast<std::size_t>(frame.rows) + r];
+    }
 };
 
 /// Reads the SEG-Y file at `path` (either byte order, every format the
@@ -87,8 +99,9 @@ struct Section {
 /// in range, each gained and reduced as it is read, with the clip level
 /// estimated in that same pass; the second pass may split the traces
 /// between two readers (SectionOptions::readers). Memory holds a grid, a
-/// histogram and a few traces per reader, whatever the file's size. On
-/// failure `status` says why and the grid is empty.
+/// histogram and a few traces per reader, whatever the file's size (two
+/// grids while two readers run). On failure `status` says why and the grid
+/// is empty. Throws std::bad_alloc when the grid does not fit in memory.
 [[nodiscard]] Section BuildSection(const std::string& path, const SectionOptions& options);
 
 /// Told now and then while the traces are reduced: traces taken so far and

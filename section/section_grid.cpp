@@ -147,8 +147,9 @@ double CMagnitudeHistogram::Percentile(double percent) const
     const std::int64_t count = Count();
     if (count == 0)
         return 0.0;
-    const double wanted =
-        std::ceil(std::clamp(percent, 0.0, 100.0) / 100.0 * static_cast<double>(count));
+    // NaN would pass the clamp and make the rank undefined.
+    const double share = std::isnan(percent) ? 1.0 : std::clamp(percent, 0.0, 100.0) / 100.0;
+    const double wanted = std::ceil(share * static_cast<double>(count));
     const std::int64_t rank = std::max<std::int64_t>(1, static_cast<std::int64_t>(wanted));
     std::int64_t seen = m_bins[kZeroBin];
     if (seen >= rank)

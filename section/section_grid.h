@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <span>
+#include <utility>
 #include <vector>
 
 namespace tessara
@@ -39,7 +40,7 @@ public:
     /// counted magnitude that at least `percent` per cent of them do not
     /// exceed, within 0.2 % of its value (magnitudes between 1e-48 and 1e48;
     /// smaller or larger ones count at those bounds). 0 when nothing was
-    /// counted.
+    /// counted. A percent outside 0..100 counts as the nearer end, NaN as 100.
     [[nodiscard]] double Percentile(double percent) const;
 
     // Magnitudes are binned by binary exponent and, within one octave, into
@@ -141,6 +142,13 @@ public:
     {
         Finish();
         return m_cells;
+    }
+    /// The same cells handed over rather than copied: a picture's grid is
+    /// held once. The reducer has no cells afterwards.
+    [[nodiscard]] std::vector<float> TakeColumnMajorCells()
+    {
+        Finish();
+        return std::move(m_cells);
     }
     [[nodiscard]] const std::vector<ColumnTrace>& Columns() const { return m_columns; }
     [[nodiscard]] const CMagnitudeHistogram& Magnitudes() const { return m_magnitudes; }

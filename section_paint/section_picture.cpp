@@ -2,13 +2,15 @@
 
 #include <QFont>
 #include <QGuiApplication>
+#include <QIODevice>
 #include <QPainter>
-#include <QSaveFile>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <unistd.h>
 
 namespace tessara
 {
@@ -29,20 +31,16 @@ QRgb SeismicOf(double a)
     return a < 0.0 ? qRgb(fade, fade, 255) : qRgb(255, fade, fade);
 }
 
-void PaintCells(QImage& image, const Section& s, bool grey)
+void PaintCells(QImage& image, const Section& s, bool grey, const PictureMargins& margins)
 {
     const SectionFrame& f = s.frame;
     // A section of zeros has no clip level; it shows as zeros.
     const double scale = s.clip > 0.0 ? 1.0 / s.clip : 0.0;
     for (int r = 0; r < f.rows; ++r) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(kPictureMargins.top + r));
-        const float* cells =
-            s.cells.data() + static_cast<std::size_t>(r) * static_cast<std::size_t>(f.columns);
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(margins.top + r)) + margins.left;
         for (int c = 0; c < f.columns; ++c) {
-            const float v = cells[c];
-            line[kPictureMargins.left + c] = std::isnan(v) ? kNoData
-                                             : grey        ? GreyOf(v * scale)
-                                                           : SeismicOf(v * scale);
+            const float v = s.Cell(c, r);
+            line[c] = std::isnan(v) ? kNoData : grey ? GreyOf(v * scale) : SeismicOf(v * scale);
         }
     }
 }
@@ -75,11 +73,16 @@ std::string TimeOfDay(double secondOfDay)
 }
 
 /// Ticks down the left: `from`..`to` over the data area's height.
-void PaintLeftAxis(QPainter& p, const Section& s, double from, double to, const char* unit)
+void PaintLeftAxis(QPainter& p,
+                   const Section& s,
+                   double from,
+                   double to,
+                   const char* unit,
+                   const PictureMargins& m)
 {
-    const int top = kPictureMargins.top;
+    const int top = m.top;
     const int rows = s.frame.rows;
-    p.drawText(QRect(2, top - 16, kPictureMargins.left - 4, 14), Qt::AlignLeft, unit);
+    p.drawText(QRect(2, top - 16, m.left - 4, 14), Qt::AlignLeft, unit);
     const double step = NiceStep(to - from, std::max(2, rows / 60));
     // Counted, not summed: a step far below the values' precision would
     // never reach the end.
@@ -87,15 +90,15 @@ void PaintLeftAxis(QPainter& p, const Section& s, double from, double to, const 
     for (int k = 0; k <= rows && (firstTick + k) * step <= to; ++k) {
         const double v = (firstTick + k) * step;
         const int y = top + static_cast<int>(std::lround((v - from) / (to - from) * rows));
-        p.drawLine(kPictureMargins.left - 5, y, kPictureMargins.left - 1, y);
-        p.drawText(QRect(0, y - 8, kPictureMargins.left - 7, 16),
+        p.drawLine(m.left - 5, y, m.left - 1, y);
+        p.drawText(QRect(0, y - 8, m.left - 7, 16),
                    Qt::AlignRight | Qt::AlignVCenter,
                    QString::fromStdString(Format("%g", v)));
     }
 }
 
 /// Trace numbers and times of day of the columns' first traces.
-void PaintTopAxis(QPainter& p, const Section& s)
+void PaintTopAxis(QPainter& p, const Section& s, const PictureMargins& m)
 {
     const int columns = s.frame.columns;
     const int labelWidth = 110;
@@ -103,12 +106,12 @@ void PaintTopAxis(QPainter& p, const Section& s)
         const ColumnTrace& t = s.columnTraces[static_cast<std::size_t>(x)];
         if (t.traceNumber == 0)
             continue;
-        const int px = kPictureMargins.left + x;
-        p.drawLine(px, kPictureMargins.top - 5, px, kPictureMargins.top - 1);
+        const int px = m.left + x;
+        p.drawLine(px, m.top - 5, px, m.top - 1);
         std::string label = std::to_string(t.traceNumber);
         if (t.secondOfDay >= 0.0)
             label += "  " + TimeOfDay(t.secondOfDay);
-        p.drawText(QRect(px + 2, kPictureMargins.top - 20, labelWidth, 14),
+        p.drawText(QRect(px + 2, m.top - 20, labelWidth, 14),
                    Qt::AlignLeft,
                    QString::fromStdString(label));
     }
@@ -124,12 +127,18 @@ std::string TimeText(const SectionTime& t)
 
 } // namespace
 
+PictureMargins MarginsFor(const PictureSize& size)
+{
+    const bool room =
+        size.width >= kSmallestPicture.width && size.height >= kSmallestPicture.height;
+    return room ? kPictureMargins : PictureMargins{0, 0, 0, 0};
+}
+
 SectionOptions WithDataArea(SectionOptions options, const PictureSize& size)
 {
-    const int width = std::max(size.width, kSmallestPicture.width);
-    const int height = std::max(size.height, kSmallestPicture.height);
-    options.columns = width - kPictureMargins.left - kPictureMargins.right;
-    options.rows = height - kPictureMargins.top - kPictureMargins.bottom;
+    const PictureMargins m = MarginsFor(size);
+    options.columns = std::max(1, size.width - m.left - m.right);
+    options.rows = std::max(1, size.height - m.top - m.bottom);
     return options;
 }
 
@@ -140,32 +149,43 @@ std::string SectionTitle(const std::string& fileName, const Section& s)
            std::to_string(s.fileTraces);
 }
 
-QImage PaintSection(const Section& s, SectionPalette palette, const std::string& title)
+QImage PaintSection(const Section& s,
+                    SectionPalette palette,
+                    const std::string& title,
+                    const PictureMargins& margins)
 {
     const SectionFrame& f = s.frame;
-    QImage image(kPictureMargins.left + f.columns + kPictureMargins.right,
-                 kPictureMargins.top + f.rows + kPictureMargins.bottom,
+    QImage image(margins.left + f.columns + margins.right,
+                 margins.top + f.rows + margins.bottom,
                  QImage::Format_RGB32);
+    if (image.isNull())
+        return image;
     image.fill(Qt::white);
     const bool grey =
         palette == SectionPalette::Grey || (palette == SectionPalette::Auto && !s.anyNegative);
-    PaintCells(image, s, grey);
+    PaintCells(image, s, grey, margins);
+    if (margins.left == 0 || margins.top == 0)
+        return image; // no room for text
 
     QPainter p(&image);
     QFont font = p.font();
     font.setPixelSize(11);
     p.setFont(font);
     p.setPen(Qt::black);
-    p.drawRect(kPictureMargins.left - 1, kPictureMargins.top - 1, f.columns + 1, f.rows + 1);
+    p.drawRect(margins.left - 1, margins.top - 1, f.columns + 1, f.rows + 1);
     p.drawText(QRect(4, 2, image.width() - 8, 16),
                Qt::AlignLeft | Qt::AlignVCenter,
                QString::fromStdString(title));
     if (s.waterfall) {
-        PaintLeftAxis(
-            p, s, static_cast<double>(s.firstTrace), static_cast<double>(s.lastTrace + 1), "pair");
+        PaintLeftAxis(p,
+                      s,
+                      static_cast<double>(s.firstTrace),
+                      static_cast<double>(s.lastTrace + 1),
+                      "pair",
+                      margins);
     } else {
-        PaintLeftAxis(p, s, f.startMs, f.endMs, "ms");
-        PaintTopAxis(p, s);
+        PaintLeftAxis(p, s, f.startMs, f.endMs, "ms", margins);
+        PaintTopAxis(p, s, margins);
     }
     return image;
 }
@@ -198,22 +218,105 @@ CGuiForPainting::~CGuiForPainting()
     qInstallMessageHandler(m_previousHandler);
 }
 
-bool SavePng(const QImage& image, const std::string& path, std::string& error)
+namespace
 {
-    QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly)) {
-        error = file.errorString().toStdString();
+
+/// The PNG encoder's output: a descriptor written in full. A failed write
+/// is kept, with its errno, and the encoder told that all went well: libpng
+/// would give up with a message of its own on stderr. The caller asks
+/// Error() afterwards.
+class CDescriptorDevice : public QIODevice
+{
+public:
+    explicit CDescriptorDevice(int fd) : m_fd(fd) { (void)open(WriteOnly | Unbuffered); }
+    [[nodiscard]] int Error() const { return m_error; }
+    [[nodiscard]] bool isSequential() const override { return true; }
+
+protected:
+    qint64 readData(char* /*data*/, qint64 /*size*/) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override
+    {
+        for (qint64 done = 0; done < size && m_error == 0;) {
+            const ssize_t put = ::write(m_fd, data + done, static_cast<std::size_t>(size - done));
+            if (put < 0 && errno == EINTR)
+                continue;
+            if (put <= 0) // an error, or no progress (a full disk)
+                m_error = put < 0 ? errno : ENOSPC;
+            else
+                done += put;
+        }
+        return size;
+    }
+
+private:
+    int m_fd;
+    int m_error = 0;
+};
+
+/// Removes a file unless told to keep it: however a save ends (a failed
+/// write, an allocation that throws), no half-written picture stays.
+class CRemovedUnlessKept
+{
+public:
+    explicit CRemovedUnlessKept(const std::string& path) : m_path(path) {}
+    ~CRemovedUnlessKept()
+    {
+        if (!m_kept)
+            (void)::unlink(m_path.c_str()); // gone already is as good
+    }
+    CRemovedUnlessKept(const CRemovedUnlessKept&) = delete;
+    CRemovedUnlessKept& operator=(const CRemovedUnlessKept&) = delete;
+    void Keep() { m_kept = true; }
+
+private:
+    std::string m_path;
+    bool m_kept = false;
+};
+
+} // namespace
+
+bool WritePng(const QImage& image, int fd, std::string& error)
+{
+    CDescriptorDevice device(fd);
+    const bool encoded = image.save(&device, "PNG", 85);
+    if (device.Error() != 0) {
+        error = WriteFailureText(device.Error());
         return false;
     }
-    if (!image.save(&file, "PNG", 85)) {
-        error = file.errorString().toStdString();
-        file.cancelWriting();
+    if (!encoded) {
+        error = "the picture could not be encoded as PNG";
         return false;
     }
-    if (!file.commit()) {
-        error = file.errorString().toStdString();
+    return true;
+}
+
+bool SavePng(const QImage& image,
+             const std::string& path,
+             std::string& error,
+             const WorkingFileCreated& created)
+{
+    std::string working;
+    const int fd = CreateBeside(path, working, created);
+    if (fd < 0) {
+        error = WriteFailureText(errno);
         return false;
     }
+    CRemovedUnlessKept temporary(working);
+    const bool written = WritePng(image, fd, error);
+    // Where a file system that writes late (NFS) reports a full disk.
+    if (::close(fd) != 0 && written) {
+        error = WriteFailureText(errno);
+        return false;
+    }
+    if (!written)
+        return false;
+    // rename replaces a file or a link of the name in one step, never what
+    // a link points to.
+    if (std::rename(working.c_str(), path.c_str()) != 0) {
+        error = WriteFailureText(errno);
+        return false;
+    }
+    temporary.Keep();
     return true;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "section/section_file.h"
+#include "segy/io/segy_finishing_writer.h"
 
 #include <QImage>
 #include <QtGlobal>
@@ -36,21 +37,35 @@ struct PictureMargins {
     int bottom = 12;
 };
 constexpr PictureMargins kPictureMargins{};
-/// The smallest picture that leaves room for the data.
+/// The smallest picture with axes and title; a smaller one holds the cells
+/// alone.
 constexpr PictureSize kSmallestPicture{200, 150};
+/// Sides a picture may have, in pixels, and its largest area: 100 million
+/// pixels are 400 MB as a picture and as much again as the grid of cells
+/// it is painted from.
+constexpr int kSmallestPictureSide = 16;
+constexpr int kLargestPictureSide = 32768;
+constexpr long long kLargestPicturePixels = 100'000'000;
+
+/// The margins of a picture of `size`: kPictureMargins from kSmallestPicture
+/// on, none below.
+[[nodiscard]] PictureMargins MarginsFor(const PictureSize& size);
 
 /// Cells across and down for a picture of `size`: one cell per pixel of the
-/// data area.
+/// data area (at least one).
 [[nodiscard]] SectionOptions WithDataArea(SectionOptions options, const PictureSize& size);
 
 /// The section painted on a picture of the grid's size plus the margins:
 /// cells coloured by `palette`, the clip level at full colour, cells no
 /// sample reached in light grey; two-way time (ms) down the left; trace
 /// numbers and times of day along the top (the waterfall: samples across,
-/// pair numbers down); `title` above. Needs a QGuiApplication for the text
-/// (CGuiForPainting).
-[[nodiscard]] QImage
-PaintSection(const Section& section, SectionPalette palette, const std::string& title);
+/// pair numbers down); `title` above. Without margins, the cells alone.
+/// Needs a QGuiApplication for the text (CGuiForPainting). A null image when
+/// the picture's memory cannot be had.
+[[nodiscard]] QImage PaintSection(const Section& section,
+                                  SectionPalette palette,
+                                  const std::string& title,
+                                  const PictureMargins& margins = kPictureMargins);
 
 /// "NAME: first time to last time, traces FIRST to LAST of N".
 [[nodiscard]] std::string SectionTitle(const std::string& fileName, const Section& section);
@@ -73,9 +88,21 @@ private:
     QtMessageHandler m_previousHandler = nullptr;
 };
 
-/// Writes `image` as PNG beside `path` and gives it that name only when
-/// complete. False with `error` set when it could not be written; an
-/// existing file of that name is then left as it was.
-[[nodiscard]] bool SavePng(const QImage& image, const std::string& path, std::string& error);
+/// Writes `image` as PNG to a file of its own beside `path` (see
+/// CreateBeside, which tells `created` its name) and gives it the name `path`
+/// only when complete, replacing a file or a link of that name (never what a
+/// link points to). False with `error` set when it could not be written,
+/// the reason in a few words ("file too large", "No space left on device");
+/// the file of its own is then gone and whatever had the name `path` is as
+/// it was.
+[[nodiscard]] bool SavePng(const QImage& image,
+                           const std::string& path,
+                           std::string& error,
+                           const WorkingFileCreated& created = {});
+
+/// Writes `image` as PNG into `fd`, open for writing (a pipe, a terminal, a
+/// device), front to back; `fd` stays open. False with `error` set as by
+/// SavePng when a write failed.
+[[nodiscard]] bool WritePng(const QImage& image, int fd, std::string& error);
 
 } // namespace tessara

@@ -30,11 +30,23 @@ CSegyFileOut::~CSegyFileOut()
 bool CSegyFileOut::Open(const std::string& path)
 {
     Close();
-    isValid = false;
+    return Adopt(::open(path.c_str(),
+                        O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW,
+                        0666), // less umask
+                 false);
+}
+
+bool CSegyFileOut::OpenStream(int fd)
+{
+    Close();
+    return Adopt(fd, true);
+}
+
+bool CSegyFileOut::Adopt(int fd, bool stream)
+{
     headerWritten = false;
-    m_fd = ::open(path.c_str(),
-                  O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW,
-                  0666); // less umask
+    m_fd = fd;
+    m_stream = stream;
     isValid = m_fd >= 0;
     if (isValid && !m_buffer)
         m_buffer = std::make_unique<unsigned char[]>(kBufferBytes);
@@ -44,7 +56,15 @@ bool CSegyFileOut::Open(const std::string& path)
     byteCount = 0;
     m_otherLength = 0;
     m_failed = !isValid;
+    m_failureErrno = isValid ? 0 : errno;
     return isValid;
+}
+
+void CSegyFileOut::Fail(int error)
+{
+    if (!m_failed)
+        m_failureErrno = error;
+    m_failed = true;
 }
 
 void CSegyFileOut::Close()
@@ -54,7 +74,7 @@ void CSegyFileOut::Close()
     // The last buffered traces go out here: this is where a full disk shows up.
     Flush();
     if (::close(m_fd) != 0)
-        m_failed = true;
+        Fail(errno);
     m_fd = -1;
     isValid = false;
 }
@@ -65,8 +85,10 @@ bool CSegyFileOut::WriteAll(const unsigned char* bytes, std::size_t n)
         const ssize_t put = ::write(m_fd, bytes, n);
         if (put < 0 && errno == EINTR)
             continue;
-        if (put <= 0) // an error, or no progress (a full disk, a file size limit)
+        if (put <= 0) { // an error, or no progress (a full disk, a file size limit)
+            Fail(put < 0 ? errno : ENOSPC);
             return false;
+        }
         bytes += put;
         n -= static_cast<std::size_t>(put);
     }
@@ -111,8 +133,9 @@ void CSegyFileOut::WriteHeader()
     // Whatever is buffered belongs where the position was; the header and
     // the traces after it go from the start of the file.
     Flush();
-    if (::lseek(m_fd, 0, SEEK_SET) != 0) {
-        m_failed = true;
+    // A stream cannot go back: its header goes out only as its first bytes.
+    if (m_stream ? byteCount != 0 : ::lseek(m_fd, 0, SEEK_SET) != 0) {
+        Fail(m_stream ? ESPIPE : errno);
     } else {
         std::memcpy(m_buffer.get(), &bigEndian, kFileHeaderBytes); // Flush emptied it
         m_used = kFileHeaderBytes;
@@ -143,7 +166,7 @@ void CSegyFileOut::MarkVariableLength()
     constexpr std::size_t at = offsetof(SegyTapeHeaderType, binFixedLengthFlag);
     const ssize_t put = ::pwrite(m_fd, bytes + at, 2, static_cast<off_t>(at));
     if (put != 2)
-        m_failed = true;
+        Fail(put < 0 ? errno : ENOSPC);
 }
 
 unsigned char* CSegyFileOut::BeginRecord(std::size_t recordBytes)

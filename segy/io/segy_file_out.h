@@ -25,6 +25,11 @@ public:
     /// and when `path` is a symbolic link: a link planted at a working name
     /// must not make the writer replace the file it points to.
     [[nodiscard]] bool Open(const std::string& path) override;
+    /// Takes `fd`, open for writing on a pipe, a terminal or a device, as the
+    /// file to write; Close closes it. A stream is written front to back and
+    /// never positioned: WriteHeader must come before anything else, and
+    /// MarkVariableLength fails. False when `fd` < 0.
+    [[nodiscard]] bool OpenStream(int fd);
     /// Flushes and closes; a failure to do so marks the writer as failed.
     void Close() override;
 
@@ -90,6 +95,10 @@ public:
 
     /// True when a write or Close since the last Open failed, or Open itself.
     [[nodiscard]] bool bHasFailed() const { return m_failed; }
+    /// errno of the first write or close that failed since Open (EFBIG past
+    /// a file-size limit, ENOSPC on a full disk, EPIPE when the reader of a
+    /// stream went away); 0 when none did or the failure set none.
+    [[nodiscard]] int FailureErrno() const { return m_failureErrno; }
 
     bool headerWritten = false;
 
@@ -124,6 +133,10 @@ private:
     /// Writes all `n` bytes at the file position, resuming after partial
     /// writes and interruptions; false on any other failure.
     [[nodiscard]] bool WriteAll(const unsigned char* bytes, std::size_t n);
+    /// Open and OpenStream: `fd` (-1: none) as the file, everything reset.
+    bool Adopt(int fd, bool stream);
+    /// Marks the writer as failed, keeping the first failure's errno.
+    void Fail(int error);
 
     std::vector<unsigned char> m_record; // one record larger than the buffer
     std::vector<double> m_decoded;       // samples of a stored trace that must be converted
@@ -134,6 +147,8 @@ private:
     std::size_t m_used = 0;         // bytes waiting in m_buffer
     std::int64_t m_otherLength = 0; // see TracesOfOtherLength
     bool m_failed = false;
+    int m_failureErrno = 0;
+    bool m_stream = false;
 };
 
 } // namespace tessara

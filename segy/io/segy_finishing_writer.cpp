@@ -2,8 +2,10 @@
 
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <random>
 #include <unistd.h>
@@ -19,9 +21,10 @@ constexpr int kNameAttempts = 100;
 
 } // namespace
 
-bool CSegyFinishingWriter::OpenBeside(const std::string& finalPath)
+int CreateBeside(const std::string& finalPath,
+                 std::string& workingPath,
+                 const WorkingFileCreated& created)
 {
-    Abandon();
     static constexpr char kLetters[] =
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     // Unpredictable enough to make a clash rare; O_EXCL makes one harmless.
@@ -29,30 +32,55 @@ bool CSegyFinishingWriter::OpenBeside(const std::string& finalPath)
     std::mt19937_64 random(static_cast<std::uint64_t>(now) ^
                            (static_cast<std::uint64_t>(::getpid()) << 32));
     std::uniform_int_distribution<std::size_t> pick(0, sizeof kLetters - 2);
-    m_error = EEXIST;
-    for (int attempt = 0; attempt < kNameAttempts && m_error == EEXIST; ++attempt) {
+    sigset_t stops;
+    sigset_t before;
+    sigemptyset(&stops);
+    sigaddset(&stops, SIGINT);
+    sigaddset(&stops, SIGTERM);
+    (void)::pthread_sigmask(SIG_BLOCK, &stops, &before);
+    int fd = -1;
+    int error = EEXIST;
+    for (int attempt = 0; attempt < kNameAttempts && error == EEXIST; ++attempt) {
         std::string candidate = finalPath + ".";
         for (int k = 0; k < 6; ++k)
             candidate += kLetters[pick(random)];
         // Created here rather than by mkstemp, whose files are the owner's
         // alone: the finished file gets the permissions the umask gives.
-        const int fd =
-            ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-        if (fd < 0) {
-            m_error = errno;
-            continue;
-        }
-        (void)::close(fd); // the writer opens it again
-        m_error = 0;
-        m_working = candidate;
-        if (!m_out.Open(m_working)) {
-            m_error = errno;
-            Abandon();
-            return false;
-        }
-        return true;
+        fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        error = fd < 0 ? errno : 0;
+        if (fd >= 0)
+            workingPath = candidate;
     }
-    return false;
+    if (fd >= 0 && created)
+        created(workingPath);
+    (void)::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    errno = error;
+    return fd;
+}
+
+std::string WriteFailureText(int error)
+{
+    // A file-size limit is the process's, not a fault of the file.
+    return error == EFBIG ? "file too large" : std::strerror(error);
+}
+
+bool CSegyFinishingWriter::OpenBeside(const std::string& finalPath,
+                                      const WorkingFileCreated& created)
+{
+    Abandon();
+    const int fd = CreateBeside(finalPath, m_working, created);
+    if (fd < 0) {
+        m_error = errno;
+        return false;
+    }
+    (void)::close(fd); // the writer opens it again
+    m_error = 0;
+    if (!m_out.Open(m_working)) {
+        m_error = errno;
+        Abandon();
+        return false;
+    }
+    return true;
 }
 
 bool CSegyFinishingWriter::OpenAt(const std::string& workingPath)

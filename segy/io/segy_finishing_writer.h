@@ -6,10 +6,30 @@
 
 #include "segy/io/segy_file_out.h"
 
+#include <functional>
 #include <string>
 
 namespace tessara
 {
+
+/// Told the path of a working file as soon as it exists, for a signal
+/// handler that removes it when the process is stopped.
+using WorkingFileCreated = std::function<void(const std::string&)>;
+
+/// Creates a file of a name no other file has, `finalPath` followed by "."
+/// and six characters, with the permissions any new file of the user gets,
+/// and returns its descriptor, open for writing, with its path in
+/// `workingPath`; -1 with errno set when it cannot. SIGINT and SIGTERM are
+/// held back from before the file exists until `created` (when given) has
+/// returned, so that a handler it arms never misses the file.
+[[nodiscard]] int CreateBeside(const std::string& finalPath,
+                               std::string& workingPath,
+                               const WorkingFileCreated& created = {});
+
+/// Why a write failed, in a few words for the user: "file too large" past a
+/// file-size limit, else the system's text for `error` ("No space left on
+/// device").
+[[nodiscard]] std::string WriteFailureText(int error);
 
 /// Owner of one working file at a time and of the writer that fills it.
 /// The object may be opened again once the file is finished or abandoned.
@@ -33,8 +53,10 @@ public:
 
     /// Creates a working file of a name no other file has, `finalPath`
     /// followed by "." and six characters, with the permissions any new
-    /// file of the user gets. False, with Error() set, when it cannot.
-    [[nodiscard]] bool OpenBeside(const std::string& finalPath);
+    /// file of the user gets (see CreateBeside, which tells `created`).
+    /// False, with Error() set, when it cannot.
+    [[nodiscard]] bool OpenBeside(const std::string& finalPath,
+                                  const WorkingFileCreated& created = {});
     /// Creates or truncates the working file at `workingPath`, a name the
     /// caller chose. Refused when `workingPath` is a symbolic link (see
     /// CSegyFileOut::Open).

@@ -15,8 +15,6 @@ namespace tessara
 namespace
 {
 
-constexpr const char* kWriteFailed = "write failed (disk full?); nothing written under this name";
-
 TraceTimeStamp TimeOf(const SegyHeaderType& h)
 {
     return {h.year, h.dayOfYear, h.hour, h.minute, h.second, h.millisecond};
@@ -141,48 +139,50 @@ bool ForEachTraceHeader(const std::string& path,
     return true;
 }
 
-SegyCopyResult CopySegyFile(const std::string& input,
-                            const std::string& output,
-                            std::optional<int> sampleIntervalUs,
-                            const std::function<void(const std::string&)>& temporaryCreated)
+namespace
 {
-    SegyCopyResult result;
-    CSegyFileIn in;
+
+/// Opens `input` and finds the samples per trace its copy declares; false,
+/// with `result` saying why (the input at fault), when there is no copy.
+bool OpenForCopy(const std::string& input,
+                 std::optional<int> sampleIntervalUs,
+                 CSegyFileIn& in,
+                 std::uint32_t& samples,
+                 SegyCopyResult& result)
+{
+    result.inputAtFault = true;
     if (!in.Open(input)) {
-        result.inputAtFault = true;
         result.why = OpenFailureText(input, in);
-        return result;
+        return false;
     }
-    std::uint32_t samples = in.GetSamples();
-    const bool resample = sampleIntervalUs.has_value();
+    samples = in.GetSamples();
     // The declared count follows the file's own traces to the new interval.
-    if (resample && in.GetSampleInterval() > 0)
+    if (sampleIntervalUs && in.GetSampleInterval() > 0)
         samples = ResampledCount(samples, in.GetSampleInterval(), *sampleIntervalUs);
     // Its low 16 bits would make every reader that goes by the file header
     // misread the copy; the resampling refuses such traces alike.
     if (samples > std::numeric_limits<std::uint16_t>::max()) {
-        result.inputAtFault = true;
         result.why = "resampled to " + std::to_string(*sampleIntervalUs) + " us, its traces of " +
                      std::to_string(in.GetSamples()) + " samples would hold " +
                      std::to_string(samples) + ", more than the 65535 a SEG-Y header can state";
-        return result;
+        return false;
     }
-    // The copy is written beside the output under a name of its own and
-    // takes the output's name only when complete: a copy cut short (a full
-    // disk, a signal, a file-size limit) never passes for a whole file.
-    CSegyFinishingWriter file;
-    if (!file.OpenBeside(output)) {
-        result.why = file.Error() == EACCES ? "permission denied" : "cannot be created";
-        return result;
-    }
-    if (temporaryCreated)
-        temporaryCreated(file.WorkingPath());
-    CSegyFileOut& out = file.Out();
-    out.StartLike(in, static_cast<std::uint16_t>(samples));
-    if (resample)
-        out.tapeHeader->binSampleInterval = static_cast<std::uint16_t>(*sampleIntervalUs);
-    out.WriteHeader();
+    result.inputAtFault = false;
+    return true;
+}
 
+/// Every trace of `in` into `out`. The file header goes out with the first
+/// trace: a stream cannot take back a header whose traces all fail. False,
+/// with `result` saying why, when the copy is no copy.
+bool CopyTraces(CSegyFileIn& in,
+                CSegyFileOut& out,
+                std::uint32_t samples,
+                std::optional<int> sampleIntervalUs,
+                SegyCopyResult& result)
+{
+    out.StartLike(in, static_cast<std::uint16_t>(samples));
+    if (sampleIntervalUs)
+        out.tapeHeader->binSampleInterval = static_cast<std::uint16_t>(*sampleIntervalUs);
     CTraceResampler resampler;
     CSegyTrace trace(in.GetSamples());
     for (;;) {
@@ -191,7 +191,7 @@ SegyCopyResult CopySegyFile(const std::string& input,
         const StoredSamples stored = in.ReadStored(trace);
         if (in.atEnd)
             break;
-        if (resample && trace.header->sampleInterval != *sampleIntervalUs) {
+        if (sampleIntervalUs && trace.header->sampleInterval != *sampleIntervalUs) {
             in.DecodeStored(stored, trace);
             if (!resampler.Resample(trace, *sampleIntervalUs)) {
                 ++result.dropped;
@@ -207,21 +207,72 @@ SegyCopyResult CopySegyFile(const std::string& input,
     // A file of no trace in place of one whose traces all failed would pass
     // for a copy of an empty input.
     if (result.copied == 0 && result.dropped > 0) {
-        out.Close();
-        const bool failed = out.bHasFailed();
-        file.Abandon();
-        result.inputAtFault = !failed;
-        result.why = failed ? kWriteFailed : "no trace could be resampled";
+        result.inputAtFault = true;
+        result.why = "no trace could be resampled";
+        return false;
+    }
+    if (!out.headerWritten)
+        out.WriteHeader(); // an input without traces
+    out.Close();
+    if (out.bHasFailed()) {
+        result.why = "write failed (" + WriteFailureText(out.FailureErrno()) +
+                     "); nothing written under this name";
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+SegyCopyResult CopySegyFile(const std::string& input,
+                            const std::string& output,
+                            std::optional<int> sampleIntervalUs,
+                            const std::function<void(const std::string&)>& temporaryCreated)
+{
+    SegyCopyResult result;
+    CSegyFileIn in;
+    std::uint32_t samples = 0;
+    if (!OpenForCopy(input, sampleIntervalUs, in, samples, result))
+        return result;
+    // The copy is written beside the output under a name of its own and
+    // takes the output's name only when complete: a copy cut short (a full
+    // disk, a signal, a file-size limit) never passes for a whole file.
+    CSegyFinishingWriter file;
+    if (!file.OpenBeside(output, temporaryCreated)) {
+        result.why = file.Error() == EACCES ? "permission denied" : "cannot be created";
         return result;
     }
-    const CSegyFinishingWriter::Finished finished = file.Finish(output);
-    if (finished != CSegyFinishingWriter::Finished::Done) {
+    try {
+        if (!CopyTraces(in, file.Out(), samples, sampleIntervalUs, result)) {
+            file.Abandon();
+            return result;
+        }
+    } catch (...) {
+        file.Abandon(); // no memory: no partial copy either
+        throw;
+    }
+    if (file.Finish(output) != CSegyFinishingWriter::Finished::Done) {
         file.Abandon();
-        result.why = finished == CSegyFinishingWriter::Finished::RenameFailed ? "cannot be replaced"
-                                                                              : kWriteFailed;
+        result.why = "cannot be replaced";
         return result;
     }
     result.ok = true;
+    return result;
+}
+
+SegyCopyResult
+CopySegyFileInto(const std::string& input, int fd, std::optional<int> sampleIntervalUs)
+{
+    SegyCopyResult result;
+    CSegyFileIn in;
+    std::uint32_t samples = 0;
+    CSegyFileOut out;
+    if (!out.OpenStream(fd) || !OpenForCopy(input, sampleIntervalUs, in, samples, result))
+        return result;
+    // A stream keeps what reached it: the why of a failure says so.
+    result.ok = CopyTraces(in, out, samples, sampleIntervalUs, result);
+    if (!result.ok && !result.inputAtFault)
+        result.why = "write failed (" + WriteFailureText(out.FailureErrno()) + ")";
     return result;
 }
 

@@ -91,13 +91,21 @@ struct SegyCopyResult {
 /// `output` only when complete. Refused (inputAtFault), with nothing
 /// written: a resampled trace length the file header's 16-bit count cannot
 /// state, and a resampling that no trace of the input survives ("no trace
-/// could be resampled"). A copy that fails leaves no file at `output` and no
-/// temporary file.
+/// could be resampled"). A copy that fails, or throws std::bad_alloc, leaves
+/// no file at `output` and no temporary file. SIGINT and SIGTERM are held
+/// back while the temporary file is created and `temporaryCreated` runs.
 [[nodiscard]] SegyCopyResult
 CopySegyFile(const std::string& input,
              const std::string& output,
              std::optional<int> sampleIntervalUs,
              const std::function<void(const std::string&)>& temporaryCreated = {});
+
+/// The same copy written into `fd` (a pipe, a terminal, a device, standard
+/// output), which it takes and closes: front to back as the traces come,
+/// nothing renamed. What reached the stream before a failure stays there;
+/// nothing does when the input is at fault.
+[[nodiscard]] SegyCopyResult
+CopySegyFileInto(const std::string& input, int fd, std::optional<int> sampleIntervalUs);
 
 /// Why the SEG-Y file at `path` cannot be opened, one line without the path;
 /// empty when it can.

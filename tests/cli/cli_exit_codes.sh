@@ -112,7 +112,7 @@ grep -q "^tessara-cli: $L: .* would hold 80000, more than the 65535" "$DIR/e.txt
 mkdir "$DIR/cdir"
 "$CLI" copy "$A" "$DIR/cdir" >"$DIR/o.txt" 2>"$DIR/e.txt"
 [ $? -eq 1 ] || fail "copy onto a folder: not exit 1"
-[ "$(cat "$DIR/e.txt")" = "tessara-cli: $DIR/cdir: cannot be replaced" ] || fail "$(cat "$DIR/e.txt")"
+[ "$(cat "$DIR/e.txt")" = "tessara-cli: $DIR/cdir: is a directory" ] || fail "$(cat "$DIR/e.txt")"
 [ -z "$(ls "$DIR" | grep '^cdir\.')" ] || fail "copy onto a folder left: $(ls "$DIR")"
 "$CLI" copy "$A" "$DIR/nowhere/c.sgy" >"$DIR/o.txt" 2>"$DIR/e.txt"
 [ $? -eq 1 ] || fail "copy into a missing folder: not exit 1"

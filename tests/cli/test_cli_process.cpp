@@ -10,10 +10,14 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -29,17 +33,24 @@ using namespace std::chrono_literals;
 const std::string kCli = TESSARA_CLI_PATH;
 
 // An input of `traces` traces of `samples` IEEE samples at 1000 us, one a
-// second from `firstSecond` seconds after the start of day 100.
-std::string WriteSurvey(const std::string& path, int traces, int samples, int firstSecond = 0)
+// second from `firstSecond` seconds after the start of day 100; `noisy`:
+// samples that a picture of them cannot compress much.
+std::string WriteSurvey(
+    const std::string& path, int traces, int samples, int firstSecond = 0, bool noisy = false)
 {
     SegyBytes b;
     b.FileHeader(5, samples, 1000);
-    const std::vector<double> values(static_cast<std::size_t>(samples), 1.5);
+    std::vector<double> values(static_cast<std::size_t>(samples), 1.5);
+    unsigned noise = 1;
     for (int k = 0; k < traces; ++k) {
         b.TraceHeader(samples, 1000);
         b.Trace32(4, k + 1);
         const int t = firstSecond + k;
         b.TraceTime(2003, 100 + t / 86400, t / 3600 % 24, t / 60 % 60, t % 60);
+        for (double& v : values) {
+            noise = noise * 1103515245u + 12345u;
+            v = noisy ? static_cast<double>(noise >> 16) : v;
+        }
         b.Samples(5, values);
     }
     EXPECT_TRUE(b.WriteTo(path));
@@ -186,30 +197,44 @@ TEST_F(CliProcess, CombineOnATerminalKeepsItsProgressLineWithinTheWidth)
     EXPECT_NE(lines.back().find(" | Done....\033[K"), std::string::npos) << lines.back();
 }
 
-class CopyStopped : public CliProcess, public ::testing::WithParamInterface<int>
+// A command that writes its file beside the output's name, stopped by a
+// signal while that file exists.
+struct StopCase {
+    const char* command; // "copy" or "section"
+    int signal;
+    const char* name;
+};
+
+class StoppedWriter : public CliProcess, public ::testing::WithParamInterface<StopCase>
 {
 };
 
-// A copy stopped by SIGINT or SIGTERM leaves neither its temporary file
-// nor a file under the output's name, and ends by the signal it got.
-TEST_P(CopyStopped, LeavesNoTemporaryFile)
+// A copy or picture stopped by SIGINT or SIGTERM leaves neither its
+// temporary file nor a file under the output's name, and ends by the signal
+// it got. The temporary files are named ones, as where a file system has no
+// unnamed temporary files.
+TEST_P(StoppedWriter, LeavesNoTemporaryFile)
 {
-    const int signal = GetParam();
-    const std::string input = WriteSurvey(m_tmp.File("in.sgy"), 6000, 1000);
-    const fs::path dir = m_tmp.File("copies");
+    const int signal = GetParam().signal;
+    const std::string command = GetParam().command;
+    const std::string input = WriteSurvey(m_tmp.File("in.sgy"), 6000, 1000, 0, true);
+    const fs::path dir = m_tmp.File("out");
     fs::create_directory(dir);
-    const std::string output = (dir / "copy.sgy").string();
-    const pid_t pid = StartChild([&] {
-        return ExecProgram(kCli, {"copy", "--sample-interval", "333", input, output});
-    });
+    const std::string output = (dir / "out.file").string();
+    const std::vector<std::string> args =
+        command == "copy"
+            ? std::vector<std::string>{"copy", "--sample-interval", "333", input, output}
+            : std::vector<std::string>{
+                  "section", input, "-o", output, "--width", "4000", "--height", "3000"};
+    const pid_t pid = StartChild([&] { return ExecProgram(kCli, args); });
     ASSERT_GT(pid, 0);
     bool seen = false;
     const auto deadline = std::chrono::steady_clock::now() + 60s;
     while (!seen && std::chrono::steady_clock::now() < deadline) {
-        seen = !FilesStartingWith(dir, "copy.sgy.").empty();
+        seen = !FilesStartingWith(dir, "out.file.").empty();
         int status = 0;
         if (!seen && ::waitpid(pid, &status, WNOHANG) == pid)
-            FAIL() << "the copy ended before its temporary file was seen";
+            FAIL() << "the command ended before its temporary file was seen";
         if (!seen)
             std::this_thread::sleep_for(1ms);
     }
@@ -218,15 +243,211 @@ TEST_P(CopyStopped, LeavesNoTemporaryFile)
     const ChildEnd end = WaitForChild(pid, 10s);
     EXPECT_FALSE(end.timedOut);
     EXPECT_EQ(end.signal, signal);
-    EXPECT_EQ(FilesStartingWith(dir, "copy.sgy"), std::vector<std::string>{});
+    EXPECT_EQ(FilesStartingWith(dir, "out.file"), std::vector<std::string>{});
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals,
-                         CopyStopped,
-                         ::testing::Values(SIGINT, SIGTERM),
-                         [](const ::testing::TestParamInfo<int>& p) {
-                             return std::string(p.param == SIGINT ? "Sigint" : "Sigterm");
+                         StoppedWriter,
+                         ::testing::Values(StopCase{"copy", SIGINT, "CopySigint"},
+                                           StopCase{"copy", SIGTERM, "CopySigterm"},
+                                           StopCase{"section", SIGINT, "SectionSigint"},
+                                           StopCase{"section", SIGTERM, "SectionSigterm"}),
+                         [](const ::testing::TestParamInfo<StopCase>& p) {
+                             return std::string(p.param.name);
                          });
+
+// What stands at the output's name: a stream is written into and stays
+// what it is, anything else a file cannot replace is refused and left alone.
+enum class Target { Fifo, StandardOutput, DevNull, Directory, Socket };
+
+struct TargetCase {
+    const char* command; // "copy" or "section"
+    Target target;
+    const char* name;
+};
+
+class OutputTargets : public CliProcess, public ::testing::WithParamInterface<TargetCase>
+{
+protected:
+    std::vector<std::string> Args(const std::string& input, const std::string& output) const
+    {
+        if (std::string(GetParam().command) == "copy")
+            return {"copy", input, output};
+        return {"section", input, "-o", output, "--width", "300", "--height", "200"};
+    }
+};
+
+TEST_P(OutputTargets, StreamsAreWrittenIntoTheRestRefused)
+{
+    const Target target = GetParam().target;
+    const std::string input = WriteSurvey(m_tmp.File("in.sgy"), 30, 50);
+    ASSERT_EQ(RunProgram(kCli, Args(input, m_tmp.File("file"))).code, 0);
+    const std::vector<unsigned char> expected = ReadFileBytes(m_tmp.File("file"));
+    std::string path = m_tmp.File("target");
+    int socketFd = -1;
+    switch (target) {
+    case Target::Fifo:
+        ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+        break;
+    case Target::StandardOutput:
+        path = "-";
+        break;
+    case Target::DevNull:
+        path = "/dev/null";
+        break;
+    case Target::Directory:
+        fs::create_directory(path);
+        break;
+    case Target::Socket: {
+        socketFd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        ASSERT_LT(path.size(), sizeof address.sun_path);
+        std::copy(path.begin(), path.end(), address.sun_path);
+        ASSERT_EQ(::bind(socketFd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        break;
+    }
+    }
+    std::vector<unsigned char> received;
+    std::thread reader;
+    if (target == Target::Fifo)
+        reader = std::thread([&] { received = ReadFileBytes(path); });
+    const ChildEnd end = RunProgram(kCli, Args(input, path));
+    if (reader.joinable()) {
+        // A reader still waiting for a writer gets one that writes nothing.
+        const int writer = ::open(path.c_str(), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0)
+            (void)::close(writer);
+        reader.join();
+    }
+    (void)::close(socketFd);
+    struct stat st = {};
+    ASSERT_TRUE(path == "-" || ::stat(path.c_str(), &st) == 0);
+    if (target == Target::Directory || target == Target::Socket) {
+        const bool directory = target == Target::Directory;
+        EXPECT_EQ(end.code, 1);
+        EXPECT_EQ(end.err,
+                  "tessara-cli: " + path + (directory ? ": is a directory\n" : ": is a socket\n"));
+        EXPECT_TRUE(directory ? S_ISDIR(st.st_mode) : S_ISSOCK(st.st_mode));
+        EXPECT_EQ(FilesStartingWith(m_tmp.Path(), "target").size(), 1u);
+        return;
+    }
+    ASSERT_EQ(end.code, 0) << end.err;
+    if (target == Target::StandardOutput)
+        received.assign(end.out.begin(), end.out.end());
+    if (target == Target::DevNull) {
+        EXPECT_TRUE(S_ISCHR(st.st_mode)) << "/dev/null was replaced";
+    } else {
+        EXPECT_EQ(received, expected) << "bytes received: " << received.size();
+        EXPECT_TRUE(target != Target::Fifo || S_ISFIFO(st.st_mode)) << "the FIFO was replaced";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Targets,
+    OutputTargets,
+    ::testing::Values(TargetCase{"copy", Target::Fifo, "CopyFifo"},
+                      TargetCase{"copy", Target::StandardOutput, "CopyStandardOutput"},
+                      TargetCase{"copy", Target::DevNull, "CopyDevNull"},
+                      TargetCase{"copy", Target::Directory, "CopyDirectory"},
+                      TargetCase{"copy", Target::Socket, "CopySocket"},
+                      TargetCase{"section", Target::Fifo, "SectionFifo"},
+                      TargetCase{"section", Target::StandardOutput, "SectionStandardOutput"},
+                      TargetCase{"section", Target::DevNull, "SectionDevNull"},
+                      TargetCase{"section", Target::Directory, "SectionDirectory"},
+                      TargetCase{"section", Target::Socket, "SectionSocket"}),
+    [](const ::testing::TestParamInfo<TargetCase>& p) { return std::string(p.param.name); });
+
+// A limit the process meets while it writes or allocates ends the command
+// with one line and exit 1, and leaves no file: a file-size limit (SIGXFSZ
+// ignored, the write failing) and an address space the largest picture does
+// not fit in.
+struct LimitCase {
+    const char* name;
+    const char* command;
+    ChildOptions limits;
+    const char* width;
+};
+
+class UnderALimit : public CliProcess, public ::testing::WithParamInterface<LimitCase>
+{
+};
+
+TEST_P(UnderALimit, OneLineExit1AndNoFile)
+{
+    const LimitCase& c = GetParam();
+#if defined(__SANITIZE_ADDRESS__)
+    if (c.limits.addressSpaceBytes >= 0) {
+        GTEST_SKIP() << "AddressSanitizer needs more address space than any limit leaves";
+    }
+#endif
+    const std::string input = WriteSurvey(m_tmp.File("in.sgy"), 300, 200, 0, true);
+    const std::string output = m_tmp.File("out.file");
+    const bool copy = std::string(c.command) == "copy";
+    const std::vector<std::string> args =
+        copy ? std::vector<std::string>{"copy", input, output}
+             : std::vector<std::string>{
+                   "section", input, "-o", output, "--width", c.width, "--height", "10000"};
+    const ChildEnd end = RunProgram(kCli, args, c.limits);
+    EXPECT_EQ(end.code, 1);
+    const std::string expected =
+        c.limits.addressSpaceBytes >= 0 ? "tessara-cli: out of memory\n"
+        : copy                          ? "tessara-cli: " + output +
+                     ": write failed (file too large); nothing written under this name\n"
+               : "tessara-cli: " + input + ": cannot write " + output + " (file too large)\n";
+    EXPECT_EQ(end.err, expected);
+    EXPECT_EQ(FilesStartingWith(m_tmp.Path(), "out.file"), std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Limits,
+    UnderALimit,
+    ::testing::Values(
+        LimitCase{"CopyFileSize", "copy", {.fileSizeBytes = 20000}, ""},
+        LimitCase{"SectionFileSize", "section", {.fileSizeBytes = 20000}, "400"},
+        LimitCase{"SectionAddressSpace", "section", {.addressSpaceBytes = 500LL << 20}, "10000"}),
+    [](const ::testing::TestParamInfo<LimitCase>& p) { return std::string(p.param.name); });
+
+// A stop while the quicklooks are drawn ends them, not the command: the
+// job's report is out before them, and the exit code is the job's.
+TEST_F(CliProcess, SigintDuringQuicklooksKeepsTheReportAndTheJobsExitCode)
+{
+    constexpr int kOutputs = 30;
+    const std::string out = m_tmp.File("out");
+    std::vector<std::string> args{"combine", "-o", out, "--quicklook"};
+    for (int k = 0; k < kOutputs; ++k) // two hours apart: an output each
+        args.push_back(
+            WriteSurvey(m_tmp.File("in" + std::to_string(k) + ".sgy"), 20, 2000, k * 7200));
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    const pid_t pid = StartChild([&] {
+        (void)::close(pipeFds[0]);
+        return ExecProgram(kCli, args, pipeFds[1]);
+    });
+    ASSERT_GT(pid, 0);
+    (void)::close(pipeFds[1]);
+    std::string text;
+    char buffer[4096];
+    ssize_t n = 0;
+    while (text.find("\nOutputs ") == std::string::npos &&
+           (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0)
+        text.append(buffer, static_cast<std::size_t>(n));
+    ASSERT_NE(text.find("\nOutputs 30, "), std::string::npos) << text;
+    ASSERT_EQ(::kill(pid, SIGINT), 0);
+    while ((n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0)
+        text.append(buffer, static_cast<std::size_t>(n));
+    (void)::close(pipeFds[0]);
+    const ChildEnd end = WaitForChild(pid, 30s);
+    EXPECT_TRUE(end.exited) << "ended by signal " << end.signal;
+    EXPECT_EQ(end.code, 0);
+    std::size_t quicklooks = 0;
+    for (std::size_t at = text.find("Quicklook: "); at != std::string::npos;
+         at = text.find("Quicklook: ", at + 1))
+        ++quicklooks;
+    EXPECT_LT(quicklooks, static_cast<std::size_t>(kOutputs)) << "the stop did not end them";
+    for (const std::string& name : FilesStartingWith(out, ""))
+        EXPECT_TRUE(name.ends_with(".sgy") || name.ends_with(".png")) << name;
+}
 
 // The dry run's table has a row for every output the run then writes, each
 // with what that output turns out to be, and names the input it would skip.

@@ -148,7 +148,6 @@ TEST_F(SectionCli, OptionsShapeThePictureAndBadValuesAreUsageErrors)
     EXPECT_EQ(Run({"section", in, "-o", m_tmp.File("c.png"), "--time", "100:100.000001"}), 0)
         << Err();
     EXPECT_EQ(Run({"section", in, "-o", m_tmp.File("b.png"), "--palette", "jet"}), 2);
-    EXPECT_EQ(Run({"section", in, "-o", m_tmp.File("b.png"), "--width", "100"}), 2);
     EXPECT_EQ(Run({"section", in, "-o", m_tmp.File("b.png"), "--traces", "31:40"}), 1);
     EXPECT_EQ(Err(), "tessara-cli: " + in + ": --traces: the file has 30 traces\n");
     EXPECT_EQ(Run({"section", in, "-o", m_tmp.File("b.png"), "--waterfall"}), 1);
@@ -157,6 +156,58 @@ TEST_F(SectionCli, OptionsShapeThePictureAndBadValuesAreUsageErrors)
                   ": --waterfall: trace identification code 0 not 25 (sidescan pairs)\n");
     EXPECT_FALSE(fs::exists(m_tmp.File("b.png")));
 }
+
+// The picture's size and clip level at their limits: the sides 16..32768
+// pixels, 100 million pixels in all, a clip percentile 0 < P <= 100 that is a
+// number. A picture too small for axes is the cells alone, at the size asked.
+struct LimitRow {
+    const char* name;
+    std::vector<std::string> args;
+    int code;
+    int width = 0; // of the picture written, with code 0
+    int height = 0;
+};
+
+class SectionLimits : public SectionCli, public ::testing::WithParamInterface<LimitRow>
+{
+};
+
+TEST_P(SectionLimits, ExitCodeAndPictureSize)
+{
+    const LimitRow& row = GetParam();
+    std::vector<std::string> args{"section", WriteSurvey("in.sgy", 30), "-o", m_tmp.File("a.png")};
+    args.insert(args.end(), row.args.begin(), row.args.end());
+    ASSERT_EQ(Run(args), row.code) << Err();
+    int width = 0;
+    int height = 0;
+    if (row.code != 0) {
+        const std::string err = Err();
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+        EXPECT_FALSE(fs::exists(m_tmp.File("a.png")));
+        return;
+    }
+    ASSERT_TRUE(IsPng(m_tmp.File("a.png"), width, height));
+    EXPECT_EQ(width, row.width);
+    EXPECT_EQ(height, row.height);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Boundaries,
+    SectionLimits,
+    ::testing::Values(
+        LimitRow{"Width15", {"--width", "15"}, 2},
+        LimitRow{"Sixteen", {"--width", "16", "--height", "16"}, 0, 16, 16},
+        LimitRow{"NoRoomForAxesDown", {"--width", "300", "--height", "149"}, 0, 300, 149},
+        LimitRow{"Width32768", {"--width", "32768", "--height", "16"}, 0, 32768, 16},
+        LimitRow{"Width32769", {"--width", "32769", "--height", "16"}, 2},
+        LimitRow{"Height32769", {"--height", "32769", "--width", "16"}, 2},
+        LimitRow{"Over100Megapixels", {"--width", "10001", "--height", "10000"}, 2},
+        LimitRow{"ClipNan", {"--clip", "nan"}, 2},
+        LimitRow{"ClipInf", {"--clip", "inf"}, 2},
+        LimitRow{"ClipZero", {"--clip", "0"}, 2},
+        LimitRow{"ClipOver100", {"--clip", "100.001"}, 2},
+        LimitRow{"Clip100", {"--clip", "100", "--width", "200", "--height", "150"}, 0, 200, 150}),
+    [](const ::testing::TestParamInfo<LimitRow>& p) { return std::string(p.param.name); });
 
 TEST_F(SectionCli, NoPictureLeavesAnOldOneAsItWas)
 {
@@ -213,6 +264,31 @@ TEST_F(SectionCli, QuicklookBesideEachOutputNeverFailsTheJob)
         std::string::npos)
         << Err();
     EXPECT_TRUE(fs::exists(sgy));
+}
+
+// A link planted at a quicklook's name is replaced by the picture, as one
+// at the composite's name is by the composite; what it points to is the
+// user's and stays as it was.
+TEST_F(SectionCli, QuicklookReplacesALinkAtItsNameNotWhatItPointsTo)
+{
+    WriteSurvey("a.sgy", 40, 3.0);
+    const std::string out = m_tmp.File("out");
+    ASSERT_EQ(Run({"combine", "-o", out, m_tmp.File("a.sgy")}), 0) << Err();
+    fs::path png;
+    for (const fs::directory_entry& e : fs::directory_iterator(out))
+        png = e.path();
+    png.replace_extension(".png");
+    {
+        std::ofstream mine(m_tmp.File("mine.txt"));
+        mine << "the user's file";
+    }
+    fs::create_symlink(m_tmp.File("mine.txt"), png);
+    ASSERT_EQ(Run({"combine", "-o", out, "--quicklook", m_tmp.File("a.sgy")}), 0) << Err();
+    EXPECT_FALSE(fs::is_symlink(png));
+    int width = 0;
+    int height = 0;
+    EXPECT_TRUE(IsPng(png.string(), width, height));
+    EXPECT_EQ(ReadText(m_tmp.File("mine.txt")), "the user's file");
 }
 
 } // namespace

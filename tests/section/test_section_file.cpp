@@ -50,11 +50,6 @@ bool WriteFixture(const std::string& path,
     return b.WriteTo(path);
 }
 
-float Cell(const Section& s, int column, int row)
-{
-    return s.cells[static_cast<std::size_t>(row * s.frame.columns + column)];
-}
-
 class SectionFormats : public ::testing::TestWithParam<std::tuple<int, bool>>
 {
 protected:
@@ -85,11 +80,11 @@ TEST_P(SectionFormats, DelaysFromTheHeadersLineUpTheSpikes)
     EXPECT_DOUBLE_EQ(s.frame.startMs, 0.0);
     EXPECT_DOUBLE_EQ(s.frame.endMs, 110.0);
     for (int k = 0; k < 3; ++k) {
-        EXPECT_EQ(Cell(s, k, 6), 64.0f) << "trace " << k;
-        EXPECT_EQ(Cell(s, k, 2 * k), -32.0f) << "trace " << k;
+        EXPECT_EQ(s.Cell(k, 6), 64.0f) << "trace " << k;
+        EXPECT_EQ(s.Cell(k, 2 * k), -32.0f) << "trace " << k;
     }
-    EXPECT_TRUE(std::isnan(Cell(s, 2, 3))) << "trace 3 starts at 40 ms";
-    EXPECT_TRUE(std::isnan(Cell(s, 0, 7))) << "trace 1 ends at 70 ms";
+    EXPECT_TRUE(std::isnan(s.Cell(2, 3))) << "trace 3 starts at 40 ms";
+    EXPECT_TRUE(std::isnan(s.Cell(0, 7))) << "trace 1 ends at 70 ms";
     EXPECT_TRUE(s.anyNegative);
     EXPECT_EQ(s.fileTraces, 3);
     EXPECT_EQ(s.lastTime.second, 2);
@@ -245,8 +240,8 @@ TEST_F(SectionFile, TraceRangeAndTimeWindowChooseWhatIsShown)
     o.endMs = 10.0;
     const Section s = BuildSection(path, o);
     ASSERT_EQ(s.status, SectionStatus::Ok);
-    EXPECT_EQ(Cell(s, 0, 0), 3.0f);
-    EXPECT_EQ(Cell(s, 1, 1), 4.0f);
+    EXPECT_EQ(s.Cell(0, 0), 3.0f);
+    EXPECT_EQ(s.Cell(1, 1), 4.0f);
     EXPECT_EQ(s.firstTrace, 3);
     EXPECT_EQ(s.lastTrace, 4);
     EXPECT_FALSE(s.anyNegative);
@@ -280,9 +275,9 @@ TEST_F(SectionFile, WaterfallShowsOnePairPerRowAndRefusesOtherTraces)
     const Section s = BuildSection(path, o);
     ASSERT_EQ(s.status, SectionStatus::Ok);
     for (int k = 0; k < 4; ++k) {
-        EXPECT_EQ(Cell(s, 0, k), -1.0f - static_cast<float>(k)) << k;
-        EXPECT_EQ(Cell(s, 7, k), 1.0f + static_cast<float>(k)) << k;
-        EXPECT_EQ(Cell(s, 3, k), 0.0f) << k;
+        EXPECT_EQ(s.Cell(0, k), -1.0f - static_cast<float>(k)) << k;
+        EXPECT_EQ(s.Cell(7, k), 1.0f + static_cast<float>(k)) << k;
+        EXPECT_EQ(s.Cell(3, k), 0.0f) << k;
     }
 
     pairs[2].idCode = 1;
@@ -324,8 +319,8 @@ TEST_F(SectionFile, AgcLevelsTracesOfDifferentStrength)
     const Section s = BuildSection(path, o);
     ASSERT_EQ(s.status, SectionStatus::Ok);
     for (int row = 0; row < 3; ++row) {
-        EXPECT_FLOAT_EQ(Cell(s, 0, row), 1.0f);
-        EXPECT_FLOAT_EQ(Cell(s, 1, row), -1.0f);
+        EXPECT_FLOAT_EQ(s.Cell(0, row), 1.0f);
+        EXPECT_FLOAT_EQ(s.Cell(1, row), -1.0f);
     }
     EXPECT_NEAR(s.clip, 1.0, 0.002);
 }

@@ -81,6 +81,10 @@ pid_t StartChild(const std::function<int()>& body, const ChildOptions& options)
         return pid < 0 ? -1 : pid;
     if (options.fileSizeBytes >= 0 && !LimitFileSize(options.fileSizeBytes))
         ::_exit(125);
+    const auto space = static_cast<rlim_t>(options.addressSpaceBytes);
+    const rlimit both{space, space};
+    if (options.addressSpaceBytes >= 0 && ::setrlimit(RLIMIT_AS, &both) != 0)
+        ::_exit(125);
     ::_exit(body());
 }
 

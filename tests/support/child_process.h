@@ -18,6 +18,10 @@ struct ChildOptions {
     /// >= 0: the child ignores SIGXFSZ (writes past the limit fail with
     /// EFBIG) and may write files of at most this many bytes.
     long long fileSizeBytes = -1;
+    /// >= 0: the child's address space is limited to this many bytes
+    /// (RLIMIT_AS), so that a large allocation fails. Not under AddressSanitizer,
+    /// whose shadow memory needs terabytes of address space.
+    long long addressSpaceBytes = -1;
     /// A child still running then is killed (SIGKILL) and reported as timedOut.
     std::chrono::milliseconds timeout = std::chrono::minutes(1);
     /// RunProgram only: > 0 puts standard error on a pseudo-terminal this
@@ -39,8 +43,9 @@ struct ChildEnd {
 /// For a child only, e.g. to limit the writes from some point of a job on.
 bool LimitFileSize(long long bytes);
 
-/// Forks; the child runs `body` (with options.fileSizeBytes) and exits with
-/// what it returns (125 when the limit cannot be set). Returns the child's
+/// Forks; the child runs `body` (with options.fileSizeBytes and
+/// addressSpaceBytes) and exits with what it returns (125 when a limit
+/// cannot be set). Returns the child's
 /// pid, or -1 when it could not be started. `body` runs in the child: its
 /// gtest assertions are lost, it reports through its exit code.
 pid_t StartChild(const std::function<int()>& body, const ChildOptions& options = {});
