@@ -6,9 +6,9 @@
 // start, file_gap at every input, everything else at every trace or output.
 #pragma once
 
-#include <cmath>
 #include <cstdint>
 #include <string>
+#include <variant>
 #include <vector>
 
 namespace tessara
@@ -26,27 +26,28 @@ enum class SpacingMode {
     Fixed,  ///< `trace_spacing`
 };
 
-/// The settings record. Defaults are the built-in values; ranges are checked
-/// by ValidateCombineSettings, not by the record itself.
+/// The settings record. Defaults are the member initialisers; units,
+/// ranges and what each front end calls a setting are in kCombineSettings,
+/// and ValidateCombineSettings checks the ranges, not the record itself.
 struct CombineSettings {
     /// The inputs in the order the user gave them.
     std::vector<std::string> input_files;
 
-    int max_file_size = 2000;      ///< MBytes (1 000 000 bytes), 1..2000
-    int time_duration_limit = 24;  ///< hours, 1..1000
-    int file_gap = 60;             ///< minutes, 1..600
+    int max_file_size = 2000;      ///< size limit of one output, units of 1 000 000 bytes
+    int time_duration_limit = 24;  ///< time-span limit of one output
+    int file_gap = 60;             ///< a longer gap between inputs ends the output
     bool make_null_traces = true;  ///< fill gaps shorter than file_gap
     bool demultiplex_only = false; ///< no ordering, gap fill or resampling; one output per input
-    int timecorrection = 0;        ///< seconds added to every trace time, 0..1000000
+    int timecorrection = 0;        ///< added to every trace time
     bool delayscan = true;         ///< remove traces with rare extreme delays from every output
     bool fixupknudsen = false;     ///< take the trace day (and year) from the file name
     KnudsenNameFormat knudsen_name_format = KnudsenNameFormat::YearDay;
     bool assign_sampling_frequency = false; ///< resample every trace to sampling_frequency
-    double sampling_frequency = 12000.0;    ///< Hz, 0.1..20000, one decimal place
-    bool speed_correction = false;          ///< equal trace spacing along the track
-    int nav_average_fixes = 30;             ///< fixes, 2..100: half-width of the smoothing
+    double sampling_frequency = 12000.0;
+    bool speed_correction = false; ///< equal trace spacing along the track
+    int nav_average_fixes = 30;    ///< half-width of the navigation smoothing
     SpacingMode spacing_mode = SpacingMode::Median;
-    double trace_spacing = 5.0; ///< metres, 2..100, two decimal places
+    double trace_spacing = 5.0;
 
     std::string Expedition = "Choose Expedition"; ///< first element of every output name
     std::string data_type;                        ///< name element when longer than one character
@@ -54,15 +55,151 @@ struct CombineSettings {
     std::string xcdr; ///< transducer type; name element when longer than one character
 
     bool demultiplex_single_channel = false; ///< keep only channel_id
-    int channel_field = 0;                   ///< header field of the channel, 0..4
-    int channel_id = 0;                      ///< -1000..1000
-    int channel_start = 0;                   ///< first byte of the user-defined field, 0..239
-    int channel_length = 0;                  ///< bytes of the user-defined field, 0..4
-    bool demultiplex_sidescan = false;       ///< pair port and starboard traces
-    int port_id = 0;                         ///< -1000..1000
-    int stbd_id = 1;                         ///< -1000..1000
-    bool flip_port = true;                   ///< reverse the port samples when pairing
+    int channel_field = 0;                   ///< header field of the channel
+    int channel_id = 0;
+    int channel_start = 0;             ///< first header byte of the user-defined field
+    int channel_length = 0;            ///< 1, 2 and 4 are read; any other gives channel 0
+    bool demultiplex_sidescan = false; ///< pair port and starboard traces
+    int port_id = 0;
+    int stbd_id = 1;
+    bool flip_port = true; ///< reverse the port samples when pairing
 };
+
+/// Where a setting lives in the record; the alternative says what it holds.
+using SettingMember = std::variant<int CombineSettings::*,
+                                   double CombineSettings::*,
+                                   bool CombineSettings::*,
+                                   KnudsenNameFormat CombineSettings::*,
+                                   SpacingMode CombineSettings::*,
+                                   std::string CombineSettings::*>;
+
+/// One setting as every front end knows it. Numbers have a range (both
+/// limits allowed), the window's arrow step and the decimal places they
+/// keep; the other settings leave those 0.
+struct SettingRow {
+    const char* field; ///< the member's name, as the job's own messages name it
+    SettingMember member;
+    /// The command-line option that sets it (several settings may share one:
+    /// "--sidescan PORT,STBD" switches sidescan pairing on and sets both channels).
+    const char* option;
+    /// The window's caption of its control, "&" before the letter that Alt
+    /// reaches it by; "" for a choice, whose buttons carry captions of their own.
+    const char* caption;
+    const char* unit = ""; ///< of a number; "" for a channel number or a header position
+    double minimum = 0;
+    double maximum = 0;
+    double step = 0;
+    int decimals = 0;
+
+    [[nodiscard]] constexpr bool bIsNumber() const
+    {
+        return std::holds_alternative<int CombineSettings::*>(member) ||
+               std::holds_alternative<double CombineSettings::*>(member);
+    }
+    /// The number the record holds; NaN when the setting is no number.
+    [[nodiscard]] double Number(const CombineSettings& s) const;
+    /// The number of a default record.
+    [[nodiscard]] double DefaultNumber() const { return Number(CombineSettings{}); }
+};
+
+// The caption of the sampling frequency's check box names its spin box too.
+inline constexpr const char* kSamplingFrequencyCaption = "Assign Sampling Fre&quency (hz)";
+
+/// Every setting of the job but the inputs, in the order the main window
+/// shows them, then the demultiplex options.
+// clang-format off
+inline constexpr SettingRow kCombineSettings[] = {
+    // field, member, option,
+    //  caption, unit, minimum, maximum, step, decimals
+    {"max_file_size", &CombineSettings::max_file_size, "--max-file-size",
+     "Maximum Combined File Si&ze (MBytes)", "MB", 1, 2000, 1},
+    {"time_duration_limit", &CombineSettings::time_duration_limit, "--time-duration-limit",
+     "Maximum Combined Time D&uration (hr)", "hours", 1, 1000, 1},
+    {"make_null_traces", &CombineSettings::make_null_traces, "--no-null-traces",
+     "Make &null traces to fill file gaps"},
+    {"file_gap", &CombineSettings::file_gap, "--file-gap", "&Maximum File Gap (min)", "minutes", 1,
+     600, 1},
+    {"demultiplex_only", &CombineSettings::demultiplex_only, "--demultiplex-only",
+     "&Demultiplex Only"},
+    {"timecorrection", &CombineSettings::timecorrection, "--time-correction",
+     "&Correction Added to Trace Time (sec)", "seconds", 0, 1000000, 1},
+    {"delayscan", &CombineSettings::delayscan, "--no-delay-scan",
+     "Scan &for Abnormal Delay Changes"},
+    {"fixupknudsen", &CombineSettings::fixupknudsen, "--fix-knudsen",
+     "Fix Up &Knudsen Day in SEGY hdr"},
+    {"knudsen_name_format", &CombineSettings::knudsen_name_format, "--fix-knudsen", ""},
+    {"assign_sampling_frequency", &CombineSettings::assign_sampling_frequency,
+     "--sampling-frequency", kSamplingFrequencyCaption},
+    {"sampling_frequency", &CombineSettings::sampling_frequency, "--sampling-frequency",
+     kSamplingFrequencyCaption, "Hz", 0.1, 20000, 0.1, 1},
+    {"speed_correction", &CombineSettings::speed_correction, "--speed-correction",
+     "Create Speed Corrected SE&GY"},
+    {"nav_average_fixes", &CombineSettings::nav_average_fixes, "--nav-average-fixes",
+     "Nav A&ve +/- Fixes", "fixes", 2, 100, 1},
+    {"spacing_mode", &CombineSettings::spacing_mode, "--trace-spacing", ""},
+    {"trace_spacing", &CombineSettings::trace_spacing, "--trace-spacing", "Trace Spacing (m)", "m",
+     2, 100, 1, 2},
+    {"Expedition", &CombineSettings::Expedition, "--expedition", "E&xpedition ID"},
+    {"data_type", &CombineSettings::data_type, "--data-type", "Data T&ype"},
+    {"instrument_type", &CombineSettings::instrument_type, "--instrument-type", "&Instrument Type"},
+    {"xcdr", &CombineSettings::xcdr, "--transducer", "T&ransducer Type"},
+    {"demultiplex_single_channel", &CombineSettings::demultiplex_single_channel,
+     "--single-channel", "Demultiplex 1  Channel :"},
+    {"channel_field", &CombineSettings::channel_field, "--channel-field",
+     "Channel Field ( col 0 to 4)", "", 0, 4, 1},
+    {"channel_id", &CombineSettings::channel_id, "--single-channel", "Channel Number", "", -1000,
+     1000, 1},
+    {"channel_start", &CombineSettings::channel_start, "--channel-start",
+     "User Defined Field : start position of field (0-239)", "", 0, 239, 1},
+    {"channel_length", &CombineSettings::channel_length, "--channel-length",
+     "length of field (bytes)", "bytes", 0, 4, 1},
+    {"demultiplex_sidescan", &CombineSettings::demultiplex_sidescan, "--sidescan",
+     "Demultiplex Sidescan :"},
+    {"port_id", &CombineSettings::port_id, "--sidescan", "Port #", "", -1000, 1000, 1},
+    {"stbd_id", &CombineSettings::stbd_id, "--sidescan", "Stdb #", "", -1000, 1000, 1},
+    {"flip_port", &CombineSettings::flip_port, "--no-flip-port", "Flip Port"},
+};
+// clang-format on
+
+/// The row of a member of the record. Evaluated while compiling, so a
+/// member without a row does not compile.
+template <typename T>
+[[nodiscard]] consteval const SettingRow& SettingOf(T CombineSettings::*member)
+{
+    for (const SettingRow& row : kCombineSettings) {
+        const auto* candidate = std::get_if<T CombineSettings::*>(&row.member);
+        if (candidate != nullptr && *candidate == member)
+            return row;
+    }
+    throw "a member of CombineSettings without a row in kCombineSettings";
+}
+
+/// `value` with the decimal places of `setting` (a number), as its control
+/// would hold it: 0.04 Hz becomes 0, 1.994 m becomes 1.99.
+[[nodiscard]] double WithSettingDecimals(const SettingRow& setting, double value);
+
+/// The range of a number as messages and help texts give it: "0.1..20000".
+[[nodiscard]] std::string RangeText(const SettingRow& setting);
+
+/// The words a message about the settings uses for a setting and its value.
+/// These are the record's: the field name and the value it holds. A front
+/// end names the setting as its user knows it, and the value as typed.
+class CSettingWords
+{
+public:
+    virtual ~CSettingWords() = default;
+    [[nodiscard]] virtual std::string Name(const SettingRow& setting) const;
+    /// `held` is the value as the record holds it ("0.05", "-1").
+    [[nodiscard]] virtual std::string Value(const SettingRow& setting,
+                                            const std::string& held) const;
+};
+
+/// The one wording of a number outside its range, "max_file_size 0 not in
+/// 1..2000" (or "--channel-length 5 not in 0..4" in a front end's words);
+/// "" when `value` lies in the range of `setting`. NaN lies in no range.
+[[nodiscard]] std::string SettingRangeProblem(const SettingRow& setting,
+                                              double value,
+                                              const CSettingWords& words = CSettingWords());
 
 /// Sample interval in whole microseconds that a sampling frequency in hertz
 /// gives: 1000000 / f truncated toward zero (12000 Hz gives 83 us). Only
@@ -72,152 +209,15 @@ struct CombineSettings {
     return static_cast<std::int32_t>(1000000.0 / frequencyHz);
 }
 
-namespace settings_detail
-{
-
-inline std::string RangeMessage(const char* name, long long value, long long lo, long long hi)
-{
-    return std::string(name) + " " + std::to_string(value) + " not in " + std::to_string(lo) +
-           ".." + std::to_string(hi);
-}
-
-/// A decimal setting as the user would read it back: "0.05", "20000.5".
-inline std::string DecimalText(double value)
-{
-    if (!std::isfinite(value))
-        return std::isnan(value) ? "NaN" : (value > 0 ? "Infinity" : "-Infinity");
-    std::string text = std::to_string(value); // six decimals, always fixed-point
-    while (text.back() == '0')
-        text.pop_back();
-    if (text.back() == '.')
-        text.pop_back();
-    return text;
-}
-
-/// The problem NameTextProblem names for a control character.
-constexpr const char* kControlCharacterProblem = "contains a control character";
-
-/// Why `text` cannot be part of a file name: it holds a "/" or "\\" (a
-/// directory separator here or on the machines the files go to) or a
-/// control character. Empty when it can.
-inline std::string NameTextProblem(const std::string& text)
-{
-    for (const char c : text) {
-        if (c == '/' || c == '\\')
-            return std::string("contains \"") + c + "\"";
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-            return kControlCharacterProblem;
-    }
-    return {};
-}
-
-/// `text` as one printable line: control characters spelled as C escapes
-/// ("\\n", "\\x1b"), so that a message quoting it stays on one line.
-inline std::string PrintableText(const std::string& text)
-{
-    std::string out;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '\n')
-            out += "\\n";
-        else if (c == '\r')
-            out += "\\r";
-        else if (c == '\t')
-            out += "\\t";
-        else if (byte < 0x20 || byte == 0x7F) {
-            const char* digits = "0123456789abcdef";
-            out += "\\x";
-            out += digits[byte >> 4];
-            out += digits[byte & 0xF];
-        } else
-            out += c;
-    }
-    return out;
-}
-
-/// Longest file name the file systems of the output directories take, bytes.
-constexpr std::size_t kMaxFileNameBytes = 255;
-
-} // namespace settings_detail
-
 /// Checks every setting against its range. Returns "" when all are in range,
-/// otherwise one message naming the first offending setting, its value and
-/// its range, e.g. "max_file_size 0 not in 1..2000". Also refused: both
-/// demultiplex modes on, and, with assign_sampling_frequency on, a
-/// frequency whose sample interval 1000000 / f (truncated) lies outside
-/// 1..32767 us, the range of the 16-bit signed header field.
-[[nodiscard]] inline std::string ValidateCombineSettings(const CombineSettings& s)
-{
-    using settings_detail::DecimalText;
-    using settings_detail::RangeMessage;
-    struct IntRange {
-        const char* name;
-        int value;
-        int lo;
-        int hi;
-    };
-    const IntRange ints[] = {
-        {"max_file_size", s.max_file_size, 1, 2000},
-        {"time_duration_limit", s.time_duration_limit, 1, 1000},
-        {"file_gap", s.file_gap, 1, 600},
-        {"timecorrection", s.timecorrection, 0, 1000000},
-        {"nav_average_fixes", s.nav_average_fixes, 2, 100},
-        {"channel_field", s.channel_field, 0, 4},
-        {"channel_id", s.channel_id, -1000, 1000},
-        {"channel_start", s.channel_start, 0, 239},
-        {"channel_length", s.channel_length, 0, 4},
-        {"port_id", s.port_id, -1000, 1000},
-        {"stbd_id", s.stbd_id, -1000, 1000},
-    };
-    for (const IntRange& r : ints) {
-        if (r.value < r.lo || r.value > r.hi)
-            return RangeMessage(r.name, r.value, r.lo, r.hi);
-    }
-    // Written as !(in range) so that NaN is refused too.
-    if (!(s.sampling_frequency >= 0.1 && s.sampling_frequency <= 20000.0))
-        return "sampling_frequency " + DecimalText(s.sampling_frequency) + " not in 0.1..20000";
-    if (!(s.trace_spacing >= 2.0 && s.trace_spacing <= 100.0))
-        return "trace_spacing " + DecimalText(s.trace_spacing) + " not in 2..100";
-    if (s.assign_sampling_frequency) {
-        const double intervalUs = std::trunc(1000000.0 / s.sampling_frequency);
-        if (intervalUs < 1.0 || intervalUs > 32767.0)
-            return "sampling_frequency " + DecimalText(s.sampling_frequency) +
-                   " Hz gives a sample interval of " + DecimalText(intervalUs) +
-                   " us, not in 1..32767";
-    }
-    if (s.demultiplex_single_channel && s.demultiplex_sidescan)
-        return "demultiplex_single_channel and demultiplex_sidescan cannot both be on";
-
-    // The texts become part of every output name: a separator would put the
-    // output outside the output directory, and a name the file system cannot
-    // hold would fail only when the first output is complete.
-    struct NameText {
-        const char* name;
-        const std::string* text;
-        bool always; ///< part of the name whatever its length
-    };
-    const NameText texts[] = {{"Expedition", &s.Expedition, true},
-                              {"data_type", &s.data_type, false},
-                              {"instrument_type", &s.instrument_type, false},
-                              {"xcdr", &s.xcdr, false}};
-    // "_DDD_HHMM_to_DDD_HHMM", "_SC100.0m", a "_99" for a name given twice, ".sgy".
-    std::size_t nameBytes = 21 + (s.speed_correction ? 9 : 0) + 3 + 4;
-    for (const NameText& t : texts) {
-        // A control character is refused even where the text is no part of
-        // the name: it would break every log line and message that quotes it.
-        const bool inName = t.always || t.text->size() > 1;
-        const std::string problem = settings_detail::NameTextProblem(*t.text);
-        if (!problem.empty() && (inName || problem == settings_detail::kControlCharacterProblem))
-            return std::string(t.name) + " \"" + settings_detail::PrintableText(*t.text) +
-                   "\" cannot be part of a file name: it " + problem;
-        if (inName)
-            nameBytes += t.text->size() + (t.always ? 0 : 1);
-    }
-    if (nameBytes > settings_detail::kMaxFileNameBytes)
-        return "output names would be " + std::to_string(nameBytes) +
-               " bytes long, more than the " + std::to_string(settings_detail::kMaxFileNameBytes) +
-               " a file name may have: shorten Expedition, data_type, instrument_type or xcdr";
-    return {};
-}
+/// otherwise one message naming the first offending setting (in the order of
+/// kCombineSettings), its value and its range, e.g. "max_file_size 0 not in
+/// 1..2000", in `words`. Also refused: both demultiplex modes on; with
+/// assign_sampling_frequency on, a frequency whose sample interval 1000000 /
+/// f (truncated) lies outside 1..32767 us, the range of the 16-bit signed
+/// header field; a name text that cannot be part of a file name, and output
+/// names longer than a file system takes.
+[[nodiscard]] std::string ValidateCombineSettings(const CombineSettings& s,
+                                                  const CSettingWords& words = CSettingWords());
 
 } // namespace tessara

@@ -3,8 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
+#include <iomanip>
 #include <limits>
+#include <sstream>
+#include <string>
+#include <variant>
+#include <vector>
 
 namespace tessara
 {
@@ -30,6 +36,61 @@ TEST(CombineSettings, DefaultsAreInRange)
     EXPECT_EQ(s.spacing_mode, SpacingMode::Median);
 }
 
+/// `setting`, a number, set to `value` in `s`.
+void SetNumber(CombineSettings& s, const SettingRow& setting, double value)
+{
+    if (const auto* whole = std::get_if<int CombineSettings::*>(&setting.member))
+        s.** whole = static_cast<int>(value);
+    else
+        s.*std::get<double CombineSettings::*>(setting.member) = value;
+}
+
+/// A number as the messages give it: "-1001", "0.05".
+std::string NumberText(double value)
+{
+    std::ostringstream text;
+    text << std::setprecision(12) << value;
+    return text.str();
+}
+
+class NumberSetting : public ::testing::TestWithParam<SettingRow>
+{
+};
+
+TEST_P(NumberSetting, TakesBothLimitsAndRefusesTheNextValueBeyondWithItsNameAndRange)
+{
+    const SettingRow& setting = GetParam();
+    const double unit = std::pow(10.0, -setting.decimals);
+    const std::string range = NumberText(setting.minimum) + ".." + NumberText(setting.maximum);
+    EXPECT_EQ(RangeText(setting), range);
+    EXPECT_EQ(SettingRangeProblem(setting, setting.DefaultNumber()), "");
+    for (const double limit : {setting.minimum, setting.maximum}) {
+        CombineSettings s;
+        SetNumber(s, setting, limit);
+        EXPECT_EQ(ValidateCombineSettings(s), "") << limit;
+    }
+    for (const double beyond : {setting.minimum - unit, setting.maximum + unit}) {
+        CombineSettings s;
+        SetNumber(s, setting, beyond);
+        EXPECT_EQ(ValidateCombineSettings(s),
+                  std::string(setting.field) + " " + NumberText(beyond) + " not in " + range);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table,
+                         NumberSetting,
+                         ::testing::ValuesIn([] {
+                             std::vector<SettingRow> numbers;
+                             for (const SettingRow& setting : kCombineSettings) {
+                                 if (setting.bIsNumber())
+                                     numbers.push_back(setting);
+                             }
+                             return numbers;
+                         }()),
+                         [](const ::testing::TestParamInfo<SettingRow>& p) {
+                             return std::string(p.param.field);
+                         });
+
 struct RangeCase {
     const char* setting;
     std::function<void(CombineSettings&)> set;
@@ -47,71 +108,47 @@ TEST_P(SettingRange, IsRefusedOutsideItsRangeWithItsNameAndRange)
     EXPECT_EQ(ValidateCombineSettings(s), GetParam().message) << GetParam().setting;
 }
 
+// Values a person types, in the words of the job's messages.
 INSTANTIATE_TEST_SUITE_P(
     Settings,
     SettingRange,
-    ::testing::Values(
-        RangeCase{"max_file_size",
-                  [](CombineSettings& s) { s.max_file_size = 0; },
-                  "max_file_size 0 not in 1..2000"},
-        RangeCase{"max_file_size", [](CombineSettings& s) { s.max_file_size = 1; }, ""},
-        RangeCase{"max_file_size",
-                  [](CombineSettings& s) { s.max_file_size = 2001; },
-                  "max_file_size 2001 not in 1..2000"},
-        RangeCase{
-            "time_duration_limit", [](CombineSettings& s) { s.time_duration_limit = 1000; }, ""},
-        RangeCase{"time_duration_limit",
-                  [](CombineSettings& s) { s.time_duration_limit = 1001; },
-                  "time_duration_limit 1001 not in 1..1000"},
-        RangeCase{
-            "file_gap", [](CombineSettings& s) { s.file_gap = 0; }, "file_gap 0 not in 1..600"},
-        RangeCase{"file_gap", [](CombineSettings& s) { s.file_gap = 600; }, ""},
-        RangeCase{"timecorrection",
-                  [](CombineSettings& s) { s.timecorrection = -1; },
-                  "timecorrection -1 not in 0..1000000"},
-        RangeCase{"timecorrection", [](CombineSettings& s) { s.timecorrection = 1000000; }, ""},
-        RangeCase{"nav_average_fixes",
-                  [](CombineSettings& s) { s.nav_average_fixes = 1; },
-                  "nav_average_fixes 1 not in 2..100"},
-        RangeCase{"channel_field",
-                  [](CombineSettings& s) { s.channel_field = 5; },
-                  "channel_field 5 not in 0..4"},
-        RangeCase{"channel_id",
-                  [](CombineSettings& s) { s.channel_id = -1001; },
-                  "channel_id -1001 not in -1000..1000"},
-        RangeCase{"channel_start",
-                  [](CombineSettings& s) { s.channel_start = 240; },
-                  "channel_start 240 not in 0..239"},
-        RangeCase{"channel_length",
-                  [](CombineSettings& s) { s.channel_length = 5; },
-                  "channel_length 5 not in 0..4"},
-        RangeCase{"port_id",
-                  [](CombineSettings& s) { s.port_id = 1001; },
-                  "port_id 1001 not in -1000..1000"},
-        RangeCase{"stbd_id", [](CombineSettings& s) { s.stbd_id = -1000; }, ""},
-        RangeCase{"sampling_frequency",
-                  [](CombineSettings& s) { s.sampling_frequency = 0.05; },
-                  "sampling_frequency 0.05 not in 0.1..20000"},
-        RangeCase{"sampling_frequency",
-                  [](CombineSettings& s) { s.sampling_frequency = 20000.5; },
-                  "sampling_frequency 20000.5 not in 0.1..20000"},
-        RangeCase{"sampling_frequency",
-                  [](CombineSettings& s) {
-                      s.sampling_frequency = std::numeric_limits<double>::quiet_NaN();
-                  },
-                  "sampling_frequency NaN not in 0.1..20000"},
-        // Unused frequencies only need their own range.
-        RangeCase{"sampling_frequency", [](CombineSettings& s) { s.sampling_frequency = 0.1; }, ""},
-        RangeCase{"trace_spacing",
-                  [](CombineSettings& s) { s.trace_spacing = 1.99; },
-                  "trace_spacing 1.99 not in 2..100"},
-        RangeCase{"trace_spacing", [](CombineSettings& s) { s.trace_spacing = 100; }, ""},
-        RangeCase{"demultiplex",
-                  [](CombineSettings& s) {
-                      s.demultiplex_single_channel = true;
-                      s.demultiplex_sidescan = true;
-                  },
-                  "demultiplex_single_channel and demultiplex_sidescan cannot both be on"}));
+    ::testing::Values(RangeCase{"timecorrection",
+                                [](CombineSettings& s) { s.timecorrection = -1; },
+                                "timecorrection -1 not in 0..1000000"},
+                      RangeCase{"sampling_frequency",
+                                [](CombineSettings& s) { s.sampling_frequency = 0.05; },
+                                "sampling_frequency 0.05 not in 0.1..20000"},
+                      RangeCase{"sampling_frequency",
+                                [](CombineSettings& s) { s.sampling_frequency = 20000.5; },
+                                "sampling_frequency 20000.5 not in 0.1..20000"},
+                      RangeCase{"sampling_frequency",
+                                [](CombineSettings& s) {
+                                    s.sampling_frequency = std::numeric_limits<double>::quiet_NaN();
+                                },
+                                "sampling_frequency NaN not in 0.1..20000"},
+                      RangeCase{"trace_spacing",
+                                [](CombineSettings& s) { s.trace_spacing = 1.99; },
+                                "trace_spacing 1.99 not in 2..100"},
+                      RangeCase{
+                          "demultiplex",
+                          [](CombineSettings& s) {
+                              s.demultiplex_single_channel = true;
+                              s.demultiplex_sidescan = true;
+                          },
+                          "demultiplex_single_channel and demultiplex_sidescan cannot both be on"}),
+    [](const ::testing::TestParamInfo<RangeCase>& p) {
+        return std::string(p.param.setting) + std::to_string(p.index);
+    });
+
+TEST(CombineSettings, DecimalSettingsKeepTheirPlaces)
+{
+    const SettingRow& frequency = SettingOf(&CombineSettings::sampling_frequency);
+    const SettingRow& spacing = SettingOf(&CombineSettings::trace_spacing);
+    EXPECT_EQ(WithSettingDecimals(frequency, 0.04), 0.0);
+    EXPECT_EQ(WithSettingDecimals(frequency, 0.06), 0.1);
+    EXPECT_EQ(WithSettingDecimals(spacing, 1.994), 1.99);
+    EXPECT_EQ(WithSettingDecimals(spacing, 100.006), 100.01);
+}
 
 // The interval 1000000 / f, truncated, must fit the 16-bit signed header
 // field: 1..32767 us. 30.6 Hz gives 32679 us; 30.5 Hz gives 32786 us.
