@@ -59,4 +59,30 @@ void PrintError(const std::string& path, const std::string& what)
     std::cerr << "tessara-cli: " << path << ": " << what << '\n';
 }
 
+std::string CCliSettingWords::Name(const SettingRow& setting) const
+{
+    return setting.option;
+}
+
+std::string CCliSettingWords::Value(const SettingRow& setting, const std::string& held) const
+{
+    const CLI::Option* option = m_command.get_option_no_throw(setting.option);
+    // The last of an option given twice is the one in force.
+    return option != nullptr && !option->results().empty() ? option->results().back() : held;
+}
+
+std::string SettingHelp(const std::string& description, const SettingRow& setting)
+{
+    std::string help = description + " (" + RangeText(setting);
+    if (*setting.unit != '\0')
+        help += std::string(" ") + setting.unit;
+    if (setting.decimals == 1)
+        help += ", one decimal";
+    else if (setting.decimals == 2)
+        help += ", two decimals";
+    else if (setting.decimals > 2)
+        help += ", " + std::to_string(setting.decimals) + " decimals";
+    return help + ")";
+}
+
 } // namespace tessara::cli

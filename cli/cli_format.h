@@ -1,8 +1,10 @@
 // Small text helpers shared by the subcommands.
 #pragma once
 
+#include "combine/api/combine_settings.h"
 #include "segy/tools/segy_file_tools.h"
 
+#include <CLI/CLI.hpp>
 #include <string>
 
 namespace tessara::cli
@@ -16,5 +18,37 @@ std::string JsonString(const std::string& text);
 
 /// Prints "tessara-cli: <path>: <what>" on stderr.
 void PrintError(const std::string& path, const std::string& what);
+
+/// Settings in the words of a command's user: each named by its option, its
+/// value as typed after that option ("0.04" rather than the 0 it rounds to,
+/// "0,1001" for a channel given with another).
+class CCliSettingWords : public CSettingWords
+{
+public:
+    explicit CCliSettingWords(const CLI::App& command) : m_command(command) {}
+    [[nodiscard]] std::string Name(const SettingRow& setting) const override;
+    [[nodiscard]] std::string Value(const SettingRow& setting,
+                                    const std::string& held) const override;
+
+private:
+    const CLI::App& m_command;
+};
+
+/// The help of a setting's option: `description`, then the setting's range
+/// and unit, and the decimals it keeps ("... (0.1..20000 Hz, one decimal)").
+std::string SettingHelp(const std::string& description, const SettingRow& setting);
+
+/// Adds the option of `setting` to `command`, bound to `value`, with its
+/// help. Its range is checked after parsing (SettingRangeProblem or
+/// ValidateCombineSettings with CCliSettingWords), so that every command
+/// words a value out of range alike.
+template <typename T>
+CLI::Option* AddSettingOption(CLI::App& command,
+                              const SettingRow& setting,
+                              T& value,
+                              const std::string& description)
+{
+    return command.add_option(setting.option, value, SettingHelp(description, setting));
+}
 
 } // namespace tessara::cli

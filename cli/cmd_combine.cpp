@@ -17,7 +17,6 @@
 #include "segy/tools/segy_file_tools.h"
 
 #include <chrono>
-#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -189,82 +188,22 @@ bool ParseSidescan(const std::string& text, int& port, int& stbd)
            static_cast<std::size_t>(used) == text.size();
 }
 
-/// A message of the settings' validation in the words of the command line:
-/// the option in place of the setting it fills.
-std::string InOptionTerms(std::string message)
-{
-    const std::pair<const char*, const char*> names[] = {
-        {"max_file_size", "--max-file-size"},
-        {"time_duration_limit", "--time-duration-limit"},
-        {"file_gap", "--file-gap"},
-        {"timecorrection", "--time-correction"},
-        {"nav_average_fixes", "--nav-average-fixes"},
-        {"channel_field", "--channel-field"},
-        {"channel_id", "--single-channel"},
-        {"channel_start", "--channel-start"},
-        {"channel_length", "--channel-length"},
-        {"port_id", "--sidescan"},
-        {"stbd_id", "--sidescan"},
-        {"sampling_frequency", "--sampling-frequency"},
-        {"trace_spacing", "--trace-spacing"},
-        {"demultiplex_single_channel", "--single-channel"},
-        {"demultiplex_sidescan", "--sidescan"},
-        {"Expedition", "--expedition"},
-        {"data_type", "--data-type"},
-        {"instrument_type", "--instrument-type"},
-        {"xcdr", "--transducer"},
-    };
-    for (const auto& [setting, option] : names) {
-        const std::string word = setting;
-        for (std::size_t at = message.find(word); at != std::string::npos;
-             at = message.find(word, at)) {
-            const bool startsWord = at == 0 || message[at - 1] == ' ';
-            const std::size_t end = at + word.size();
-            const bool endsWord =
-                end == message.size() || message[end] == ' ' || message[end] == ',';
-            if (startsWord && endsWord) {
-                message.replace(at, word.size(), option);
-                at += std::string(option).size();
-            } else {
-                at = end;
-            }
-        }
-    }
-    return message;
-}
-
-/// A range message of the validation in the words of the command line
-/// ("--sampling-frequency 0 not in 0.1..20000") names the value as the
-/// setting holds it, rounded to its control's precision: the user reads the
-/// value as typed ("--sampling-frequency 0.04 not in 0.1..20000").
-std::string WithValueAsGiven(const std::string& message, const CLI::App& command)
-{
-    const std::size_t optionEnd = message.find(' ');
-    if (optionEnd == std::string::npos || message.rfind("--", 0) != 0)
-        return message;
-    const std::size_t valueEnd = message.find(' ', optionEnd + 1);
-    if (valueEnd == std::string::npos)
-        return message;
-    const std::string rest = message.substr(valueEnd);
-    if (rest.rfind(" not in ", 0) != 0 && rest.rfind(" Hz gives ", 0) != 0)
-        return message;
-    const CLI::Option* option = command.get_option_no_throw(message.substr(0, optionEnd));
-    if (option == nullptr || option->results().empty())
-        return message;
-    return message.substr(0, optionEnd) + " " + option->results().back() + rest;
-}
-
 /// Turns the presence options into settings; an error message on failure.
 std::string FinishSettings(CombineOptions& o)
 {
-    CombineSettings& s = o.settings;
+    using S = CombineSettings;
+    S& s = o.settings;
+    const SettingRow& frequency = SettingOf(&S::sampling_frequency);
+    const SettingRow& spacing = SettingOf(&S::trace_spacing);
     // Both shape the speed correction only: without it they would be
     // accepted and have no effect.
+    const std::string needsSpeedCorrection =
+        std::string(" needs ") + SettingOf(&S::speed_correction).option;
     if (!s.speed_correction) {
         if (o.traceSpacing)
-            return "--trace-spacing needs --speed-correction";
+            return spacing.option + needsSpeedCorrection;
         if (o.navAverageFixes)
-            return "--nav-average-fixes needs --speed-correction";
+            return SettingOf(&S::nav_average_fixes).option + needsSpeedCorrection;
     }
     // A dry run writes nothing: an option that writes would be ignored.
     if (o.json && !o.dryRun)
@@ -286,11 +225,11 @@ std::string FinishSettings(CombineOptions& o)
     // The decimal settings keep the precision of their controls.
     if (o.samplingFrequency) {
         s.assign_sampling_frequency = true;
-        s.sampling_frequency = std::round(*o.samplingFrequency * 10.0) / 10.0;
+        s.sampling_frequency = WithSettingDecimals(frequency, *o.samplingFrequency);
     }
     if (o.traceSpacing) {
         s.spacing_mode = SpacingMode::Fixed;
-        s.trace_spacing = std::round(*o.traceSpacing * 100.0) / 100.0;
+        s.trace_spacing = WithSettingDecimals(spacing, *o.traceSpacing);
     }
     if (o.singleChannel) {
         s.demultiplex_single_channel = true;
@@ -298,16 +237,17 @@ std::string FinishSettings(CombineOptions& o)
     }
     if (!o.sidescan.empty()) {
         if (!ParseSidescan(o.sidescan, s.port_id, s.stbd_id))
-            return "--sidescan " + o.sidescan + ": expected PORT,STBD (two integers)";
+            return std::string(SettingOf(&S::demultiplex_sidescan).option) + " " + o.sidescan +
+                   ": expected PORT,STBD (two integers)";
         s.demultiplex_sidescan = true;
     }
     // The user-defined field has a value only for these lengths; any other
     // would give every trace channel 0.
     if (s.channel_field == 4 && s.channel_length != 1 && s.channel_length != 2 &&
         s.channel_length != 4)
-        return "--channel-field 4 needs --channel-length 1, 2 or 4";
-    const std::string problem = InOptionTerms(ValidateCombineSettings(s));
-    return o.command != nullptr ? WithValueAsGiven(problem, *o.command) : problem;
+        return std::string(SettingOf(&S::channel_field).option) + " 4 needs " +
+               SettingOf(&S::channel_length).option + " 1, 2 or 4";
+    return ValidateCombineSettings(s, CCliSettingWords(*o.command));
 }
 
 void PrintOutputs(const CombineResult& state)
@@ -690,8 +630,9 @@ int RunCombine(CombineOptions& o)
 
 void RegisterCombine(CLI::App& app, std::vector<Command>& commands)
 {
+    using S = CombineSettings;
     auto o = std::make_shared<CombineOptions>();
-    CombineSettings& s = o->settings;
+    S& s = o->settings;
     auto* sub = app.add_subcommand(
         "combine", "Order, repair and combine SEG-Y files into composite files in a directory");
     o->command = sub;
@@ -702,63 +643,78 @@ void RegisterCombine(CLI::App& app, std::vector<Command>& commands)
     sub->add_option("FILE", s.input_files, "Input SEG-Y files, processed in the order given")
         ->required();
 
-    sub->add_option("--max-file-size", s.max_file_size, "Size limit of one output, MB (1..2000)")
+    AddSettingOption(
+        *sub, SettingOf(&S::max_file_size), s.max_file_size, "Size limit of one output")
         ->capture_default_str();
-    sub->add_option("--time-duration-limit",
-                    s.time_duration_limit,
-                    "Duration limit of one output, hours (1..1000)")
+    AddSettingOption(*sub,
+                     SettingOf(&S::time_duration_limit),
+                     s.time_duration_limit,
+                     "Duration limit of one output")
         ->capture_default_str();
-    sub->add_option(
-           "--file-gap", s.file_gap, "Largest time gap inside one output, minutes (1..600)")
+    AddSettingOption(
+        *sub, SettingOf(&S::file_gap), s.file_gap, "Largest time gap inside one output")
         ->capture_default_str();
-    sub->add_flag("--no-null-traces", o->noNullTraces, "Do not fill short gaps with null traces");
-    sub->add_flag("--demultiplex-only",
+    sub->add_flag(SettingOf(&S::make_null_traces).option,
+                  o->noNullTraces,
+                  "Do not fill short gaps with null traces");
+    sub->add_flag(SettingOf(&S::demultiplex_only).option,
                   s.demultiplex_only,
                   "No ordering, gap filling or resampling; one output per input");
-    sub->add_option(
-           "--time-correction", s.timecorrection, "Seconds added to every trace time (0..1000000)")
+    AddSettingOption(
+        *sub, SettingOf(&S::timecorrection), s.timecorrection, "Added to every trace time")
         ->capture_default_str();
-    sub->add_flag("--no-delay-scan", o->noDelayScan, "Keep traces with rare extreme delays");
-    sub->add_option("--fix-knudsen",
+    sub->add_flag(
+        SettingOf(&S::delayscan).option, o->noDelayScan, "Keep traces with rare extreme delays");
+    sub->add_option(SettingOf(&S::fixupknudsen).option,
                     o->knudsenLayout,
                     "Take the trace day from the file name: yearday (0001_2003_255_1735) or "
                     "dayonly (0001_255_1735)")
         ->check(CLI::IsMember({"yearday", "dayonly"}));
-    sub->add_option("--sampling-frequency",
+    const SettingRow& frequency = SettingOf(&S::sampling_frequency);
+    sub->add_option(frequency.option,
                     o->samplingFrequency,
-                    "Resample every trace to this frequency, Hz (0.1..20000, one decimal; the "
-                    "interval 1000000/f must be 1..32767 us)");
-    sub->add_flag("--speed-correction",
+                    SettingHelp("Resample every trace to this frequency", frequency) +
+                        "; the interval 1000000/f must be 1..32767 us");
+    sub->add_flag(SettingOf(&S::speed_correction).option,
                   s.speed_correction,
                   "Re-space the traces of every output to a constant distance along the track "
                   "(inputs without navigation are skipped, traces without it dropped)");
-    sub->add_option("--nav-average-fixes",
-                    o->navAverageFixes,
-                    "Half-width of the navigation smoothing, fixes (2..100, default 30)");
-    sub->add_option("--trace-spacing",
-                    o->traceSpacing,
-                    "Fixed trace spacing for the speed correction, m (2..100); default: median");
-    sub->add_option("--expedition", s.Expedition, "First element of every output name")
-        ->capture_default_str();
-    sub->add_option("--data-type", s.data_type, "Output name element (when 2+ characters)");
+    AddSettingOption(*sub,
+                     SettingOf(&S::nav_average_fixes),
+                     o->navAverageFixes,
+                     "Half-width of the navigation smoothing, default " +
+                         std::to_string(S{}.nav_average_fixes));
+    AddSettingOption(*sub,
+                     SettingOf(&S::trace_spacing),
+                     o->traceSpacing,
+                     "Fixed trace spacing for the speed correction, default: the median");
     sub->add_option(
-        "--instrument-type", s.instrument_type, "Output name element (when 2+ characters)");
-    sub->add_option("--transducer", s.xcdr, "Output name element (when 2+ characters)");
-    sub->add_option(
-        "--single-channel", o->singleChannel, "Keep only the traces of this channel (-1000..1000)");
-    sub->add_option("--sidescan",
-                    o->sidescan,
-                    "Pair port and starboard traces: PORT,STBD channel numbers (-1000..1000)");
-    sub->add_option("--channel-field",
-                    s.channel_field,
-                    "Channel in: 0 traceSequenceFile, 1 traceInEnsemble, 2 traceIdCode, "
-                    "3 digitizerChannel, 4 --channel-start/--channel-length")
+           SettingOf(&S::Expedition).option, s.Expedition, "First element of every output name")
         ->capture_default_str();
-    sub->add_option("--channel-start", s.channel_start, "First byte of the channel field (0..239)")
+    const std::string nameElement = "Output name element (when 2+ characters)";
+    sub->add_option(SettingOf(&S::data_type).option, s.data_type, nameElement);
+    sub->add_option(SettingOf(&S::instrument_type).option, s.instrument_type, nameElement);
+    sub->add_option(SettingOf(&S::xcdr).option, s.xcdr, nameElement);
+    AddSettingOption(
+        *sub, SettingOf(&S::channel_id), o->singleChannel, "Keep only the traces of this channel");
+    AddSettingOption(*sub,
+                     SettingOf(&S::port_id),
+                     o->sidescan,
+                     "Pair port and starboard traces: PORT,STBD channel numbers");
+    AddSettingOption(*sub,
+                     SettingOf(&S::channel_field),
+                     s.channel_field,
+                     "Channel in: 0 traceSequenceFile, 1 traceInEnsemble, 2 traceIdCode, "
+                     "3 digitizerChannel, 4 --channel-start/--channel-length")
         ->capture_default_str();
-    sub->add_option("--channel-length", s.channel_length, "Bytes of the channel field (0..4)")
+    AddSettingOption(
+        *sub, SettingOf(&S::channel_start), s.channel_start, "First byte of the channel field")
         ->capture_default_str();
-    sub->add_flag("--no-flip-port", o->noFlipPort, "Keep the port samples in recorded order");
+    AddSettingOption(
+        *sub, SettingOf(&S::channel_length), s.channel_length, "Bytes of the channel field")
+        ->capture_default_str();
+    sub->add_flag(
+        SettingOf(&S::flip_port).option, o->noFlipPort, "Keep the port samples in recorded order");
     sub->add_option("--log", o->logPath, "Write the log to this file (CR LF line ends)");
     sub->add_flag("--quicklook",
                   o->quicklook,

@@ -8,6 +8,7 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace tessara::cli
 {
@@ -15,6 +16,7 @@ namespace
 {
 
 struct ScanOptions {
+    CLI::App* command = nullptr; // the values as the user typed them
     std::string file;
     int channelStart = 0;
     int channelLength = 0;
@@ -75,6 +77,17 @@ void PrintJson(const ScanOptions& o, const std::vector<ChannelPreviewRow>& rows)
 
 int RunScan(const ScanOptions& o)
 {
+    // The combine job's channel field, refused in the words combine uses.
+    const CCliSettingWords words(*o.command);
+    for (const auto& [setting, value] :
+         {std::pair{&SettingOf(&CombineSettings::channel_start), o.channelStart},
+          std::pair{&SettingOf(&CombineSettings::channel_length), o.channelLength}}) {
+        if (const std::string problem = SettingRangeProblem(*setting, value, words);
+            !problem.empty()) {
+            std::cerr << "tessara-cli: " << problem << '\n';
+            return kExitUsage;
+        }
+    }
     const auto rows = ScanChannelPreview(o.file, o.channelStart, o.channelLength);
     if (!rows) {
         PrintError(o.file, SegyOpenFailure(o.file));
@@ -96,15 +109,16 @@ void RegisterScan(CLI::App& app, std::vector<Command>& commands)
         "scan",
         "Show the channel fields of the first 100 traces, to choose the demultiplex options");
     sub->add_option("FILE", o->file, "SEG-Y file")->required();
-    sub->add_option("--channel-start",
-                    o->channelStart,
-                    "First byte of the user-defined field, col 4 (0..239)")
-        ->check(CLI::Range(0, 239))
+    o->command = sub;
+    AddSettingOption(*sub,
+                     SettingOf(&CombineSettings::channel_start),
+                     o->channelStart,
+                     "First byte of the user-defined field, col 4")
         ->capture_default_str();
-    sub->add_option("--channel-length",
-                    o->channelLength,
-                    "Bytes of the user-defined field: 1, 2 or 4; 0 and 3 leave col 4 empty (0..4)")
-        ->check(CLI::Range(0, 4))
+    AddSettingOption(*sub,
+                     SettingOf(&CombineSettings::channel_length),
+                     o->channelLength,
+                     "Length of the user-defined field: 1, 2 or 4; 0 and 3 leave col 4 empty")
         ->capture_default_str();
     sub->add_flag("--json", o->json, "One JSON object: the columns and one object per trace");
     commands.push_back({sub, [o] { return RunScan(*o); }});
