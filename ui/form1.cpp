@@ -81,35 +81,6 @@ QPushButton* Button(QWidget* parent, const char* name, const QString& text)
     return button;
 }
 
-CRangeSpinBox* SpinBox(QWidget* parent, const char* name, int lo, int hi, int value)
-{
-    auto* box = new CRangeSpinBox(parent);
-    box->setObjectName(name);
-    box->setRange(lo, hi);
-    box->setSingleStep(1);
-    box->setValue(value);
-    box->setAlignment(Qt::AlignRight);
-    return box;
-}
-
-CRangeDoubleSpinBox* DecimalBox(QWidget* parent,
-                                const char* name,
-                                double lo,
-                                double hi,
-                                double step,
-                                int decimals,
-                                double value)
-{
-    auto* box = new CRangeDoubleSpinBox(parent);
-    box->setObjectName(name);
-    box->setDecimals(decimals);
-    box->setRange(lo, hi);
-    box->setSingleStep(step);
-    box->setValue(value);
-    box->setAlignment(Qt::AlignLeft);
-    return box;
-}
-
 QComboBox* ComboBox(QWidget* parent, const char* name, const QStringList& entries)
 {
     auto* box = new QComboBox(parent);
@@ -320,65 +291,66 @@ void Form1::BuildSettingsPanel(const QString& configDirectory)
     label1->setFont(heading);
     grid->addWidget(label1, row++, 0, 1, 4, Qt::AlignHCenter);
 
-    auto textRow = [&](QComboBox* box, const char* labelName, const QString& caption) {
-        grid->addWidget(Caption(panel1, labelName, caption, box), row, 0, 1, 2);
+    using S = CombineSettings;
+    auto textRow = [&](QComboBox* box, const char* labelName, const SettingRow& setting) {
+        grid->addWidget(Caption(panel1, labelName, CaptionText(setting), box), row, 0, 1, 2);
         grid->addWidget(box, row++, 2, 1, 2);
     };
     comboBox_Expedition = ComboBox(panel1, "comboBox_Expedition", lists.expeditions);
     comboBox_Expedition->setEditText(QString::fromStdString(defaults.Expedition));
-    textRow(comboBox_Expedition, "label_Expedition", "E&xpedition ID");
+    textRow(comboBox_Expedition, "label_Expedition", SettingOf(&S::Expedition));
     comboBox_data_type = ComboBox(panel1, "comboBox_data_type", lists.dataTypes);
-    textRow(comboBox_data_type, "label_data_type", "Data T&ype");
+    textRow(comboBox_data_type, "label_data_type", SettingOf(&S::data_type));
     comboBox_instrument_type = ComboBox(panel1, "comboBox_instrument_type", lists.instruments);
-    textRow(comboBox_instrument_type, "label_instrument_type", "&Instrument Type");
+    textRow(comboBox_instrument_type, "label_instrument_type", SettingOf(&S::instrument_type));
     comboBox_xcdr = ComboBox(panel1, "comboBox_xcdr", lists.transducers);
-    textRow(comboBox_xcdr, "label_xcdr", "T&ransducer Type");
+    textRow(comboBox_xcdr, "label_xcdr", SettingOf(&S::xcdr));
 
-    auto spinRow = [&](QWidget* box, const char* labelName, const QString& caption) {
-        QLabel* label = Caption(panel1, labelName, caption, box);
+    auto spinRow = [&](QWidget* box, const char* labelName, const SettingRow& setting) {
+        QLabel* label = Caption(panel1, labelName, CaptionText(setting), box);
         grid->addWidget(label, row, 0, 1, 3);
         grid->addWidget(box, row++, 3);
         return label;
     };
-    auto checkRow = [&](QCheckBox* box, const char* labelName, const QString& caption) {
-        QLabel* label = Caption(panel1, labelName, caption, box);
+    auto checkRow = [&](QCheckBox* box, const char* labelName, const SettingRow& setting) {
+        QLabel* label = Caption(panel1, labelName, CaptionText(setting), box);
         grid->addWidget(box, row, 0);
         grid->addWidget(label, row++, 1, 1, 3);
         return label;
     };
+    const SettingRow& maxFileSize = SettingOf(&S::max_file_size);
     numericUpDown_max_file_size =
-        SpinBox(panel1, "numericUpDown_max_file_size", 1, 2000, defaults.max_file_size);
-    spinRow(
-        numericUpDown_max_file_size, "label_max_file_size", "Maximum Combined File Si&ze (MBytes)");
+        SettingSpinBox(maxFileSize, "numericUpDown_max_file_size", panel1);
+    spinRow(numericUpDown_max_file_size, "label_max_file_size", maxFileSize);
+    const SettingRow& duration = SettingOf(&S::time_duration_limit);
     numericUpDown_time_duration_limit =
-        SpinBox(panel1, "numericUpDown_time_duration_limit", 1, 1000, defaults.time_duration_limit);
-    spinRow(numericUpDown_time_duration_limit,
-            "label_time_duration_limit",
-            "Maximum Combined Time D&uration (hr)");
+        SettingSpinBox(duration, "numericUpDown_time_duration_limit", panel1);
+    spinRow(numericUpDown_time_duration_limit, "label_time_duration_limit", duration);
     checkBox_make_null_traces =
         BareCheckBox(panel1, "checkBox_make_null_traces", defaults.make_null_traces);
-    checkRow(
-        checkBox_make_null_traces, "label_make_null_traces", "Make &null traces to fill file gaps");
-    numericUpDown_file_gap = SpinBox(panel1, "numericUpDown_file_gap", 1, 600, defaults.file_gap);
-    spinRow(numericUpDown_file_gap, "label_file_gap", "&Maximum File Gap (min)");
+    checkRow(checkBox_make_null_traces, "label_make_null_traces", SettingOf(&S::make_null_traces));
+    const SettingRow& gap = SettingOf(&S::file_gap);
+    numericUpDown_file_gap = SettingSpinBox(gap, "numericUpDown_file_gap", panel1);
+    spinRow(numericUpDown_file_gap, "label_file_gap", gap);
     checkBox_demultiplex_only =
         BareCheckBox(panel1, "checkBox_demultiplex_only", defaults.demultiplex_only);
-    checkRow(checkBox_demultiplex_only, "label_demultiplex_only", "&Demultiplex Only");
+    checkRow(checkBox_demultiplex_only, "label_demultiplex_only", SettingOf(&S::demultiplex_only));
+    const SettingRow& correction = SettingOf(&S::timecorrection);
     numericUpDown_timecorrection =
-        SpinBox(panel1, "numericUpDown_timecorrection", 0, 1000000, defaults.timecorrection);
-    spinRow(numericUpDown_timecorrection,
-            "label_timecorrection",
-            "&Correction Added to Trace Time (sec)")
+        SettingSpinBox(correction, "numericUpDown_timecorrection", panel1);
+    spinRow(numericUpDown_timecorrection, "label_timecorrection", correction)
         ->setToolTip("Add a static delay to all traces");
     checkBox_delayscan = BareCheckBox(panel1, "checkBox_delayscan", defaults.delayscan);
-    checkRow(checkBox_delayscan, "label_delayscan", "Scan &for Abnormal Delay Changes")
+    checkRow(checkBox_delayscan, "label_delayscan", SettingOf(&S::delayscan))
         ->setToolTip("Erroneous delay values can cause the program to crash\r\n"
                      "or create very large output files.\r\n");
 
     // Knudsen fix-up, with its file-name layouts in a panel of their own.
     checkBox_fixupknudsen = BareCheckBox(panel1, "checkBox_fixupknudsen", defaults.fixupknudsen);
-    QLabel* knudsenLabel = Caption(
-        panel1, "label_fixupknudsen", "Fix Up &Knudsen Day in SEGY hdr", checkBox_fixupknudsen);
+    QLabel* knudsenLabel = Caption(panel1,
+                                   "label_fixupknudsen",
+                                   CaptionText(SettingOf(&S::fixupknudsen)),
+                                   checkBox_fixupknudsen);
     knudsenLabel->setToolTip(
         "Some Knudsen data does not contain the Julian Day in the SEGY header");
     auto* group1 = new QFrame(panel1);
@@ -404,32 +376,37 @@ void Form1::BuildSettingsPanel(const QString& configDirectory)
 
     checkBoxSamplingFrequency =
         BareCheckBox(panel1, "checkBoxSamplingFrequency", defaults.assign_sampling_frequency);
-    numericUpDownSamplingFrequency = DecimalBox(
-        panel1, "numericUpDownSamplingFrequency", 0.1, 20000, 0.1, 1, defaults.sampling_frequency);
+    const SettingRow& frequency = SettingOf(&S::sampling_frequency);
+    numericUpDownSamplingFrequency =
+        SettingDecimalBox(frequency, "numericUpDownSamplingFrequency", panel1);
     QLabel* frequencyLabel = Caption(panel1,
                                      "label_sampling_frequency",
-                                     "Assign Sampling Fre&quency (hz)",
+                                     CaptionText(SettingOf(&S::assign_sampling_frequency)),
                                      checkBoxSamplingFrequency);
     frequencyLabel->setToolTip("Choose the sampling frequency ( FFT based)");
-    numericUpDownSamplingFrequency->setAccessibleName("Assign Sampling Frequency (hz)");
     grid->addWidget(checkBoxSamplingFrequency, row, 0);
     grid->addWidget(frequencyLabel, row, 1, 1, 2);
     grid->addWidget(numericUpDownSamplingFrequency, row++, 3);
 
-    checkBox1 = new QCheckBox("Create Speed Corrected SE&GY", panel1);
+    const SettingRow& speedCorrection = SettingOf(&S::speed_correction);
+    checkBox1 = new QCheckBox(CaptionText(speedCorrection), panel1);
     checkBox1->setObjectName("checkBox1");
-    checkBox1->setAccessibleName("Create Speed Corrected SEGY");
+    checkBox1->setAccessibleName(Plain(CaptionText(speedCorrection)));
     checkBox1->setChecked(defaults.speed_correction);
     checkBox1->setToolTip("Output trace data on a distance interval basis");
-    numericUpDown1 = SpinBox(panel1, "numericUpDown1", 2, 100, defaults.nav_average_fixes);
+    // The box stands between two labels, the caption's last word after it.
+    const SettingRow& navFixes = SettingOf(&S::nav_average_fixes);
+    numericUpDown1 = SettingSpinBox(navFixes, "numericUpDown1", panel1);
     numericUpDown1->setAlignment(Qt::AlignLeft);
-    QLabel* navLabel = Caption(panel1, "label_nav_average", "Nav A&ve +/- ", numericUpDown1);
+    const QString navCaption = CaptionText(navFixes);
+    const qsizetype lastWord = navCaption.lastIndexOf(' ') + 1;
+    QLabel* navLabel =
+        Caption(panel1, "label_nav_average", navCaption.left(lastWord), numericUpDown1);
     navLabel->setToolTip("We calculate a mean speed velocity over an extended\r\n"
                          "interval and use this estimate to smooth point-to-point\r\n"
                          "navigational fixes using a Kalman filter.\r\n");
-    QLabel* fixesLabel = Caption(panel1, "label_fixes", "Fixes", numericUpDown1);
+    QLabel* fixesLabel = Caption(panel1, "label_fixes", navCaption.mid(lastWord), numericUpDown1);
     fixesLabel->setToolTip("Add or drop traces to produce equal spacing");
-    numericUpDown1->setAccessibleName("Nav Ave +/- Fixes");
     auto* navRow = new QHBoxLayout;
     navRow->addWidget(navLabel);
     navRow->addWidget(numericUpDown1);
@@ -452,8 +429,9 @@ void Form1::BuildSettingsPanel(const QString& configDirectory)
     group2Layout->addWidget(radioButton2);
     grid->addWidget(group2, row++, 0, 1, 4);
 
-    numericUpDown2 = DecimalBox(panel1, "numericUpDown2", 2, 100, 1, 2, defaults.trace_spacing);
-    QLabel* spacingLabel = spinRow(numericUpDown2, "label_trace_spacing", "Trace Spacing (m)");
+    const SettingRow& spacing = SettingOf(&S::trace_spacing);
+    numericUpDown2 = SettingDecimalBox(spacing, "numericUpDown2", panel1);
+    QLabel* spacingLabel = spinRow(numericUpDown2, "label_trace_spacing", spacing);
     spacingLabel->setToolTip("Add or drop traces to produce equal spacing");
     grid->setRowStretch(row, 1);
 }

@@ -24,30 +24,28 @@ namespace
 
 constexpr int kHeaderBytes = 240;
 
-CRangeSpinBox* SpinBox(QWidget* parent, const char* name, int lo, int hi, int value)
+/// The caption of `setting`, which keyboard users reach `buddy` by.
+QLabel* Caption(QWidget* parent, const SettingRow& setting, QWidget* buddy)
 {
-    auto* box = new CRangeSpinBox(parent);
-    box->setObjectName(name);
-    box->setRange(lo, hi);
-    box->setValue(value);
-    box->setAlignment(Qt::AlignRight);
-    return box;
+    auto* label = new QLabel(CaptionText(setting), parent);
+    label->setBuddy(buddy);
+    return label;
 }
 
-/// A caption that keyboard users and screen readers reach its control by.
-QLabel* Caption(QWidget* parent, const QString& text, QWidget* buddy)
+/// A check box captioned as its setting.
+QCheckBox* CheckBox(QWidget* parent, const SettingRow& setting, const char* name)
 {
-    auto* label = new QLabel(text, parent);
-    label->setBuddy(buddy);
-    buddy->setAccessibleName(text.trimmed());
-    return label;
+    auto* box = new QCheckBox(CaptionText(setting), parent);
+    box->setObjectName(name);
+    return box;
 }
 
 /// Largest start of a user-defined field of `length` bytes that still lies
 /// inside the header.
 int LargestStart(int length)
 {
-    return std::min(kHeaderBytes - 1, kHeaderBytes - length);
+    const auto lastStart = static_cast<int>(SettingOf(&CombineSettings::channel_start).maximum);
+    return std::min(lastStart, kHeaderBytes - length);
 }
 
 } // namespace
@@ -75,45 +73,45 @@ processing_options::processing_options(CombineSettings& settings, QWidget* paren
     header->setDefaultSectionSize(120);
     header->setMinimumHeight(3 * fontMetrics().height() + 8);
 
-    numericUpDown_start_pos = SpinBox(this, "numericUpDown_start_pos", 0, LargestStart(0), 0);
-    numericUpDown1 = SpinBox(this, "numericUpDown1", 0, 4, 0);
-    checkBox_use_channel_info = new QCheckBox("Demultiplex 1  Channel :", this);
-    checkBox_use_channel_info->setObjectName("checkBox_use_channel_info");
-    numericUpDown_channel_col = SpinBox(this, "numericUpDown_channel_col", 0, 4, 0);
-    numericUpDown_channel_number = SpinBox(this, "numericUpDown_channel_number", -1000, 1000, 0);
-    checkBox_demultiplex_sidescan = new QCheckBox("Demultiplex Sidescan :", this);
-    checkBox_demultiplex_sidescan->setObjectName("checkBox_demultiplex_sidescan");
-    numericUpDown_channel_col2 = SpinBox(this, "numericUpDown_channel_col2", 0, 4, 0);
-    numericUpDown_port = SpinBox(this, "numericUpDown_port", -1000, 1000, 0);
-    numericUpDown_stbd = SpinBox(this, "numericUpDown_stbd", -1000, 1000, 1);
-    checkBox1 = new QCheckBox("Flip Port", this);
-    checkBox1->setObjectName("checkBox1");
-    checkBox1->setChecked(true);
+    using S = CombineSettings;
+    const SettingRow& start = SettingOf(&S::channel_start);
+    const SettingRow& length = SettingOf(&S::channel_length);
+    const SettingRow& field = SettingOf(&S::channel_field);
+    const SettingRow& channel = SettingOf(&S::channel_id);
+    const SettingRow& port = SettingOf(&S::port_id);
+    const SettingRow& stbd = SettingOf(&S::stbd_id);
+    numericUpDown_start_pos = SettingSpinBox(start, "numericUpDown_start_pos", this);
+    numericUpDown1 = SettingSpinBox(length, "numericUpDown1", this);
+    checkBox_use_channel_info =
+        CheckBox(this, SettingOf(&S::demultiplex_single_channel), "checkBox_use_channel_info");
+    numericUpDown_channel_col = SettingSpinBox(field, "numericUpDown_channel_col", this);
+    numericUpDown_channel_number = SettingSpinBox(channel, "numericUpDown_channel_number", this);
+    checkBox_demultiplex_sidescan =
+        CheckBox(this, SettingOf(&S::demultiplex_sidescan), "checkBox_demultiplex_sidescan");
+    numericUpDown_channel_col2 = SettingSpinBox(field, "numericUpDown_channel_col2", this);
+    numericUpDown_port = SettingSpinBox(port, "numericUpDown_port", this);
+    numericUpDown_stbd = SettingSpinBox(stbd, "numericUpDown_stbd", this);
+    checkBox1 = CheckBox(this, SettingOf(&S::flip_port), "checkBox1");
+    checkBox1->setChecked(S{}.flip_port);
     button2 = new QPushButton("Hide Window", this);
     button2->setObjectName("button2");
 
     auto* rows = new QGridLayout;
-    rows->addWidget(Caption(this,
-                            "User Defined Field : start position of field (0-239)",
-                            numericUpDown_start_pos),
-                    0,
-                    0,
-                    1,
-                    2);
+    rows->addWidget(Caption(this, start, numericUpDown_start_pos), 0, 0, 1, 2);
     rows->addWidget(numericUpDown_start_pos, 0, 2);
-    rows->addWidget(Caption(this, "length of field (bytes)", numericUpDown1), 0, 3);
+    rows->addWidget(Caption(this, length, numericUpDown1), 0, 3);
     rows->addWidget(numericUpDown1, 0, 4);
     rows->addWidget(checkBox_use_channel_info, 1, 0);
-    rows->addWidget(Caption(this, "Channel Field ( col 0 to 4)", numericUpDown_channel_col), 1, 1);
+    rows->addWidget(Caption(this, field, numericUpDown_channel_col), 1, 1);
     rows->addWidget(numericUpDown_channel_col, 1, 2);
-    rows->addWidget(Caption(this, "Channel Number", numericUpDown_channel_number), 1, 3);
+    rows->addWidget(Caption(this, channel, numericUpDown_channel_number), 1, 3);
     rows->addWidget(numericUpDown_channel_number, 1, 4);
     rows->addWidget(checkBox_demultiplex_sidescan, 2, 0);
-    rows->addWidget(Caption(this, "Channel Field ( col 0 to 4)", numericUpDown_channel_col2), 2, 1);
+    rows->addWidget(Caption(this, field, numericUpDown_channel_col2), 2, 1);
     rows->addWidget(numericUpDown_channel_col2, 2, 2);
-    rows->addWidget(Caption(this, "Port #", numericUpDown_port), 2, 3);
+    rows->addWidget(Caption(this, port, numericUpDown_port), 2, 3);
     rows->addWidget(numericUpDown_port, 2, 4);
-    rows->addWidget(Caption(this, "Stdb #", numericUpDown_stbd), 2, 5);
+    rows->addWidget(Caption(this, stbd, numericUpDown_stbd), 2, 5);
     rows->addWidget(numericUpDown_stbd, 2, 6);
     rows->addWidget(checkBox1, 3, 4);
 

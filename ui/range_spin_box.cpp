@@ -1,6 +1,7 @@
 #include "ui/range_spin_box.h"
 
 #include <optional>
+#include <type_traits>
 
 namespace tessara
 {
@@ -67,6 +68,47 @@ void CRangeDoubleSpinBox::fixup(QString& input) const
     if (const auto limit = NearestLimit(typed, minimum(), maximum()))
         input = textFromValue(*limit);
     QDoubleSpinBox::fixup(input);
+}
+
+QString CaptionText(const SettingRow& setting)
+{
+    return QString::fromUtf8(setting.caption);
+}
+
+namespace
+{
+
+/// What both kinds of box take from the row; the decimals before the range
+/// and the range before the value, each rounded to what comes before.
+template <typename Box, typename Value>
+Box* SettingBox(const SettingRow& setting, const char* objectName, QWidget* parent)
+{
+    auto* box = new Box(parent);
+    box->setObjectName(objectName);
+    box->setAccessibleName(CaptionText(setting).remove('&').trimmed());
+    if constexpr (std::is_same_v<Value, double>)
+        box->setDecimals(setting.decimals);
+    box->setRange(static_cast<Value>(setting.minimum), static_cast<Value>(setting.maximum));
+    box->setSingleStep(static_cast<Value>(setting.step));
+    box->setValue(static_cast<Value>(setting.DefaultNumber()));
+    return box;
+}
+
+} // namespace
+
+CRangeSpinBox* SettingSpinBox(const SettingRow& setting, const char* objectName, QWidget* parent)
+{
+    auto* box = SettingBox<CRangeSpinBox, int>(setting, objectName, parent);
+    box->setAlignment(Qt::AlignRight);
+    return box;
+}
+
+CRangeDoubleSpinBox*
+SettingDecimalBox(const SettingRow& setting, const char* objectName, QWidget* parent)
+{
+    auto* box = SettingBox<CRangeDoubleSpinBox, double>(setting, objectName, parent);
+    box->setAlignment(Qt::AlignLeft);
+    return box;
 }
 
 } // namespace tessara

@@ -3,6 +3,8 @@
 // refuse the keystroke that leaves the range.
 #pragma once
 
+#include "combine/api/combine_settings.h"
+
 #include <QDoubleSpinBox>
 #include <QSpinBox>
 
@@ -30,5 +32,17 @@ protected:
     QValidator::State validate(QString& input, int& pos) const override;
     void fixup(QString& input) const override;
 };
+
+/// A box for a whole-number setting: range, step and the default value of
+/// its row, right-aligned, and named for screen readers by its caption.
+CRangeSpinBox* SettingSpinBox(const SettingRow& setting, const char* objectName, QWidget* parent);
+
+/// The same for a decimal setting, left-aligned, with the decimals of its row.
+CRangeDoubleSpinBox*
+SettingDecimalBox(const SettingRow& setting, const char* objectName, QWidget* parent);
+
+/// A caption as the window shows it: "&" before the letter Alt reaches its
+/// control by.
+QString CaptionText(const SettingRow& setting);
 
 } // namespace tessara

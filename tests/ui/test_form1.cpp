@@ -24,53 +24,54 @@
 #include <QUrl>
 #include <QtTest>
 
+#include <algorithm>
+#include <iterator>
+#include <variant>
+
 namespace tessara::test
 {
 namespace
 {
 
+QString Text(int value)
+{
+    return QString::number(value);
+}
+QString Text(double value)
+{
+    return QString::number(value);
+}
+QString Text(bool on)
+{
+    return on ? "on" : "off";
+}
+QString Text(KnudsenNameFormat format)
+{
+    return format == KnudsenNameFormat::YearDay ? "YearDay" : "DayOnly";
+}
+QString Text(SpacingMode mode)
+{
+    return mode == SpacingMode::Median ? "median" : "fixed";
+}
+QString Text(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
 /// A setting of the record as text, by its name in the settings table.
 QString SettingText(const CombineSettings& s, const QString& name)
 {
-    if (name == "max_file_size")
-        return QString::number(s.max_file_size);
-    if (name == "time_duration_limit")
-        return QString::number(s.time_duration_limit);
-    if (name == "file_gap")
-        return QString::number(s.file_gap);
-    if (name == "make_null_traces")
-        return s.make_null_traces ? "on" : "off";
-    if (name == "demultiplex_only")
-        return s.demultiplex_only ? "on" : "off";
-    if (name == "timecorrection")
-        return QString::number(s.timecorrection);
-    if (name == "delayscan")
-        return s.delayscan ? "on" : "off";
-    if (name == "fixupknudsen")
-        return s.fixupknudsen ? "on" : "off";
-    if (name == "knudsen_name_format")
-        return s.knudsen_name_format == KnudsenNameFormat::YearDay ? "YearDay" : "DayOnly";
-    if (name == "assign_sampling_frequency")
-        return s.assign_sampling_frequency ? "on" : "off";
-    if (name == "sampling_frequency")
-        return QString::number(s.sampling_frequency);
-    if (name == "speed_correction")
-        return s.speed_correction ? "on" : "off";
-    if (name == "nav_average_fixes")
-        return QString::number(s.nav_average_fixes);
-    if (name == "spacing_mode")
-        return s.spacing_mode == SpacingMode::Median ? "median" : "fixed";
-    if (name == "trace_spacing")
-        return QString::number(s.trace_spacing);
-    if (name == "Expedition")
-        return QString::fromStdString(s.Expedition);
-    if (name == "data_type")
-        return QString::fromStdString(s.data_type);
-    if (name == "instrument_type")
-        return QString::fromStdString(s.instrument_type);
-    if (name == "xcdr")
-        return QString::fromStdString(s.xcdr);
+    for (const SettingRow& setting : kCombineSettings) {
+        if (name == setting.field)
+            return std::visit([&s](auto member) { return Text(s.*member); }, setting.member);
+    }
     return "unknown setting " + name;
+}
+
+/// The plain caption of a setting, as screen readers name its control.
+QString AccessibleCaption(const SettingRow& setting)
+{
+    return QString(setting.caption).remove('&').trimmed();
 }
 
 QStringList Texts(const QListWidget& list)
@@ -94,6 +95,7 @@ private slots:
     void captions_and_tooltips();
     void spin_box_ranges_data();
     void spin_box_ranges();
+    void every_setting_has_a_control();
     void controls_write_their_settings_data();
     void controls_write_their_settings();
     void defaults_are_the_record_defaults();
@@ -252,58 +254,78 @@ void TestForm1::captions_and_tooltips()
 
 void TestForm1::spin_box_ranges_data()
 {
-    QTest::addColumn<QString>("control");
-    QTest::addColumn<double>("minimum");
-    QTest::addColumn<double>("maximum");
-    QTest::addColumn<double>("step");
-    QTest::addColumn<int>("decimals");
-    QTest::addColumn<double>("value");
-    QTest::addColumn<QString>("shown");
-    QTest::newRow("size") << "numericUpDown_max_file_size" << 1.0 << 2000.0 << 1.0 << 0 << 2000.0
-                          << "2000";
-    QTest::newRow("duration") << "numericUpDown_time_duration_limit" << 1.0 << 1000.0 << 1.0 << 0
-                              << 24.0 << "24";
-    QTest::newRow("gap") << "numericUpDown_file_gap" << 1.0 << 600.0 << 1.0 << 0 << 60.0 << "60";
-    QTest::newRow("time correction")
-        << "numericUpDown_timecorrection" << 0.0 << 1000000.0 << 1.0 << 0 << 0.0 << "0";
-    QTest::newRow("frequency") << "numericUpDownSamplingFrequency" << 0.1 << 20000.0 << 0.1 << 1
-                               << 12000.0 << "12000.0";
-    QTest::newRow("nav fixes") << "numericUpDown1" << 2.0 << 100.0 << 1.0 << 0 << 30.0 << "30";
-    QTest::newRow("spacing") << "numericUpDown2" << 2.0 << 100.0 << 1.0 << 2 << 5.0 << "5.00";
+    QTest::addColumn<int>("row");
+    for (std::size_t k = 0; k < std::size(kCombineSettings); ++k) {
+        if (kCombineSettings[k].bIsNumber())
+            QTest::newRow(kCombineSettings[k].field) << static_cast<int>(k);
+    }
 }
 
 void TestForm1::spin_box_ranges()
 {
-    QFETCH(QString, control);
-    QFETCH(double, minimum);
-    QFETCH(double, maximum);
-    QFETCH(double, step);
-    QFETCH(int, decimals);
-    QFETCH(double, value);
-    QFETCH(QString, shown);
-    QAbstractSpinBox* box = Find<QAbstractSpinBox>(control);
-    QVERIFY(box != nullptr);
-    QCOMPARE(box->text(), shown);
-    if (auto* whole = qobject_cast<QSpinBox*>(box)) {
-        QCOMPARE(decimals, 0);
-        QCOMPARE(whole->minimum(), static_cast<int>(minimum));
-        QCOMPARE(whole->maximum(), static_cast<int>(maximum));
-        QCOMPARE(whole->singleStep(), static_cast<int>(step));
-        QCOMPARE(whole->value(), static_cast<int>(value));
-    } else {
-        auto* decimal = qobject_cast<QDoubleSpinBox*>(box);
-        QVERIFY(decimal != nullptr);
-        QCOMPARE(decimal->decimals(), decimals);
-        QCOMPARE(decimal->minimum(), minimum);
-        QCOMPARE(decimal->maximum(), maximum);
-        QCOMPARE(decimal->singleStep(), step);
-        QCOMPARE(decimal->value(), value);
+    // Every number of the settings table has its boxes (in the main window
+    // or the demultiplex options) with the table's range, step, decimals
+    // and default.
+    QFETCH(int, row);
+    const SettingRow& setting = kCombineSettings[row];
+    QList<QAbstractSpinBox*> boxes;
+    for (QAbstractSpinBox* box : m_ui->window->findChildren<QAbstractSpinBox*>()) {
+        if (box->accessibleName() == AccessibleCaption(setting))
+            boxes << box;
     }
-    // The arrows stop at the limits.
-    box->stepBy(10'000'000);
-    QCOMPARE(box->text().toDouble(), maximum);
-    box->stepBy(-20'000'000);
-    QCOMPARE(box->text().toDouble(), minimum);
+    QVERIFY(!boxes.isEmpty());
+    for (QAbstractSpinBox* box : boxes) {
+        const double value = setting.DefaultNumber();
+        QCOMPARE(box->text(), QString::number(value, 'f', setting.decimals));
+        if (auto* whole = qobject_cast<QSpinBox*>(box)) {
+            QCOMPARE(setting.decimals, 0);
+            QCOMPARE(whole->minimum(), static_cast<int>(setting.minimum));
+            QCOMPARE(whole->maximum(), static_cast<int>(setting.maximum));
+            QCOMPARE(whole->singleStep(), static_cast<int>(setting.step));
+            QCOMPARE(whole->value(), static_cast<int>(value));
+        } else {
+            auto* decimal = qobject_cast<QDoubleSpinBox*>(box);
+            QVERIFY(decimal != nullptr);
+            QCOMPARE(decimal->decimals(), setting.decimals);
+            QCOMPARE(decimal->minimum(), setting.minimum);
+            QCOMPARE(decimal->maximum(), setting.maximum);
+            QCOMPARE(decimal->singleStep(), setting.step);
+            QCOMPARE(decimal->value(), value);
+        }
+        // The arrows stop at the limits.
+        box->stepBy(10'000'000);
+        QCOMPARE(box->text().toDouble(), setting.maximum);
+        box->stepBy(-20'000'000);
+        QCOMPARE(box->text().toDouble(), setting.minimum);
+    }
+}
+
+void TestForm1::every_setting_has_a_control()
+{
+    // Each captioned setting of the table is on show, and no box has a
+    // range the table does not give.
+    QStringList shown;
+    for (const QWidget* w : m_ui->window->findChildren<QWidget*>()) {
+        if (const auto* label = qobject_cast<const QLabel*>(w))
+            shown << label->text().remove('&').trimmed();
+        else if (const auto* button = qobject_cast<const QAbstractButton*>(w))
+            shown << button->text().remove('&').trimmed();
+        else if (qobject_cast<const QAbstractSpinBox*>(w) != nullptr)
+            shown << w->accessibleName();
+    }
+    for (const SettingRow& setting : kCombineSettings) {
+        if (*setting.caption != '\0')
+            QVERIFY2(shown.contains(AccessibleCaption(setting)), setting.field);
+    }
+    const QList<QAbstractSpinBox*> boxes = m_ui->window->findChildren<QAbstractSpinBox*>();
+    QVERIFY(!boxes.isEmpty());
+    for (const QAbstractSpinBox* box : boxes) {
+        const bool inTable = std::any_of(
+            std::begin(kCombineSettings), std::end(kCombineSettings), [box](const SettingRow& s) {
+                return s.bIsNumber() && box->accessibleName() == AccessibleCaption(s);
+            });
+        QVERIFY2(inTable, qPrintable(box->objectName()));
+    }
 }
 
 void TestForm1::controls_write_their_settings_data()
