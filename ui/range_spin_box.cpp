@@ -1,5 +1,6 @@
 #include "ui/range_spin_box.h"
 
+#include <cmath>
 #include <optional>
 #include <type_traits>
 
@@ -41,7 +42,9 @@ QValidator::State CRangeSpinBox::validate(QString& input, int& pos) const
 {
     const QValidator::State state = QSpinBox::validate(input, pos);
     const std::optional<double> typed = TypedNumber(*this, prefix(), suffix(), input);
-    if (state == QValidator::Invalid && typed && *typed == static_cast<long long>(*typed))
+    // A whole number, however large: a cast to an integer type would be
+    // undefined past its range ("1e30").
+    if (state == QValidator::Invalid && typed && std::trunc(*typed) == *typed)
         return QValidator::Intermediate; // fixup brings it into range
     return state;
 }

@@ -506,6 +506,11 @@ void TestForm1::typing_past_the_range_takes_the_limit()
     QTest::keyClick(box, Qt::Key_Enter);
     QCOMPARE(box->value(), 1);
     QCOMPARE(m_ui->window->Settings().max_file_size, 1);
+    // Past every integer type too.
+    box->selectAll();
+    QTest::keyClicks(box, "99999999999999999999");
+    QTest::keyClick(box, Qt::Key_Enter);
+    QCOMPARE(box->value(), 2000);
     auto* spacing = m_ui->window->numericUpDown2;
     spacing->setEnabled(true); // waits for the navigation, greyed
     spacing->selectAll();
