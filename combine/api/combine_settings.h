@@ -166,9 +166,11 @@ inline constexpr SettingRow kCombineSettings[] = {
 template <typename T>
 [[nodiscard]] consteval const SettingRow& SettingOf(T CombineSettings::*member)
 {
+    // By the alternative's index, not get_if: the sanitizers' null checks
+    // on its pointer are not constant expressions.
     for (const SettingRow& row : kCombineSettings) {
-        const auto* candidate = std::get_if<T CombineSettings::*>(&row.member);
-        if (candidate != nullptr && *candidate == member)
+        if (std::holds_alternative<T CombineSettings::*>(row.member) &&
+            std::get<T CombineSettings::*>(row.member) == member)
             return row;
     }
     throw "a member of CombineSettings without a row in kCombineSettings";
