@@ -2,6 +2,7 @@
 BUILD       ?= build
 BUILD_ASAN  ?= build-asan
 BUILD_CLANG ?= build-clang
+BUILD_PACKAGE ?= build-package
 JOBS        ?= $(shell nproc)
 CMAKE_FLAGS ?= -G Ninja -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
 
@@ -51,14 +52,16 @@ demo: build
 screenshots: build
 	@cmake --build $(BUILD) --target screenshots >/dev/null
 
-# The Debian package, tessara_<version>_amd64.deb in $(BUILD).
-package: build
-	@cmake --build $(BUILD) --target package
+# The Debian package, tessara_<version>_amd64.deb in $(BUILD_PACKAGE): a
+# build of its own, without tests, that installs only what it needs.
+package:
+	@scripts/build-package $(BUILD_PACKAGE)
 
-# Builds the package and checks it as an installer would (as root: it installs
-# and removes the package).
-check-package: deps
-	@scripts/check-package $(BUILD)
+# Builds the package as `make package` does and checks it as an installer
+# would (as root: it installs and removes the package).
+check-package:
+	@scripts/install-deps --check-package
+	@scripts/check-package
 
 bench: deps
 	@cmake -S . -B build-bench $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Release \
@@ -66,4 +69,4 @@ bench: deps
 	@cmake --build build-bench -j $(JOBS)
 
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_CLANG) build-bench demo
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_CLANG) $(BUILD_PACKAGE) build-bench demo
