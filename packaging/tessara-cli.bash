@@ -1,9 +1,11 @@
 # bash completion for tessara-cli                          -*- shell-script -*-
 #
-# Commands and options are read from the program's own --help, so that they
-# follow the installed version. After -o a directory is offered, after --log
-# any file, after an option that takes a number or a text nothing; elsewhere
-# SEG-Y files (*.sgy, *.segy, *.seg in either case) and directories.
+# Commands, options and the values of an option with a fixed set of them are
+# read from the program's own --help, so that they follow the installed
+# version. After -o a directory is offered (a PNG file for section), after
+# --log any file, after --gain its two forms, after --utm-zone the zones, after
+# an option that takes a number or a text nothing; elsewhere SEG-Y files
+# (*.sgy, *.segy, *.seg in either case) and directories.
 
 # The commands, from the Subcommands part of the top-level help.
 _tessara_cli_commands()
@@ -19,6 +21,15 @@ _tessara_cli_takes_value()
 {
     LC_ALL=C "$1" "$2" --help 2>/dev/null |
         grep -qE -- "^ *([^ ]*,)?$3(,[^ ]*)? [A-Z]"
+}
+
+# The values OPTION of COMMAND takes when it has a fixed set of them: its help
+# line shows them as TYPE:{a,b,...}.
+_tessara_cli_choices()
+{
+    LC_ALL=C "$1" "$2" --help 2>/dev/null |
+        sed -n "s/^ *\([^ ]*,\)\{0,1\}$3\(,[^ ]*\)\{0,1\} [A-Z]*:{\([^}]*\)}.*/\3/p" |
+        tr ',' ' '
 }
 
 _tessara_cli()
@@ -44,19 +55,38 @@ _tessara_cli()
     fi
 
     case $prev in
-        -o | --output-dir)
-            _filedir -d
+        -o | --output-dir | --output)
+            if [[ $command == section ]]; then
+                _filedir png
+            else
+                _filedir -d
+            fi
             return
             ;;
         --log)
             _filedir
             return
             ;;
-        --fix-knudsen)
-            mapfile -t COMPREPLY < <(compgen -W 'yearday dayonly' -- "$cur")
+        --gain)
+            mapfile -t COMPREPLY < <(compgen -W 'none agc:' -- "$cur")
+            [[ ${COMPREPLY[*]} == agc: ]] && compopt -o nospace # the window in ms follows
+            return
+            ;;
+        --utm-zone)
+            local zone zones=
+            for zone in {1..60}; do
+                zones+="${zone}N ${zone}S "
+            done
+            mapfile -t COMPREPLY < <(compgen -W "$zones" -- "$cur")
             return
             ;;
         -*)
+            local choices
+            choices=$(_tessara_cli_choices "$1" "$command" "$prev")
+            if [[ -n $choices ]]; then
+                mapfile -t COMPREPLY < <(compgen -W "$choices" -- "$cur")
+                return
+            fi
             _tessara_cli_takes_value "$1" "$command" "$prev" && return
             ;;
     esac

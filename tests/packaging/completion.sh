@@ -1,7 +1,8 @@
 #!/bin/bash
 # The bash completion of tessara-cli against the program it completes:
-# commands and options as its --help gives them, directories after -o, no
-# file names after an option that takes a number, SEG-Y names in either case.
+# commands, options and fixed values as its --help gives them, directories
+# after -o (PNG files for section), no file names after an option that takes
+# a number, SEG-Y names in either case.
 # Not under set -u: bash-completion itself reads unset variables.
 CLI=$1
 COMPLETION=$2
@@ -43,7 +44,7 @@ expect() {
 
 cd "$DIR" || fail "cd $DIR"
 mkdir out
-touch a.sgy B.SEGY c.seg notes.txt
+touch a.sgy B.SEGY c.seg notes.txt line.png
 
 expect "combine copy headers info nav scan section" ""
 expect "combine copy" "co"
@@ -59,5 +60,12 @@ expect "B.SEGY a.sgy c.seg out" combine -o out --no-null-traces ""
 expect "" combine --file-gap ""
 expect "" headers --first ""
 expect "dayonly yearday" combine --fix-knudsen ""
-expect "B.SEGY a.sgy c.seg notes.txt out" combine --log ""
+expect "seismic" section a.sgy --palette "s"
+expect "grey seismic" section --palette ""
+expect "agc: none" section a.sgy --gain ""
+expect "31N 31S" nav --geojson --utm-zone "31"
+expect "line.png out" section a.sgy -o ""
+expect "line.png out" section --output ""
+expect "" section a.sgy --width ""
+expect "B.SEGY a.sgy c.seg line.png notes.txt out" combine --log ""
 echo "completion: ok"
