@@ -1,6 +1,7 @@
 #include "ui/speed_correction.h"
 
 #include "ui/app_icon.h"
+#include "ui/child_window.h"
 
 #include <QChart>
 #include <QChartView>
@@ -65,6 +66,9 @@ bool ByTime(const QPointF& a, const QPointF& b)
 
 /// Ticks a time axis shows at most: their labels must not run together.
 constexpr int kMaxTimeTicks = 7;
+
+/// Ticks a value axis shows at most.
+constexpr int kMaxValueTicks = 7;
 
 /// Columns a series is thinned to: more than any chart is wide on screen.
 constexpr int kChartColumns = 4096;
@@ -150,6 +154,31 @@ TimeAxisTicks RoundTimeTicks(double firstMs, double lastMs, int maxTicks)
     return ticks;
 }
 
+ValueAxisTicks RoundValueTicks(double largest, int maxTicks)
+{
+    ValueAxisTicks ticks;
+    // Below a nanometre or a nanometre a second the data are zero.
+    if (!(largest >= 1e-9) || !std::isfinite(largest) || maxTicks < 2)
+        return ticks;
+    const int intervals = maxTicks - 1;
+    // The step is at least largest / intervals: start one power of ten below.
+    double power = std::pow(10.0, std::floor(std::log10(largest / intervals)) - 1);
+    for (;; power *= 10) {
+        for (const double multiple : {1.0, 2.0, 2.5, 5.0}) {
+            const double step = multiple * power;
+            // The axis ends a tick above the largest value, also when that
+            // value lies on a tick: a line along the frame is not seen.
+            const double count = std::floor(largest / step) + 1;
+            if (count <= intervals) {
+                ticks.step = step;
+                ticks.tickCount = static_cast<int>(count) + 1;
+                ticks.max = count * step;
+                return ticks;
+            }
+        }
+    }
+}
+
 SpeedCorrection::SpeedCorrection(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
 {
@@ -168,7 +197,7 @@ SpeedCorrection::SpeedCorrection(QWidget* parent)
     m_time1 = TimeAxis(QString());
     m_speedAxis = new QValueAxis;
     m_speedAxis->setTitleText("Ship Speed (m/s)");
-    m_speedAxis->setRange(0, 15);
+    m_speedAxis->setLabelFormat("%.4g");
     QChart* top = tChart1->chart();
     top->addAxis(m_time1, Qt::AlignBottom);
     top->addAxis(m_speedAxis, Qt::AlignLeft);
@@ -178,7 +207,7 @@ SpeedCorrection::SpeedCorrection(QWidget* parent)
     m_time2 = TimeAxis("Time");
     m_spacingAxis = new QValueAxis;
     m_spacingAxis->setTitleText("Ave Shot Distance (m) ");
-    m_spacingAxis->setRange(0, 1);
+    m_spacingAxis->setLabelFormat("%.4g");
     QChart* bottom = tChart2->chart();
     bottom->addAxis(m_time2, Qt::AlignBottom);
     bottom->addAxis(m_spacingAxis, Qt::AlignLeft);
@@ -192,6 +221,10 @@ SpeedCorrection::SpeedCorrection(QWidget* parent)
     layout->addWidget(tChart2, 1);
     resize(900, 700);
     FollowPalette();
+    FitValueAxis(*m_speedAxis, 0);
+    FitValueAxis(*m_spacingAxis, 0);
+    // The window has no title-bar buttons; Escape is the way to put it away.
+    CloseOnEscape(*this, [this] { hide(); });
 }
 
 void SpeedCorrection::changeEvent(QEvent* event)
@@ -288,17 +321,17 @@ void SpeedCorrection::FitAxes()
 {
     double first = std::numeric_limits<double>::infinity();
     double last = -first;
-    double largest = 0;
+    double fastest = 0;
+    double widest = 0;
     for (const QLineSeries* s : {fastLine1, fastLine2, line1}) {
         const QList<QPointF> points = s->points();
         if (points.isEmpty())
             continue;
         first = std::min(first, points.front().x());
         last = std::max(last, points.back().x());
-        if (s != fastLine1) {
-            for (const QPointF& p : points)
-                largest = std::max(largest, p.y());
-        }
+        double& largest = s == fastLine1 ? fastest : widest;
+        for (const QPointF& p : points)
+            largest = std::max(largest, p.y());
     }
     if (first > last)
         return; // nothing to show yet
@@ -313,9 +346,16 @@ void SpeedCorrection::FitAxes()
         axis->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(ticks.firstMs)),
                        QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(ticks.lastMs)));
     }
-    // The lower chart starts at 0 and grows with the largest spacing.
-    m_spacingAxis->setRange(0, largest > 0 ? largest * 1.05 : 1.0);
-    m_spacingAxis->applyNiceNumbers();
+    // Both charts start at 0 and reach the largest value on a round tick.
+    FitValueAxis(*m_speedAxis, fastest);
+    FitValueAxis(*m_spacingAxis, widest);
+}
+
+void SpeedCorrection::FitValueAxis(QValueAxis& axis, double largest)
+{
+    const ValueAxisTicks ticks = RoundValueTicks(largest, kMaxValueTicks);
+    axis.setRange(0, ticks.max);
+    axis.setTickCount(ticks.tickCount);
 }
 
 } // namespace tessara

@@ -44,10 +44,23 @@ struct TimeAxisTicks {
 /// most `maxTicks` ticks; the coarsest step when none does.
 [[nodiscard]] TimeAxisTicks RoundTimeTicks(double firstMs, double lastMs, int maxTicks);
 
+/// A value axis from 0 with ticks on round values.
+struct ValueAxisTicks {
+    double max = 1;    ///< the axis ends here, a multiple of the step
+    int tickCount = 6; ///< ticks from 0 to `max`, both ends included
+    double step = 0.2;
+};
+
+/// The smallest step of 1, 2, 2.5 or 5 times a power of ten whose ticks from
+/// 0 pass `largest` with at most `maxTicks` ticks; a `largest` below 1e-9
+/// or not finite gives 0 to 1.
+[[nodiscard]] ValueAxisTicks RoundValueTicks(double largest, int maxTicks);
+
 class SpeedCorrection : public QWidget
 {
     Q_OBJECT
 public:
+    /// Escape hides the window; the next speed-corrected output shows it again.
     explicit SpeedCorrection(QWidget* parent = nullptr);
 
     /// Starts a new file: sets the title, shows the window and empties the
@@ -78,6 +91,7 @@ protected:
 
 private:
     void FitAxes();
+    static void FitValueAxis(QValueAxis& axis, double largest);
     void FollowPalette();
 
     QList<QPointF> m_speeds;

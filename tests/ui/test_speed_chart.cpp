@@ -101,7 +101,7 @@ void TestSpeedChart::ticks_convert_to_calendar_time()
 
 void TestSpeedChart::series_colours_titles_and_ranges()
 {
-    FillFile(50, 20.0, 4.0); // 20 m/s lies above the fixed range and is clipped
+    FillFile(50, 20.0, 4.0);
     SpeedCorrection& chart = *m_chart;
     QVERIFY(chart.isVisible());
     QCOMPARE(chart.fastLine1->pen().color(), QColor(68, 102, 163));
@@ -109,12 +109,15 @@ void TestSpeedChart::series_colours_titles_and_ranges()
     QCOMPARE(chart.line1->pen().color(), QColor(243, 156, 53));
     QValueAxis* speed = VerticalAxis(chart.tChart1);
     QCOMPARE(speed->titleText(), QString("Ship Speed (m/s)"));
+    // Both ranges end on the round tick above the data (steps of 1, 2, 2.5
+    // or 5 times a power of ten, at most 7 ticks), also from a value on a tick.
     QCOMPARE(speed->min(), 0.0);
-    QCOMPARE(speed->max(), 15.0);
+    QCOMPARE(speed->max(), 25.0);
+    QCOMPARE(speed->tickCount(), 6);
     QValueAxis* spacing = VerticalAxis(chart.tChart2);
     QCOMPARE(spacing->titleText(), QString("Ave Shot Distance (m) "));
     QCOMPARE(spacing->min(), 0.0);
-    QVERIFY(spacing->max() >= 4.0);
+    QCOMPARE(spacing->max(), 5.0);
     auto* time1 =
         qobject_cast<QDateTimeAxis*>(chart.tChart1->chart()->axes(Qt::Horizontal).front());
     auto* time2 =
@@ -130,10 +133,18 @@ void TestSpeedChart::series_colours_titles_and_ranges()
     QCOMPARE(time1->max().time(), QTime(17, 35, 50));
     QCOMPARE(time1->tickCount(), 6);
 
-    // The lower range grows with the largest spacing.
+    // Both ranges follow the next file, down as well as up.
     FillFile(50, 2.0, 40.0);
-    QVERIFY(VerticalAxis(chart.tChart2)->max() >= 40.0);
-    QCOMPARE(VerticalAxis(chart.tChart2)->min(), 0.0);
+    QCOMPARE(VerticalAxis(chart.tChart2)->max(), 50.0);
+    QCOMPARE(VerticalAxis(chart.tChart1)->max(), 2.5);
+
+    // Escape puts the window away; the next file shows it again.
+    chart.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&chart));
+    QTest::keyClick(&chart, Qt::Key_Escape);
+    QVERIFY(!chart.isVisible());
+    FillFile(5, 2.0, 4.0);
+    QVERIFY(chart.isVisible());
 }
 
 void TestSpeedChart::second_file_refills_the_same_window()
