@@ -2,14 +2,15 @@
 
 #include "combine/api/summary_table.h"
 
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPointer>
+#include <QProcess>
 #include <QPushButton>
 #include <QStyle>
-#include <QUrl>
 #include <QVBoxLayout>
 
 #include <cstdint>
@@ -24,6 +25,9 @@ QString FileName(const std::string& path)
 {
     return QFileInfo(QString::fromStdString(path)).fileName();
 }
+
+/// The freedesktop.org command that opens a folder in the desktop's file manager.
+constexpr const char* kFolderOpener = "xdg-open";
 
 QString Count(std::int64_t n, const char* one, const char* many)
 {
@@ -143,7 +147,9 @@ JobSummaryText SummarizeJob(const CombineResult& result)
 }
 
 CJobSummaryDialog::CJobSummaryDialog(QWidget* parent)
-    : QDialog(parent), openUrl([](const QUrl& url) { return QDesktopServices::openUrl(url); })
+    : QDialog(parent), reportFailure([this](const QString& text) {
+          QMessageBox::warning(this, "Open Folder", text);
+      })
 {
     setObjectName("job_summary");
     setWindowTitle("Job Summary");
@@ -188,9 +194,7 @@ CJobSummaryDialog::CJobSummaryDialog(QWidget* parent)
     layout->addWidget(textBox_summary, 1);
     layout->addLayout(buttons);
 
-    connect(button_open_folder, &QPushButton::clicked, this, [this] {
-        (void)openUrl(QUrl::fromLocalFile(m_outputDirectory)); // the desktop says when it fails
-    });
+    connect(button_open_folder, &QPushButton::clicked, this, &CJobSummaryDialog::OpenFolder);
     connect(button_view, &QPushButton::clicked, this, [this] { emit viewRequested(m_outputs); });
     connect(button_close, &QPushButton::clicked, this, &QDialog::hide);
     resize(640, 360);
@@ -216,6 +220,47 @@ void CJobSummaryDialog::SetResult(const CombineResult& result, const QString& ou
     label_icon->setAccessibleName(m_warning ? "Warning" : "Information");
     label_headline->setText(text.headline);
     textBox_summary->setPlainText(text.lines.join('\n'));
+}
+
+void CJobSummaryDialog::OpenFolder()
+{
+    // xdg-open gives the folder to the desktop's file manager, and says why
+    // it cannot (no file manager registered, exit 3) only on its standard
+    // error, which nobody sees: its failure is shown here. The process has
+    // no parent, since deleting a QProcess kills it, and xdg-open may wait
+    // for the file manager it started.
+    auto* process = new QProcess;
+    const QString folder = m_outputDirectory;
+    const QPointer<CJobSummaryDialog> dialog(this);
+    const auto report = [dialog, folder](const QString& reason) {
+        if (dialog)
+            dialog->reportFailure("The folder " + folder +
+                                  " could not be opened in a file manager: " + reason);
+    };
+    connect(process,
+            &QProcess::finished,
+            process,
+            [process, report](int code, QProcess::ExitStatus status) {
+                const QString said =
+                    QString::fromLocal8Bit(process->readAllStandardError()).trimmed();
+                if (status != QProcess::NormalExit)
+                    report(kFolderOpener + QString(" crashed"));
+                else if (code != 0)
+                    report(said.isEmpty() ? QString(kFolderOpener) + " exited with code " +
+                                                QString::number(code)
+                                          : said.section('\n', -1));
+                process->deleteLater();
+            });
+    connect(
+        process, &QProcess::errorOccurred, process, [process, report](QProcess::ProcessError e) {
+            if (e != QProcess::FailedToStart)
+                return; // a crash also ends in finished()
+            report(kFolderOpener + QString(" could not be started (") + process->errorString() +
+                   ")");
+            process->deleteLater();
+        });
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->start(kFolderOpener, {folder});
 }
 
 } // namespace tessara

@@ -14,7 +14,6 @@
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
-class QUrl;
 
 namespace tessara
 {
@@ -46,8 +45,9 @@ public:
     /// The job's completed outputs, in the order they were completed.
     [[nodiscard]] QStringList Outputs() const { return m_outputs; }
 
-    /// Opens a folder in the desktop's file manager; replaced by tests.
-    std::function<bool(const QUrl&)> openUrl;
+    /// Says why "Open Folder" could not show the output folder in the
+    /// desktop's file manager; a message box unless replaced (tests).
+    std::function<void(const QString&)> reportFailure;
 
     QLabel* label_icon;
     QLabel* label_headline;
@@ -61,6 +61,10 @@ signals:
     void viewRequested(const QStringList& outputs);
 
 private:
+    /// Shows the output folder in the file manager with xdg-open, and its
+    /// failure, once xdg-open has ended, through `reportFailure`.
+    void OpenFolder();
+
     QStringList m_outputs;
     QString m_outputDirectory;
     bool m_warning = false;

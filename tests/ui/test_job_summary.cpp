@@ -60,7 +60,8 @@ private slots:
     void progress_text_data();
     void progress_text();
     void window_job_with_a_broken_input_shows_a_warning_summary();
-    void open_folder_opens_the_output_folder();
+    void open_folder_data();
+    void open_folder();
 };
 
 void TestJobSummary::headline_and_icon_data()
@@ -224,17 +225,47 @@ void TestJobSummary::window_job_with_a_broken_input_shows_a_warning_summary()
         QVERIFY2(lines.contains(QString::fromStdString(name) + ": "), name.c_str());
 }
 
-void TestJobSummary::open_folder_opens_the_output_folder()
+void TestJobSummary::open_folder_data()
 {
+    QTest::addColumn<QString>("opener");  // the xdg-open on the PATH; empty: none
+    QTest::addColumn<QString>("message"); // what the user is told; empty: nothing
+    // Shell built-ins only: the PATH holds nothing else.
+    QTest::newRow("a file manager opens it") << R"(printf %s "$1" >"${0%/*}/opened")" << QString();
+    QTest::newRow("no file manager")
+        << R"(echo "xdg-open: no method available for opening '$1'" >&2; exit 3)"
+        << "The folder /data/out put could not be opened in a file manager: xdg-open: no "
+           "method available for opening '/data/out put'";
+    QTest::newRow("no xdg-open") << QString()
+                                 << "The folder /data/out put could not be opened in a file "
+                                    "manager: xdg-open could not be started";
+}
+
+void TestJobSummary::open_folder()
+{
+    QFETCH(QString, opener);
+    QFETCH(QString, message);
+    TempDir bin;
+    if (!opener.isEmpty()) {
+        std::ofstream(bin.Path() / "xdg-open") << "#!/bin/sh\n" << opener.toStdString() << "\n";
+        fs::permissions(bin.Path() / "xdg-open", fs::perms::owner_all);
+    }
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QByteArray::fromStdString(bin.Path().string()));
     CJobSummaryDialog dialog;
-    QList<QUrl> opened;
-    dialog.openUrl = [&opened](const QUrl& url) {
-        opened << url;
-        return true;
-    };
+    QStringList told;
+    dialog.reportFailure = [&told](const QString& text) { told << text; };
     dialog.SetResult(Clean(), "/data/out put");
     QTest::mouseClick(dialog.button_open_folder, Qt::LeftButton);
-    QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile("/data/out put")});
+    qputenv("PATH", path);
+    if (message.isEmpty()) {
+        QTRY_VERIFY(fs::exists(bin.Path() / "opened"));
+        QCOMPARE(QString::fromStdString(ReadAll(bin.Path() / "opened")), QString("/data/out put"));
+        QTest::qWait(100); // xdg-open has ended: nothing more is said
+        QCOMPARE(told, QStringList());
+    } else {
+        QTRY_COMPARE(told.size(), 1);
+        QVERIFY2(told.front().startsWith(message), qPrintable(told.front()));
+    }
     QCOMPARE(dialog.button_open_folder->accessibleName(), QString("Open Folder"));
 }
 
