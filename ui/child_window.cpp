@@ -11,24 +11,29 @@
 namespace tessara
 {
 
+QRect FitInto(const QRect& rect, const QRect& area)
+{
+    if (!area.isValid())
+        return rect;
+    const QSize size = rect.size().boundedTo(area.size());
+    const QPoint topLeft(std::clamp(rect.left(), area.left(), area.right() + 1 - size.width()),
+                         std::clamp(rect.top(), area.top(), area.bottom() + 1 - size.height()));
+    return QRect(topLeft, size);
+}
+
 void ShowOver(QWidget& child, const QWidget& owner)
 {
     if (!child.isVisible()) {
         QScreen* screen = owner.screen();
         const QRect area = screen != nullptr ? screen->availableGeometry() : QRect();
         const QRect over = owner.frameGeometry();
-        QSize size = child.size();
-        if (area.isValid())
-            size = size.boundedTo(area.size());
-        child.resize(size);
-        QPoint topLeft = over.center() - QPoint(size.width() / 2, size.height() / 2);
-        if (area.isValid()) {
-            // Clamped to the screen: a large child over a small main window
-            // near an edge must not open partly off screen.
-            topLeft.setX(std::clamp(topLeft.x(), area.left(), area.right() + 1 - size.width()));
-            topLeft.setY(std::clamp(topLeft.y(), area.top(), area.bottom() + 1 - size.height()));
-        }
-        child.move(topLeft);
+        const QSize size = area.isValid() ? child.size().boundedTo(area.size()) : child.size();
+        // Clamped to the screen: a large child over a small main window near
+        // an edge must not open partly off screen.
+        const QRect placed =
+            FitInto(QRect(over.center() - QPoint(size.width() / 2, size.height() / 2), size), area);
+        child.resize(placed.size());
+        child.move(placed.topLeft());
         child.show();
     }
     child.raise();

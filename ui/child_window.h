@@ -1,12 +1,18 @@
 // How the main window's child windows open and close from the keyboard.
 #pragma once
 
+#include <QRect>
+
 #include <functional>
 
 class QWidget;
 
 namespace tessara
 {
+
+/// `rect` made to fit `area`: no larger than it, and moved as little as
+/// possible to lie wholly inside it. An invalid `area` leaves `rect` as it is.
+[[nodiscard]] QRect FitInto(const QRect& rect, const QRect& area);
 
 /// Shows `child` (a top-level window) centred over `owner`, on the screen
 /// that holds `owner` and wholly inside that screen's available area, then

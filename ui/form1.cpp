@@ -18,6 +18,9 @@
 
 #include <GeographicLib/Config.h>
 #include <gsl/gsl_version.h>
+#if TESSARA_HAVE_FFTW
+#include <fftw3.h>
+#endif
 
 #include <QApplication>
 #include <QCheckBox>
@@ -33,13 +36,17 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSettings>
 #include <QShortcut>
+#include <QStyle>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QtCharts/qtchartsversion.h>
 
 #include <algorithm>
 
@@ -51,9 +58,12 @@ namespace
 const QString kTitle = QStringLiteral("Tessara Files");
 const QString kVersion = QStringLiteral("Tessara Ver " TESSARA_VERSION);
 const QString kLoadTitle = QStringLiteral(" Select SEGY files to combine");
-// "Segy Files|*.sgy|All Files|*.*" in Qt's notation; "*" rather than "*.*",
+// "Segy Files|*.sgy|All Files|*.*" in Qt's notation, with the other names
+// recorders give SEG-Y files, in the two cases they write them: the desktop's
+// own file chooser may match names case by case. "*" rather than "*.*",
 // which would hide files without a dot on this platform.
-const QString kLoadFilter = QStringLiteral("Segy Files (*.sgy);;All Files (*)");
+const QString kLoadFilter =
+    QStringLiteral("Segy Files (*.sgy *.segy *.seg *.SGY *.SEGY *.SEG);;All Files (*)");
 const QString kOutputDescription = QStringLiteral(" Choose output directory for composite files");
 
 /// Where the folders last used and the windows' sizes are kept.
@@ -118,6 +128,39 @@ std::string Std(const QString& text)
     return text.toStdString();
 }
 
+/// The status line: the window's own font, and a text too long for it shown
+/// shortened in the middle, whole in its tooltip. The job rewrites it every
+/// tenth trace, so a text of any length must not resize the window.
+class CStatusLabel : public QLabel
+{
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent* /*event*/) override
+    {
+        const QRect area = contentsRect();
+        const QString shown = fontMetrics().elidedText(text(), Qt::ElideMiddle, area.width());
+        const QString tip = shown == text() ? QString() : text();
+        if (toolTip() != tip)
+            setToolTip(tip);
+        QPainter painter(this);
+        style()->drawItemText(&painter,
+                              area,
+                              static_cast<int>(alignment()),
+                              palette(),
+                              isEnabled(),
+                              shown,
+                              foregroundRole());
+    }
+};
+
+/// "fftw-3.3.10-sse2-avx" as "3.3.10".
+[[maybe_unused]] QString FftwVersion(const char* text)
+{
+    return QString(text).section('-', 1, 1);
+}
+
 } // namespace
 
 QStringList CommandLineFiles(const QStringList& arguments)
@@ -141,16 +184,21 @@ QStringList CommandLineFiles(const QStringList& arguments)
 
 QString AboutText()
 {
+    // The versions running where the library says it at run time, else the
+    // version built against.
+    QStringList libraries = {"Qt " + QString(qVersion()),
+                             "Qt Charts " QTCHARTS_VERSION_STR,
+                             "GNU Scientific Library " + QString(gsl_version)};
+#if TESSARA_HAVE_FFTW
+    libraries << "FFTW " + FftwVersion(fftw_version);
+#endif
+    libraries << "GeographicLib " GEOGRAPHICLIB_VERSION_STRING;
     return kVersion +
            "\n\n"
            "Orders SEG-Y files by recording time and combines them into composite files.\n\n"
            "Licence: GNU General Public License, version 3 or later.\n\n"
-           "Libraries:\n"
-           "    Qt " +
-           QString(qVersion()) +
-           "\n"
-           "    GNU Scientific Library " GSL_VERSION "\n"
-           "    GeographicLib " GEOGRAPHICLIB_VERSION_STRING;
+           "Libraries:\n    " +
+           libraries.join("\n    ");
 }
 
 Form1::Form1(const QString& programDirectory,
@@ -203,6 +251,11 @@ Form1::Form1(const QString& programDirectory,
     });
     auto* help = new QShortcut(QKeySequence::HelpContents, this);
     connect(help, &QShortcut::activated, this, &Form1::ShowHelp);
+    auto* load = new QShortcut(QKeySequence::Open, this);
+    connect(load, &QShortcut::activated, this, &Form1::LoadSegyFiles);
+    // Spelt out: not every platform theme binds the standard Quit key.
+    auto* quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
+    connect(quit, &QShortcut::activated, this, &QWidget::close);
     auto* remove = new QShortcut(QKeySequence::Delete, listBox_input_segy_files);
     remove->setContext(Qt::WidgetWithChildrenShortcut);
     connect(remove, &QShortcut::activated, this, &Form1::ClearSelected);
@@ -242,15 +295,9 @@ void Form1::BuildCommandColumn()
     button_help = Button(this, "button_help", "&Help");
     button_about = Button(this, "button_about", "A&bout");
     button_about->setToolTip("Version, licence and libraries");
-    label_status = new QLabel("...", this);
+    label_status = new CStatusLabel("...", this);
     label_status->setObjectName("label_status");
-    QFont statusFont = label_status->font();
-    statusFont.setPointSize(12);
-    label_status->setFont(statusFont);
-    // The job rewrites the status every tenth trace: a text of any length
-    // must not resize the window each time.
     label_status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    label_status->setMinimumHeight(label_status->sizeHint().height());
     progressBar_job = new QProgressBar(this);
     progressBar_job->setObjectName("progressBar_job");
     progressBar_job->setAccessibleName("Progress");
@@ -657,11 +704,41 @@ void Form1::RestoreWindowState()
     QSettings state = StoredState();
     m_lastInputDirectory = state.value("folders/input").toString();
     (void)restoreGeometry(state.value("geometry/main").toByteArray()); // none yet: as built
+    FitOnScreen();
     for (QWidget* w : std::initializer_list<QWidget*>{popts, plog, phelp}) {
         const QSize size = state.value("size/" + w->objectName()).toSize();
         if (size.isValid())
             w->resize(size);
     }
+}
+
+void Form1::FitOnScreen()
+{
+    // Saved on a larger screen, or built larger than this one, the window
+    // would open partly off screen.
+    const QScreen* onScreen = QGuiApplication::screenAt(geometry().center());
+    if (onScreen == nullptr)
+        onScreen = screen();
+    if (onScreen == nullptr || isMaximized() || isFullScreen())
+        return;
+    const QRect frame = frameGeometry();
+    const QRect inside = geometry();
+    const QMargins border(inside.left() - frame.left(),
+                          inside.top() - frame.top(),
+                          frame.right() - inside.right(),
+                          frame.bottom() - inside.bottom());
+    const QRect fitted = FitInto(frame, onScreen->availableGeometry()).marginsRemoved(border);
+    if (fitted != inside)
+        setGeometry(fitted);
+}
+
+void Form1::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // Once shown the platform knows the frame, which must fit as well.
+    if (!m_shownOnce)
+        FitOnScreen();
+    m_shownOnce = true;
 }
 
 SpeedCorrection& Form1::Chart()

@@ -125,6 +125,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -148,6 +149,9 @@ private:
     void ShowHelp();
     void ShowAbout();
     void RestoreWindowState();
+    /// Moves and shrinks the window, with its frame where the platform
+    /// knows it, into the available area of the screen it is on.
+    void FitOnScreen();
     void ShowSummary(const CombineResult& result, const QString& directory);
     void ShowViewer(const QStringList& files);
     void SetJobRunning(bool running);
@@ -165,6 +169,7 @@ private:
     bool m_jobRunning = false;
     bool m_stopRequested = false; ///< by "Stop" or closing the window, for the running job
     bool m_closeAfterJob = false; ///< the user closed the window during the job
+    bool m_shownOnce = false;
 };
 
 } // namespace tessara

@@ -16,11 +16,15 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMap>
+#include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScreen>
 #include <QSettings>
 #include <QTableWidget>
 #include <QtTest>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -52,6 +56,10 @@ private slots:
     void command_line_files_data();
     void command_line_files();
     void folders_and_sizes_are_remembered_but_not_settings();
+    void restored_window_fits_its_screen();
+    void status_line_shortens_a_long_text();
+    void load_filter_lists_segy_names_data();
+    void load_filter_lists_segy_names();
     void preview_names_its_file_and_follows_the_selection();
 
 private:
@@ -162,6 +170,10 @@ void TestDesktop::keys_data()
                            << "file chooser asked";
     QTest::newRow("Alt+O") << "listBox_input_segy_files" << int(Qt::Key_O) << int(Qt::AltModifier)
                            << "log shown";
+    QTest::newRow("Ctrl+O") << "comboBox_Expedition" << int(Qt::Key_O) << int(Qt::ControlModifier)
+                            << "file chooser asked";
+    QTest::newRow("Ctrl+Q") << "listBox_input_segy_files" << int(Qt::Key_Q)
+                            << int(Qt::ControlModifier) << "window closed";
     // Delete in a text box deletes text, never list entries.
     QTest::newRow("Delete elsewhere")
         << "comboBox_Expedition" << int(Qt::Key_Delete) << 0 << "nothing";
@@ -189,6 +201,7 @@ void TestDesktop::keys()
     QTRY_COMPARE(w.plog->isVisible(), effect == "log shown");
     QTRY_COMPARE(ui.prompts->fileTitles.size(), effect == "file chooser asked" ? 1 : 0);
     QCOMPARE(w.phelp->isVisible(), effect == "help shown");
+    QCOMPARE(w.isVisible(), effect != "window closed");
     const QStringList left = effect == "rows 1 and 3 removed"
                                  ? QStringList{"/d/0.sgy", "/d/2.sgy"}
                                  : QStringList{"/d/0.sgy", "/d/1.sgy", "/d/2.sgy", "/d/3.sgy"};
@@ -258,10 +271,34 @@ void TestDesktop::about_box_names_version_licence_and_libraries()
     const QString text = AboutText();
     for (const QString& part : {QString("Tessara Ver 1.0"),
                                 QString("GNU General Public License"),
-                                "Qt " + QString(qVersion()),
-                                QString("GNU Scientific Library 2."),
-                                QString("GeographicLib ")})
+                                "Qt " + QString(qVersion())})
         QVERIFY2(text.contains(part), qPrintable(part));
+
+    // Every library the program needs at run time, as the loader sees it,
+    // is named with its version; the C and C++ runtimes are the system's.
+    QProcess readelf;
+    readelf.start("readelf", {"-d", TESSARA_GUI});
+    QVERIFY(readelf.waitForFinished() && readelf.exitCode() == 0);
+    const QMap<QString, QString> names = {{"libQt6Charts", "Qt Charts"},
+                                          {"libQt6Core", "Qt"},
+                                          {"libQt6Gui", "Qt"},
+                                          {"libQt6Widgets", "Qt"},
+                                          {"libfftw3", "FFTW"},
+                                          {"libgsl", "GNU Scientific Library"},
+                                          {"libGeographicLib", "GeographicLib"},
+                                          {"libstdc++", ""},
+                                          {"libm", ""},
+                                          {"libgcc_s", ""},
+                                          {"libc", ""}};
+    auto needed = QRegularExpression(R"(\(NEEDED\).*\[(.*)\.so)")
+                      .globalMatch(QString::fromLocal8Bit(readelf.readAllStandardOutput()));
+    while (needed.hasNext()) {
+        const QString library = needed.next().captured(1);
+        QVERIFY2(names.contains(library), qPrintable(library + " is linked and not known here"));
+        QVERIFY2(names[library].isEmpty() ||
+                     text.contains(QRegularExpression("\\n    " + names[library] + " [0-9]+\\.")),
+                 qPrintable(library));
+    }
 }
 
 void TestDesktop::command_line_files_data()
@@ -295,7 +332,7 @@ void TestDesktop::folders_and_sizes_are_remembered_but_not_settings()
         Form1& w = *ui.window;
         ui.prompts->files = {input};
         QTest::mouseClick(w.button_load_segy, Qt::LeftButton);
-        w.resize(900, 700);
+        w.resize(760, 640);
         w.plog->resize(420, 310);
         w.numericUpDown_file_gap->setValue(33);
         QVERIFY(w.close());
@@ -305,10 +342,72 @@ void TestDesktop::folders_and_sizes_are_remembered_but_not_settings()
     QTest::mouseClick(w.button_load_segy, Qt::LeftButton);
     QCOMPARE(ui.prompts->fileStarts.value(0),
              QString::fromStdString((m_dir->Path() / "in").string()));
-    QCOMPARE(w.size(), QSize(900, 700));
+    QCOMPARE(w.size(), QSize(760, 640)); // within the offscreen screen's 800 x 800
     QCOMPARE(w.plog->size(), QSize(420, 310));
     QCOMPARE(w.Settings().file_gap, 60);
     QVERIFY(w.InputFiles().isEmpty());
+}
+
+void TestDesktop::load_filter_lists_segy_names_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("listed");           // by Qt's own chooser, in any letter case
+    QTest::addColumn<bool>("listedCaseByCase"); // by a desktop chooser that matches case by case
+    QTest::newRow("segy") << "line1.segy" << true << true;
+    QTest::newRow("SyQwest seg") << "0001_255_1735.seg" << true << true;
+    QTest::newRow("upper case") << "LINE1.SGY" << true << true;
+    QTest::newRow("mixed case") << "Line1.Sgy" << true << false;
+    QTest::newRow("sgy inside the name") << "line1.sgy.txt" << false << false;
+}
+
+void TestDesktop::load_filter_lists_segy_names()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, listed);
+    QFETCH(bool, listedCaseByCase);
+    WindowUnderTest ui;
+    QTest::mouseClick(ui.window->button_load_segy, Qt::LeftButton);
+    // The first of "Name (patterns);;...", which the chooser preselects.
+    const QStringList patterns =
+        ui.prompts->fileFilters.value(0).section(";;", 0, 0).section('(', 1).chopped(1).split(' ');
+    const auto matches = [&](Qt::CaseSensitivity cs) {
+        return std::any_of(patterns.begin(), patterns.end(), [&](const QString& p) {
+            return QRegularExpression::fromWildcard(p, cs).match(name).hasMatch();
+        });
+    };
+    QCOMPARE(matches(Qt::CaseInsensitive), listed);
+    QCOMPARE(matches(Qt::CaseSensitive), listedCaseByCase);
+}
+
+void TestDesktop::restored_window_fits_its_screen()
+{
+    {
+        WindowUnderTest ui;
+        ui.window->setGeometry(300, 200, 2000, 1280);
+        ui.window->SaveWindowState();
+    }
+    WindowUnderTest ui;
+    ui.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(ui.window.get()));
+    const QRect area = ui.window->screen()->availableGeometry(); // the offscreen 800 x 800
+    QVERIFY(area.contains(ui.window->frameGeometry()));
+}
+
+void TestDesktop::status_line_shortens_a_long_text()
+{
+    WindowUnderTest ui;
+    Form1& w = *ui.window;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const int width = w.width();
+    const QString text = "Input file = /survey/" + QString(200, 'x') + ".sgy : reading trace 120";
+    w.label_status->setText(text);
+    (void)w.label_status->grab(); // paints it, as the next repaint would
+    QCOMPARE(w.width(), width);
+    QCOMPARE(w.label_status->toolTip(), text);
+    w.label_status->setText("Done....");
+    (void)w.label_status->grab();
+    QVERIFY(w.label_status->toolTip().isEmpty());
 }
 
 void TestDesktop::preview_names_its_file_and_follows_the_selection()

@@ -441,7 +441,7 @@ void TestForm1::window_texts()
 {
     Form1& w = *m_ui->window;
     QCOMPARE(w.windowTitle(), QString("Tessara Files"));
-    QCOMPARE(w.label_status->font().pointSize(), 12);
+    QCOMPARE(w.label_status->font(), w.font());
     QCOMPARE(w.label1->font().pointSize(), 16);
     QVERIFY(w.label1->font().bold() && w.label1->font().italic());
     QCOMPARE(w.listBox_input_segy_files->selectionMode(), QAbstractItemView::ExtendedSelection);
@@ -450,7 +450,8 @@ void TestForm1::window_texts()
     // The file chooser's title and filter; cancelling changes nothing.
     QTest::mouseClick(w.button_load_segy, Qt::LeftButton);
     QCOMPARE(m_ui->prompts->fileTitles, QStringList{" Select SEGY files to combine"});
-    QVERIFY(m_ui->prompts->fileFilters.front().startsWith("Segy Files (*.sgy);;All Files"));
+    QVERIFY(m_ui->prompts->fileFilters.front().startsWith("Segy Files (*.sgy *.segy *.seg "));
+    QVERIFY(m_ui->prompts->fileFilters.front().endsWith(";;All Files (*)"));
     QCOMPARE(w.listBox_input_segy_files->count(), 0);
 }
 
