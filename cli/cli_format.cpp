@@ -21,39 +21,6 @@ std::string FormatTraceTime(const TraceTimeStamp& h)
     return text;
 }
 
-std::string JsonString(const std::string& text)
-{
-    std::string out = "\"";
-    for (const char c : text) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                char esc[8];
-                std::snprintf(esc, sizeof esc, "\\u%04x", static_cast<unsigned char>(c));
-                out += esc;
-            } else {
-                out += c;
-            }
-        }
-    }
-    return out + "\"";
-}
-
 void PrintError(const std::string& path, const std::string& what)
 {
     std::cerr << "tessara-cli: " << path << ": " << what << '\n';

@@ -4,6 +4,7 @@
 // a terminal, and at the end one line per output written and a summary of
 // where every trace went.
 #include "cli/cli_format.h"
+#include "cli/cli_json.h"
 #include "cli/commands.h"
 #include "cli/output_target.h"
 #include "cli/progress_line.h"
@@ -431,68 +432,46 @@ void PrintPlannedOutputs(const CombineResult& result, const std::string& folderF
     std::fflush(stdout);
 }
 
-/// The same as one JSON document.
-void PrintPlanJson(const CombineResult& result, const OutputFolderFindings& folder)
+Json OutputJson(const OutputRecord& r)
 {
-    const CombineSummary& s = result.summary;
-    std::cout << "{\n  \"outputs\": [";
-    const char* separator = "\n";
-    for (const OutputRecord& r : result.outputs) {
-        std::cout << separator << "    {\"path\": " << JsonString(r.path)
-                  << ", \"first_trace_time\": "
-                  << JsonString(FormatSecondsOfYear(r.first_trace_time))
-                  << ", \"last_trace_time\": " << JsonString(FormatSecondsOfYear(r.last_trace_time))
-                  << ", \"traces\": " << r.traces << ", \"fill_traces\": " << r.fill_traces
-                  << ", \"bytes\": " << r.bytes
-                  << ", \"speed_corrected\": " << (r.speed_corrected ? "true" : "false");
-        if (r.speed_corrected)
-            std::cout << ", \"spacing_metres\": " << FormatLogNumber(r.spacing_metres)
-                      << ", \"traces_before_correction\": " << r.traces_before_correction;
-        std::cout << ", \"replaces_existing\": " << (r.replaced_existing ? "true" : "false") << "}";
-        separator = ",\n";
+    Json output{{"path", r.path},
+                {"first_trace_time", FormatSecondsOfYear(r.first_trace_time)},
+                {"last_trace_time", FormatSecondsOfYear(r.last_trace_time)},
+                {"traces", r.traces},
+                {"fill_traces", r.fill_traces},
+                {"bytes", r.bytes},
+                {"speed_corrected", r.speed_corrected}};
+    if (r.speed_corrected) {
+        // The spacing as the report words it, so that both give one value.
+        output["spacing_metres"] = NumberOfText(FormatLogNumber(r.spacing_metres));
+        output["traces_before_correction"] = r.traces_before_correction;
     }
-    std::cout << (result.outputs.empty() ? "" : "\n  ") << "],\n  \"skipped_inputs\": [";
-    separator = "\n";
-    for (const UnreadableInput& input : result.unreadable_inputs) {
-        std::cout << separator << "    {\"path\": " << JsonString(input.path)
-                  << ", \"reason\": " << JsonString(input.reason) << "}";
-        separator = ",\n";
-    }
-    for (const std::string& path : result.inputs_without_navigation) {
-        std::cout << separator << "    {\"path\": " << JsonString(path)
-                  << ", \"reason\": \"without navigation\"}";
-        separator = ",\n";
-    }
-    for (const std::string& path : result.inputs_same_file) {
-        std::cout << separator << "    {\"path\": " << JsonString(path) << ", \"reason\": \""
-                  << kSameFileReason << "\"}";
-        separator = ",\n";
-    }
-    const bool skipped = !result.unreadable_inputs.empty() ||
-                         !result.inputs_without_navigation.empty() ||
-                         !result.inputs_same_file.empty();
-    std::cout << (skipped ? "\n  " : "") << "],\n  \"summary\": {";
-    separator = "";
-    for (const SummaryRow& row : kSummaryRows) {
-        std::cout << separator << "\n    \"" << row.key << "\": " << CountOf(s, row);
-        separator = ",";
-    }
-    std::cout << "\n  },\n  \"inputs_span_years\": "
-              << (result.inputs_span_years ? "true" : "false");
-    std::cout << ",\n  \"output_folder\": {";
-    separator = "";
-    for (const auto& [key, paths] : {std::pair{"inputs", &folder.inputs},
-                                     std::pair{"earlier_outputs", &folder.earlierOutputs}}) {
-        std::cout << separator << "\"" << key << "\": [";
-        const char* comma = "";
-        for (const std::string& path : *paths) {
-            std::cout << comma << JsonString(path);
-            comma = ", ";
-        }
-        std::cout << "]";
-        separator = ", ";
-    }
-    std::cout << "}\n}\n";
+    output["replaces_existing"] = r.replaced_existing;
+    return output;
+}
+
+/// The same as one JSON document.
+Json PlanJson(const CombineResult& result, const OutputFolderFindings& folder)
+{
+    Json outputs = Json::array();
+    for (const OutputRecord& r : result.outputs)
+        outputs.push_back(OutputJson(r));
+    Json skipped = Json::array();
+    for (const UnreadableInput& input : result.unreadable_inputs)
+        skipped.push_back(Json{{"path", input.path}, {"reason", input.reason}});
+    for (const std::string& path : result.inputs_without_navigation)
+        skipped.push_back(Json{{"path", path}, {"reason", "without navigation"}});
+    for (const std::string& path : result.inputs_same_file)
+        skipped.push_back(Json{{"path", path}, {"reason", kSameFileReason}});
+    Json summary = Json::object();
+    for (const SummaryRow& row : kSummaryRows)
+        summary[std::string(row.key)] = CountOf(result.summary, row);
+    return Json{
+        {"outputs", outputs},
+        {"skipped_inputs", skipped},
+        {"summary", summary},
+        {"inputs_span_years", result.inputs_span_years},
+        {"output_folder", {{"inputs", folder.inputs}, {"earlier_outputs", folder.earlierOutputs}}}};
 }
 
 /// Every deciding pass of the job, nothing written.
@@ -511,7 +490,7 @@ int RunDryRun(CombineOptions& o)
     if (outcome == CombineOutcome::InvalidSettings)
         return kExitUsage;
     if (o.json) {
-        PrintPlanJson(result, folder);
+        PrintJsonDocument(PlanJson(result, folder));
     } else {
         PrintPlannedOutputs(result, DescribeOutputFolder(o.outputDirectory, folder));
         PrintSummary(result);

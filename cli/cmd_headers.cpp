@@ -1,5 +1,6 @@
 // headers: the trace-header fields the system interprets, one line per trace.
 #include "cli/cli_format.h"
+#include "cli/cli_json.h"
 #include "cli/commands.h"
 
 #include <cstdio>
@@ -20,19 +21,25 @@ struct HeadersOptions {
 void PrintJson(std::int64_t index, const TraceHeaderFields& h)
 {
     const TraceTimeStamp& t = h.time;
-    std::cout << "{\"trace\": " << index << ", \"trace_sequence_line\": " << h.traceSequenceLine
-              << ", \"trace_sequence_file\": " << h.traceSequenceFile
-              << ", \"trace_in_ensemble\": " << h.traceInEnsemble
-              << ", \"trace_id_code\": " << h.traceIdCode
-              << ", \"digitizer_channel\": " << h.digitizerChannel << ", \"year\": " << t.year
-              << ", \"day_of_year\": " << t.dayOfYear << ", \"hour\": " << t.hour
-              << ", \"minute\": " << t.minute << ", \"second\": " << t.second
-              << ", \"millisecond\": " << t.millisecond << ", \"delay_ms\": " << h.delayMs
-              << ", \"samples\": " << h.sampleCount
-              << ", \"sample_interval_us\": " << h.sampleIntervalUs
-              << ", \"source_x\": " << h.sourceX << ", \"source_y\": " << h.sourceY
-              << ", \"coordinate_units\": " << h.coordinateUnits
-              << ", \"coordinate_scalar\": " << h.coordinateScalar << "}\n";
+    PrintJsonLine(Json{{"trace", index},
+                       {"trace_sequence_line", h.traceSequenceLine},
+                       {"trace_sequence_file", h.traceSequenceFile},
+                       {"trace_in_ensemble", h.traceInEnsemble},
+                       {"trace_id_code", h.traceIdCode},
+                       {"digitizer_channel", h.digitizerChannel},
+                       {"year", t.year},
+                       {"day_of_year", t.dayOfYear},
+                       {"hour", t.hour},
+                       {"minute", t.minute},
+                       {"second", t.second},
+                       {"millisecond", t.millisecond},
+                       {"delay_ms", h.delayMs},
+                       {"samples", h.sampleCount},
+                       {"sample_interval_us", h.sampleIntervalUs},
+                       {"source_x", h.sourceX},
+                       {"source_y", h.sourceY},
+                       {"coordinate_units", h.coordinateUnits},
+                       {"coordinate_scalar", h.coordinateScalar}});
 }
 
 void PrintRow(std::int64_t i, const TraceHeaderFields& h)

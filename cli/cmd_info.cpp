@@ -1,10 +1,10 @@
 // info: what the reader makes of each file.
 #include "cli/cli_format.h"
+#include "cli/cli_json.h"
 #include "cli/commands.h"
 
 #include <iostream>
 #include <memory>
-#include <sstream>
 
 namespace tessara::cli
 {
@@ -54,27 +54,26 @@ void PrintText(const FileInfo& f)
               << '\n';
 }
 
-std::string Json(const FileInfo& f)
+Json ToJson(const FileInfo& f)
 {
-    std::ostringstream out;
     const auto timeOrNull = [](const std::optional<TraceTimeStamp>& t) {
-        return t ? JsonString(FormatTraceTime(*t)) : std::string("null");
+        return t ? Json(FormatTraceTime(*t)) : Json(nullptr);
     };
-    out << "{\"file\": " << JsonString(f.path)
-        << ", \"byte_order\": " << (f.bigEndian ? "\"big\"" : "\"little\"")
-        << ", \"format\": " << f.format << ", \"bytes_per_sample\": " << f.bytesPerSample
-        << ", \"samples_per_trace\": " << f.samplesPerTrace
-
-        << ", \"sample_interval_us\": " << f.sampleIntervalUs
-        << ", \"samples_per_trace_source\": " << JsonString(f.samplesPerTraceSource)
-        << ", \"first_trace_offset\": " << f.firstTraceOffset
-        << ", \"first_trace_source\": " << JsonString(f.firstTraceSource)
-        << ", \"trace_count\": " << f.traceCount
-        << ", \"constant_length\": " << (f.constantLength ? "true" : "false")
-        << ", \"text_is_ebcdic\": " << (f.textIsEbcdic ? "true" : "false")
-        << ", \"file_size\": " << f.fileBytes << ", \"first_time\": " << timeOrNull(f.firstTime)
-        << ", \"last_time\": " << timeOrNull(f.lastTime) << "}";
-    return out.str();
+    return Json{{"file", f.path},
+                {"byte_order", f.bigEndian ? "big" : "little"},
+                {"format", f.format},
+                {"bytes_per_sample", f.bytesPerSample},
+                {"samples_per_trace", f.samplesPerTrace},
+                {"sample_interval_us", f.sampleIntervalUs},
+                {"samples_per_trace_source", f.samplesPerTraceSource},
+                {"first_trace_offset", f.firstTraceOffset},
+                {"first_trace_source", f.firstTraceSource},
+                {"trace_count", f.traceCount},
+                {"constant_length", f.constantLength},
+                {"text_is_ebcdic", f.textIsEbcdic},
+                {"file_size", f.fileBytes},
+                {"first_time", timeOrNull(f.firstTime)},
+                {"last_time", timeOrNull(f.lastTime)}};
 }
 
 int RunInfo(const InfoOptions& options)
@@ -89,14 +88,10 @@ int RunInfo(const InfoOptions& options)
             failed = true;
     }
     if (options.json) {
-        if (options.files.size() == 1 && infos.size() == 1) {
-            std::cout << Json(infos[0]) << '\n';
-        } else {
-            std::cout << "[";
-            for (std::size_t i = 0; i < infos.size(); ++i)
-                std::cout << (i ? ",\n " : "") << Json(infos[i]);
-            std::cout << "]\n";
-        }
+        Json all = Json::array();
+        for (const FileInfo& info : infos)
+            all.push_back(ToJson(info));
+        PrintJsonDocument(options.files.size() == 1 && infos.size() == 1 ? all.front() : all);
     } else {
         for (const auto& info : infos)
             PrintText(info);

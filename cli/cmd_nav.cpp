@@ -4,6 +4,7 @@
 // plotting elsewhere, the summary on stderr. With --geojson, the tracks of
 // several files as one GeoJSON FeatureCollection for GIS.
 #include "cli/cli_format.h"
+#include "cli/cli_json.h"
 #include "cli/commands.h"
 #include "nav/navigation.h"
 #include "nav/speed_correction.h"
@@ -31,11 +32,11 @@ struct NavOptions {
     std::string utmZone;
 };
 
-/// A number with `decimals` decimals; "nan", "inf" or, for JSON, null.
-std::string Number(double value, int decimals, bool json)
+/// A number with `decimals` decimals; "nan", "inf" or "-inf".
+std::string Number(double value, int decimals)
 {
     if (!std::isfinite(value))
-        return json ? "null" : std::isnan(value) ? "nan" : value > 0 ? "inf" : "-inf";
+        return std::isnan(value) ? "nan" : value > 0 ? "inf" : "-inf";
     char text[400];
     std::snprintf(text, sizeof text, "%.*f", decimals, value);
     return text;
@@ -49,31 +50,32 @@ void PrintCsv(const std::vector<llt>& fixes)
         const llt& f = fixes[i];
         // Projected positions have no latitude and longitude.
         std::cout << i << ',' << f.position << ',' << f.t.IsoText() << ','
-                  << (f.isUTM ? "" : Number(f.lat, 8, false)) << ','
-                  << (f.isUTM ? "" : Number(f.lon, 8, false)) << ',' << Number(f.x, 3, false) << ','
-                  << Number(f.y, 3, false) << ',' << f.zone << ',' << Number(f.speed, 3, false)
-                  << ',' << Number(f.deltap, 3, false) << ','
-                  << Number(f.cummulativeDistance, 3, false) << '\n';
+                  << (f.isUTM ? "" : Number(f.lat, 8)) << ',' << (f.isUTM ? "" : Number(f.lon, 8))
+                  << ',' << Number(f.x, 3) << ',' << Number(f.y, 3) << ',' << f.zone << ','
+                  << Number(f.speed, 3) << ',' << Number(f.deltap, 3) << ','
+                  << Number(f.cummulativeDistance, 3) << '\n';
     }
 }
 
 void PrintJson(const NavOptions& o, const std::vector<llt>& fixes)
 {
-    std::cout << "{\"file\": " << JsonString(o.file)
-              << ", \"nav_average_fixes\": " << o.navAverageFixes << ", \"fixes\": [";
+    Json listed = Json::array();
     for (std::size_t i = 0; i < fixes.size(); ++i) {
         const llt& f = fixes[i];
-        std::cout << (i ? ",\n  " : "\n  ") << "{\"trace\": " << i
-                  << ", \"byte_offset\": " << f.position << ", \"time\": \"" << f.t.IsoText()
-                  << "\", \"latitude\": " << (f.isUTM ? "null" : Number(f.lat, 8, true))
-                  << ", \"longitude\": " << (f.isUTM ? "null" : Number(f.lon, 8, true))
-                  << ", \"easting\": " << Number(f.x, 3, true)
-                  << ", \"northing\": " << Number(f.y, 3, true) << ", \"zone\": " << f.zone
-                  << ", \"speed_m_s\": " << Number(f.speed, 3, true)
-                  << ", \"spacing_m\": " << Number(f.deltap, 3, true)
-                  << ", \"distance_m\": " << Number(f.cummulativeDistance, 3, true) << "}";
+        listed.push_back(Json{{"trace", i},
+                              {"byte_offset", f.position},
+                              {"time", f.t.IsoText()},
+                              {"latitude", f.isUTM ? Json(nullptr) : DecimalNumber(f.lat, 8)},
+                              {"longitude", f.isUTM ? Json(nullptr) : DecimalNumber(f.lon, 8)},
+                              {"easting", DecimalNumber(f.x, 3)},
+                              {"northing", DecimalNumber(f.y, 3)},
+                              {"zone", f.zone},
+                              {"speed_m_s", DecimalNumber(f.speed, 3)},
+                              {"spacing_m", DecimalNumber(f.deltap, 3)},
+                              {"distance_m", DecimalNumber(f.cummulativeDistance, 3)}});
     }
-    std::cout << "]}\n";
+    PrintJsonLine(
+        Json{{"file", o.file}, {"nav_average_fixes", o.navAverageFixes}, {"fixes", listed}});
 }
 
 /// The fix list of `file` as the speed correction builds it; false, with the
@@ -105,47 +107,43 @@ bool ReadFixes(const std::string& file,
     return true;
 }
 
-/// "[lon, lat], [lon, lat], ..." with 8 decimals: about a millimetre, well
+/// [[lon, lat], [lon, lat], ...] with 8 decimals: about a millimetre, well
 /// inside the recorders' accuracy.
-std::string Coordinates(const std::vector<GeoPosition>& positions)
+Json Coordinates(const std::vector<GeoPosition>& positions)
 {
-    std::string text;
-    for (const GeoPosition& p : positions) {
-        char one[100];
-        std::snprintf(one, sizeof one, "%s[%.8f, %.8f]", text.empty() ? "" : ", ", p.lon, p.lat);
-        text += one;
-    }
-    return text;
+    Json coordinates = Json::array();
+    for (const GeoPosition& p : positions)
+        coordinates.push_back(Json::array({DecimalNumber(p.lon, 8), DecimalNumber(p.lat, 8)}));
+    return coordinates;
 }
 
 /// The GeoJSON geometry of a track: a LineString, a MultiLineString when it
 /// crosses the antimeridian, a Point for a single position.
-std::string TrackGeometry(const std::vector<GeoPosition>& positions)
+Json TrackGeometry(const std::vector<GeoPosition>& positions)
 {
     const std::vector<std::vector<GeoPosition>> parts = SplitAtAntimeridian(positions);
     if (parts.size() == 1 && parts.front().size() == 1)
-        return "{\"type\": \"Point\", \"coordinates\": " + Coordinates(parts.front()) + "}";
+        return Json{{"type", "Point"}, {"coordinates", Coordinates(parts.front()).front()}};
     if (parts.size() == 1)
-        return "{\"type\": \"LineString\", \"coordinates\": [" + Coordinates(parts.front()) + "]}";
-    std::string lines;
+        return Json{{"type", "LineString"}, {"coordinates", Coordinates(parts.front())}};
+    Json lines = Json::array();
     for (const std::vector<GeoPosition>& part : parts)
-        lines += (lines.empty() ? "[" : ", [") + Coordinates(part) + "]";
-    return "{\"type\": \"MultiLineString\", \"coordinates\": [" + lines + "]}";
+        lines.push_back(Coordinates(part));
+    return Json{{"type", "MultiLineString"}, {"coordinates", lines}};
 }
 
 /// One GeoJSON Feature: the file's track; its trace_count the positions
-/// written. False, with the error printed, when no fix has a geographic
+/// written. Empty, with the error printed, when no fix has a geographic
 /// position. Positions off the globe, left out of the fixes or refused by the
 /// projection, are counted on stderr.
-bool PrintTrackFeature(const std::string& file,
-                       const std::vector<llt>& fixes,
-                       const FixListStats& stats,
-                       const std::optional<UtmZone>& zone,
-                       bool first)
+std::optional<Json> TrackFeature(const std::string& file,
+                                 const std::vector<llt>& fixes,
+                                 const FixListStats& stats,
+                                 const std::optional<UtmZone>& zone)
 {
     if (fixes.front().isUTM && !zone) {
         PrintError(file, "positions are projected: give their zone with --utm-zone");
-        return false;
+        return std::nullopt;
     }
     std::vector<GeoPosition> positions;
     for (const llt& f : fixes)
@@ -153,7 +151,7 @@ bool PrintTrackFeature(const std::string& file,
             positions.push_back(*p);
     if (positions.empty()) {
         PrintError(file, "no position lies on the globe");
-        return false;
+        return std::nullopt;
     }
     const auto total = static_cast<std::int64_t>(fixes.size()) + stats.offTheGlobe;
     const std::int64_t off = total - static_cast<std::int64_t>(positions.size());
@@ -161,13 +159,14 @@ bool PrintTrackFeature(const std::string& file,
         PrintError(file,
                    std::to_string(off) + " of " + std::to_string(total) +
                        " positions off the globe left out");
-    std::cout << (first ? "\n  " : ",\n  ") << "{\"type\": \"Feature\", \"properties\": {\"name\": "
-              << JsonString(std::filesystem::path(file).filename().string())
-              << ", \"path\": " << JsonString(file) << ", \"first_time\": \""
-              << fixes.front().t.IsoText() << "\", \"last_time\": \"" << fixes.back().t.IsoText()
-              << "\", \"trace_count\": " << positions.size()
-              << "}, \"geometry\": " << TrackGeometry(positions) << "}";
-    return true;
+    return Json{{"type", "Feature"},
+                {"properties",
+                 {{"name", std::filesystem::path(file).filename().string()},
+                  {"path", file},
+                  {"first_time", fixes.front().t.IsoText()},
+                  {"last_time", fixes.back().t.IsoText()},
+                  {"trace_count", positions.size()}}},
+                {"geometry", TrackGeometry(positions)}};
 }
 
 /// RFC 7946: WGS 84 longitude and latitude, no crs member. Files that give no
@@ -184,18 +183,19 @@ int RunGeoJson(const NavOptions& o)
         }
     }
     int code = kExitOk;
-    bool first = true;
-    std::cout << "{\"type\": \"FeatureCollection\", \"features\": [";
+    Json features = Json::array();
     for (const std::string& file : o.files) {
         std::vector<llt> fixes;
         FixListStats stats;
-        if (ReadFixes(file, o.navAverageFixes, fixes, stats) &&
-            PrintTrackFeature(file, fixes, stats, zone, first))
-            first = false;
+        std::optional<Json> feature;
+        if (ReadFixes(file, o.navAverageFixes, fixes, stats))
+            feature = TrackFeature(file, fixes, stats, zone);
+        if (feature)
+            features.push_back(std::move(*feature));
         else
             code = kExitFailure;
     }
-    std::cout << "\n]}\n";
+    PrintJsonLine(Json{{"type", "FeatureCollection"}, {"features", features}});
     return code;
 }
 
@@ -232,9 +232,9 @@ int RunNav(const NavOptions& o)
     std::cerr << fixes.size() << " fixes, "
               << (fixes.front().isUTM ? std::string("projected")
                                       : "zone " + std::to_string(fixes.front().zone))
-              << ", median spacing " << Number(ChooseSpacing(fixes), 3, false)
-              << " m, track length " << Number(length, 3, false) << " m, mean speed "
-              << (std::isfinite(speed) ? Number(speed, 3, false) + " m/s" : "unknown") << '\n';
+              << ", median spacing " << Number(ChooseSpacing(fixes), 3) << " m, track length "
+              << Number(length, 3) << " m, mean speed "
+              << (std::isfinite(speed) ? Number(speed, 3) + " m/s" : "unknown") << '\n';
     return kExitOk;
 }
 

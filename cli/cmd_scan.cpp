@@ -1,6 +1,7 @@
 // scan: the channel preview of one file, as the demultiplex options show it:
 // the channel fields of its first 100 traces and their sample counts.
 #include "cli/cli_format.h"
+#include "cli/cli_json.h"
 #include "cli/commands.h"
 #include "segy/tools/channel_preview.h"
 
@@ -55,24 +56,23 @@ void PrintTable(const std::vector<ChannelPreviewRow>& rows)
 
 void PrintJson(const ScanOptions& o, const std::vector<ChannelPreviewRow>& rows)
 {
-    std::cout << "{\"file\": " << JsonString(o.file) << ", \"channel_start\": " << o.channelStart
-              << ", \"channel_length\": " << o.channelLength << ", \"columns\": [";
-    for (std::size_t c = 0; c < kChannelPreviewTitles.size(); ++c)
-        std::cout << (c ? ", " : "") << JsonString(std::string(kChannelPreviewTitles[c]));
-    std::cout << "],\n \"traces\": [";
-    for (std::size_t k = 0; k < rows.size(); ++k) {
-        const ChannelPreviewRow& r = rows[k];
-        std::cout << (k ? ",\n  " : "\n  ") << "{\"trace_sequence_file\": " << r.fields[0]
-                  << ", \"trace_in_ensemble\": " << r.fields[1]
-                  << ", \"trace_id_code\": " << r.fields[2]
-                  << ", \"digitizer_channel\": " << r.fields[3] << ", \"user_defined\": ";
-        if (r.userDefined)
-            std::cout << *r.userDefined;
-        else
-            std::cout << "null";
-        std::cout << ", \"samples\": " << r.sampleCount << "}";
-    }
-    std::cout << "]}\n";
+    Json columns = Json::array();
+    for (const std::string_view title : kChannelPreviewTitles)
+        columns.push_back(std::string(title));
+    Json traces = Json::array();
+    for (const ChannelPreviewRow& r : rows)
+        traces.push_back(
+            Json{{"trace_sequence_file", r.fields[0]},
+                 {"trace_in_ensemble", r.fields[1]},
+                 {"trace_id_code", r.fields[2]},
+                 {"digitizer_channel", r.fields[3]},
+                 {"user_defined", r.userDefined ? Json(*r.userDefined) : Json(nullptr)},
+                 {"samples", r.sampleCount}});
+    PrintJsonDocument(Json{{"file", o.file},
+                           {"channel_start", o.channelStart},
+                           {"channel_length", o.channelLength},
+                           {"columns", columns},
+                           {"traces", traces}});
 }
 
 int RunScan(const ScanOptions& o)

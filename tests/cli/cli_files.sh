@@ -4,6 +4,7 @@
 set -u
 CLI=$1
 SYNTH=$2
+HOLDS="python3 $(cd "$(dirname "$0")/../support" && pwd)/json_holds.py"
 DIR=$(mktemp -d)
 trap 'rm -rf "$DIR"' EXIT
 fail() { echo "cli files: FAILED: $*"; exit 1; }
@@ -20,18 +21,38 @@ grep -q "first trace time:    2003 255 17:35:00.000$" "$DIR/i.txt" || fail "$(ca
 
 "$CLI" headers --first 2 "$F" >"$DIR/h.txt" || fail "headers"
 [ "$(wc -l <"$DIR/h.txt")" -eq 3 ] || fail "headers --first 2: $(cat "$DIR/h.txt")"
-"$CLI" headers --json "$F" | grep -c '"samples": 100, "sample_interval_us": 100' |
-    grep -q '^5$' || fail "headers --json"
+"$CLI" headers --json "$F" >"$DIR/h.json" || fail "headers --json"
+$HOLDS --lines "$DIR/h.json" \
+    'len(d) == 5 and all((t["samples"], t["sample_interval_us"]) == (100, 100) for t in d)' ||
+    fail "headers --json: $(cat "$DIR/h.json")"
 
 # 100 samples at 100 us resampled to 50 us: 200 samples, header and traces.
 "$CLI" copy --sample-interval 50 "$F" "$DIR/c.sgy" >"$DIR/o.txt" || fail "copy: $(cat "$DIR/o.txt")"
 grep -q "^copied 5 traces to $DIR/c.sgy$" "$DIR/o.txt" || fail "$(cat "$DIR/o.txt")"
 "$CLI" info --json "$DIR/c.sgy" >"$DIR/c.json" || fail "info of the copy"
-grep -q '"byte_order": "big"' "$DIR/c.json" || fail "$(cat "$DIR/c.json")"
-grep -q '"samples_per_trace": 200, "sample_interval_us": 50' "$DIR/c.json" || fail "$(cat "$DIR/c.json")"
-grep -q '"trace_count": 5' "$DIR/c.json" || fail "$(cat "$DIR/c.json")"
-"$CLI" headers --json "$DIR/c.sgy" | grep -c '"samples": 200, "sample_interval_us": 50' |
-    grep -q '^5$' || fail "the copy's trace headers"
+$HOLDS "$DIR/c.json" 'd["byte_order"] == "big" and d["trace_count"] == 5 and
+    list(d.items())[4:6] == [("samples_per_trace", 200), ("sample_interval_us", 50)]' ||
+    fail "$(cat "$DIR/c.json")"
+"$CLI" headers --json "$DIR/c.sgy" >"$DIR/h.json" || fail "headers --json of the copy"
+$HOLDS --lines "$DIR/h.json" \
+    'len(d) == 5 and all((t["samples"], t["sample_interval_us"]) == (200, 50) for t in d)' ||
+    fail "the copy's trace headers: $(cat "$DIR/h.json")"
+
+# A file name that is not UTF-8 still gives a JSON text: its bytes become
+# U+FFFD where a command names the file.
+ODD="$DIR/odd_$(printf '\377').sgy"
+cp "$F" "$ODD"
+while IFS='|' read -r args expr; do
+    eval "\"\$CLI\" $args \"\$ODD\"" >"$DIR/odd.json" 2>"$DIR/odd.err" ||
+        fail "$args: $(cat "$DIR/odd.err")"
+    $HOLDS "$DIR/odd.json" "$expr" || fail "$args: $(cat "$DIR/odd.json")"
+done <<'EOF'
+info --json|d["file"].endswith("/odd_\ufffd.sgy")
+scan --json|d["file"].endswith("/odd_\ufffd.sgy")
+nav --json|d["file"].endswith("/odd_\ufffd.sgy")
+nav --geojson|d["features"][0]["properties"]["name"] == "odd_\ufffd.sgy"
+combine --dry-run --json -o "$DIR"|d["output_folder"]["inputs"][0].endswith("/odd_\ufffd.sgy")
+EOF
 
 for bad in "--sample-interval 0" "--sample-interval 32768" "--sample-interval ''"; do
     eval "\"$CLI\" copy $bad \"$F\" \"$DIR/x.sgy\"" >"$DIR/o.txt" 2>&1

@@ -6,6 +6,7 @@
 set -u
 CLI=$1
 SYNTH=$2
+HOLDS="python3 $(cd "$(dirname "$0")/../support" && pwd)/json_holds.py"
 DIR=$(mktemp -d)
 trap 'rm -rf "$DIR"' EXIT
 fail() { echo "cli safety: FAILED: $*"; exit 1; }
@@ -55,7 +56,7 @@ rm -rf "$DIR/out" "$DIR/fifo" && mkdir "$DIR/out"
 # the dry run lists the same finding.
 cp "$A" "$DIR/alone.sgy"
 "$CLI" combine -o "$DIR" --dry-run --json "$DIR/alone.sgy" >"$DIR/o.txt" 2>"$DIR/e.txt"
-grep -qF "\"output_folder\": {\"inputs\": [\"$DIR/alone.sgy\"]" "$DIR/o.txt" || fail "$(cat "$DIR/o.txt")"
+$HOLDS "$DIR/o.txt" "d['output_folder']['inputs'] == ['$DIR/alone.sgy']" || fail "$(cat "$DIR/o.txt")"
 "$CLI" combine -o "$DIR" "$DIR/alone.sgy" >"$DIR/o.txt" 2>"$DIR/e.txt" || fail "$(cat "$DIR/e.txt")"
 grep -q "^tessara-cli: warning: The output folder $DIR holds inputs of this job:$" "$DIR/e.txt" ||
     fail "$(cat "$DIR/e.txt")"

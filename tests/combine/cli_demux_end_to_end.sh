@@ -5,6 +5,7 @@
 set -u
 CLI=$1
 SYNTH=$2
+HOLDS="python3 $(cd "$(dirname "$0")/../support" && pwd)/json_holds.py"
 DIR=$(mktemp -d)
 trap 'rm -rf "$DIR"' EXIT
 fail() { echo "demux end to end: FAILED: $*"; exit 1; }
@@ -24,9 +25,12 @@ sed -n 3p "$DIR/scan.txt" | grep -Eq "^ +2 +1 +1 +1 +150$" ||
 
 "$CLI" scan --json --channel-start 180 --channel-length 1 "$IN" >"$DIR/scan.json" ||
     fail "scan --json exit $?"
-[ "$(grep -c '"digitizer_channel": 1, "user_defined": 1, "samples": 150' "$DIR/scan.json")" -eq 50 ] ||
+$HOLDS "$DIR/scan.json" 'sum(list(t.items())[3:] == [("digitizer_channel", 1),
+    ("user_defined", 1), ("samples", 150)] for t in d["traces"]) == 50' ||
     fail "json: $(head -c 600 "$DIR/scan.json")"
-"$CLI" scan --json --channel-start 180 --channel-length 3 "$IN" | grep -q '"user_defined": null' ||
+"$CLI" scan --json --channel-start 180 --channel-length 3 "$IN" >"$DIR/scan.json" ||
+    fail "scan --json exit $?"
+$HOLDS "$DIR/scan.json" 'all(t["user_defined"] is None for t in d["traces"])' ||
     fail "json without a user-defined value"
 
 # Sidescan: trace 1 is a starboard trace before any port trace (an empty pair

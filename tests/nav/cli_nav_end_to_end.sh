@@ -6,6 +6,7 @@
 set -u
 CLI=$1
 SYNTH=$2
+HOLDS="python3 $(cd "$(dirname "$0")/../support" && pwd)/json_holds.py"
 DIR=$(mktemp -d)
 trap 'rm -rf "$DIR"' EXIT
 fail() { echo "nav end to end: FAILED: $*"; exit 1; }
@@ -36,5 +37,7 @@ for units in metres arcsec degrees dddmmss; do
             fail "$units summary: $(cat "$DIR/$units.err")"
     fi
 done
-"$CLI" nav --json "$DIR/arcsec"/*.sgy 2>/dev/null | grep -q '"speed_m_s": ' || fail "json"
+"$CLI" nav --json "$DIR/arcsec"/*.sgy >"$DIR/nav.json" 2>/dev/null || fail "json exit $?"
+$HOLDS "$DIR/nav.json" 'len(d["fixes"]) == 300 and all("speed_m_s" in f for f in d["fixes"])' ||
+    fail "json: $(head -c 600 "$DIR/nav.json")"
 echo "nav end to end: ok"
