@@ -31,8 +31,7 @@ Json OutputJson(const OutputRecord& r)
                 {"bytes", r.bytes},
                 {"speed_corrected", r.speed_corrected}};
     if (r.speed_corrected) {
-        // The spacing as the report words it, so that both give one value.
-        output["spacing_metres"] = NumberOfText(FormatLogNumber(r.spacing_metres));
+        output["spacing_metres"] = r.spacing_metres;
         output["traces_before_correction"] = r.traces_before_correction;
     }
     output["replaces_existing"] = r.replaced_existing;
@@ -61,12 +60,13 @@ void PrintOutputs(const CombineResult& result)
         std::cout << r.path << ": " << r.traces << " traces";
         if (r.fill_traces > 0)
             std::cout << " (" << r.fill_traces << " fill)";
-        std::cout << ", " << r.bytes << " bytes, " << FormatSecondsOfYear(r.first_trace_time)
-                  << " to " << FormatSecondsOfYear(r.last_trace_time);
+        std::cout << ", " << FormatMegabytes(r.bytes) << " (" << r.bytes << " bytes), "
+                  << FormatSecondsOfYear(r.first_trace_time) << " to "
+                  << FormatSecondsOfYear(r.last_trace_time);
         if (r.replaced_existing)
             std::cout << ", replaced an existing file";
         if (r.speed_corrected)
-            std::cout << ", speed corrected at " << FormatLogNumber(r.spacing_metres) << " m from "
+            std::cout << ", speed corrected at " << FormatSpacing(r.spacing_metres) << " from "
                       << r.traces_before_correction << " traces";
         std::cout << '\n';
     }
@@ -83,7 +83,7 @@ void PrintSummary(const CombineResult& result)
         }
     };
     line(SummaryLine::Traces);
-    std::cout << '\n';
+    std::cout << '\n' << OutputTracesLabel(result) << ' ' << TracesInOutputs(result) << '\n';
     line(SummaryLine::Fill);
     std::cout << "\nOutputs " << result.outputs.size();
     line(SummaryLine::Files);
@@ -102,10 +102,11 @@ void PrintSummary(const CombineResult& result)
 
 void PrintPlannedOutputs(const CombineResult& result, const std::string& folderFindings)
 {
-    std::printf("%-9s %-9s %-13s %-17s %-17s %-8s %-9s %s\n",
+    std::printf("%-9s %-9s %-13s %-10s %-17s %-17s %-9s %-9s %s\n",
                 "Traces",
                 "Fill",
                 "Bytes",
+                "Size",
                 "First trace",
                 "Last trace",
                 "Spacing",
@@ -113,11 +114,12 @@ void PrintPlannedOutputs(const CombineResult& result, const std::string& folderF
                 "Output");
     for (const OutputRecord& r : result.outputs) {
         const std::string spacing =
-            r.speed_corrected ? FormatLogNumber(r.spacing_metres) + " m" : std::string("-");
-        std::printf("%-9lld %-9lld %-13lld %-17s %-17s %-8s %-9s %s\n",
+            r.speed_corrected ? FormatSpacing(r.spacing_metres) : std::string("-");
+        std::printf("%-9lld %-9lld %-13lld %-10s %-17s %-17s %-9s %-9s %s\n",
                     static_cast<long long>(r.traces),
                     static_cast<long long>(r.fill_traces),
                     static_cast<long long>(r.bytes),
+                    FormatMegabytes(r.bytes).c_str(),
                     FormatSecondsOfYear(r.first_trace_time).c_str(),
                     FormatSecondsOfYear(r.last_trace_time).c_str(),
                     spacing.c_str(),

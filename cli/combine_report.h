@@ -13,12 +13,13 @@
 namespace tessara::cli
 {
 
-/// One line per output written: "PATH: N traces (F fill), B bytes, FIRST to
-/// LAST", then ", replaced an existing file" and ", speed corrected at S m
-/// from T traces" where they apply.
+/// One line per output written: "PATH: N traces (F fill), M MB (B bytes),
+/// FIRST to LAST", then ", replaced an existing file" and ", speed corrected
+/// at S m from T traces" where they apply.
 void PrintOutputs(const CombineResult& result);
 
-/// The summary lines: traces read and where they went, fill traces, outputs
+/// The summary lines: records read and where they went, the traces the
+/// outputs hold, fill traces, outputs
 /// and inputs skipped (each count told where its row says), then the inputs
 /// skipped without navigation by name, the warning of years, and the
 /// warnings of traces other programs may misread.

@@ -1,5 +1,8 @@
 #include "combine/api/summary_table.h"
 
+#include <algorithm>
+#include <cstdio>
+
 namespace tessara
 {
 
@@ -10,7 +13,7 @@ using L = SummaryLine;
 } // namespace
 
 // The command line's lines read, in this order:
-// "Traces read R: written W, reference ..., paired ..., no navigation ..."
+// "Records read R: written from them W, reference traces ..., paired ..."
 // "Fill traces written F, traces removed by delay scan D"
 // "Outputs N, discarded without traces Z; inputs skipped: unreadable U, ..."
 const std::array<SummaryRow, 20> kSummaryRows = {{
@@ -18,25 +21,28 @@ const std::array<SummaryRow, 20> kSummaryRows = {{
      &CombineSummary::traces_read,
      K::TraceRead,
      L::Traces,
-     "Traces read",
-     "",
+     "Records read",
+     "records read",
      false,
-     ""},
+     "",
+     "record read"},
     {"traces_written",
      &CombineSummary::traces_written,
      K::TraceKept,
      L::Traces,
-     "written",
-     "",
+     "written from them",
+     "written from them",
      false,
      ": "},
     {"dropped_reference",
      &CombineSummary::dropped_reference,
      K::TraceLeftOut,
      L::Traces,
-     "reference",
      "reference traces",
-     false},
+     "reference traces, one per input, not written",
+     false,
+     ", ",
+     "reference trace, one per input, not written"},
     {"dropped_before_start",
      &CombineSummary::dropped_before_start,
      K::TraceLeftOut,
@@ -92,7 +98,9 @@ const std::array<SummaryRow, 20> kSummaryRows = {{
      L::Traces,
      "clock glitch",
      "clock glitches",
-     true},
+     true,
+     ", ",
+     "clock glitch"},
     {"traces_unfinished",
      &CombineSummary::traces_unfinished,
      K::TraceLeftOut,
@@ -107,7 +115,8 @@ const std::array<SummaryRow, 20> kSummaryRows = {{
      "Fill traces written",
      "fill traces",
      false,
-     ""},
+     "",
+     "fill trace"},
     {"removed_by_delay_scan",
      &CombineSummary::removed_by_delay_scan,
      K::TraceLeftOut,
@@ -121,7 +130,9 @@ const std::array<SummaryRow, 20> kSummaryRows = {{
      L::Files,
      "discarded without traces",
      "outputs discarded without traces",
-     false},
+     false,
+     ", ",
+     "output discarded without traces"},
     {"inputs_unreadable",
      &CombineSummary::inputs_unreadable,
      K::InputSkipped,
@@ -151,7 +162,8 @@ const std::array<SummaryRow, 20> kSummaryRows = {{
      "Traces of another length than their output's file header",
      "traces of another length than their output's file header",
      true,
-     ""},
+     "",
+     "trace of another length than its output's file header"},
     {"traces_converted_with_loss",
      &CombineSummary::traces_converted_with_loss,
      K::Warning,
@@ -159,7 +171,8 @@ const std::array<SummaryRow, 20> kSummaryRows = {{
      "Traces converted with loss (floating point to integer, or to a narrower integer)",
      "traces converted with loss (floating point to integer, or to a narrower integer)",
      true,
-     ""},
+     "",
+     "trace converted with loss (floating point to integer, or to a narrower integer)"},
 }};
 
 // A count added to the summary without a row here would be told by no
@@ -167,16 +180,53 @@ const std::array<SummaryRow, 20> kSummaryRows = {{
 static_assert(sizeof(CombineSummary) == kSummaryRows.size() * sizeof(std::int64_t),
               "every count of CombineSummary has its row");
 
+std::string CountWithReason(std::int64_t count, const SummaryRow& row)
+{
+    return std::to_string(count) + " " +
+           std::string(count == 1 && !row.reasonOne.empty() ? row.reasonOne : row.reason);
+}
+
+std::string FormatSpacing(double metres)
+{
+    char text[48];
+    (void)std::snprintf(text, sizeof text, "%.3f m", metres); // 48 characters hold any double
+    return text;
+}
+
+std::string FormatMegabytes(std::int64_t bytes)
+{
+    char text[48];
+    (void)std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6);
+    return text;
+}
+
+std::string_view OutputTracesLabel(const CombineResult& result)
+{
+    const bool corrected = std::any_of(result.outputs.begin(),
+                                       result.outputs.end(),
+                                       [](const OutputRecord& o) { return o.speed_corrected; });
+    return corrected ? "Traces in the outputs after speed correction" : "Traces in the outputs";
+}
+
+std::int64_t TracesInOutputs(const CombineResult& result)
+{
+    std::int64_t traces = 0;
+    for (const OutputRecord& o : result.outputs)
+        traces += o.traces;
+    return traces;
+}
+
 std::string WhyNoOutput(const CombineSummary& s)
 {
     if (s.traces_read == 0)
         return "no output written: no trace was read";
-    std::string why = "no output written: " + std::to_string(s.traces_read) + " traces read";
+    // The first row is the count of records read.
+    std::string why = "no output written: " + CountWithReason(s.traces_read, kSummaryRows[0]);
     const char* separator = ", dropped: ";
     for (const SummaryRow& row : kSummaryRows) {
         const std::int64_t count = CountOf(s, row);
         if (row.kind == SummaryKind::TraceLeftOut && count > 0) {
-            why += separator + std::to_string(count) + " " + std::string(row.reason);
+            why += separator + CountWithReason(count, row);
             separator = ", ";
         }
     }

@@ -1,6 +1,7 @@
 #include "ui/job_preview.h"
 
 #include "combine/api/log_format.h"
+#include "combine/api/summary_table.h"
 #include "ui/job_summary.h"
 
 #include <QDialogButtonBox>
@@ -42,10 +43,17 @@ CJobPreviewDialog::CJobPreviewDialog(QWidget* parent) : QDialog(parent)
     label_headline = new QLabel(this);
     label_headline->setObjectName("label_headline");
     label_headline->setWordWrap(true);
-    table_outputs = new QTableWidget(0, 8, this);
+    table_outputs = new QTableWidget(0, 9, this);
     table_outputs->setObjectName("table_outputs");
-    table_outputs->setHorizontalHeaderLabels(
-        {"Output", "First trace", "Last trace", "Traces", "Fill", "Bytes", "Spacing", "Replaces"});
+    table_outputs->setHorizontalHeaderLabels({"Output",
+                                              "First trace",
+                                              "Last trace",
+                                              "Traces",
+                                              "Fill",
+                                              "Bytes",
+                                              "Size",
+                                              "Spacing",
+                                              "Replaces"});
     table_outputs->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     table_outputs->verticalHeader()->setVisible(false);
     table_outputs->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -90,13 +98,14 @@ void CJobPreviewDialog::SetResult(const CombineResult& result, const QString& ou
         table_outputs->setItem(row, 4, Cell(Number(r.fill_traces), true));
         table_outputs->setItem(row, 5, Cell(Number(r.bytes), true));
         table_outputs->setItem(
-            row,
-            6,
-            Cell(r.speed_corrected
-                     ? QString::fromStdString(FormatLogNumber(r.spacing_metres)) + " m"
-                     : QString("-"),
-                 true));
-        table_outputs->setItem(row, 7, Cell(r.replaced_existing ? "yes" : "no"));
+            row, 6, Cell(QString::fromStdString(FormatMegabytes(r.bytes)), true));
+        table_outputs->setItem(row,
+                               7,
+                               Cell(r.speed_corrected
+                                        ? QString::fromStdString(FormatSpacing(r.spacing_metres))
+                                        : QString("-"),
+                                    true));
+        table_outputs->setItem(row, 8, Cell(r.replaced_existing ? "yes" : "no"));
     }
     // The summary a run would give, without its headline: the table says it.
     textBox_skipped->setPlainText(SummarizeJob(result).lines.join("\n"));

@@ -39,15 +39,29 @@ QString OutputLine(const OutputRecord& r)
     QString line = FileName(r.path) + ": " + Count(r.traces, "trace", "traces") + ", " +
                    Count(r.fill_traces, "fill trace", "fill traces");
     if (r.speed_corrected)
-        line += ", spacing " + QString::number(r.spacing_metres, 'f', 2) + " m (" +
+        line += ", spacing " + QString::fromStdString(FormatSpacing(r.spacing_metres)) + " (" +
                 QString::number(r.traces_before_correction) + " traces before, " +
                 QString::number(r.traces) + " after)";
     return line;
 }
 
-QString Reason(const SummaryRow& row)
+QString CountLine(std::int64_t count, const SummaryRow& row)
 {
-    return QString::fromUtf8(row.reason.data(), static_cast<qsizetype>(row.reason.size()));
+    return QString::fromStdString(CountWithReason(count, row));
+}
+
+/// "R records read, W written from them, F fill traces", each count with
+/// its row's words.
+QString TraceCounts(const CombineSummary& s)
+{
+    QStringList counts;
+    for (const SummaryRow& row : kSummaryRows) {
+        if (row.count == &CombineSummary::traces_read ||
+            row.count == &CombineSummary::traces_written ||
+            row.count == &CombineSummary::traces_filled)
+            counts << CountLine(CountOf(s, row), row);
+    }
+    return counts.join(", ");
 }
 
 void SkippedLines(const CombineResult& result, QStringList& lines)
@@ -63,7 +77,7 @@ void SkippedLines(const CombineResult& result, QStringList& lines)
         lines << "    without navigation: " + QString::fromStdString(path);
     for (const SummaryRow& row : kSummaryRows) {
         if (row.count == &CombineSummary::inputs_same_file && CountOf(s, row) > 0)
-            lines << "    " + QString::number(CountOf(s, row)) + " " + Reason(row);
+            lines << "    " + CountLine(CountOf(s, row), row);
     }
 }
 
@@ -72,7 +86,7 @@ void DroppedLines(const CombineSummary& s, QStringList& lines)
     QStringList dropped;
     for (const SummaryRow& row : kSummaryRows) {
         if (row.kind == SummaryKind::TraceLeftOut && CountOf(s, row) > 0)
-            dropped << "    " + QString::number(CountOf(s, row)) + " " + Reason(row);
+            dropped << "    " + CountLine(CountOf(s, row), row);
     }
     if (!dropped.isEmpty())
         lines << "Traces dropped:" << dropped;
@@ -87,8 +101,7 @@ void WarningLines(const CombineResult& result, QStringList& lines)
         lines << "Warning: the inputs span more than one year; their order may be wrong";
     for (const SummaryRow& row : kSummaryRows) {
         if (row.kind == SummaryKind::Warning && CountOf(result.summary, row) > 0)
-            lines << "Warning: " + QString::number(CountOf(result.summary, row)) + " " +
-                         Reason(row);
+            lines << "Warning: " + CountLine(CountOf(result.summary, row), row);
     }
 }
 
@@ -135,9 +148,12 @@ JobSummaryText SummarizeJob(const CombineResult& result)
     for (const OutputRecord& r : result.outputs)
         text.lines << OutputLine(r);
     const CombineSummary& s = result.summary;
-    text.lines << "Traces read " + QString::number(s.traces_read) + ", written " +
-                      QString::number(s.traces_written) + ", fill traces " +
-                      QString::number(s.traces_filled);
+    text.lines << TraceCounts(s);
+    if (!result.outputs.empty()) {
+        const std::string_view label = OutputTracesLabel(result);
+        text.lines << QString::fromUtf8(label.data(), static_cast<qsizetype>(label.size())) + " " +
+                          QString::number(TracesInOutputs(result));
+    }
     SkippedLines(result, text.lines);
     DroppedLines(s, text.lines);
     WarningLines(result, text.lines);

@@ -38,6 +38,9 @@ struct SummaryRow {
     std::string_view reason;        ///< after the count in an explanation: "of another channel"
     bool onlyWhenAny;               ///< told on its line only when not 0
     std::string_view before = ", "; ///< what separates it from the count before it on its line
+    /// `reason` for a count of 1 where it names a noun: "clock glitch";
+    /// empty where `reason` serves both ("of another channel").
+    std::string_view reasonOne = {};
 };
 
 /// Every count of CombineSummary, in the order the summaries tell them.
@@ -48,6 +51,25 @@ extern const std::array<SummaryRow, 20> kSummaryRows;
 {
     return summary.*row.count;
 }
+
+/// `count` with the reason of `row` after it, singular or plural as the
+/// count asks: "1 clock glitch", "2 clock glitches".
+[[nodiscard]] std::string CountWithReason(std::int64_t count, const SummaryRow& row);
+
+/// A trace spacing to the millimetre with its unit: 0.607922 gives "0.608 m".
+[[nodiscard]] std::string FormatSpacing(double metres);
+
+/// A file size in megabytes (10^6 bytes) with one decimal: 12345678 gives
+/// "12.3 MB".
+[[nodiscard]] std::string FormatMegabytes(std::int64_t bytes);
+
+/// How the summaries name the trace records of all outputs together: "after
+/// speed correction" when an output was re-spaced, since its count then
+/// differs from the records written into it.
+[[nodiscard]] std::string_view OutputTracesLabel(const CombineResult& result);
+
+/// The trace records of all outputs together, fill traces included.
+[[nodiscard]] std::int64_t TracesInOutputs(const CombineResult& result);
 
 /// Why a job wrote no output: "no output written: no trace was read", or
 /// "no output written: N traces read, dropped: " and the counts left out

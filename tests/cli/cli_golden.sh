@@ -55,12 +55,16 @@ planned = {o["path"]: (o["traces"], o["fill_traces"], o["bytes"], o["first_trace
                        o["last_trace_time"], o["replaces_existing"],
                        o.get("spacing_metres"), o.get("traces_before_correction"))
            for o in plan["outputs"]}
-line = re.compile(r"(.+): (\d+) traces(?: \((\d+) fill\))?, (\d+) bytes, (.+?) to (.+?)"
-                  r"(, replaced an existing file)?(?:, speed corrected at (\S+) m from (\d+) traces)?")
+line = re.compile(r"(.+): (\d+) traces(?: \((\d+) fill\))?, (\d+\.\d) MB \((\d+) bytes\), (.+?) to (.+?)"
+                  r"(, replaced an existing file)?(?:, speed corrected at (\d+\.\d{3}) m from (\d+) traces)?")
 written = {}
 for m in filter(None, map(line.fullmatch, report.splitlines())):
-    written[m[1]] = (int(m[2]), int(m[3] or 0), int(m[4]), m[5], m[6], m[7] is not None,
-                     m[8] and float(m[8]), m[9] and int(m[9]))
+    if m[4] != f"{int(m[5]) / 1e6:.1f}":
+        fail(f"{m[4]} MB for {m[5]} bytes")
+    written[m[1]] = (int(m[2]), int(m[3] or 0), int(m[5]), m[6], m[7], m[8] is not None,
+                     m[9] and float(m[9]), m[10] and int(m[10]))
+# The report gives the spacing to the millimetre, the plan exactly.
+planned = {path: o[:6] + (o[6] and round(o[6], 3),) + o[7:] for path, o in planned.items()}
 if planned != written:
     fail(f"planned {planned}, reported {written}")
 sizes = {os.path.join(out_dir, f): os.path.getsize(os.path.join(out_dir, f))
@@ -68,8 +72,11 @@ sizes = {os.path.join(out_dir, f): os.path.getsize(os.path.join(out_dir, f))
 if sizes != {path: o[2] for path, o in planned.items()}:
     fail(f"planned {planned}, written {sizes}")
 # The report leaves out some counts while they are 0.
-labels = {"Traces read": "traces_read", "written": "traces_written",
-          "reference": "dropped_reference", "before output start": "dropped_before_start",
+labels = {"Records read": "traces_read", "written from them": "traces_written",
+          "reference traces": "dropped_reference",
+          "Traces in the outputs": "output_traces",
+          "Traces in the outputs after speed correction": "output_traces",
+          "before output start": "dropped_before_start",
           "not resampled": "dropped_resampling", "channel": "dropped_channel",
           "implausible pairs": "dropped_implausible", "paired": "merged_into_pairs",
           "no navigation": "dropped_navigation", "without samples": "dropped_empty",
@@ -83,7 +90,7 @@ labels = {"Traces read": "traces_read", "written": "traces_written",
               "traces_converted_with_loss"}
 counts = {}
 for text in report.splitlines():
-    if not text.startswith(("Traces ", "Fill traces ", "Outputs ")):
+    if not text.startswith(("Records ", "Traces ", "Fill traces ", "Outputs ")):
         continue
     # Split at the separators of counts, not at a comma inside a label's parentheses.
     parts = re.split(r"[:;] |, (?![^()]*\))", text)
@@ -91,7 +98,8 @@ for text in report.splitlines():
         if m[1] not in labels:
             fail(f"unknown count {m[0]!r}")
         counts[labels[m[1]]] = int(m[2])
-summary = dict(plan["summary"], outputs=len(plan["outputs"]))
+summary = dict(plan["summary"], outputs=len(plan["outputs"]),
+               output_traces=sum(o["traces"] for o in plan["outputs"]))
 differ = {k: (summary.get(k), counts.get(k, 0)) for k in summary.keys() | counts.keys()
           if summary.get(k) != counts.get(k, 0)}
 if differ:

@@ -74,7 +74,7 @@ grep -q "^tessara-cli: $DIR/missing.sgy: no such file$" "$DIR/e.txt" || fail "$(
 rm -rf "$DIR/out" && mkdir "$DIR/out"
 "$CLI" combine -o "$DIR/out" --single-channel 1000 "$A" >"$DIR/o.txt" 2>"$DIR/e.txt"
 [ $? -eq 1 ] || fail "no output: exit not 1"
-grep -q "^tessara-cli: no output written: 20 traces read, dropped: 1 reference traces, 19 of another channel$" \
+grep -q "^tessara-cli: no output written: 20 records read, dropped: 1 reference trace, one per input, not written, 19 of another channel$" \
     "$DIR/e.txt" || fail "$(cat "$DIR/e.txt")"
 
 # A second job into a directory another job holds is refused at once.

@@ -22,6 +22,6 @@ grep -q "$(printf 'File close by file  gap limit .* > 3600\r')" "$DIR/log.txt" |
     fail "no gap close line with CR LF in the log"
 lines=$(grep -c "^$DIR/out/E2E_" "$DIR/stdout.txt")
 [ "$lines" -eq 2 ] || fail "expected one line per output: $(cat "$DIR/stdout.txt")"
-grep -q "^Traces read 60: written 57, reference 3," "$DIR/stdout.txt" ||
+grep -q "^Records read 60: written from them 57, reference traces 3," "$DIR/stdout.txt" ||
     fail "summary: $(cat "$DIR/stdout.txt")"
 echo "combine end to end: ok"

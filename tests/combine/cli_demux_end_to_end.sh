@@ -38,7 +38,7 @@ $HOLDS "$DIR/scan.json" 'all(t["user_defined"] is None for t in d["traces"])' ||
 mkdir "$DIR/side"
 "$CLI" combine -o "$DIR/side" --no-delay-scan --expedition SS --sidescan 0,1 --channel-field 3 \
     "$IN" >"$DIR/side.txt" 2>&1 || fail "sidescan exit $?: $(cat "$DIR/side.txt")"
-grep -q "^Traces read 250: written 124, reference 1, .*channel 0, implausible pairs 1, paired 124," \
+grep -q "^Records read 250: written from them 124, reference traces 1, .*channel 0, implausible pairs 1, paired 124," \
     "$DIR/side.txt" || fail "sidescan summary: $(grep '^Traces' "$DIR/side.txt")"
 "$CLI" info "$DIR"/side/SS_*.sgy | grep -q "samples per trace: *300 " ||
     fail "pair length: $("$CLI" info "$DIR"/side/SS_*.sgy)"
@@ -48,6 +48,6 @@ mkdir "$DIR/one"
 "$CLI" combine -o "$DIR/one" --no-delay-scan --expedition ONE --single-channel 1 \
     --channel-field 4 --channel-start 180 --channel-length 1 "$IN" >"$DIR/one.txt" 2>&1 ||
     fail "single channel exit $?: $(cat "$DIR/one.txt")"
-grep -q "^Traces read 250: written 125, reference 1, .*channel 124, implausible pairs 0, paired 0," \
+grep -q "^Records read 250: written from them 125, reference traces 1, .*channel 124, implausible pairs 0, paired 0," \
     "$DIR/one.txt" || fail "single channel summary: $(grep '^Traces' "$DIR/one.txt")"
 echo "demux end to end: ok"

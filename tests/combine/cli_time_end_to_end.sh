@@ -33,7 +33,7 @@ run --fix-knudsen yearday
     fail "short gap fill lines: $(cat "$DIR/log.txt")"
 grep -q "$(printf '^Fill : Time Gap 100.25 number of fill traces 290\r$')" "$DIR/log.txt" ||
     fail "long gap fill line"
-grep -q "^Traces read 48: written 40, reference 8, before output start 0," "$DIR/stdout.txt" ||
+grep -q "^Records read 48: written from them 40, reference traces 8, before output start 0," "$DIR/stdout.txt" ||
     fail "summary: $(cat "$DIR/stdout.txt")"
 grep -q "^Fill traces written 346," "$DIR/stdout.txt" || fail "fill count: $(cat "$DIR/stdout.txt")"
 
@@ -56,7 +56,7 @@ run --fix-knudsen yearday --time-correction 3600
 FILES=$(ls "$DIR"/ny/*.sgy)
 run
 [ "$(ls "$DIR/out")" = "E2E_365_2358_to_001_0002.sgy" ] || fail "New Year outputs: $(ls "$DIR/out")"
-grep -q "^Traces read 60: written 57, reference 3, before output start 0," "$DIR/stdout.txt" ||
+grep -q "^Records read 60: written from them 57, reference traces 3, before output start 0," "$DIR/stdout.txt" ||
     fail "New Year summary: $(cat "$DIR/stdout.txt")"
 
 # A wrong hour in the first trace written of the first file: that trace
@@ -68,6 +68,6 @@ FILES=$(ls "$DIR"/glitch/*.sgy)
 run
 grep -q "$(printf '^\tClock glitch: trace 2 at 255:22:35:1 skipped\r$')" "$DIR/log.txt" ||
     fail "no clock glitch line: $(cat "$DIR/log.txt")"
-grep -q "^Traces read 20: written 17, reference 2, before output start 0,.*, clock glitch 1$" \
+grep -q "^Records read 20: written from them 17, reference traces 2, before output start 0,.*, clock glitch 1$" \
     "$DIR/stdout.txt" || fail "clock glitch summary: $(cat "$DIR/stdout.txt")"
 echo "combine time end to end: ok"

@@ -149,12 +149,22 @@ void TestJobSummary::speed_corrected_output_shows_spacing_and_counts()
     CombineResult r;
     OutputRecord o = Output("A_255_1735_to_255_1800_SC4.9m.sgy", 950, 0);
     o.speed_corrected = true;
-    o.spacing_metres = 4.87;
+    o.spacing_metres = 4.8671234567;
     o.traces_before_correction = 1000;
     r.outputs = {o};
-    QCOMPARE(SummarizeJob(r).lines.at(0),
-             "A_255_1735_to_255_1800_SC4.9m.sgy: 950 traces, 0 fill traces, spacing 4.87 m "
+    r.summary.traces_read = 1004;
+    r.summary.traces_written = 1000;
+    r.summary.dropped_reference = 3;
+    r.summary.dropped_clock_glitch = 1;
+    const QStringList lines = SummarizeJob(r).lines;
+    QCOMPARE(lines.at(0),
+             "A_255_1735_to_255_1800_SC4.9m.sgy: 950 traces, 0 fill traces, spacing 4.867 m "
              "(1000 traces before, 950 after)");
+    // Records read and written differ from the traces the output holds.
+    QCOMPARE(lines.at(1), "1004 records read, 1000 written from them, 0 fill traces");
+    QCOMPARE(lines.at(2), "Traces in the outputs after speed correction 950");
+    QVERIFY(lines.contains("    3 reference traces, one per input, not written"));
+    QVERIFY(lines.contains("    1 clock glitch"));
 }
 
 void TestJobSummary::progress_text_data()
