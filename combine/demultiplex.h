@@ -90,10 +90,6 @@ public:
     /// Called when a pair was written: true when it carried a port trace that
     /// no written pair carried before.
     [[nodiscard]] bool TakeUnpairedPort();
-    /// Whether the pair holds a port trace no written pair carries yet: the
-    /// one thing a new input does not set anew.
-    [[nodiscard]] bool PortUnpaired() const { return m_portUnpaired; }
-    void SetPortUnpaired(bool unpaired) { m_portUnpaired = unpaired; }
     /// The pair being built, the fill template of the sidescan path.
     [[nodiscard]] CSegyTrace& Pair() { return m_pair; }
 

@@ -7,6 +7,8 @@
 #include "combine/api/combine_settings.h"
 #include "combine/api/job_host.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -40,6 +42,30 @@ struct InputCounters {
         if (traces > 1)
             averageInterval = (time - inputStart) / (traces - 1);
         ++traces;
+    }
+};
+
+/// The job's progress as deciding and writing its outputs share it: each
+/// input's bytes count once when its output is decided and once when it is
+/// written.
+struct ProgressLedger {
+    std::int64_t decided = 0; ///< bytes of the inputs decided
+    std::int64_t written = 0; ///< bytes of the inputs written
+    std::int64_t total = 0;   ///< twice the bytes of all inputs
+    int inputCount = 0;
+
+    /// Where the job stands with `partial` bytes of the input in hand gone
+    /// through, input `input` (0-based) in `phase`.
+    [[nodiscard]] JobProgress
+    At(JobProgress::Phase phase, std::size_t input, std::int64_t partial) const
+    {
+        JobProgress p;
+        p.phase = phase;
+        p.input = static_cast<int>(input) + 1;
+        p.inputCount = inputCount;
+        p.bytesTotal = total;
+        p.bytesDone = std::min(total, decided + written + std::max<std::int64_t>(0, partial));
+        return p;
     }
 };
 

@@ -12,11 +12,11 @@
 namespace tessara
 {
 
-COutputFile::COutputFile(std::string workingPath) : m_path(std::move(workingPath)) {}
+COutputRecords::COutputRecords(std::string workingPath) : m_path(std::move(workingPath)) {}
 
-bool COutputFile::Open(const CSegyFile& input,
-                       std::uint16_t samplesPerTrace,
-                       std::optional<std::uint16_t> sampleIntervalUs)
+void COutputRecords::StartOutput(const CSegyFile& input,
+                                 std::uint16_t samplesPerTrace,
+                                 std::optional<std::uint16_t> sampleIntervalUs)
 {
     m_state.traces = 0;
     m_state.fillTraces = 0;
@@ -24,37 +24,47 @@ bool COutputFile::Open(const CSegyFile& input,
     m_state.bytes = kFileHeaderBytes;
     m_state.otherLength += m_state.otherLengthNow;
     m_state.otherLengthNow = 0;
+    m_out.StartLike(input, samplesPerTrace);
+    if (sampleIntervalUs)
+        m_out.tapeHeader->binSampleInterval = *sampleIntervalUs;
+}
+
+void COutputTally::Open(const CSegyFile& input,
+                        std::uint16_t samplesPerTrace,
+                        std::optional<std::uint16_t> sampleIntervalUs)
+{
+    StartOutput(input, samplesPerTrace, sampleIntervalUs);
     m_fixes.clear();
     m_delays.clear();
     m_bytesByDelay.clear();
     m_recordDelays.clear();
     m_recordSizes.clear();
+    // The encoding WriteHeader would take, for the sizes of the records.
+    m_out.SetFormat(m_out.tapeHeader->binFormatCode);
+    m_open = true;
+}
+
+bool COutputFile::Open(const CSegyFile& input,
+                       std::uint16_t samplesPerTrace,
+                       std::optional<std::uint16_t> sampleIntervalUs)
+{
     m_written = 0;
     m_removed = 0;
-    if (m_writing && m_edits.correction != nullptr)
+    if (m_edits.correction != nullptr)
         m_selection =
             CCorrectedSelection(m_edits.correction->fixes, m_edits.correction->spacingMetres);
-    if (m_writing && !m_file.OpenAt(m_path))
+    if (!m_file.OpenAt(Path()))
         return false;
-    m_out.StartLike(input, samplesPerTrace);
-    if (sampleIntervalUs)
-        m_out.tapeHeader->binSampleInterval = *sampleIntervalUs;
-    if (!m_writing) {
-        // The encoding WriteHeader would take, for the sizes of the records.
-        m_out.SetFormat(m_out.tapeHeader->binFormatCode);
-        return true;
-    }
+    StartOutput(input, samplesPerTrace, sampleIntervalUs);
     m_out.WriteHeader();
     return !m_out.bHasFailed();
 }
 
 bool COutputFile::Close()
 {
-    if (!m_writing)
-        return true;
     // Readers that go by the file header must not take such a file for one
     // of equal trace lengths.
-    if (m_out.bIsOpen() && m_state.otherLengthNow > 0)
+    if (m_out.bIsOpen() && OtherLengthNow() > 0)
         m_out.MarkVariableLength();
     m_out.Close();
     return !m_out.bHasFailed();
@@ -62,36 +72,12 @@ bool COutputFile::Close()
 
 void COutputFile::Discard()
 {
-    if (m_writing)
-        m_file.Abandon();
+    m_file.Abandon();
 }
 
 bool COutputFile::Finish(const std::string& path)
 {
     return m_file.Finish(path) == CSegyFinishingWriter::Finished::Done;
-}
-
-COutputFile::State COutputFile::Save() const
-{
-    State state = m_state;
-    if (m_nullTrace.header) {
-        state.fillHeader = *m_nullTrace.header;
-        state.fillTailLittleEndian = m_nullTrace.tailLittleEndian;
-        state.fillSamples = m_nullTrace.numSamples;
-    }
-    return state;
-}
-
-void COutputFile::Restore(const State& state)
-{
-    m_state = state;
-    if (state.fillHeader) {
-        m_nullTrace.SetN(state.fillSamples);
-        *m_nullTrace.header = *state.fillHeader;
-        m_nullTrace.tailLittleEndian = state.fillTailLittleEndian;
-    } else {
-        m_nullTrace.Delete();
-    }
 }
 
 namespace
@@ -125,7 +111,7 @@ bool LosesSamples(std::int32_t from, std::int32_t to)
 
 } // namespace
 
-void COutputFile::BeginInput(std::uint32_t samplesPerTrace, std::int32_t inputFormat)
+void COutputRecords::BeginInput(std::uint32_t samplesPerTrace, std::int32_t inputFormat)
 {
     m_state.lossyInput = LosesSamples(inputFormat, m_out.formatCode);
     // Fill traces must always carry a real trace's header: the template
@@ -134,10 +120,10 @@ void COutputFile::BeginInput(std::uint32_t samplesPerTrace, std::int32_t inputFo
     m_nullTrace.ResizeZeroed(samplesPerTrace);
 }
 
-bool COutputFile::WriteReal(const CSegyTrace& trace,
-                            double time,
-                            bool keepAsFillTemplate,
-                            const StoredSamples* stored)
+bool COutputRecords::WriteReal(const CSegyTrace& trace,
+                               double time,
+                               bool keepAsFillTemplate,
+                               const StoredSamples* stored)
 {
     if (!WriteRecord(trace, false, stored))
         return false;
@@ -152,7 +138,7 @@ bool COutputFile::WriteReal(const CSegyTrace& trace,
     return true;
 }
 
-bool COutputFile::WriteFill(CSegyTrace& fill, std::int32_t count, double interval)
+bool COutputRecords::WriteFill(CSegyTrace& fill, std::int32_t count, double interval)
 {
     SegyHeaderType& h = *fill.header;
     double t = m_state.lastTraceTime;
@@ -177,33 +163,22 @@ bool COutputFile::WriteFill(CSegyTrace& fill, std::int32_t count, double interva
     return true;
 }
 
-std::int64_t COutputFile::RecordBytes(const SegyHeaderType& h) const
+std::int64_t COutputRecords::RecordBytes(const SegyHeaderType& h) const
 {
     return static_cast<std::int64_t>(m_out.RecordBytes(h));
 }
 
-void COutputFile::MarkCompleted()
+void COutputRecords::MarkCompleted()
 {
     m_state.traces = 0;
     m_state.fillTraces = 0;
 }
 
-bool COutputFile::WriteRecord(const CSegyTrace& trace, bool isFill, const StoredSamples* stored)
+bool COutputRecords::WriteRecord(const CSegyTrace& trace, bool isFill, const StoredSamples* stored)
 {
     const SegyHeaderType& h = *trace.header;
-    const std::int64_t record = m_state.traces;
     const std::int64_t bytes = RecordBytes(h);
-    if (m_writing) {
-        Emit(trace, stored, record);
-    } else {
-        ++m_delays[h.delayRecordingTime];
-        m_bytesByDelay[h.delayRecordingTime] += bytes;
-        if (m_keepFixes) {
-            (void)AddFixOfHeader(m_fixes, h, record, static_cast<std::int32_t>(record + 1));
-            m_recordDelays.push_back(h.delayRecordingTime);
-            m_recordSizes.push_back(bytes);
-        }
-    }
+    const bool written = Record(trace, stored, m_state.traces, bytes);
     if (!isFill && m_state.lossyInput)
         ++m_state.lossy;
     if (h.sampleCount != m_out.tapeHeader->binSamplesPerTrace)
@@ -216,10 +191,35 @@ bool COutputFile::WriteRecord(const CSegyTrace& trace, bool isFill, const Stored
         m_state.firstTraceTime = m_state.scale.Seconds(h);
     ++m_state.traces;
     m_state.bytes += bytes;
-    return !(m_writing && m_out.bHasFailed());
+    return written;
 }
 
-std::int64_t COutputFile::DecidedBytes(const OutputEdits& edits) const
+bool COutputTally::Record(const CSegyTrace& trace,
+                          const StoredSamples* /*stored*/,
+                          std::int64_t record,
+                          std::int64_t bytes)
+{
+    const SegyHeaderType& h = *trace.header;
+    ++m_delays[h.delayRecordingTime];
+    m_bytesByDelay[h.delayRecordingTime] += bytes;
+    if (m_keepFixes) {
+        (void)AddFixOfHeader(m_fixes, h, record, static_cast<std::int32_t>(record + 1));
+        m_recordDelays.push_back(h.delayRecordingTime);
+        m_recordSizes.push_back(bytes);
+    }
+    return true;
+}
+
+bool COutputFile::Record(const CSegyTrace& trace,
+                         const StoredSamples* stored,
+                         std::int64_t record,
+                         std::int64_t /*bytes*/)
+{
+    Emit(trace, stored, record);
+    return !m_out.bHasFailed();
+}
+
+std::int64_t COutputTally::DecidedBytes(const OutputEdits& edits) const
 {
     std::int64_t bytes = kFileHeaderBytes;
     if (edits.correction == nullptr) {

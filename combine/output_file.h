@@ -1,5 +1,6 @@
-// The working output file of a job and everything counted while it is
-// written. The only code that writes into the working file.
+// The records of an output: counted while it is decided, written into the
+// working output file once it is. The only code that writes into the
+// working file.
 #pragma once
 
 #include "combine/delay_scan.h"
@@ -18,9 +19,9 @@
 namespace tessara
 {
 
-/// What the writing pass of an output applies to its records as they stream
-/// to the file: the speed-corrected selection, and the delays the delay scan
-/// removes. Decided by the deciding pass over the same records.
+/// What writing an output applies to its records as they stream to the
+/// file: the speed-corrected selection, and the delays the delay scan
+/// removes. Decided over the same records before the output is written.
 struct OutputEdits {
     /// The selection when the output is speed corrected; its fixes must
     /// outlive the writing.
@@ -28,70 +29,24 @@ struct OutputEdits {
     DelayScanDecision delays;
 };
 
-/// Owner of the working output file ("SegyOut.sgy" in the output directory).
-/// It takes the output's records, real and fill traces, and keeps their
-/// bookkeeping: the records, the times of the first and the last real trace,
-/// the template of fill traces.
-///
-/// Each output is taken twice. Deciding, nothing is written: the records are
-/// counted as if they were, and their delays and fixes are kept for the
-/// decisions that need the whole output. Writing, the file is created and
-/// each record goes to it as the edits say: repeated, with a header of its
-/// own, or left out. The bookkeeping describes the records taken (the output
-/// as recorded) either way; the counts of what reached the file are apart.
-/// Every failure is kept: bHasFailed tells whether anything since Open did
-/// not reach the file.
-class COutputFile
+/// The records an output takes, real and fill traces, and their
+/// bookkeeping: the count, the bytes, the times of the first and the last
+/// real trace, the template of fill traces. Deciding an output counts them
+/// (COutputTally); writing it puts them into the working file (COutputFile).
+/// The bookkeeping describes the records taken (the output as recorded)
+/// either way.
+class COutputRecords
 {
 public:
-    explicit COutputFile(std::string workingPath);
+    explicit COutputRecords(std::string workingPath);
+    virtual ~COutputRecords() = default;
+    COutputRecords(const COutputRecords&) = delete;
+    COutputRecords& operator=(const COutputRecords&) = delete;
 
     [[nodiscard]] const std::string& Path() const { return m_path; }
-    [[nodiscard]] bool bIsOpen() const { return m_out.bIsOpen(); }
-    [[nodiscard]] bool bHasFailed() const { return m_out.bHasFailed(); }
     /// Bytes of the records taken as recorded, file header included: the
     /// size the output's closing rules go by.
     [[nodiscard]] std::int64_t ByteCount() const { return m_state.bytes; }
-
-    /// Whether Open creates the file (the writing pass) or only counts.
-    void SetWriting(bool writing) { m_writing = writing; }
-    [[nodiscard]] bool bIsWriting() const { return m_writing; }
-    /// Deciding: whether the fixes of the records are kept for the speed
-    /// correction.
-    void KeepFixes(bool keep) { m_keepFixes = keep; }
-    /// Writing: the edits of the output opened next (kept until then).
-    void SetEdits(const OutputEdits& edits) { m_edits = edits; }
-
-    /// Creates the working file and writes its file header: `input`'s, with
-    /// `samplesPerTrace` in both count fields and, when given, the interval
-    /// the traces will have after resampling (bytes 3217-3218, us). The
-    /// counts of the previous output are cleared. False when the file cannot
-    /// be created or the header not written.
-    /// Deciding, nothing is created and the open only counts.
-    [[nodiscard]] bool Open(const CSegyFile& input,
-                            std::uint16_t samplesPerTrace,
-                            std::optional<std::uint16_t> sampleIntervalUs);
-    /// Closes the file; false when it could not be written completely.
-    [[nodiscard]] bool Close();
-    /// Closes the file and removes it: an output without a trace.
-    void Discard();
-    /// Gives the closed, completely written file its final name `path` in one
-    /// step, replacing a file there; false, with the working file kept, when
-    /// anything of it was not written or the rename failed.
-    [[nodiscard]] bool Finish(const std::string& path);
-    /// The kept fixes (deciding; positions are record numbers), moved out.
-    [[nodiscard]] std::vector<llt> TakeFixes() { return std::move(m_fixes); }
-    /// Deciding with fixes kept: the delay of each record.
-    [[nodiscard]] const std::vector<std::int16_t>& RecordDelays() const { return m_recordDelays; }
-    /// Deciding: how many records of each delay were taken.
-    [[nodiscard]] const DelayHistogram& Delays() const { return m_delays; }
-    /// Deciding: the bytes of the file the records taken make once `edits`
-    /// apply to them, the file header included.
-    [[nodiscard]] std::int64_t DecidedBytes(const OutputEdits& edits) const;
-    /// Writing: traces that reached the file, and traces the delay scan left
-    /// out, since Open.
-    [[nodiscard]] std::int64_t TracesWritten() const { return m_written; }
-    [[nodiscard]] std::int64_t TracesRemoved() const { return m_removed; }
 
     /// The job's time scale: the first trace time is on it, and fill traces
     /// get their headers' times from it.
@@ -101,7 +56,7 @@ public:
     /// template keeps the header of the last trace written in the job, with
     /// zero samples for `samplesPerTrace`.
     void BeginInput(std::uint32_t samplesPerTrace, std::int32_t inputFormat);
-    /// Writes a counted real trace and makes `time` the last trace time;
+    /// Takes a counted real trace and makes `time` the last trace time;
     /// `keepAsFillTemplate` makes fill traces carry its header from now on.
     /// False, with nothing recorded but the attempt, when the write failed.
     /// With `stored`, the trace's samples are those bytes of its input, not
@@ -113,11 +68,11 @@ public:
     /// The last trace time without a write (a trace counted but not written).
     void SetLastTraceTime(double time) { m_state.lastTraceTime = time; }
 
-    /// Writes `count` fill traces `interval` seconds apart after the last
-    /// trace time, each `fill` (its header's time set, its samples zero). A fill trace in a later
-    /// year than the time scale's base year gets that year and its day in it; the others keep the
-    /// template's year. The last trace time stays. False when a write failed; the filling then
-    /// ends.
+    /// Takes `count` fill traces `interval` seconds apart after the last
+    /// trace time, each `fill` (its header's time set, its samples zero). A
+    /// fill trace in a later year than the time scale's base year gets that
+    /// year and its day in it; the others keep the template's year. The last
+    /// trace time stays. False when a write failed; the filling then ends.
     [[nodiscard]] bool WriteFill(CSegyTrace& fill, std::int32_t count, double interval);
     /// The fill template of the plain and single-channel paths.
     [[nodiscard]] CSegyTrace& FillTemplate() { return m_nullTrace; }
@@ -132,7 +87,7 @@ public:
     /// Time (on the job's scale) of the first real trace of the output.
     [[nodiscard]] double FirstTraceTime() const { return m_state.firstTraceTime; }
 
-    /// Bytes a record with header `h` takes in the open file.
+    /// Bytes a record with header `h` takes in the output.
     [[nodiscard]] std::int64_t RecordBytes(const SegyHeaderType& h) const;
     /// The output got its final name: its records no longer count as the
     /// working file's (the last trace time stays, for the next gap).
@@ -147,13 +102,33 @@ public:
     }
     [[nodiscard]] std::int64_t LossyConversions() const { return m_state.lossy; }
 
-    /// The bookkeeping, which the job keeps at the start of an output and
-    /// restores for the second pass over it.
+protected:
+    /// A new output like `input`, with `samplesPerTrace` in both count
+    /// fields and, when given, the interval the traces will have after
+    /// resampling (bytes 3217-3218, us); the counts of the previous output
+    /// are cleared.
+    void StartOutput(const CSegyFile& input,
+                     std::uint16_t samplesPerTrace,
+                     std::optional<std::uint16_t> sampleIntervalUs);
+    /// The record of `trace`, number `record` of the output, of `bytes`
+    /// bytes: counted or written. False when a write failed.
+    [[nodiscard]] virtual bool Record(const CSegyTrace& trace,
+                                      const StoredSamples* stored,
+                                      std::int64_t record,
+                                      std::int64_t bytes) = 0;
+    /// Records of the open output whose sample count differs from its
+    /// file header's.
+    [[nodiscard]] std::int64_t OtherLengthNow() const { return m_state.otherLengthNow; }
+
+    CSegyFinishingWriter m_file; // its writer lays out the records, and writes them
+    CSegyFileOut& m_out = m_file.Out();
+
+private:
+    [[nodiscard]] bool
+    WriteRecord(const CSegyTrace& trace, bool isFill, const StoredSamples* stored = nullptr);
+
     struct State {
         CJobTimeScale scale;
-        std::optional<SegyHeaderType> fillHeader; // of the fill template
-        bool fillTailLittleEndian = false;
-        std::uint32_t fillSamples = 0;
         std::int64_t traces = 0;
         std::int64_t fillTraces = 0;
         std::int64_t bytes = 0;
@@ -164,33 +139,105 @@ public:
         std::int64_t otherLengthNow = 0; // of the open one
         std::int64_t lossy = 0;
     };
-    [[nodiscard]] State Save() const;
-    void Restore(const State& state);
-
-private:
-    [[nodiscard]] bool
-    WriteRecord(const CSegyTrace& trace, bool isFill, const StoredSamples* stored = nullptr);
-    /// Writing: the record of `trace`, number `record` of the output, as
-    /// the edits say.
-    void Emit(const CSegyTrace& trace, const StoredSamples* stored, std::int64_t record);
 
     std::string m_path;
-    CSegyFinishingWriter m_file; // one writer for every output of the job
-    CSegyFileOut& m_out = m_file.Out();
     CSegyTrace m_nullTrace; // header of the last trace taken, zero samples
     State m_state;
-    bool m_writing = true;
+};
+
+/// Deciding an output: its records are counted, nothing is written. Their
+/// delays and, when asked, their fixes are kept for the decisions that need
+/// the whole output.
+class COutputTally : public COutputRecords
+{
+public:
+    using COutputRecords::COutputRecords;
+
+    /// Whether the fixes of the records are kept for the speed correction.
+    void KeepFixes(bool keep) { m_keepFixes = keep; }
+    /// Starts counting an output like `input` (see COutputFile::Open).
+    void Open(const CSegyFile& input,
+              std::uint16_t samplesPerTrace,
+              std::optional<std::uint16_t> sampleIntervalUs);
+    /// Whether an output is being counted, from Open to Close.
+    [[nodiscard]] bool bIsOpen() const { return m_open; }
+    void Close() { m_open = false; }
+
+    /// The kept fixes (positions are record numbers), moved out.
+    [[nodiscard]] std::vector<llt> TakeFixes() { return std::move(m_fixes); }
+    /// With fixes kept: the delay of each record.
+    [[nodiscard]] const std::vector<std::int16_t>& RecordDelays() const { return m_recordDelays; }
+    /// How many records of each delay were taken.
+    [[nodiscard]] const DelayHistogram& Delays() const { return m_delays; }
+    /// The bytes of the file the records taken make once `edits` apply to
+    /// them, the file header included.
+    [[nodiscard]] std::int64_t DecidedBytes(const OutputEdits& edits) const;
+
+private:
+    [[nodiscard]] bool Record(const CSegyTrace& trace,
+                              const StoredSamples* stored,
+                              std::int64_t record,
+                              std::int64_t bytes) override;
+
+    bool m_open = false;
     bool m_keepFixes = false;
-    OutputEdits m_edits;
-    CCorrectedSelection m_selection;
     std::vector<llt> m_fixes;
-    // Deciding: per delay, the records and their bytes; with fixes kept, the
-    // delay and bytes of every record, which the speed-corrected selection
-    // takes by number.
+    // Per delay, the records and their bytes; with fixes kept, the delay
+    // and bytes of every record, which the speed-corrected selection takes
+    // by number.
     DelayHistogram m_delays;
     DelayHistogram m_bytesByDelay;
     std::vector<std::int16_t> m_recordDelays;
     std::vector<std::int64_t> m_recordSizes;
+};
+
+/// Owner of the working output file ("SegyOut.sgy" in the output directory)
+/// while an output is written: each record goes to it as the output's edits
+/// say (repeated, with a header of its own, or left out). The only code that
+/// writes into the working file. Every failure is kept: bHasFailed tells
+/// whether anything since Open did not reach the file.
+class COutputFile : public COutputRecords
+{
+public:
+    using COutputRecords::COutputRecords;
+
+    [[nodiscard]] bool bIsOpen() const { return m_out.bIsOpen(); }
+    [[nodiscard]] bool bHasFailed() const { return m_out.bHasFailed(); }
+    /// The edits of the output opened next (kept until then).
+    void SetEdits(const OutputEdits& edits) { m_edits = edits; }
+
+    /// Creates the working file and writes its file header: `input`'s, with
+    /// `samplesPerTrace` in both count fields and, when given, the interval
+    /// the traces will have after resampling (bytes 3217-3218, us). The
+    /// counts of the previous output are cleared. False when the file cannot
+    /// be created or the header not written.
+    [[nodiscard]] bool Open(const CSegyFile& input,
+                            std::uint16_t samplesPerTrace,
+                            std::optional<std::uint16_t> sampleIntervalUs);
+    /// Closes the file; false when it could not be written completely.
+    [[nodiscard]] bool Close();
+    /// Closes the file and removes it: an output without a trace.
+    void Discard();
+    /// Gives the closed, completely written file its final name `path` in one
+    /// step, replacing a file there; false, with the working file kept, when
+    /// anything of it was not written or the rename failed.
+    [[nodiscard]] bool Finish(const std::string& path);
+    /// Traces that reached the file, and traces the delay scan left out,
+    /// since Open.
+    [[nodiscard]] std::int64_t TracesWritten() const { return m_written; }
+    [[nodiscard]] std::int64_t TracesRemoved() const { return m_removed; }
+
+private:
+    [[nodiscard]] bool Record(const CSegyTrace& trace,
+                              const StoredSamples* stored,
+                              std::int64_t record,
+                              std::int64_t bytes) override;
+
+    /// The record of `trace`, number `record` of the output, as the edits say.
+    void Emit(const CSegyTrace& trace, const StoredSamples* stored, std::int64_t record);
+
+    OutputEdits m_edits;
+    CCorrectedSelection m_selection;
     std::int64_t m_written = 0;
     std::int64_t m_removed = 0;
 };

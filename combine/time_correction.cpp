@@ -250,7 +250,7 @@ std::int32_t CountNullTracesForGap(const CombineSettings& settings,
 }
 
 GapFillResult Fill_Null_Traces_in_Gap(const JobContext& ctx,
-                                      COutputFile& output,
+                                      COutputRecords& output,
                                       InputCounters& counters,
                                       CSegyTrace& fill,
                                       double nextStartTime,
@@ -273,19 +273,30 @@ GapFillResult Fill_Null_Traces_in_Gap(const JobContext& ctx,
         result.refusedBytes = fillBytes;
         return result;
     }
-    // The pair's storage decides its halves and must keep its size.
-    if (ctx.settings.demultiplex_sidescan)
-        std::fill(fill.samples.begin(), fill.samples.end(), 0.0);
-    else
-        fill.ResizeZeroed(fill.header->sampleCount);
-
     ctx.Log("Fill : Time Gap " + FormatLogNumber(result.gap) + " number of fill traces " +
             std::to_string(n));
     ctx.Log(kNL);
-    // The fill traces count in the input they follow.
-    counters.traces += n;
-    result.failed = !output.WriteFill(fill, n, counters.averageInterval);
+    result.written = n;
+    result.interval = counters.averageInterval;
+    result.failed = !Write_Null_Traces(ctx.settings, output, counters, fill, n, result.interval);
     return result;
+}
+
+bool Write_Null_Traces(const CombineSettings& settings,
+                       COutputRecords& output,
+                       InputCounters& counters,
+                       CSegyTrace& fill,
+                       std::int32_t count,
+                       double interval)
+{
+    // The pair's storage decides its halves and must keep its size.
+    if (settings.demultiplex_sidescan)
+        std::fill(fill.samples.begin(), fill.samples.end(), 0.0);
+    else
+        fill.ResizeZeroed(fill.header->sampleCount);
+    // The fill traces count in the input they follow.
+    counters.traces += count;
+    return output.WriteFill(fill, count, interval);
 }
 
 } // namespace tessara

@@ -124,6 +124,8 @@ struct GapFillResult {
     /// Bytes the fill traces would have taken where they would not fit the
     /// room given: none was written. 0 otherwise.
     std::int64_t refusedBytes = 0;
+    std::int32_t written = 0; ///< fill traces written (or tried, when failed)
+    double interval = 0;      ///< s, between them
 };
 
 /// Fills the gap after the current input: `nextStartTime` (s of year) minus
@@ -135,11 +137,22 @@ struct GapFillResult {
 /// the sidescan pair. Fill traces that would take more than `roomBytes`
 /// (what the size limit leaves of the output) are not written at all.
 [[nodiscard]] GapFillResult Fill_Null_Traces_in_Gap(const JobContext& ctx,
-                                                    COutputFile& output,
+                                                    COutputRecords& output,
                                                     InputCounters& counters,
                                                     CSegyTrace& fill,
                                                     double nextStartTime,
                                                     double gapLimitSeconds,
                                                     std::int64_t roomBytes);
+
+/// Writes `count` null traces `interval` seconds apart into `output` after
+/// its last trace time, each `fill` (the template of the channel path in
+/// use, given zero samples) with its own time; they count in the input they
+/// follow. False when a write failed.
+[[nodiscard]] bool Write_Null_Traces(const CombineSettings& settings,
+                                     COutputRecords& output,
+                                     InputCounters& counters,
+                                     CSegyTrace& fill,
+                                     std::int32_t count,
+                                     double interval);
 
 } // namespace tessara

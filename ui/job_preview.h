@@ -1,6 +1,5 @@
-// What a job would write, before it writes: the outputs its deciding passes
-// found (names, spans, traces, sizes, the files they would replace), the
-// inputs it would skip, and the summary a run would give.
+// What a job would write, before it writes: the outputs it decided (names, spans, traces, sizes,
+// the files they would replace), the inputs it would skip, and the summary a run would give.
 #pragma once
 
 #include "combine/api/combine_job.h"

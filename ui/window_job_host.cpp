@@ -43,6 +43,8 @@ const char* PhaseName(JobProgress::Phase phase)
     switch (phase) {
     case JobProgress::Phase::Scanning:
         return "scanning start times";
+    case JobProgress::Phase::Deciding:
+        return "deciding";
     case JobProgress::Phase::Reading:
         return "reading";
     case JobProgress::Phase::SpeedCorrection:

@@ -92,13 +92,15 @@ struct CombineResult {
     std::vector<OutputRecord> outputs; ///< in the order they were completed
     CombineSummary summary;
     /// WriteFailed: the path that could not be written, or with
-    /// input_changed the input that failed in the writing pass over its
-    /// output: it changed, went, or could no longer be read.
+    /// input_changed the input that failed while its output was written:
+    /// it changed, went, could no longer be read, or gave a trace that
+    /// could not be resampled for want of memory.
     std::string failed_path;
     bool input_changed = false;
     /// With input_changed, what became of the input, in the words that
-    /// follow its path: "changed while the job was writing", "is gone", or
-    /// "cannot be read (REASON)".
+    /// follow its path: "changed while the job was writing", "is gone",
+    /// "cannot be read (REASON)" or "gave a trace that could not be
+    /// resampled (out of memory)".
     std::string input_failure;
     /// Unreadable inputs, and inputs that changed after the job started
     /// (replaced or rewritten; they count as unreadable), in processing order.
@@ -129,12 +131,14 @@ struct CombineResult {
 /// streamed one at a time through three reusable traces; a speed-corrected
 /// output keeps its fixes (about 100 bytes a record).
 ///
-/// Each output is decided before it is written: a first pass over the
-/// trace headers of its inputs decides everything (the traces kept, the fill
-/// traces, where the output closes, its speed-corrected selection and the
-/// traces the delay scan removes, its name) and writes nothing; a second pass
-/// does the same again from the same state and writes every trace once, into
-/// the working file, which then takes its final name.
+/// Each output is decided before it is written: reading the trace headers
+/// of its inputs decides everything (the records taken and those left out
+/// with their reasons, the fill traces, where the output closes, its
+/// speed-corrected selection and the traces the delay scan removes, its
+/// name, what the log and the front end are told) into a plan, and writes
+/// nothing; a writer then carries the plan out, reading exactly the records
+/// it lists and writing every trace once into the working file, which then
+/// takes its final name.
 class CCombineJob
 {
 public:
@@ -154,21 +158,23 @@ public:
     /// anything is read. Completed outputs carry their final names; a write
     /// failure stops the job with the working file left under its name and
     /// no input deleted or replaced. An input whose identity or version
-    /// (device, inode, size, modification and change time) differs, when it is about to
-    /// be read, from what it was as the job started is skipped and counted
-    /// with the unreadable ones. No working file remains after a job that
+    /// (device, inode, size, modification and change time) differs, when its
+    /// output is decided, from what it was as the job started is skipped and
+    /// counted with the unreadable ones. No working file remains after a job that
     /// ends with Done or Stopped. A call made while the job runs (from
     /// inside the host's PumpEvents) returns AlreadyRunning and changes
-    /// nothing, the running job's Result included.
+    /// nothing, the running job's Result included. When memory runs out,
+    /// std::bad_alloc leaves Run with no working file behind.
     ///
-    /// An input whose identity or version (the change time included)
-    /// differs in the writing pass from what it was as the job started,
-    /// before it is read or after it was read, or that has gone or can no
-    /// longer be read, stops the job as a write failure of that input
-    /// (failed_path), since what was decided no longer holds: the output it
-    /// was read into keeps its working name. A stop request in either pass
-    /// ends the output being written with the traces taken so far, and no
-    /// further output is opened; its output record counts what was written.
+    /// Once an output is decided, an input of it whose identity or version
+    /// (the change time included) differs from what it was as the job
+    /// started, before it is written or after, that has gone, can no longer
+    /// be read or gives other records than were decided stops the job as a
+    /// write failure of that input (failed_path), since what was decided no
+    /// longer holds: the output keeps its working name. A stop request while
+    /// an output is decided ends the job before it is written; one while it
+    /// is written ends it at the trace in hand (its output record counts what
+    /// was written), and no further output is opened.
     [[nodiscard]] CombineOutcome Run(const std::string& outputDirectory);
 
     /// A file the front end writes while the job runs (its log): no output
@@ -176,7 +182,7 @@ public:
     /// next free "_2", "_3", ... instead. Called before Run.
     void KeepFile(const std::string& path) { m_keptFiles.push_back(path); }
 
-    /// Runs every deciding pass of the job and writes nothing: no lock, no
+    /// Decides every output of the job and writes nothing: no lock, no
     /// working file, no log. The result holds the outputs the job would
     /// write (names, times, traces, bytes, spacing, whether they would
     /// replace a file) and the same summary a run would give.

@@ -13,6 +13,7 @@ namespace tessara
 struct JobProgress {
     enum class Phase {
         Scanning,        ///< reading every input's first trace to order them
+        Deciding,        ///< reading an output's trace headers to decide what it holds
         Reading,         ///< streaming the inputs' traces into outputs
         SpeedCorrection, ///< re-spacing a finished output
         DelayScan,       ///< cleaning a finished output of abnormal delays
@@ -20,8 +21,11 @@ struct JobProgress {
     Phase phase = Phase::Reading;
     int input = 0;      ///< the input in hand, 1..inputCount; 0 before the first
     int inputCount = 0; ///< inputs of the job
-    /// Input bytes read so far (inputs finished or skipped count whole), and
-    /// of all inputs together; bytesDone never exceeds bytesTotal.
+    /// Input bytes gone through so far (inputs finished or skipped count
+    /// whole), and of all inputs together: every input is gone through twice,
+    /// once to decide its output and once to write it, so bytesTotal is
+    /// twice the inputs' size. bytesDone never goes back nor exceeds
+    /// bytesTotal.
     std::int64_t bytesDone = 0;
     std::int64_t bytesTotal = 0;
 };

@@ -574,8 +574,8 @@ TEST_F(CombineJobTest, AveTimeLinesOnlyWhenTheLogIsVisible)
                      "Input file = a.sgy : reading trace 0",
                      "Input file = a.sgy : reading trace 10",
                      "Done...."}));
-    // The deciding pass lets the front end run at the same trace points as
-    // the writing pass, without a status: twice more.
+    // Deciding lets the front end run at the same trace points as writing,
+    // without a status: twice more.
     EXPECT_EQ(m_host.pumps, 5);
 }
 

@@ -31,12 +31,8 @@ constexpr double kLastSeconds = 8676004.5;
 class GapFillTest : public ::testing::Test
 {
 protected:
-    // The fill as the writing pass makes it: the file is created and read back.
-    GapFillTest()
-    {
-        m_file.emplace(m_tmp.File("SegyOut.sgy"));
-        m_file->SetWriting(true);
-    }
+    // The fill as writing makes it: the file is created and read back.
+    GapFillTest() { m_file.emplace(m_tmp.File("SegyOut.sgy")); }
 
     JobContext Ctx() { return {m_settings, m_host}; }
     COutputFile& Output() { return *m_file; }
@@ -320,7 +316,6 @@ TEST_F(GapFillTest, WriteFailureStopsTheFill)
     if (!std::filesystem::exists("/dev/full"))
         GTEST_SKIP() << "no /dev/full";
     m_file.emplace("/dev/full");
-    m_file->SetWriting(true);
     OpenWithOneRealTrace(kLast, 2000);
     SetAverageInterval(0.25);
 

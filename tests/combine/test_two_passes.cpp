@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <new>
 
 namespace tessara::test
 {
@@ -18,15 +19,14 @@ namespace fs = std::filesystem;
 
 // Pumps of a job over two inputs whose first output takes 12 traces of the
 // first: one per input in the input scan (1, 2), then the status points at
-// traces 0 and 10 of the deciding pass (3, 4) and of the writing pass (5, 6).
+// traces 0 and 10 while it is decided (3, 4) and while it is written (5, 6).
 constexpr int kDecidingFirstTrace = 3;
 constexpr int kWritingFirstTrace = 5;
 constexpr int kWritingTenthTrace = 6;
 
 struct StopCase {
     const char* name;
-    int stopAtPump;       // the request is made at this pump...
-    int withdrawAtPump;   // ...and taken back at this one (0: never)
+    int stopAtPump;       // the request is made at this pump
     std::int64_t written; // traces in the output
 };
 
@@ -46,32 +46,36 @@ TEST_P(StopInEitherPass, EndsTheOutputAtTheTraceInHandAndOpensNoOther)
         ++pumps;
         if (pumps == c.stopAtPump)
             m_host.stop = true;
-        if (pumps == c.withdrawAtPump)
-            m_host.stop = false;
     };
 
     ASSERT_EQ(Run(), CombineOutcome::Stopped);
 
+    EXPECT_NE(m_host.log.find("\tJob stopped by the user"), std::string::npos);
+    ExpectAccounted(Result().summary);
+    if (c.written == 0) {
+        EXPECT_TRUE(Result().outputs.empty());
+        EXPECT_TRUE(FilesIn(m_out).empty()) << "nothing of an output not yet decided is written";
+        return;
+    }
     ASSERT_EQ(Result().outputs.size(), 1u);
     EXPECT_EQ(Result().outputs[0].traces, c.written);
     const ReadOutput out = ReadBack(Result().outputs[0].path);
     ASSERT_EQ(out.traces.size(), static_cast<std::size_t>(c.written));
     ExpectTraces(out, 0, a, 1, static_cast<int>(c.written));
     EXPECT_EQ(FilesIn(m_out).size(), 1u);
-    EXPECT_NE(m_host.log.find("\tJob stopped by the user"), std::string::npos);
-    ExpectAccounted(Result().summary);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Passes,
-    StopInEitherPass,
-    ::testing::Values(
-        // Asked while deciding and taken back before writing: the writing
-        // pass still stops where the deciding pass did.
-        StopCase{"DecidingThenWithdrawn", kDecidingFirstTrace, kWritingFirstTrace, 1},
-        StopCase{"Deciding", kDecidingFirstTrace, 0, 1},
-        StopCase{"Writing", kWritingTenthTrace, 0, 11}),
-    [](const ::testing::TestParamInfo<StopCase>& p) { return std::string(p.param.name); });
+INSTANTIATE_TEST_SUITE_P(Passes,
+                         StopInEitherPass,
+                         ::testing::Values(
+                             // Asked while the inputs are scanned, or while an output is
+                             // decided: the job ends before the output is written.
+                             StopCase{"Scanning", 1, 0},
+                             StopCase{"Deciding", kDecidingFirstTrace, 0},
+                             StopCase{"Writing", kWritingTenthTrace, 11}),
+                         [](const ::testing::TestParamInfo<StopCase>& p) {
+                             return std::string(p.param.name);
+                         });
 
 TEST_F(CombineJobTest, InputChangedBetweenThePassesStopsTheJobWithNothingUnderAFinalName)
 {
@@ -102,7 +106,7 @@ TEST_F(CombineJobTest, InputChangedBetweenThePassesStopsTheJobWithNothingUnderAF
 
 // Bytes rewritten under the same size and modification time show by the
 // change time; a read error, or a trace that cannot be resampled for want
-// of memory, would make the writing pass take other records than were
+// of memory, would make the writing take other records than were
 // decided: either way the job stops there, before a speed-corrected
 // selection lands on the wrong records.
 TEST_F(CombineJobTest, InputReadOtherwiseWhileWritingStopsTheJobWithNothingUnderAFinalName)
@@ -114,7 +118,7 @@ TEST_F(CombineJobTest, InputReadOtherwiseWhileWritingStopsTheJobWithNothingUnder
         "Input " + pathB + " changed while the job was writing: job stopped";
     m_host.expectedMessages = {message};
     // While a.sgy is written, b.sgy gets a clock glitch at its seventh
-    // trace; its size and time stay those the deciding pass saw.
+    // trace; its size and time stay those it had when it was decided.
     InputSpec glitched = b;
     glitched.times[6].hour = 15;
     int pumps = 0;
@@ -136,8 +140,8 @@ TEST_F(CombineJobTest, InputReadOtherwiseWhileWritingStopsTheJobWithNothingUnder
     EXPECT_NE(m_host.log.find(message), std::string::npos) << m_host.log;
 }
 
-// What becomes of an input the deciding pass read, once the writing pass is
-// under way: whatever it is, the job stops naming that input, and the output
+// What becomes of an input its output was decided on, once the output is
+// being written: whatever it is, the job stops naming that input, and the output
 // keeps its working name.
 struct WritingPassCase {
     const char* name;
@@ -163,7 +167,7 @@ TEST_P(InputTouchedWhileWriting, StopsTheJobNamingThatInput)
     const std::string message = "Input " + pathB + " " + c.what + ": job stopped";
     m_host.expectedMessages = {message};
     bool touched = false;
-    // Statuses reach the front end in the writing pass only.
+    // Statuses reach the front end while the output is written only.
     m_host.onStatus = [&](std::string_view status) {
         if (touched || status != c.moment)
             return;
@@ -226,6 +230,23 @@ INSTANTIATE_TEST_SUITE_P(Touches,
                              return std::string(p.param.name);
                          });
 
+// Memory running out while an output is written ends the job (the front
+// end says so) with nothing of the output left behind.
+TEST_F(CombineJobTest, OutOfMemoryWhileWritingLeavesNoWorkingFile)
+{
+    AddInput("a.sgy", Input(1, {100, 10, 0, 0}, 13));
+    m_host.onStatus = [](std::string_view status) {
+        if (status == "Input file = a.sgy : reading trace 10")
+            throw std::bad_alloc();
+    };
+    CCombineJob job(m_settings, m_host);
+
+    EXPECT_THROW((void)job.Run(m_out), std::bad_alloc);
+
+    EXPECT_TRUE(FilesIn(m_out).empty());
+    EXPECT_FALSE(job.bIsRunning());
+}
+
 TEST_F(CombineJobTest, InputChangedBeforeItsOutputIsDecidedIsSkippedAsBefore)
 {
     AddInput("a.sgy", Input(1, {100, 10, 0, 0}, 13));
@@ -272,7 +293,7 @@ TEST_F(CombineJobTest, SettingChangedDuringAnOutputTakesEffectFromTheNext)
     ASSERT_NE(filled[0].size(), unfilled[0].size()) << "the gaps are filled";
     int pumps = 0;
     // After the input scan (a pump per input), at the first status point of
-    // the first output's deciding pass.
+    // the first output's deciding.
     m_host.onPump = [&] {
         if (++pumps == 5)
             m_settings.make_null_traces = false;

@@ -181,6 +181,9 @@ void TestJobSummary::progress_text_data()
     // A quarter in 30 s: 90 s to go.
     QTest::newRow("quarter") << int(P::Reading) << 1 << qint64(250) << qint64(1000) << qint64(30000)
                              << "25%, input 1 of 4, reading, 0:30 elapsed, 1:30 left";
+    QTest::newRow("deciding") << int(P::Deciding) << 2 << qint64(100) << qint64(1000)
+                              << qint64(10000)
+                              << "10%, input 2 of 4, deciding, 0:10 elapsed, 1:30 left";
     QTest::newRow("hours") << int(P::DelayScan) << 4 << qint64(500) << qint64(1000)
                            << qint64(3'725'000)
                            << "50%, input 4 of 4, delay scan, 1:02:05 elapsed, 1:02:05 left";

@@ -1,0 +1,173 @@
+// Deciding the job's outputs, one after the other, over the trace headers of
+// its inputs: each output becomes a plan, and nothing is written.
+#pragma once
+
+#include "combine/api/combine_job.h"
+#include "combine/api/job_host.h"
+#include "combine/demultiplex.h"
+#include "combine/job_state.h"
+#include "combine/output_file.h"
+#include "combine/output_plan.h"
+#include "combine/time_correction.h"
+#include "combine/time_scale.h"
+#include "trace/segy_trace.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace tessara
+{
+
+class CSegyFileIn;
+
+/// Decides the outputs of a job in order. Its state runs from one output to
+/// the next as the written job's does, so that the plan of each output is
+/// what writing the outputs before it as planned leaves to it. Its result
+/// (Result) counts every output as planned: the dry run's result.
+class COutputPlanner
+{
+public:
+    /// `inputs` are the job's, in processing order once Scan has run; they
+    /// and `host` must outlive the planner. Settings are read from
+    /// `liveSettings` once per output, as it starts.
+    COutputPlanner(const CombineSettings& liveSettings,
+                   IJobHost& host,
+                   std::vector<InputEntry>& inputs,
+                   ProgressLedger& progress,
+                   const std::string& outputDirectory,
+                   const std::vector<std::string>& keptFiles);
+
+    /// Reads every input's first trace and puts the inputs in time order
+    /// (not with demultiplex_only); the job's sample interval from the
+    /// settings.
+    void Scan();
+    /// The time scale of the job (per input with demultiplex_only).
+    [[nodiscard]] const CJobTimeScale& Scale() const { return m_scale; }
+
+    /// Decides the output that starts with input `first`. The host is told
+    /// nothing the plan tells; it may let events through and ask to stop,
+    /// which ends the plan with `stopped`.
+    [[nodiscard]] OutputPlan PlanOutput(std::size_t first);
+
+    /// A name for an output of the settings `settings` from `first` to
+    /// `last` (on the job's scale), in the output directory, that no output
+    /// of the job, no input and no kept file has; with `spacing` when speed
+    /// corrected. Records it as given.
+    [[nodiscard]] std::string GiveName(const CombineSettings& settings,
+                                       double first,
+                                       double last,
+                                       std::optional<double> spacing);
+    /// The name of `plan`'s output when a stop ended it at a trace of time
+    /// `last` (on the job's scale): the name planned for it is given up.
+    [[nodiscard]] std::string NameEndedEarly(const OutputPlan& plan, double last);
+
+    [[nodiscard]] const CombineResult& Result() const { return m_result; }
+    [[nodiscard]] CombineResult& Result() { return m_result; }
+
+    /// The outputs as counted.
+    [[nodiscard]] const COutputTally& Output() const { return m_output; }
+
+private:
+    /// What the trace loop keeps of one input from step to step.
+    struct InputReading {
+        explicit InputReading(CSegyFileIn& file) : in(file) {}
+        CSegyFileIn& in;
+        bool ended = false;        // the read found the end of the input
+        bool haveTrace = false;    // a trace of the input was read
+        SegyHeaderType lastRead{}; // as the last successful read delivered it
+        double previousTime = 0;   // of the trace read last, for the clock-glitch test
+        std::int64_t position = 0; // in the input, of the trace read last
+    };
+    /// Why the trace in hand is not taken.
+    enum class Drop { None, Navigation, Empty, ClockGlitch, Resampling };
+
+    [[nodiscard]] JobContext Ctx() { return {m_settings, m_recorder}; }
+    void TakeSettings();
+    void ProcessInput(std::size_t input);
+    void SkipInput(std::size_t input, PlannedSkip skip);
+    void LogProcessingFile(const std::string& path);
+    [[nodiscard]] bool ChangedSinceScan(const InputEntry& input) const;
+    void TraceLoop(CSegyFileIn& in, std::size_t input);
+    void StartReading(InputReading& r);
+    [[nodiscard]] bool ReadNextTrace(InputReading& r);
+    [[nodiscard]] Drop PrepareTrace(InputReading& r);
+    void CountDrop(Drop why);
+    void NoteOutputStart();
+    [[nodiscard]] bool TakeTrace(InputReading& r, std::size_t input);
+    void Write_Output_Trace(std::size_t input);
+    void CloseByRules(std::size_t input, std::int64_t positionAtStart);
+    void Open_New_Output_File(const CSegyFileIn& in);
+    void Close_Output_File();
+    void DecideEdits();
+    void Rename_Output_File();
+    void SetTimeScale(const CJobTimeScale& scale);
+    [[nodiscard]] const SegyHeaderType& CorrectedHeader(const SegyHeaderType& h, bool repairDay);
+    [[nodiscard]] std::optional<double> NextReadTime(const CSegyFileIn& in);
+    [[nodiscard]] bool IsClockGlitch(double before, double time, const CSegyFileIn& in);
+    [[nodiscard]] bool StopRequestedNow();
+    [[nodiscard]] std::optional<double> NextKnownStart(std::size_t input) const;
+    void NoteOverlap(std::size_t input);
+    [[nodiscard]] bool IsInput(const std::string& path) const;
+    [[nodiscard]] bool IsKeptFile(const std::string& path) const;
+
+    /// The planner's front end: what it tells goes into the plan being made;
+    /// events and stop requests go through.
+    class CRecorder : public IJobHost
+    {
+    public:
+        explicit CRecorder(IJobHost& host) : m_host(host) {}
+        void Into(OutputPlan* plan) { m_plan = plan; }
+        void ClearLog() override {}
+        void AppendLog(std::string_view text) override;
+        [[nodiscard]] bool IsLogVisible() const override { return false; }
+        void SetStatus(std::string_view text) override;
+        void PumpEvents() override { m_host.PumpEvents(); }
+        void ShowMessage(std::string_view text) override;
+        [[nodiscard]] bool StopRequested() const override { return m_host.StopRequested(); }
+        void SetInputOrder(const std::vector<std::string>& paths) override
+        {
+            m_host.SetInputOrder(paths);
+        }
+
+    private:
+        IJobHost& m_host;
+        OutputPlan* m_plan = nullptr;
+    };
+
+    const CombineSettings& m_liveSettings;
+    CombineSettings m_settings; // read from the live ones once per output
+    IJobHost& m_host;
+    CRecorder m_recorder;
+    std::vector<InputEntry>& m_inputs;
+    ProgressLedger& m_progress;
+    const std::string m_outputDirectory;
+    const std::vector<std::string> m_keptFiles;
+
+    OutputPlan* m_plan = nullptr; // the plan being made
+    bool m_outputClosed = false;  // the output has been closed
+    CombineResult m_result;
+    COutputTally m_output;
+    std::string m_currentFile;
+    InputCounters m_counters;
+    CChannelPaths m_channels;
+    CSegyTrace m_trace;
+    TimeCorrectionState m_timeCorrection;
+    CJobTimeScale m_scale;
+    CSegyTrace m_scratch;
+    std::int32_t m_targetInterval = -1;
+    bool m_outputOpen = false;
+    double m_outputStartTime = 0;
+    std::int64_t m_runningSize = 0;
+    std::int64_t m_durationLimit = 0;
+    std::int64_t m_sizeLimit = 0;
+    std::int64_t m_gapLimit = 0;
+    std::set<std::string> m_producedPaths;
+    std::string m_lastReadInput;
+    bool m_stopped = false;
+};
+
+} // namespace tessara
