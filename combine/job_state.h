@@ -13,6 +13,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tessara
 {
@@ -26,6 +27,20 @@ struct JobContext {
     IJobHost& host;
 
     void Log(std::string_view text) const { host.AppendLog(text); }
+};
+
+/// A front end that is told nothing and never asks to stop: for the steps
+/// of the job run where no front end looks on.
+class CSilentHost : public IJobHost
+{
+public:
+    void ClearLog() override {}
+    void AppendLog(std::string_view /*text*/) override {}
+    [[nodiscard]] bool IsLogVisible() const override { return false; }
+    void SetStatus(std::string_view /*text*/) override {}
+    void PumpEvents() override {}
+    void ShowMessage(std::string_view /*text*/) override {}
+    void SetInputOrder(const std::vector<std::string>& /*paths*/) override {}
 };
 
 /// The current input's count of traces and its mean trace interval, which

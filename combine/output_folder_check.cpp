@@ -30,19 +30,6 @@ fs::path Canonical(const fs::path& directory)
     return ec ? fs::absolute(directory, ec).lexically_normal() : canonical;
 }
 
-// The scan's front end: the check shows nothing of it.
-class CSilentHost : public IJobHost
-{
-public:
-    void ClearLog() override {}
-    void AppendLog(std::string_view /*text*/) override {}
-    [[nodiscard]] bool IsLogVisible() const override { return false; }
-    void SetStatus(std::string_view /*text*/) override {}
-    void PumpEvents() override {}
-    void ShowMessage(std::string_view /*text*/) override {}
-    void SetInputOrder(const std::vector<std::string>& /*paths*/) override {}
-};
-
 /// A time as an output name tells it: a year (0 on the plain scale) and
 /// seconds of that year. Ordered year first.
 using YearSeconds = std::pair<std::int32_t, double>;

@@ -66,6 +66,11 @@ struct PlannedSkip {
     std::string reason; ///< Unreadable: in the user's words
 };
 
+/// Counts input `path`, left out for `skip`, in `result`.
+void CountSkippedInput(CombineResult& result, const std::string& path, const PlannedSkip& skip);
+/// Counts a record left out for `why` in `summary`.
+void CountDroppedRecord(CombineSummary& summary, RecordDrop why);
+
 /// The working file's creation.
 struct PlannedOpen {
     std::uint16_t samplesPerTrace = 0;

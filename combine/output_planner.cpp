@@ -225,26 +225,7 @@ bool COutputPlanner::ChangedSinceScan(const InputEntry& input) const
 
 void COutputPlanner::SkipInput(std::size_t input, PlannedSkip skip)
 {
-    const std::string& path = m_inputs[input].path;
-    CombineSummary& summary = m_result.summary;
-    switch (skip.why) {
-    case PlannedSkip::Why::SameFile:
-        ++summary.inputs_same_file;
-        m_result.inputs_same_file.push_back(path);
-        break;
-    case PlannedSkip::Why::Changed:
-        ++summary.inputs_unreadable;
-        m_result.unreadable_inputs.push_back({path, "changed since the job started"});
-        break;
-    case PlannedSkip::Why::WithoutNavigation:
-        ++summary.inputs_without_navigation;
-        m_result.inputs_without_navigation.push_back(path);
-        break;
-    case PlannedSkip::Why::Unreadable:
-        ++summary.inputs_unreadable;
-        m_result.unreadable_inputs.push_back({path, skip.reason});
-        break;
-    }
+    CountSkippedInput(m_result, m_inputs[input].path, skip);
     m_plan->Add({PlanStep::Kind::SkipInput,
                  RecordDrop::Navigation,
                  static_cast<std::uint32_t>(input),
@@ -512,28 +493,24 @@ COutputPlanner::Drop COutputPlanner::PrepareTrace(InputReading& r)
 
 void COutputPlanner::CountDrop(Drop why)
 {
-    CombineSummary& summary = m_result.summary;
     RecordDrop step = RecordDrop::Navigation;
     switch (why) {
     case Drop::Navigation:
-        ++summary.dropped_navigation;
         step = RecordDrop::Navigation;
         break;
     case Drop::Empty:
-        ++summary.dropped_empty;
         step = RecordDrop::Empty;
         break;
     case Drop::ClockGlitch:
-        ++summary.dropped_clock_glitch;
         step = RecordDrop::ClockGlitch;
         break;
     case Drop::Resampling:
-        ++summary.dropped_resampling;
         step = RecordDrop::Resampling;
         break;
     case Drop::None:
         return;
     }
+    CountDroppedRecord(m_result.summary, step);
     m_plan->Add({PlanStep::Kind::Drop, step, 0, 1});
 }
 
@@ -571,7 +548,7 @@ bool COutputPlanner::TakeTrace(InputReading& r, std::size_t input)
     if (stop)
         return false;
     if (t < m_outputStartTime) {
-        ++m_result.summary.dropped_before_start;
+        CountDroppedRecord(m_result.summary, RecordDrop::BeforeStart);
         m_plan->Add({PlanStep::Kind::Drop, RecordDrop::BeforeStart, 0, 1});
     } else {
         m_plan->Add({PlanStep::Kind::Take, RecordDrop::Navigation, 0, 1});

@@ -150,26 +150,7 @@ void CPlanWriter::StartInput(std::size_t input)
 
 void CPlanWriter::SkipInput(std::size_t input, const PlannedSkip& skip)
 {
-    const std::string& path = m_inputs[input].path;
-    CombineSummary& summary = m_result.summary;
-    switch (skip.why) {
-    case PlannedSkip::Why::SameFile:
-        ++summary.inputs_same_file;
-        m_result.inputs_same_file.push_back(path);
-        break;
-    case PlannedSkip::Why::Changed:
-        ++summary.inputs_unreadable;
-        m_result.unreadable_inputs.push_back({path, "changed since the job started"});
-        break;
-    case PlannedSkip::Why::WithoutNavigation:
-        ++summary.inputs_without_navigation;
-        m_result.inputs_without_navigation.push_back(path);
-        break;
-    case PlannedSkip::Why::Unreadable:
-        ++summary.inputs_unreadable;
-        m_result.unreadable_inputs.push_back({path, skip.reason});
-        break;
-    }
+    CountSkippedInput(m_result, m_inputs[input].path, skip);
     m_progress.written += m_inputBytes;
     m_inputBytes = 0;
 }
@@ -332,28 +313,13 @@ void CPlanWriter::StatusPoint()
 
 void CPlanWriter::DropRecord(RecordDrop why)
 {
-    CombineSummary& summary = m_result.summary;
-    switch (why) {
-    case RecordDrop::Navigation:
-        ++summary.dropped_navigation;
-        break;
-    case RecordDrop::Empty:
-        ++summary.dropped_empty;
-        break;
-    case RecordDrop::ClockGlitch:
-        ++summary.dropped_clock_glitch;
-        break;
-    case RecordDrop::Resampling:
-        ++summary.dropped_resampling;
-        break;
-    case RecordDrop::BeforeStart:
-        // Earlier than the output's start, it still is a trace the output
-        // was offered: a status point as any.
+    // Earlier than the output's start, a trace still is one the output was
+    // offered: a status point as any.
+    if (why == RecordDrop::BeforeStart) {
         m_outputStarted = true;
         StatusPoint();
-        ++summary.dropped_before_start;
-        break;
     }
+    CountDroppedRecord(m_result.summary, why);
 }
 
 // The record in hand, with its time corrected and resampled to the job's

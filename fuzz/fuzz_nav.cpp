@@ -62,18 +62,6 @@ void Put16(unsigned char* at, int value)
     at[1] = static_cast<unsigned char>(value & 0xFF);
 }
 
-class CQuietHost : public IJobHost
-{
-public:
-    void ClearLog() override {}
-    void AppendLog(std::string_view /*text*/) override {}
-    [[nodiscard]] bool IsLogVisible() const override { return false; }
-    void SetStatus(std::string_view /*text*/) override {}
-    void PumpEvents() override {}
-    void ShowMessage(std::string_view /*text*/) override {}
-    void SetInputOrder(const std::vector<std::string>& /*paths*/) override {}
-};
-
 /// A folder of its own for the file of headers, in memory when the system
 /// has /dev/shm, removed at exit.
 struct WorkFolder {
@@ -180,7 +168,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::int64_t planned = CorrectedTraceCount(finished, spacing);
     Require(planned >= 0, "a count of traces");
 
-    CQuietHost host;
+    CSilentHost host;
     const SpeedCorrectionPlan plan =
         PlanSpeedCorrection(settings, host, fixes, records, delays, "fuzz");
     using Status = SpeedCorrectionPlan::Status;
