@@ -24,6 +24,7 @@ namespace
 {
 
 struct NavOptions {
+    const CLI::App* command = nullptr; // the values as the user typed them
     std::vector<std::string> files;
     std::string file; // the one file of the CSV and JSON listings
     int navAverageFixes = 30;
@@ -255,10 +256,11 @@ void RegisterNav(CLI::App& app, std::vector<Command>& commands)
         "of all FILEs as GeoJSON instead. Exit 0 listed, 1 "
         "unreadable or without navigation, 2 usage");
     sub->add_option("FILE", o->files, "SEG-Y file (several with --geojson)")->required();
-    sub->add_option("--nav-average-fixes",
-                    o->navAverageFixes,
-                    "Half-width of the smoothing window in fixes (2..100)")
-        ->check(CLI::Range(2, 100))
+    o->command = sub;
+    AddSettingOption(*sub,
+                     SettingOf(&CombineSettings::nav_average_fixes),
+                     o->navAverageFixes,
+                     "Half-width of the smoothing window")
         ->capture_default_str();
     auto* json = sub->add_flag("--json", o->json, "One JSON object with one object per fix");
     auto* geojson = sub->add_flag("--geojson",
@@ -275,6 +277,16 @@ void RegisterNav(CLI::App& app, std::vector<Command>& commands)
                     "e.g. 31N or 23S")
         ->needs(geojson);
     commands.push_back({sub, [o] {
+                            // The combine job's smoothing, refused in the words
+                            // combine uses.
+                            if (const std::string problem = SettingRangeProblem(
+                                    SettingOf(&CombineSettings::nav_average_fixes),
+                                    o->navAverageFixes,
+                                    CCliSettingWords(*o->command));
+                                !problem.empty()) {
+                                std::cerr << "tessara-cli: " << problem << '\n';
+                                return kExitUsage;
+                            }
                             if (o->geojson)
                                 return RunGeoJson(*o);
                             if (o->files.size() != 1) {
