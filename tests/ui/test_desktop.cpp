@@ -274,8 +274,12 @@ void TestDesktop::about_box_names_version_licence_and_libraries()
                                 "Qt " + QString(qVersion())})
         QVERIFY2(text.contains(part), qPrintable(part));
 
-    // Every library the program needs at run time, as the loader sees it,
-    // is named with its version; the C and C++ runtimes are the system's.
+        // Every library the program needs at run time, as the loader sees it,
+        // is named with its version; the C and C++ runtimes are the system's.
+        // A debug build (the sanitizers') links more than the package does.
+#ifndef NDEBUG
+    QSKIP("a debug build's libraries are not the package's");
+#endif
     QProcess readelf;
     readelf.start("readelf", {"-d", TESSARA_GUI});
     QVERIFY(readelf.waitForFinished() && readelf.exitCode() == 0);
@@ -285,6 +289,7 @@ void TestDesktop::about_box_names_version_licence_and_libraries()
                                           {"libQt6Widgets", "Qt"},
                                           {"libfftw3", "FFTW"},
                                           {"libgsl", "GNU Scientific Library"},
+                                          {"libgslcblas", "GNU Scientific Library"},
                                           {"libGeographicLib", "GeographicLib"},
                                           {"libstdc++", ""},
                                           {"libm", ""},
