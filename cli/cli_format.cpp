@@ -38,6 +38,19 @@ std::string CCliSettingWords::Value(const SettingRow& setting, const std::string
     return option != nullptr && !option->results().empty() ? option->results().back() : held;
 }
 
+std::string OptionRangeProblem(
+    const CLI::App& command, const std::string& option, long long value, long long lo, long long hi)
+{
+    if (value >= lo && value <= hi)
+        return {};
+    const CLI::Option* given = command.get_option_no_throw(option);
+    // The last of an option given twice is the one in force.
+    const std::string typed = given != nullptr && !given->results().empty()
+                                  ? given->results().back()
+                                  : std::to_string(value);
+    return option + " " + typed + " not in " + std::to_string(lo) + ".." + std::to_string(hi);
+}
+
 std::string SettingHelp(const std::string& description, const SettingRow& setting)
 {
     std::string help = description + " (" + RangeText(setting);

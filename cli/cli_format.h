@@ -31,6 +31,15 @@ private:
     const CLI::App& m_command;
 };
 
+/// "OPTION VALUE not in LO..HI", the value as typed after `option` in
+/// `command`, when `value` lies outside LO..HI; empty otherwise. The one
+/// wording of a range error in every command, settings or not.
+[[nodiscard]] std::string OptionRangeProblem(const CLI::App& command,
+                                             const std::string& option,
+                                             long long value,
+                                             long long lo,
+                                             long long hi);
+
 /// The help of a setting's option: `description`, then the setting's range
 /// and unit, and the decimals it keeps ("... (0.1..20000 Hz, one decimal)").
 std::string SettingHelp(const std::string& description, const SettingRow& setting);

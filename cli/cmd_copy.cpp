@@ -15,6 +15,7 @@ namespace
 {
 
 struct CopyOptions {
+    const CLI::App* command = nullptr; // the values as the user typed them
     std::string input;
     std::string output;
     int sampleIntervalUs = 0; // 0: keep every trace's interval
@@ -22,6 +23,14 @@ struct CopyOptions {
 
 int RunCopy(const CopyOptions& options)
 {
+    if (options.command->count("--sample-interval") > 0) {
+        if (const std::string problem = OptionRangeProblem(
+                *options.command, "--sample-interval", options.sampleIntervalUs, 1, 32767);
+            !problem.empty()) {
+            std::cerr << "tessara-cli: " << problem << '\n';
+            return kExitUsage;
+        }
+    }
     const OutputTarget target = ClassifyOutput(options.input, options.output);
     if (target.kind == OutputKind::Refused) {
         PrintError(options.output, target.why);
@@ -74,8 +83,8 @@ void RegisterCopy(CLI::App& app, std::vector<Command>& commands)
         ->required();
     sub->add_option("--sample-interval",
                     options->sampleIntervalUs,
-                    "Resample every trace to this interval (microseconds, 1..32767)")
-        ->check(CLI::Range(1, 32767));
+                    "Resample every trace to this interval (microseconds, 1..32767)");
+    options->command = sub;
     commands.push_back({sub, [options] { return RunCopy(*options); }});
 }
 

@@ -19,6 +19,7 @@ namespace
 {
 
 struct SectionCommand {
+    const CLI::App* command = nullptr; // the values as the user typed them
     std::string file;
     std::string output;
     PictureSize size;
@@ -64,6 +65,13 @@ std::string Translate(const SectionCommand& c, SectionOptions& o, SectionPalette
     if (!ParseNumber(c.clip, o.clipPercent) || !std::isfinite(o.clipPercent) ||
         !(o.clipPercent > 0.0) || o.clipPercent > 100.0)
         return "--clip " + c.clip + ": the percentile must be a finite number, 0 < P <= 100";
+    for (const auto& [option, side] :
+         {std::pair{"--width", c.size.width}, std::pair{"--height", c.size.height}}) {
+        if (std::string problem = OptionRangeProblem(
+                *c.command, option, side, kSmallestPictureSide, kLargestPictureSide);
+            !problem.empty())
+            return problem;
+    }
     const long long pixels = 1LL * c.size.width * c.size.height;
     if (pixels > kLargestPicturePixels)
         return "--width " + std::to_string(c.size.width) + " --height " +
@@ -132,12 +140,9 @@ void RegisterSection(CLI::App& app, std::vector<Command>& commands)
         std::to_string(kLargestPictureSide) + ", at most " + std::to_string(kLargestPicturePixels) +
         " pixels in all; axes and title from " + std::to_string(kSmallestPicture.width) + " x " +
         std::to_string(kSmallestPicture.height) + ")";
-    sub->add_option("--width", c->size.width, "Picture width" + sides)
-        ->check(CLI::Range(kSmallestPictureSide, kLargestPictureSide))
-        ->capture_default_str();
-    sub->add_option("--height", c->size.height, "Picture height" + sides)
-        ->check(CLI::Range(kSmallestPictureSide, kLargestPictureSide))
-        ->capture_default_str();
+    c->command = sub;
+    sub->add_option("--width", c->size.width, "Picture width" + sides)->capture_default_str();
+    sub->add_option("--height", c->size.height, "Picture height" + sides)->capture_default_str();
     sub->add_option("--gain", c->gain, "none, or agc:MS for automatic gain control over MS ms")
         ->capture_default_str();
     sub->add_option(

@@ -75,8 +75,8 @@ TEST_P(OptionBeyondItsRange, IsRefusedNamingTheOptionAndTheValueAsTyped)
             args.insert(args.end(), {"-o", (m_dir.Path() / "out").string()});
         // Options that only shape another need it, and a sidescan channel
         // comes with its partner.
-        if (std::strcmp(setting.field, "nav_average_fixes") == 0 ||
-            std::strcmp(setting.field, "trace_spacing") == 0)
+        if (command == "combine" && (std::strcmp(setting.field, "nav_average_fixes") == 0 ||
+                                     std::strcmp(setting.field, "trace_spacing") == 0))
             args.emplace_back("--speed-correction");
         args.emplace_back(setting.option);
         std::string given = typed;
@@ -104,6 +104,7 @@ std::vector<Refusal> Refusals()
     }
     refusals.push_back({"scan", SettingOf(&CombineSettings::channel_start)});
     refusals.push_back({"scan", SettingOf(&CombineSettings::channel_length)});
+    refusals.push_back({"nav", SettingOf(&CombineSettings::nav_average_fixes)});
     return refusals;
 }
 
@@ -113,6 +114,25 @@ INSTANTIATE_TEST_SUITE_P(Table,
                          [](const ::testing::TestParamInfo<Refusal>& p) {
                              return std::string(p.param.command) + "_" + p.param.setting.field;
                          });
+
+// Options that are no setting of the job are refused in the same words.
+TEST(CliRanges, OptionsOfOtherCommandsAreRefusedInTheSameWords)
+{
+    TempDir dir;
+    const std::string in = (dir.Path() / "in.sgy").string();
+    const std::string out = (dir.Path() / "out").string();
+    for (const auto& [args, message] :
+         {std::pair{std::vector<std::string>{"section", in, "-o", out, "--width", "15"},
+                    "--width 15 not in 16..32768"},
+          std::pair{std::vector<std::string>{"section", in, "-o", out, "--height", "32769"},
+                    "--height 32769 not in 16..32768"},
+          std::pair{std::vector<std::string>{"copy", "--sample-interval", "0", in, out},
+                    "--sample-interval 0 not in 1..32767"}}) {
+        const ChildEnd end = RunProgram(kCli, args);
+        EXPECT_TRUE(end.exited && end.code == 2) << message;
+        EXPECT_EQ(end.err, "tessara-cli: " + std::string(message) + "\n");
+    }
+}
 
 } // namespace
 } // namespace tessara::test
