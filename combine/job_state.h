@@ -129,6 +129,15 @@ struct InputEntry {
                                 std::uint64_t& inode,
                                 FileVersion* version = nullptr);
 
+/// How the file of an input stands against the identity and version taken
+/// of it as the job started.
+enum class InputNow {
+    AsScanned, ///< the same file, unchanged
+    Changed,   ///< another file, or the same rewritten (or not identified then)
+    Gone,      ///< nothing at its path can be examined
+};
+[[nodiscard]] InputNow CompareWithScan(const InputEntry& input);
+
 /// `directory` joined with `name` by the platform's separator (no doubled
 /// separator when `directory` already ends in one).
 [[nodiscard]] std::string JoinPath(const std::string& directory, const std::string& name);

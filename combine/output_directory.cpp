@@ -47,6 +47,18 @@ bool FileIdentity(const std::string& path,
     return true;
 }
 
+InputNow CompareWithScan(const InputEntry& input)
+{
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    FileVersion version;
+    if (!FileIdentity(input.path, device, inode, &version))
+        return InputNow::Gone;
+    const bool same = input.identified && device == input.device && inode == input.inode &&
+                      version == input.version;
+    return same ? InputNow::AsScanned : InputNow::Changed;
+}
+
 std::string FileNameOf(const std::string& path)
 {
     return fs::path(path).filename().string();
@@ -179,18 +191,31 @@ std::string OutputNamePrefix(const CombineSettings& settings)
     return any.substr(0, any.size() - kSpanAtZero.size());
 }
 
-bool bIsJobFileName(const CombineSettings& settings, const std::string& fileName)
+std::optional<OutputNameSpan> ReadOutputFileName(const CombineSettings& settings,
+                                                 const std::string& fileName)
 {
-    if (fileName == kWorkingFileName)
-        return true;
     // The texts before the span are the settings' own and may hold any
     // character: compared as they are, the rest by its pattern.
     const std::string prefix = OutputNamePrefix(settings);
     if (fileName.compare(0, prefix.size(), prefix) != 0)
-        return false;
-    static const std::regex rest(R"(\d{3,}_\d{4}_to_\d{3,}_\d{4}(_SC[0-9.]+m)?(_\d+)?\.(sgy|png))");
-    return std::regex_match(
-        fileName.begin() + static_cast<std::ptrdiff_t>(prefix.size()), fileName.end(), rest);
+        return std::nullopt;
+    static const std::regex rest(
+        R"((\d{3})_(\d{2})(\d{2})_to_(\d{3})_(\d{2})(\d{2})(_SC[0-9.]+m)?(_\d+)?\.(sgy|png))");
+    std::smatch m;
+    if (!std::regex_match(fileName.cbegin() + static_cast<std::ptrdiff_t>(prefix.size()),
+                          fileName.cend(),
+                          m,
+                          rest))
+        return std::nullopt;
+    const auto at = [&m](std::size_t day, std::size_t hour, std::size_t minute) {
+        return ((std::stod(m[day]) * 24 + std::stod(m[hour])) * 60 + std::stod(m[minute])) * 60;
+    };
+    return OutputNameSpan{at(1, 2, 3), at(4, 5, 6), m[9] == "png"};
+}
+
+bool bIsJobFileName(const CombineSettings& settings, const std::string& fileName)
+{
+    return fileName == kWorkingFileName || ReadOutputFileName(settings, fileName).has_value();
 }
 
 } // namespace tessara

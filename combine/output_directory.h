@@ -4,6 +4,7 @@
 
 #include "combine/api/combine_settings.h"
 
+#include <optional>
 #include <string>
 
 namespace tessara
@@ -48,6 +49,18 @@ private:
 /// The part of every output name the settings give, before its span
 /// ("Expedition_[data_type_][instrument_type_][xcdr_]").
 [[nodiscard]] std::string OutputNamePrefix(const CombineSettings& settings);
+
+/// What a file name in the output directory tells when it is one the job
+/// gives: Expedition_..._DDD_HHMM_to_DDD_HHMM[_SC...m][_n] with ".sgy", or
+/// ".png" for its quicklook. Times are seconds of their own year, each end
+/// its minute's start.
+struct OutputNameSpan {
+    double startSeconds;
+    double endSeconds;
+    bool quicklook;
+};
+[[nodiscard]] std::optional<OutputNameSpan> ReadOutputFileName(const CombineSettings& settings,
+                                                               const std::string& fileName);
 
 /// The message shown when another job holds the directory.
 [[nodiscard]] std::string DirectoryInUseMessage(const std::string& directory);

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <regex>
 #include <string_view>
 #include <system_error>
 #include <utility>
@@ -44,25 +43,16 @@ struct NamedSpan {
 std::vector<NamedSpan> OutputsNamedInFolder(const CombineSettings& settings,
                                             const std::string& directory)
 {
-    const std::string prefix = OutputNamePrefix(settings);
-    static const std::regex rest(
-        R"((\d{3})_(\d{2})(\d{2})_to_(\d{3})_(\d{2})(\d{2})(_SC[0-9.]+m)?(_\d+)?\.sgy)");
     std::vector<NamedSpan> found;
     std::error_code ec;
     for (fs::directory_iterator it(directory, ec), end; !ec && it != end; it.increment(ec)) {
         if (!it->is_regular_file(ec))
             continue;
         const std::string name = it->path().filename().string();
-        std::smatch m;
-        if (name.compare(0, prefix.size(), prefix) != 0 ||
-            !std::regex_match(
-                name.cbegin() + static_cast<std::ptrdiff_t>(prefix.size()), name.cend(), m, rest))
-            continue;
-        const auto at = [&m](std::size_t day, std::size_t hour, std::size_t minute) {
-            return ((std::stod(m[day]) * 24 + std::stod(m[hour])) * 60 + std::stod(m[minute])) *
-                   kMinute;
-        };
-        found.push_back({name, at(1, 2, 3), at(4, 5, 6) + kMinute});
+        const std::optional<OutputNameSpan> span = ReadOutputFileName(settings, name);
+        // The name gives whole minutes: its last minute counts whole.
+        if (span && !span->quicklook)
+            found.push_back({name, span->startSeconds, span->endSeconds + kMinute});
     }
     return found;
 }

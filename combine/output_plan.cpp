@@ -47,4 +47,37 @@ void CountDroppedRecord(CombineSummary& summary, RecordDrop why)
     }
 }
 
+bool Write_Output_Trace(const CombineSettings& settings,
+                        CChannelPaths& channels,
+                        const CSegyTrace& trace,
+                        const InputEntry& input,
+                        InputCounters& counters,
+                        COutputRecords& output,
+                        CombineSummary& summary,
+                        const StoredSamples* stored)
+{
+    const ChannelDecision d = channels.Decide(settings, trace);
+    if (d.action == ChannelAction::Drop || d.action == ChannelAction::HoldPort) {
+        // A port trace held for a pair counts as dropped until a pair with it
+        // is written, so that the summary adds up at every moment.
+        ++summary.dropped_channel;
+        return true;
+    }
+    counters.Count(
+        d.time, d.fromWholeSecondStart ? static_cast<double>(input.file_time) : input.start_time);
+    if (d.action == ChannelAction::Implausible) {
+        ++summary.dropped_implausible;
+        output.SetLastTraceTime(d.time);
+        return true;
+    }
+    if (!output.WriteReal(
+            *d.record, d.time, d.keepAsFillTemplate, d.record == &trace ? stored : nullptr))
+        return false;
+    if (d.completesPair && channels.TakeUnpairedPort()) {
+        --summary.dropped_channel;
+        ++summary.merged_into_pairs;
+    }
+    return true;
+}
+
 } // namespace tessara

@@ -10,7 +10,9 @@
 #include "combine/api/combine_job.h"
 #include "combine/api/job_host.h"
 #include "combine/delay_scan.h"
+#include "combine/demultiplex.h"
 #include "combine/job_state.h"
+#include "combine/output_file.h"
 #include "combine/speed_selection.h"
 #include "combine/time_correction.h"
 #include "combine/time_scale.h"
@@ -58,6 +60,17 @@ struct PlanStep {
     RecordDrop drop = RecordDrop::Navigation;
     std::uint32_t index = 0;
     std::int64_t count = 0;
+
+    /// A step of `kind` about `index` (an input or an entry of the plan).
+    [[nodiscard]] static PlanStep Of(Kind kind, std::size_t index, std::int64_t count = 0)
+    {
+        return {kind, RecordDrop::Navigation, static_cast<std::uint32_t>(index), count};
+    }
+    /// One record taken, or left out for `drop`.
+    [[nodiscard]] static PlanStep Records(Kind kind, RecordDrop drop = RecordDrop::Navigation)
+    {
+        return {kind, drop, 0, 1};
+    }
 };
 
 /// An input left out of the output, and what the result says of it.
@@ -70,6 +83,22 @@ struct PlannedSkip {
 void CountSkippedInput(CombineResult& result, const std::string& path, const PlannedSkip& skip);
 /// Counts a record left out for `why` in `summary`.
 void CountDroppedRecord(CombineSummary& summary, RecordDrop why);
+
+/// The trace in hand, of input `input`, taken into `output` as the channel
+/// paths decide, and counted: a trace of another channel, or a port trace
+/// held for a pair, counts as dropped until a pair carries it; a trace the
+/// paths take counts in the input's `counters`. `stored`, when given, holds
+/// the trace's samples as its input stores them, written when the trace
+/// itself is the record. Deciding and writing an output both take their
+/// traces so. False when the write failed.
+[[nodiscard]] bool Write_Output_Trace(const CombineSettings& settings,
+                                      CChannelPaths& channels,
+                                      const CSegyTrace& trace,
+                                      const InputEntry& input,
+                                      InputCounters& counters,
+                                      COutputRecords& output,
+                                      CombineSummary& summary,
+                                      const StoredSamples* stored = nullptr);
 
 /// The working file's creation.
 struct PlannedOpen {
@@ -196,10 +225,7 @@ struct OutputPlan {
     }
     void Tell(std::function<void(IJobHost&)> call)
     {
-        steps.push_back({PlanStep::Kind::Tell,
-                         RecordDrop::Navigation,
-                         static_cast<std::uint32_t>(tells.size()),
-                         0});
+        steps.push_back(PlanStep::Of(PlanStep::Kind::Tell, tells.size()));
         tells.push_back(std::move(call));
     }
 };

@@ -210,26 +210,18 @@ void COutputPlanner::LogProcessingFile(const std::string& path)
 
 // The input's start time and its place in the order were taken from the
 // file as the job started: another file at its path now, or the same file
-// rewritten, would be read under a time span that is not its own.
+// rewritten, would be read under a time span that is not its own. A file
+// that has gone is left to the reader, which names the reason.
 bool COutputPlanner::ChangedSinceScan(const InputEntry& input) const
 {
-    std::uint64_t device = 0;
-    std::uint64_t inode = 0;
-    FileVersion version;
-    // A file that has gone is left to the reader, which names the reason.
-    if (!FileIdentity(input.path, device, inode, &version))
-        return false;
-    return !input.identified || device != input.device || inode != input.inode ||
-           version != input.version;
+    return CompareWithScan(input) == InputNow::Changed;
 }
 
 void COutputPlanner::SkipInput(std::size_t input, PlannedSkip skip)
 {
     CountSkippedInput(m_result, m_inputs[input].path, skip);
-    m_plan->Add({PlanStep::Kind::SkipInput,
-                 RecordDrop::Navigation,
-                 static_cast<std::uint32_t>(input),
-                 static_cast<std::int64_t>(m_plan->skips.size())});
+    m_plan->Add(PlanStep::Of(
+        PlanStep::Kind::SkipInput, input, static_cast<std::int64_t>(m_plan->skips.size())));
     m_plan->skips.push_back(std::move(skip));
 }
 
@@ -243,8 +235,7 @@ void COutputPlanner::NoteOverlap(std::size_t input)
         return;
     if (entry.start_time < m_output.LastTraceTime()) {
         m_result.overlapping_inputs.push_back({m_lastReadInput, entry.path});
-        m_plan->Add(
-            {PlanStep::Kind::Overlap, RecordDrop::Navigation, static_cast<std::uint32_t>(input)});
+        m_plan->Add(PlanStep::Of(PlanStep::Kind::Overlap, input));
     }
 }
 
@@ -252,8 +243,7 @@ void COutputPlanner::ProcessInput(std::size_t input)
 {
     const std::string& path = m_inputs[input].path;
     m_currentFile = path;
-    m_plan->Add(
-        {PlanStep::Kind::StartInput, RecordDrop::Navigation, static_cast<std::uint32_t>(input)});
+    m_plan->Add(PlanStep::Of(PlanStep::Kind::StartInput, input));
     m_host.Progress(m_progress.At(JobProgress::Phase::Deciding, input, 0));
     // Whatever becomes of this input, its bytes count as decided after it.
     struct CountWhole {
@@ -305,8 +295,7 @@ void COutputPlanner::ProcessInput(std::size_t input)
         SkipInput(input, {PlannedSkip::Why::Unreadable, OpenFailureText(path, in)});
         return;
     }
-    m_plan->Add(
-        {PlanStep::Kind::OpenInput, RecordDrop::Navigation, static_cast<std::uint32_t>(input)});
+    m_plan->Add(PlanStep::Of(PlanStep::Kind::OpenInput, input));
 
     if (!m_outputOpen) {
         m_runningSize = 0;
@@ -320,10 +309,8 @@ void COutputPlanner::ProcessInput(std::size_t input)
     m_trace.SetN(samples);
     m_output.BeginInput(samples, in.GetFormat());
     m_counters = InputCounters{};
-    m_plan->Add({PlanStep::Kind::BeginInput,
-                 RecordDrop::Navigation,
-                 static_cast<std::uint32_t>(input),
-                 static_cast<std::int64_t>(samples)});
+    m_plan->Add(
+        PlanStep::Of(PlanStep::Kind::BeginInput, input, static_cast<std::int64_t>(samples)));
     Ctx().Log("\tNumber of samples = " + std::to_string(samples));
     Ctx().Log(kNL);
 
@@ -334,8 +321,7 @@ void COutputPlanner::ProcessInput(std::size_t input)
     in.Close();
     if (m_stopped)
         return;
-    m_plan->Add(
-        {PlanStep::Kind::EndInput, RecordDrop::Navigation, static_cast<std::uint32_t>(input)});
+    m_plan->Add(PlanStep::Of(PlanStep::Kind::EndInput, input));
     CloseByRules(input, positionAtStart);
 }
 
@@ -355,10 +341,8 @@ void COutputPlanner::Open_New_Output_File(const CSegyFileIn& in)
     // The binary header's count fields are 16-bit: a count beyond them (a
     // demultiplex mode doubling a long trace) keeps its low 16 bits.
     const auto perTrace = static_cast<std::uint16_t>(Output_Samples_Per_Trace(m_settings, samples));
-    m_plan->Add({PlanStep::Kind::OpenOutput,
-                 RecordDrop::Navigation,
-                 0,
-                 static_cast<std::int64_t>(m_plan->opens.size())});
+    m_plan->Add(PlanStep::Of(
+        PlanStep::Kind::OpenOutput, 0, static_cast<std::int64_t>(m_plan->opens.size())));
     m_plan->opens.push_back({perTrace, interval});
     m_output.Open(in, perTrace, interval);
 }
@@ -371,13 +355,13 @@ void COutputPlanner::TraceLoop(CSegyFileIn& in, std::size_t input)
     InputReading r(in);
     StartReading(r);
     while (ReadNextTrace(r)) {
-        const Drop why = PrepareTrace(r);
+        const std::optional<RecordDrop> why = PrepareTrace(r);
         // The read that found the end carries the last trace's header: what
         // a dropped trace would not give, it does not give either.
-        if (r.ended && why != Drop::None)
+        if (r.ended && why)
             break;
-        if (why != Drop::None) {
-            CountDrop(why);
+        if (why) {
+            DropRecord(*why);
             continue;
         }
         NoteOutputStart();
@@ -414,10 +398,7 @@ void COutputPlanner::StartReading(InputReading& r)
         r.previousTime = m_scale.Seconds(reference);
     }
     r.position = delivered;
-    m_plan->Add({PlanStep::Kind::Reference,
-                 RecordDrop::Navigation,
-                 static_cast<std::uint32_t>(m_plan->references.size()),
-                 delivered});
+    m_plan->Add(PlanStep::Of(PlanStep::Kind::Reference, m_plan->references.size(), delivered));
     m_plan->references.push_back({m_scale, m_timeCorrection});
 
     m_gapLimit = static_cast<std::int64_t>(m_settings.file_gap) * 60;
@@ -450,7 +431,7 @@ bool COutputPlanner::ReadNextTrace(InputReading& r)
 
 // The repairs of the trace in hand and the tests that drop it, in the order
 // the job has always applied them; resampling last.
-COutputPlanner::Drop COutputPlanner::PrepareTrace(InputReading& r)
+std::optional<RecordDrop> COutputPlanner::PrepareTrace(InputReading& r)
 {
     CSegyTrace& trace = m_trace;
     // The day repair counts midnights from trace to trace, so it sees every
@@ -461,16 +442,16 @@ COutputPlanner::Drop COutputPlanner::PrepareTrace(InputReading& r)
     if (!r.ended)
         r.previousTime = m_scale.Seconds(CorrectedHeader(*trace.header, false));
     if (m_settings.speed_correction && !TraceHasNavigation(*trace.header))
-        return Drop::Navigation;
+        return RecordDrop::Navigation;
     if (r.ended) {
         AddTimeCorrectionToTraceHeader(Ctx(), trace);
-        return Drop::None;
+        return std::nullopt;
     }
     // A record without samples carries no data. Written into a composite
     // whose file header declares a sample count, it would make every reader
     // of the composite take the next record's bytes for samples.
     if (trace.header->sampleCount == 0)
-        return Drop::Empty;
+        return RecordDrop::Empty;
     // A read that found no trace must not fix the job's interval.
     if (m_targetInterval < 0)
         m_targetInterval = trace.header->sampleInterval;
@@ -481,37 +462,20 @@ COutputPlanner::Drop COutputPlanner::PrepareTrace(InputReading& r)
                   std::to_string(g.dayOfYear) + ":" + std::to_string(g.hour) + ":" +
                   std::to_string(g.minute) + ":" + std::to_string(g.second) + " skipped");
         Ctx().Log(kNL);
-        return Drop::ClockGlitch;
+        return RecordDrop::ClockGlitch;
     }
     if (!m_settings.demultiplex_only && trace.header->sampleInterval != m_targetInterval &&
         !ResampleHeader(*trace.header,
                         std::min<std::size_t>(trace.numSamples, trace.samples.size()),
                         m_targetInterval))
-        return Drop::Resampling;
-    return Drop::None;
+        return RecordDrop::Resampling;
+    return std::nullopt;
 }
 
-void COutputPlanner::CountDrop(Drop why)
+void COutputPlanner::DropRecord(RecordDrop why)
 {
-    RecordDrop step = RecordDrop::Navigation;
-    switch (why) {
-    case Drop::Navigation:
-        step = RecordDrop::Navigation;
-        break;
-    case Drop::Empty:
-        step = RecordDrop::Empty;
-        break;
-    case Drop::ClockGlitch:
-        step = RecordDrop::ClockGlitch;
-        break;
-    case Drop::Resampling:
-        step = RecordDrop::Resampling;
-        break;
-    case Drop::None:
-        return;
-    }
-    CountDroppedRecord(m_result.summary, step);
-    m_plan->Add({PlanStep::Kind::Drop, step, 0, 1});
+    CountDroppedRecord(m_result.summary, why);
+    m_plan->Add(PlanStep::Records(PlanStep::Kind::Drop, why));
 }
 
 // The first trace of an input is logged, and the first of an output opens
@@ -548,39 +512,19 @@ bool COutputPlanner::TakeTrace(InputReading& r, std::size_t input)
     if (stop)
         return false;
     if (t < m_outputStartTime) {
-        CountDroppedRecord(m_result.summary, RecordDrop::BeforeStart);
-        m_plan->Add({PlanStep::Kind::Drop, RecordDrop::BeforeStart, 0, 1});
+        DropRecord(RecordDrop::BeforeStart);
     } else {
-        m_plan->Add({PlanStep::Kind::Take, RecordDrop::Navigation, 0, 1});
-        Write_Output_Trace(input);
+        m_plan->Add(PlanStep::Records(PlanStep::Kind::Take));
+        // Counting cannot fail.
+        (void)Write_Output_Trace(m_settings,
+                                 m_channels,
+                                 m_trace,
+                                 m_inputs[input],
+                                 m_counters,
+                                 m_output,
+                                 m_result.summary);
     }
     return true;
-}
-
-void COutputPlanner::Write_Output_Trace(std::size_t input)
-{
-    const CSegyTrace& trace = m_trace;
-    CombineSummary& summary = m_result.summary;
-    const ChannelDecision d = m_channels.Decide(m_settings, trace);
-    if (d.action == ChannelAction::Drop || d.action == ChannelAction::HoldPort) {
-        // A port trace held for a pair counts as dropped until a pair with it
-        // is written, so that the summary adds up at every moment.
-        ++summary.dropped_channel;
-        return;
-    }
-    const InputEntry& entry = m_inputs[input];
-    m_counters.Count(
-        d.time, d.fromWholeSecondStart ? static_cast<double>(entry.file_time) : entry.start_time);
-    if (d.action == ChannelAction::Implausible) {
-        ++summary.dropped_implausible;
-        m_output.SetLastTraceTime(d.time);
-        return;
-    }
-    (void)m_output.WriteReal(*d.record, d.time, d.keepAsFillTemplate); // counting cannot fail
-    if (d.completesPair && m_channels.TakeUnpairedPort()) {
-        --summary.dropped_channel;
-        ++summary.merged_into_pairs;
-    }
 }
 
 void COutputPlanner::CloseByRules(std::size_t input, std::int64_t positionAtStart)
@@ -605,10 +549,9 @@ void COutputPlanner::CloseByRules(std::size_t input, std::int64_t positionAtStar
                                             static_cast<double>(m_gapLimit),
                                             m_sizeLimit - size);
                 if (filled.written > 0) {
-                    m_plan->Add({PlanStep::Kind::Fill,
-                                 RecordDrop::Navigation,
-                                 static_cast<std::uint32_t>(input),
-                                 static_cast<std::int64_t>(m_plan->fills.size())});
+                    m_plan->Add(PlanStep::Of(PlanStep::Kind::Fill,
+                                             input,
+                                             static_cast<std::int64_t>(m_plan->fills.size())));
                     m_plan->fills.push_back({filled.written, filled.interval});
                 }
                 refusedFillBytes = filled.refusedBytes;
@@ -653,7 +596,7 @@ void COutputPlanner::Close_Output_File()
     m_outputClosed = true;
     m_output.Close();
     if (m_output.Traces() == 0) {
-        m_plan->Add({PlanStep::Kind::Discard, RecordDrop::Navigation, 0, 1});
+        m_plan->Add(PlanStep::Of(PlanStep::Kind::Discard, 0, 1));
         ++m_result.summary.outputs_discarded;
         Ctx().Log("\tNo traces written: output discarded");
         Ctx().Log(kNL);

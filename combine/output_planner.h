@@ -82,8 +82,6 @@ private:
         double previousTime = 0;   // of the trace read last, for the clock-glitch test
         std::int64_t position = 0; // in the input, of the trace read last
     };
-    /// Why the trace in hand is not taken.
-    enum class Drop { None, Navigation, Empty, ClockGlitch, Resampling };
 
     [[nodiscard]] JobContext Ctx() { return {m_settings, m_recorder}; }
     void TakeSettings();
@@ -94,11 +92,11 @@ private:
     void TraceLoop(CSegyFileIn& in, std::size_t input);
     void StartReading(InputReading& r);
     [[nodiscard]] bool ReadNextTrace(InputReading& r);
-    [[nodiscard]] Drop PrepareTrace(InputReading& r);
-    void CountDrop(Drop why);
+    /// Why the trace in hand is not taken; empty when it is.
+    [[nodiscard]] std::optional<RecordDrop> PrepareTrace(InputReading& r);
+    void DropRecord(RecordDrop why);
     void NoteOutputStart();
     [[nodiscard]] bool TakeTrace(InputReading& r, std::size_t input);
-    void Write_Output_Trace(std::size_t input);
     void CloseByRules(std::size_t input, std::int64_t positionAtStart);
     void Open_New_Output_File(const CSegyFileIn& in);
     void Close_Output_File();

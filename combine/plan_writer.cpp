@@ -177,15 +177,10 @@ namespace
 
 constexpr const char* kChanged = "changed while the job was writing";
 
-// Whether the file of `input` is still the one the job started with.
-bool StillAsScanned(const InputEntry& input, bool& gone)
+// What an input that is not the file the job started with is said to be.
+const char* NotAsScanned(InputNow now)
 {
-    std::uint64_t device = 0;
-    std::uint64_t inode = 0;
-    FileVersion version;
-    gone = !FileIdentity(input.path, device, inode, &version);
-    return !gone && input.identified && device == input.device && inode == input.inode &&
-           version == input.version;
+    return now == InputNow::Gone ? "is gone" : kChanged;
 }
 
 } // namespace
@@ -194,9 +189,8 @@ bool CPlanWriter::OpenInput(std::size_t input)
 {
     m_input = input;
     const InputEntry& entry = m_inputs[input];
-    bool gone = false;
-    if (!StillAsScanned(entry, gone)) {
-        InputFailed(gone ? "is gone" : kChanged);
+    if (const InputNow now = CompareWithScan(entry); now != InputNow::AsScanned) {
+        InputFailed(NotAsScanned(now));
         return false;
     }
     if (!m_in.Open(entry.path)) {
@@ -204,9 +198,9 @@ bool CPlanWriter::OpenInput(std::size_t input)
         return false;
     }
     // Checked again with the file open: it may have been replaced meanwhile.
-    if (!StillAsScanned(entry, gone)) {
+    if (const InputNow now = CompareWithScan(entry); now != InputNow::AsScanned) {
         m_in.Close();
-        InputFailed(gone ? "is gone" : kChanged);
+        InputFailed(NotAsScanned(now));
         return false;
     }
     m_fileName = FileNameOf(entry.path);
@@ -348,30 +342,16 @@ bool CPlanWriter::TakeRecord()
     m_outputStarted = true;
     StatusPoint();
 
-    CombineSummary& summary = m_result.summary;
-    const ChannelDecision d = m_channels.Decide(*m_settings, trace);
-    if (d.action == ChannelAction::Drop || d.action == ChannelAction::HoldPort) {
-        // A port trace held for a pair counts as dropped until a pair with it
-        // is written, so that the summary adds up at every moment.
-        ++summary.dropped_channel;
-        return true;
-    }
-    const InputEntry& entry = m_inputs[m_input];
-    m_counters.Count(
-        d.time, d.fromWholeSecondStart ? static_cast<double>(entry.file_time) : entry.start_time);
-    if (d.action == ChannelAction::Implausible) {
-        ++summary.dropped_implausible;
-        m_output.SetLastTraceTime(d.time);
-        return true;
-    }
-    const StoredSamples* stored = unchanged && d.record == &trace ? &m_stored : nullptr;
-    if (!m_output.WriteReal(*d.record, d.time, d.keepAsFillTemplate, stored)) {
+    if (!Write_Output_Trace(*m_settings,
+                            m_channels,
+                            trace,
+                            m_inputs[m_input],
+                            m_counters,
+                            m_output,
+                            m_result.summary,
+                            unchanged ? &m_stored : nullptr)) {
         ReportWriteFailure(m_output.Path());
         return false;
-    }
-    if (d.completesPair && m_channels.TakeUnpairedPort()) {
-        --summary.dropped_channel;
-        ++summary.merged_into_pairs;
     }
     return true;
 }
@@ -385,9 +365,9 @@ bool CPlanWriter::EndInput()
     m_ahead.reset();
     m_in.Close();
     m_lastReadInput = m_inputs[m_input].path;
-    bool gone = false;
-    if (extra || !StillAsScanned(m_inputs[m_input], gone)) {
-        InputFailed(gone ? "is gone" : kChanged);
+    const InputNow now = CompareWithScan(m_inputs[m_input]);
+    if (extra || now != InputNow::AsScanned) {
+        InputFailed(NotAsScanned(now));
         return false;
     }
     m_progress.written += m_inputBytes;
