@@ -325,6 +325,9 @@ bool CPlanWriter::TakeRecord()
     CSegyTrace& trace = m_trace;
     JobContext ctx{*m_settings, m_host};
     AddTimeCorrectionToTraceHeader(ctx, trace);
+    if (m_plan->positions)
+        (void)m_plan->positions->Apply(
+            *trace.header, m_scale.Seconds(*trace.header), m_scale); // counted as decided
     bool unchanged = !m_decoded;
     const std::int32_t target = m_plan->targetInterval;
     if (!m_settings->demultiplex_only && trace.header->sampleInterval != target) {
