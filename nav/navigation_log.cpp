@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cmath>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <string_view>
 
@@ -65,16 +66,24 @@ std::optional<int> Digits(std::string_view text)
     return value;
 }
 
-std::vector<std::string_view> Split(std::string_view text, char separator)
+// The fields of `text` into `fields`, whose room is kept from line to line.
+void SplitInto(std::string_view text, char separator, std::vector<std::string_view>& fields)
 {
-    std::vector<std::string_view> fields;
+    fields.clear();
     for (;;) {
         const std::size_t at = text.find(separator);
         fields.push_back(text.substr(0, at));
         if (at == std::string_view::npos)
-            return fields;
+            return;
         text.remove_prefix(at + 1);
     }
+}
+
+std::vector<std::string_view> Split(std::string_view text, char separator)
+{
+    std::vector<std::string_view> fields;
+    SplitInto(text, separator, fields);
+    return fields;
 }
 
 constexpr std::int64_t kNoTime = -1;
@@ -176,6 +185,7 @@ void Keep(std::vector<LogFix>& fixes, LogReadStats& stats, const LogFix& fix)
 
 void NmeaSentence(std::string_view line,
                   CNmeaDay& day,
+                  std::vector<std::string_view>& f,
                   std::vector<LogFix>& fixes,
                   LogReadStats& stats)
 {
@@ -189,7 +199,7 @@ void NmeaSentence(std::string_view line,
         ++stats.badChecksum;
         return;
     }
-    const std::vector<std::string_view> f = Split(*sentence, ',');
+    SplitInto(*sentence, ',', f);
     const std::int64_t ms = f.size() > 1 ? NmeaTimeOfDay(f[1]) : kNoTime;
     if (kind == "ZDA") {
         const std::optional<int> d = f.size() > 4 ? Digits(f[2]) : std::nullopt;
@@ -424,20 +434,25 @@ char CsvSeparator(std::string_view header)
 
 std::string ReadNmeaLog(const std::string& path, std::vector<LogFix>& fixes, LogReadStats& stats)
 {
+    // Read whole: a day's log at one fix a second is some 7 MB.
     std::ifstream in(path, std::ios::binary);
-    if (!in)
+    std::string text;
+    if (in)
+        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (!in || in.bad())
         return "cannot be read";
     std::vector<LogFix> read;
     LogReadStats counts;
     CNmeaDay day;
-    std::string line;
-    while (std::getline(in, line)) {
+    std::vector<std::string_view> fields;
+    for (std::string_view rest = text; !rest.empty();) {
+        const std::size_t end = std::min(rest.find('\n'), rest.size());
+        const std::string_view line = rest.substr(0, end);
+        rest.remove_prefix(std::min(end + 1, rest.size()));
         const std::size_t dollar = line.find('$');
-        if (dollar != std::string::npos)
-            NmeaSentence(std::string_view(line).substr(dollar), day, read, counts);
+        if (dollar != std::string_view::npos)
+            NmeaSentence(line.substr(dollar), day, fields, read, counts);
     }
-    if (in.bad())
-        return "cannot be read";
     if (read.empty() && counts.noDate > 0)
         return "no date (ZDA or RMC sentence) before any of its " + std::to_string(counts.noDate) +
                " fixes";
