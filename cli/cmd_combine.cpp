@@ -321,6 +321,13 @@ int RunCombine(CombineOptions& o)
         RemoveCreatedDirectories(createdDirectories);
         return kExitFailure;
     }
+    // A navigation file the job cannot use was named on stderr; nothing
+    // started.
+    if (outcome == CombineOutcome::InvalidSettings) {
+        log.Discard();
+        RemoveCreatedDirectories(createdDirectories);
+        return kExitUsage;
+    }
     return ReportCombine(o, job.Result(), outcome, logFailed);
 }
 

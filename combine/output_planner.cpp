@@ -173,6 +173,7 @@ OutputPlan COutputPlanner::PlanOutput(std::size_t first)
     m_output.KeepFixes(m_settings.speed_correction);
     m_outputClosed = false;
     plan.positions = m_positions;
+    m_output.SetPositions(m_positions.get());
     m_placed = m_unplaced = 0;
     TellNavigation();
     std::size_t i = first;

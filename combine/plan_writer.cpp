@@ -39,6 +39,7 @@ CPlanWriter::Ended CPlanWriter::Write(const OutputPlan& plan)
     m_edits.correction = plan.corrected ? &plan.correction : nullptr;
     m_edits.delays = plan.delays;
     m_output.SetEdits(m_edits);
+    m_output.SetPositions(plan.positions.get());
     m_outputStarted = false;
     m_stopping = false;
     for (const PlanStep& step : plan.steps) {
