@@ -53,7 +53,7 @@ bool WriteIntoStream(const QImage& image, const std::string& path, std::string& 
 QImage SectionImage(const std::string& input,
                     const SectionOptions& options,
                     const PictureSize& size,
-                    SectionPalette palette,
+                    const SectionLook& look,
                     std::string& error,
                     const SectionProgress& progress)
 {
@@ -71,7 +71,7 @@ QImage SectionImage(const std::string& input,
     }
     QImage image =
         PaintSection(section,
-                     palette,
+                     look,
                      SectionTitle(std::filesystem::path(input).filename().string(), section),
                      MarginsFor(size));
     if (image.isNull())
@@ -106,7 +106,7 @@ bool WriteQuicklook(const std::string& output, CTemporaryFileOnStop& onStop, std
 {
     try {
         const QImage image = SectionImage(
-            output, SectionOptions{}, PictureSize{}, SectionPalette::Auto, error, [&](auto, auto) {
+            output, SectionOptions{}, PictureSize{}, SectionLook{}, error, [&](auto, auto) {
                 return !onStop.bStopRequested();
             });
         return !image.isNull() && !onStop.bStopRequested() &&

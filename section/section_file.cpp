@@ -193,10 +193,10 @@ bool ReduceRun(CSegyFileIn& in,
 {
     const int code = in.GetFormat();
     const bool swap = in.swapBytes;
-    const bool agc = o.gain == SectionGain::Agc;
+    CTraceProcessor processor(ProcessingOf(o));
+    const bool processed = processor.bActive();
     std::vector<float> floats;
     std::vector<double> doubles;
-    std::vector<double> scratch;
     SegyHeaderType h{};
     for (std::int64_t number = from; number <= to; ++number) {
         if ((number - o.firstTrace) % o.traceStep != 0) {
@@ -217,16 +217,16 @@ bool ReduceRun(CSegyFileIn& in,
         const double delayMs = o.waterfall ? 0.0 : h.delayRecordingTime;
         const ColumnTrace origin{number, SecondOfDay(h)};
         floats.resize(static_cast<std::size_t>(n));
-        if (!agc && DecodeSamplesToFloat(code, raw.data(), n, swap, floats.data())) {
+        if (!processed && DecodeSamplesToFloat(code, raw.data(), n, swap, floats.data())) {
             reducer.AddTrace(index, std::span<const float>(floats), delayMs, IntervalMs(h), origin);
             continue;
         }
         doubles.resize(static_cast<std::size_t>(n));
         // The reader opens only files whose format it decodes.
         (void)DecodeSamples(code, raw.data(), n, swap, doubles.data());
-        if (agc && h.sampleInterval > 0)
-            ApplyAgc(
-                doubles, static_cast<int>(std::lround(o.agcWindowMs / IntervalMs(h))), scratch);
+        // A trace FFTW cannot take (no memory for its plan) shows as stored
+        // rather than leaving a gap.
+        (void)processor.Process(doubles, IntervalMs(h));
         reducer.AddTrace(index, std::span<const double>(doubles), delayMs, IntervalMs(h), origin);
     }
     return true;
@@ -309,6 +309,37 @@ void ReduceTraces(const std::string& path,
 }
 
 } // namespace
+
+TraceProcessing ProcessingOf(const SectionOptions& options)
+{
+    TraceProcessing p = options.processing;
+    p.agcWindowMs = options.gain == SectionGain::Agc ? options.agcWindowMs : 0.0;
+    return p;
+}
+
+std::optional<SampleValue>
+ReadSampleAt(const std::string& path, std::int64_t offset, double ms, const SectionOptions& options)
+{
+    CSegyFileIn in;
+    SegyHeaderType h{};
+    if (!in.Open(path) || !in.SetPosition(offset))
+        return std::nullopt;
+    const std::span<const unsigned char> raw = in.ReadRaw(h);
+    if (in.atEnd || h.sampleInterval <= 0 || h.sampleCount == 0)
+        return std::nullopt;
+    // The sample whose span holds `ms`, as the grid places it.
+    const double index = std::floor((ms - h.delayRecordingTime) / IntervalMs(h));
+    if (!(index >= 0.0) || index >= h.sampleCount)
+        return std::nullopt;
+    std::vector<double> samples(h.sampleCount);
+    (void)DecodeSamples(in.GetFormat(), raw.data(), h.sampleCount, in.swapBytes, samples.data());
+    const auto i = static_cast<std::size_t>(index);
+    SampleValue value{samples[i], samples[i]};
+    CTraceProcessor processor(ProcessingOf(options));
+    if (processor.bActive() && processor.Process(samples, IntervalMs(h)))
+        value.shownValue = samples[i];
+    return value;
+}
 
 Section BuildSection(const std::string& path, const SectionOptions& options)
 {

@@ -1,0 +1,189 @@
+#include "section/trace_processing.h"
+
+#include "section/section_grid.h"
+#include "trace/fftw_planner.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fftw3.h>
+#include <numbers>
+
+namespace tessara
+{
+namespace
+{
+
+/// Plans of so many lengths at most: a file whose traces all differ in
+/// length plans anew for each rather than piling plans up.
+constexpr std::size_t kSetupsKept = 8;
+
+/// 0 below `from`, 1 above `to`, a raised cosine between.
+double RisingFlank(double hz, double from, double to)
+{
+    if (hz <= from)
+        return 0.0;
+    if (hz >= to)
+        return 1.0;
+    return 0.5 - 0.5 * std::cos(std::numbers::pi * (hz - from) / (to - from));
+}
+
+/// The smallest length >= `n` with no prime factor above 7, which FFTW
+/// transforms fast; a prime length could take many times as long.
+std::size_t FastLength(std::size_t n)
+{
+    for (std::size_t m = std::max<std::size_t>(n, 1);; ++m) {
+        std::size_t rest = m;
+        for (const std::size_t p : {2u, 3u, 5u, 7u})
+            while (rest % p == 0)
+                rest /= p;
+        if (rest == 1)
+            return m;
+    }
+}
+
+/// The mean of the finite samples; 0 when none is.
+double FiniteMean(std::span<const double> samples)
+{
+    double sum = 0.0;
+    std::size_t count = 0;
+    for (const double v : samples) {
+        if (std::isfinite(v)) {
+            sum += v;
+            ++count;
+        }
+    }
+    return count == 0 ? 0.0 : sum / static_cast<double>(count);
+}
+
+struct FftwFree {
+    void operator()(void* p) const { fftw_free(p); }
+};
+
+struct PlanDestroy {
+    void operator()(fftw_plan p) const
+    {
+        const std::lock_guard<std::mutex> lock(FftwPlannerMutex());
+        fftw_destroy_plan(p);
+    }
+};
+
+} // namespace
+
+double BandPassGain(double hz, double lowHz, double highHz)
+{
+    const double f = std::fabs(hz);
+    const double low = lowHz > 0.0 ? RisingFlank(f, 0.5 * lowHz, 1.5 * lowHz) : 1.0;
+    const double high = 1.0 - RisingFlank(f, 0.75 * highHz, 1.25 * highHz);
+    return low * high;
+}
+
+/// The plans and buffers of one trace length. The trace is padded with
+/// zeros by a quarter of its length: the filter's short response at one
+/// end then runs out in the padding instead of wrapping round to the other.
+struct CTraceProcessor::Setup {
+    std::size_t length = 0; ///< samples of the traces
+    std::size_t padded = 0; ///< of the transform
+    std::unique_ptr<double, FftwFree> real;
+    std::unique_ptr<fftw_complex, FftwFree> spectrum;
+    std::unique_ptr<fftw_plan_s, PlanDestroy> forward;
+    std::unique_ptr<fftw_plan_s, PlanDestroy> inverse;
+    double gainsIntervalMs = 0.0; ///< the sample interval `gains` were worked out for
+    std::vector<double> gains;    ///< per bin, the 1/padded of the inverse included
+};
+
+CTraceProcessor::CTraceProcessor(const TraceProcessing& processing) : m_processing(processing) {}
+
+CTraceProcessor::~CTraceProcessor() = default;
+
+CTraceProcessor::Setup* CTraceProcessor::SetupFor(std::size_t length)
+{
+    for (const auto& s : m_setups)
+        if (s->length == length)
+            return s.get();
+    // FFTW takes lengths as int.
+    if (length > (std::size_t{1} << 28))
+        return nullptr;
+    auto s = std::make_unique<Setup>();
+    s->length = length;
+    s->padded = FastLength(length + length / 4);
+    const auto padded = static_cast<int>(s->padded);
+    s->real.reset(fftw_alloc_real(s->padded));
+    s->spectrum.reset(fftw_alloc_complex(s->padded / 2 + 1));
+    if (!s->real || !s->spectrum)
+        return nullptr;
+    {
+        const std::lock_guard<std::mutex> lock(FftwPlannerMutex());
+        s->forward.reset(
+            fftw_plan_dft_r2c_1d(padded, s->real.get(), s->spectrum.get(), FFTW_ESTIMATE));
+        s->inverse.reset(
+            fftw_plan_dft_c2r_1d(padded, s->spectrum.get(), s->real.get(), FFTW_ESTIMATE));
+    }
+    if (!s->forward || !s->inverse)
+        return nullptr;
+    if (m_setups.size() >= kSetupsKept)
+        m_setups.erase(m_setups.begin());
+    m_setups.push_back(std::move(s));
+    return m_setups.back().get();
+}
+
+void CTraceProcessor::BandPass(std::span<double> samples, double intervalMs, Setup& s)
+{
+    const std::size_t n = samples.size();
+    // The mean goes out before the zeros are padded on: left in, it would
+    // make a step at each end that rings through the band. It comes back as
+    // far as the band passes 0 Hz.
+    const double mean = FiniteMean(samples);
+    double* real = s.real.get();
+    for (std::size_t i = 0; i < n; ++i)
+        real[i] = std::isfinite(samples[i]) ? samples[i] - mean : 0.0;
+    std::fill(real + n, real + s.padded, 0.0);
+    fftw_execute(s.forward.get());
+    // A real gain shifts no phase. Worked out once per length and interval:
+    // a cosine per bin would cost as much as the transform.
+    if (s.gainsIntervalMs != intervalMs || s.gains.empty()) {
+        const double hzPerBin = 1000.0 / (intervalMs * static_cast<double>(s.padded));
+        const double norm = 1.0 / static_cast<double>(s.padded); // FFTW does not normalise
+        s.gains.resize(s.padded / 2 + 1);
+        for (std::size_t k = 0; k < s.gains.size(); ++k)
+            s.gains[k] = norm * BandPassGain(static_cast<double>(k) * hzPerBin,
+                                             m_processing.bandLowHz,
+                                             m_processing.bandHighHz);
+        s.gainsIntervalMs = intervalMs;
+    }
+    fftw_complex* spectrum = s.spectrum.get();
+    for (std::size_t k = 0; k < s.gains.size(); ++k) {
+        spectrum[k][0] *= s.gains[k];
+        spectrum[k][1] *= s.gains[k];
+    }
+    fftw_execute(s.inverse.get());
+    const double meanKept =
+        mean * BandPassGain(0.0, m_processing.bandLowHz, m_processing.bandHighHz);
+    for (std::size_t i = 0; i < n; ++i)
+        if (std::isfinite(samples[i]))
+            samples[i] = real[i] + meanKept;
+}
+
+bool CTraceProcessor::Process(std::span<double> samples, double intervalMs)
+{
+    // Planned first: a length FFTW cannot take leaves the trace untouched.
+    const bool bandPass = m_processing.bBandPass() && intervalMs > 0.0 && samples.size() > 1;
+    Setup* setup = bandPass ? SetupFor(samples.size()) : nullptr;
+    if (bandPass && setup == nullptr)
+        return false;
+    if (m_processing.removeDc) {
+        const double mean = FiniteMean(samples);
+        for (double& v : samples)
+            v -= mean;
+    }
+    if (!(intervalMs > 0.0))
+        return true;
+    if (setup != nullptr)
+        BandPass(samples, intervalMs, *setup);
+    if (m_processing.agcWindowMs > 0.0)
+        ApplyAgc(samples,
+                 static_cast<int>(std::lround(m_processing.agcWindowMs / intervalMs)),
+                 m_scratch);
+    return true;
+}
+
+} // namespace tessara
