@@ -316,7 +316,7 @@ QWidget* CSectionViewer::BuildProcessingControls()
     comboBox_wiggles->setToolTip(QString("Wiggle traces with the positive lobes filled, drawn "
                                          "when zoomed in to %1 pixels a trace or more")
                                      .arg(kWigglePixelsPerTrace));
-    checkBox_dc = new QCheckBox("&DC off", row);
+    checkBox_dc = new QCheckBox("Remove &DC", row);
     checkBox_dc->setObjectName("checkBox_dc");
     checkBox_dc->setToolTip("Subtract each trace's mean before display");
     checkBox_bandpass = new QCheckBox("&Band-pass", row);
