@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <exception>
+#include <limits>
 #include <system_error>
 #include <thread>
 
@@ -173,6 +174,26 @@ SectionFrame ReducerFrame(const SectionFrame& frame, bool waterfall)
     return r;
 }
 
+/// Processes `doubles` and hands the result to `floats` (as long): true
+/// when every value fits a float. Processed values carry no exactness worth
+/// the slower double path: the cells hold floats, and the float path stacks
+/// a column's traces. Only IBM values past the float range keep to doubles.
+bool ProcessIntoFloats(CTraceProcessor& processor,
+                       std::span<double> doubles,
+                       double intervalMs,
+                       std::vector<float>& floats)
+{
+    // A trace FFTW cannot take (no memory for its plan) shows as stored
+    // rather than leaving a gap.
+    (void)processor.Process(doubles, intervalMs);
+    bool fits = true;
+    for (std::size_t i = 0; i < doubles.size(); ++i) {
+        floats[i] = static_cast<float>(doubles[i]);
+        fits = fits && !(std::fabs(doubles[i]) > std::numeric_limits<float>::max());
+    }
+    return fits;
+}
+
 /// Traces between two calls of the progress: often enough for a bar, rare
 /// enough to cost nothing.
 constexpr std::int64_t kTracesPerProgress = 256;
@@ -224,9 +245,10 @@ bool ReduceRun(CSegyFileIn& in,
         doubles.resize(static_cast<std::size_t>(n));
         // The reader opens only files whose format it decodes.
         (void)DecodeSamples(code, raw.data(), n, swap, doubles.data());
-        // A trace FFTW cannot take (no memory for its plan) shows as stored
-        // rather than leaving a gap.
-        (void)processor.Process(doubles, IntervalMs(h));
+        if (processed && ProcessIntoFloats(processor, doubles, IntervalMs(h), floats)) {
+            reducer.AddTrace(index, std::span<const float>(floats), delayMs, IntervalMs(h), origin);
+            continue;
+        }
         reducer.AddTrace(index, std::span<const double>(doubles), delayMs, IntervalMs(h), origin);
     }
     return true;
