@@ -90,6 +90,7 @@ struct HeaderScan {
     std::uint32_t longestTrace = 0; ///< samples
     std::int64_t samples = 0;       ///< in the traces in range
     double longestIntervalMs = 0.0;
+    double shortestIntervalMs = HUGE_VAL;
     std::int32_t badCode = 0;
     bool allPairs = true;
     TraceStart first;      ///< the first trace in range
@@ -130,8 +131,15 @@ HeaderScan ScanHeaders(CSegyFileIn& in, const SectionOptions& o, Section& s)
         scan.longestTrace = std::max<std::uint32_t>(scan.longestTrace, h.sampleCount);
         scan.samples += h.sampleCount;
         scan.longestIntervalMs = std::max(scan.longestIntervalMs, IntervalMs(h));
+        scan.shortestIntervalMs = std::min(scan.shortestIntervalMs, IntervalMs(h));
     }
     return scan;
+}
+
+/// The highest Nyquist frequency of the traces in range, Hz.
+double NyquistHz(const HeaderScan& scan)
+{
+    return 500.0 / scan.shortestIntervalMs;
 }
 
 /// The grid's frame from the header pass, or the reason there is none.
@@ -145,6 +153,9 @@ SectionStatus ChooseFrame(const HeaderScan& scan, const SectionOptions& o, Secti
         return SectionStatus::NoSampleInterval;
     if (o.waterfall && !scan.allPairs)
         return SectionStatus::NotSidescanPairs;
+    // A band wholly past the traces' frequencies would paint zeros alone.
+    if (o.processing.bBandPass() && o.processing.bandLowHz >= NyquistHz(scan))
+        return SectionStatus::BandPastNyquist;
     frame.traceCount = scan.inRange;
     frame.magnitudeEvery =
         static_cast<int>(std::max<std::int64_t>(1, scan.samples / kMagnitudesCounted));
@@ -387,6 +398,7 @@ Section BuildSection(const std::string& path,
     s.fileTraces = scan.traces;
     s.firstTrace = o.firstTrace;
     s.badTraceIdCode = scan.badCode;
+    s.nyquistHz = NyquistHz(scan);
     s.status = ChooseFrame(scan, o, s.frame);
     if (s.status != SectionStatus::Ok)
         return s;

@@ -66,6 +66,7 @@ enum class SectionStatus {
     NoSampleInterval, ///< no trace in range has a positive sample interval
     EmptyTimeWindow,  ///< the time window holds no sample of any trace
     NotSidescanPairs, ///< waterfall asked for, a trace in range is not code 25
+    BandPastNyquist,  ///< the band-pass's lower corner is not below any trace's Nyquist
 };
 
 /// The processing each trace of a section gets: `options`' own with the AGC
@@ -93,6 +94,7 @@ struct Section {
     SectionStatus status = SectionStatus::Ok;
     SegyOpenError openError;         ///< with CannotOpen
     std::int32_t badTraceIdCode = 0; ///< with NotSidescanPairs: the code found
+    double nyquistHz = 0.0;          ///< with BandPastNyquist: the highest of the traces
     std::int64_t fileTraces = 0;     ///< complete traces in the file
     std::int64_t firstTrace = 0;     ///< 1-based, the first trace shown
     std::int64_t lastTrace = 0;      ///< 1-based, the last trace shown

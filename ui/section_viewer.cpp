@@ -53,6 +53,9 @@ QString WhyNoSection(const Section& section)
         return "has no sample in the time window";
     case SectionStatus::NotSidescanPairs:
         return "is not made of sidescan pairs";
+    case SectionStatus::BandPastNyquist:
+        return QString("has no frequency in the band: its Nyquist frequency is %1 Hz")
+            .arg(section.nyquistHz);
     }
     return "cannot be shown";
 }

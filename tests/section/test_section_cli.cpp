@@ -148,6 +148,13 @@ TEST_F(SectionCli, OptionsShapeThePictureAndBadValuesAreUsageErrors)
     EXPECT_EQ(Run({"section", in, "-o", m_tmp.File("c.png"), "--time", "100:100.000001"}), 0)
         << Err();
     EXPECT_EQ(Run({"section", in, "-o", m_tmp.File("b.png"), "--palette", "jet"}), 2);
+    // 1 ms samples: a band from 500 Hz up holds nothing of them.
+    EXPECT_EQ(Run({"section", in, "-o", m_tmp.File("b.png"), "--bandpass", "500,600"}), 1);
+    EXPECT_EQ(Err(),
+              "tessara-cli: " + in +
+                  ": --bandpass: the low corner is not below 500 Hz, the Nyquist frequency of "
+                  "the traces shown\n");
+    EXPECT_EQ(Run({"section", in, "-o", m_tmp.File("c.png"), "--bandpass", "499.9,600"}), 0);
     EXPECT_EQ(Run({"section", in, "-o", m_tmp.File("b.png"), "--traces", "31:40"}), 1);
     EXPECT_EQ(Err(), "tessara-cli: " + in + ": --traces: the file has 30 traces\n");
     EXPECT_EQ(Run({"section", in, "-o", m_tmp.File("b.png"), "--waterfall"}), 1);
