@@ -227,6 +227,7 @@ bool ReduceRun(CSegyFileIn& in,
     const bool swap = in.swapBytes;
     CTraceProcessor processor(ProcessingOf(o));
     const bool processed = processor.bActive();
+    const bool agc = o.gain == SectionGain::Agc;
     std::vector<float> floats;
     std::vector<double> doubles;
     SegyHeaderType h{};
@@ -249,7 +250,12 @@ bool ReduceRun(CSegyFileIn& in,
         const double delayMs = o.waterfall ? 0.0 : h.delayRecordingTime;
         const ColumnTrace origin{number, SecondOfDay(h)};
         floats.resize(static_cast<std::size_t>(n));
-        if (!processed && DecodeSamplesToFloat(code, raw.data(), n, swap, floats.data())) {
+        // Gained samples keep to doubles: a gained value that rounding made
+        // equal to a cell's would be judged otherwise.
+        if (!agc && DecodeSamplesToFloat(code, raw.data(), n, swap, floats.data())) {
+            // Ignored on purpose: a trace FFTW cannot take shows as stored.
+            if (processed)
+                (void)processor.Process(std::span<float>(floats), IntervalMs(h));
             reducer.AddTrace(index, std::span<const float>(floats), delayMs, IntervalMs(h), origin);
             continue;
         }

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <fftw3.h>
 #include <numbers>
+#include <type_traits>
 
 namespace tessara
 {
@@ -46,8 +47,9 @@ std::size_t FastLength(std::size_t n)
     }
 }
 
-/// The mean of the finite samples; 0 when none is.
-double FiniteMean(std::span<const double> samples)
+/// The mean of the finite samples, summed in double precision; 0 when
+/// none is.
+template <typename T> double FiniteMean(std::span<const T> samples)
 {
     double sum = 0.0;
     std::size_t count = 0;
@@ -133,13 +135,14 @@ CTraceProcessor::Setup* CTraceProcessor::SetupFor(std::size_t length)
     return m_setups.back().get();
 }
 
-void CTraceProcessor::BandPass(std::span<double> samples, double intervalMs, Setup& s)
+template <typename T>
+void CTraceProcessor::BandPass(std::span<T> samples, double intervalMs, Setup& s)
 {
     const std::size_t n = samples.size();
     // The mean goes out before the zeros are padded on: left in, it would
     // make a step at each end that rings through the band. It comes back as
     // far as the band passes 0 Hz.
-    const double mean = FiniteMean(samples);
+    const double mean = FiniteMean(std::span<const T>(samples));
     float* real = s.real.get();
     for (std::size_t i = 0; i < n; ++i)
         real[i] = std::isfinite(samples[i]) ? static_cast<float>(samples[i] - mean) : 0.0f;
@@ -167,10 +170,20 @@ void CTraceProcessor::BandPass(std::span<double> samples, double intervalMs, Set
         mean * BandPassGain(0.0, m_processing.bandLowHz, m_processing.bandHighHz);
     for (std::size_t i = 0; i < n; ++i)
         if (std::isfinite(samples[i]))
-            samples[i] = real[i] + meanKept;
+            samples[i] = static_cast<T>(real[i] + meanKept);
 }
 
 bool CTraceProcessor::Process(std::span<double> samples, double intervalMs)
+{
+    return ProcessSamples(samples, intervalMs);
+}
+
+bool CTraceProcessor::Process(std::span<float> samples, double intervalMs)
+{
+    return ProcessSamples(samples, intervalMs);
+}
+
+template <typename T> bool CTraceProcessor::ProcessSamples(std::span<T> samples, double intervalMs)
 {
     // Planned first: a length FFTW cannot take leaves the trace untouched.
     const bool bandPass = m_processing.bBandPass() && intervalMs > 0.0 && samples.size() > 1;
@@ -178,18 +191,26 @@ bool CTraceProcessor::Process(std::span<double> samples, double intervalMs)
     if (bandPass && setup == nullptr)
         return false;
     if (m_processing.removeDc) {
-        const double mean = FiniteMean(samples);
-        for (double& v : samples)
-            v -= mean;
+        const double mean = FiniteMean(std::span<const T>(samples));
+        for (T& v : samples)
+            v = static_cast<T>(v - mean);
     }
     if (!(intervalMs > 0.0))
         return true;
     if (setup != nullptr)
         BandPass(samples, intervalMs, *setup);
-    if (m_processing.agcWindowMs > 0.0)
-        ApplyAgc(samples,
-                 static_cast<int>(std::lround(m_processing.agcWindowMs / intervalMs)),
-                 m_scratch);
+    if (m_processing.agcWindowMs > 0.0) {
+        const int window = static_cast<int>(std::lround(m_processing.agcWindowMs / intervalMs));
+        if constexpr (std::is_same_v<T, double>) {
+            ApplyAgc(samples, window, m_scratch);
+        } else {
+            m_gained.assign(samples.begin(), samples.end());
+            ApplyAgc(m_gained, window, m_scratch);
+            std::transform(m_gained.begin(), m_gained.end(), samples.begin(), [](double v) {
+                return static_cast<float>(v);
+            });
+        }
+    }
     return true;
 }
 

@@ -52,15 +52,19 @@ public:
     /// and count as the trace's mean meanwhile. False, the samples untouched,
     /// when FFTW could not plan or allocate for this length.
     bool Process(std::span<double> samples, double intervalMs);
+    /// The same for samples in single precision, as the grid holds them.
+    bool Process(std::span<float> samples, double intervalMs);
 
 private:
     struct Setup;
-    void BandPass(std::span<double> samples, double intervalMs, Setup& setup);
+    template <typename T> bool ProcessSamples(std::span<T> samples, double intervalMs);
+    template <typename T> void BandPass(std::span<T> samples, double intervalMs, Setup& setup);
     Setup* SetupFor(std::size_t length);
 
     TraceProcessing m_processing;
     std::vector<std::unique_ptr<Setup>> m_setups;
     std::vector<double> m_scratch;
+    std::vector<double> m_gained; ///< single-precision samples while AGC runs on them
 };
 
 } // namespace tessara
