@@ -112,6 +112,34 @@ TEST(TraceProcessing, BandPassTakesAHumOutOfAChirpSection)
     EXPECT_GT(largest(filtered, 42, 58), 0.8);
 }
 
+// 32-bit integers decode to doubles, IEEE singles to floats: processed,
+// both show the same picture.
+TEST(TraceProcessing, IntegersAndSinglesGiveTheSameProcessedGrid)
+{
+    test::TempDir tmp;
+    for (const int format : {2, 5}) {
+        test::SegyBytes b;
+        b.FileHeader(format, 400, 1000);
+        for (int k = 0; k < 4; ++k) {
+            std::vector<double> samples(400);
+            for (std::size_t i = 0; i < samples.size(); ++i)
+                samples[i] = 700 + std::round(300 * std::sin(0.3 * static_cast<double>(i) + k));
+            b.TraceHeader(400, 1000).Samples(format, samples);
+        }
+        ASSERT_TRUE(b.WriteTo(tmp.File(std::to_string(format) + ".sgy")));
+    }
+    SectionOptions o;
+    o.columns = 4;
+    o.rows = 50;
+    o.processing = {.removeDc = true, .bandLowHz = 10, .bandHighHz = 100};
+    const Section integers = BuildSection(tmp.File("2.sgy"), o);
+    const Section singles = BuildSection(tmp.File("5.sgy"), o);
+    ASSERT_EQ(integers.cells.size(), singles.cells.size());
+    for (std::size_t k = 0; k < singles.cells.size(); ++k)
+        EXPECT_NEAR(integers.cells[k], singles.cells[k], 1e-3 * singles.clip) << k;
+    EXPECT_NEAR(integers.clip, singles.clip, 1e-3 * singles.clip);
+}
+
 // A recorder's offset (a median sample of 562 against a clip of 1432) put
 // every cell on one side of zero; without it about half lie on each.
 TEST(TraceProcessing, DcRemovalCentresARealRecording)
