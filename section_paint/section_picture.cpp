@@ -21,12 +21,11 @@ namespace
 
 constexpr QRgb kNoData = qRgb(225, 225, 225);
 
-/// Fades `full` towards white as |a| (0..1, a share of the clip) falls.
-QRgb Faded(double a, int red, int green, int blue)
+/// A level 0..255 rounded as lround does, without its call: this runs for
+/// every pixel of a picture.
+inline int Level(double x)
 {
-    const double t = std::min(1.0, std::fabs(a));
-    const auto mix = [t](int c) { return static_cast<int>(std::lround(255.0 - t * (255.0 - c))); };
-    return qRgb(mix(red), mix(green), mix(blue));
+    return static_cast<int>(x + 0.5);
 }
 
 /// An envelope's magnitude 0..1 through white, yellow, orange and red to
@@ -41,7 +40,7 @@ QRgb EnvelopeOf(double a)
     const int k = std::min(kLast - 1, static_cast<int>(x));
     const double t = x - k;
     const auto mix = [&](int c) {
-        return static_cast<int>(std::lround(kStops[k][c] + t * (kStops[k + 1][c] - kStops[k][c])));
+        return Level(kStops[k][c] + t * (kStops[k + 1][c] - kStops[k][c]));
     };
     return qRgb(mix(0), mix(1), mix(2));
 }
@@ -49,7 +48,7 @@ QRgb EnvelopeOf(double a)
 /// The level of a bipolar grey: 0 (black) at +1, 255 (white) at -1.
 QRgb BipolarGreyOf(double a)
 {
-    const int level = static_cast<int>(std::lround(127.5 * (1.0 - std::clamp(a, -1.0, 1.0))));
+    const int level = Level(127.5 * (1.0 - std::clamp(a, -1.0, 1.0)));
     return qRgb(level, level, level);
 }
 
@@ -224,12 +223,14 @@ QRgb ShadeOf(SectionPalette palette, double value, double clip)
 {
     // A section of zeros has no clip level; it shows as zeros.
     const double a = clip > 0.0 ? value / clip : 0.0;
+    // Grey and seismic fade from full colour at the clip level to white at 0.
+    const int fade = Level(255.0 * (1.0 - std::min(1.0, std::fabs(a))));
     switch (palette) {
     case SectionPalette::Auto:
     case SectionPalette::Grey:
-        return Faded(a, 0, 0, 0);
+        return qRgb(fade, fade, fade);
     case SectionPalette::Seismic:
-        return a < 0.0 ? Faded(a, 0, 0, 255) : Faded(a, 255, 0, 0);
+        return a < 0.0 ? qRgb(fade, fade, 255) : qRgb(255, fade, fade);
     case SectionPalette::GreyBipolar:
         return BipolarGreyOf(a);
     case SectionPalette::GreyBipolarReversed:
