@@ -18,8 +18,9 @@ constexpr PictureMargins kNoMargins{0, 0, 0, 0};
 struct ShadeRow {
     const char* name;
     SectionPalette palette;
-    double value; // with a clip level of 2
+    double value;
     QRgb shade;
+    double clip = 2.0;
 };
 
 class PaletteShades : public ::testing::TestWithParam<ShadeRow>
@@ -29,34 +30,24 @@ class PaletteShades : public ::testing::TestWithParam<ShadeRow>
 TEST_P(PaletteShades, ValueGivesItsShade)
 {
     const ShadeRow& row = GetParam();
-    EXPECT_EQ(ShadeOf(row.palette, row.value, 2.0), row.shade)
-        << std::hex << ShadeOf(row.palette, row.value, 2.0);
+    EXPECT_EQ(ShadeOf(row.palette, row.value, row.clip), row.shade) << std::hex << row.shade;
 }
 
 using P = SectionPalette;
 INSTANTIATE_TEST_SUITE_P(
     ChosenSamples,
     PaletteShades,
-    ::testing::Values(ShadeRow{"BipolarPositiveClipBlack", P::GreyBipolar, 2, qRgb(0, 0, 0)},
-                      ShadeRow{"BipolarNegativeClipWhite", P::GreyBipolar, -2, qRgb(255, 255, 255)},
-                      ShadeRow{"BipolarZeroMidGrey", P::GreyBipolar, 0, qRgb(128, 128, 128)},
-                      ShadeRow{"BipolarPastClipStaysBlack", P::GreyBipolar, 50, qRgb(0, 0, 0)},
-                      ShadeRow{"BipolarHalfway", P::GreyBipolar, -1, qRgb(191, 191, 191)},
-                      ShadeRow{
-                          "ReversedPositiveWhite", P::GreyBipolarReversed, 2, qRgb(255, 255, 255)},
-                      ShadeRow{"ReversedNegativeBlack", P::GreyBipolarReversed, -3, qRgb(0, 0, 0)},
-                      ShadeRow{"MagnitudeIgnoresSign", P::Grey, -2, qRgb(0, 0, 0)},
-                      ShadeRow{"SeismicHalfNegative", P::Seismic, -1, qRgb(128, 128, 255)},
-                      ShadeRow{"SeismicPositiveClipRed", P::Seismic, 2, qRgb(255, 0, 0)},
-                      ShadeRow{"EnvelopeZeroWhite", P::Envelope, 0, qRgb(255, 255, 255)},
-                      ShadeRow{"EnvelopeHalfOrange", P::Envelope, 1, qRgb(254, 178, 76)},
-                      ShadeRow{"EnvelopeNegativeByMagnitude", P::Envelope, -2, qRgb(128, 0, 38)}),
+    ::testing::Values(
+        ShadeRow{"BipolarPositiveClipBlack", P::GreyBipolar, 2, qRgb(0, 0, 0)},
+        ShadeRow{"BipolarNegativeClipWhite", P::GreyBipolar, -2, qRgb(255, 255, 255)},
+        ShadeRow{"BipolarZeroMidGrey", P::GreyBipolar, 0, qRgb(128, 128, 128)},
+        ShadeRow{"NoClipLevelShowsZeros", P::GreyBipolar, 7, qRgb(128, 128, 128), 0.0},
+        ShadeRow{"BipolarPastClipStaysBlack", P::GreyBipolar, 50, qRgb(0, 0, 0)},
+        ShadeRow{"ReversedPositiveWhite", P::GreyBipolarReversed, 2, qRgb(255, 255, 255)},
+        ShadeRow{"SeismicHalfNegative", P::Seismic, -1, qRgb(128, 128, 255)},
+        ShadeRow{"EnvelopeHalfOrange", P::Envelope, 1, qRgb(254, 178, 76)},
+        ShadeRow{"EnvelopeNegativeByMagnitude", P::Envelope, -2, qRgb(128, 0, 38)}),
     [](const ::testing::TestParamInfo<ShadeRow>& p) { return std::string(p.param.name); });
-
-TEST(PaletteShades, NoClipLevelShowsZeros)
-{
-    EXPECT_EQ(ShadeOf(P::GreyBipolar, 7.0, 0.0), qRgb(128, 128, 128));
-}
 
 // Three traces of 100 samples at 1 ms, +500 at trace 1's sample 20 and -500
 // at trace 3's sample 70, clipped at the largest magnitude: one pixel per
