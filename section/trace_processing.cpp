@@ -63,14 +63,14 @@ template <typename T> double FiniteMean(std::span<const T> samples)
 }
 
 struct FftwFree {
-    void operator()(void* p) const { fftwf_free(p); }
+    void operator()(void* p) const { fftw_free(p); }
 };
 
 struct PlanDestroy {
-    void operator()(fftwf_plan p) const
+    void operator()(fftw_plan p) const
     {
         const std::lock_guard<std::mutex> lock(FftwPlannerMutex());
-        fftwf_destroy_plan(p);
+        fftw_destroy_plan(p);
     }
 };
 
@@ -87,17 +87,15 @@ double BandPassGain(double hz, double lowHz, double highHz)
 /// The plans and buffers of one trace length. The trace is padded with
 /// zeros by a quarter of its length: the filter's short response at one
 /// end then runs out in the padding instead of wrapping round to the other.
-/// Single precision: twice the transforms' speed, and a picture's 256
-/// shades are far coarser than its rounding.
 struct CTraceProcessor::Setup {
     std::size_t length = 0; ///< samples of the traces
     std::size_t padded = 0; ///< of the transform
-    std::unique_ptr<float, FftwFree> real;
-    std::unique_ptr<fftwf_complex, FftwFree> spectrum;
-    std::unique_ptr<fftwf_plan_s, PlanDestroy> forward;
-    std::unique_ptr<fftwf_plan_s, PlanDestroy> inverse;
+    std::unique_ptr<double, FftwFree> real;
+    std::unique_ptr<fftw_complex, FftwFree> spectrum;
+    std::unique_ptr<fftw_plan_s, PlanDestroy> forward;
+    std::unique_ptr<fftw_plan_s, PlanDestroy> inverse;
     double gainsIntervalMs = 0.0; ///< the sample interval `gains` were worked out for
-    std::vector<float> gains;     ///< per bin, the 1/padded of the inverse included
+    std::vector<double> gains;    ///< per bin, the 1/padded of the inverse included
 };
 
 CTraceProcessor::CTraceProcessor(const TraceProcessing& processing) : m_processing(processing) {}
@@ -116,16 +114,16 @@ CTraceProcessor::Setup* CTraceProcessor::SetupFor(std::size_t length)
     s->length = length;
     s->padded = FastLength(length + length / 4);
     const auto padded = static_cast<int>(s->padded);
-    s->real.reset(fftwf_alloc_real(s->padded));
-    s->spectrum.reset(fftwf_alloc_complex(s->padded / 2 + 1));
+    s->real.reset(fftw_alloc_real(s->padded));
+    s->spectrum.reset(fftw_alloc_complex(s->padded / 2 + 1));
     if (!s->real || !s->spectrum)
         return nullptr;
     {
         const std::lock_guard<std::mutex> lock(FftwPlannerMutex());
         s->forward.reset(
-            fftwf_plan_dft_r2c_1d(padded, s->real.get(), s->spectrum.get(), FFTW_ESTIMATE));
+            fftw_plan_dft_r2c_1d(padded, s->real.get(), s->spectrum.get(), FFTW_ESTIMATE));
         s->inverse.reset(
-            fftwf_plan_dft_c2r_1d(padded, s->spectrum.get(), s->real.get(), FFTW_ESTIMATE));
+            fftw_plan_dft_c2r_1d(padded, s->spectrum.get(), s->real.get(), FFTW_ESTIMATE));
     }
     if (!s->forward || !s->inverse)
         return nullptr;
@@ -143,11 +141,11 @@ void CTraceProcessor::BandPass(std::span<T> samples, double intervalMs, Setup& s
     // make a step at each end that rings through the band. It comes back as
     // far as the band passes 0 Hz.
     const double mean = FiniteMean(std::span<const T>(samples));
-    float* real = s.real.get();
+    double* real = s.real.get();
     for (std::size_t i = 0; i < n; ++i)
-        real[i] = std::isfinite(samples[i]) ? static_cast<float>(samples[i] - mean) : 0.0f;
-    std::fill(real + n, real + s.padded, 0.0f);
-    fftwf_execute(s.forward.get());
+        real[i] = std::isfinite(samples[i]) ? samples[i] - mean : 0.0;
+    std::fill(real + n, real + s.padded, 0.0);
+    fftw_execute(s.forward.get());
     // A real gain shifts no phase. Worked out once per length and interval:
     // a cosine per bin would cost as much as the transform.
     if (s.gainsIntervalMs != intervalMs || s.gains.empty()) {
@@ -155,17 +153,17 @@ void CTraceProcessor::BandPass(std::span<T> samples, double intervalMs, Setup& s
         const double norm = 1.0 / static_cast<double>(s.padded); // FFTW does not normalise
         s.gains.resize(s.padded / 2 + 1);
         for (std::size_t k = 0; k < s.gains.size(); ++k)
-            s.gains[k] = static_cast<float>(norm * BandPassGain(static_cast<double>(k) * hzPerBin,
-                                                                m_processing.bandLowHz,
-                                                                m_processing.bandHighHz));
+            s.gains[k] = norm * BandPassGain(static_cast<double>(k) * hzPerBin,
+                                             m_processing.bandLowHz,
+                                             m_processing.bandHighHz);
         s.gainsIntervalMs = intervalMs;
     }
-    fftwf_complex* spectrum = s.spectrum.get();
+    fftw_complex* spectrum = s.spectrum.get();
     for (std::size_t k = 0; k < s.gains.size(); ++k) {
         spectrum[k][0] *= s.gains[k];
         spectrum[k][1] *= s.gains[k];
     }
-    fftwf_execute(s.inverse.get());
+    fftw_execute(s.inverse.get());
     const double meanKept =
         mean * BandPassGain(0.0, m_processing.bandLowHz, m_processing.bandHighHz);
     for (std::size_t i = 0; i < n; ++i)
