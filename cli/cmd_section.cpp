@@ -191,13 +191,6 @@ void RegisterSection(CLI::App& app, std::vector<Command>& commands)
                     "positive black), grey-bipolar-reversed, envelope (white-yellow-red by "
                     "magnitude)")
         ->check(CLI::IsMember(palettes));
-    sub->add_option("--wiggles",
-                    c->wiggles,
-                    "off, over (wiggle traces with the positive lobes filled, over the "
-                    "colours) or only (on white); drawn when each trace has at least " +
-                        std::to_string(kWigglePixelsPerTrace) + " pixels across")
-        ->check(CLI::IsMember(
-            std::vector<std::string>(std::begin(kWiggleNames), std::end(kWiggleNames))));
     sub->add_flag("--dc", c->removeDc, "Remove each trace's mean (DC) before display");
     sub->add_option("--bandpass",
                     c->bandpass,
@@ -209,6 +202,14 @@ void RegisterSection(CLI::App& app, std::vector<Command>& commands)
                       "Sidescan pairs (trace id code 25): one pair per row, port left");
     sub->add_option("--traces", c->traces, "FIRST:LAST, 1-based trace numbers");
     sub->add_option("--time", c->time, "MS0:MS1, two-way time window in ms")->excludes(waterfall);
+    sub->add_option("--wiggles",
+                    c->wiggles,
+                    "off, over (wiggle traces with the positive lobes filled, over the "
+                    "colours) or only (on white); drawn when each trace has at least " +
+                        std::to_string(kWigglePixelsPerTrace) + " pixels across")
+        ->check(CLI::IsMember(
+            std::vector<std::string>(std::begin(kWiggleNames), std::end(kWiggleNames))))
+        ->excludes(waterfall);
     sub->add_option("--depth-axis",
                     c->depthAxis,
                     "SPEED: label the left axis in metres of depth at SPEED m/s (two-way "

@@ -223,6 +223,7 @@ INSTANTIATE_TEST_SUITE_P(
                  150},
         LimitRow{"DepthSpeed299", {"--depth-axis", "299"}, 2},
         LimitRow{"DepthOfAWaterfall", {"--depth-axis", "1500", "--waterfall"}, 2},
+        LimitRow{"WigglesOfAWaterfall", {"--wiggles", "only", "--waterfall"}, 2},
         LimitRow{"WigglesOverEnvelopeInDepth",
                  {"--wiggles", "over", "--palette", "envelope", "--depth-axis", "10000"},
                  0,
