@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <fftw3.h>
+#include <limits>
 #include <numbers>
 #include <type_traits>
 
@@ -47,17 +48,23 @@ std::size_t FastLength(std::size_t n)
     }
 }
 
+/// Whether `v` is finite, by one comparison rather than a classification.
+template <typename T> bool IsFinite(T v)
+{
+    return std::fabs(v) <= std::numeric_limits<T>::max();
+}
+
 /// The mean of the finite samples, summed in double precision; 0 when
 /// none is.
 template <typename T> double FiniteMean(std::span<const T> samples)
 {
+    // Selects, not branches: this runs over every sample shown.
     double sum = 0.0;
     std::size_t count = 0;
-    for (const double v : samples) {
-        if (std::isfinite(v)) {
-            sum += v;
-            ++count;
-        }
+    for (const T v : samples) {
+        const bool finite = IsFinite(v);
+        sum += finite ? static_cast<double>(v) : 0.0;
+        count += finite ? 1 : 0;
     }
     return count == 0 ? 0.0 : sum / static_cast<double>(count);
 }
@@ -134,16 +141,15 @@ CTraceProcessor::Setup* CTraceProcessor::SetupFor(std::size_t length)
 }
 
 template <typename T>
-void CTraceProcessor::BandPass(std::span<T> samples, double intervalMs, Setup& s)
+void CTraceProcessor::BandPass(std::span<T> samples, double intervalMs, double mean, Setup& s)
 {
     const std::size_t n = samples.size();
     // The mean goes out before the zeros are padded on: left in, it would
-    // make a step at each end that rings through the band. It comes back as
-    // far as the band passes 0 Hz.
-    const double mean = FiniteMean(std::span<const T>(samples));
+    // make a step at each end that rings through the band. Unless DC
+    // removal was asked for, it comes back as far as the band passes 0 Hz.
     double* real = s.real.get();
     for (std::size_t i = 0; i < n; ++i)
-        real[i] = std::isfinite(samples[i]) ? samples[i] - mean : 0.0;
+        real[i] = IsFinite(samples[i]) ? samples[i] - mean : 0.0;
     std::fill(real + n, real + s.padded, 0.0);
     fftw_execute(s.forward.get());
     // A real gain shifts no phase. Worked out once per length and interval:
@@ -165,10 +171,11 @@ void CTraceProcessor::BandPass(std::span<T> samples, double intervalMs, Setup& s
     }
     fftw_execute(s.inverse.get());
     const double meanKept =
-        mean * BandPassGain(0.0, m_processing.bandLowHz, m_processing.bandHighHz);
+        m_processing.removeDc
+            ? 0.0
+            : mean * BandPassGain(0.0, m_processing.bandLowHz, m_processing.bandHighHz);
     for (std::size_t i = 0; i < n; ++i)
-        if (std::isfinite(samples[i]))
-            samples[i] = static_cast<T>(real[i] + meanKept);
+        samples[i] = IsFinite(samples[i]) ? static_cast<T>(real[i] + meanKept) : samples[i];
 }
 
 bool CTraceProcessor::Process(std::span<double> samples, double intervalMs)
@@ -188,15 +195,17 @@ template <typename T> bool CTraceProcessor::ProcessSamples(std::span<T> samples,
     Setup* setup = bandPass ? SetupFor(samples.size()) : nullptr;
     if (bandPass && setup == nullptr)
         return false;
-    if (m_processing.removeDc) {
-        const double mean = FiniteMean(std::span<const T>(samples));
+    // One mean for both: the band-pass takes it off anyway.
+    const double mean =
+        m_processing.removeDc || setup != nullptr ? FiniteMean(std::span<const T>(samples)) : 0.0;
+    if (setup != nullptr) {
+        BandPass(samples, intervalMs, mean, *setup);
+    } else if (m_processing.removeDc) {
         for (T& v : samples)
             v = static_cast<T>(v - mean);
     }
     if (!(intervalMs > 0.0))
         return true;
-    if (setup != nullptr)
-        BandPass(samples, intervalMs, *setup);
     if (m_processing.agcWindowMs > 0.0) {
         const int window = static_cast<int>(std::lround(m_processing.agcWindowMs / intervalMs));
         if constexpr (std::is_same_v<T, double>) {

@@ -58,7 +58,10 @@ public:
 private:
     struct Setup;
     template <typename T> bool ProcessSamples(std::span<T> samples, double intervalMs);
-    template <typename T> void BandPass(std::span<T> samples, double intervalMs, Setup& setup);
+    /// Band-passes `samples` with `mean` (their finite samples') taken off
+    /// before the transform.
+    template <typename T>
+    void BandPass(std::span<T> samples, double intervalMs, double mean, Setup& setup);
     Setup* SetupFor(std::size_t length);
 
     TraceProcessing m_processing;
