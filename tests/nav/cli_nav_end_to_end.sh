@@ -19,7 +19,7 @@ for units in metres arcsec degrees dddmmss; do
         fail "$units: $(cat "$DIR/$units.err")"
     rows=$(wc -l <"$DIR/$units.csv")
     [ "$rows" -eq 301 ] || fail "$units: $rows lines"
-    head -1 "$DIR/$units.csv" | grep -q '^trace,byte_offset,time,latitude,longitude,easting,northing,zone,speed_m_s,spacing_m,distance_m$' ||
+    head -1 "$DIR/$units.csv" | grep -q '^trace,byte_offset,time,latitude,longitude,easting,northing,zone,speed_m_s,spacing_m,distance_m,epsg,trace_number$' ||
         fail "$units: header $(head -1 "$DIR/$units.csv")"
     # Trace 50 (slow), 150 (fast), 250 (slow again): CSV line = trace + 2.
     awk -F, -v u="$units" '
@@ -33,7 +33,7 @@ for units in metres arcsec degrees dddmmss; do
         grep -q '^300 fixes, projected, median spacing [0-9.]* m, track length [0-9.]* m, mean speed [0-9.]* m/s$' "$DIR/$units.err" ||
             fail "$units summary: $(cat "$DIR/$units.err")"
     else
-        grep -q '^300 fixes, zone 32, median spacing [0-9.]* m, track length [0-9.]* m, mean speed [0-9.]* m/s$' "$DIR/$units.err" ||
+        grep -q '^300 fixes, zone 32N (EPSG:32632), median spacing [0-9.]* m, track length [0-9.]* m, mean speed [0-9.]* m/s$' "$DIR/$units.err" ||
             fail "$units summary: $(cat "$DIR/$units.err")"
     fi
 done
