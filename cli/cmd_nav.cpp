@@ -59,6 +59,8 @@ std::string OptionsProblem(const NavOptions& o)
             !problem.empty())
             return problem;
     const bool tracks = o.geojson || !o.gpkg.empty() || !o.kml.empty();
+    if (o.json && tracks)
+        return "--json lists the fixes of one file: not with --gpkg or --kml";
     if (!tracks && o.files.size() != 1)
         return "nav: one FILE, or --geojson, --gpkg or --kml";
     return {};
@@ -142,16 +144,14 @@ void RegisterNav(CLI::App& app, std::vector<Command>& commands)
                                   "trace_count (the positions on the globe); a MultiLineString "
                                   "cut at +/-180 where a track crosses the antimeridian; with "
                                   "--points, then one Point per shot point");
-    auto* gpkg = sub->add_option("--gpkg",
-                                 o->gpkg,
-                                 "Write the tracks of all FILEs to this GeoPackage (.gpkg, "
-                                 "WGS 84): a layer tracks and, with --points, a layer "
-                                 "shot_points");
-    auto* kml = sub->add_option(
+    sub->add_option("--gpkg",
+                    o->gpkg,
+                    "Write the tracks of all FILEs to this GeoPackage (.gpkg, "
+                    "WGS 84): a layer tracks and, with --points, a layer "
+                    "shot_points");
+    sub->add_option(
         "--kml", o->kml, "Write the tracks of all FILEs to this KML file (.kml), as --gpkg");
     geojson->excludes(json);
-    gpkg->excludes(json);
-    kml->excludes(json);
     sub->add_option("--utm-zone",
                     o->utmZone,
                     "The UTM zone of files whose positions are projected, e.g. 31N or 23S");

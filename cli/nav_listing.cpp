@@ -131,6 +131,9 @@ int RunNavListing(const NavListing& o)
         return kExitFailure;
     }
     PrintLeftOut(stats);
+    // A single fix has no neighbour to measure a spacing or a speed from.
+    if (fixes.size() < 2)
+        fixes.front().speed = fixes.front().deltap = std::nan("");
     const std::optional<UtmZone> zone = FixListZone(fixes, o.projectedZone);
     std::vector<std::size_t> listed;
     if (o.pointEveryTraces > 0)

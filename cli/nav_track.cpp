@@ -119,7 +119,6 @@ bool WriteTrackOutput(const std::string& path,
                      onStop.Arm(working);
                  })) {
         onStop.Disarm();
-        std::cout << "Track: " << path << std::endl;
         return true;
     }
     onStop.Disarm();
@@ -136,7 +135,10 @@ bool WriteTracksOf(const std::vector<std::string>& files,
     TrackLayers layers;
     for (const std::string& file : files)
         complete = AddTrackOfFile(file, request, layers) && complete;
-    return WriteTrackOutput(path, layers, request.pointEveryTraces > 0, onStop) && complete;
+    if (!WriteTrackOutput(path, layers, request.pointEveryTraces > 0, onStop))
+        return false;
+    std::cout << "Track: " << path << std::endl;
+    return complete;
 }
 
 std::string TrackNameProblem(const std::string& option,

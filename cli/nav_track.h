@@ -42,17 +42,18 @@ struct TrackRequest {
 AddTrackOfFile(const std::string& file, const TrackRequest& request, TrackLayers& layers);
 
 /// Writes `layers` to the GIS file `path` in the format its extension names
-/// (WriteTrackFile), a stop removing the working file through `onStop`, and
-/// says "Track: PATH" on stdout. False, with the error printed, when
-/// nothing was written: no file gave a track, or the write failed.
+/// (WriteTrackFile), a stop removing the working file through `onStop`.
+/// False, with the error printed, when nothing was written: no file gave a
+/// track, or the write failed.
 [[nodiscard]] bool WriteTrackOutput(const std::string& path,
                                     const TrackLayers& layers,
                                     bool withPoints,
                                     CTemporaryFileOnStop& onStop);
 
 /// The tracks of `files` (AddTrackOfFile) written to `path`
-/// (WriteTrackOutput), shot points as `request` asks. False when a file gave
-/// no track or nothing was written, each named on stderr.
+/// (WriteTrackOutput), shot points as `request` asks, and "Track: PATH" on
+/// stdout when it was. False when a file gave no track or nothing was
+/// written, each named on stderr.
 [[nodiscard]] bool WriteTracksOf(const std::vector<std::string>& files,
                                  const TrackRequest& request,
                                  const std::string& path,

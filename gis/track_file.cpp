@@ -1,8 +1,10 @@
 #include "gis/track_file.h"
 
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cpl_error.h>
+#include <cpl_vsi.h>
 #include <cstdio>
 #include <filesystem>
 #include <gdal_priv.h>
@@ -11,6 +13,7 @@
 #include <ogr_geometry.h>
 #include <ogr_spatialref.h>
 #include <ogrsf_frmts.h>
+#include <span>
 #include <unistd.h>
 #include <variant>
 
@@ -20,8 +23,7 @@ namespace
 {
 
 /// While alive, GDAL's messages are kept here instead of going to stderr:
-/// its warnings (a GeoPackage under a working name without ".gpkg") are no
-/// news for the user, its last failure is the reason a write failed.
+/// its last failure is the reason a write failed.
 class CGdalFailures
 {
 public:
@@ -215,22 +217,44 @@ bool WriteDataset(const std::string& working,
     return true;
 }
 
-/// A name beside `path` that no file has, for GDAL to create its file at:
-/// reserved by CreateBeside (which tells `created`), then given up, since
-/// a GeoPackage refuses to be created over an existing file. False with
-/// `error` set when no name can be had there.
-bool FreeNameBeside(const std::string& path,
-                    std::string& working,
-                    std::string& error,
-                    const WorkingFileCreated& created)
+/// A file in GDAL's memory, removed with this object.
+class CMemoryTrackFile
 {
-    const int fd = CreateBeside(path, working, created);
-    if (fd < 0) {
-        error = WriteFailureText(errno);
-        return false;
+public:
+    explicit CMemoryTrackFile(TrackFormat format)
+    {
+        static std::atomic<int> made{0};
+        // The extension tells the driver what it writes.
+        m_path = "/vsimem/tessara_track_" + std::to_string(++made) + TrackFormatExtension(format);
     }
-    (void)::close(fd);               // nothing was written through it
-    (void)::unlink(working.c_str()); // a leftover makes GDAL fail and say so
+    ~CMemoryTrackFile() { (void)VSIUnlink(m_path.c_str()); } // gone already is as good
+    CMemoryTrackFile(const CMemoryTrackFile&) = delete;
+    CMemoryTrackFile& operator=(const CMemoryTrackFile&) = delete;
+
+    [[nodiscard]] const std::string& Path() const { return m_path; }
+    /// Its bytes, which stay GDAL's and valid while this object lives.
+    [[nodiscard]] std::span<const GByte> Bytes() const
+    {
+        vsi_l_offset size = 0;
+        const GByte* data = VSIGetMemFileBuffer(m_path.c_str(), &size, FALSE);
+        return {data, data == nullptr ? 0 : static_cast<std::size_t>(size)};
+    }
+
+private:
+    std::string m_path;
+};
+
+/// Writes all of `bytes` to `fd`; false with errno set when a write fails.
+bool WriteAll(int fd, std::span<const GByte> bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        bytes = bytes.subspan(static_cast<std::size_t>(n));
+    }
     return true;
 }
 
@@ -260,12 +284,26 @@ bool WriteTrackFile(const std::string& path,
                     std::string& error,
                     const WorkingFileCreated& created)
 {
+    // GDAL's drivers do not all report a failed write (KML does not): the
+    // file is made in memory and its bytes written here, where every
+    // failure shows.
+    const CMemoryTrackFile memory(format);
+    if (!WriteDataset(memory.Path(), format, layers, withPoints, error))
+        return false;
     std::string working;
-    if (!FreeNameBeside(path, working, error, created))
+    const int fd = CreateBeside(path, working, created);
+    if (fd < 0) {
+        error = WriteFailureText(errno);
         return false;
+    }
     CWorkingTrackFile temporary(working);
-    if (!WriteDataset(working, format, layers, withPoints, error))
+    bool written = WriteAll(fd, memory.Bytes());
+    // Where a file system that writes late (NFS) reports a full disk.
+    written = ::close(fd) == 0 && written;
+    if (!written) {
+        error = WriteFailureText(errno);
         return false;
+    }
     return temporary.MoveTo(path, error);
 }
 

@@ -3,8 +3,9 @@
 # Commands, options and the values of an option with a fixed set of them are
 # read from the program's own --help, so that they follow the installed
 # version. After -o a directory is offered (a PNG file for section), after
-# --log any file, after --gain its two forms, after --utm-zone the zones, after
-# an option that takes a number or a text nothing; elsewhere SEG-Y files
+# --log any file, after --gpkg, --kml and --track the track files of their
+# formats, after --gain its two forms, after --utm-zone the zones, after an
+# option that takes a number or a text nothing; elsewhere SEG-Y files
 # (*.sgy, *.segy, *.seg in either case) and directories.
 
 # The commands, from the Subcommands part of the top-level help.
@@ -65,6 +66,18 @@ _tessara_cli()
             ;;
         --log)
             _filedir
+            return
+            ;;
+        --gpkg)
+            _filedir gpkg
+            return
+            ;;
+        --kml)
+            _filedir kml
+            return
+            ;;
+        --track)
+            _filedir 'gpkg|kml'
             return
             ;;
         --gain)
