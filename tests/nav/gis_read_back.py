@@ -6,7 +6,6 @@
 # Exit 77 when the bindings are missing, 1 with the differences printed.
 import csv
 import json
-import os
 import sys
 
 try:
@@ -14,82 +13,58 @@ try:
 except ImportError:
     sys.exit(77)
 
-TOLERANCE = 1e-7
-
 
 def from_geojson(path):
+    tracks = {}
     with open(path, encoding="utf-8") as f:
-        doc = json.load(f)
-    lines, points = {}, {}
-    for feature in doc["features"]:
-        p, g = feature["properties"], feature["geometry"]
-        if g["type"] == "Point" and "trace" in p:
-            points[(p["file"], int(p["trace"]))] = tuple(g["coordinates"])
-        else:
-            parts = [g["coordinates"]] if g["type"] == "LineString" else g["coordinates"]
-            lines[p["name"]] = [tuple(c) for part in parts for c in part]
-    return lines, points
+        for feature in json.load(f)["features"]:
+            p, g = feature["properties"], feature["geometry"]
+            if "trace" in p:
+                tracks[(p["file"], p["trace"])] = [tuple(g["coordinates"])]
+            else:
+                parts = [g["coordinates"]] if g["type"] == "LineString" else g["coordinates"]
+                tracks[p["name"]] = [tuple(c) for part in parts for c in part]
+    return tracks
 
 
 def from_ogr(path):
-    source = ogr.Open(path)
-    if source is None:
-        sys.exit("cannot open " + path)
-    lines, points = {}, {}
-    for layer in source:
-        srs = layer.GetSpatialRef()
-        if srs is None or srs.GetAuthorityCode(None) != "4326":
-            sys.exit(path + ": layer " + layer.GetName() + " is not on EPSG:4326")
-        for feature in layer:
-            g = feature.GetGeometryRef()
+    tracks = {}
+    for layer in ogr.Open(path):
+        if layer.GetSpatialRef().GetAuthorityCode(None) != "4326":
+            sys.exit(path + ": " + layer.GetName() + " is not on EPSG:4326")
+        for f in layer:
+            g = f.GetGeometryRef()
             if layer.GetName() == "shot_points":
-                key = (feature.GetField("file"), int(feature.GetField("trace")))
-                points[key] = (g.GetX(), g.GetY())
+                tracks[(f.GetField("file"), int(f.GetField("trace")))] = [(g.GetX(), g.GetY())]
             else:
-                name = feature.GetField("name") or feature.GetField("Name")
-                lines[name] = [(p[0], p[1]) for k in range(g.GetGeometryCount())
-                               for p in g.GetGeometryRef(k).GetPoints()]
-    return lines, points
+                tracks[f.GetField("name")] = [p[:2] for k in range(g.GetGeometryCount())
+                                              for p in g.GetGeometryRef(k).GetPoints()]
+    return tracks
 
 
 def from_csv(pairs):
     points = {}
-    for pair in pairs:
-        name, path = pair.split("=", 1)
+    for name, path in (pair.split("=", 1) for pair in pairs):
         with open(path, encoding="utf-8") as f:
             for row in csv.DictReader(f):
-                points[(name, int(row["trace_number"]))] = (float(row["longitude"]),
-                                                           float(row["latitude"]))
+                position = (float(row["longitude"]), float(row["latitude"]))
+                points[(name, int(row["trace_number"]))] = [position]
     return points
 
 
-def differences(what, want, got):
-    found = []
-    if sorted(want) != sorted(got):
-        return [what + ": " + repr(sorted(got)) + " instead of " + repr(sorted(want))]
-    for key in want:
-        a, b = want[key], got[key]
-        if not isinstance(a, list):
-            a, b = [a], [b]
-        if len(a) != len(b):
-            found.append(what + " " + repr(key) + ": " + str(len(b)) + " positions, not " + str(len(a)))
-            continue
-        for p, q in zip(a, b):
-            if abs(p[0] - q[0]) > TOLERANCE or abs(p[1] - q[1]) > TOLERANCE:
-                found.append(what + " " + repr(key) + ": " + repr(q) + " instead of " + repr(p))
-                break
-    return found
+def far(a, b):
+    return len(a) != len(b) or any(abs(p[k] - q[k]) > 1e-7 for p, q in zip(a, b) for k in (0, 1))
 
 
-lines, points = from_geojson(sys.argv[1])
-problems = []
-if not lines or not points:
-    problems.append("the GeoJSON holds no track or no shot point")
-for path in sys.argv[2:4]:
-    other_lines, other_points = from_ogr(path)
-    problems += differences(os.path.basename(path) + " track", lines, other_lines)
-    problems += differences(os.path.basename(path) + " shot point", points, other_points)
-problems += differences("CSV shot point", points, from_csv(sys.argv[4:]))
+want = from_geojson(sys.argv[1])
+points = {key: value for key, value in want.items() if isinstance(key, tuple)}
+problems = [] if points and len(points) < len(want) else ["no track or no shot point"]
+for what, got in ((sys.argv[2], from_ogr(sys.argv[2])), (sys.argv[3], from_ogr(sys.argv[3])),
+                  ("CSV", from_csv(sys.argv[4:]))):
+    expected = points if what == "CSV" else want
+    if sorted(got, key=str) != sorted(expected, key=str):
+        problems.append(what + ": " + repr(sorted(got, key=str)))
+    problems += [what + " " + repr(key) for key in expected if key in got and far(expected[key], got[key])]
 for problem in problems:
     print(problem)
 sys.exit(1 if problems else 0)
