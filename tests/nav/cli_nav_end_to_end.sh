@@ -6,6 +6,7 @@
 set -u
 CLI=$1
 SYNTH=$2
+REAL=${3:-}/segy # recordings of other programs, when present
 HOLDS="python3 $(cd "$(dirname "$0")/../support" && pwd)/json_holds.py"
 DIR=$(mktemp -d)
 trap 'rm -rf "$DIR"' EXIT
@@ -74,4 +75,11 @@ fi
 grep -q "^tessara-cli: $DIR/t.json/track.kml: track not written: " "$DIR/c.txt" ||
     fail "combine --track under a file: $(cat "$DIR/c.txt")"
 [ "$(ls "$DIR/out2"/*.sgy | wc -l)" -eq 1 ] || fail "combine --track under a file: $(ls "$DIR/out2")"
+# Real recordings: equal times of a SyQwest file gave "nan" speeds, and an
+# OBS line at 9.5 degrees south had northings without the false northing.
+if [ -f "$REAL/obs01.seg" ] && [ -f "$REAL/20180312135640.seg" ]; then
+    "$CLI" nav "$REAL/obs01.seg" 2>/dev/null | sed -n 2p | cut -d, -f7,8,12 |
+        grep -qx '8945626.643,56S,32756' || fail "obs01.seg: $("$CLI" nav "$REAL/obs01.seg" | sed -n 2p)"
+    "$CLI" nav "$REAL/20180312135640.seg" 2>/dev/null | grep -q 'nan\|inf' && fail "SyQwest: nan"
+fi
 echo "nav end to end: ok"
