@@ -1,6 +1,7 @@
 // Job profiles: every setting kept and read back, and every bad profile
 // refused with its file, line and key, the record untouched.
 #include "combine/api/settings_profile.h"
+#include "tests/support/every_setting.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -19,47 +20,11 @@ void WriteText(const std::string& path, const std::string& text)
     std::ofstream(path, std::ios::binary) << text;
 }
 
-/// A record with every setting away from its default, as valid as a
-/// surveyor's own: each one read back as a default would go unnoticed.
-CombineSettings EverySettingChanged()
-{
-    CombineSettings s;
-    s.max_file_size = 1;
-    s.time_duration_limit = 1000;
-    s.file_gap = 7;
-    s.make_null_traces = false;
-    s.demultiplex_only = true;
-    s.timecorrection = 3600;
-    s.delayscan = false;
-    s.fixupknudsen = true;
-    s.knudsen_name_format = KnudsenNameFormat::DayOnly;
-    s.assign_sampling_frequency = true;
-    s.sampling_frequency = 20000.0;
-    s.speed_correction = true;
-    s.nav_average_fixes = 2;
-    s.spacing_mode = SpacingMode::Fixed;
-    s.trace_spacing = 2.5;
-    s.Expedition = "Cruise \"7\" # left";
-    s.data_type = "SBP";
-    s.instrument_type = "Kn\xc3\xbc"
-                        "dsen 3260";
-    s.xcdr = "3.5 kHz # hull";
-    s.demultiplex_single_channel = true;
-    s.channel_field = 4;
-    s.channel_id = -1000;
-    s.channel_start = 239;
-    s.channel_length = 2;
-    s.port_id = 7;
-    s.stbd_id = -8;
-    s.flip_port = false;
-    return s;
-}
-
 TEST(SettingsProfile, EverySettingComesBackAsSaved)
 {
     test::TempDir dir;
     const std::string path = dir.File("survey.toml");
-    CombineSettings saved = EverySettingChanged();
+    CombineSettings saved = test::EverySettingChanged();
     saved.input_files = {"a.sgy"};
     ASSERT_EQ(SaveSettingsProfile(saved, path), "");
     EXPECT_FALSE(std::filesystem::exists(path + ".part"));
