@@ -299,6 +299,12 @@ ApplyKeys(const std::string& path, const std::vector<ProfileKey>& keys, CombineS
 
 } // namespace
 
+std::string SettingsProfileLibraryVersion()
+{
+    return std::to_string(TOML_LIB_MAJOR) + "." + std::to_string(TOML_LIB_MINOR) + "." +
+           std::to_string(TOML_LIB_PATCH);
+}
+
 void CopySetting(const SettingRow& row, const CombineSettings& from, CombineSettings& to)
 {
     std::visit([&](auto member) { to.*member = from.*member; }, row.member);

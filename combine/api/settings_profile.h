@@ -33,6 +33,9 @@ namespace tessara
 /// line has one), and `settings` is left untouched. The inputs are kept.
 [[nodiscard]] std::string LoadSettingsProfile(const std::string& path, CombineSettings& settings);
 
+/// The version of the TOML library profiles are read with, "3.3.0".
+[[nodiscard]] std::string SettingsProfileLibraryVersion();
+
 /// Copies the setting of `row` from `from` into `to`.
 void CopySetting(const SettingRow& row, const CombineSettings& from, CombineSettings& to);
 
