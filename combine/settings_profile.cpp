@@ -126,15 +126,15 @@ private:
     std::string m_typed;
 };
 
-std::string WrongType(const char* expected, const toml::node& node)
+std::string WrongType(const SettingRow& row, const char* expected, const toml::node& node)
 {
     std::ostringstream text;
-    text << "expected " << expected << ", found " << node.type();
+    text << row.field << ": expected " << expected << ", found " << node.type();
     return text.str();
 }
 
 /// A number of `row` from `node`, spelt `typed` in the file, after its range
-/// check; the problem, after the key as every problem of a value is, or "".
+/// check; "KEY: problem" or "".
 std::string ReadNumber(const SettingRow& row,
                        const toml::node& node,
                        const std::string& typed,
@@ -146,19 +146,19 @@ std::string ReadNumber(const SettingRow& row,
     else if (const auto* decimal = node.as_floating_point(); decimal != nullptr && !whole)
         number = WithSettingDecimals(row, decimal->get());
     else
-        return WrongType(whole ? "a whole number" : "a number", node);
+        return WrongType(row, whole ? "a whole number" : "a number", node);
     return SettingRangeProblem(row, number, CProfileWords(typed));
 }
 
-/// Sets `value` from `node`; the problem, or "".
+/// Sets `value`, the setting of `row`, from `node`; "KEY: problem" or "".
 template <typename T>
 std::string
-ReadValueOf(const SettingRow& row, const toml::node& node, const std::string& typed, T& value)
+ReadValue(const SettingRow& row, const toml::node& node, const std::string& typed, T& value)
 {
     if constexpr (std::is_same_v<T, bool>) {
         const auto* flag = node.as_boolean();
         if (flag == nullptr)
-            return WrongType("true or false", node);
+            return WrongType(row, "true or false", node);
         value = flag->get();
     } else if constexpr (std::is_same_v<T, int> || std::is_same_v<T, double>) {
         double number = 0;
@@ -169,33 +169,22 @@ ReadValueOf(const SettingRow& row, const toml::node& node, const std::string& ty
     } else if constexpr (std::is_same_v<T, std::string>) {
         const auto* text = node.as_string();
         if (text == nullptr)
-            return WrongType("text in quotes", node);
+            return WrongType(row, "text in quotes", node);
         value = text->get();
     } else if constexpr (std::is_enum_v<T>) {
         const auto* text = node.as_string();
         if (text == nullptr)
-            return WrongType(("one of " + ChoiceList<T>()).c_str(), node);
+            return WrongType(row, ("one of " + ChoiceList<T>()).c_str(), node);
         for (const auto& [choice, name] : ChoiceNames<T>::names)
             if (text->get() == name) {
                 value = choice;
                 return {};
             }
-        return "\"" + std::string(text->get()) + "\" not one of " + ChoiceList<T>();
+        return std::string(row.field) + ": \"" + std::string(text->get()) + "\" not one of " +
+               ChoiceList<T>();
     } else
         static_assert(kNoProfileForm<T>, "a setting of a type profiles cannot hold");
     return {};
-}
-
-/// Sets the setting of `row` from `node`; "KEY: problem" or "".
-template <typename T>
-std::string
-ReadValue(const SettingRow& row, const toml::node& node, const std::string& typed, T& value)
-{
-    std::string problem = ReadValueOf(row, node, typed, value);
-    const std::string key = std::string(row.field) + ": ";
-    if (problem.empty() || problem.starts_with(key))
-        return problem;
-    return key + problem;
 }
 
 const SettingRow* RowOfKey(std::string_view key)
