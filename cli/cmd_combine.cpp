@@ -307,6 +307,13 @@ int RunCombine(CombineOptions& o)
         }
     }
     if (!o.saveProfilePath.empty()) {
+        // Never over an input, a SEG-Y file or an output of the job.
+        if (const std::string problem =
+                LogPathProblem(o.saveProfilePath, o.settings, o.outputDirectory, "--save-settings");
+            !problem.empty()) {
+            std::cerr << "tessara-cli: " << problem << '\n';
+            return kExitUsage;
+        }
         if (const std::string problem = SaveSettingsProfile(o.settings, o.saveProfilePath);
             !problem.empty()) {
             std::cerr << "tessara-cli: " << problem << '\n';
@@ -464,7 +471,8 @@ void RegisterCombine(CLI::App& app, std::vector<Command>& commands)
     sub->add_option("--settings",
                     o->profilePath,
                     "Take the settings from this job profile (TOML); the options given with it "
-                    "override its values, and a setting it leaves out keeps its default");
+                    "override its values (a flag or mode it switches on stays on), and a setting "
+                    "it leaves out keeps its default");
     sub->add_option("--save-settings",
                     o->saveProfilePath,
                     "Save the settings in force (the profile of --settings, the options over it) "
