@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
@@ -81,6 +82,7 @@ bool Form1::LoadProfile(const QString& path, QString& problem)
     }
     ShowSettings(loaded);
     StoredState().setValue(kLastProfileKey, path);
+    label_status->setText("Settings from " + path);
     return true;
 }
 
@@ -114,11 +116,13 @@ void Form1::SaveSettings()
         return;
     }
     StoredState().setValue(kLastProfileKey, path);
+    label_status->setText("Settings saved to " + path);
 }
 
 void Form1::RestoreDefaults()
 {
     ShowSettings(CombineSettings{});
+    label_status->setText("Default settings");
     // The next start begins from the defaults too.
     StoredState().remove(kLastProfileKey);
 }

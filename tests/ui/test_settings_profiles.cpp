@@ -136,6 +136,7 @@ void TestSettingsProfiles::window_profile_given_to_the_cli_gives_the_window_outp
     WindowUnderTest next;
     QCOMPARE(next.window->comboBox_Expedition->currentText(), QString("W 7"));
     QVERIFY(SameSettings(next.window->Settings(), w.Settings()));
+    QCOMPARE(next.window->label_status->text(), "Settings from " + QString::fromStdString(profile));
 }
 
 void TestSettingsProfiles::every_setting_reaches_its_control_and_restore_defaults_undoes_it()
