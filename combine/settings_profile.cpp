@@ -21,8 +21,6 @@ namespace tessara
 namespace
 {
 
-template <typename T> inline constexpr bool kNoProfileForm = false;
-
 /// The words of a choice in a profile. A choice type without them does not
 /// compile: a new kind of setting cannot be left out of the profiles unseen.
 template <typename T> struct ChoiceNames;
@@ -81,7 +79,7 @@ template <typename T> std::string ValueForm(const SettingRow& row)
                 ", " + std::to_string(row.decimals) + " decimal" + (row.decimals > 1 ? "s" : "");
         return form;
     } else
-        static_assert(kNoProfileForm<T>, "a setting of a type profiles cannot hold");
+        static_assert(sizeof(T) == 0, "a setting of a type profiles cannot hold");
 }
 
 /// `value` as the right-hand side of its key.
@@ -104,7 +102,7 @@ template <typename T> std::string ValueText(const SettingRow& row, const T& valu
                 return TomlString(name);
         return TomlString("?");
     } else
-        static_assert(kNoProfileForm<T>, "a setting of a type profiles cannot hold");
+        static_assert(sizeof(T) == 0, "a setting of a type profiles cannot hold");
 }
 
 /// Names a setting by its key, and its value as the file spells it.
@@ -183,7 +181,7 @@ ReadValue(const SettingRow& row, const toml::node& node, const std::string& type
         return std::string(row.field) + ": \"" + std::string(text->get()) + "\" not one of " +
                ChoiceList<T>();
     } else
-        static_assert(kNoProfileForm<T>, "a setting of a type profiles cannot hold");
+        static_assert(sizeof(T) == 0, "a setting of a type profiles cannot hold");
     return {};
 }
 
