@@ -298,29 +298,38 @@ std::string ArgumentsProblem(const CombineOptions& o)
     return {};
 }
 
+/// Writes the profile of the settings to --save-settings FILE; the exit
+/// code: kExitOk when written.
+int SaveProfile(const CombineOptions& o)
+{
+    // Never over an input, a SEG-Y file or an output of the job.
+    if (const std::string problem =
+            LogPathProblem(o.saveProfilePath, o.settings, o.outputDirectory, "--save-settings");
+        !problem.empty()) {
+        std::cerr << "tessara-cli: " << problem << '\n';
+        return kExitUsage;
+    }
+    if (const std::string problem = SaveSettingsProfile(o.settings, o.saveProfilePath);
+        !problem.empty()) {
+        std::cerr << "tessara-cli: " << problem << '\n';
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
 int RunCombine(CombineOptions& o)
 {
-    for (const std::string& problem : {ArgumentsProblem(o), FinishSettings(o)}) {
-        if (!problem.empty()) {
-            std::cerr << "tessara-cli: " << problem << '\n';
-            return kExitUsage;
-        }
+    std::string usage = ArgumentsProblem(o);
+    if (usage.empty())
+        usage = FinishSettings(o);
+    if (!usage.empty()) {
+        std::cerr << "tessara-cli: " << usage << '\n';
+        return kExitUsage;
     }
     if (!o.saveProfilePath.empty()) {
-        // Never over an input, a SEG-Y file or an output of the job.
-        if (const std::string problem =
-                LogPathProblem(o.saveProfilePath, o.settings, o.outputDirectory, "--save-settings");
-            !problem.empty()) {
-            std::cerr << "tessara-cli: " << problem << '\n';
-            return kExitUsage;
-        }
-        if (const std::string problem = SaveSettingsProfile(o.settings, o.saveProfilePath);
-            !problem.empty()) {
-            std::cerr << "tessara-cli: " << problem << '\n';
-            return kExitFailure;
-        }
-        if (o.settings.input_files.empty())
-            return kExitOk;
+        // Without inputs the command only saves.
+        if (const int code = SaveProfile(o); code != kExitOk || o.settings.input_files.empty())
+            return code;
     }
     if (o.dryRun)
         return RunDryRun(o);
