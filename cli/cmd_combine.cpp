@@ -9,6 +9,7 @@
 #include "cli/combine_report.h"
 #include "cli/commands.h"
 #include "cli/job_files.h"
+#include "cli/nav_track.h"
 #include "cli/output_target.h"
 #include "cli/section_image.h"
 #include "combine/api/combine_job.h"
@@ -55,6 +56,8 @@ struct CombineOptions {
     bool quicklook = false;
     bool dryRun = false;
     bool json = false;
+    std::string trackPath;
+    long long trackPoints = 100;
     // Options whose presence switches a setting on, read after parsing.
     std::string knudsenLayout;
     std::optional<double> samplingFrequency;
@@ -73,6 +76,19 @@ bool ParseSidescan(const std::string& text, int& port, int& stbd)
     int used = 0;
     return std::sscanf(text.c_str(), "%d,%d%n", &port, &stbd, &used) == 2 &&
            static_cast<std::size_t>(used) == text.size();
+}
+
+/// --track and --track-points: refused when they cannot work.
+std::string TrackOptionsProblem(const CombineOptions& o)
+{
+    if (o.trackPath.empty())
+        return {};
+    if (o.dryRun)
+        return "--track cannot be used with --dry-run, which writes nothing";
+    if (std::string problem = TrackNameProblem("--track", o.trackPath, std::nullopt);
+        !problem.empty())
+        return problem;
+    return OptionRangeProblem(*o.command, "--track-points", o.trackPoints, 1, kMaxShotPointEvery);
 }
 
 /// Whether the option of `setting` was given on the command line.
@@ -121,6 +137,8 @@ std::string FinishSettings(CombineOptions& o)
         return "--quicklook cannot be used with --dry-run, which writes nothing";
     if (o.dryRun && !o.saveProfilePath.empty())
         return "--save-settings cannot be used with --dry-run, which writes nothing";
+    if (const std::string problem = TrackOptionsProblem(o); !problem.empty())
+        return problem;
     if (o.navAverageFixes)
         s.nav_average_fixes = *o.navAverageFixes;
     s.make_null_traces = !o.noNullTraces;
@@ -193,6 +211,14 @@ void WriteQuicklooks(const CombineResult& result, CTemporaryFileOnStop& onStop)
     }
 }
 
+std::vector<std::string> OutputPaths(const CombineResult& result)
+{
+    std::vector<std::string> paths;
+    for (const OutputRecord& output : result.outputs)
+        paths.push_back(output.path);
+    return paths;
+}
+
 /// The exit code of a job that ended with `outcome`, `failed` when
 /// something it was asked for was not done.
 int CombineExitCode(CombineOutcome outcome, bool failed)
@@ -256,8 +282,10 @@ int ReportCombine(const CombineOptions& o,
     // The pictures come after the job's report: a stop from here on ends
     // them, and the report stands, with the job's exit code.
     const bool quicklooks = o.quicklook && outcome != CombineOutcome::Stopped;
+    const bool track =
+        !o.trackPath.empty() && outcome != CombineOutcome::Stopped && !result.outputs.empty();
     std::optional<CTemporaryFileOnStop> onStop;
-    if (quicklooks)
+    if (quicklooks || track)
         onStop.emplace(true);
     PrintOutputs(result);
     PrintSummary(result);
@@ -277,6 +305,13 @@ int ReportCombine(const CombineOptions& o,
     }
     if (quicklooks)
         WriteQuicklooks(result, *onStop);
+    // The composites stand whatever becomes of their track.
+    if (track && !onStop->bStopRequested() &&
+        !WriteTracksOf(OutputPaths(result),
+                       {o.settings.nav_average_fixes, std::nullopt, o.trackPoints},
+                       o.trackPath,
+                       *onStop))
+        failed = true;
     return CombineExitCode(outcome, failed);
 }
 
@@ -492,6 +527,16 @@ void RegisterCombine(CLI::App& app, std::vector<Command>& commands)
                   o->quicklook,
                   "Also write the section picture NAME.png beside each output NAME.sgy (a "
                   "picture that cannot be written is reported and does not fail the job)");
+    sub->add_option("--track",
+                    o->trackPath,
+                    "After the job, write the tracks of the outputs and their shot points to "
+                    "this GeoPackage (.gpkg) or KML file (.kml), WGS 84; one that cannot be "
+                    "written is reported, fails the job and keeps the outputs");
+    sub->add_option("--track-points",
+                    o->trackPoints,
+                    "With --track: a shot point every N traces (and the first and last)")
+        ->capture_default_str()
+        ->needs("--track");
     sub->add_flag("--verbose", o->verbose, "Log as with the log window shown (Ave Time lines)");
     sub->add_flag("--dry-run",
                   o->dryRun,
