@@ -98,6 +98,15 @@ CNavigationPanel::CNavigationPanel(CombineSettings& settings,
         button_remove_navigation, &QPushButton::clicked, this, &CNavigationPanel::RemoveNavigation);
 }
 
+void CNavigationPanel::ShowSettings(const CombineSettings& s)
+{
+    numericUpDown_navigation_max_gap->setValue(s.navigation_max_gap);
+    numericUpDown_navigation_epsg->setValue(s.navigation_epsg);
+    numericUpDown_antenna_offset_along->setValue(s.antenna_offset_along);
+    numericUpDown_antenna_offset_across->setValue(s.antenna_offset_across);
+    numericUpDown_layback->setValue(s.layback);
+}
+
 void CNavigationPanel::SetJobRunning(bool running)
 {
     button_add_navigation->setEnabled(!running);

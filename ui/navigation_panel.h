@@ -23,6 +23,10 @@ public:
     /// `settings` and `prompts` must outlive the panel.
     CNavigationPanel(CombineSettings& settings, IWindowPrompts& prompts, QWidget* parent);
 
+    /// Shows the numbers of `s`, which the controls write back; the list of
+    /// files is the window's own and stays.
+    void ShowSettings(const CombineSettings& s);
+
     /// While a job runs the list stays as the job took it.
     void SetJobRunning(bool running);
 

@@ -31,6 +31,15 @@ public:
         directoryStarts << startDirectory;
         return directory;
     }
+    QString ChooseFile(QWidget* /*parent*/,
+                       const QString& title,
+                       const QString& /*filter*/,
+                       const QString& /*start*/,
+                       bool /*save*/) override
+    {
+        fileTitles << title;
+        return file;
+    }
     void ShowMessage(QWidget* /*parent*/, const QString& text) override { messages << text; }
     bool Ask(QWidget* /*parent*/, const QString& question) override
     {
@@ -40,6 +49,7 @@ public:
 
     QStringList files; ///< what the file chooser answers
     QString directory; ///< what the folder chooser answers
+    QString file;      ///< what the chooser of one file answers
     QStringList fileTitles;
     QStringList fileFilters;
     QStringList fileStarts;
