@@ -102,7 +102,13 @@ std::string COutputPlanner::LoadNavigation()
                              m_settings.antenna_offset_across,
                              m_settings.layback}
                    .bAny()) {
-        positions->UseHeaderTrack(HeaderFixes(), m_settings);
+        // Projected positions are not moved: without a geographic one the
+        // offsets would only take the traces' positions away.
+        std::vector<LogFix> fixes = HeaderFixes();
+        if (fixes.empty())
+            return "The antenna offset and layback need positions in degrees or arc-seconds: no "
+                   "trace header holds one";
+        positions->UseHeaderTrack(std::move(fixes), m_settings);
     }
     m_positions = std::move(positions);
     return "";
