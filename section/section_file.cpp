@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <exception>
+#include <limits>
 #include <system_error>
 #include <thread>
 
@@ -33,6 +34,13 @@ double SecondOfDay(const SegyHeaderType& h)
 double IntervalMs(const SegyHeaderType& h)
 {
     return h.sampleInterval / 1000.0;
+}
+
+/// Both sides of a pair start at the port trace's delay; a negative one
+/// would put a side's samples on the other side of nadir.
+double PairDelayMs(const SegyHeaderType& h)
+{
+    return std::max(0, static_cast<int>(h.delayRecordingTime));
 }
 
 /// Where a trace's record starts: its 1-based number and byte offset.
@@ -89,11 +97,13 @@ struct HeaderScan {
     std::uint32_t longestTrace = 0; ///< samples
     std::int64_t samples = 0;       ///< in the traces in range
     double longestIntervalMs = 0.0;
-    std::int32_t badCode = 0;
-    bool allPairs = true;
-    TraceStart first;      ///< the first trace in range
-    std::int64_t last = 0; ///< number of the last trace in range
-    CTraceStarts starts;   ///< of traces in range
+    bool allMarkedPairs = true;        ///< every trace code 25 with an even count
+    std::int64_t unpaired = 0;         ///< the first trace of an odd count
+    std::uint32_t unpairedSamples = 0; ///< its count
+    double widestSideMs = 0.0;         ///< of a pair: delay + half its samples
+    TraceStart first;                  ///< the first trace in range
+    std::int64_t last = 0;             ///< number of the last trace in range
+    CTraceStarts starts;               ///< of traces in range
 };
 
 HeaderScan ScanHeaders(CSegyFileIn& in, const SectionOptions& o, Section& s)
@@ -117,10 +127,12 @@ HeaderScan ScanHeaders(CSegyFileIn& in, const SectionOptions& o, Section& s)
         s.lastTime = TimeOf(h);
         s.lastTrace = number;
         scan.last = number;
-        if (h.traceIdCode != kSidescanPairCode && scan.allPairs) {
-            scan.allPairs = false;
-            scan.badCode = h.traceIdCode;
+        if (h.sampleCount % 2 != 0 && scan.unpaired == 0) {
+            scan.unpaired = number;
+            scan.unpairedSamples = h.sampleCount;
         }
+        scan.allMarkedPairs =
+            scan.allMarkedPairs && h.traceIdCode == kSidescanPairCode && h.sampleCount % 2 == 0;
         if (h.sampleInterval <= 0 || h.sampleCount == 0)
             continue;
         scan.earliestMs = std::min(scan.earliestMs, 1.0 * h.delayRecordingTime);
@@ -129,6 +141,8 @@ HeaderScan ScanHeaders(CSegyFileIn& in, const SectionOptions& o, Section& s)
         scan.longestTrace = std::max<std::uint32_t>(scan.longestTrace, h.sampleCount);
         scan.samples += h.sampleCount;
         scan.longestIntervalMs = std::max(scan.longestIntervalMs, IntervalMs(h));
+        scan.widestSideMs =
+            std::max(scan.widestSideMs, PairDelayMs(h) + h.sampleCount / 2 * IntervalMs(h));
     }
     return scan;
 }
@@ -142,7 +156,7 @@ SectionStatus ChooseFrame(const HeaderScan& scan, const SectionOptions& o, Secti
         return SectionStatus::TracesOutOfRange;
     if (scan.longestTrace == 0)
         return SectionStatus::NoSampleInterval;
-    if (o.waterfall && !scan.allPairs)
+    if (o.waterfall && scan.unpaired != 0)
         return SectionStatus::NotSidescanPairs;
     frame.traceCount = scan.inRange;
     frame.magnitudeEvery =
@@ -150,10 +164,10 @@ SectionStatus ChooseFrame(const HeaderScan& scan, const SectionOptions& o, Secti
     frame.columns = std::max(1, o.columns);
     frame.rows = std::max(1, o.rows);
     if (o.waterfall) {
-        // Across a pair the samples are shown by their index: a sample's time
-        // is the same on both sides, so no common time axis exists.
-        frame.startMs = 0.0;
-        frame.endMs = scan.longestTrace * scan.longestIntervalMs;
+        // Nadir in the middle whatever the pairs' lengths: the widest side
+        // decides the span on both.
+        frame.endMs = std::max(scan.widestSideMs, scan.longestIntervalMs);
+        frame.startMs = -frame.endMs;
         return SectionStatus::Ok;
     }
     frame.startMs = std::isnan(o.startMs) ? scan.earliestMs : o.startMs;
@@ -162,6 +176,32 @@ SectionStatus ChooseFrame(const HeaderScan& scan, const SectionOptions& o, Secti
         frame.startMs >= scan.latestMs)
         return SectionStatus::EmptyTimeWindow;
     return SectionStatus::Ok;
+}
+
+/// The samples of the pair `pair` laid out for the waterfall in `row`: the port
+/// half from its far range in to nadir, then the water column the delay left
+/// unrecorded (NaN, which the reducer skips; to the nearest sample), then the
+/// starboard half from nadir out. Returns where row[0] lies, in two-way ms
+/// across the frame (negative: port).
+template <typename T>
+double LayOutPair(std::span<const T> pair,
+                  double delayMs,
+                  double intervalMs,
+                  bool portFlipped,
+                  std::vector<T>& row)
+{
+    const std::size_t side = pair.size() / 2;
+    const std::size_t gap =
+        intervalMs > 0.0 ? static_cast<std::size_t>(std::lround(2.0 * delayMs / intervalMs)) : 0;
+    row.assign(2 * side + gap, std::numeric_limits<T>::quiet_NaN());
+    const std::span<const T> port = pair.first(side);
+    const std::span<const T> starboard = pair.subspan(side, side);
+    if (portFlipped)
+        std::copy(port.begin(), port.end(), row.data());
+    else
+        std::reverse_copy(port.begin(), port.end(), row.data());
+    std::copy(starboard.begin(), starboard.end(), row.data() + side + gap);
+    return -(delayMs + static_cast<double>(side) * intervalMs);
 }
 
 /// The waterfall's frame seen by the reducer: its traces run down.
@@ -197,7 +237,22 @@ bool ReduceRun(CSegyFileIn& in,
     std::vector<float> floats;
     std::vector<double> doubles;
     std::vector<double> scratch;
+    std::vector<float> floatRow;
+    std::vector<double> doubleRow;
     SegyHeaderType h{};
+    const auto add = [&]<typename T>(std::int64_t index,
+                                     const std::vector<T>& samples,
+                                     std::vector<T>& row,
+                                     const ColumnTrace& origin) {
+        if (!o.waterfall) {
+            reducer.AddTrace(
+                index, std::span<const T>(samples), h.delayRecordingTime, IntervalMs(h), origin);
+            return;
+        }
+        const double left = LayOutPair(
+            std::span<const T>(samples), PairDelayMs(h), IntervalMs(h), o.portFlipped, row);
+        reducer.AddTrace(index, std::span<const T>(row), left, IntervalMs(h), origin);
+    };
     for (std::int64_t number = from; number <= to; ++number) {
         if ((number - o.firstTrace) % o.traceStep != 0) {
             in.ReadHeader(h);
@@ -214,11 +269,10 @@ bool ReduceRun(CSegyFileIn& in,
              !progress(index, reducer.Frame().traceCount)))
             return false;
         const auto n = static_cast<std::int64_t>(h.sampleCount);
-        const double delayMs = o.waterfall ? 0.0 : h.delayRecordingTime;
         const ColumnTrace origin{number, SecondOfDay(h)};
         floats.resize(static_cast<std::size_t>(n));
         if (!agc && DecodeSamplesToFloat(code, raw.data(), n, swap, floats.data())) {
-            reducer.AddTrace(index, std::span<const float>(floats), delayMs, IntervalMs(h), origin);
+            add(index, floats, floatRow, origin);
             continue;
         }
         doubles.resize(static_cast<std::size_t>(n));
@@ -227,7 +281,7 @@ bool ReduceRun(CSegyFileIn& in,
         if (agc && h.sampleInterval > 0)
             ApplyAgc(
                 doubles, static_cast<int>(std::lround(o.agcWindowMs / IntervalMs(h))), scratch);
-        reducer.AddTrace(index, std::span<const double>(doubles), delayMs, IntervalMs(h), origin);
+        add(index, doubles, doubleRow, origin);
     }
     return true;
 }
@@ -323,7 +377,6 @@ Section BuildSection(const std::string& path,
     SectionOptions o = options;
     o.firstTrace = std::max<std::int64_t>(1, o.firstTrace);
     o.traceStep = std::max<std::int64_t>(1, o.traceStep);
-    s.waterfall = o.waterfall;
     CSegyFileIn in;
     if (!in.Open(path)) {
         s.status = SectionStatus::CannotOpen;
@@ -333,7 +386,10 @@ Section BuildSection(const std::string& path,
     const HeaderScan scan = ScanHeaders(in, o, s);
     s.fileTraces = scan.traces;
     s.firstTrace = o.firstTrace;
-    s.badTraceIdCode = scan.badCode;
+    s.unpairedTrace = scan.unpaired;
+    s.unpairedSamples = scan.unpairedSamples;
+    o.waterfall = o.waterfall || (o.waterfallWhenMarked && scan.allMarkedPairs);
+    s.waterfall = o.waterfall;
     s.status = ChooseFrame(scan, o, s.frame);
     if (s.status != SectionStatus::Ok)
         return s;
@@ -342,8 +398,8 @@ Section BuildSection(const std::string& path,
     CSectionReducer reducer(reducerFrame);
     ReduceTraces(path, in, scan, o, progress, reducer);
     s.cells = reducer.TakeColumnMajorCells();
-    if (!o.waterfall)
-        s.columnTraces = reducer.Columns();
+    s.columnTraces = reducer.Columns();
+    s.soundSpeed = o.soundSpeed;
     s.clip = reducer.Magnitudes().Percentile(o.clipPercent);
     s.anyNegative = reducer.bAnyNegative();
     return s;
