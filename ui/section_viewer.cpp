@@ -1,6 +1,7 @@
 #include "ui/section_viewer.h"
 
 #include "section_paint/section_picture.h"
+#include "segy/tools/segy_file_tools.h"
 #include "ui/child_window.h"
 
 #include <QChart>
@@ -34,6 +35,10 @@ namespace tessara
 {
 namespace
 {
+
+/// A listed file's ViewerPairs.
+constexpr int kPairsRole = Qt::UserRole + 1;
+constexpr int kPortFlippedRole = Qt::UserRole + 2;
 
 QString WhyNoSection(const Section& section)
 {
@@ -202,12 +207,12 @@ CSectionViewer::CSectionViewer(QWidget* parent)
         if (m_section.status != SectionStatus::Ok || m_section.fileTraces == 0)
             return;
         label_status->setText(DescribeAt(p));
-        const std::int64_t trace = TraceAtColumn(static_cast<int>(std::floor(p.x())));
+        const std::int64_t trace = TraceAt(p);
         if (trace > 0)
             MarkTrace(trace);
     });
     connect(view_section, &CSectionPictureView::clicked, this, [this](QPointF p) {
-        const std::int64_t trace = TraceAtColumn(static_cast<int>(std::floor(p.x())));
+        const std::int64_t trace = TraceAt(p);
         if (trace > 0)
             MarkTrace(trace);
     });
@@ -328,29 +333,40 @@ void CSectionViewer::BuildTrack()
         [this](QPointF p) { (void)MarkNearestFix(p); })); // no track: nothing to mark
 }
 
-void CSectionViewer::SetFiles(const QStringList& paths)
+void CSectionViewer::SetFiles(const QStringList& paths, const ViewerPairs& pairs)
 {
     listBox_files->clear();
-    AddFiles(paths);
+    AddFiles(paths, pairs);
     if (listBox_files->count() == 0)
         ShowSelected();
 }
 
-void CSectionViewer::AddFiles(const QStringList& paths)
+void CSectionViewer::AddFiles(const QStringList& paths, const ViewerPairs& pairs)
 {
     int firstAdded = -1;
+    int firstReadable = -1;
     for (const QString& path : paths) {
         if (path.isEmpty() || Files().contains(path))
             continue;
         // The name tells the files of one job apart; the folder is in the tooltip.
         auto* entry = new QListWidgetItem(QFileInfo(path).fileName(), listBox_files);
         entry->setData(Qt::UserRole, path);
+        entry->setData(kPairsRole, pairs.sidescanPairs);
+        entry->setData(kPortFlippedRole, pairs.portFlipped);
         entry->setToolTip(path);
+        const int row = listBox_files->count() - 1;
         if (firstAdded < 0)
-            firstAdded = listBox_files->count() - 1;
+            firstAdded = row;
+        if (const std::string why = SegyOpenFailure(path.toStdString()); !why.empty()) {
+            entry->setText(entry->text() + " (cannot be read)");
+            entry->setForeground(palette().brush(QPalette::Disabled, QPalette::Text));
+            entry->setToolTip(path + ": " + QString::fromStdString(why));
+        } else if (firstReadable < 0) {
+            firstReadable = row;
+        }
     }
     if (firstAdded >= 0)
-        listBox_files->setCurrentRow(firstAdded);
+        listBox_files->setCurrentRow(firstReadable >= 0 ? firstReadable : firstAdded);
 }
 
 QStringList CSectionViewer::Files() const
@@ -411,15 +427,23 @@ void CSectionViewer::ShowSelected()
 
 SectionOptions CSectionViewer::CurrentOptions() const
 {
-    // Built at the size shown, so that no peak is lost to a second scaling.
-    const PictureSize size{std::max(view_section->width(), kSmallestPicture.width),
-                           std::max(view_section->height(), kSmallestPicture.height)};
-    SectionOptions options = WithDataArea(SectionOptions{}, size);
+    // Built at the size shown in the screen's own pixels, so that no peak is
+    // lost to a second scaling and the picture is as sharp as the controls.
+    const PictureSize size = PictureSizeShown();
+    const PictureMargins m = ScaledMargins(PixelRatio());
+    SectionOptions options;
+    options.columns = std::max(1, size.width - m.left - m.right);
+    options.rows = std::max(1, size.height - m.top - m.bottom);
     if (comboBox_gain->currentIndex() == 1) {
         options.gain = SectionGain::Agc;
         options.agcWindowMs = numericUpDown_agc_window->value();
     }
     options.clipPercent = numericUpDown_clip->value();
+    if (const QListWidgetItem* item = listBox_files->currentItem()) {
+        options.waterfall = item->data(kPairsRole).toBool();
+        options.portFlipped = item->data(kPortFlippedRole).toBool();
+    }
+    options.waterfallWhenMarked = true;
     return options;
 }
 
@@ -503,11 +527,10 @@ void CSectionViewer::ShowSection(const SectionLoadStep& step, bool preview)
                        section.frame.startMs,
                        double(last + 1 - section.firstTrace),
                        section.frame.endMs - section.frame.startMs);
-    view_section->SetPicture(
-        PaintSection(m_section,
-                     static_cast<SectionPalette>(comboBox_palette->currentIndex()),
-                     SectionTitle(FileName().toStdString(), m_section)),
-        shown);
+    view_section->SetPicture(Painted(), shown);
+    // Across a waterfall lies slant range, not traces: it is shown whole.
+    if (section.waterfall)
+        view_section->SetLimits(shown, shown.size());
     if (label_status->text().startsWith("Reading "))
         label_status->clear();
     if (m_marked > 0)
@@ -518,10 +541,68 @@ void CSectionViewer::Repaint()
 {
     if (m_section.status != SectionStatus::Ok || m_section.cells.empty())
         return;
-    view_section->ReplacePicture(
-        PaintSection(m_section,
-                     static_cast<SectionPalette>(comboBox_palette->currentIndex()),
-                     SectionTitle(FileName().toStdString(), m_section)));
+    view_section->ReplacePicture(Painted());
+}
+
+double CSectionViewer::PixelRatio() const
+{
+    return view_section->devicePixelRatioF();
+}
+
+PictureSize CSectionViewer::PictureSizeShown() const
+{
+    const double ratio = PixelRatio();
+    const auto device = [ratio](int side, int smallest) {
+        return static_cast<int>(std::lround(std::max(side, smallest) * ratio));
+    };
+    return {device(view_section->width(), kSmallestPicture.width),
+            device(view_section->height(), kSmallestPicture.height)};
+}
+
+QImage CSectionViewer::Painted() const
+{
+    return PaintSection(m_section,
+                        static_cast<SectionPalette>(comboBox_palette->currentIndex()),
+                        SectionTitle(FileName().toStdString(), m_section),
+                        ScaledMargins(PixelRatio()),
+                        PixelRatio());
+}
+
+std::int64_t CSectionViewer::TraceAt(QPointF p) const
+{
+    if (!m_section.waterfall)
+        return TraceAtColumn(static_cast<int>(std::floor(p.x())));
+    const int row = static_cast<int>(std::floor(p.y())) - view_section->Margins().top;
+    const int column = static_cast<int>(std::floor(p.x())) - view_section->Margins().left;
+    if (m_section.status != SectionStatus::Ok || row < 0 || row >= m_section.frame.rows ||
+        column < 0 || column >= m_section.frame.columns)
+        return 0;
+    // A pair stretched over several rows names only the first of them.
+    for (int r = row; r >= 0 && static_cast<std::size_t>(r) < m_section.columnTraces.size(); --r)
+        if (m_section.columnTraces[static_cast<std::size_t>(r)].traceNumber > 0)
+            return m_section.columnTraces[static_cast<std::size_t>(r)].traceNumber;
+    return 0;
+}
+
+QString CSectionViewer::DescribeWaterfallAt(QPointF p) const
+{
+    const std::int64_t trace = TraceAt(p);
+    if (trace <= 0)
+        return {};
+    const SectionFrame& frame = m_section.frame;
+    const double column = p.x() - view_section->Margins().left;
+    const double ms = frame.startMs + column * (frame.endMs - frame.startMs) / frame.columns;
+    const double metres = std::fabs(ms) / 2000.0 * m_section.soundSpeed;
+    double secondOfDay = -1.0;
+    for (const ColumnTrace& t : m_section.columnTraces)
+        if (t.traceNumber == trace)
+            secondOfDay = t.secondOfDay;
+    return QString("Trace %1, %2, %3 %4 m")
+               .arg(trace)
+               .arg(TimeOfDay(secondOfDay))
+               .arg(ms < 0 ? "port" : "starboard")
+               .arg(metres, 0, 'f', 1) +
+           TraceDetails(trace);
 }
 
 void CSectionViewer::OnViewSettled(QRectF view)
@@ -529,9 +610,8 @@ void CSectionViewer::OnViewSettled(QRectF view)
     if (m_path.isEmpty() || !m_traces)
         return;
     const QImage& picture = view_section->Picture();
-    const bool sameSize =
-        picture.width() == std::max(view_section->width(), kSmallestPicture.width) &&
-        picture.height() == std::max(view_section->height(), kSmallestPicture.height);
+    const PictureSize size = PictureSizeShown();
+    const bool sameSize = picture.width() == size.width && picture.height() == size.height;
     if (bSameData(view, view_section->Shown()) && sameSize && !m_preview)
         return;
     Load(bSameData(view, view_section->Whole()) ? QRectF() : view, false);
@@ -539,8 +619,8 @@ void CSectionViewer::OnViewSettled(QRectF view)
 
 int CSectionViewer::NamingColumn(int x) const
 {
-    const int column = x - kPictureMargins.left;
-    if (m_section.status != SectionStatus::Ok || column < 0 ||
+    const int column = x - view_section->Margins().left;
+    if (m_section.status != SectionStatus::Ok || m_section.waterfall || column < 0 ||
         column >= static_cast<int>(m_section.columnTraces.size()))
         return -1;
     // A trace stretched over several columns names only the first of them.
@@ -583,8 +663,10 @@ QString CSectionViewer::TraceDetails(std::int64_t trace) const
 
 QString CSectionViewer::DescribeAt(QPointF p) const
 {
+    if (m_section.waterfall)
+        return DescribeWaterfallAt(p);
     const int column = NamingColumn(static_cast<int>(std::floor(p.x())));
-    const double row = p.y() - kPictureMargins.top;
+    const double row = p.y() - view_section->Margins().top;
     const std::int64_t trace = TraceAtColumn(static_cast<int>(std::floor(p.x())));
     if (trace <= 0 || row < 0 || row >= m_section.frame.rows)
         return {};
@@ -608,13 +690,13 @@ void CSectionViewer::MarkTrace(std::int64_t trace)
     // The column showing the trace: the last one whose first trace is not
     // after it; none when the trace lies outside the part shown.
     std::optional<int> marked;
-    if (trace >= m_section.firstTrace && trace <= m_section.lastTrace) {
+    if (!m_section.waterfall && trace >= m_section.firstTrace && trace <= m_section.lastTrace) {
         for (std::size_t c = 0; c < m_section.columnTraces.size(); ++c) {
             const std::int64_t first = m_section.columnTraces[c].traceNumber;
             if (first > trace)
                 break;
             if (first > 0)
-                marked = kPictureMargins.left + static_cast<int>(c);
+                marked = view_section->Margins().left + static_cast<int>(c);
         }
     }
     view_section->MarkColumn(marked);

@@ -1,6 +1,7 @@
 // The viewer: a job's outputs shown from the summary, files dropped on it,
 // a file it cannot read, and the keyboard's way out.
 #include "section_paint/section_picture.h"
+#include "tests/support/segy_bytes.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/job_summary.h"
 #include "ui/section_viewer.h"
@@ -91,6 +92,9 @@ private slots:
     void main_window_view_opens_the_last_outputs_or_an_empty_viewer();
     void another_file_chosen_while_reading_is_the_one_shown();
     void picture_arriving_while_zooming_keeps_the_view();
+    void view_opens_the_selected_inputs_in_list_order();
+    void sidescan_pairs_show_as_a_waterfall_data();
+    void sidescan_pairs_show_as_a_waterfall();
 };
 
 void TestViewer::summary_view_opens_the_job_outputs_with_picture_and_track()
@@ -645,6 +649,104 @@ void TestViewer::picture_arriving_while_zooming_keeps_the_view()
     // Once at rest, a picture takes the view.
     view.SetPicture(picture, QRectF(20, 10, 30, 20));
     QCOMPARE(view.View(), QRectF(20, 10, 30, 20));
+}
+
+// Raw inputs are looked at before a job: those selected, in the list's
+// order whatever the order of selection; one that cannot be read is named
+// in the list and the first that can is shown.
+void TestViewer::view_opens_the_selected_inputs_in_list_order()
+{
+    TempDir dir;
+    WindowUnderTest ui;
+    Form1& w = *ui.window;
+    const fs::path broken = dir.Path() / "broken.sgy";
+    std::ofstream(broken) << "not a SEG-Y file";
+    w.AppendInputFiles({QString::fromStdString(broken.string())});
+    QVERIFY(LoadTwoFileSurvey(w, *ui.prompts, dir.Path()));
+    const QStringList inputs = w.InputFiles();
+    QCOMPARE(inputs.size(), qsizetype{3});
+    w.listBox_input_segy_files->item(2)->setSelected(true);
+    w.listBox_input_segy_files->item(0)->setSelected(true);
+
+    QTest::mouseClick(w.button_view, Qt::LeftButton);
+    CSectionViewer* viewer = w.Viewer();
+    QVERIFY(viewer != nullptr && viewer->isVisible());
+    QVERIFY(Settled(*viewer));
+    QCOMPARE(viewer->Files(), QStringList({inputs[0], inputs[2]}));
+    QCOMPARE(viewer->listBox_files->item(0)->text(), QString("broken.sgy (cannot be read)"));
+    QCOMPARE(viewer->listBox_files->currentRow(), 1);
+    QVERIFY(!viewer->view_section->Picture().isNull());
+
+    // Nothing selected: the last job's outputs, of which there are none yet,
+    // so the inputs looked at stay.
+    w.listBox_input_segy_files->clearSelection();
+    QTest::mouseClick(w.button_view, Qt::LeftButton);
+    QCOMPARE(viewer->Files(), QStringList({inputs[0], inputs[2]}));
+}
+
+namespace
+{
+
+/// 12 sidescan pairs of 150 + 150 samples, trace identification code
+/// `idCode`: the port half (far range first) negative, the starboard half
+/// positive.
+std::string WritePairs(const fs::path& dir, int idCode)
+{
+    SegyBytes b;
+    b.FileHeader(5, 300, 100);
+    for (int k = 0; k < 12; ++k) {
+        b.TraceHeader(300, 100);
+        b.Trace16(28, idCode);
+        b.TraceTime(2024, 31, 8, 0, k);
+        std::vector<double> samples(300, 1.0);
+        std::fill(samples.begin(), samples.begin() + 150, -1.0);
+        b.Samples(5, samples);
+    }
+    const std::string path = (dir / "pairs.sgy").string();
+    return b.WriteTo(path) ? path : std::string();
+}
+
+} // namespace
+
+void TestViewer::sidescan_pairs_show_as_a_waterfall_data()
+{
+    QTest::addColumn<int>("idCode");
+    QTest::addColumn<bool>("jobPairs");
+    QTest::addColumn<bool>("waterfall");
+    QTest::newRow("a sidescan job's unmarked pairs") << 1 << true << true;
+    QTest::newRow("pairs marked in their headers") << 25 << false << true;
+    QTest::newRow("unmarked traces of no such job") << 1 << false << false;
+}
+
+void TestViewer::sidescan_pairs_show_as_a_waterfall()
+{
+    QFETCH(int, idCode);
+    QFETCH(bool, jobPairs);
+    QFETCH(bool, waterfall);
+    TempDir dir;
+    const QString path = QString::fromStdString(WritePairs(dir.Path(), idCode));
+    QVERIFY(!path.isEmpty());
+    CSectionViewer viewer;
+    viewer.show();
+    viewer.SetFiles({path}, ViewerPairs{jobPairs, true});
+    QVERIFY(Settled(viewer));
+    const QImage& picture = viewer.view_section->Picture();
+    QVERIFY(!picture.isNull());
+    const PictureMargins m = viewer.view_section->Margins();
+    const double middle = (m.top + picture.height() - m.bottom) / 2.0;
+    const double left = m.left + (picture.width() - m.left - m.right) / 4.0;
+    const QString port = viewer.DescribeAt(QPointF(left, middle));
+    const QString starboard = viewer.DescribeAt(QPointF(picture.width() - left, middle));
+    if (!waterfall) {
+        QVERIFY2(port.contains(" ms") && !port.contains("port"), qPrintable(port));
+        return;
+    }
+    QVERIFY2(port.contains(", port ") && port.contains(" m,"), qPrintable(port));
+    QVERIFY2(starboard.contains(", starboard "), qPrintable(starboard));
+    // Slant range across is shown whole: a zoom changes nothing.
+    const QRectF before = viewer.view_section->View();
+    viewer.view_section->ZoomBy(2.0, viewer.view_section->rect().center());
+    QCOMPARE(viewer.view_section->View(), before);
 }
 
 QObject* NewViewerTest()
