@@ -45,9 +45,9 @@ void PaintCells(QImage& image, const Section& s, bool grey, const PictureMargins
     }
 }
 
-/// A step of 1, 2 or 5 times a power of ten, no smaller than `smallest`,
-/// that gives about `wanted` ticks over `span`.
-double NiceStep(double span, int wanted, double smallest)
+} // namespace
+
+double RoundStep(double span, int wanted, double smallest)
 {
     const double raw = std::max(span / std::max(1, wanted), smallest);
     const double power = std::pow(10.0, std::floor(std::log10(raw)));
@@ -56,6 +56,9 @@ double NiceStep(double span, int wanted, double smallest)
             return m * power;
     return 10.0 * power;
 }
+
+namespace
+{
 
 std::string Format(const char* pattern, double value)
 {
@@ -229,7 +232,7 @@ AxisTicks(double from, double to, int pixels, int spacing, double smallestStep, 
     if (!(to > from) || pixels <= 0)
         return ticks;
     const double step =
-        NiceStep(to - from, std::max(1, pixels / std::max(1, spacing)), smallestStep);
+        RoundStep(to - from, std::max(1, pixels / std::max(1, spacing)), smallestStep);
     // Counted, not summed: a step far below the values' precision would
     // never reach the end.
     const double first = std::ceil(from / step);
@@ -280,9 +283,12 @@ QImage PaintSection(const Section& s,
         p.setFont(font);
         p.setPen(Qt::black);
         p.drawRect(margins.left - 1, margins.top - 1, f.columns + 1, f.rows + 1);
-        p.drawText(QRect(look.Px(4), look.Px(2), image.width() - look.Px(8), look.Px(16)),
+        // A title wider than the picture loses its middle, not its end.
+        const QRect titleBox(look.Px(4), look.Px(2), image.width() - look.Px(8), look.Px(16));
+        p.drawText(titleBox,
                    Qt::AlignLeft | Qt::AlignVCenter,
-                   QString::fromStdString(title));
+                   p.fontMetrics().elidedText(
+                       QString::fromStdString(title), Qt::ElideMiddle, titleBox.width()));
         if (s.waterfall) {
             PaintWaterfallAxes(p, s, margins, look);
         } else {

@@ -64,6 +64,10 @@ struct AxisTick {
     int pixel = 0;
 };
 
+/// A step of 1, 2 or 5 times a power of ten, no smaller than `smallest`,
+/// that gives about `wanted` (>= 1) ticks over `span` (> 0).
+[[nodiscard]] double RoundStep(double span, int wanted, double smallest);
+
 /// Ticks of an axis that shows the values `from` (at pixel 0) to `to` (at
 /// `pixels`), from < to: every whole multiple of one step (1, 2 or 5 times a
 /// power of ten, no smaller than `smallestStep`) that lies inside, about

@@ -190,6 +190,11 @@ void CSectionPictureView::ShowWhole()
     ChangeView(m_whole, true);
 }
 
+void CSectionPictureView::CentreAcross(double x)
+{
+    ChangeView(m_view.translated(x - m_view.center().x(), 0.0), true);
+}
+
 void CSectionPictureView::MarkColumn(std::optional<int> x)
 {
     m_marked = x;

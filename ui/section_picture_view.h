@@ -56,6 +56,9 @@ public:
     void ZoomToBox(QRectF box);
     /// Shows the whole file.
     void ShowWhole();
+    /// Moves the view across, its size kept, to be centred on the data
+    /// value `x` (a trace) as far as the whole file allows.
+    void CentreAcross(double x);
 
     /// The picture point under the widget point `at`.
     [[nodiscard]] QPointF ToPicture(QPointF at) const;

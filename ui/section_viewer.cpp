@@ -330,7 +330,90 @@ void CSectionViewer::BuildTrack()
             if (MarkNearestFix(p) && m_marked > 0)
                 label_status->setText(QString("Trace %1").arg(m_marked) + TraceDetails(m_marked));
         },
-        [this](QPointF p) { (void)MarkNearestFix(p); })); // no track: nothing to mark
+        [this](QPointF p) {
+            if (MarkNearestFix(p) && m_marked > 0) // no track: nothing to mark
+                BringTraceIntoView(m_marked);
+        }));
+    connect(chart, &QChart::plotAreaChanged, this, [this] { FitTrackAxes(); });
+    ApplyTrackPalette();
+}
+
+void CSectionViewer::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange && chart_track != nullptr)
+        ApplyTrackPalette();
+}
+
+void CSectionViewer::ApplyTrackPalette()
+{
+    const QPalette& colours = palette();
+    QChart* chart = chart_track->chart();
+    chart->setBackgroundBrush(colours.base());
+    chart->setBackgroundPen(QPen(colours.mid().color()));
+    chart->setPlotAreaBackgroundVisible(false);
+    chart_track->setBackgroundBrush(colours.window());
+    for (QValueAxis* axis : {m_axisX, m_axisY}) {
+        axis->setLabelsBrush(colours.text());
+        axis->setTitleBrush(colours.text());
+        axis->setLinePenColor(colours.text().color());
+        axis->setGridLineColor(colours.mid().color());
+    }
+    m_track->setPen(QPen(colours.highlight(), 2.0));
+}
+
+void CSectionViewer::FitTrackAxes()
+{
+    const QRectF area = chart_track->chart()->plotArea();
+    if (m_track->count() == 0 || area.width() < 1.0 || area.height() < 1.0)
+        return;
+    // Ground distance per unit across, against that per unit up: a degree of
+    // longitude shrinks with the cosine of the latitude.
+    constexpr double kRadiansPerDegree = 3.14159265358979323846 / 180.0;
+    const double across =
+        m_metres ? 1.0 : std::max(0.01, std::cos(m_trackBounds.center().y() * kRadiansPerDegree));
+    // A ship holding station still gets axes with a span.
+    const double least = m_metres ? 10.0 : 1e-4;
+    const double groundWide = std::max(m_trackBounds.width() * across, least) * 1.1;
+    const double groundHigh = std::max(m_trackBounds.height(), least) * 1.1;
+    const double perPixel = std::max(groundWide / area.width(), groundHigh / area.height());
+    const double wide = perPixel * area.width() / across;
+    const double high = perPixel * area.height();
+    const QRectF ranges(m_trackBounds.center().x() - wide / 2.0,
+                        m_trackBounds.center().y() - high / 2.0,
+                        wide,
+                        high);
+    // Setting the ranges moves the labels and so the plot area, which calls
+    // here again: a change under a pixel ends it.
+    if (!m_fittedTrack.isNull() &&
+        std::abs(m_fittedTrack.width() - ranges.width()) < perPixel / across &&
+        std::abs(m_fittedTrack.height() - ranges.height()) < perPixel)
+        return;
+    m_fittedTrack = ranges;
+    const auto ticks =
+        [this](QValueAxis& axis, double from, double span, double pixels, double px) {
+            const double step =
+                RoundStep(span, std::max(2, static_cast<int>(pixels / px)), m_metres ? 1.0 : 0.0);
+            const int decimals = std::max(0, static_cast<int>(std::ceil(-std::log10(step) - 1e-9)));
+            axis.setRange(from, from + span);
+            axis.setTickType(QValueAxis::TicksDynamic);
+            axis.setTickAnchor(std::ceil(from / step) * step);
+            axis.setTickInterval(step);
+            axis.setLabelFormat(QString("%.%1f").arg(decimals));
+        };
+    ticks(*m_axisX, ranges.left(), ranges.width(), area.width(), 90.0);
+    ticks(*m_axisY, ranges.top(), ranges.height(), area.height(), 50.0);
+}
+
+void CSectionViewer::BringTraceIntoView(std::int64_t trace)
+{
+    const QRectF view = view_section->View();
+    // Trace n spans [n, n+1) across; a waterfall shows every pair.
+    if (m_section.waterfall || view.isEmpty() ||
+        (static_cast<double>(trace) >= view.left() &&
+         static_cast<double>(trace) + 1.0 <= view.right()))
+        return;
+    view_section->CentreAcross(static_cast<double>(trace) + 0.5);
 }
 
 void CSectionViewer::SetFiles(const QStringList& paths, const ViewerPairs& pairs)
@@ -736,6 +819,7 @@ void CSectionViewer::ShowTrack(std::vector<llt> fixes)
     m_mark->clear();
     m_fixes.clear();
     m_fixTraces.clear();
+    m_trackBounds = {};
     if (fixes.empty()) {
         if (!m_path.isEmpty() && m_traces &&
             (label_status->text().isEmpty() || label_status->text().startsWith("Reading ")))
@@ -746,6 +830,7 @@ void CSectionViewer::ShowTrack(std::vector<llt> fixes)
     }
     const bool metres = bInMetres(fixes);
     m_metres = metres;
+    m_fittedTrack = {};
     QList<QPointF> points;
     points.reserve(static_cast<qsizetype>(fixes.size()));
     for (const llt& f : fixes)
@@ -758,21 +843,14 @@ void CSectionViewer::ShowTrack(std::vector<llt> fixes)
         y0 = std::min(y0, p.y());
         y1 = std::max(y1, p.y());
     }
-    // A ship holding station still gets axes with a span.
-    const double pad = metres ? 1.0 : 1e-5;
-    m_axisX->setRange(x0 - pad, x1 + pad);
-    m_axisY->setRange(y0 - pad, y1 + pad);
-    // Few whole metres (or enough decimals of a degree) fit the narrow chart.
-    const char* format = metres ? "%.0f" : "%.5f";
-    for (QValueAxis* axis : {m_axisX, m_axisY}) {
-        axis->setLabelFormat(format);
-        axis->setTickCount(4);
-    }
+    m_trackBounds = QRectF(QPointF(x0, y0), QPointF(x1, y1));
+    FitTrackAxes();
     if (metres && !fixes.front().isUTM) {
         const QString zone =
             QString::number(fixes.front().zone) + (fixes.front().northp ? "N" : "S");
-        m_axisX->setTitleText("Easting (m), zone " + zone);
-        m_axisY->setTitleText("Northing (m)");
+        // Short: the chart is narrow, and a title wider than it is cut.
+        m_axisX->setTitleText("E, zone " + zone + " (m)");
+        m_axisY->setTitleText("N (m)");
     } else if (metres) {
         m_axisX->setTitleText("Easting");
         m_axisY->setTitleText("Northing");

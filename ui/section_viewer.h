@@ -101,6 +101,7 @@ public:
     QPushButton* button_close;
 
 protected:
+    void changeEvent(QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -114,6 +115,13 @@ private:
     void TakeTable(const TraceTable& traces);
     void ShowSection(const SectionLoadStep& step, bool preview);
     void ShowTrack(std::vector<llt> fixes);
+    /// The track's axes at one ground scale both ways, the track in the
+    /// middle, ticks at round values (whole metres) about a label apart.
+    void FitTrackAxes();
+    /// The track's colours from the window's palette (a dark theme too).
+    void ApplyTrackPalette();
+    /// Moves the section across to `trace` when it lies outside the view.
+    void BringTraceIntoView(std::int64_t trace);
     void Repaint();
     void OnViewSettled(QRectF view);
     [[nodiscard]] SectionOptions CurrentOptions() const;
@@ -148,6 +156,8 @@ private:
     QScatterSeries* m_mark = nullptr;
     QValueAxis* m_axisX = nullptr;
     QValueAxis* m_axisY = nullptr;
+    QRectF m_trackBounds; ///< of the fixes, in the chart's units
+    QRectF m_fittedTrack; ///< the ranges last given to the axes
 };
 
 } // namespace tessara

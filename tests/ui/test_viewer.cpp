@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QUrl>
+#include <QValueAxis>
 #include <QWheelEvent>
 #include <QtTest>
 
@@ -95,6 +96,8 @@ private slots:
     void view_opens_the_selected_inputs_in_list_order();
     void sidescan_pairs_show_as_a_waterfall_data();
     void sidescan_pairs_show_as_a_waterfall();
+    void track_keeps_one_scale_round_ticks_and_the_palette();
+    void track_click_outside_the_view_moves_the_section_there();
 };
 
 void TestViewer::summary_view_opens_the_job_outputs_with_picture_and_track()
@@ -747,6 +750,101 @@ void TestViewer::sidescan_pairs_show_as_a_waterfall()
     const QRectF before = viewer.view_section->View();
     viewer.view_section->ZoomBy(2.0, viewer.view_section->rect().center());
     QCOMPARE(viewer.view_section->View(), before);
+}
+
+namespace
+{
+
+QValueAxis* TrackAxis(const CSectionViewer& viewer, Qt::Orientation orientation)
+{
+    return qobject_cast<QValueAxis*>(viewer.chart_track->chart()->axes(orientation).value(0));
+}
+
+/// Metres per pixel across against up, 1 when the track's scale is one.
+double TrackAspect(const CSectionViewer& viewer)
+{
+    const QRectF area = viewer.chart_track->chart()->plotArea();
+    const QValueAxis* x = TrackAxis(viewer, Qt::Horizontal);
+    const QValueAxis* y = TrackAxis(viewer, Qt::Vertical);
+    return (x->max() - x->min()) / area.width() / ((y->max() - y->min()) / area.height());
+}
+
+/// Ticks at whole metres: a whole step from a whole multiple of it.
+bool bWholeTicks(const QValueAxis& axis)
+{
+    const double step = axis.tickInterval();
+    return axis.tickType() == QValueAxis::TicksDynamic && step >= 1.0 && step == std::floor(step) &&
+           std::fmod(axis.tickAnchor(), step) == 0.0;
+}
+
+} // namespace
+
+void TestViewer::track_keeps_one_scale_round_ticks_and_the_palette()
+{
+    CShownFile shown;
+    QVERIFY(shown.Show(300, 2));
+    CSectionViewer& viewer = shown.viewer;
+    QVERIFY(viewer.TrackPoints() > 1);
+    QTRY_VERIFY2(std::abs(TrackAspect(viewer) - 1.0) < 0.02,
+                 qPrintable(QString::number(TrackAspect(viewer))));
+    QVERIFY(bWholeTicks(*TrackAxis(viewer, Qt::Horizontal)));
+    QVERIFY(bWholeTicks(*TrackAxis(viewer, Qt::Vertical)));
+    // A chart of another shape keeps the one scale, and the whole track.
+    viewer.resize(viewer.width() + 300, viewer.height() - 150);
+    QTRY_VERIFY2(std::abs(TrackAspect(viewer) - 1.0) < 0.02,
+                 qPrintable(QString::number(TrackAspect(viewer))));
+    const QValueAxis* x = TrackAxis(viewer, Qt::Horizontal);
+    const QValueAxis* y = TrackAxis(viewer, Qt::Vertical);
+    for (const std::int64_t trace : {std::int64_t{1}, std::int64_t{300}}) {
+        viewer.MarkTrace(trace);
+        const QPointF fix = viewer.TrackMark().value_or(QPointF());
+        QVERIFY(fix.x() > x->min() && fix.x() < x->max() && fix.y() > y->min() &&
+                fix.y() < y->max());
+    }
+
+    QPalette dark = viewer.palette();
+    dark.setColor(QPalette::Base, QColor(25, 25, 30));
+    dark.setColor(QPalette::Window, QColor(40, 40, 45));
+    dark.setColor(QPalette::Text, QColor(230, 230, 230));
+    viewer.setPalette(dark);
+    QCOMPARE(viewer.chart_track->chart()->backgroundBrush().color(), QColor(25, 25, 30));
+    QCOMPARE(TrackAxis(viewer, Qt::Horizontal)->labelsBrush().color(), QColor(230, 230, 230));
+    QCOMPARE(TrackAxis(viewer, Qt::Vertical)->titleBrush().color(), QColor(230, 230, 230));
+}
+
+void TestViewer::track_click_outside_the_view_moves_the_section_there()
+{
+    CShownFile shown;
+    QVERIFY(shown.Show(400, 2));
+    CSectionViewer& viewer = shown.viewer;
+    CSectionPictureView& view = *viewer.view_section;
+    const QRectF whole = view.Shown();
+    DragBox(view,
+            QPoint(int(WidgetX(view, 20.5)), view.height() / 3),
+            QPoint(int(WidgetX(view, 60.5)), view.height() * 2 / 3));
+    QVERIFY(Reread(viewer, whole));
+    const QRectF zoomed = view.View();
+    QVERIFY(zoomed.right() < 100.0);
+
+    const auto clickFix = [&viewer](std::int64_t trace) {
+        viewer.MarkTrace(trace);
+        const std::optional<QPointF> fix = viewer.TrackMark();
+        QVERIFY(fix.has_value());
+        QChart* chart = viewer.chart_track->chart();
+        const QPoint at =
+            viewer.chart_track->mapFromScene(chart->mapToScene(chart->mapToPosition(*fix)));
+        QTest::mouseClick(viewer.chart_track->viewport(), Qt::LeftButton, {}, at);
+    };
+    // A trace in view: the view stays.
+    clickFix(40);
+    QCOMPARE(view.View(), zoomed);
+    // One far outside: the view, as wide, moves to it and is read there.
+    clickFix(350);
+    QVERIFY(Reread(viewer, zoomed));
+    QVERIFY2(view.View().left() <= 350.0 && view.View().right() >= 351.0,
+             qPrintable(QString("%1..%2").arg(view.View().left()).arg(view.View().right())));
+    QVERIFY(std::abs(view.View().width() - zoomed.width()) < 1e-9);
+    QCOMPARE(viewer.TraceAtColumn(*view.MarkedColumn()), std::int64_t{350});
 }
 
 QObject* NewViewerTest()
