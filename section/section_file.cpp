@@ -26,8 +26,13 @@ SectionTime TimeOf(const SegyHeaderType& h)
     return {h.year, h.dayOfYear, h.hour, h.minute, h.second, h.millisecond};
 }
 
+/// -1 for a header whose clock fields are all zero: a recorder without a
+/// clock, not a trace at midnight.
 double SecondOfDay(const SegyHeaderType& h)
 {
+    if (h.year == 0 && h.dayOfYear == 0 && h.hour == 0 && h.minute == 0 && h.second == 0 &&
+        h.millisecond == 0)
+        return -1.0;
     return (h.hour * 60.0 + h.minute) * 60.0 + h.second + h.millisecond / 1000.0;
 }
 

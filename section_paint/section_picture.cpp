@@ -156,7 +156,8 @@ void PaintTraceAxis(QPainter& p, const Section& s, const PictureMargins& m, Axis
         while (column > 0 && column < s.columnTraces.size() &&
                s.columnTraces[column].traceNumber == 0)
             --column;
-        if (times && column < s.columnTraces.size() && s.columnTraces[column].traceNumber != 0)
+        if (times && column < s.columnTraces.size() && s.columnTraces[column].traceNumber != 0 &&
+            s.columnTraces[column].secondOfDay >= 0.0)
             label += "  " + TimeOfDay(s.columnTraces[column].secondOfDay);
         TopLabel(p, m.left + t.pixel, label, m, look);
     }

@@ -68,5 +68,16 @@ INSTANTIATE_TEST_SUITE_P(
         TickRow{"NoRoundValueInside", 1.2, 1.8, 100, 200, 1.0, 3, {}, {}}),
     [](const ::testing::TestParamInfo<TickRow>& p) { return std::string(p.param.name); });
 
+TEST(SectionTitle, AFileWithoutAClockSaysSo)
+{
+    Section s;
+    s.firstTrace = 1;
+    s.lastTrace = s.fileTraces = 9;
+    EXPECT_EQ(SectionTitle("a.sgy", s), "a.sgy: no recording times, traces 1 to 9 of 9");
+    s.lastTime.second = 1;
+    EXPECT_EQ(SectionTitle("a.sgy", s),
+              "a.sgy: 0000-000 00:00:00 to 0000-000 00:00:01, traces 1 to 9 of 9");
+}
+
 } // namespace
 } // namespace tessara

@@ -328,15 +328,12 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(SectionFile, WaterfallRefusesATraceOfAnOddCount)
 {
-    std::vector<FixtureTrace> pairs(3);
-    for (FixtureTrace& t : pairs)
-        t.samples.assign(8, 1.0);
-    pairs[1].samples.assign(7, 1.0);
-    const std::string path = m_tmp.File("odd.sgy");
-    ASSERT_TRUE(WriteFixture(path, pairs, 5, false));
+    std::vector<FixtureTrace> pairs(3, FixtureTrace{0, std::vector<double>(8, 1.0)});
+    pairs[1].samples.pop_back();
+    ASSERT_TRUE(WriteFixture(m_tmp.File("odd.sgy"), pairs, 5, false));
     SectionOptions o;
     o.waterfall = true;
-    const Section refused = BuildSection(path, o);
+    const Section refused = BuildSection(m_tmp.File("odd.sgy"), o);
     EXPECT_EQ(refused.status, SectionStatus::NotSidescanPairs);
     EXPECT_EQ(refused.unpairedTrace, 2);
     EXPECT_EQ(refused.unpairedSamples, 7u);

