@@ -1,7 +1,6 @@
 // The viewer: a job's outputs shown from the summary, files dropped on it,
 // a file it cannot read, and the keyboard's way out.
 #include "section_paint/section_picture.h"
-#include "tests/support/segy_bytes.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/job_summary.h"
 #include "ui/section_viewer.h"
@@ -94,8 +93,6 @@ private slots:
     void another_file_chosen_while_reading_is_the_one_shown();
     void picture_arriving_while_zooming_keeps_the_view();
     void view_opens_the_selected_inputs_in_list_order();
-    void sidescan_pairs_show_as_a_waterfall_data();
-    void sidescan_pairs_show_as_a_waterfall();
     void track_keeps_one_scale_round_ticks_and_the_palette();
     void track_click_outside_the_view_moves_the_section_there();
 };
@@ -684,67 +681,6 @@ void TestViewer::view_opens_the_selected_inputs_in_list_order()
 namespace
 {
 
-/// 12 sidescan pairs of 150 + 150 samples, trace identification code
-/// `idCode`: the port half (far range first) negative, the starboard half
-/// positive.
-std::string WritePairs(const fs::path& dir, int idCode)
-{
-    SegyBytes b;
-    b.FileHeader(5, 300, 100);
-    for (int k = 0; k < 12; ++k) {
-        b.TraceHeader(300, 100);
-        b.Trace16(28, idCode);
-        b.TraceTime(2024, 31, 8, 0, k);
-        std::vector<double> samples(300, 1.0);
-        std::fill(samples.begin(), samples.begin() + 150, -1.0);
-        b.Samples(5, samples);
-    }
-    const std::string path = (dir / "pairs.sgy").string();
-    return b.WriteTo(path) ? path : std::string();
-}
-
-} // namespace
-
-void TestViewer::sidescan_pairs_show_as_a_waterfall_data()
-{
-    QTest::addColumn<int>("idCode");
-    QTest::addColumn<bool>("jobPairs");
-    QTest::addColumn<bool>("waterfall");
-    QTest::newRow("a sidescan job's unmarked pairs") << 1 << true << true;
-    QTest::newRow("pairs marked in their headers") << 25 << false << true;
-    QTest::newRow("unmarked traces of no such job") << 1 << false << false;
-}
-
-void TestViewer::sidescan_pairs_show_as_a_waterfall()
-{
-    QFETCH(int, idCode);
-    QFETCH(bool, jobPairs);
-    QFETCH(bool, waterfall);
-    TempDir dir;
-    const QString path = QString::fromStdString(WritePairs(dir.Path(), idCode));
-    QVERIFY(!path.isEmpty());
-    CSectionViewer viewer;
-    viewer.show();
-    viewer.SetFiles({path}, ViewerPairs{jobPairs, true});
-    QVERIFY(Settled(viewer));
-    const QImage& picture = viewer.view_section->Picture();
-    QVERIFY(!picture.isNull());
-    const PictureMargins m = viewer.view_section->Margins();
-    const double middle = (m.top + picture.height() - m.bottom) / 2.0;
-    const double left = m.left + (picture.width() - m.left - m.right) / 4.0;
-    const QString port = viewer.DescribeAt(QPointF(left, middle));
-    const QString starboard = viewer.DescribeAt(QPointF(picture.width() - left, middle));
-    if (!waterfall) {
-        QVERIFY2(port.contains(" ms") && !port.contains("port"), qPrintable(port));
-        return;
-    }
-    QVERIFY2(port.contains(", port ") && port.contains(" m,"), qPrintable(port));
-    QVERIFY2(starboard.contains(", starboard "), qPrintable(starboard));
-}
-
-namespace
-{
-
 QValueAxis* TrackAxis(const CSectionViewer& viewer, Qt::Orientation orientation)
 {
     return qobject_cast<QValueAxis*>(viewer.chart_track->chart()->axes(orientation).value(0));
@@ -779,10 +715,6 @@ void TestViewer::track_keeps_one_scale_round_ticks_and_the_palette()
                  qPrintable(QString::number(TrackAspect(viewer))));
     QVERIFY(bWholeTicks(*TrackAxis(viewer, Qt::Horizontal)));
     QVERIFY(bWholeTicks(*TrackAxis(viewer, Qt::Vertical)));
-    // A chart of another shape keeps the one scale.
-    viewer.resize(viewer.width() + 300, viewer.height() - 150);
-    QTRY_VERIFY2(std::abs(TrackAspect(viewer) - 1.0) < 0.02,
-                 qPrintable(QString::number(TrackAspect(viewer))));
 
     QPalette dark = viewer.palette();
     dark.setColor(QPalette::Base, QColor(25, 25, 30));
