@@ -183,11 +183,18 @@ SectionStatus ChooseFrame(const HeaderScan& scan, const SectionOptions& o, Secti
     return SectionStatus::Ok;
 }
 
+/// A water column of more samples than this (a delay of seconds at
+/// microsecond samples: a header gone wrong) is not laid out sample by sample.
+constexpr std::size_t kLongestWaterColumn = std::size_t{1} << 20;
+
 /// The samples of the pair `pair` laid out for the waterfall in `row`: the port
 /// half from its far range in to nadir, then the water column the delay left
 /// unrecorded (NaN, which the reducer skips; to the nearest sample), then the
 /// starboard half from nadir out. Returns where row[0] lies, in two-way ms
-/// across the frame (negative: port).
+/// across the frame (negative: port). A water column longer than
+/// kLongestWaterColumn leaves the starboard half out of `row`, for the
+/// caller to add at +delayMs: one row keeps consecutive pairs stacked, two
+/// would not.
 template <typename T>
 double LayOutPair(std::span<const T> pair,
                   double delayMs,
@@ -198,14 +205,16 @@ double LayOutPair(std::span<const T> pair,
     const std::size_t side = pair.size() / 2;
     const std::size_t gap =
         intervalMs > 0.0 ? static_cast<std::size_t>(std::lround(2.0 * delayMs / intervalMs)) : 0;
-    row.assign(2 * side + gap, std::numeric_limits<T>::quiet_NaN());
+    const bool apart = gap > kLongestWaterColumn;
+    row.assign(apart ? side : 2 * side + gap, std::numeric_limits<T>::quiet_NaN());
     const std::span<const T> port = pair.first(side);
     const std::span<const T> starboard = pair.subspan(side, side);
     if (portFlipped)
         std::copy(port.begin(), port.end(), row.data());
     else
         std::reverse_copy(port.begin(), port.end(), row.data());
-    std::copy(starboard.begin(), starboard.end(), row.data() + side + gap);
+    if (!apart)
+        std::copy(starboard.begin(), starboard.end(), row.data() + side + gap);
     return -(delayMs + static_cast<double>(side) * intervalMs);
 }
 
@@ -254,9 +263,12 @@ bool ReduceRun(CSegyFileIn& in,
                 index, std::span<const T>(samples), h.delayRecordingTime, IntervalMs(h), origin);
             return;
         }
-        const double left = LayOutPair(
-            std::span<const T>(samples), PairDelayMs(h), IntervalMs(h), o.portFlipped, row);
+        const std::span<const T> pair(samples);
+        const double left = LayOutPair(pair, PairDelayMs(h), IntervalMs(h), o.portFlipped, row);
         reducer.AddTrace(index, std::span<const T>(row), left, IntervalMs(h), origin);
+        if (row.size() < pair.size())
+            reducer.AddTrace(
+                index, pair.subspan(row.size(), row.size()), PairDelayMs(h), IntervalMs(h), origin);
     };
     for (std::int64_t number = from; number <= to; ++number) {
         if ((number - o.firstTrace) % o.traceStep != 0) {
