@@ -3,6 +3,7 @@
 #include "segy/tools/segy_file_tools.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
 #include <new>
 #include <unistd.h>
@@ -11,6 +12,13 @@ namespace tessara::cli
 {
 namespace
 {
+
+std::string FormatHz(double hz)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", hz);
+    return text;
+}
 
 std::string WhyNoSection(const std::string& input, const Section& s)
 {
@@ -31,6 +39,9 @@ std::string WhyNoSection(const std::string& input, const Section& s)
         return "--waterfall: trace " + std::to_string(s.unpairedTrace) + " has " +
                std::to_string(s.unpairedSamples) +
                " samples, not a port and a starboard half (sidescan pairs)";
+    case SectionStatus::BandPastNyquist:
+        return "--bandpass: the low corner is not below " + FormatHz(s.nyquistHz) +
+               " Hz, the Nyquist frequency of the traces shown";
     }
     return {};
 }
@@ -54,7 +65,7 @@ bool WriteIntoStream(const QImage& image, const std::string& path, std::string& 
 QImage SectionImage(const std::string& input,
                     const SectionOptions& options,
                     const PictureSize& size,
-                    SectionPalette palette,
+                    const SectionLook& look,
                     std::string& error,
                     const SectionProgress& progress)
 {
@@ -72,7 +83,7 @@ QImage SectionImage(const std::string& input,
     }
     QImage image =
         PaintSection(section,
-                     palette,
+                     look,
                      SectionTitle(std::filesystem::path(input).filename().string(), section),
                      MarginsFor(size));
     if (image.isNull())
@@ -119,8 +130,8 @@ bool WriteQuicklook(const std::string& output,
                     std::string& error)
 {
     try {
-        const QImage image = SectionImage(
-            output, options, PictureSize{}, SectionPalette::Auto, error, [&](auto, auto) {
+        const QImage image =
+            SectionImage(output, options, PictureSize{}, SectionLook{}, error, [&](auto, auto) {
                 return !onStop.bStopRequested();
             });
         return !image.isNull() && !onStop.bStopRequested() &&
