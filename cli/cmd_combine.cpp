@@ -8,6 +8,7 @@
 #include "cli/cli_job_host.h"
 #include "cli/combine_report.h"
 #include "cli/commands.h"
+#include "cli/follow_host.h"
 #include "cli/job_files.h"
 #include "cli/output_target.h"
 #include "cli/section_image.h"
@@ -39,6 +40,8 @@ struct CombineOptions {
     bool quicklook = false;
     bool dryRun = false;
     bool json = false;
+    bool follow = false;
+    std::optional<double> settleSeconds;
     // Options whose presence switches a setting on, read after parsing.
     std::string knudsenLayout;
     std::optional<double> samplingFrequency;
@@ -83,6 +86,10 @@ std::string FinishSettings(CombineOptions& o)
         return "--log cannot be used with --dry-run, which writes nothing";
     if (o.dryRun && o.quicklook)
         return "--quicklook cannot be used with --dry-run, which writes nothing";
+    if (o.follow && o.dryRun)
+        return "--follow cannot be used with --dry-run: the files to come cannot be decided";
+    if (o.settleSeconds && !o.follow)
+        return "--settle needs --follow";
     if (o.navAverageFixes)
         s.nav_average_fixes = *o.navAverageFixes;
     s.make_null_traces = !o.noNullTraces;
@@ -203,7 +210,8 @@ int ReportCombine(const CombineOptions& o,
                   << " by an earlier job that did not finish\n";
     // The pictures come after the job's report: a stop from here on ends
     // them, and the report stands, with the job's exit code.
-    const bool quicklooks = o.quicklook && outcome != CombineOutcome::Stopped;
+    // A followed job drew each picture as its output was written.
+    const bool quicklooks = o.quicklook && !o.follow && outcome != CombineOutcome::Stopped;
     std::optional<CTemporaryFileOnStop> onStop;
     if (quicklooks)
         onStop.emplace(true);
@@ -219,6 +227,9 @@ int ReportCombine(const CombineOptions& o,
         std::cerr << "tessara-cli: " << input.path << ": " << input.reason << '\n';
         failed = true;
     }
+    // Following, a file left out is what the recorder did, not a failure.
+    for (const UnreadableInput& input : result.inputs_left_out)
+        std::cerr << "tessara-cli: " << input.path << ": left out, " << input.reason << '\n';
     if (outcome == CombineOutcome::Done && result.outputs.empty()) {
         std::cerr << "tessara-cli: " << WhyNoOutput(result.summary) << '\n';
         failed = true;
@@ -266,13 +277,18 @@ int RunCombine(CombineOptions& o)
     // output half written.
     (void)std::signal(SIGPIPE, SIG_IGN);
 
-    CCliJobHost host(log.File(), o.verbose);
+    CFollowCliHost host(log.File(), o.verbose, o.follow, o.quicklook);
     CCombineJob job(o.settings, host);
     if (!o.logPath.empty())
         job.KeepFile(o.logPath);
+    FollowOptions follow;
+    if (o.follow) {
+        follow.folders = o.settings.input_files;
+        follow.settleSeconds = o.settleSeconds.value_or(follow.settleSeconds);
+    }
     const CombineOutcome outcome = [&] {
         const CStopSignals stopSignals;
-        return job.Run(o.outputDirectory);
+        return o.follow ? job.Follow(o.outputDirectory, follow) : job.Run(o.outputDirectory);
     }();
     host.EndProgressLine();
     const bool logFailed = !log.Close() || host.LogFailed();
@@ -390,6 +406,14 @@ void RegisterCombine(CLI::App& app, std::vector<Command>& commands)
                   "Decide every output and write nothing: a table of the outputs the job would "
                   "write, the inputs it would skip, and the summary of a real run");
     sub->add_flag("--json", o->json, "With --dry-run: the same as one JSON document");
+    sub->add_flag("--follow",
+                  o->follow,
+                  "FILE are folders: take their SEG-Y files, then each new one once complete, "
+                  "writing each output as it closes, until SIGINT");
+    sub->add_option("--settle",
+                    o->settleSeconds,
+                    "With --follow: a file unchanged for this long (s) is complete, default 10")
+        ->check(CLI::Range(kMinSettleSeconds, kMaxSettleSeconds));
     commands.push_back({sub, [o] { return RunCombine(*o); }});
 }
 
