@@ -265,13 +265,17 @@ void CFollowLoop::Insert(InputEntry entry)
             entry.start_known = false;
         }
     }
-    // The outputs before it are decided: a file that belongs among them
-    // cannot go in any more.
-    for (std::size_t k = m_next; entry.start_known && k-- > 0;) {
+    // The input decided last was closed or kept open by the start of the
+    // first undecided input: a file starting before that one would have
+    // changed the decision.
+    const bool decided = std::any_of(m_inputs.begin(),
+                                     m_inputs.begin() + static_cast<std::ptrdiff_t>(m_next),
+                                     [](const InputEntry& input) { return input.start_known; });
+    for (std::size_t k = m_next; decided && entry.start_known && k < m_inputs.size(); ++k) {
         if (!m_inputs[k].start_known)
             continue;
         if (entry.file_time < m_inputs[k].file_time) {
-            LeaveOut(entry.path, "starts before an input already decided");
+            LeaveOut(entry.path, "starts before a file already taken");
             return;
         }
         break;

@@ -116,7 +116,7 @@ struct CombineResult {
     /// output, in processing order (not with demultiplex_only).
     std::vector<OverlappingInputs> overlapping_inputs;
     /// Following: files left out, with why ("never completed", "starts
-    /// before an input already decided", "changed after it was taken"), in
+    /// before a file already taken", "changed after it was taken"), in
     /// the order they were found so.
     std::vector<UnreadableInput> inputs_left_out;
     /// The probe removed a working file left in the output directory by a
