@@ -34,6 +34,8 @@ public:
     }
 };
 
+constexpr std::uint64_t kLooksPerChangeCheck = 16;
+
 std::string Lower(std::string text)
 {
     std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) {
@@ -83,6 +85,15 @@ void CFolderWatch::Look(std::size_t folder, double now)
         const std::string path = it->path().string();
         if (!it->is_regular_file(typeError) || !bSegyFileName(path))
             continue;
+        // A file taken is looked at again only now and then, for a change
+        // to report: over a night the folder fills, and each look would
+        // otherwise examine every file the night has made.
+        if (const auto known = m_files.find(path);
+            known != m_files.end() && known->second.complete) {
+            known->second.lastLook = m_look;
+            if (m_look % kLooksPerChangeCheck != 0 || known->second.changeTold)
+                continue;
+        }
         std::uint64_t device = 0;
         std::uint64_t inode = 0;
         FileVersion version;
@@ -176,7 +187,7 @@ bool CFollowLoop::Run()
     }
     // Often enough that a settled file is taken soon after its settle time,
     // seldom enough that looking costs little beside the job.
-    const double pollSeconds = std::clamp(m_options.settleSeconds / 3, 0.05, 0.5);
+    const double pollSeconds = std::clamp(m_options.settleSeconds / 3, 0.05, 1.0);
     while (true) {
         const double now = clock.Now();
         Take(watch.Poll(now));
