@@ -29,7 +29,7 @@ public:
     {
         directoryDescriptions << description;
         directoryStarts << startDirectory;
-        return directory;
+        return directories.isEmpty() ? directory : directories.takeFirst();
     }
     void ShowMessage(QWidget* /*parent*/, const QString& text) override { messages << text; }
     bool Ask(QWidget* /*parent*/, const QString& question) override
@@ -38,8 +38,9 @@ public:
         return answer;
     }
 
-    QStringList files; ///< what the file chooser answers
-    QString directory; ///< what the folder chooser answers
+    QStringList files;       ///< what the file chooser answers
+    QString directory;       ///< what the folder chooser answers
+    QStringList directories; ///< answered first, one a question, before `directory`
     QStringList fileTitles;
     QStringList fileFilters;
     QStringList fileStarts;
