@@ -159,6 +159,11 @@ std::vector<std::string> CFolderWatch::Poll(double now)
     return complete;
 }
 
+void CFolderWatch::Reopen(const std::string& path)
+{
+    m_files.erase(path);
+}
+
 std::vector<std::string> CFolderWatch::TakeChanged()
 {
     std::vector<std::string> changed;
@@ -180,7 +185,7 @@ bool CFollowLoop::Run()
 {
     CWallClock wallClock;
     IFollowClock& clock = m_options.clock != nullptr ? *m_options.clock : wallClock;
-    CFolderWatch watch(m_options.folders, m_options.settleSeconds);
+    CFolderWatch& watch = m_watch;
     for (const std::string& folder : m_options.folders) {
         m_host.AppendLog("Following " + folder);
         m_host.AppendLog(kNL);
@@ -191,8 +196,13 @@ bool CFollowLoop::Run()
     while (true) {
         const double now = clock.Now();
         Take(watch.Poll(now));
-        for (const std::string& path : watch.TakeChanged())
-            LeaveOut(path, "changed after it was taken");
+        for (const std::string& path : watch.TakeChanged()) {
+            // One not decided yet is taken again when it is complete.
+            if (std::none_of(m_inputs.begin() + static_cast<std::ptrdiff_t>(m_next),
+                             m_inputs.end(),
+                             [&path](const InputEntry& input) { return input.path == path; }))
+                LeaveOut(path, "changed after it was taken");
+        }
         if (!Decide(false))
             return false;
         // The recorder has stopped for longer than the gap rule allows: the
@@ -211,6 +221,7 @@ bool CFollowLoop::Run()
             break;
         clock.Wait(pollSeconds);
     }
+    m_stopping = true;
     m_host.AppendLog("\tFollowing stopped by the user");
     m_host.AppendLog(kNL);
     Take(watch.Poll(clock.Now()));
@@ -276,20 +287,11 @@ void CFollowLoop::Insert(InputEntry entry)
             entry.start_known = false;
         }
     }
-    // The input decided last was closed or kept open by the start of the
-    // first undecided input: a file starting before that one would have
-    // changed the decision.
-    const bool decided = std::any_of(m_inputs.begin(),
-                                     m_inputs.begin() + static_cast<std::ptrdiff_t>(m_next),
-                                     [](const InputEntry& input) { return input.start_known; });
-    for (std::size_t k = m_next; decided && entry.start_known && k < m_inputs.size(); ++k) {
-        if (!m_inputs[k].start_known)
-            continue;
-        if (entry.file_time < m_inputs[k].file_time) {
-            LeaveOut(entry.path, "starts before a file already taken");
-            return;
-        }
-        break;
+    // Deciding the inputs before went by the starts up to m_earliestStart:
+    // a file starting before it would have changed a decision taken.
+    if (entry.start_known && m_earliestStart && entry.file_time < *m_earliestStart) {
+        LeaveOut(entry.path, "starts before a file already taken");
+        return;
     }
     std::size_t at = m_inputs.size();
     while (entry.start_known && at > m_next && m_inputs[at - 1].start_known &&
@@ -321,14 +323,43 @@ bool CFollowLoop::bReady(std::size_t input) const
     return false;
 }
 
+// The input's own start and that of the next input with one decide it.
+void CFollowLoop::NoteStartsUsed(std::size_t input)
+{
+    const auto raise = [this](const InputEntry& used) {
+        if (used.start_known && (!m_earliestStart || *m_earliestStart < used.file_time))
+            m_earliestStart = used.file_time;
+    };
+    raise(m_inputs[input]);
+    for (std::size_t k = input + 1; k < m_inputs.size(); ++k) {
+        if (m_inputs[k].start_known) {
+            raise(m_inputs[k]);
+            break;
+        }
+    }
+}
+
 // Decides the inputs that can be, and writes each output that closes;
 // `toEnd` decides every input taken, the last as the last of a list.
 bool CFollowLoop::Decide(bool toEnd)
 {
     bool grew = false;
     while (m_next < m_inputs.size() && (toEnd || bReady(m_next))) {
+        // Nothing was decided from it yet: a file the recorder went on
+        // writing after it seemed complete is taken again once it is.
+        // At the end there is no later look to take it again.
+        if (CompareWithScan(m_inputs[m_next]) != InputNow::AsScanned) {
+            if (m_stopping)
+                LeaveOut(m_inputs[m_next].path, "changed after it was taken");
+            m_watch.Reopen(m_inputs[m_next].path);
+            m_progress.total -= 2 * m_inputs[m_next].version.bytes;
+            m_inputs.erase(m_inputs.begin() + static_cast<std::ptrdiff_t>(m_next));
+            m_progress.inputCount = static_cast<int>(m_inputs.size());
+            continue;
+        }
         if (!m_open)
             m_planner.BeginOutput(m_open.emplace());
+        NoteStartsUsed(m_next);
         if (m_planner.PlanInput(m_next++)) {
             grew = true;
         } else {

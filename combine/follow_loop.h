@@ -46,6 +46,9 @@ public:
     [[nodiscard]] double LastActivity() const { return m_lastActivity; }
     /// Files returned by Poll that have changed since, each once.
     [[nodiscard]] std::vector<std::string> TakeChanged();
+    /// Forgets that the file at `path` was complete: it is a new file at
+    /// the next look.
+    void Reopen(const std::string& path);
     /// Files present and not complete, in path order.
     [[nodiscard]] std::vector<std::string> Incomplete() const;
 
@@ -126,7 +129,7 @@ public:
                 const std::string& outputDirectory)
         : m_settings(settings), m_host(host), m_options(options), m_inputs(inputs),
           m_progress(progress), m_planner(planner), m_writer(writer),
-          m_outputDirectory(outputDirectory)
+          m_outputDirectory(outputDirectory), m_watch(options.folders, options.settleSeconds)
     {
     }
 
@@ -138,6 +141,7 @@ private:
     void Insert(InputEntry entry);
     void LeaveOut(const std::string& path, const std::string& why);
     [[nodiscard]] bool bReady(std::size_t input) const;
+    void NoteStartsUsed(std::size_t input);
     [[nodiscard]] bool Decide(bool toEnd);
     [[nodiscard]] bool WriteOutput();
     void ShowOpenOutput();
@@ -151,9 +155,12 @@ private:
     COutputPlanner& m_planner;
     CPlanWriter& m_writer;
     const std::string m_outputDirectory;
-    std::optional<OutputPlan> m_open; // the output being decided
-    std::size_t m_next = 0;           // the first input not decided
+    CFolderWatch m_watch;
+    std::optional<OutputPlan> m_open;            // the output being decided
+    std::size_t m_next = 0;                      // the first input not decided
+    std::optional<std::int32_t> m_earliestStart; // file_time a new input may start at
     bool m_scaleChosen = false;
+    bool m_stopping = false; // the user stopped following: no further look comes
     bool m_openShown = false;
 };
 

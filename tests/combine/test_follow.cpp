@@ -48,12 +48,12 @@ void Append(const std::string& path, const std::string& bytes)
 }
 
 /// What happens to the folder at a time: staged input `file` (0..3) is
-/// copied in, or changed, or a file that is no SEG-Y, or one that grows
-/// until the end, appears.
+/// copied in, changed, or put back as it was staged, or a file that is no
+/// SEG-Y, or one that grows until the end, appears.
 struct Arrival {
     double at;
     int file;
-    enum What { Copy, Change, NotSegy, Growing } what = Copy;
+    enum What { Copy, Change, Restore, NotSegy, Growing } what = Copy;
 };
 
 struct FollowCase {
@@ -95,6 +95,12 @@ const std::vector<FollowCase> kCases = {
      1,
      {0, 1, 2, 3},
      {"changed after it was taken"}},
+    {"FileChangedBeforeItIsDecidedIsTakenAgain",
+     {{0, 0}, {0, 1}, {0, 2}, {5, 2, Arrival::Change}, {5.5, 2, Arrival::Restore}, {10, 3}},
+     20,
+     1,
+     {0, 1, 2, 3},
+     {}},
     {"GrowingFileNeverCompletes",
      {{0, 0}, {0, 1}, {0, 2}, {0, 3}, {1, 0, Arrival::Growing}},
      10,
@@ -143,6 +149,12 @@ protected:
             break;
         case Arrival::Change:
             m_clock.events.push_back({a.at, [live] { Append(live, "later"); }});
+            break;
+        case Arrival::Restore:
+            m_clock.events.push_back(
+                {a.at, [this, a, live] {
+                     fs::copy_file(Staged(a.file), live, fs::copy_options::overwrite_existing);
+                 }});
             break;
         case Arrival::NotSegy:
             m_clock.events.push_back({a.at, [this] { Append(m_dir.File("live/x.sgy"), "text"); }});
