@@ -839,6 +839,13 @@ void Form1::RunJob(bool preview, const FollowOptions* follow)
         host.SetProgressBar(progressBar_job);
         progressBar_job->setVisible(true);
     }
+    // A viewer open while following shows each output as it is written.
+    if (follow)
+        host.SetFollowHooks([this] { return m_viewer != nullptr && m_viewer->isVisible(); },
+                            [this](const std::string& path) {
+                                if (m_viewer != nullptr && m_viewer->isVisible())
+                                    m_viewer->Reread(QString::fromStdString(path));
+                            });
     CCombineJob job(m_settings, host);
     // The job has told the user of every refusal through the host; what it
     // did, or would do, is said in the summary or the preview.
@@ -850,6 +857,14 @@ void Form1::RunJob(bool preview, const FollowOptions* follow)
         progressBar_job->setVisible(false);
     }
     SetJobRunning(false);
+    // The open output's copy has gone with the following: the viewer keeps
+    // the outputs written.
+    if (follow && m_viewer != nullptr && m_viewer->isVisible()) {
+        QStringList outputs;
+        for (const OutputRecord& output : job.Result().outputs)
+            outputs << QString::fromStdString(output.path);
+        m_viewer->SetFiles(outputs);
+    }
     if (m_closeAfterJob) {
         close();
         return;

@@ -5,6 +5,7 @@
 #include "ui/job_preview.h"
 #include "ui/processing_log.h"
 #include "ui/range_spin_box.h"
+#include "ui/section_viewer.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -248,6 +249,9 @@ void TestWindowJob::follow_folder_takes_its_files_until_stop()
     for (qsizetype k = 0; k < m_timeOrder.size(); ++k)
         fs::last_write_time(m_timeOrder[k].toStdString(),
                             now - std::chrono::minutes(m_timeOrder.size() - k));
+    // The viewer, open while following, gets each output as it is written.
+    QTest::mouseClick(w.button_view, Qt::LeftButton);
+    QVERIFY(w.Viewer() != nullptr && w.Viewer()->Files().isEmpty());
     // "Stop" as soon as the job lets the window run: the files taken by
     // then are written, the newest (not settled, nothing newer) is left out.
     QTimer::singleShot(0, &w, [&] { QTest::mouseClick(w.button_stop, Qt::LeftButton); });
@@ -257,7 +261,11 @@ void TestWindowJob::follow_folder_takes_its_files_until_stop()
     QCOMPARE(w.label_status->text(), QString("Done...."));
     QVERIFY(w.button_follow->isEnabled() && !w.button_stop->isEnabled());
     QCOMPARE(w.plog->Text().count(": never completed"), 1);
-    QVERIFY(!FileNames(m_dir->Path() / "out").empty());
+    QStringList outputs;
+    for (const std::string& name : FileNames(m_dir->Path() / "out"))
+        outputs << QString::fromStdString((m_dir->Path() / "out" / name).string());
+    QVERIFY(!outputs.isEmpty());
+    QCOMPARE(w.Viewer()->Files(), outputs);
 }
 
 QObject* NewWindowJobTest()
