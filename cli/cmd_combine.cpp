@@ -62,6 +62,15 @@ bool ParseSidescan(const std::string& text, int& port, int& stbd)
            static_cast<std::size_t>(used) == text.size();
 }
 
+/// What --follow watches: the FILE arguments as folders.
+FollowOptions FollowFrom(const CombineOptions& o)
+{
+    FollowOptions follow;
+    follow.folders = o.settings.input_files;
+    follow.settleSeconds = o.settleSeconds.value_or(follow.settleSeconds);
+    return follow;
+}
+
 /// Turns the presence options into settings; an error message on failure.
 std::string FinishSettings(CombineOptions& o)
 {
@@ -90,6 +99,11 @@ std::string FinishSettings(CombineOptions& o)
         return "--follow cannot be used with --dry-run: the files to come cannot be decided";
     if (o.settleSeconds && !o.follow)
         return "--settle needs --follow";
+    if (o.follow) {
+        if (const std::string problem = FollowProblem(FollowFrom(o), o.outputDirectory);
+            !problem.empty())
+            return problem;
+    }
     if (o.navAverageFixes)
         s.nav_average_fixes = *o.navAverageFixes;
     s.make_null_traces = !o.noNullTraces;
@@ -281,11 +295,7 @@ int RunCombine(CombineOptions& o)
     CCombineJob job(o.settings, host);
     if (!o.logPath.empty())
         job.KeepFile(o.logPath);
-    FollowOptions follow;
-    if (o.follow) {
-        follow.folders = o.settings.input_files;
-        follow.settleSeconds = o.settleSeconds.value_or(follow.settleSeconds);
-    }
+    const FollowOptions follow = FollowFrom(o);
     const CombineOutcome outcome = [&] {
         const CStopSignals stopSignals;
         return o.follow ? job.Follow(o.outputDirectory, follow) : job.Run(o.outputDirectory);

@@ -24,11 +24,6 @@ namespace tessara
 /// any case).
 [[nodiscard]] bool bSegyFileName(const std::string& path);
 
-/// Why `options` cannot be followed into `outputDirectory`, in the user's
-/// words; empty when they can.
-[[nodiscard]] std::string FollowProblem(const FollowOptions& options,
-                                        const std::string& outputDirectory);
-
 /// The SEG-Y files of the followed folders and when each is complete: its
 /// size and modification time unchanged for the settle time, or a newer
 /// file in its folder (one seen first at a later look, or modified later).

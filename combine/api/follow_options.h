@@ -38,4 +38,9 @@ struct FollowOptions {
     IFollowClock* clock = nullptr;
 };
 
+/// Why `options` cannot be followed into `outputDirectory`, in the user's
+/// words ("Folder to follow DIR is not a folder", ...); empty when they can.
+[[nodiscard]] std::string FollowProblem(const FollowOptions& options,
+                                        const std::string& outputDirectory);
+
 } // namespace tessara
