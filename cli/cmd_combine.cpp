@@ -10,12 +10,14 @@
 #include "cli/commands.h"
 #include "cli/follow_host.h"
 #include "cli/job_files.h"
+#include "cli/nav_track.h"
 #include "cli/output_target.h"
 #include "cli/section_image.h"
 #include "combine/api/combine_job.h"
 #include "combine/api/combine_settings.h"
 #include "combine/api/output_directory.h"
 #include "combine/api/output_folder_check.h"
+#include "combine/api/settings_profile.h"
 #include "combine/api/summary_table.h"
 
 #include <csignal>
@@ -31,9 +33,24 @@ namespace tessara::cli
 namespace
 {
 
+/// The first element of every output name when --expedition is not given:
+/// one word, since a shell user types the names.
+constexpr const char* kDefaultExpedition = "Survey";
+
+/// The settings before any option or profile: the table's defaults, with
+/// the command line's expedition name.
+CombineSettings CliDefaults()
+{
+    CombineSettings s;
+    s.Expedition = kDefaultExpedition;
+    return s;
+}
+
 struct CombineOptions {
     CLI::App* command = nullptr; // the values as the user typed them
-    CombineSettings settings;
+    CombineSettings settings = CliDefaults();
+    std::string profilePath;     ///< --settings
+    std::string saveProfilePath; ///< --save-settings
     std::string outputDirectory;
     std::string logPath;
     bool verbose = false;
@@ -42,6 +59,8 @@ struct CombineOptions {
     bool json = false;
     bool follow = false;
     std::optional<double> settleSeconds;
+    std::string trackPath;
+    long long trackPoints = 100;
     // Options whose presence switches a setting on, read after parsing.
     std::string knudsenLayout;
     std::optional<double> samplingFrequency;
@@ -71,23 +90,56 @@ FollowOptions FollowFrom(const CombineOptions& o)
     return follow;
 }
 
-/// Turns the presence options into settings; an error message on failure.
+/// --track and --track-points: refused when they cannot work.
+std::string TrackOptionsProblem(const CombineOptions& o)
+{
+    if (o.trackPath.empty())
+        return {};
+    if (o.dryRun)
+        return "--track cannot be used with --dry-run, which writes nothing";
+    if (std::string problem = TrackNameProblem("--track", o.trackPath, std::nullopt);
+        !problem.empty())
+        return problem;
+    return OptionRangeProblem(*o.command, "--track-points", o.trackPoints, 1, kMaxShotPointEvery);
+}
+
+/// Whether the option of `setting` was given on the command line.
+bool bGiven(const CombineOptions& o, const SettingRow& setting)
+{
+    const CLI::Option* option = o.command->get_option_no_throw(setting.option);
+    return option != nullptr && option->count() > 0;
+}
+
+/// The settings of the profile --settings names, with every setting whose
+/// option was given on the command line as given; an error message on failure.
+std::string ApplyProfile(CombineOptions& o)
+{
+    using S = CombineSettings;
+    CombineSettings merged = CliDefaults();
+    if (std::string problem = LoadSettingsProfile(o.profilePath, merged); !problem.empty())
+        return problem;
+    for (const SettingRow& setting : kCombineSettings)
+        if (bGiven(o, setting))
+            CopySetting(setting, o.settings, merged);
+    // A demultiplex mode asked for here replaces the profile's other one, as
+    // switching it on in the options dialog does.
+    if (bGiven(o, SettingOf(&S::demultiplex_single_channel)))
+        merged.demultiplex_sidescan = false;
+    if (bGiven(o, SettingOf(&S::demultiplex_sidescan)))
+        merged.demultiplex_single_channel = false;
+    merged.input_files = std::move(o.settings.input_files);
+    o.settings = std::move(merged);
+    return {};
+}
+
+/// Turns the presence options and the profile into settings; an error
+/// message on failure.
 std::string FinishSettings(CombineOptions& o)
 {
     using S = CombineSettings;
     S& s = o.settings;
     const SettingRow& frequency = SettingOf(&S::sampling_frequency);
     const SettingRow& spacing = SettingOf(&S::trace_spacing);
-    // Both shape the speed correction only: without it they would be
-    // accepted and have no effect.
-    const std::string needsSpeedCorrection =
-        std::string(" needs ") + SettingOf(&S::speed_correction).option;
-    if (!s.speed_correction) {
-        if (o.traceSpacing)
-            return spacing.option + needsSpeedCorrection;
-        if (o.navAverageFixes)
-            return SettingOf(&S::nav_average_fixes).option + needsSpeedCorrection;
-    }
     // A dry run writes nothing: an option that writes would be ignored.
     if (o.json && !o.dryRun)
         return "--json needs --dry-run";
@@ -95,6 +147,10 @@ std::string FinishSettings(CombineOptions& o)
         return "--log cannot be used with --dry-run, which writes nothing";
     if (o.dryRun && o.quicklook)
         return "--quicklook cannot be used with --dry-run, which writes nothing";
+    if (o.dryRun && !o.saveProfilePath.empty())
+        return "--save-settings cannot be used with --dry-run, which writes nothing";
+    if (const std::string problem = TrackOptionsProblem(o); !problem.empty())
+        return problem;
     if (o.follow && o.dryRun)
         return "--follow cannot be used with --dry-run: the files to come cannot be decided";
     if (o.settleSeconds && !o.follow)
@@ -133,6 +189,20 @@ std::string FinishSettings(CombineOptions& o)
                    ": expected PORT,STBD (two integers)";
         s.demultiplex_sidescan = true;
     }
+    if (!o.profilePath.empty()) {
+        if (std::string problem = ApplyProfile(o); !problem.empty())
+            return problem;
+    }
+    // Both shape the speed correction only: without it they would be
+    // accepted and have no effect.
+    const std::string needsSpeedCorrection =
+        std::string(" needs ") + SettingOf(&S::speed_correction).option;
+    if (!s.speed_correction) {
+        if (o.traceSpacing)
+            return spacing.option + needsSpeedCorrection;
+        if (o.navAverageFixes)
+            return SettingOf(&S::nav_average_fixes).option + needsSpeedCorrection;
+    }
     // The user-defined field has a value only for these lengths; any other
     // would give every trace channel 0.
     if (s.channel_field == 4 && s.channel_length != 1 && s.channel_length != 2 &&
@@ -160,6 +230,14 @@ void WriteQuicklooks(const CombineResult& result, CTemporaryFileOnStop& onStop)
         if (onStop.bStopRequested())
             return;
     }
+}
+
+std::vector<std::string> OutputPaths(const CombineResult& result)
+{
+    std::vector<std::string> paths;
+    for (const OutputRecord& output : result.outputs)
+        paths.push_back(output.path);
+    return paths;
 }
 
 /// The exit code of a job that ended with `outcome`, `failed` when
@@ -226,8 +304,10 @@ int ReportCombine(const CombineOptions& o,
     // them, and the report stands, with the job's exit code.
     // A followed job drew each picture as its output was written.
     const bool quicklooks = o.quicklook && !o.follow && outcome != CombineOutcome::Stopped;
+    const bool track =
+        !o.trackPath.empty() && outcome != CombineOutcome::Stopped && !result.outputs.empty();
     std::optional<CTemporaryFileOnStop> onStop;
-    if (quicklooks)
+    if (quicklooks || track)
         onStop.emplace(true);
     PrintOutputs(result);
     PrintSummary(result);
@@ -250,14 +330,66 @@ int ReportCombine(const CombineOptions& o,
     }
     if (quicklooks)
         WriteQuicklooks(result, *onStop);
+    // The composites stand whatever becomes of their track.
+    if (track && !onStop->bStopRequested() &&
+        !WriteTracksOf(OutputPaths(result),
+                       {o.settings.nav_average_fixes, std::nullopt, o.trackPoints},
+                       o.trackPath,
+                       *onStop))
+        failed = true;
     return CombineExitCode(outcome, failed);
+}
+
+/// Without input files the command only saves a profile: an option of the
+/// job would be ignored. The required arguments in the parser's words.
+std::string ArgumentsProblem(const CombineOptions& o)
+{
+    if (!o.settings.input_files.empty() || o.saveProfilePath.empty()) {
+        if (o.outputDirectory.empty())
+            return "--output-dir is required";
+        if (o.settings.input_files.empty())
+            return "FILE is required";
+        return {};
+    }
+    for (const char* name : {"--output-dir", "--log", "--quicklook", "--verbose", "--dry-run"})
+        if (o.command->get_option(name)->count() > 0)
+            return std::string(name) +
+                   " needs input files: without them the settings are only saved";
+    return {};
+}
+
+/// Writes the profile of the settings to --save-settings FILE; the exit
+/// code: kExitOk when written.
+int SaveProfile(const CombineOptions& o)
+{
+    // Never over an input, a SEG-Y file or an output of the job.
+    if (const std::string problem =
+            LogPathProblem(o.saveProfilePath, o.settings, o.outputDirectory, "--save-settings");
+        !problem.empty()) {
+        std::cerr << "tessara-cli: " << problem << '\n';
+        return kExitUsage;
+    }
+    if (const std::string problem = SaveSettingsProfile(o.settings, o.saveProfilePath);
+        !problem.empty()) {
+        std::cerr << "tessara-cli: " << problem << '\n';
+        return kExitFailure;
+    }
+    return kExitOk;
 }
 
 int RunCombine(CombineOptions& o)
 {
-    if (const std::string problem = FinishSettings(o); !problem.empty()) {
-        std::cerr << "tessara-cli: " << problem << '\n';
+    std::string usage = ArgumentsProblem(o);
+    if (usage.empty())
+        usage = FinishSettings(o);
+    if (!usage.empty()) {
+        std::cerr << "tessara-cli: " << usage << '\n';
         return kExitUsage;
+    }
+    if (!o.saveProfilePath.empty()) {
+        // Without inputs the command only saves.
+        if (const int code = SaveProfile(o); code != kExitOk || o.settings.input_files.empty())
+            return code;
     }
     if (o.dryRun)
         return RunDryRun(o);
@@ -397,19 +529,40 @@ void RegisterCombine(CLI::App& app, std::vector<Command>& commands)
     auto* sub = app.add_subcommand(
         "combine", "Order, repair and combine SEG-Y files into composite files in a directory");
     o->command = sub;
+    // Both required but with --save-settings alone, which only saves.
     sub->add_option("-o,--output-dir",
                     o->outputDirectory,
-                    "Directory for the composite files (created when missing)")
-        ->required();
-    sub->add_option(
-           "FILE", o->settings.input_files, "Input SEG-Y files, processed in the order given")
-        ->required();
+                    "Directory for the composite files (created when missing); required with "
+                    "input files");
+    sub->add_option("FILE",
+                    o->settings.input_files,
+                    "Input SEG-Y files, processed in the order given; required but with "
+                    "--save-settings alone");
+    sub->add_option("--settings",
+                    o->profilePath,
+                    "Take the settings from this job profile (TOML); the options given with it "
+                    "override its values (a flag or mode it switches on stays on), and a setting "
+                    "it leaves out keeps its default");
+    sub->add_option("--save-settings",
+                    o->saveProfilePath,
+                    "Save the settings in force (the profile of --settings, the options over it) "
+                    "as a job profile; without input files only save it, else save and run");
     AddSettingOptions(*sub, *o);
     sub->add_option("--log", o->logPath, "Write the log to this file (CR LF line ends)");
     sub->add_flag("--quicklook",
                   o->quicklook,
                   "Also write the section picture NAME.png beside each output NAME.sgy (a "
                   "picture that cannot be written is reported and does not fail the job)");
+    sub->add_option("--track",
+                    o->trackPath,
+                    "After the job, write the tracks of the outputs and their shot points to "
+                    "this GeoPackage (.gpkg) or KML file (.kml), WGS 84; one that cannot be "
+                    "written is reported, fails the job and keeps the outputs");
+    sub->add_option("--track-points",
+                    o->trackPoints,
+                    "With --track: a shot point every N traces (and the first and last)")
+        ->capture_default_str()
+        ->needs("--track");
     sub->add_flag("--verbose", o->verbose, "Log as with the log window shown (Ave Time lines)");
     sub->add_flag("--dry-run",
                   o->dryRun,

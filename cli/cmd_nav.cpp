@@ -1,21 +1,18 @@
-// nav: the navigation of one SEG-Y file as the speed correction sees it: the
+// nav: the navigation of SEG-Y files as the speed correction sees it: the
 // fixes after time repair, zone choice, spike repair and smoothing, with
-// speed, spacing and distance along the track. CSV (or JSON) on stdout for
-// plotting elsewhere, the summary on stderr. With --geojson, the tracks of
-// several files as one GeoJSON FeatureCollection for GIS.
+// speed, spacing and distance along the track. One file's fixes as CSV (or
+// JSON) on stdout for plotting elsewhere, the summary on stderr; or the
+// tracks and shot points of several files for GIS: GeoJSON on stdout,
+// GeoPackage and KML files.
 #include "cli/cli_format.h"
 #include "cli/cli_json.h"
 #include "cli/commands.h"
-#include "nav/navigation.h"
-#include "nav/speed_correction.h"
-#include "nav/track.h"
+#include "cli/nav_geojson.h"
+#include "cli/nav_listing.h"
+#include "cli/nav_track.h"
 
-#include <cmath>
-#include <cstdio>
-#include <filesystem>
 #include <iostream>
 #include <memory>
-#include <optional>
 #include <string>
 
 namespace tessara::cli
@@ -26,217 +23,90 @@ namespace
 struct NavOptions {
     const CLI::App* command = nullptr; // the values as the user typed them
     std::vector<std::string> files;
-    std::string file; // the one file of the CSV and JSON listings
     int navAverageFixes = 30;
     bool json = false;
     bool geojson = false;
+    std::string gpkg;
+    std::string kml;
     std::string utmZone;
+    long long pointEvery = 0;
 };
 
-/// A number with `decimals` decimals; "nan", "inf" or "-inf".
-std::string Number(double value, int decimals)
+/// A usage problem of the options, in the words of the other commands;
+/// empty when there is none.
+std::string OptionsProblem(const NavOptions& o)
 {
-    if (!std::isfinite(value))
-        return std::isnan(value) ? "nan" : value > 0 ? "inf" : "-inf";
-    char text[400];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    return text;
+    if (const std::string problem =
+            SettingRangeProblem(SettingOf(&CombineSettings::nav_average_fixes),
+                                o.navAverageFixes,
+                                CCliSettingWords(*o.command));
+        !problem.empty())
+        return problem;
+    if (!o.utmZone.empty() && !ParseUtmZone(o.utmZone))
+        return "--utm-zone " + o.utmZone + " not in 1N..60N, 1S..60S";
+    if (o.command->count("--points") > 0)
+        if (const std::string problem =
+                OptionRangeProblem(*o.command, "--points", o.pointEvery, 1, kMaxShotPointEvery);
+            !problem.empty())
+            return problem;
+    // The format follows the name, as a GIS that opens the file expects.
+    if (!o.gpkg.empty())
+        if (std::string problem = TrackNameProblem("--gpkg", o.gpkg, TrackFormat::GeoPackage);
+            !problem.empty())
+            return problem;
+    if (!o.kml.empty())
+        if (std::string problem = TrackNameProblem("--kml", o.kml, TrackFormat::Kml);
+            !problem.empty())
+            return problem;
+    const bool tracks = o.geojson || !o.gpkg.empty() || !o.kml.empty();
+    if (o.json && tracks)
+        return "--json lists the fixes of one file: not with --gpkg or --kml";
+    if (!tracks && o.files.size() != 1)
+        return "nav: one FILE, or --geojson, --gpkg or --kml";
+    return {};
 }
 
-void PrintCsv(const std::vector<llt>& fixes)
+/// Files that give no track are named on stderr and make the exit code 1;
+/// the others are still written.
+int RunTracks(const NavOptions& o, const TrackRequest& request)
 {
-    std::cout << "trace,byte_offset,time,latitude,longitude,easting,northing,zone,speed_m_s,"
-                 "spacing_m,distance_m\n";
-    for (std::size_t i = 0; i < fixes.size(); ++i) {
-        const llt& f = fixes[i];
-        // Projected positions have no latitude and longitude.
-        std::cout << i << ',' << f.position << ',' << f.t.IsoText() << ','
-                  << (f.isUTM ? "" : Number(f.lat, 8)) << ',' << (f.isUTM ? "" : Number(f.lon, 8))
-                  << ',' << Number(f.x, 3) << ',' << Number(f.y, 3) << ',' << f.zone << ','
-                  << Number(f.speed, 3) << ',' << Number(f.deltap, 3) << ','
-                  << Number(f.cummulativeDistance, 3) << '\n';
-    }
-}
-
-void PrintJson(const NavOptions& o, const std::vector<llt>& fixes)
-{
-    Json listed = Json::array();
-    for (std::size_t i = 0; i < fixes.size(); ++i) {
-        const llt& f = fixes[i];
-        listed.push_back(Json{{"trace", i},
-                              {"byte_offset", f.position},
-                              {"time", f.t.IsoText()},
-                              {"latitude", f.isUTM ? Json(nullptr) : DecimalNumber(f.lat, 8)},
-                              {"longitude", f.isUTM ? Json(nullptr) : DecimalNumber(f.lon, 8)},
-                              {"easting", DecimalNumber(f.x, 3)},
-                              {"northing", DecimalNumber(f.y, 3)},
-                              {"zone", f.zone},
-                              {"speed_m_s", DecimalNumber(f.speed, 3)},
-                              {"spacing_m", DecimalNumber(f.deltap, 3)},
-                              {"distance_m", DecimalNumber(f.cummulativeDistance, 3)}});
-    }
-    PrintJsonLine(
-        Json{{"file", o.file}, {"nav_average_fixes", o.navAverageFixes}, {"fixes", listed}});
-}
-
-/// The fix list of `file` as the speed correction builds it; false, with the
-/// error printed, when the file is unreadable or has no fix.
-bool ReadFixes(const std::string& file,
-               int navAverageFixes,
-               std::vector<llt>& fixes,
-               FixListStats& stats)
-{
-    switch (CheckNav(file)) {
-    case NavPresence::Unreadable:
-        PrintError(file, SegyOpenFailure(file));
-        return false;
-    case NavPresence::Absent:
-        PrintError(file, "no trace carries navigation");
-        return false;
-    case NavPresence::Present:
-        break;
-    }
-    stats = ReadAndBufferTraceHeaderData(file, navAverageFixes, fixes);
-    if (stats.traces < 0) {
-        PrintError(file, "cannot be read");
-        return false;
-    }
-    if (fixes.empty()) {
-        PrintError(file, "no trace carries navigation");
-        return false;
-    }
-    return true;
-}
-
-/// [[lon, lat], [lon, lat], ...] with 8 decimals: about a millimetre, well
-/// inside the recorders' accuracy.
-Json Coordinates(const std::vector<GeoPosition>& positions)
-{
-    Json coordinates = Json::array();
-    for (const GeoPosition& p : positions)
-        coordinates.push_back(Json::array({DecimalNumber(p.lon, 8), DecimalNumber(p.lat, 8)}));
-    return coordinates;
-}
-
-/// The GeoJSON geometry of a track: a LineString, a MultiLineString when it
-/// crosses the antimeridian, a Point for a single position.
-Json TrackGeometry(const std::vector<GeoPosition>& positions)
-{
-    const std::vector<std::vector<GeoPosition>> parts = SplitAtAntimeridian(positions);
-    if (parts.size() == 1 && parts.front().size() == 1)
-        return Json{{"type", "Point"}, {"coordinates", Coordinates(parts.front()).front()}};
-    if (parts.size() == 1)
-        return Json{{"type", "LineString"}, {"coordinates", Coordinates(parts.front())}};
-    Json lines = Json::array();
-    for (const std::vector<GeoPosition>& part : parts)
-        lines.push_back(Coordinates(part));
-    return Json{{"type", "MultiLineString"}, {"coordinates", lines}};
-}
-
-/// One GeoJSON Feature: the file's track; its trace_count the positions
-/// written. Empty, with the error printed, when no fix has a geographic
-/// position. Positions off the globe, left out of the fixes or refused by the
-/// projection, are counted on stderr.
-std::optional<Json> TrackFeature(const std::string& file,
-                                 const std::vector<llt>& fixes,
-                                 const FixListStats& stats,
-                                 const std::optional<UtmZone>& zone)
-{
-    if (fixes.front().isUTM && !zone) {
-        PrintError(file, "positions are projected: give their zone with --utm-zone");
-        return std::nullopt;
-    }
-    std::vector<GeoPosition> positions;
-    for (const llt& f : fixes)
-        if (const std::optional<GeoPosition> p = FixToGeographic(f, zone))
-            positions.push_back(*p);
-    if (positions.empty()) {
-        PrintError(file, "no position lies on the globe");
-        return std::nullopt;
-    }
-    const auto total = static_cast<std::int64_t>(fixes.size()) + stats.offTheGlobe;
-    const std::int64_t off = total - static_cast<std::int64_t>(positions.size());
-    if (off > 0)
-        PrintError(file,
-                   std::to_string(off) + " of " + std::to_string(total) +
-                       " positions off the globe left out");
-    return Json{{"type", "Feature"},
-                {"properties",
-                 {{"name", std::filesystem::path(file).filename().string()},
-                  {"path", file},
-                  {"first_time", fixes.front().t.IsoText()},
-                  {"last_time", fixes.back().t.IsoText()},
-                  {"trace_count", positions.size()}}},
-                {"geometry", TrackGeometry(positions)}};
-}
-
-/// RFC 7946: WGS 84 longitude and latitude, no crs member. Files that give no
-/// track are named on stderr and make the exit code 1; the others are still
-/// written.
-int RunGeoJson(const NavOptions& o)
-{
-    std::optional<UtmZone> zone;
-    if (!o.utmZone.empty()) {
-        zone = ParseUtmZone(o.utmZone);
-        if (!zone) {
-            std::cerr << "tessara-cli: --utm-zone " << o.utmZone << " not in 1N..60N, 1S..60S\n";
-            return kExitUsage;
-        }
-    }
     int code = kExitOk;
-    Json features = Json::array();
-    for (const std::string& file : o.files) {
-        std::vector<llt> fixes;
-        FixListStats stats;
-        std::optional<Json> feature;
-        if (ReadFixes(file, o.navAverageFixes, fixes, stats))
-            feature = TrackFeature(file, fixes, stats, zone);
-        if (feature)
-            features.push_back(std::move(*feature));
-        else
+    TrackLayers layers;
+    for (const std::string& file : o.files)
+        if (!AddTrackOfFile(file, request, layers))
+            code = kExitFailure;
+    if (o.geojson)
+        PrintJsonLine(TrackCollection(layers));
+    std::cout.flush();
+    const bool withPoints = request.pointEveryTraces > 0;
+    for (const std::string& path : {o.gpkg, o.kml}) {
+        if (path.empty())
+            continue;
+        CTemporaryFileOnStop onStop;
+        if (!WriteTrackOutput(path, layers, withPoints, onStop))
             code = kExitFailure;
     }
-    PrintJsonLine(Json{{"type", "FeatureCollection"}, {"features", features}});
     return code;
 }
 
-int RunNav(const NavOptions& o)
+int RunNavCommand(const NavOptions& o)
 {
-    std::vector<llt> fixes;
-    FixListStats stats;
-    if (!ReadFixes(o.file, o.navAverageFixes, fixes, stats))
-        return kExitFailure;
-    // As in the speed correction, a trace without a position is no fix.
-    if (stats.withoutNavigation > 0)
-        std::cerr << stats.withoutNavigation << " of " << stats.traces
-                  << " traces without navigation left out"
-                  << (stats.offTheGlobe > 0
-                          ? " (" + std::to_string(stats.offTheGlobe) + " off the globe)"
-                          : std::string())
-                  << '\n';
-    if (stats.spikesRepaired > 0)
-        std::cerr << "Navigation spikes repaired: " << stats.spikesRepaired << '\n';
-    if (o.json)
-        PrintJson(o, fixes);
-    else
-        PrintCsv(fixes);
-    std::cout.flush();
-
-    if (fixes.size() < 2) {
-        std::cerr << fixes.size() << " fixes: fewer than two, no spacing or speed\n";
-        return kExitOk;
+    if (const std::string problem = OptionsProblem(o); !problem.empty()) {
+        std::cerr << "tessara-cli: " << problem << '\n';
+        return kExitUsage;
     }
-    const double length = fixes.back().cummulativeDistance;
-    const double seconds = fixes.back().t.SecondsSince(fixes.front().t);
-    // Fixes that all share one time give no speed.
-    const double speed = seconds > 0.0 ? length / seconds : std::nan("");
-    std::cerr << fixes.size() << " fixes, "
-              << (fixes.front().isUTM ? std::string("projected")
-                                      : "zone " + std::to_string(fixes.front().zone))
-              << ", median spacing " << Number(ChooseSpacing(fixes), 3) << " m, track length "
-              << Number(length, 3) << " m, mean speed "
-              << (std::isfinite(speed) ? Number(speed, 3) + " m/s" : "unknown") << '\n';
-    return kExitOk;
+    TrackRequest request;
+    request.navAverageFixes = o.navAverageFixes;
+    if (!o.utmZone.empty())
+        request.projectedZone = ParseUtmZone(o.utmZone);
+    request.pointEveryTraces = o.pointEvery;
+    if (o.geojson || !o.gpkg.empty() || !o.kml.empty())
+        return RunTracks(o, request);
+    return RunNavListing({o.files.front(),
+                          request.navAverageFixes,
+                          o.json,
+                          request.projectedZone,
+                          request.pointEveryTraces});
 }
 
 } // namespace
@@ -247,15 +117,18 @@ void RegisterNav(CLI::App& app, std::vector<Command>& commands)
     auto* sub = app.add_subcommand(
         "nav",
         "List the navigation fixes of a SEG-Y file (traces without a position are left out) "
-        "after time repair, zone choice, spike repair and smoothing, as CSV: trace, byte "
-        "offset, time, latitude, longitude, easting, northing, zone, speed (m/s), spacing (m), "
-        "distance along the track (m). A summary line goes to stderr, after the count of "
-        "traces left out and of spikes repaired when there are any; its mean speed is the "
-        "track length over the time from the first to the last fix (unknown when that "
-        "time is 0). With --geojson, the tracks "
-        "of all FILEs as GeoJSON instead. Exit 0 listed, 1 "
-        "unreadable or without navigation, 2 usage");
-    sub->add_option("FILE", o->files, "SEG-Y file (several with --geojson)")->required();
+        "after time repair, zone choice, spike repair and smoothing, as CSV: trace (the "
+        "fix's index), byte offset, time, latitude, longitude, easting, northing (UTM, with "
+        "the false northing in the south), zone (e.g. 56S), speed (m/s), spacing (m), "
+        "distance along the track (m), EPSG code of the UTM zone, trace number in the file "
+        "(from 1). A value that is not defined is an empty field. A summary line goes to "
+        "stderr, after the count of traces left out and of spikes repaired when there are "
+        "any; its mean speed is the track length over the time from the first to the last "
+        "fix (unknown when that time is 0). With --geojson, --gpkg or --kml, the tracks of "
+        "all FILEs for GIS instead. Exit 0 listed, 1 unreadable or without navigation (or a "
+        "track file not written), 2 usage");
+    sub->add_option("FILE", o->files, "SEG-Y file (several with --geojson, --gpkg, --kml)")
+        ->required();
     o->command = sub;
     AddSettingOption(*sub,
                      SettingOf(&CombineSettings::nav_average_fixes),
@@ -266,36 +139,28 @@ void RegisterNav(CLI::App& app, std::vector<Command>& commands)
     auto* geojson = sub->add_flag("--geojson",
                                   o->geojson,
                                   "The tracks of all FILEs as one GeoJSON FeatureCollection "
-                                  "(WGS 84 longitude, latitude): one LineString per file with "
-                                  "its name, path, first_time, last_time and trace_count (the "
-                                  "positions on the globe); a MultiLineString cut at +/-180 "
-                                  "where a track crosses the antimeridian");
+                                  "(WGS 84 longitude, latitude) on stdout: one LineString per "
+                                  "file with its name, path, first_time, last_time and "
+                                  "trace_count (the positions on the globe); a MultiLineString "
+                                  "cut at +/-180 where a track crosses the antimeridian; with "
+                                  "--points, then one Point per shot point");
+    sub->add_option("--gpkg",
+                    o->gpkg,
+                    "Write the tracks of all FILEs to this GeoPackage (.gpkg, "
+                    "WGS 84): a layer tracks and, with --points, a layer "
+                    "shot_points");
+    sub->add_option(
+        "--kml", o->kml, "Write the tracks of all FILEs to this KML file (.kml), as --gpkg");
     geojson->excludes(json);
     sub->add_option("--utm-zone",
                     o->utmZone,
-                    "With --geojson: the UTM zone of files whose positions are projected, "
-                    "e.g. 31N or 23S")
-        ->needs(geojson);
-    commands.push_back({sub, [o] {
-                            // The combine job's smoothing, refused in the words
-                            // combine uses.
-                            if (const std::string problem = SettingRangeProblem(
-                                    SettingOf(&CombineSettings::nav_average_fixes),
-                                    o->navAverageFixes,
-                                    CCliSettingWords(*o->command));
-                                !problem.empty()) {
-                                std::cerr << "tessara-cli: " << problem << '\n';
-                                return kExitUsage;
-                            }
-                            if (o->geojson)
-                                return RunGeoJson(*o);
-                            if (o->files.size() != 1) {
-                                std::cerr << "tessara-cli: nav: one FILE, or --geojson\n";
-                                return kExitUsage;
-                            }
-                            o->file = o->files.front();
-                            return RunNav(*o);
-                        }});
+                    "The UTM zone of files whose positions are projected, e.g. 31N or 23S");
+    sub->add_option("--points",
+                    o->pointEvery,
+                    "Shot points: the first and last fix and every trace whose number is a "
+                    "multiple of N, with trace number, time, file name and distance along "
+                    "the track; the CSV and JSON then list only those fixes");
+    commands.push_back({sub, [o] { return RunNavCommand(*o); }});
 }
 
 } // namespace tessara::cli

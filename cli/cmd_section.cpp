@@ -12,6 +12,7 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tessara::cli
 {
@@ -26,6 +27,10 @@ struct SectionCommand {
     std::string gain = "none";
     std::string clip = "99";
     std::string palette = "auto";
+    std::string wiggles = "off";
+    bool removeDc = false;
+    std::string bandpass;
+    std::string depthAxis;
     bool waterfall = false;
     std::string traces;
     std::string time;
@@ -47,8 +52,37 @@ bool ParseNumber(const std::string& text, double& value)
            static_cast<std::size_t>(used) == text.size();
 }
 
+/// The display processing and how the picture is drawn, or a usage problem.
+std::string TranslateLook(const SectionCommand& c, SectionOptions& o, SectionLook& look)
+{
+    for (const PaletteName& p : kPaletteNames)
+        if (c.palette == p.option)
+            look.palette = p.palette;
+    for (std::size_t k = 0; k < std::size(kWiggleNames); ++k)
+        if (c.wiggles == kWiggleNames[k])
+            look.wiggles = static_cast<WiggleMode>(k);
+    o.processing.removeDc = c.removeDc;
+    // The band's top may lie past a file's Nyquist frequency: it then passes
+    // everything above its lower corner.
+    constexpr double kHighestHz = 1e6;
+    TraceProcessing& p = o.processing;
+    if (!c.bandpass.empty() &&
+        (!ParsePair(c.bandpass, "%lf,%lf%n", p.bandLowHz, p.bandHighHz) || !(p.bandLowHz >= 0.0) ||
+         !(p.bandHighHz > p.bandLowHz) || !(p.bandHighHz <= kHighestHz)))
+        return "--bandpass " + c.bandpass +
+               ": expected LOW,HIGH in Hz with 0 <= LOW < HIGH <= 1000000";
+    constexpr double kSlowestMps = 300.0;
+    constexpr double kFastestMps = 10000.0;
+    if (!c.depthAxis.empty() &&
+        (!ParseNumber(c.depthAxis, look.depthSpeedMps) || !(look.depthSpeedMps >= kSlowestMps) ||
+         !(look.depthSpeedMps <= kFastestMps)))
+        return "--depth-axis " + c.depthAxis +
+               ": the sound speed must be 300 <= SPEED <= 10000 m/s";
+    return {};
+}
+
 /// The options as the library takes them, or a usage problem.
-std::string Translate(const SectionCommand& c, SectionOptions& o, SectionPalette& palette)
+std::string Translate(const SectionCommand& c, SectionOptions& o, SectionLook& look)
 {
     if (c.gain.rfind("agc:", 0) == 0) {
         if (!ParseNumber(c.gain.substr(4), o.agcWindowMs) || !(o.agcWindowMs > 0.0) ||
@@ -58,9 +92,8 @@ std::string Translate(const SectionCommand& c, SectionOptions& o, SectionPalette
     } else if (c.gain != "none") {
         return "--gain " + c.gain + " not none or agc:MS";
     }
-    palette = c.palette == "grey"      ? SectionPalette::Grey
-              : c.palette == "seismic" ? SectionPalette::Seismic
-                                       : SectionPalette::Auto;
+    if (std::string problem = TranslateLook(c, o, look); !problem.empty())
+        return problem;
     // NaN passes every range check and would draw a blank picture.
     if (!ParseNumber(c.clip, o.clipPercent) || !std::isfinite(o.clipPercent) ||
         !(o.clipPercent > 0.0) || o.clipPercent > 100.0)
@@ -94,8 +127,8 @@ std::string Translate(const SectionCommand& c, SectionOptions& o, SectionPalette
 int RunSection(const SectionCommand& c)
 {
     SectionOptions options;
-    SectionPalette palette = SectionPalette::Auto;
-    if (const std::string problem = Translate(c, options, palette); !problem.empty()) {
+    SectionLook look;
+    if (const std::string problem = Translate(c, options, look); !problem.empty()) {
         std::cerr << "tessara-cli: " << problem << '\n';
         return kExitUsage;
     }
@@ -110,7 +143,7 @@ int RunSection(const SectionCommand& c)
     CTemporaryFileOnStop onStop;
     const CGuiForPainting gui;
     std::string error;
-    const QImage image = SectionImage(c.file, options, c.size, palette, error);
+    const QImage image = SectionImage(c.file, options, c.size, look, error);
     if (image.isNull() || !WritePicture(image, c.output, target.kind, onStop, error)) {
         PrintError(c.file, error);
         return kExitFailure;
@@ -148,17 +181,40 @@ void RegisterSection(CLI::App& app, std::vector<Command>& commands)
     sub->add_option(
            "--clip", c->clip, "Percentile of the magnitudes shown at full colour (0 < P <= 100)")
         ->capture_default_str();
+    std::vector<std::string> palettes;
+    for (const PaletteName& p : kPaletteNames)
+        palettes.emplace_back(p.option);
     sub->add_option("--palette",
                     c->palette,
-                    "grey (black = large), seismic (blue-white-red); default: grey when no "
-                    "sample is negative")
-        ->check(CLI::IsMember({"grey", "seismic"}));
+                    "auto (grey when no sample is negative, else seismic), grey (by magnitude, "
+                    "black = large), seismic (blue-white-red), grey-bipolar (negative white, "
+                    "positive black), grey-bipolar-reversed, envelope (white-yellow-red by "
+                    "magnitude)")
+        ->check(CLI::IsMember(palettes));
+    sub->add_flag("--dc", c->removeDc, "Remove each trace's mean (DC) before display");
+    sub->add_option("--bandpass",
+                    c->bandpass,
+                    "LOW,HIGH: zero-phase band-pass for display, corners in Hz at half "
+                    "amplitude with smooth flanks (LOW 0: low-pass)");
     auto* waterfall =
         sub->add_flag("--waterfall",
                       c->waterfall,
                       "Sidescan pairs (trace id code 25): one pair per row, port left");
     sub->add_option("--traces", c->traces, "FIRST:LAST, 1-based trace numbers");
     sub->add_option("--time", c->time, "MS0:MS1, two-way time window in ms")->excludes(waterfall);
+    sub->add_option("--wiggles",
+                    c->wiggles,
+                    "off, over (wiggle traces with the positive lobes filled, over the "
+                    "colours) or only (on white); drawn when each trace has at least " +
+                        std::to_string(kWigglePixelsPerTrace) + " pixels across")
+        ->check(CLI::IsMember(
+            std::vector<std::string>(std::begin(kWiggleNames), std::end(kWiggleNames))))
+        ->excludes(waterfall);
+    sub->add_option("--depth-axis",
+                    c->depthAxis,
+                    "SPEED: label the left axis in metres of depth at SPEED m/s (two-way "
+                    "time), e.g. 1500")
+        ->excludes(waterfall);
     commands.push_back({sub, [c] { return RunSection(*c); }});
 }
 

@@ -33,7 +33,7 @@ void CFollowCliHost::Draw(const std::string& output, bool announce)
     const std::string picture = QuicklookPath(output);
     try {
         const QImage image =
-            SectionImage(output, SectionOptions{}, PictureSize{}, SectionPalette::Auto, error);
+            SectionImage(output, SectionOptions{}, PictureSize{}, SectionLook{}, error);
         if (!image.isNull() && SavePng(image, picture, error)) {
             if (announce)
                 std::cout << "Quicklook: " << picture << std::endl;

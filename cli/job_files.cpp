@@ -12,25 +12,27 @@ namespace tessara::cli
 // such as /dev/null is written into as it is.
 std::string LogPathProblem(const std::string& logPath,
                            const CombineSettings& settings,
-                           const std::string& outputDirectory)
+                           const std::string& outputDirectory,
+                           const std::string& option)
 {
     namespace fs = std::filesystem;
     std::error_code ec;
     const fs::file_status status = fs::status(logPath, ec);
     if (fs::is_directory(status))
-        return "--log " + logPath + " is a directory";
+        return option + " " + logPath + " is a directory";
     if (fs::is_socket(status) || fs::is_block_file(status))
-        return "--log " + logPath + " is a socket or block device, not a file to write a log to";
+        return option + " " + logPath +
+               " is a socket or block device, not a file to write a log to";
     for (const std::string& input : settings.input_files) {
         if (fs::equivalent(logPath, input, ec))
-            return "--log " + logPath + " is one of the inputs";
+            return option + " " + logPath + " is one of the inputs";
     }
     if (fs::is_regular_file(status) && SegyOpenFailure(logPath).empty())
-        return "--log " + logPath + " is an existing SEG-Y file";
+        return option + " " + logPath + " is an existing SEG-Y file";
     const fs::path log = fs::weakly_canonical(logPath, ec);
     if (!ec && log.parent_path() == fs::weakly_canonical(outputDirectory, ec) && !ec &&
         bIsJobFileName(settings, log.filename().string()))
-        return "--log " + logPath + " is a name the job may give a file in " + outputDirectory;
+        return option + " " + logPath + " is a name the job may give a file in " + outputDirectory;
     return {};
 }
 

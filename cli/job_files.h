@@ -13,13 +13,15 @@
 namespace tessara::cli
 {
 
-/// Why `logPath` may not take the log of the job with `settings` that
-/// writes into `outputDirectory`: "--log PATH is a directory", "... is one
-/// of the inputs", "... is an existing SEG-Y file", "... is a name the job
-/// may give a file in DIR", or a socket or block device. Empty when it may.
+/// Why `logPath` may not take the log (or what `option` writes) of the job
+/// with `settings` that writes into `outputDirectory`: "--log PATH is a
+/// directory", "... is one of the inputs", "... is an existing SEG-Y file",
+/// "... is a name the job may give a file in DIR", or a socket or block
+/// device. Empty when it may.
 [[nodiscard]] std::string LogPathProblem(const std::string& logPath,
                                          const CombineSettings& settings,
-                                         const std::string& outputDirectory);
+                                         const std::string& outputDirectory,
+                                         const std::string& option = "--log");
 
 /// The job's log: stdout, or the file opened by Open.
 class CJobLogFile

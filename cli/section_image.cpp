@@ -3,6 +3,7 @@
 #include "segy/tools/segy_file_tools.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
 #include <new>
 #include <unistd.h>
@@ -11,6 +12,13 @@ namespace tessara::cli
 {
 namespace
 {
+
+std::string FormatHz(double hz)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", hz);
+    return text;
+}
 
 std::string WhyNoSection(const std::string& input, const Section& s)
 {
@@ -30,6 +38,9 @@ std::string WhyNoSection(const std::string& input, const Section& s)
     case SectionStatus::NotSidescanPairs:
         return "--waterfall: trace identification code " + std::to_string(s.badTraceIdCode) +
                " not 25 (sidescan pairs)";
+    case SectionStatus::BandPastNyquist:
+        return "--bandpass: the low corner is not below " + FormatHz(s.nyquistHz) +
+               " Hz, the Nyquist frequency of the traces shown";
     }
     return {};
 }
@@ -53,7 +64,7 @@ bool WriteIntoStream(const QImage& image, const std::string& path, std::string& 
 QImage SectionImage(const std::string& input,
                     const SectionOptions& options,
                     const PictureSize& size,
-                    SectionPalette palette,
+                    const SectionLook& look,
                     std::string& error,
                     const SectionProgress& progress)
 {
@@ -71,7 +82,7 @@ QImage SectionImage(const std::string& input,
     }
     QImage image =
         PaintSection(section,
-                     palette,
+                     look,
                      SectionTitle(std::filesystem::path(input).filename().string(), section),
                      MarginsFor(size));
     if (image.isNull())
@@ -106,7 +117,7 @@ bool WriteQuicklook(const std::string& output, CTemporaryFileOnStop& onStop, std
 {
     try {
         const QImage image = SectionImage(
-            output, SectionOptions{}, PictureSize{}, SectionPalette::Auto, error, [&](auto, auto) {
+            output, SectionOptions{}, PictureSize{}, SectionLook{}, error, [&](auto, auto) {
                 return !onStop.bStopRequested();
             });
         return !image.isNull() && !onStop.bStopRequested() &&

@@ -23,7 +23,7 @@ namespace tessara::cli
 [[nodiscard]] QImage SectionImage(const std::string& input,
                                   const SectionOptions& options,
                                   const PictureSize& size,
-                                  SectionPalette palette,
+                                  const SectionLook& look,
                                   std::string& error,
                                   const SectionProgress& progress = {});
 

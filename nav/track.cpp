@@ -1,8 +1,11 @@
 #include "nav/track.h"
 
+#include "segy/io/segy_file_in.h"
+
 #include <GeographicLib/Constants.hpp>
 #include <GeographicLib/UTMUPS.hpp>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -81,6 +84,67 @@ std::vector<std::vector<GeoPosition>> SplitAtAntimeridian(const std::vector<GeoP
             parts.push_back({line.front()});
     }
     return parts;
+}
+
+std::optional<UtmZone> FixListZone(const std::vector<llt>& fixes,
+                                   const std::optional<UtmZone>& projectedZone)
+{
+    if (fixes.empty())
+        return std::nullopt;
+    if (fixes.front().isUTM)
+        return projectedZone;
+    UtmZone result;
+    result.zone = fixes.front().zone;
+    if (result.zone < 1 || result.zone > 60)
+        return std::nullopt;
+    const auto south =
+        std::count_if(fixes.begin(), fixes.end(), [](const llt& fix) { return !fix.northp; });
+    result.north = static_cast<std::size_t>(south) * 2 <= fixes.size();
+    return result;
+}
+
+double UtmNorthing(const llt& fix, const UtmZone& zone)
+{
+    // The zone choice projects about the zone's meridian from the equator:
+    // south of it the northing is negative until the false northing is added.
+    if (fix.isUTM || zone.north)
+        return fix.y;
+    return fix.y + 10'000'000.0;
+}
+
+std::vector<std::size_t> ShotPointFixes(const std::vector<std::int64_t>& traceNumbers,
+                                        std::int64_t everyTraces)
+{
+    std::vector<std::size_t> points;
+    for (std::size_t i = 0; i < traceNumbers.size(); ++i)
+        if (i == 0 || i + 1 == traceNumbers.size() || traceNumbers[i] % everyTraces == 0)
+            points.push_back(i);
+    return points;
+}
+
+std::vector<std::int64_t> FixTraceNumbers(const std::string& path, const std::vector<llt>& fixes)
+{
+    CSegyFileIn in;
+    if (!in.Open(path))
+        return {};
+    std::vector<std::int64_t> starts;
+    SegyHeaderType header{};
+    for (;;) {
+        const std::int64_t start = in.GetPosition();
+        in.ReadHeader(header);
+        if (in.atEnd)
+            break;
+        starts.push_back(start);
+    }
+    std::vector<std::int64_t> numbers;
+    numbers.reserve(fixes.size());
+    for (const llt& fix : fixes) {
+        const auto found = std::lower_bound(starts.begin(), starts.end(), fix.position);
+        if (found == starts.end() || *found != fix.position)
+            return {};
+        numbers.push_back(found - starts.begin() + 1);
+    }
+    return numbers;
 }
 
 } // namespace tessara

@@ -3,9 +3,11 @@
 # Commands, options and the values of an option with a fixed set of them are
 # read from the program's own --help, so that they follow the installed
 # version. After -o a directory is offered (a PNG file for section), after
-# --log any file, after --gain its two forms, after --utm-zone the zones, after
-# an option that takes a number or a text nothing; elsewhere SEG-Y files
-# (*.sgy, *.segy, *.seg in either case) and directories.
+# --log any file, after --settings and --save-settings a TOML file, after
+# --gpkg, --kml and --track the track files of their formats, after --gain
+# its two forms, after --utm-zone the zones, after an option that takes a
+# number or a text nothing; elsewhere SEG-Y files (*.sgy, *.segy, *.seg in
+# either case) and directories.
 
 # The commands, from the Subcommands part of the top-level help.
 _tessara_cli_commands()
@@ -65,6 +67,22 @@ _tessara_cli()
             ;;
         --log)
             _filedir
+            return
+            ;;
+        --settings | --save-settings)
+            _filedir toml
+            return
+            ;;
+        --gpkg)
+            _filedir gpkg
+            return
+            ;;
+        --kml)
+            _filedir kml
+            return
+            ;;
+        --track)
+            _filedir 'gpkg|kml'
             return
             ;;
         --gain)

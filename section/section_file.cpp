@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <exception>
+#include <limits>
 #include <system_error>
 #include <thread>
 
@@ -89,6 +90,7 @@ struct HeaderScan {
     std::uint32_t longestTrace = 0; ///< samples
     std::int64_t samples = 0;       ///< in the traces in range
     double longestIntervalMs = 0.0;
+    double shortestIntervalMs = HUGE_VAL;
     std::int32_t badCode = 0;
     bool allPairs = true;
     TraceStart first;      ///< the first trace in range
@@ -129,8 +131,15 @@ HeaderScan ScanHeaders(CSegyFileIn& in, const SectionOptions& o, Section& s)
         scan.longestTrace = std::max<std::uint32_t>(scan.longestTrace, h.sampleCount);
         scan.samples += h.sampleCount;
         scan.longestIntervalMs = std::max(scan.longestIntervalMs, IntervalMs(h));
+        scan.shortestIntervalMs = std::min(scan.shortestIntervalMs, IntervalMs(h));
     }
     return scan;
+}
+
+/// The highest Nyquist frequency of the traces in range, Hz.
+double NyquistHz(const HeaderScan& scan)
+{
+    return 500.0 / scan.shortestIntervalMs;
 }
 
 /// The grid's frame from the header pass, or the reason there is none.
@@ -144,6 +153,9 @@ SectionStatus ChooseFrame(const HeaderScan& scan, const SectionOptions& o, Secti
         return SectionStatus::NoSampleInterval;
     if (o.waterfall && !scan.allPairs)
         return SectionStatus::NotSidescanPairs;
+    // A band wholly past the traces' frequencies would paint zeros alone.
+    if (o.processing.bBandPass() && o.processing.bandLowHz >= NyquistHz(scan))
+        return SectionStatus::BandPastNyquist;
     frame.traceCount = scan.inRange;
     frame.magnitudeEvery =
         static_cast<int>(std::max<std::int64_t>(1, scan.samples / kMagnitudesCounted));
@@ -173,6 +185,26 @@ SectionFrame ReducerFrame(const SectionFrame& frame, bool waterfall)
     return r;
 }
 
+/// Processes `doubles` and hands the result to `floats` (as long): true
+/// when every value fits a float. Processed values carry no exactness worth
+/// the slower double path: the cells hold floats, and the float path stacks
+/// a column's traces. Only IBM values past the float range keep to doubles.
+bool ProcessIntoFloats(CTraceProcessor& processor,
+                       std::span<double> doubles,
+                       double intervalMs,
+                       std::vector<float>& floats)
+{
+    // A trace FFTW cannot take (no memory for its plan) shows as stored
+    // rather than leaving a gap.
+    (void)processor.Process(doubles, intervalMs);
+    bool fits = true;
+    for (std::size_t i = 0; i < doubles.size(); ++i) {
+        floats[i] = static_cast<float>(doubles[i]);
+        fits = fits && !(std::fabs(doubles[i]) > std::numeric_limits<float>::max());
+    }
+    return fits;
+}
+
 /// Traces between two calls of the progress: often enough for a bar, rare
 /// enough to cost nothing.
 constexpr std::int64_t kTracesPerProgress = 256;
@@ -193,10 +225,11 @@ bool ReduceRun(CSegyFileIn& in,
 {
     const int code = in.GetFormat();
     const bool swap = in.swapBytes;
+    CTraceProcessor processor(ProcessingOf(o));
+    const bool processed = processor.bActive();
     const bool agc = o.gain == SectionGain::Agc;
     std::vector<float> floats;
     std::vector<double> doubles;
-    std::vector<double> scratch;
     SegyHeaderType h{};
     for (std::int64_t number = from; number <= to; ++number) {
         if ((number - o.firstTrace) % o.traceStep != 0) {
@@ -217,16 +250,22 @@ bool ReduceRun(CSegyFileIn& in,
         const double delayMs = o.waterfall ? 0.0 : h.delayRecordingTime;
         const ColumnTrace origin{number, SecondOfDay(h)};
         floats.resize(static_cast<std::size_t>(n));
+        // Gained samples keep to doubles: a gained value that rounding made
+        // equal to a cell's would be judged otherwise.
         if (!agc && DecodeSamplesToFloat(code, raw.data(), n, swap, floats.data())) {
+            // Ignored on purpose: a trace FFTW cannot take shows as stored.
+            if (processed)
+                (void)processor.Process(std::span<float>(floats), IntervalMs(h));
             reducer.AddTrace(index, std::span<const float>(floats), delayMs, IntervalMs(h), origin);
             continue;
         }
         doubles.resize(static_cast<std::size_t>(n));
         // The reader opens only files whose format it decodes.
         (void)DecodeSamples(code, raw.data(), n, swap, doubles.data());
-        if (agc && h.sampleInterval > 0)
-            ApplyAgc(
-                doubles, static_cast<int>(std::lround(o.agcWindowMs / IntervalMs(h))), scratch);
+        if (processed && ProcessIntoFloats(processor, doubles, IntervalMs(h), floats)) {
+            reducer.AddTrace(index, std::span<const float>(floats), delayMs, IntervalMs(h), origin);
+            continue;
+        }
         reducer.AddTrace(index, std::span<const double>(doubles), delayMs, IntervalMs(h), origin);
     }
     return true;
@@ -310,6 +349,37 @@ void ReduceTraces(const std::string& path,
 
 } // namespace
 
+TraceProcessing ProcessingOf(const SectionOptions& options)
+{
+    TraceProcessing p = options.processing;
+    p.agcWindowMs = options.gain == SectionGain::Agc ? options.agcWindowMs : 0.0;
+    return p;
+}
+
+std::optional<SampleValue>
+ReadSampleAt(const std::string& path, std::int64_t offset, double ms, const SectionOptions& options)
+{
+    CSegyFileIn in;
+    SegyHeaderType h{};
+    if (!in.Open(path) || !in.SetPosition(offset))
+        return std::nullopt;
+    const std::span<const unsigned char> raw = in.ReadRaw(h);
+    if (in.atEnd || h.sampleInterval <= 0 || h.sampleCount == 0)
+        return std::nullopt;
+    // The sample whose span holds `ms`, as the grid places it.
+    const double index = std::floor((ms - h.delayRecordingTime) / IntervalMs(h));
+    if (!(index >= 0.0) || index >= h.sampleCount)
+        return std::nullopt;
+    std::vector<double> samples(h.sampleCount);
+    (void)DecodeSamples(in.GetFormat(), raw.data(), h.sampleCount, in.swapBytes, samples.data());
+    const auto i = static_cast<std::size_t>(index);
+    SampleValue value{samples[i], samples[i]};
+    CTraceProcessor processor(ProcessingOf(options));
+    if (processor.bActive() && processor.Process(samples, IntervalMs(h)))
+        value.shownValue = samples[i];
+    return value;
+}
+
 Section BuildSection(const std::string& path, const SectionOptions& options)
 {
     return BuildSection(path, options, {});
@@ -334,6 +404,7 @@ Section BuildSection(const std::string& path,
     s.fileTraces = scan.traces;
     s.firstTrace = o.firstTrace;
     s.badTraceIdCode = scan.badCode;
+    s.nyquistHz = NyquistHz(scan);
     s.status = ChooseFrame(scan, o, s.frame);
     if (s.status != SectionStatus::Ok)
         return s;

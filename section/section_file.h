@@ -3,11 +3,13 @@
 #pragma once
 
 #include "section/section_grid.h"
+#include "section/trace_processing.h"
 #include "segy/io/segy_file_in.h"
 
 #include <cstdint>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <string>
 
 namespace tessara
@@ -23,7 +25,10 @@ struct SectionOptions {
     int columns = 1000; ///< cells across (traces; waterfall: samples), >= 1
     int rows = 600;     ///< cells down (time; waterfall: pairs), >= 1
     SectionGain gain = SectionGain::None;
-    double agcWindowMs = 0.0;    ///< ms, > 0 with SectionGain::Agc
+    double agcWindowMs = 0.0; ///< ms, > 0 with SectionGain::Agc
+    /// DC removal and band-pass before the gain (its agcWindowMs is not read:
+    /// gain and agcWindowMs above say whether and how).
+    TraceProcessing processing;
     double clipPercent = 99.0;   ///< (0, 100]: magnitudes clipped at this percentile
     std::int64_t firstTrace = 1; ///< 1-based, inclusive
     std::int64_t lastTrace = 0;  ///< 1-based, inclusive; 0: the file's last trace
@@ -61,13 +66,35 @@ enum class SectionStatus {
     NoSampleInterval, ///< no trace in range has a positive sample interval
     EmptyTimeWindow,  ///< the time window holds no sample of any trace
     NotSidescanPairs, ///< waterfall asked for, a trace in range is not code 25
+    BandPastNyquist,  ///< the band-pass's lower corner is not below any trace's Nyquist
 };
+
+/// The processing each trace of a section gets: `options`' own with the AGC
+/// window filled in from the gain.
+[[nodiscard]] TraceProcessing ProcessingOf(const SectionOptions& options);
+
+/// One sample of a trace, as stored in the file and as the picture shows it
+/// after processing (in the picture's units: before the clip level).
+struct SampleValue {
+    double storedValue = 0.0;
+    double shownValue = 0.0;
+};
+
+/// The sample of the trace whose header starts at byte `offset` of the file
+/// at `path` nearest two-way time `ms`, the trace processed as `options`
+/// say. Nothing when the file cannot be read there or `ms` lies outside
+/// the trace. Reads that one trace.
+[[nodiscard]] std::optional<SampleValue> ReadSampleAt(const std::string& path,
+                                                      std::int64_t offset,
+                                                      double ms,
+                                                      const SectionOptions& options);
 
 /// A section ready to paint.
 struct Section {
     SectionStatus status = SectionStatus::Ok;
     SegyOpenError openError;         ///< with CannotOpen
     std::int32_t badTraceIdCode = 0; ///< with NotSidescanPairs: the code found
+    double nyquistHz = 0.0;          ///< with BandPastNyquist: the highest of the traces
     std::int64_t fileTraces = 0;     ///< complete traces in the file
     std::int64_t firstTrace = 0;     ///< 1-based, the first trace shown
     std::int64_t lastTrace = 0;      ///< 1-based, the last trace shown

@@ -9,7 +9,9 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <memory>
+#include <optional>
 #include <unistd.h>
 
 namespace tessara
@@ -19,29 +21,107 @@ namespace
 
 constexpr QRgb kNoData = qRgb(225, 225, 225);
 
-QRgb GreyOf(double a)
+/// A level 0..255 rounded as lround does, without its call: this runs for
+/// every pixel of a picture.
+inline int Level(double x)
 {
-    const int level = static_cast<int>(std::lround(255.0 * (1.0 - std::min(1.0, std::fabs(a)))));
+    return static_cast<int>(x + 0.5);
+}
+
+/// An envelope's magnitude 0..1 through white, yellow, orange and red to
+/// dark red: a sequential scale whose lightness falls all the way, so that
+/// it reads in grey print too.
+QRgb EnvelopeOf(double a)
+{
+    static constexpr int kStops[][3] = {
+        {255, 255, 255}, {255, 237, 160}, {254, 178, 76}, {240, 59, 32}, {128, 0, 38}};
+    constexpr int kLast = static_cast<int>(std::size(kStops)) - 1;
+    const double x = std::min(1.0, std::fabs(a)) * kLast;
+    const int k = std::min(kLast - 1, static_cast<int>(x));
+    const double t = x - k;
+    const auto mix = [&](int c) {
+        return Level(kStops[k][c] + t * (kStops[k + 1][c] - kStops[k][c]));
+    };
+    return qRgb(mix(0), mix(1), mix(2));
+}
+
+/// The level of a bipolar grey: 0 (black) at +1, 255 (white) at -1.
+QRgb BipolarGreyOf(double a)
+{
+    const int level = Level(127.5 * (1.0 - std::clamp(a, -1.0, 1.0)));
     return qRgb(level, level, level);
 }
 
-QRgb SeismicOf(double a)
+SectionPalette Resolved(SectionPalette palette, const Section& s)
 {
-    const int fade = static_cast<int>(std::lround(255.0 * (1.0 - std::min(1.0, std::fabs(a)))));
-    return a < 0.0 ? qRgb(fade, fade, 255) : qRgb(255, fade, fade);
+    if (palette != SectionPalette::Auto)
+        return palette;
+    return s.anyNegative ? SectionPalette::Seismic : SectionPalette::Grey;
 }
 
-void PaintCells(QImage& image, const Section& s, bool grey, const PictureMargins& margins)
+void PaintCells(QImage& image,
+                const Section& s,
+                SectionPalette palette,
+                const PictureMargins& margins)
 {
     const SectionFrame& f = s.frame;
-    // A section of zeros has no clip level; it shows as zeros.
-    const double scale = s.clip > 0.0 ? 1.0 / s.clip : 0.0;
     for (int r = 0; r < f.rows; ++r) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(margins.top + r)) + margins.left;
         for (int c = 0; c < f.columns; ++c) {
             const float v = s.Cell(c, r);
-            line[c] = std::isnan(v) ? kNoData : grey ? GreyOf(v * scale) : SeismicOf(v * scale);
+            line[c] = std::isnan(v) ? kNoData : ShadeOf(palette, v, s.clip);
         }
+    }
+}
+
+/// Blackens the pixels of row `r` of the data area from column `from` to
+/// `to` (either order), inside the data area.
+void BlackenRun(QImage& image, const Section& s, const PictureMargins& m, int r, int from, int to)
+{
+    const int first = std::max(0, std::min(from, to));
+    const int last = std::min(s.frame.columns - 1, std::max(from, to));
+    auto* line = reinterpret_cast<QRgb*>(image.scanLine(m.top + r)) + m.left;
+    for (int c = first; c <= last; ++c)
+        line[c] = qRgb(0, 0, 0);
+}
+
+/// One trace's wiggle over its columns `c0`..`c1 - 1`: drawn pixel by pixel
+/// rather than by an antialiasing painter, so that the window and a file
+/// show the very same pixels.
+void PaintWiggle(QImage& image, const Section& s, const PictureMargins& m, int c0, int c1)
+{
+    const int width = c1 - c0;
+    const int baseline = c0 + (width - 1) / 2;
+    const double scale = s.clip > 0.0 ? width / s.clip : 0.0;
+    std::optional<int> previous;
+    for (int r = 0; r < s.frame.rows; ++r) {
+        const float v = s.Cell(c0, r);
+        if (std::isnan(v)) {
+            previous.reset(); // no sample: the line breaks
+            continue;
+        }
+        const double reach = std::clamp(v * scale, -1.0 * width, 1.0 * width);
+        const int x = baseline + static_cast<int>(std::lround(reach));
+        if (x > baseline)
+            BlackenRun(image, s, m, r, baseline, x);
+        // The line joins this row's point to the last one's.
+        BlackenRun(image, s, m, r, previous.value_or(x), x);
+        previous = x;
+    }
+}
+
+void PaintWiggles(QImage& image, const Section& s, const PictureMargins& m)
+{
+    const auto& columns = s.columnTraces;
+    int c0 = -1;
+    for (int c = 0; c <= s.frame.columns; ++c) {
+        const bool starts =
+            c == s.frame.columns || columns[static_cast<std::size_t>(c)].traceNumber > 0;
+        if (!starts)
+            continue;
+        if (c0 >= 0)
+            PaintWiggle(image, s, m, c0, c);
+        c0 = c;
     }
 }
 
@@ -117,6 +197,18 @@ void PaintTopAxis(QPainter& p, const Section& s, const PictureMargins& m)
     }
 }
 
+/// Two-way time in ms, or depth in m at `speedMps` (> 0): time x speed / 2.
+void PaintTimeOrDepthAxis(QPainter& p, const Section& s, double speedMps, const PictureMargins& m)
+{
+    const SectionFrame& f = s.frame;
+    if (!(speedMps > 0.0)) {
+        PaintLeftAxis(p, s, f.startMs, f.endMs, "ms", m);
+        return;
+    }
+    const double metresPerMs = speedMps / 2000.0;
+    PaintLeftAxis(p, s, f.startMs * metresPerMs, f.endMs * metresPerMs, "m", m);
+}
+
 std::string TimeText(const SectionTime& t)
 {
     char text[48];
@@ -126,6 +218,35 @@ std::string TimeText(const SectionTime& t)
 }
 
 } // namespace
+
+QRgb ShadeOf(SectionPalette palette, double value, double clip)
+{
+    // A section of zeros has no clip level; it shows as zeros.
+    const double a = clip > 0.0 ? value / clip : 0.0;
+    // Grey and seismic fade from full colour at the clip level to white at 0.
+    const int fade = Level(255.0 * (1.0 - std::min(1.0, std::fabs(a))));
+    switch (palette) {
+    case SectionPalette::Auto:
+    case SectionPalette::Grey:
+        return qRgb(fade, fade, fade);
+    case SectionPalette::Seismic:
+        return a < 0.0 ? qRgb(fade, fade, 255) : qRgb(255, fade, fade);
+    case SectionPalette::GreyBipolar:
+        return BipolarGreyOf(a);
+    case SectionPalette::GreyBipolarReversed:
+        return BipolarGreyOf(-a);
+    case SectionPalette::Envelope:
+        return EnvelopeOf(a);
+    }
+    return kNoData;
+}
+
+bool bDrawsWiggles(const Section& s, const SectionLook& look)
+{
+    return look.wiggles != WiggleMode::Off && !s.waterfall &&
+           s.columnTraces.size() == static_cast<std::size_t>(s.frame.columns) &&
+           s.frame.columns >= kWigglePixelsPerTrace * s.frame.traceCount;
+}
 
 PictureMargins MarginsFor(const PictureSize& size)
 {
@@ -154,6 +275,14 @@ QImage PaintSection(const Section& s,
                     const std::string& title,
                     const PictureMargins& margins)
 {
+    return PaintSection(s, SectionLook{.palette = palette}, title, margins);
+}
+
+QImage PaintSection(const Section& s,
+                    const SectionLook& look,
+                    const std::string& title,
+                    const PictureMargins& margins)
+{
     const SectionFrame& f = s.frame;
     QImage image(margins.left + f.columns + margins.right,
                  margins.top + f.rows + margins.bottom,
@@ -161,9 +290,11 @@ QImage PaintSection(const Section& s,
     if (image.isNull())
         return image;
     image.fill(Qt::white);
-    const bool grey =
-        palette == SectionPalette::Grey || (palette == SectionPalette::Auto && !s.anyNegative);
-    PaintCells(image, s, grey, margins);
+    const bool wiggles = bDrawsWiggles(s, look);
+    if (!wiggles || look.wiggles == WiggleMode::Over)
+        PaintCells(image, s, Resolved(look.palette, s), margins);
+    if (wiggles)
+        PaintWiggles(image, s, margins);
     if (margins.left == 0 || margins.top == 0)
         return image; // no room for text
 
@@ -184,7 +315,7 @@ QImage PaintSection(const Section& s,
                       "pair",
                       margins);
     } else {
-        PaintLeftAxis(p, s, f.startMs, f.endMs, "ms", margins);
+        PaintTimeOrDepthAxis(p, s, look.depthSpeedMps, margins);
         PaintTopAxis(p, s, margins);
     }
     return image;

@@ -17,10 +17,59 @@ namespace tessara
 {
 
 enum class SectionPalette {
-    Auto,    ///< grey when every sample shown is non-negative, else seismic
-    Grey,    ///< white for 0, black for the clip level and above (envelopes)
-    Seismic, ///< blue for negative, white for 0, red for positive
+    Auto,                ///< grey when every sample shown is non-negative, else seismic
+    Grey,                ///< by magnitude: white for 0, black for the clip level and above
+    Seismic,             ///< blue for negative, white for 0, red for positive
+    GreyBipolar,         ///< white for -clip, mid-grey for 0, black for +clip
+    GreyBipolarReversed, ///< black for -clip, mid-grey for 0, white for +clip
+    Envelope,            ///< by magnitude: white, yellow, orange, red to dark red at the clip
 };
+
+/// A palette's name on the command line and its caption in the viewer, in
+/// the order of SectionPalette.
+struct PaletteName {
+    SectionPalette palette;
+    const char* option;
+    const char* caption;
+};
+inline constexpr PaletteName kPaletteNames[] = {
+    {SectionPalette::Auto, "auto", "Auto"},
+    {SectionPalette::Grey, "grey", "Grey by magnitude"},
+    {SectionPalette::Seismic, "seismic", "Seismic"},
+    {SectionPalette::GreyBipolar, "grey-bipolar", "Grey, positive black"},
+    {SectionPalette::GreyBipolarReversed, "grey-bipolar-reversed", "Grey, negative black"},
+    {SectionPalette::Envelope, "envelope", "Envelope"},
+};
+
+/// The colour of a sample of `value` in `palette` (not Auto) at clip level
+/// `clip` (> 0; 0 shows every value as 0). Values beyond the clip level take
+/// its colour.
+[[nodiscard]] QRgb ShadeOf(SectionPalette palette, double value, double clip);
+
+/// Wiggle traces: a line per trace through its samples, the positive lobes
+/// filled (variable area), drawn where every trace has at least
+/// kWigglePixelsPerTrace columns of its own; fewer show the density alone.
+enum class WiggleMode {
+    Off,  ///< density alone
+    Over, ///< wiggles over the density picture
+    Only, ///< wiggles on white instead of the density
+};
+constexpr int kWigglePixelsPerTrace = 4;
+/// A wiggle option's name on the command line, in the order of WiggleMode.
+inline constexpr const char* kWiggleNames[] = {"off", "over", "only"};
+
+/// How a section is drawn, whatever its cells.
+struct SectionLook {
+    SectionPalette palette = SectionPalette::Auto;
+    WiggleMode wiggles = WiggleMode::Off;
+    /// m/s of sound in water, > 0: the left axis in metres of depth at that
+    /// speed (two-way time: depth = time x speed / 2); 0: in ms.
+    double depthSpeedMps = 0.0;
+};
+
+/// Whether `section` is drawn with wiggles under `look`: asked for, a
+/// section of traces (not a waterfall), kWigglePixelsPerTrace columns each.
+[[nodiscard]] bool bDrawsWiggles(const Section& section, const SectionLook& look);
 
 /// Size of the picture in pixels, axes and title included.
 struct PictureSize {
@@ -64,6 +113,14 @@ constexpr long long kLargestPicturePixels = 100'000'000;
 /// the picture's memory cannot be had.
 [[nodiscard]] QImage PaintSection(const Section& section,
                                   SectionPalette palette,
+                                  const std::string& title,
+                                  const PictureMargins& margins = kPictureMargins);
+/// The same drawn as `look` says: its palette, wiggles (see bDrawsWiggles;
+/// a trace's baseline in the middle of its columns, the clip level reaching
+/// one trace's width to either side, positive lobes filled black) and depth
+/// axis.
+[[nodiscard]] QImage PaintSection(const Section& section,
+                                  const SectionLook& look,
                                   const std::string& title,
                                   const PictureMargins& margins = kPictureMargins);
 

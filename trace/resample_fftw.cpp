@@ -14,6 +14,7 @@
 // index n, beyond the old spectrum) is 0. The c2r transform then treats Y as
 // a Hermitian spectrum of length m exactly as GSL's half-complex inverse does.
 #include "resample_engine.h"
+#include "trace/fftw_planner.h"
 
 #include <algorithm>
 #include <climits>
@@ -32,19 +33,10 @@ namespace
 /// output file depend on the machine's load.
 constexpr unsigned kPlannerFlags = FFTW_ESTIMATE;
 
-/// FFTW's planner is shared by the whole process and only fftw_execute may
-/// run concurrently: every plan is made and destroyed under this lock, so
-/// that resamplers on several threads can each keep their own plans.
-std::mutex& PlannerMutex()
-{
-    static std::mutex mutex;
-    return mutex;
-}
-
 struct PlanDestroy {
     void operator()(fftw_plan p) const
     {
-        const std::lock_guard<std::mutex> lock(PlannerMutex());
+        const std::lock_guard<std::mutex> lock(FftwPlannerMutex());
         fftw_destroy_plan(p);
     }
 };
@@ -95,7 +87,7 @@ public:
         if (forward == nullptr)
             return nullptr;
         if (!forward->forward) {
-            const std::lock_guard<std::mutex> lock(PlannerMutex());
+            const std::lock_guard<std::mutex> lock(FftwPlannerMutex());
             forward->forward.reset(
                 fftw_plan_dft_r2c_1d(static_cast<int>(n), real, spectrum, kPlannerFlags));
         }
@@ -112,7 +104,7 @@ public:
         if (inverse == nullptr)
             return nullptr;
         if (!inverse->inverse) {
-            const std::lock_guard<std::mutex> lock(PlannerMutex());
+            const std::lock_guard<std::mutex> lock(FftwPlannerMutex());
             inverse->inverse.reset(
                 fftw_plan_dft_c2r_1d(static_cast<int>(m), spectrum, real, kPlannerFlags));
         }

@@ -1,6 +1,7 @@
 #include "ui/form1.h"
 
 #include "combine/api/combine_job.h"
+#include "combine/api/settings_profile.h"
 #include "ui/app_icon.h"
 #include "ui/child_window.h"
 #include "ui/job_preview.h"
@@ -66,12 +67,6 @@ const QString kLoadFilter =
     QStringLiteral("Segy Files (*.sgy *.segy *.seg *.SGY *.SEGY *.SEG);;All Files (*)");
 const QString kOutputDescription = QStringLiteral(" Choose output directory for composite files");
 const QString kFollowDescription = QStringLiteral(" Choose the folder the recorder writes into");
-
-/// Where the folders last used and the windows' sizes are kept.
-QSettings StoredState()
-{
-    return QSettings(QSettings::IniFormat, QSettings::UserScope, "tessara", "tessara");
-}
 
 /// `text` without its mnemonic marks, as screen readers say it.
 QString Plain(const QString& text)
@@ -164,6 +159,11 @@ protected:
 
 } // namespace
 
+QSettings StoredState()
+{
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, "tessara", "tessara");
+}
+
 QStringList CommandLineFiles(const QStringList& arguments)
 {
     QStringList files;
@@ -194,6 +194,7 @@ QString AboutText()
     libraries << "FFTW " + FftwVersion(fftw_version);
 #endif
     libraries << "GeographicLib " GEOGRAPHICLIB_VERSION_STRING;
+    libraries << "toml++ " + QString::fromStdString(SettingsProfileLibraryVersion());
     return kVersion +
            "\n\n"
            "Orders SEG-Y files by recording time and combines them into composite files.\n\n"
@@ -222,6 +223,7 @@ Form1::Form1(const QString& programDirectory,
     column->addWidget(button3);
     column->addWidget(listBox_input_segy_files, 1);
     column->addWidget(button2);
+    column->addWidget(button_settings);
     auto* processRow = new QHBoxLayout;
     processRow->addWidget(button1, 1);
     processRow->addWidget(button_stop);
@@ -262,6 +264,7 @@ Form1::Form1(const QString& programDirectory,
     remove->setContext(Qt::WidgetWithChildrenShortcut);
     connect(remove, &QShortcut::activated, this, &Form1::ClearSelected);
     RestoreWindowState();
+    ReopenLastProfile();
 }
 
 Form1::~Form1() = default;
@@ -323,6 +326,7 @@ void Form1::BuildCommandColumn()
         ShowViewer(m_summary != nullptr ? m_summary->Outputs() : QStringList());
     });
     connect(button_about, &QPushButton::clicked, this, &Form1::ShowAbout);
+    BuildSettingsMenu();
 }
 
 void Form1::BuildSettingsPanel(const QString& configDirectory)

@@ -11,6 +11,7 @@
 
 #include <memory>
 
+class QAction;
 class QCheckBox;
 class QComboBox;
 class QFrame;
@@ -19,6 +20,7 @@ class QListWidget;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
+class QSettings;
 
 namespace tessara
 {
@@ -38,6 +40,10 @@ class processing_options;
 /// argument that is not an option, "file:" URLs as local paths; after "--"
 /// options too are files.
 [[nodiscard]] QStringList CommandLineFiles(const QStringList& arguments);
+
+/// Where the window keeps what it remembers between runs: the folders last
+/// used, the windows' sizes and the job profile last used.
+[[nodiscard]] QSettings StoredState();
 
 /// The About box's text: version, licence, and the libraries with their versions.
 [[nodiscard]] QString AboutText();
@@ -91,6 +97,10 @@ public:
     QPushButton* button_follow;  ///< "Follow Folder...": a folder's files as they come
     QPushButton* button_help;
     QPushButton* button_about;
+    QPushButton* button_settings; ///< "Settings": the menu of the job profiles
+    QAction* action_open_settings;
+    QAction* action_save_settings;
+    QAction* action_restore_defaults;
     QLabel* label_status;
     QProgressBar* progressBar_job; ///< under the status line while a job runs
 
@@ -153,6 +163,18 @@ private:
     void ShowHelp();
     void ShowAbout();
     void RestoreWindowState();
+    // Job profiles (form1_profiles.cpp).
+    void BuildSettingsMenu();
+    void OpenSettings();
+    void SaveSettings();
+    void RestoreDefaults();
+    /// Reads the profile at `path` over the defaults into the controls;
+    /// false, with the record and the controls as they were, when refused.
+    bool LoadProfile(const QString& path, QString& problem);
+    /// The profile used last, or the defaults with the reason in the log.
+    void ReopenLastProfile();
+    /// Sets every control of the settings, and through them the record.
+    void ShowSettings(const CombineSettings& s);
     /// Moves and shrinks the window, with its frame where the platform
     /// knows it, into the available area of the screen it is on.
     void FitOnScreen();

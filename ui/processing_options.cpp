@@ -176,6 +176,23 @@ processing_options::processing_options(CombineSettings& settings, QWidget* paren
     PressOnEnter(*this);
 }
 
+void processing_options::ShowSettings(const CombineSettings& s)
+{
+    checkBox_use_channel_info->setChecked(false);
+    checkBox_demultiplex_sidescan->setChecked(false);
+    // The length first: it bounds the start.
+    numericUpDown1->setValue(s.channel_length);
+    numericUpDown_start_pos->setValue(s.channel_start);
+    numericUpDown_channel_col->setValue(s.channel_field);
+    numericUpDown_channel_col2->setValue(s.channel_field);
+    numericUpDown_channel_number->setValue(s.channel_id);
+    numericUpDown_port->setValue(s.port_id);
+    numericUpDown_stbd->setValue(s.stbd_id);
+    checkBox1->setChecked(s.flip_port);
+    checkBox_use_channel_info->setChecked(s.demultiplex_single_channel);
+    checkBox_demultiplex_sidescan->setChecked(s.demultiplex_sidescan);
+}
+
 void processing_options::LengthChanged(int length)
 {
     m_settings.channel_length = length;

@@ -32,6 +32,10 @@ public:
     [[nodiscard]] const QString& input_file() const { return m_inputFile; }
     void set_input_file(const QString& path);
 
+    /// Sets the boxes from the demultiplex settings of `s`, and through them
+    /// the record, the mode last so that it takes the values shown.
+    void ShowSettings(const CombineSettings& s);
+
     /// Fills the grid with the channel fields of the first traces (at most
     /// 100) of input_file, the user-defined field read with the start and
     /// length boxes as they stand. A file that cannot be read leaves it empty.

@@ -33,6 +33,7 @@
 #include <QTemporaryDir>
 #include <QTextBrowser>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -96,6 +97,26 @@ bool ShowViewer(tessara::CSectionViewer& viewer, const QDir& out, const char* na
                      Qt::NoModifier);
     QCoreApplication::sendEvent(&view, &move);
     return Save(viewer, out, name);
+}
+
+/// The viewer band-passed over the whole file, then zoomed in to some sixty
+/// traces and the reflections, drawn as wiggles over the seismic colours.
+bool ShowProcessedViewer(tessara::CSectionViewer& viewer, const QDir& out)
+{
+    tessara::CSectionPictureView& view = *viewer.view_section;
+    view.ShowWhole();
+    viewer.checkBox_dc->setChecked(true);
+    viewer.numericUpDown_band_low->setValue(500.0);
+    viewer.numericUpDown_band_high->setValue(6000.0);
+    viewer.checkBox_bandpass->setChecked(true);
+    bool ok = ShowViewer(viewer, out, "viewer_bandpass.png");
+    const double share = std::min(1.0, 60.0 / std::max(1.0, view.Whole().width()));
+    view.ZoomToBox(
+        QRectF(view.width() * 0.4, view.height() * 0.2, view.width() * share, view.height() * 0.3));
+    viewer.comboBox_palette->setCurrentIndex(2); // seismic
+    viewer.comboBox_wiggles->setCurrentIndex(1);
+    ok = ShowViewer(viewer, out, "viewer_wiggles.png") && ok;
+    return ok;
 }
 
 } // namespace
@@ -178,6 +199,7 @@ int main(int argc, char* argv[])
         view.ZoomToBox(QRectF(
             view.width() * 0.35, view.height() * 0.1, view.width() * 0.2, view.height() * 0.45));
         ok = ShowViewer(*viewer, out, "viewer_zoom.png") && ok;
+        ok = ShowProcessedViewer(*viewer, out) && ok;
     } else {
         std::fprintf(stderr, "tessara-screenshots: View opened no viewer\n");
         ok = false;

@@ -5,6 +5,7 @@
 
 #include <QChart>
 #include <QChartView>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QDragEnterEvent>
@@ -52,6 +53,9 @@ QString WhyNoSection(const Section& section)
         return "has no sample in the time window";
     case SectionStatus::NotSidescanPairs:
         return "is not made of sidescan pairs";
+    case SectionStatus::BandPastNyquist:
+        return QString("has no frequency in the band: its Nyquist frequency is %1 Hz")
+            .arg(section.nyquistHz);
     }
     return "cannot be shown";
 }
@@ -172,6 +176,7 @@ CSectionViewer::CSectionViewer(QWidget* parent)
     auto* sectionColumn = new QVBoxLayout(sectionPane);
     sectionColumn->setContentsMargins(0, 0, 0, 0);
     sectionColumn->addWidget(BuildControls());
+    sectionColumn->addWidget(BuildProcessingControls());
     sectionColumn->addWidget(view_section, 1);
     sectionColumn->addWidget(progressBar_section);
     auto* split = new QSplitter(Qt::Horizontal, this);
@@ -193,6 +198,13 @@ CSectionViewer::CSectionViewer(QWidget* parent)
                                    numericUpDown_agc_window,
                                    numericUpDown_clip,
                                    comboBox_palette,
+                                   comboBox_wiggles,
+                                   checkBox_dc,
+                                   checkBox_bandpass,
+                                   numericUpDown_band_low,
+                                   numericUpDown_band_high,
+                                   checkBox_depth,
+                                   numericUpDown_sound_speed,
                                    view_section,
                                    button_close};
     for (qsizetype i = 1; i < order.size(); ++i)
@@ -269,8 +281,10 @@ QWidget* CSectionViewer::BuildControls()
     numericUpDown_clip->setToolTip("Magnitudes above this percentile are shown at full colour");
     comboBox_palette = new QComboBox(row);
     comboBox_palette->setObjectName("comboBox_palette");
-    comboBox_palette->addItems({"Auto", "Grey", "Seismic"});
-    comboBox_palette->setToolTip("Auto: grey when every sample is non-negative, else seismic");
+    for (const PaletteName& palette : kPaletteNames)
+        comboBox_palette->addItem(palette.caption);
+    comboBox_palette->setToolTip("Auto: grey by magnitude when every sample is non-negative, "
+                                 "else seismic. Bipolar greys keep the polarity");
     caption("&Gain", comboBox_gain);
     caption("AGC &window", numericUpDown_agc_window);
     caption("C&lip", numericUpDown_clip);
@@ -291,6 +305,88 @@ QWidget* CSectionViewer::BuildControls()
     });
     connect(numericUpDown_clip, &QDoubleSpinBox::valueChanged, this, reread);
     connect(comboBox_palette, &QComboBox::currentIndexChanged, this, [this] { Repaint(); });
+    return row;
+}
+
+QWidget* CSectionViewer::BuildProcessingControls()
+{
+    auto* row = new QWidget(this);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    comboBox_wiggles = new QComboBox(row);
+    comboBox_wiggles->setObjectName("comboBox_wiggles");
+    comboBox_wiggles->addItems({"No wiggles", "Wiggles over", "Wiggles only"});
+    comboBox_wiggles->setToolTip(QString("Wiggle traces with the positive lobes filled, drawn "
+                                         "when zoomed in to %1 pixels a trace or more")
+                                     .arg(kWigglePixelsPerTrace));
+    checkBox_dc = new QCheckBox("Remove &DC", row);
+    checkBox_dc->setObjectName("checkBox_dc");
+    checkBox_dc->setToolTip("Subtract each trace's mean before display");
+    checkBox_bandpass = new QCheckBox("&Band-pass", row);
+    checkBox_bandpass->setObjectName("checkBox_bandpass");
+    checkBox_bandpass->setToolTip("Zero-phase band-pass for display; the corners are at half "
+                                  "amplitude, with smooth flanks");
+    const auto hertz = [row](const char* name, double value) {
+        auto* box = new QDoubleSpinBox(row);
+        box->setObjectName(name);
+        box->setRange(0.0, 100000.0);
+        box->setDecimals(1);
+        box->setValue(value);
+        box->setSuffix(" Hz");
+        box->setEnabled(false);
+        return box;
+    };
+    numericUpDown_band_low = hertz("numericUpDown_band_low", 10.0);
+    numericUpDown_band_low->setAccessibleName("Low corner");
+    numericUpDown_band_high = hertz("numericUpDown_band_high", 200.0);
+    numericUpDown_band_high->setAccessibleName("High corner");
+    checkBox_depth = new QCheckBox("Dept&h", row);
+    checkBox_depth->setObjectName("checkBox_depth");
+    checkBox_depth->setToolTip("Label the time axis in metres at this sound speed (two-way)");
+    numericUpDown_sound_speed = new QSpinBox(row);
+    numericUpDown_sound_speed->setObjectName("numericUpDown_sound_speed");
+    numericUpDown_sound_speed->setAccessibleName("Sound speed");
+    numericUpDown_sound_speed->setRange(300, 10000);
+    numericUpDown_sound_speed->setValue(1500);
+    numericUpDown_sound_speed->setSuffix(" m/s");
+    numericUpDown_sound_speed->setEnabled(false);
+    for (QWidget* w : std::initializer_list<QWidget*>{comboBox_wiggles,
+                                                      checkBox_dc,
+                                                      checkBox_bandpass,
+                                                      numericUpDown_band_low,
+                                                      numericUpDown_band_high,
+                                                      checkBox_depth,
+                                                      numericUpDown_sound_speed})
+        layout->addWidget(w);
+    layout->addStretch(1);
+
+    const auto reread = [this] {
+        if (!m_path.isEmpty() && m_traces)
+            Load(view_section->View(), false);
+    };
+    // Corners that cross are kept apart: the high one stays above the low.
+    const auto corners = [this, reread] {
+        numericUpDown_band_high->setMinimum(numericUpDown_band_low->value() + 0.1);
+        if (checkBox_bandpass->isChecked())
+            reread();
+    };
+    connect(comboBox_wiggles, &QComboBox::currentIndexChanged, this, [this] { Repaint(); });
+    connect(checkBox_dc, &QCheckBox::toggled, this, reread);
+    connect(checkBox_bandpass, &QCheckBox::toggled, this, [this, reread](bool on) {
+        numericUpDown_band_low->setEnabled(on);
+        numericUpDown_band_high->setEnabled(on);
+        reread();
+    });
+    connect(numericUpDown_band_low, &QDoubleSpinBox::valueChanged, this, corners);
+    connect(numericUpDown_band_high, &QDoubleSpinBox::valueChanged, this, corners);
+    connect(checkBox_depth, &QCheckBox::toggled, this, [this](bool on) {
+        numericUpDown_sound_speed->setEnabled(on);
+        Repaint();
+    });
+    connect(numericUpDown_sound_speed, &QSpinBox::valueChanged, this, [this] {
+        if (checkBox_depth->isChecked())
+            Repaint();
+    });
     return row;
 }
 
@@ -438,7 +534,22 @@ SectionOptions CSectionViewer::CurrentOptions() const
         options.agcWindowMs = numericUpDown_agc_window->value();
     }
     options.clipPercent = numericUpDown_clip->value();
+    options.processing.removeDc = checkBox_dc->isChecked();
+    if (checkBox_bandpass->isChecked()) {
+        options.processing.bandLowHz = numericUpDown_band_low->value();
+        options.processing.bandHighHz = numericUpDown_band_high->value();
+    }
     return options;
+}
+
+SectionLook CSectionViewer::CurrentLook() const
+{
+    SectionLook look;
+    look.palette = kPaletteNames[comboBox_palette->currentIndex()].palette;
+    look.wiggles = static_cast<WiggleMode>(comboBox_wiggles->currentIndex());
+    if (checkBox_depth->isChecked())
+        look.depthSpeedMps = numericUpDown_sound_speed->value();
+    return look;
 }
 
 void CSectionViewer::Load(QRectF view, bool withTrack)
@@ -513,6 +624,7 @@ void CSectionViewer::ShowSection(const SectionLoadStep& step, bool preview)
         return;
     }
     m_section = section;
+    m_shownOptions = step.options;
     m_preview = preview;
     const std::int64_t last = step.options.lastTrace > 0
                                   ? std::min(step.options.lastTrace, section.fileTraces)
@@ -522,9 +634,7 @@ void CSectionViewer::ShowSection(const SectionLoadStep& step, bool preview)
                        double(last + 1 - section.firstTrace),
                        section.frame.endMs - section.frame.startMs);
     view_section->SetPicture(
-        PaintSection(m_section,
-                     static_cast<SectionPalette>(comboBox_palette->currentIndex()),
-                     SectionTitle(FileName().toStdString(), m_section)),
+        PaintSection(m_section, CurrentLook(), SectionTitle(FileName().toStdString(), m_section)),
         shown);
     if (label_status->text().startsWith("Reading "))
         label_status->clear();
@@ -537,9 +647,7 @@ void CSectionViewer::Repaint()
     if (m_section.status != SectionStatus::Ok || m_section.cells.empty())
         return;
     view_section->ReplacePicture(
-        PaintSection(m_section,
-                     static_cast<SectionPalette>(comboBox_palette->currentIndex()),
-                     SectionTitle(FileName().toStdString(), m_section)));
+        PaintSection(m_section, CurrentLook(), SectionTitle(FileName().toStdString(), m_section)));
 }
 
 void CSectionViewer::OnViewSettled(QRectF view)
@@ -608,11 +716,30 @@ QString CSectionViewer::DescribeAt(QPointF p) const
         return {};
     const SectionFrame& frame = m_section.frame;
     const double ms = frame.startMs + row * (frame.endMs - frame.startMs) / frame.rows;
+    const double speed = CurrentLook().depthSpeedMps;
+    const QString depth = speed > 0.0 ? QString(" (%1 m)").arg(ms * speed / 2000.0, 0, 'f', 1) : "";
     return QString("Trace %1, %2, %3 ms")
                .arg(trace)
                .arg(TimeOfDay(m_section.columnTraces[static_cast<std::size_t>(column)].secondOfDay))
                .arg(ms, 0, 'f', 1) +
-           TraceDetails(trace);
+           depth + SampleText(trace, ms) + TraceDetails(trace);
+}
+
+QString CSectionViewer::SampleText(std::int64_t trace, double ms) const
+{
+    if (!m_traces || trace < 1 || trace > static_cast<std::int64_t>(m_traces->size()))
+        return {};
+    // One trace read again: the grid keeps only each pixel's largest sample.
+    const std::optional<SampleValue> value =
+        ReadSampleAt(m_path.toStdString(),
+                     (*m_traces)[static_cast<std::size_t>(trace - 1)].offset,
+                     ms,
+                     m_shownOptions);
+    if (!value)
+        return {};
+    return QString(", sample %1 as stored, %2 shown")
+        .arg(value->storedValue, 0, 'g', 6)
+        .arg(value->shownValue, 0, 'g', 6);
 }
 
 void CSectionViewer::MarkTrace(std::int64_t trace)

@@ -6,6 +6,10 @@
 #include "ui/section_loader.h"
 #include "ui/section_picture_view.h"
 
+#ifndef Q_MOC_RUN
+#include "section_paint/section_picture.h"
+#endif
+
 #include <QFutureWatcher>
 #include <QImage>
 #include <QStringList>
@@ -17,6 +21,7 @@
 #include <vector>
 
 class QChartView;
+class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
@@ -61,7 +66,8 @@ public:
     /// Points of the selected file's track.
     [[nodiscard]] int TrackPoints() const;
     /// What hovering the section at picture point `p` tells: trace number,
-    /// time, position, delay and channel. Empty off the data.
+    /// time (and depth with the depth axis), the sample there as stored and
+    /// as shown, position, delay and channel. Empty off the data.
     [[nodiscard]] QString DescribeAt(QPointF p) const;
     /// The 1-based trace under picture column `x`; 0 off the data.
     [[nodiscard]] std::int64_t TraceAtColumn(int x) const;
@@ -85,6 +91,13 @@ public:
     QSpinBox* numericUpDown_agc_window;
     QDoubleSpinBox* numericUpDown_clip;
     QComboBox* comboBox_palette;
+    QComboBox* comboBox_wiggles;
+    QCheckBox* checkBox_dc;
+    QCheckBox* checkBox_bandpass;
+    QDoubleSpinBox* numericUpDown_band_low;
+    QDoubleSpinBox* numericUpDown_band_high;
+    QCheckBox* checkBox_depth;
+    QSpinBox* numericUpDown_sound_speed;
     CSectionPictureView* view_section;
     QChartView* chart_track;
     QLabel* label_status;
@@ -97,6 +110,8 @@ protected:
 
 private:
     QWidget* BuildControls();
+    /// The row of display processing, wiggles and depth under the controls.
+    QWidget* BuildProcessingControls();
     void BuildTrack();
     void ShowSelected();
     /// Reads the view `view` of the file shown (empty: the whole file).
@@ -108,6 +123,11 @@ private:
     void Repaint();
     void OnViewSettled(QRectF view);
     [[nodiscard]] SectionOptions CurrentOptions() const;
+    /// Palette, wiggles and depth axis as the controls stand.
+    [[nodiscard]] SectionLook CurrentLook() const;
+    /// ", sample V as stored, W shown" at trace `trace` and `ms`; empty when
+    /// the file gives no sample there.
+    [[nodiscard]] QString SampleText(std::int64_t trace, double ms) const;
     [[nodiscard]] QString FileName() const;
 
     /// The section column naming the trace shown at picture column `x`; -1
@@ -117,10 +137,11 @@ private:
     /// ", position, delay D ms, channel C" of `trace`.
     [[nodiscard]] QString TraceDetails(std::int64_t trace) const;
 
-    QString m_path;            ///< of the file shown; empty: none
-    TraceTable m_traces;       ///< every trace of the file shown
-    Section m_section;         ///< the picture's, cells kept for another palette
-    std::int64_t m_marked = 0; ///< the trace marked; 0: none
+    QString m_path;                ///< of the file shown; empty: none
+    TraceTable m_traces;           ///< every trace of the file shown
+    Section m_section;             ///< the picture's, cells kept for another palette
+    SectionOptions m_shownOptions; ///< those m_section was read with
+    std::int64_t m_marked = 0;     ///< the trace marked; 0: none
     std::vector<llt> m_fixes;
     std::vector<std::int64_t> m_fixTraces; ///< 1-based trace of each fix
     bool m_metres = false;

@@ -22,6 +22,13 @@ QString CDialogPrompts::ChooseDirectory(QWidget* parent,
     return QFileDialog::getExistingDirectory(parent, description, startDirectory);
 }
 
+QString CDialogPrompts::ChooseFile(
+    QWidget* parent, const QString& title, const QString& filter, const QString& start, bool save)
+{
+    return save ? QFileDialog::getSaveFileName(parent, title, start, filter)
+                : QFileDialog::getOpenFileName(parent, title, start, filter);
+}
+
 void CDialogPrompts::ShowMessage(QWidget* parent, const QString& text)
 {
     QMessageBox::information(parent, QStringLiteral("Tessara Files"), text);

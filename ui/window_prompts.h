@@ -27,6 +27,19 @@ public:
     [[nodiscard]] virtual QString
     ChooseDirectory(QWidget* parent, const QString& description, const QString& startDirectory) = 0;
 
+    /// The full path of one file the user chose to open, or with `save` to
+    /// write (the platform asks before replacing one); empty on cancel. The
+    /// chooser opens at `start`, a folder or a file. This default cancels,
+    /// for prompts that never offer it.
+    [[nodiscard]] virtual QString ChooseFile(QWidget* /*parent*/,
+                                             const QString& /*title*/,
+                                             const QString& /*filter*/,
+                                             const QString& /*start*/,
+                                             bool /*save*/)
+    {
+        return {};
+    }
+
     /// A modal message box with an OK button.
     virtual void ShowMessage(QWidget* parent, const QString& text) = 0;
 
@@ -45,6 +58,11 @@ public:
     [[nodiscard]] QString ChooseDirectory(QWidget* parent,
                                           const QString& description,
                                           const QString& startDirectory) override;
+    [[nodiscard]] QString ChooseFile(QWidget* parent,
+                                     const QString& title,
+                                     const QString& filter,
+                                     const QString& start,
+                                     bool save) override;
     void ShowMessage(QWidget* parent, const QString& text) override;
     [[nodiscard]] bool Ask(QWidget* parent, const QString& question) override;
 };

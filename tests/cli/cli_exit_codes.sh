@@ -59,6 +59,10 @@ expect_usage() {
 expect_usage "tessara-cli: --trace-spacing needs --speed-correction" --trace-spacing 5
 expect_usage "tessara-cli: --nav-average-fixes needs --speed-correction" --nav-average-fixes 10
 expect_usage "tessara-cli: --sampling-frequency 0.04 not in 0.1..20000" --sampling-frequency 0.04
+expect_usage "tessara-cli: --track t.txt: the name must end in .gpkg or .kml" --track t.txt
+expect_usage "tessara-cli: --track-points 0 not in 1..1000000000" --track t.GPKG --track-points 0
+expect_usage "tessara-cli: --track cannot be used with --dry-run, which writes nothing" \
+    --track t.kml --dry-run
 expect_usage "tessara-cli: --trace-spacing 1.994e0 not in 2..100" \
     --speed-correction --trace-spacing 1.994e0
 # A control character in a name text, even one too short to enter the name.

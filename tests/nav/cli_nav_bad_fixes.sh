@@ -30,7 +30,7 @@ missing=$(sed -n 's/^\([0-9]*\) of 300 traces without navigation left out$/\1/p'
     fail "holes: $(cat "$DIR/holes.err")"
 rows=$(wc -l <"$DIR/holes.csv")
 [ "$rows" -eq $((300 - missing + 1)) ] || fail "holes: $rows lines for $missing left out"
-grep -q "^$((300 - missing)) fixes, zone 32," "$DIR/holes.err" || fail "holes: $(cat "$DIR/holes.err")"
+grep -q "^$((300 - missing)) fixes, zone 32N (EPSG:32632)," "$DIR/holes.err" || fail "holes: $(cat "$DIR/holes.err")"
 holes=$(length "$DIR/holes.csv")
 [ "$holes" -gt $((clean - 20)) ] && [ "$holes" -le $((clean + 5)) ] || fail "holes: length $holes, clean $clean"
 

@@ -44,7 +44,7 @@ expect() {
 
 cd "$DIR" || fail "cd $DIR"
 mkdir out
-touch a.sgy B.SEGY c.seg notes.txt line.png
+touch a.sgy B.SEGY c.seg notes.txt line.png survey.toml t.gpkg t.kml
 
 expect "combine copy headers info nav scan section" ""
 expect "combine copy" "co"
@@ -61,11 +61,20 @@ expect "" combine --file-gap ""
 expect "" headers --first ""
 expect "dayonly yearday" combine --fix-knudsen ""
 expect "seismic" section a.sgy --palette "s"
-expect "grey seismic" section --palette ""
+expect "grey grey-bipolar grey-bipolar-reversed" section --palette "g"
+expect "auto envelope grey grey-bipolar grey-bipolar-reversed seismic" section --palette ""
+expect "off only over" section a.sgy --wiggles ""
+expect "" section a.sgy --bandpass ""
 expect "agc: none" section a.sgy --gain ""
 expect "31N 31S" nav --geojson --utm-zone "31"
 expect "line.png out" section a.sgy -o ""
 expect "line.png out" section --output ""
 expect "" section a.sgy --width ""
-expect "B.SEGY a.sgy c.seg line.png notes.txt out" combine --log ""
+expect "B.SEGY a.sgy c.seg line.png notes.txt out survey.toml t.gpkg t.kml" combine --log ""
+expect "out survey.toml" combine --settings ""
+expect "out survey.toml" combine -o out --save-settings ""
+expect "out t.gpkg" nav --gpkg ""
+expect "out t.kml" nav a.sgy --kml ""
+expect "out t.gpkg t.kml" combine --track ""
+expect "" nav --points ""
 echo "completion: ok"

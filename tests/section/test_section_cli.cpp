@@ -148,6 +148,13 @@ TEST_F(SectionCli, OptionsShapeThePictureAndBadValuesAreUsageErrors)
     EXPECT_EQ(Run({"section", in, "-o", m_tmp.File("c.png"), "--time", "100:100.000001"}), 0)
         << Err();
     EXPECT_EQ(Run({"section", in, "-o", m_tmp.File("b.png"), "--palette", "jet"}), 2);
+    // 1 ms samples: a band from 500 Hz up holds nothing of them.
+    EXPECT_EQ(Run({"section", in, "-o", m_tmp.File("b.png"), "--bandpass", "500,600"}), 1);
+    EXPECT_EQ(Err(),
+              "tessara-cli: " + in +
+                  ": --bandpass: the low corner is not below 500 Hz, the Nyquist frequency of "
+                  "the traces shown\n");
+    EXPECT_EQ(Run({"section", in, "-o", m_tmp.File("c.png"), "--bandpass", "499.9,600"}), 0);
     EXPECT_EQ(Run({"section", in, "-o", m_tmp.File("b.png"), "--traces", "31:40"}), 1);
     EXPECT_EQ(Err(), "tessara-cli: " + in + ": --traces: the file has 30 traces\n");
     EXPECT_EQ(Run({"section", in, "-o", m_tmp.File("b.png"), "--waterfall"}), 1);
@@ -206,7 +213,22 @@ INSTANTIATE_TEST_SUITE_P(
         LimitRow{"ClipInf", {"--clip", "inf"}, 2},
         LimitRow{"ClipZero", {"--clip", "0"}, 2},
         LimitRow{"ClipOver100", {"--clip", "100.001"}, 2},
-        LimitRow{"Clip100", {"--clip", "100", "--width", "200", "--height", "150"}, 0, 200, 150}),
+        LimitRow{"Clip100", {"--clip", "100", "--width", "200", "--height", "150"}, 0, 200, 150},
+        LimitRow{"BandpassOneCorner", {"--bandpass", "5"}, 2},
+        LimitRow{"BandpassCornersReversed", {"--bandpass", "40,5"}, 2},
+        LimitRow{"BandpassLowPassPastNyquist",
+                 {"--bandpass", "0,1000000", "--dc", "--width", "200", "--height", "150"},
+                 0,
+                 200,
+                 150},
+        LimitRow{"DepthSpeed299", {"--depth-axis", "299"}, 2},
+        LimitRow{"DepthOfAWaterfall", {"--depth-axis", "1500", "--waterfall"}, 2},
+        LimitRow{"WigglesOfAWaterfall", {"--wiggles", "only", "--waterfall"}, 2},
+        LimitRow{"WigglesOverEnvelopeInDepth",
+                 {"--wiggles", "over", "--palette", "envelope", "--depth-axis", "10000"},
+                 0,
+                 1600,
+                 900}),
     [](const ::testing::TestParamInfo<LimitRow>& p) { return std::string(p.param.name); });
 
 TEST_F(SectionCli, NoPictureLeavesAnOldOneAsItWas)

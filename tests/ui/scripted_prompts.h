@@ -31,6 +31,15 @@ public:
         directoryStarts << startDirectory;
         return directories.isEmpty() ? directory : directories.takeFirst();
     }
+    QString ChooseFile(QWidget* /*parent*/,
+                       const QString& title,
+                       const QString& /*filter*/,
+                       const QString& /*start*/,
+                       bool /*save*/) override
+    {
+        fileTitles << title;
+        return file;
+    }
     void ShowMessage(QWidget* /*parent*/, const QString& text) override { messages << text; }
     bool Ask(QWidget* /*parent*/, const QString& question) override
     {
@@ -41,6 +50,7 @@ public:
     QStringList files;       ///< what the file chooser answers
     QString directory;       ///< what the folder chooser answers
     QStringList directories; ///< answered first, one a question, before `directory`
+    QString file;            ///< what the chooser of one file answers
     QStringList fileTitles;
     QStringList fileFilters;
     QStringList fileStarts;

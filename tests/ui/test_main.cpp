@@ -28,7 +28,8 @@ int main(int argc, char* argv[])
                       tessara::test::NewWindowJobTest,
                       tessara::test::NewJobSummaryTest,
                       tessara::test::NewDesktopTest,
-                      tessara::test::NewViewerTest}) {
+                      tessara::test::NewViewerTest,
+                      tessara::test::NewSettingsProfilesTest}) {
         std::unique_ptr<QObject> test(make());
         failed += QTest::qExec(test.get(), argc, argv);
     }

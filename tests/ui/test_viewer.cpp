@@ -7,6 +7,7 @@
 
 #include <QChart>
 #include <QChartView>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
@@ -86,6 +87,7 @@ private slots:
     void keys_zoom_and_pan_then_read_the_view();
     void one_trace_file_zooms_in_time_only();
     void gain_clip_and_palette_change_the_picture();
+    void processing_reads_again_and_the_look_paints_again();
     void hovering_the_track_marks_the_nearest_trace();
     void large_view_shows_a_first_look_from_every_nth_trace();
     void main_window_view_opens_the_last_outputs_or_an_empty_viewer();
@@ -487,9 +489,47 @@ void TestViewer::gain_clip_and_palette_change_the_picture()
                                "numericUpDown_agc_window",
                                "numericUpDown_clip",
                                "comboBox_palette",
+                               "comboBox_wiggles",
+                               "checkBox_dc",
+                               "checkBox_bandpass",
+                               "numericUpDown_band_low",
+                               "numericUpDown_band_high",
+                               "checkBox_depth",
+                               "numericUpDown_sound_speed",
                                "view_section",
                                "button_close"};
     QCOMPARE(TabChain(*viewer.listBox_files, order), order);
+}
+
+// Processing changes the traces: they are read again. Wiggles and the depth
+// axis change the drawing alone. Hover tells the sample as stored and shown.
+void TestViewer::processing_reads_again_and_the_look_paints_again()
+{
+    CShownFile shown;
+    QVERIFY(shown.Show(40, 3));
+    CSectionViewer& viewer = shown.viewer;
+    const QPointF at = viewer.view_section->ToPicture(OverTrace(viewer, 17));
+    const QString plain = viewer.DescribeAt(at);
+    QVERIFY2(plain.contains(QRegularExpression(", sample (\\S+) as stored, \\1 shown,")),
+             qPrintable(plain));
+
+    viewer.comboBox_wiggles->setCurrentIndex(2);
+    viewer.checkBox_depth->setChecked(true);
+    QVERIFY(!viewer.bIsLoading());
+    QVERIFY(viewer.numericUpDown_sound_speed->isEnabled());
+    QVERIFY2(viewer.DescribeAt(at).contains(" m), sample "), qPrintable(viewer.DescribeAt(at)));
+
+    QVERIFY(!viewer.numericUpDown_band_low->isEnabled());
+    viewer.checkBox_bandpass->setChecked(true);
+    QVERIFY(viewer.numericUpDown_band_low->isEnabled());
+    QVERIFY(viewer.bIsLoading());
+    QVERIFY(Settled(viewer));
+    viewer.checkBox_dc->setChecked(true);
+    QVERIFY(viewer.bIsLoading());
+    QVERIFY(Settled(viewer));
+    const QString processed = viewer.DescribeAt(at);
+    QVERIFY2(!processed.contains(QRegularExpression(", sample (\\S+) as stored, \\1 shown,")),
+             qPrintable(processed));
 }
 
 void TestViewer::hovering_the_track_marks_the_nearest_trace()

@@ -55,5 +55,6 @@ QObject* NewWindowJobTest();
 QObject* NewJobSummaryTest();
 QObject* NewDesktopTest();
 QObject* NewViewerTest();
+QObject* NewSettingsProfilesTest();
 
 } // namespace tessara::test
