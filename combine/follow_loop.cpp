@@ -81,10 +81,7 @@ void CFolderWatch::Look(std::size_t folder, double now)
     std::error_code ec;
     for (fs::directory_iterator it(m_folders[folder], ec), end; !ec && it != end;
          it.increment(ec)) {
-        std::error_code typeError;
-        const std::string path = it->path().string();
-        if (!it->is_regular_file(typeError) || !bSegyFileName(path))
-            continue;
+        const std::string& path = it->path().native();
         // A file taken is looked at again only now and then, for a change
         // to report: over a night the folder fills, and each look would
         // otherwise examine every file the night has made.
@@ -94,6 +91,9 @@ void CFolderWatch::Look(std::size_t folder, double now)
             if (m_look % kLooksPerChangeCheck != 0 || known->second.changeTold)
                 continue;
         }
+        std::error_code typeError;
+        if (!it->is_regular_file(typeError) || !bSegyFileName(path))
+            continue;
         std::uint64_t device = 0;
         std::uint64_t inode = 0;
         FileVersion version;
