@@ -93,6 +93,7 @@ private slots:
     void main_window_view_opens_the_last_outputs_or_an_empty_viewer();
     void another_file_chosen_while_reading_is_the_one_shown();
     void picture_arriving_while_zooming_keeps_the_view();
+    void file_written_anew_is_read_again_keeping_the_zoom();
 };
 
 void TestViewer::summary_view_opens_the_job_outputs_with_picture_and_track()
@@ -685,6 +686,43 @@ void TestViewer::picture_arriving_while_zooming_keeps_the_view()
     // Once at rest, a picture takes the view.
     view.SetPicture(picture, QRectF(20, 10, 30, 20));
     QCOMPARE(view.View(), QRectF(20, 10, 30, 20));
+}
+
+// An output that grows while it is followed: written anew under its name.
+void TestViewer::file_written_anew_is_read_again_keeping_the_zoom()
+{
+    CShownFile shown;
+    QVERIFY(shown.Show(2000));
+    CSectionViewer& viewer = shown.viewer;
+    CSectionPictureView& view = *viewer.view_section;
+    const QString path = viewer.Files().first();
+
+    // Not zoomed: the whole file, as it is now.
+    QCOMPARE(WriteSurveyFile(shown.dir.Path(), 2500, 0), path.toStdString());
+    viewer.Reread(path);
+    QVERIFY(Settled(viewer));
+    QCOMPARE(view.Whole().right(), 2501.0);
+    QCOMPARE(view.Shown(), view.Whole());
+
+    const QRectF whole = view.Shown();
+    DragBox(view,
+            QPoint(int(WidgetX(view, 500.5)), view.height() * 3 / 10),
+            QPoint(int(WidgetX(view, 560.5)), view.height() * 7 / 10));
+    QVERIFY(Reread(viewer, whole));
+    const QRectF zoomed = view.View();
+    QCOMPARE(WriteSurveyFile(shown.dir.Path(), 3000, 0), path.toStdString());
+    viewer.Reread(path);
+    QVERIFY(Settled(viewer));
+    QCOMPARE(view.Whole().right(), 3001.0);
+    QCOMPARE(view.View(), zoomed);
+
+    // One not listed is added and shown.
+    const std::string other = (shown.dir.Path() / "open.sgy").string();
+    fs::copy_file(path.toStdString(), other);
+    viewer.Reread(QString::fromStdString(other));
+    QVERIFY(Settled(viewer));
+    QCOMPARE(viewer.Files().size(), 2);
+    QCOMPARE(viewer.listBox_files->currentRow(), 1);
 }
 
 QObject* NewViewerTest()
