@@ -95,6 +95,7 @@ public:
     QPushButton* button_stop;    ///< "Stop", beside "Process Files" while a job runs
     QPushButton* button_preview; ///< "Preview": what "Process Files" would write
     QPushButton* button_view;    ///< "View": the last job's outputs in the viewer
+    QPushButton* button_follow;  ///< "Follow Folder...": a folder's files as they come
     QPushButton* button_help;
     QPushButton* button_about;
     QPushButton* button_settings; ///< "Settings": the menu of the job profiles
@@ -152,9 +153,12 @@ private:
     void SetupDemultiplex();
     void ProcessFiles();
     void PreviewFiles();
+    /// Follows a folder the user chooses into an output folder he chooses.
+    void FollowFolder();
     /// Runs the job on the list into a folder the user chooses, or with
-    /// `preview` only decides it and shows what it would write.
-    void RunJob(bool preview);
+    /// `preview` only decides it and shows what it would write, or with
+    /// `follow` takes the files of those folders as they come until Stop.
+    void RunJob(bool preview, const FollowOptions* follow = nullptr);
     /// The output directory for a job, asked of the user; empty when none.
     [[nodiscard]] QString ChooseOutputDirectory();
     void ShowHelp();
@@ -193,6 +197,7 @@ private:
     CSectionViewer* m_viewer = nullptr;
     QWidget* m_about = nullptr;
     QString m_lastOutputDirectory; ///< of this run; the folder chooser opens here
+    QString m_lastFollowedFolder;  ///< of this run; "Follow Folder..." opens here
     QString m_lastInputDirectory;  ///< the file chooser opens here; kept between runs
     bool m_jobRunning = false;
     bool m_stopRequested = false; ///< by "Stop" or closing the window, for the running job

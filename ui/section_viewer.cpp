@@ -556,6 +556,24 @@ QStringList CSectionViewer::Files() const
     return paths;
 }
 
+void CSectionViewer::Reread(const QString& path)
+{
+    const auto row = static_cast<int>(Files().indexOf(path));
+    if (row < 0) {
+        AddFiles({path});
+        return;
+    }
+    if (path != m_path) {
+        listBox_files->setCurrentRow(row);
+        return;
+    }
+    // The traces read before may have moved: the table is read again.
+    const QRectF view = view_section->View();
+    const bool zoomed = !view.isEmpty() && !bSameData(view, view_section->Whole());
+    m_traces.reset();
+    Load(zoomed ? view : QRectF(), true);
+}
+
 int CSectionViewer::TrackPoints() const
 {
     return static_cast<int>(m_track->count());

@@ -65,6 +65,10 @@ public:
     /// "(cannot be read)" after its name and the reason in its tooltip.
     void AddFiles(const QStringList& paths, const ViewerPairs& pairs = {});
     [[nodiscard]] QStringList Files() const;
+    /// The file at `path` was written anew (an output that grows): listed
+    /// and shown when it is not, read again when it is shown, keeping the
+    /// part the user zoomed into.
+    void Reread(const QString& path);
     /// Whether a file or view is still being read.
     [[nodiscard]] bool bIsLoading() const { return m_loading; }
     /// Whether the picture shown is the first look from a share of the traces.

@@ -468,6 +468,7 @@ void TestForm1::tab_order_runs_top_to_bottom()
         "button_stop",
         "button_view",
         "button_preview",
+        "button_follow",
         "button_help",
         "button_about",
         "comboBox_Expedition",

@@ -97,6 +97,7 @@ private slots:
     void view_opens_the_selected_inputs_in_list_order();
     void track_keeps_one_scale_round_ticks_and_the_palette();
     void track_click_outside_the_view_moves_the_section_there();
+    void file_written_anew_is_read_again_keeping_the_zoom();
 };
 
 void TestViewer::summary_view_opens_the_job_outputs_with_picture_and_track()
@@ -798,6 +799,43 @@ void TestViewer::track_click_outside_the_view_moves_the_section_there()
              qPrintable(QString("%1..%2").arg(view.View().left()).arg(view.View().right())));
     QVERIFY(std::abs(view.View().width() - zoomed.width()) < 1e-9);
     QCOMPARE(viewer.TraceAtColumn(*view.MarkedColumn()), std::int64_t{350});
+}
+
+// An output that grows while it is followed: written anew under its name.
+void TestViewer::file_written_anew_is_read_again_keeping_the_zoom()
+{
+    CShownFile shown;
+    QVERIFY(shown.Show(2000));
+    CSectionViewer& viewer = shown.viewer;
+    CSectionPictureView& view = *viewer.view_section;
+    const QString path = viewer.Files().first();
+
+    // Not zoomed: the whole file, as it is now.
+    QCOMPARE(WriteSurveyFile(shown.dir.Path(), 2500, 0), path.toStdString());
+    viewer.Reread(path);
+    QVERIFY(Settled(viewer));
+    QCOMPARE(view.Whole().right(), 2501.0);
+    QCOMPARE(view.Shown(), view.Whole());
+
+    const QRectF whole = view.Shown();
+    DragBox(view,
+            QPoint(int(WidgetX(view, 500.5)), view.height() * 3 / 10),
+            QPoint(int(WidgetX(view, 560.5)), view.height() * 7 / 10));
+    QVERIFY(Reread(viewer, whole));
+    const QRectF zoomed = view.View();
+    QCOMPARE(WriteSurveyFile(shown.dir.Path(), 3000, 0), path.toStdString());
+    viewer.Reread(path);
+    QVERIFY(Settled(viewer));
+    QCOMPARE(view.Whole().right(), 3001.0);
+    QCOMPARE(view.View(), zoomed);
+
+    // One not listed is added and shown.
+    const std::string other = (shown.dir.Path() / "open.sgy").string();
+    fs::copy_file(path.toStdString(), other);
+    viewer.Reread(QString::fromStdString(other));
+    QVERIFY(Settled(viewer));
+    QCOMPARE(viewer.Files().size(), 2);
+    QCOMPARE(viewer.listBox_files->currentRow(), 1);
 }
 
 QObject* NewViewerTest()
