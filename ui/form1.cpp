@@ -218,6 +218,7 @@ Form1::Form1(const QString& programDirectory,
     auto* layout = new QHBoxLayout(this);
     auto* column = new QVBoxLayout;
     column->addWidget(button_load_segy);
+    column->addWidget(button_follow);
     column->addWidget(button_clear_selected);
     column->addWidget(button_clear_list);
     column->addWidget(button3);
@@ -231,7 +232,6 @@ Form1::Form1(const QString& programDirectory,
     column->addLayout(processRow);
     auto* helpRow = new QHBoxLayout;
     helpRow->addWidget(button_preview);
-    helpRow->addWidget(button_follow);
     helpRow->addWidget(button_help, 1);
     helpRow->addWidget(button_about);
     column->addLayout(helpRow);
@@ -546,6 +546,7 @@ void Form1::SetTabOrder()
     // Top to bottom: the command column, then the settings panel.
     const QList<QWidget*> order = {
         button_load_segy,
+        button_follow,
         button_clear_selected,
         button_clear_list,
         button3,
@@ -555,7 +556,6 @@ void Form1::SetTabOrder()
         button_stop,
         button_view,
         button_preview,
-        button_follow,
         button_help,
         button_about,
         comboBox_Expedition,

@@ -459,6 +459,7 @@ void TestForm1::tab_order_runs_top_to_bottom()
 {
     const QStringList expected = {
         "button_load_segy",
+        "button_follow",
         "button_clear_selected",
         "button_clear_list",
         "button3",
@@ -468,7 +469,6 @@ void TestForm1::tab_order_runs_top_to_bottom()
         "button_stop",
         "button_view",
         "button_preview",
-        "button_follow",
         "button_help",
         "button_about",
         "comboBox_Expedition",
