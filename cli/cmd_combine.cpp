@@ -215,14 +215,16 @@ std::string FinishSettings(CombineOptions& o)
 /// NAME.png beside every output with its final name. A quicklook is an aid,
 /// not part of the job: one that cannot be made is named, and a stop ends
 /// the pictures, not the command.
-void WriteQuicklooks(const CombineResult& result, CTemporaryFileOnStop& onStop)
+void WriteQuicklooks(const CombineResult& result,
+                     const CombineSettings& settings,
+                     CTemporaryFileOnStop& onStop)
 {
     if (result.outputs.empty() || onStop.bStopRequested())
         return;
     const CGuiForPainting gui;
     for (const OutputRecord& output : result.outputs) {
         std::string error;
-        if (WriteQuicklook(output.path, onStop, error))
+        if (WriteQuicklook(output.path, QuicklookOptions(settings), onStop, error))
             std::cout << "Quicklook: " << QuicklookPath(output.path) << std::endl;
         else if (!error.empty())
             std::cerr << "tessara-cli: " << QuicklookPath(output.path)
@@ -329,7 +331,7 @@ int ReportCombine(const CombineOptions& o,
         failed = true;
     }
     if (quicklooks)
-        WriteQuicklooks(result, *onStop);
+        WriteQuicklooks(result, o.settings, *onStop);
     // The composites stand whatever becomes of their track.
     if (track && !onStop->bStopRequested() &&
         !WriteTracksOf(OutputPaths(result),

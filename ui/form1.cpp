@@ -291,8 +291,8 @@ void Form1::BuildCommandColumn()
     button_stop->setToolTip("Finish the output being written and process no further input");
     button_stop->setEnabled(false);
     button_view = Button(this, "button_view", "Vie&w");
-    button_view->setToolTip("Show the last job's outputs, or any SEG-Y files, as sections "
-                            "beside their tracks");
+    button_view->setToolTip("Show the inputs selected in the list, else the last job's "
+                            "outputs, or any SEG-Y files, as sections beside their tracks");
     button_preview = Button(this, "button_preview", "Preview");
     button_preview->setToolTip(
         "The outputs Process Files would write, the inputs it would skip and the traces it "
@@ -322,9 +322,7 @@ void Form1::BuildCommandColumn()
     connect(button_preview, &QPushButton::clicked, this, &Form1::PreviewFiles);
     connect(button_follow, &QPushButton::clicked, this, &Form1::FollowFolder);
     connect(button_help, &QPushButton::clicked, this, &Form1::ShowHelp);
-    connect(button_view, &QPushButton::clicked, this, [this] {
-        ShowViewer(m_summary != nullptr ? m_summary->Outputs() : QStringList());
-    });
+    connect(button_view, &QPushButton::clicked, this, &Form1::ViewSelectedOrOutputs);
     connect(button_about, &QPushButton::clicked, this, &Form1::ShowAbout);
     BuildSettingsMenu();
 }
@@ -686,6 +684,9 @@ void Form1::ShowSummary(const CombineResult& result, const QString& directory)
         m_summary = new CJobSummaryDialog(this);
         connect(m_summary, &CJobSummaryDialog::viewRequested, this, &Form1::ShowViewer);
     }
+    // The settings may change before the outputs are looked at.
+    m_outputPairs = {m_settings.demultiplex_sidescan && !m_settings.demultiplex_single_channel,
+                     m_settings.flip_port};
     m_summary->SetResult(result, directory);
     ShowOver(*m_summary, *this);
 }
@@ -698,7 +699,24 @@ void Form1::ShowViewer(const QStringList& files)
     // Once shown, so that the first picture is made at the size it is seen.
     // Without a job's outputs the files the user added stay.
     if (!files.isEmpty())
-        m_viewer->SetFiles(files);
+        m_viewer->SetFiles(files, m_outputPairs);
+}
+
+void Form1::ViewSelectedOrOutputs()
+{
+    QStringList selected;
+    for (int k = 0; k < listBox_input_segy_files->count(); ++k)
+        if (listBox_input_segy_files->item(k)->isSelected())
+            selected << listBox_input_segy_files->item(k)->text();
+    if (selected.isEmpty()) {
+        ShowViewer(m_summary != nullptr ? m_summary->Outputs() : QStringList());
+        return;
+    }
+    if (m_viewer == nullptr)
+        m_viewer = new CSectionViewer(this);
+    ShowOver(*m_viewer, *this);
+    // Raw inputs are no job's pairs: marked pairs still draw as a waterfall.
+    m_viewer->SetFiles(selected, ViewerPairs{});
 }
 
 void Form1::SaveWindowState() const

@@ -4,6 +4,7 @@
 
 #include "combine/api/combine_job.h"
 #include "combine/api/combine_settings.h"
+#include "ui/section_viewer.h"
 #include "ui/window_prompts.h"
 
 #include <QString>
@@ -180,10 +181,15 @@ private:
     void FitOnScreen();
     void ShowSummary(const CombineResult& result, const QString& directory);
     void ShowViewer(const QStringList& files);
+    /// What "View" shows: the inputs selected in the list, in list order,
+    /// else the last job's outputs.
+    void ViewSelectedOrOutputs();
     void SetJobRunning(bool running);
     SpeedCorrection& Chart();
 
     CombineSettings m_settings;
+    /// How the last job laid out its sidescan pairs, for its outputs' viewer.
+    ViewerPairs m_outputPairs;
     std::unique_ptr<IWindowPrompts> m_prompts;
     SpeedCorrection* sp = nullptr;
     CJobSummaryDialog* m_summary = nullptr;
