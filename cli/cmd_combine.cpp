@@ -8,6 +8,7 @@
 #include "cli/cli_job_host.h"
 #include "cli/combine_report.h"
 #include "cli/commands.h"
+#include "cli/follow_host.h"
 #include "cli/job_files.h"
 #include "cli/nav_track.h"
 #include "cli/output_target.h"
@@ -56,6 +57,8 @@ struct CombineOptions {
     bool quicklook = false;
     bool dryRun = false;
     bool json = false;
+    bool follow = false;
+    std::optional<double> settleSeconds;
     std::string trackPath;
     long long trackPoints = 100;
     // Options whose presence switches a setting on, read after parsing.
@@ -113,6 +116,15 @@ std::string FinishNavigation(CombineOptions& o)
         value = WithSettingDecimals(*row, value);
     }
     return "";
+}
+
+/// What --follow watches: the FILE arguments as folders.
+FollowOptions FollowFrom(const CombineOptions& o)
+{
+    FollowOptions follow;
+    follow.folders = o.settings.input_files;
+    follow.settleSeconds = o.settleSeconds.value_or(follow.settleSeconds);
+    return follow;
 }
 
 /// --track and --track-points: refused when they cannot work.
@@ -177,6 +189,15 @@ std::string FinishSettings(CombineOptions& o)
         return "--save-settings cannot be used with --dry-run, which writes nothing";
     if (const std::string problem = TrackOptionsProblem(o); !problem.empty())
         return problem;
+    if (o.follow && o.dryRun)
+        return "--follow cannot be used with --dry-run: the files to come cannot be decided";
+    if (o.settleSeconds && !o.follow)
+        return "--settle needs --follow";
+    if (o.follow) {
+        if (const std::string problem = FollowProblem(FollowFrom(o), o.outputDirectory);
+            !problem.empty())
+            return problem;
+    }
     if (o.navAverageFixes)
         s.nav_average_fixes = *o.navAverageFixes;
     if (std::string problem = FinishNavigation(o); !problem.empty())
@@ -234,14 +255,16 @@ std::string FinishSettings(CombineOptions& o)
 /// NAME.png beside every output with its final name. A quicklook is an aid,
 /// not part of the job: one that cannot be made is named, and a stop ends
 /// the pictures, not the command.
-void WriteQuicklooks(const CombineResult& result, CTemporaryFileOnStop& onStop)
+void WriteQuicklooks(const CombineResult& result,
+                     const CombineSettings& settings,
+                     CTemporaryFileOnStop& onStop)
 {
     if (result.outputs.empty() || onStop.bStopRequested())
         return;
     const CGuiForPainting gui;
     for (const OutputRecord& output : result.outputs) {
         std::string error;
-        if (WriteQuicklook(output.path, onStop, error))
+        if (WriteQuicklook(output.path, QuicklookOptions(settings), onStop, error))
             std::cout << "Quicklook: " << QuicklookPath(output.path) << std::endl;
         else if (!error.empty())
             std::cerr << "tessara-cli: " << QuicklookPath(output.path)
@@ -321,7 +344,8 @@ int ReportCombine(const CombineOptions& o,
                   << " by an earlier job that did not finish\n";
     // The pictures come after the job's report: a stop from here on ends
     // them, and the report stands, with the job's exit code.
-    const bool quicklooks = o.quicklook && outcome != CombineOutcome::Stopped;
+    // A followed job drew each picture as its output was written.
+    const bool quicklooks = o.quicklook && !o.follow && outcome != CombineOutcome::Stopped;
     const bool track =
         !o.trackPath.empty() && outcome != CombineOutcome::Stopped && !result.outputs.empty();
     std::optional<CTemporaryFileOnStop> onStop;
@@ -339,12 +363,15 @@ int ReportCombine(const CombineOptions& o,
         std::cerr << "tessara-cli: " << input.path << ": " << input.reason << '\n';
         failed = true;
     }
+    // Following, a file left out is what the recorder did, not a failure.
+    for (const UnreadableInput& input : result.inputs_left_out)
+        std::cerr << "tessara-cli: " << input.path << ": left out, " << input.reason << '\n';
     if (outcome == CombineOutcome::Done && result.outputs.empty()) {
         std::cerr << "tessara-cli: " << WhyNoOutput(result.summary) << '\n';
         failed = true;
     }
     if (quicklooks)
-        WriteQuicklooks(result, *onStop);
+        WriteQuicklooks(result, o.settings, *onStop);
     // The composites stand whatever becomes of their track.
     if (track && !onStop->bStopRequested() &&
         !WriteTracksOf(OutputPaths(result),
@@ -438,13 +465,14 @@ int RunCombine(CombineOptions& o)
     // output half written.
     (void)std::signal(SIGPIPE, SIG_IGN);
 
-    CCliJobHost host(log.File(), o.verbose);
+    CFollowCliHost host(log.File(), o.verbose, o.follow, o.quicklook);
     CCombineJob job(o.settings, host);
     if (!o.logPath.empty())
         job.KeepFile(o.logPath);
+    const FollowOptions follow = FollowFrom(o);
     const CombineOutcome outcome = [&] {
         const CStopSignals stopSignals;
-        return job.Run(o.outputDirectory);
+        return o.follow ? job.Follow(o.outputDirectory, follow) : job.Run(o.outputDirectory);
     }();
     host.EndProgressLine();
     const bool logFailed = !log.Close() || host.LogFailed();
@@ -624,6 +652,14 @@ void RegisterCombine(CLI::App& app, std::vector<Command>& commands)
                   "Decide every output and write nothing: a table of the outputs the job would "
                   "write, the inputs it would skip, and the summary of a real run");
     sub->add_flag("--json", o->json, "With --dry-run: the same as one JSON document");
+    sub->add_flag("--follow",
+                  o->follow,
+                  "FILE are folders: take their SEG-Y files, then each new one once complete, "
+                  "writing each output as it closes, until SIGINT");
+    sub->add_option("--settle",
+                    o->settleSeconds,
+                    "With --follow: a file unchanged for this long (s) is complete, default 10")
+        ->check(CLI::Range(kMinSettleSeconds, kMaxSettleSeconds));
     commands.push_back({sub, [o] { return RunCombine(*o); }});
 }
 

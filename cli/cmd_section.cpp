@@ -5,6 +5,8 @@
 #include "cli/output_target.h"
 #include "cli/section_image.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -32,6 +34,8 @@ struct SectionCommand {
     std::string bandpass;
     std::string depthAxis;
     bool waterfall = false;
+    bool noFlipPort = false;
+    double soundSpeed = 1500.0;
     std::string traces;
     std::string time;
 };
@@ -50,6 +54,20 @@ bool ParseNumber(const std::string& text, double& value)
     int used = 0;
     return std::sscanf(text.c_str(), "%lf%n", &value, &used) == 1 &&
            static_cast<std::size_t>(used) == text.size();
+}
+
+/// A picture is written as PNG only: a name that says otherwise would be
+/// opened by the wrong decoder. A name without an extension says nothing.
+std::string PictureNameProblem(const std::string& output)
+{
+    std::string extension = std::filesystem::path(output).extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(), [](unsigned char ch) {
+        return static_cast<char>(std::tolower(ch));
+    });
+    if (extension.empty() || extension == ".png")
+        return {};
+    return "-o " + output + ": extension " + std::filesystem::path(output).extension().string() +
+           " not .png (the picture is written as PNG)";
 }
 
 /// The display processing and how the picture is drawn, or a usage problem.
@@ -111,6 +129,8 @@ std::string Translate(const SectionCommand& c, SectionOptions& o, SectionLook& l
                std::to_string(c.size.height) + ": a picture of " + std::to_string(pixels) +
                " pixels, more than " + std::to_string(kLargestPicturePixels);
     o.waterfall = c.waterfall;
+    o.portFlipped = !c.noFlipPort;
+    o.soundSpeed = c.soundSpeed;
     if (!c.traces.empty() && (!ParsePair(c.traces, "%lld:%lld%n", o.firstTrace, o.lastTrace) ||
                               o.firstTrace < 1 || o.lastTrace < o.firstTrace))
         return "--traces " + c.traces + ": expected FIRST:LAST with 1 <= FIRST <= LAST";
@@ -137,6 +157,11 @@ int RunSection(const SectionCommand& c)
     if (target.kind == OutputKind::Refused) {
         PrintError(c.output, target.why);
         return target.exitCode;
+    }
+    if (const std::string problem = PictureNameProblem(c.output);
+        target.kind == OutputKind::File && !problem.empty()) {
+        std::cerr << "tessara-cli: " << problem << '\n';
+        return kExitUsage;
     }
     // A reader of the picture that goes away fails the write, with a message.
     (void)std::signal(SIGPIPE, SIG_IGN);
@@ -196,10 +221,19 @@ void RegisterSection(CLI::App& app, std::vector<Command>& commands)
                     c->bandpass,
                     "LOW,HIGH: zero-phase band-pass for display, corners in Hz at half "
                     "amplitude with smooth flanks (LOW 0: low-pass)");
-    auto* waterfall =
-        sub->add_flag("--waterfall",
-                      c->waterfall,
-                      "Sidescan pairs (trace id code 25): one pair per row, port left");
+    auto* waterfall = sub->add_flag(
+        "--waterfall",
+        c->waterfall,
+        "Sidescan pairs as combine --sidescan writes them (any channel field): one pair per "
+        "row, pings down, slant range across, port left");
+    sub->add_flag("--no-flip-port",
+                  c->noFlipPort,
+                  "The pairs' port halves run from nadir out (combine --no-flip-port)")
+        ->needs(waterfall);
+    sub->add_option("--sound-speed", c->soundSpeed, "m/s for the waterfall's slant range")
+        ->check(CLI::Range(1000.0, 2000.0))
+        ->needs(waterfall)
+        ->capture_default_str();
     sub->add_option("--traces", c->traces, "FIRST:LAST, 1-based trace numbers");
     sub->add_option("--time", c->time, "MS0:MS1, two-way time window in ms")->excludes(waterfall);
     sub->add_option("--wiggles",

@@ -36,8 +36,9 @@ std::string WhyNoSection(const std::string& input, const Section& s)
     case SectionStatus::EmptyTimeWindow:
         return "--time: no sample of the traces shown lies in that window";
     case SectionStatus::NotSidescanPairs:
-        return "--waterfall: trace identification code " + std::to_string(s.badTraceIdCode) +
-               " not 25 (sidescan pairs)";
+        return "--waterfall: trace " + std::to_string(s.unpairedTrace) + " has " +
+               std::to_string(s.unpairedSamples) +
+               " samples, not a port and a starboard half (sidescan pairs)";
     case SectionStatus::BandPastNyquist:
         return "--bandpass: the low corner is not below " + FormatHz(s.nyquistHz) +
                " Hz, the Nyquist frequency of the traces shown";
@@ -113,11 +114,24 @@ std::string QuicklookPath(const std::string& output)
     return std::filesystem::path(output).replace_extension(".png").string();
 }
 
-bool WriteQuicklook(const std::string& output, CTemporaryFileOnStop& onStop, std::string& error)
+SectionOptions QuicklookOptions(const CombineSettings& settings)
+{
+    SectionOptions options;
+    // Single channel wins when both modes are on: its traces are no pairs.
+    options.waterfall = settings.demultiplex_sidescan && !settings.demultiplex_single_channel;
+    options.waterfallWhenMarked = true;
+    options.portFlipped = settings.flip_port;
+    return options;
+}
+
+bool WriteQuicklook(const std::string& output,
+                    const SectionOptions& options,
+                    CTemporaryFileOnStop& onStop,
+                    std::string& error)
 {
     try {
-        const QImage image = SectionImage(
-            output, SectionOptions{}, PictureSize{}, SectionLook{}, error, [&](auto, auto) {
+        const QImage image =
+            SectionImage(output, options, PictureSize{}, SectionLook{}, error, [&](auto, auto) {
                 return !onStop.bStopRequested();
             });
         return !image.isNull() && !onStop.bStopRequested() &&

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "cli/output_target.h"
+#include "combine/api/combine_settings.h"
 #include "section/section_file.h"
 #include "section_paint/section_picture.h"
 
@@ -40,11 +41,19 @@ namespace tessara::cli
 [[nodiscard]] std::string QuicklookPath(const std::string& output);
 
 /// The quicklook of the composite `output` at QuicklookPath, replacing a
-/// file or link of that name as the composite replaced one at its own. False
-/// with `error` set (one line, without the composite's path) when it was not
-/// written, for want of memory too; false with no error when a stop was
-/// asked for (see CTemporaryFileOnStop) before it was.
-[[nodiscard]] bool
-WriteQuicklook(const std::string& output, CTemporaryFileOnStop& onStop, std::string& error);
+/// file or link of that name as the composite replaced one at its own, drawn
+/// as `options` say (QuicklookOptions). False with `error` set (one line,
+/// without the composite's path) when it was not written, for want of memory
+/// too; false with no error when a stop was asked for (see
+/// CTemporaryFileOnStop) before it was.
+[[nodiscard]] bool WriteQuicklook(const std::string& output,
+                                  const SectionOptions& options,
+                                  CTemporaryFileOnStop& onStop,
+                                  std::string& error);
+
+/// How the quicklooks of a job run with `settings` are drawn: the sidescan
+/// pairs it writes as a waterfall (their halves as it laid them out), other
+/// composites as a section, or a waterfall where every trace is marked a pair.
+[[nodiscard]] SectionOptions QuicklookOptions(const CombineSettings& settings);
 
 } // namespace tessara::cli

@@ -4,6 +4,7 @@
 #include "combine/api/combine_job.h"
 
 #include "combine/api/output_directory.h"
+#include "combine/follow_loop.h"
 #include "combine/job_state.h"
 #include "combine/output_directory.h"
 #include "combine/output_plan.h"
@@ -51,9 +52,11 @@ public:
             IJobHost& host,
             const std::string& outputDirectory,
             bool dryRun,
-            const std::vector<std::string>& keptFiles)
-        : m_settings(settings), m_host(host), m_quietHost(host), m_outputDirectory(outputDirectory),
-          m_dryRun(dryRun), m_keptFiles(keptFiles)
+            const std::vector<std::string>& keptFiles,
+            const FollowOptions* follow)
+        : m_settings(settings), m_host(host), m_quietHost(host), m_stopAsideHost(host),
+          m_outputDirectory(outputDirectory), m_dryRun(dryRun), m_keptFiles(keptFiles),
+          m_follow(follow)
     {
     }
 
@@ -89,9 +92,11 @@ private:
     const CombineSettings& m_settings; // the front end's, which may change
     IJobHost& m_host;
     CQuietHost m_quietHost;
+    CStopAsideHost m_stopAsideHost; // following: a stop ends following, not an output
     const std::string m_outputDirectory;
     const bool m_dryRun;
     const std::vector<std::string> m_keptFiles;
+    const FollowOptions* m_follow;    // null for a finished list
     std::vector<InputEntry> m_inputs; // in processing order once scanned
     ProgressLedger m_progress;
     std::optional<COutputPlanner> m_planner;
@@ -118,19 +123,26 @@ CombineOutcome CCombineJob::Run(const std::string& outputDirectory)
     return Start(outputDirectory, false);
 }
 
+CombineOutcome CCombineJob::Follow(const std::string& outputDirectory, const FollowOptions& follow)
+{
+    return Start(outputDirectory, false, &follow);
+}
+
 CombineOutcome CCombineJob::DryRun(const std::string& outputDirectory)
 {
     return Start(outputDirectory, true);
 }
 
-CombineOutcome CCombineJob::Start(const std::string& outputDirectory, bool dryRun)
+CombineOutcome
+CCombineJob::Start(const std::string& outputDirectory, bool dryRun, const FollowOptions* follow)
 {
     // A second start from inside the front end's event pumping must not
     // replace the running job's state.
     if (m_running)
         return CombineOutcome::AlreadyRunning;
     m_running = true;
-    m_driver = std::make_unique<CDriver>(m_settings, m_host, outputDirectory, dryRun, m_keptFiles);
+    m_driver =
+        std::make_unique<CDriver>(m_settings, m_host, outputDirectory, dryRun, m_keptFiles, follow);
     try {
         const CombineOutcome outcome = m_driver->Run();
         m_running = false;
@@ -146,12 +158,16 @@ CombineOutcome CCombineJob::Start(const std::string& outputDirectory, bool dryRu
 
 CombineOutcome CCombineJob::CDriver::Run()
 {
-    if (const std::string problem = ValidateCombineSettings(m_settings); !problem.empty()) {
+    std::string problem = ValidateCombineSettings(m_settings);
+    if (problem.empty() && m_follow)
+        problem = FollowProblem(*m_follow, m_outputDirectory);
+    if (!problem.empty()) {
         m_host.ShowMessage(problem);
         m_result.outcome = CombineOutcome::InvalidSettings;
         return m_result.outcome;
     }
-    for (const std::string& path : m_settings.input_files) {
+    // A followed job's inputs come as the recorder writes them.
+    for (const std::string& path : m_follow ? std::vector<std::string>{} : m_settings.input_files) {
         InputEntry entry{path};
         entry.identified = FileIdentity(path, entry.device, entry.inode, &entry.version);
         m_inputs.push_back(entry);
@@ -161,19 +177,22 @@ CombineOutcome CCombineJob::CDriver::Run()
         m_result.outcome = CombineOutcome::DirectoryRefused;
         return m_result.outcome;
     }
-    IJobHost& host = m_dryRun ? static_cast<IJobHost&>(m_quietHost) : m_host;
+    IJobHost& host = m_dryRun   ? static_cast<IJobHost&>(m_quietHost)
+                     : m_follow ? static_cast<IJobHost&>(m_stopAsideHost)
+                                : m_host;
     m_progress.inputCount = static_cast<int>(m_inputs.size());
     for (const InputEntry& input : m_inputs)
         m_progress.total += 2 * input.version.bytes;
     m_planner.emplace(m_settings, host, m_inputs, m_progress, m_outputDirectory, m_keptFiles);
     m_planner->Scan();
-    if (const std::string problem = m_planner->LoadNavigation(); !problem.empty()) {
+    problem = m_planner->LoadNavigation();
+    if (!problem.empty()) {
         m_host.ShowMessage(problem);
         m_result.outcome = CombineOutcome::InvalidSettings;
         return m_result.outcome;
     }
     if (!m_dryRun) {
-        m_writer.emplace(m_host,
+        m_writer.emplace(host,
                          m_inputs,
                          m_progress,
                          m_outputDirectory,
@@ -187,7 +206,18 @@ CombineOutcome CCombineJob::CDriver::Run()
 
     bool stopped = false;
     bool failed = false;
-    RunOutputs(stopped, failed);
+    if (m_follow)
+        failed = !CFollowLoop(m_settings,
+                              m_host,
+                              *m_follow,
+                              m_inputs,
+                              m_progress,
+                              *m_planner,
+                              *m_writer,
+                              m_outputDirectory)
+                      .Run();
+    else
+        RunOutputs(stopped, failed);
 
     CombineResult& result = Kept();
     const COutputRecords& counted =

@@ -24,6 +24,34 @@ std::int32_t WholeSeconds(double seconds)
 
 } // namespace
 
+bool ReadFirstTrace(const std::string& path,
+                    const FirstTraceCorrection& correct,
+                    SegyHeaderType& first)
+{
+    CSegyTrace trace;
+    bool known = false;
+    {
+        CSegyFileIn in;
+        if (in.Open(path)) {
+            trace.SetN(in.GetSamples());
+            in.Read(trace, -1);
+            known = !in.atEnd;
+        }
+    }
+    if (!trace.header)
+        trace.SetN(0);
+    correct(path, trace);
+    first = *trace.header;
+    return known;
+}
+
+void SetStartTime(InputEntry& input, const CJobTimeScale& scale, const SegyHeaderType& first)
+{
+    const double start = scale.Seconds(first);
+    input.start_time = start;
+    input.file_time = WholeSeconds(start);
+}
+
 CJobTimeScale Scan_and_Sort_Input_files(const JobContext& ctx,
                                         std::vector<InputEntry>& inputs,
                                         const FirstTraceCorrection& correct,
@@ -35,23 +63,10 @@ CJobTimeScale Scan_and_Sort_Input_files(const JobContext& ctx,
     std::vector<SegyHeaderType> readable;
     for (std::size_t k = 0; k < inputs.size(); ++k) {
         InputEntry& input = inputs[k];
-        CSegyTrace first;
-        bool known = false;
-        {
-            CSegyFileIn in;
-            if (in.Open(input.path)) {
-                first.SetN(in.GetSamples());
-                in.Read(first, -1);
-                known = !in.atEnd;
-            }
-        }
-        if (!first.header)
-            first.SetN(0);
-        correct(input.path, first);
-        firsts[k] = *first.header;
+        const bool known = ReadFirstTrace(input.path, correct, firsts[k]);
         input.start_known = known;
         if (known)
-            readable.push_back(*first.header);
+            readable.push_back(firsts[k]);
 
         JobProgress progress;
         progress.phase = JobProgress::Phase::Scanning;
@@ -59,16 +74,13 @@ CJobTimeScale Scan_and_Sort_Input_files(const JobContext& ctx,
         progress.inputCount = static_cast<int>(inputs.size());
         ctx.host.Progress(progress);
         ctx.host.SetStatus("Scanning input file = " + FileNameOf(input.path) + " : start times = " +
-                           std::to_string(WholeSeconds(SecondsOfYear(*first.header))));
+                           std::to_string(WholeSeconds(SecondsOfYear(firsts[k]))));
         ctx.host.PumpEvents();
     }
 
     const CJobTimeScale scale = CJobTimeScale::ForFirstTraces(readable, yearsUncertain);
-    for (std::size_t k = 0; k < inputs.size(); ++k) {
-        const double start = scale.Seconds(firsts[k]);
-        inputs[k].start_time = start;
-        inputs[k].file_time = WholeSeconds(start);
-    }
+    for (std::size_t k = 0; k < inputs.size(); ++k)
+        SetStartTime(inputs[k], scale, firsts[k]);
 
     // The key is the whole second only: inputs that start in the same second
     // keep their list order, whatever their milliseconds.

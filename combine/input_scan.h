@@ -18,6 +18,16 @@ class CSegyTrace;
 /// times and trace times share one scale.
 using FirstTraceCorrection = std::function<void(const std::string& path, CSegyTrace& first)>;
 
+/// Reads the first trace of the file at `path` into `first` and applies
+/// `correct` to it; false, with `first` the corrected all-zero header, when
+/// the file cannot be opened or holds no trace.
+[[nodiscard]] bool
+ReadFirstTrace(const std::string& path, const FirstTraceCorrection& correct, SegyHeaderType& first);
+
+/// Sets the input's start_time (s) and file_time from its first trace's
+/// header on `scale`.
+void SetStartTime(InputEntry& input, const CJobTimeScale& scale, const SegyHeaderType& first);
+
 /// Reads the first trace of every input and applies `correct` to it. From
 /// those first traces it chooses the job's time scale
 /// (CJobTimeScale::ForFirstTraces; `yearsUncertain` tells that the inputs span

@@ -106,8 +106,8 @@ std::string COutputPlanner::LoadNavigation()
         // offsets would only take the traces' positions away.
         std::vector<LogFix> fixes = HeaderFixes();
         if (fixes.empty())
-            return "The antenna offset and layback need positions in degrees or arc-seconds: no "
-                   "trace header holds one";
+            return "The antenna offset and layback need a navigation file or positions in degrees "
+                   "or arc-seconds in the inputs' trace headers";
         positions->UseHeaderTrack(std::move(fixes), m_settings);
     }
     m_positions = std::move(positions);
@@ -171,8 +171,20 @@ void COutputPlanner::TakeSettings()
 
 OutputPlan COutputPlanner::PlanOutput(std::size_t first)
 {
-    TakeSettings();
     OutputPlan plan;
+    BeginOutput(plan);
+    std::size_t i = first;
+    while (i < m_inputs.size() && PlanInput(i))
+        ++i;
+    if (i < m_inputs.size())
+        ++i;
+    EndOutput(i);
+    return plan;
+}
+
+void COutputPlanner::BeginOutput(OutputPlan& plan)
+{
+    TakeSettings();
     plan.settings = m_settings;
     m_plan = &plan;
     m_recorder.Into(&plan);
@@ -182,25 +194,33 @@ OutputPlan COutputPlanner::PlanOutput(std::size_t first)
     m_output.SetPositions(m_positions.get());
     m_placed = m_unplaced = 0;
     TellNavigation();
-    std::size_t i = first;
-    while (i < m_inputs.size() && !m_stopped && !m_outputClosed)
-        ProcessInput(i++);
+}
+
+bool COutputPlanner::PlanInput(std::size_t input)
+{
+    ProcessInput(input);
+    return !m_stopped && !m_outputClosed;
+}
+
+void COutputPlanner::EndOutput(std::size_t next)
+{
+    OutputPlan& plan = *m_plan;
+    const bool atEnd = next == m_inputs.size();
     // The last inputs were skipped while an output was open: the output is
     // finished like any other.
-    if (!m_stopped && m_outputOpen && i == m_inputs.size())
+    if (!m_stopped && m_outputOpen && atEnd)
         Close_Output_File();
     // A working file opened for inputs whose traces were all dropped never
     // met a trace: it is not an output.
-    if (!m_stopped && i == m_inputs.size() && !m_outputClosed && m_output.bIsOpen()) {
+    if (!m_stopped && atEnd && !m_outputClosed && m_output.bIsOpen()) {
         m_output.Close();
         plan.Add({PlanStep::Kind::Discard});
     }
-    plan.next = i;
+    plan.next = next;
     plan.stopped = m_stopped;
     plan.targetInterval = m_targetInterval;
     m_recorder.Into(nullptr);
     m_plan = nullptr;
-    return plan;
 }
 
 // A header as the time correction leaves it, worked out on a copy: the

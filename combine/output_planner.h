@@ -60,6 +60,25 @@ public:
     /// which ends the plan with `stopped`.
     [[nodiscard]] OutputPlan PlanOutput(std::size_t first);
 
+    // The same deciding an input at a time, for inputs that arrive while the
+    // job runs: BeginOutput, then PlanInput for each input in order while it
+    // returns true, then EndOutput with the input after the last one given.
+    // `plan` must stay where it is until EndOutput.
+
+    /// Starts deciding an output into `plan`, with the settings as they are now.
+    void BeginOutput(OutputPlan& plan);
+    /// Decides input `input` into the plan begun; false when the output
+    /// closed after it (or deciding was stopped). Its close decision looks at
+    /// the inputs after it: the last input of the list closes the output.
+    [[nodiscard]] bool PlanInput(std::size_t input);
+    /// Ends the plan begun, `next` being the input after the last one
+    /// decided; at the end of the list an output still open is closed.
+    void EndOutput(std::size_t next);
+    /// The job's sample interval (us) as decided so far; -1 before a trace set it.
+    [[nodiscard]] std::int32_t TargetInterval() const { return m_targetInterval; }
+    /// Puts the job on `scale`, for inputs that were not scanned with the others.
+    void SetTimeScale(const CJobTimeScale& scale);
+
     /// A name for an output of the settings `settings` from `first` to
     /// `last` (on the job's scale), in the output directory, that no output
     /// of the job, no input and no kept file has; with `spacing` when speed
@@ -109,7 +128,6 @@ private:
     void Close_Output_File();
     void DecideEdits();
     void Rename_Output_File();
-    void SetTimeScale(const CJobTimeScale& scale);
     [[nodiscard]] std::vector<LogFix> HeaderFixes();
     void TellNavigation();
     [[nodiscard]] const SegyHeaderType& CorrectedHeader(const SegyHeaderType& h, bool repairDay);

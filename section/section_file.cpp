@@ -26,14 +26,26 @@ SectionTime TimeOf(const SegyHeaderType& h)
     return {h.year, h.dayOfYear, h.hour, h.minute, h.second, h.millisecond};
 }
 
+/// -1 for a header whose clock fields are all zero: a recorder without a
+/// clock, not a trace at midnight.
 double SecondOfDay(const SegyHeaderType& h)
 {
+    if (h.year == 0 && h.dayOfYear == 0 && h.hour == 0 && h.minute == 0 && h.second == 0 &&
+        h.millisecond == 0)
+        return -1.0;
     return (h.hour * 60.0 + h.minute) * 60.0 + h.second + h.millisecond / 1000.0;
 }
 
 double IntervalMs(const SegyHeaderType& h)
 {
     return h.sampleInterval / 1000.0;
+}
+
+/// Both sides of a pair start at the port trace's delay; a negative one
+/// would put a side's samples on the other side of nadir.
+double PairDelayMs(const SegyHeaderType& h)
+{
+    return std::max(0, static_cast<int>(h.delayRecordingTime));
 }
 
 /// Where a trace's record starts: its 1-based number and byte offset.
@@ -91,11 +103,13 @@ struct HeaderScan {
     std::int64_t samples = 0;       ///< in the traces in range
     double longestIntervalMs = 0.0;
     double shortestIntervalMs = HUGE_VAL;
-    std::int32_t badCode = 0;
-    bool allPairs = true;
-    TraceStart first;      ///< the first trace in range
-    std::int64_t last = 0; ///< number of the last trace in range
-    CTraceStarts starts;   ///< of traces in range
+    bool allMarkedPairs = true;        ///< every trace code 25 with an even count
+    std::int64_t unpaired = 0;         ///< the first trace of an odd count
+    std::uint32_t unpairedSamples = 0; ///< its count
+    double widestSideMs = 0.0;         ///< of a pair: delay + half its samples
+    TraceStart first;                  ///< the first trace in range
+    std::int64_t last = 0;             ///< number of the last trace in range
+    CTraceStarts starts;               ///< of traces in range
 };
 
 HeaderScan ScanHeaders(CSegyFileIn& in, const SectionOptions& o, Section& s)
@@ -119,10 +133,12 @@ HeaderScan ScanHeaders(CSegyFileIn& in, const SectionOptions& o, Section& s)
         s.lastTime = TimeOf(h);
         s.lastTrace = number;
         scan.last = number;
-        if (h.traceIdCode != kSidescanPairCode && scan.allPairs) {
-            scan.allPairs = false;
-            scan.badCode = h.traceIdCode;
+        if (h.sampleCount % 2 != 0 && scan.unpaired == 0) {
+            scan.unpaired = number;
+            scan.unpairedSamples = h.sampleCount;
         }
+        scan.allMarkedPairs =
+            scan.allMarkedPairs && h.traceIdCode == kSidescanPairCode && h.sampleCount % 2 == 0;
         if (h.sampleInterval <= 0 || h.sampleCount == 0)
             continue;
         scan.earliestMs = std::min(scan.earliestMs, 1.0 * h.delayRecordingTime);
@@ -131,6 +147,8 @@ HeaderScan ScanHeaders(CSegyFileIn& in, const SectionOptions& o, Section& s)
         scan.longestTrace = std::max<std::uint32_t>(scan.longestTrace, h.sampleCount);
         scan.samples += h.sampleCount;
         scan.longestIntervalMs = std::max(scan.longestIntervalMs, IntervalMs(h));
+        scan.widestSideMs =
+            std::max(scan.widestSideMs, PairDelayMs(h) + h.sampleCount / 2 * IntervalMs(h));
         scan.shortestIntervalMs = std::min(scan.shortestIntervalMs, IntervalMs(h));
     }
     return scan;
@@ -151,7 +169,7 @@ SectionStatus ChooseFrame(const HeaderScan& scan, const SectionOptions& o, Secti
         return SectionStatus::TracesOutOfRange;
     if (scan.longestTrace == 0)
         return SectionStatus::NoSampleInterval;
-    if (o.waterfall && !scan.allPairs)
+    if (o.waterfall && scan.unpaired != 0)
         return SectionStatus::NotSidescanPairs;
     // A band wholly past the traces' frequencies would paint zeros alone.
     if (o.processing.bBandPass() && o.processing.bandLowHz >= NyquistHz(scan))
@@ -162,10 +180,10 @@ SectionStatus ChooseFrame(const HeaderScan& scan, const SectionOptions& o, Secti
     frame.columns = std::max(1, o.columns);
     frame.rows = std::max(1, o.rows);
     if (o.waterfall) {
-        // Across a pair the samples are shown by their index: a sample's time
-        // is the same on both sides, so no common time axis exists.
-        frame.startMs = 0.0;
-        frame.endMs = scan.longestTrace * scan.longestIntervalMs;
+        // Nadir in the middle whatever the pairs' lengths: the widest side
+        // decides the span on both.
+        frame.endMs = std::max(scan.widestSideMs, scan.longestIntervalMs);
+        frame.startMs = -frame.endMs;
         return SectionStatus::Ok;
     }
     frame.startMs = std::isnan(o.startMs) ? scan.earliestMs : o.startMs;
@@ -174,6 +192,41 @@ SectionStatus ChooseFrame(const HeaderScan& scan, const SectionOptions& o, Secti
         frame.startMs >= scan.latestMs)
         return SectionStatus::EmptyTimeWindow;
     return SectionStatus::Ok;
+}
+
+/// A water column of more samples than this (a delay of seconds at
+/// microsecond samples: a header gone wrong) is not laid out sample by sample.
+constexpr std::size_t kLongestWaterColumn = std::size_t{1} << 20;
+
+/// The samples of the pair `pair` laid out for the waterfall in `row`: the port
+/// half from its far range in to nadir, then the water column the delay left
+/// unrecorded (NaN, which the reducer skips; to the nearest sample), then the
+/// starboard half from nadir out. Returns where row[0] lies, in two-way ms
+/// across the frame (negative: port). A water column longer than
+/// kLongestWaterColumn leaves the starboard half out of `row`, for the
+/// caller to add at +delayMs: one row keeps consecutive pairs stacked, two
+/// would not.
+template <typename T>
+double LayOutPair(std::span<const T> pair,
+                  double delayMs,
+                  double intervalMs,
+                  bool portFlipped,
+                  std::vector<T>& row)
+{
+    const std::size_t side = pair.size() / 2;
+    const std::size_t gap =
+        intervalMs > 0.0 ? static_cast<std::size_t>(std::lround(2.0 * delayMs / intervalMs)) : 0;
+    const bool apart = gap > kLongestWaterColumn;
+    row.assign(apart ? side : 2 * side + gap, std::numeric_limits<T>::quiet_NaN());
+    const std::span<const T> port = pair.first(side);
+    const std::span<const T> starboard = pair.subspan(side, side);
+    if (portFlipped)
+        std::copy(port.begin(), port.end(), row.data());
+    else
+        std::reverse_copy(port.begin(), port.end(), row.data());
+    if (!apart)
+        std::copy(starboard.begin(), starboard.end(), row.data() + side + gap);
+    return -(delayMs + static_cast<double>(side) * intervalMs);
 }
 
 /// The waterfall's frame seen by the reducer: its traces run down.
@@ -230,7 +283,25 @@ bool ReduceRun(CSegyFileIn& in,
     const bool agc = o.gain == SectionGain::Agc;
     std::vector<float> floats;
     std::vector<double> doubles;
+    std::vector<float> floatRow;
+    std::vector<double> doubleRow;
     SegyHeaderType h{};
+    const auto add = [&]<typename T>(std::int64_t index,
+                                     const std::vector<T>& samples,
+                                     std::vector<T>& row,
+                                     const ColumnTrace& origin) {
+        if (!o.waterfall) {
+            reducer.AddTrace(
+                index, std::span<const T>(samples), h.delayRecordingTime, IntervalMs(h), origin);
+            return;
+        }
+        const std::span<const T> pair(samples);
+        const double left = LayOutPair(pair, PairDelayMs(h), IntervalMs(h), o.portFlipped, row);
+        reducer.AddTrace(index, std::span<const T>(row), left, IntervalMs(h), origin);
+        if (row.size() < pair.size())
+            reducer.AddTrace(
+                index, pair.subspan(row.size(), row.size()), PairDelayMs(h), IntervalMs(h), origin);
+    };
     for (std::int64_t number = from; number <= to; ++number) {
         if ((number - o.firstTrace) % o.traceStep != 0) {
             in.ReadHeader(h);
@@ -247,7 +318,6 @@ bool ReduceRun(CSegyFileIn& in,
              !progress(index, reducer.Frame().traceCount)))
             return false;
         const auto n = static_cast<std::int64_t>(h.sampleCount);
-        const double delayMs = o.waterfall ? 0.0 : h.delayRecordingTime;
         const ColumnTrace origin{number, SecondOfDay(h)};
         floats.resize(static_cast<std::size_t>(n));
         // Gained samples keep to doubles: a gained value that rounding made
@@ -256,17 +326,17 @@ bool ReduceRun(CSegyFileIn& in,
             // Ignored on purpose: a trace FFTW cannot take shows as stored.
             if (processed)
                 (void)processor.Process(std::span<float>(floats), IntervalMs(h));
-            reducer.AddTrace(index, std::span<const float>(floats), delayMs, IntervalMs(h), origin);
+            add(index, floats, floatRow, origin);
             continue;
         }
         doubles.resize(static_cast<std::size_t>(n));
         // The reader opens only files whose format it decodes.
         (void)DecodeSamples(code, raw.data(), n, swap, doubles.data());
         if (processed && ProcessIntoFloats(processor, doubles, IntervalMs(h), floats)) {
-            reducer.AddTrace(index, std::span<const float>(floats), delayMs, IntervalMs(h), origin);
+            add(index, floats, floatRow, origin);
             continue;
         }
-        reducer.AddTrace(index, std::span<const double>(doubles), delayMs, IntervalMs(h), origin);
+        add(index, doubles, doubleRow, origin);
     }
     return true;
 }
@@ -393,7 +463,6 @@ Section BuildSection(const std::string& path,
     SectionOptions o = options;
     o.firstTrace = std::max<std::int64_t>(1, o.firstTrace);
     o.traceStep = std::max<std::int64_t>(1, o.traceStep);
-    s.waterfall = o.waterfall;
     CSegyFileIn in;
     if (!in.Open(path)) {
         s.status = SectionStatus::CannotOpen;
@@ -403,8 +472,11 @@ Section BuildSection(const std::string& path,
     const HeaderScan scan = ScanHeaders(in, o, s);
     s.fileTraces = scan.traces;
     s.firstTrace = o.firstTrace;
-    s.badTraceIdCode = scan.badCode;
+    s.unpairedTrace = scan.unpaired;
+    s.unpairedSamples = scan.unpairedSamples;
     s.nyquistHz = NyquistHz(scan);
+    o.waterfall = o.waterfall || (o.waterfallWhenMarked && scan.allMarkedPairs);
+    s.waterfall = o.waterfall;
     s.status = ChooseFrame(scan, o, s.frame);
     if (s.status != SectionStatus::Ok)
         return s;
@@ -413,8 +485,8 @@ Section BuildSection(const std::string& path,
     CSectionReducer reducer(reducerFrame);
     ReduceTraces(path, in, scan, o, progress, reducer);
     s.cells = reducer.TakeColumnMajorCells();
-    if (!o.waterfall)
-        s.columnTraces = reducer.Columns();
+    s.columnTraces = reducer.Columns();
+    s.soundSpeed = o.soundSpeed;
     s.clip = reducer.Magnitudes().Percentile(o.clipPercent);
     s.anyNegative = reducer.bAnyNegative();
     return s;

@@ -34,9 +34,23 @@ struct SectionOptions {
     std::int64_t lastTrace = 0;  ///< 1-based, inclusive; 0: the file's last trace
     double startMs = std::numeric_limits<double>::quiet_NaN(); ///< NaN: earliest delay
     double endMs = std::numeric_limits<double>::quiet_NaN();   ///< NaN: latest trace end
-    /// Sidescan pairs (trace identification code 25) one pair per row, the
-    /// samples of a pair across in their order (port first).
+    /// Sidescan pairs (a port trace and a starboard trace of equal length
+    /// joined into one, port first, as the combine job writes them with any
+    /// channel field) as a waterfall: one pair per row, pings down, slant
+    /// range across with nadir in the middle, port on the left. A trace of an
+    /// odd sample count is no pair and refuses the waterfall.
     bool waterfall = false;
+    /// The waterfall for a file whose every trace in range is marked a pair
+    /// (trace identification code 25 and an even sample count), the section
+    /// otherwise. Pairs made on another channel field than the digitizer
+    /// channel carry the port trace's header unmarked: only the settings of
+    /// the job that wrote them tell (waterfall).
+    bool waterfallWhenMarked = false;
+    /// The port half runs from far range in to nadir (the job's default);
+    /// false: as recorded, nadir first, and the waterfall turns it round.
+    bool portFlipped = true;
+    /// m/s, > 0: turns the waterfall's two-way time into slant range.
+    double soundSpeed = 1500.0;
     /// Only every n-th trace of the range, from firstTrace on (>= 1; less
     /// counts as 1): a first look at a large file reads a bounded number of
     /// traces. The section then spans the traces taken.
@@ -65,7 +79,7 @@ enum class SectionStatus {
     TracesOutOfRange, ///< firstTrace lies past the last trace
     NoSampleInterval, ///< no trace in range has a positive sample interval
     EmptyTimeWindow,  ///< the time window holds no sample of any trace
-    NotSidescanPairs, ///< waterfall asked for, a trace in range is not code 25
+    NotSidescanPairs, ///< waterfall asked for, a trace in range has an odd sample count
     BandPastNyquist,  ///< the band-pass's lower corner is not below any trace's Nyquist
 };
 
@@ -92,23 +106,29 @@ struct SampleValue {
 /// A section ready to paint.
 struct Section {
     SectionStatus status = SectionStatus::Ok;
-    SegyOpenError openError;         ///< with CannotOpen
-    std::int32_t badTraceIdCode = 0; ///< with NotSidescanPairs: the code found
-    double nyquistHz = 0.0;          ///< with BandPastNyquist: the highest of the traces
-    std::int64_t fileTraces = 0;     ///< complete traces in the file
-    std::int64_t firstTrace = 0;     ///< 1-based, the first trace shown
-    std::int64_t lastTrace = 0;      ///< 1-based, the last trace shown
-    SectionTime firstTime;           ///< of firstTrace
-    SectionTime lastTime;            ///< of lastTrace
-    bool waterfall = false;
-    SectionFrame frame; ///< waterfall: columns are samples, rows pairs
+    SegyOpenError openError;           ///< with CannotOpen
+    std::int64_t unpairedTrace = 0;    ///< with NotSidescanPairs: the first trace of an odd count
+    std::uint32_t unpairedSamples = 0; ///< its sample count
+    double nyquistHz = 0.0;            ///< with BandPastNyquist: the highest of the traces
+    std::int64_t fileTraces = 0;       ///< complete traces in the file
+    std::int64_t firstTrace = 0;       ///< 1-based, the first trace shown
+    std::int64_t lastTrace = 0;        ///< 1-based, the last trace shown
+    SectionTime firstTime;             ///< of firstTrace
+    SectionTime lastTime;              ///< of lastTrace
+    bool waterfall = false;            ///< drawn as a waterfall (asked for, or chosen by the marks)
+    /// Not waterfall: two-way time (ms) down. Waterfall: columns across two-way
+    /// time to each side of nadir, startMs (< 0) the port's far range and
+    /// endMs (= -startMs) the starboard's; rows are pairs.
+    SectionFrame frame;
     /// Values after gain, NaN where no sample fell, as the reducer keeps
     /// them: the cells of one trace column together (the waterfall: of one
     /// pair's row). Read them by Cell.
     std::vector<float> cells;
-    std::vector<ColumnTrace> columnTraces; ///< not waterfall: the first trace of each column
-    double clip = 0.0;                     ///< magnitude shown at full colour, >= 0
-    bool anyNegative = false;              ///< some sample shown is below zero
+    /// The first trace of each column (the waterfall: of each row).
+    std::vector<ColumnTrace> columnTraces;
+    double soundSpeed = 1500.0; ///< m/s, as asked for
+    double clip = 0.0;          ///< magnitude shown at full colour, >= 0
+    bool anyNegative = false;   ///< some sample shown is below zero
 
     /// The cell at `column` (0..frame.columns-1) and `row` (0..frame.rows-1).
     [[nodiscard]] float Cell(int column, int row) const

@@ -125,17 +125,20 @@ void PaintWiggles(QImage& image, const Section& s, const PictureMargins& m)
     }
 }
 
-/// A step of 1, 2 or 5 times a power of ten that gives about `wanted` ticks
-/// over `span`.
-double NiceStep(double span, int wanted)
+} // namespace
+
+double RoundStep(double span, int wanted, double smallest)
 {
-    const double raw = span / std::max(1, wanted);
+    const double raw = std::max(span / std::max(1, wanted), smallest);
     const double power = std::pow(10.0, std::floor(std::log10(raw)));
     for (const double m : {1.0, 2.0, 5.0})
-        if (m * power >= raw)
+        if (m * power >= raw * (1.0 - 1e-9))
             return m * power;
     return 10.0 * power;
 }
+
+namespace
+{
 
 std::string Format(const char* pattern, double value)
 {
@@ -152,61 +155,126 @@ std::string TimeOfDay(double secondOfDay)
     return text;
 }
 
-/// Ticks down the left: `from`..`to` over the data area's height.
-void PaintLeftAxis(QPainter& p,
-                   const Section& s,
-                   double from,
-                   double to,
-                   const char* unit,
-                   const PictureMargins& m)
+/// A recorder that writes no clock leaves every field of the time zero.
+bool bHasTime(const SectionTime& t)
 {
-    const int top = m.top;
-    const int rows = s.frame.rows;
-    p.drawText(QRect(2, top - 16, m.left - 4, 14), Qt::AlignLeft, unit);
-    const double step = NiceStep(to - from, std::max(2, rows / 60));
-    // Counted, not summed: a step far below the values' precision would
-    // never reach the end.
-    const double firstTick = std::ceil(from / step);
-    for (int k = 0; k <= rows && (firstTick + k) * step <= to; ++k) {
-        const double v = (firstTick + k) * step;
-        const int y = top + static_cast<int>(std::lround((v - from) / (to - from) * rows));
-        p.drawLine(m.left - 5, y, m.left - 1, y);
-        p.drawText(QRect(0, y - 8, m.left - 7, 16),
-                   Qt::AlignRight | Qt::AlignVCenter,
-                   QString::fromStdString(Format("%g", v)));
-    }
+    return t.year != 0 || t.day != 0 || t.hour != 0 || t.minute != 0 || t.second != 0 ||
+           t.millisecond != 0;
 }
 
-/// Trace numbers and times of day of the columns' first traces.
-void PaintTopAxis(QPainter& p, const Section& s, const PictureMargins& m)
+/// Lengths of the axes' text and ticks, in device pixels.
+struct AxisLook {
+    double ratio = 1.0; ///< device pixels per logical pixel
+    [[nodiscard]] int Px(int logical) const
+    {
+        return static_cast<int>(std::lround(logical * ratio));
+    }
+};
+
+/// The first and last trace (or pair) shown and the step between them, as
+/// one axis from half a step before the first to half a step after the last:
+/// each trace's tick at the middle of its columns.
+struct TraceSpan {
+    double from = 0.0;
+    double to = 1.0;
+};
+
+TraceSpan TraceSpanOf(const Section& s)
 {
+    const std::int64_t count = std::max<std::int64_t>(1, s.frame.traceCount);
+    const double step =
+        count > 1 ? static_cast<double>(s.lastTrace - s.firstTrace) / double(count - 1) : 1.0;
+    return {static_cast<double>(s.firstTrace) - step / 2.0,
+            static_cast<double>(s.lastTrace) + step / 2.0};
+}
+
+/// Text right of the tick at `y` down the left margin.
+void LeftLabel(QPainter& p, int y, const std::string& text, const PictureMargins& m, AxisLook look)
+{
+    p.drawLine(m.left - look.Px(5), y, m.left - 1, y);
+    p.drawText(QRect(0, y - look.Px(8), m.left - look.Px(7), look.Px(16)),
+               Qt::AlignRight | Qt::AlignVCenter,
+               QString::fromStdString(text));
+}
+
+/// Text centred over the tick at `x` along the top, left out where it would
+/// reach the picture's edge.
+void TopLabel(QPainter& p, int x, const std::string& text, const PictureMargins& m, AxisLook look)
+{
+    const QString label = QString::fromStdString(text);
+    const int width = p.fontMetrics().horizontalAdvance(label) + look.Px(4);
+    const QRect box(x - width / 2, m.top - look.Px(20), width, look.Px(14));
+    p.drawLine(x, m.top - look.Px(5), x, m.top - 1);
+    if (box.left() >= look.Px(2) && box.right() < p.device()->width() - look.Px(2))
+        p.drawText(box, Qt::AlignCenter, label);
+}
+
+/// Two-way time in ms down the left, or depth in m at `speedMps` (> 0):
+/// time x speed / 2.
+void PaintTimeAxis(
+    QPainter& p, const Section& s, double speedMps, const PictureMargins& m, AxisLook look)
+{
+    const bool depth = speedMps > 0.0;
+    const double perMs = depth ? speedMps / 2000.0 : 1.0;
+    p.drawText(QRect(look.Px(2), m.top - look.Px(16), m.left, look.Px(14)),
+               Qt::AlignLeft,
+               depth ? "m" : "ms");
+    const SectionFrame& f = s.frame;
+    for (const AxisTick& t :
+         AxisTicks(f.startMs * perMs, f.endMs * perMs, f.rows, look.Px(40), 0.0, look.Px(8)))
+        LeftLabel(p, m.top + t.pixel, Format("%g", t.value), m, look);
+}
+
+/// Trace numbers along the top at round numbers, each with its time of day
+/// where the file has times.
+void PaintTraceAxis(QPainter& p, const Section& s, const PictureMargins& m, AxisLook look)
+{
+    const bool times = bHasTime(s.firstTime) || bHasTime(s.lastTime);
+    p.drawText(QRect(look.Px(2), m.top - look.Px(34), p.device()->width(), look.Px(14)),
+               Qt::AlignLeft,
+               times ? "trace, time" : "trace (no recording times in the file)");
+    const TraceSpan span = TraceSpanOf(s);
     const int columns = s.frame.columns;
-    const int labelWidth = 110;
-    for (int x = 0; x + labelWidth / 2 < columns; x += labelWidth) {
-        const ColumnTrace& t = s.columnTraces[static_cast<std::size_t>(x)];
-        if (t.traceNumber == 0)
-            continue;
-        const int px = m.left + x;
-        p.drawLine(px, m.top - 5, px, m.top - 1);
-        std::string label = std::to_string(t.traceNumber);
-        if (t.secondOfDay >= 0.0)
-            label += "  " + TimeOfDay(t.secondOfDay);
-        p.drawText(QRect(px + 2, m.top - 20, labelWidth, 14),
-                   Qt::AlignLeft,
-                   QString::fromStdString(label));
+    for (const AxisTick& t :
+         AxisTicks(span.from, span.to, columns, look.Px(times ? 110 : 60), 1.0, look.Px(3))) {
+        std::string label = Format("%.0f", t.value);
+        // A trace stretched over several columns names only the first.
+        auto column = static_cast<std::size_t>(std::clamp(t.pixel, 0, columns - 1));
+        while (column > 0 && column < s.columnTraces.size() &&
+               s.columnTraces[column].traceNumber == 0)
+            --column;
+        if (times && column < s.columnTraces.size() && s.columnTraces[column].traceNumber != 0 &&
+            s.columnTraces[column].secondOfDay >= 0.0)
+            label += "  " + TimeOfDay(s.columnTraces[column].secondOfDay);
+        TopLabel(p, m.left + t.pixel, label, m, look);
     }
 }
 
-/// Two-way time in ms, or depth in m at `speedMps` (> 0): time x speed / 2.
-void PaintTimeOrDepthAxis(QPainter& p, const Section& s, double speedMps, const PictureMargins& m)
+/// The waterfall's axes: slant range in metres to either side of nadir along
+/// the top, pair (ping) numbers down the left.
+void PaintWaterfallAxes(QPainter& p, const Section& s, const PictureMargins& m, AxisLook look)
 {
     const SectionFrame& f = s.frame;
-    if (!(speedMps > 0.0)) {
-        PaintLeftAxis(p, s, f.startMs, f.endMs, "ms", m);
-        return;
+    p.drawText(QRect(look.Px(2), m.top - look.Px(34), p.device()->width(), look.Px(14)),
+               Qt::AlignLeft,
+               QString::fromStdString("slant range (m) at " + Format("%g", s.soundSpeed) +
+                                      " m/s: port left, starboard right"));
+    p.drawText(QRect(look.Px(2), m.top - look.Px(16), m.left, look.Px(14)), Qt::AlignLeft, "trace");
+    // Two-way time to metres; each side ticked from nadir out alike.
+    const double rangeM = f.endMs / 2000.0 * s.soundSpeed;
+    const double half = f.columns / 2.0;
+    TopLabel(p, m.left + static_cast<int>(std::lround(half)), "0", m, look);
+    for (const AxisTick& t :
+         AxisTicks(0.0, rangeM, static_cast<int>(std::floor(half)), look.Px(60), 0.0, look.Px(3))) {
+        if (t.pixel == 0)
+            continue;
+        const std::string label = Format("%g", t.value);
+        TopLabel(p, m.left + static_cast<int>(std::lround(half + t.pixel)), label, m, look);
+        TopLabel(p, m.left + static_cast<int>(std::lround(half - t.pixel)), label, m, look);
     }
-    const double metresPerMs = speedMps / 2000.0;
-    PaintLeftAxis(p, s, f.startMs * metresPerMs, f.endMs * metresPerMs, "m", m);
+    const TraceSpan span = TraceSpanOf(s);
+    for (const AxisTick& t : AxisTicks(span.from, span.to, f.rows, look.Px(40), 1.0, look.Px(8)))
+        LeftLabel(p, m.top + t.pixel, Format("%.0f", t.value), m, look);
 }
 
 std::string TimeText(const SectionTime& t)
@@ -255,6 +323,17 @@ PictureMargins MarginsFor(const PictureSize& size)
     return room ? kPictureMargins : PictureMargins{0, 0, 0, 0};
 }
 
+PictureMargins ScaledMargins(double pixelRatio)
+{
+    const auto scaled = [pixelRatio](int side) {
+        return static_cast<int>(std::lround(side * pixelRatio));
+    };
+    return {scaled(kPictureMargins.left),
+            scaled(kPictureMargins.top),
+            scaled(kPictureMargins.right),
+            scaled(kPictureMargins.bottom)};
+}
+
 SectionOptions WithDataArea(SectionOptions options, const PictureSize& size)
 {
     const PictureMargins m = MarginsFor(size);
@@ -263,11 +342,35 @@ SectionOptions WithDataArea(SectionOptions options, const PictureSize& size)
     return options;
 }
 
+std::vector<AxisTick>
+AxisTicks(double from, double to, int pixels, int spacing, double smallestStep, int inset)
+{
+    std::vector<AxisTick> ticks;
+    if (!(to > from) || pixels <= 0)
+        return ticks;
+    const double step =
+        RoundStep(to - from, std::max(1, pixels / std::max(1, spacing)), smallestStep);
+    // Counted, not summed: a step far below the values' precision would
+    // never reach the end.
+    const double first = std::ceil(from / step);
+    for (double k = first; k * step <= to && ticks.size() <= static_cast<std::size_t>(pixels);
+         k += 1.0) {
+        const double value = k * step;
+        const auto pixel = static_cast<int>(std::lround((value - from) / (to - from) * pixels));
+        if (pixel >= inset && pixel <= pixels - inset)
+            ticks.push_back({value == 0.0 ? 0.0 : value, pixel}); // no "-0"
+    }
+    return ticks;
+}
+
 std::string SectionTitle(const std::string& fileName, const Section& s)
 {
-    return fileName + ": " + TimeText(s.firstTime) + " to " + TimeText(s.lastTime) + ", traces " +
-           std::to_string(s.firstTrace) + " to " + std::to_string(s.lastTrace) + " of " +
-           std::to_string(s.fileTraces);
+    const std::string when = bHasTime(s.firstTime) || bHasTime(s.lastTime)
+                                 ? TimeText(s.firstTime) + " to " + TimeText(s.lastTime)
+                                 : "no recording times";
+    return fileName + ": " + when + ", traces " + std::to_string(s.firstTrace) + " to " +
+           std::to_string(s.lastTrace) + " of " + std::to_string(s.fileTraces) +
+           (s.waterfall ? " (sidescan pairs)" : "");
 }
 
 QImage PaintSection(const Section& s,
@@ -298,26 +401,28 @@ QImage PaintSection(const Section& s,
     if (margins.left == 0 || margins.top == 0)
         return image; // no room for text
 
-    QPainter p(&image);
-    QFont font = p.font();
-    font.setPixelSize(11);
-    p.setFont(font);
-    p.setPen(Qt::black);
-    p.drawRect(margins.left - 1, margins.top - 1, f.columns + 1, f.rows + 1);
-    p.drawText(QRect(4, 2, image.width() - 8, 16),
-               Qt::AlignLeft | Qt::AlignVCenter,
-               QString::fromStdString(title));
-    if (s.waterfall) {
-        PaintLeftAxis(p,
-                      s,
-                      static_cast<double>(s.firstTrace),
-                      static_cast<double>(s.lastTrace + 1),
-                      "pair",
-                      margins);
-    } else {
-        PaintTimeOrDepthAxis(p, s, look.depthSpeedMps, margins);
-        PaintTopAxis(p, s, margins);
+    const AxisLook axes{look.pixelRatio > 0.0 ? look.pixelRatio : 1.0};
+    {
+        QPainter p(&image);
+        QFont font = p.font();
+        font.setPixelSize(axes.Px(11));
+        p.setFont(font);
+        p.setPen(Qt::black);
+        p.drawRect(margins.left - 1, margins.top - 1, f.columns + 1, f.rows + 1);
+        // A title wider than the picture loses its middle, not its end.
+        const QRect titleBox(axes.Px(4), axes.Px(2), image.width() - axes.Px(8), axes.Px(16));
+        p.drawText(titleBox,
+                   Qt::AlignLeft | Qt::AlignVCenter,
+                   p.fontMetrics().elidedText(
+                       QString::fromStdString(title), Qt::ElideMiddle, titleBox.width()));
+        if (s.waterfall) {
+            PaintWaterfallAxes(p, s, margins, axes);
+        } else {
+            PaintTimeAxis(p, s, look.depthSpeedMps, margins, axes);
+            PaintTraceAxis(p, s, margins, axes);
+        }
     }
+    image.setDevicePixelRatio(axes.ratio);
     return image;
 }
 

@@ -10,6 +10,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class QGuiApplication;
 
@@ -65,6 +66,10 @@ struct SectionLook {
     /// m/s of sound in water, > 0: the left axis in metres of depth at that
     /// speed (two-way time: depth = time x speed / 2); 0: in ms.
     double depthSpeedMps = 0.0;
+    /// Device pixels per logical pixel the picture is shown at (> 0): the
+    /// cells and the margins given are device pixels, the text and ticks are
+    /// scaled by it, and the picture carries it as its device pixel ratio.
+    double pixelRatio = 1.0;
 };
 
 /// Whether `section` is drawn with wiggles under `look`: asked for, a
@@ -99,16 +104,38 @@ constexpr long long kLargestPicturePixels = 100'000'000;
 /// The margins of a picture of `size`: kPictureMargins from kSmallestPicture
 /// on, none below.
 [[nodiscard]] PictureMargins MarginsFor(const PictureSize& size);
+/// kPictureMargins in the device pixels of a screen of `pixelRatio` (> 0).
+[[nodiscard]] PictureMargins ScaledMargins(double pixelRatio);
 
 /// Cells across and down for a picture of `size`: one cell per pixel of the
 /// data area (at least one).
 [[nodiscard]] SectionOptions WithDataArea(SectionOptions options, const PictureSize& size);
 
+/// A tick of an axis: its value and its pixel from the axis' start.
+struct AxisTick {
+    double value = 0.0;
+    int pixel = 0;
+};
+
+/// A step of 1, 2 or 5 times a power of ten, no smaller than `smallest`,
+/// that gives about `wanted` (>= 1) ticks over `span` (> 0).
+[[nodiscard]] double RoundStep(double span, int wanted, double smallest);
+
+/// Ticks of an axis that shows the values `from` (at pixel 0) to `to` (at
+/// `pixels`), from < to: every whole multiple of one step (1, 2 or 5 times a
+/// power of ten, no smaller than `smallestStep`) that lies inside, about
+/// `spacing` pixels apart, leaving out any within `inset` pixels of either
+/// end so that no label touches an edge. Empty for an empty axis.
+[[nodiscard]] std::vector<AxisTick>
+AxisTicks(double from, double to, int pixels, int spacing, double smallestStep, int inset);
+
 /// The section painted on a picture of the grid's size plus the margins:
 /// cells coloured by `palette`, the clip level at full colour, cells no
 /// sample reached in light grey; two-way time (ms) down the left; trace
-/// numbers and times of day along the top (the waterfall: samples across,
-/// pair numbers down); `title` above. Without margins, the cells alone.
+/// numbers and times of day along the top at round trace numbers (the
+/// waterfall: slant range in metres to port and starboard along the top,
+/// trace numbers of the pairs down); `title` above. A file without recording
+/// times says so over the trace axis. Without margins, the cells alone.
 /// Needs a QGuiApplication for the text (CGuiForPainting). A null image when
 /// the picture's memory cannot be had.
 [[nodiscard]] QImage PaintSection(const Section& section,
@@ -124,7 +151,9 @@ constexpr long long kLargestPicturePixels = 100'000'000;
                                   const std::string& title,
                                   const PictureMargins& margins = kPictureMargins);
 
-/// "NAME: first time to last time, traces FIRST to LAST of N".
+/// "NAME: first time to last time, traces FIRST to LAST of N", "no recording
+/// times" in place of the times for a file whose clock fields are all zero,
+/// " (sidescan pairs)" after a waterfall's.
 [[nodiscard]] std::string SectionTitle(const std::string& fileName, const Section& section);
 
 /// For a program without a GUI: while it lives, the process has the

@@ -67,6 +67,7 @@ const QString kLoadTitle = QStringLiteral(" Select SEGY files to combine");
 const QString kLoadFilter =
     QStringLiteral("Segy Files (*.sgy *.segy *.seg *.SGY *.SEGY *.SEG);;All Files (*)");
 const QString kOutputDescription = QStringLiteral(" Choose output directory for composite files");
+const QString kFollowDescription = QStringLiteral(" Choose the folder the recorder writes into");
 
 /// `text` without its mnemonic marks, as screen readers say it.
 QString Plain(const QString& text)
@@ -218,6 +219,7 @@ Form1::Form1(const QString& programDirectory,
     auto* layout = new QHBoxLayout(this);
     auto* column = new QVBoxLayout;
     column->addWidget(button_load_segy);
+    column->addWidget(button_follow);
     column->addWidget(button_clear_selected);
     column->addWidget(button_clear_list);
     column->addWidget(button3);
@@ -292,12 +294,15 @@ void Form1::BuildCommandColumn()
     button_stop->setToolTip("Finish the output being written and process no further input");
     button_stop->setEnabled(false);
     button_view = Button(this, "button_view", "Vie&w");
-    button_view->setToolTip("Show the last job's outputs, or any SEG-Y files, as sections "
-                            "beside their tracks");
+    button_view->setToolTip("Show the inputs selected in the list, else the last job's "
+                            "outputs, or any SEG-Y files, as sections beside their tracks");
     button_preview = Button(this, "button_preview", "Preview");
     button_preview->setToolTip(
         "The outputs Process Files would write, the inputs it would skip and the traces it "
         "would drop, without writing anything");
+    button_follow = Button(this, "button_follow", "Follow Folder...");
+    button_follow->setToolTip("Take the SEG-Y files of a folder, then each new one the recorder "
+                              "writes once complete, until Stop");
     button_help = Button(this, "button_help", "&Help");
     button_about = Button(this, "button_about", "A&bout");
     button_about->setToolTip("Version, licence and libraries");
@@ -318,10 +323,9 @@ void Form1::BuildCommandColumn()
     connect(button1, &QPushButton::clicked, this, &Form1::ProcessFiles);
     connect(button_stop, &QPushButton::clicked, this, [this] { m_stopRequested = m_jobRunning; });
     connect(button_preview, &QPushButton::clicked, this, &Form1::PreviewFiles);
+    connect(button_follow, &QPushButton::clicked, this, &Form1::FollowFolder);
     connect(button_help, &QPushButton::clicked, this, &Form1::ShowHelp);
-    connect(button_view, &QPushButton::clicked, this, [this] {
-        ShowViewer(m_summary != nullptr ? m_summary->Outputs() : QStringList());
-    });
+    connect(button_view, &QPushButton::clicked, this, &Form1::ViewSelectedOrOutputs);
     connect(button_about, &QPushButton::clicked, this, &Form1::ShowAbout);
     BuildSettingsMenu();
 }
@@ -545,6 +549,7 @@ void Form1::SetTabOrder()
     // Top to bottom: the command column, then the settings panel.
     const QList<QWidget*> order = {
         button_load_segy,
+        button_follow,
         button_clear_selected,
         button_clear_list,
         button3,
@@ -682,6 +687,9 @@ void Form1::ShowSummary(const CombineResult& result, const QString& directory)
         m_summary = new CJobSummaryDialog(this);
         connect(m_summary, &CJobSummaryDialog::viewRequested, this, &Form1::ShowViewer);
     }
+    // The settings may change before the outputs are looked at.
+    m_outputPairs = {m_settings.demultiplex_sidescan && !m_settings.demultiplex_single_channel,
+                     m_settings.flip_port};
     m_summary->SetResult(result, directory);
     ShowOver(*m_summary, *this);
 }
@@ -694,7 +702,24 @@ void Form1::ShowViewer(const QStringList& files)
     // Once shown, so that the first picture is made at the size it is seen.
     // Without a job's outputs the files the user added stay.
     if (!files.isEmpty())
-        m_viewer->SetFiles(files);
+        m_viewer->SetFiles(files, m_outputPairs);
+}
+
+void Form1::ViewSelectedOrOutputs()
+{
+    QStringList selected;
+    for (int k = 0; k < listBox_input_segy_files->count(); ++k)
+        if (listBox_input_segy_files->item(k)->isSelected())
+            selected << listBox_input_segy_files->item(k)->text();
+    if (selected.isEmpty()) {
+        ShowViewer(m_summary != nullptr ? m_summary->Outputs() : QStringList());
+        return;
+    }
+    if (m_viewer == nullptr)
+        m_viewer = new CSectionViewer(this);
+    ShowOver(*m_viewer, *this);
+    // Raw inputs are no job's pairs: marked pairs still draw as a waterfall.
+    m_viewer->SetFiles(selected, ViewerPairs{});
 }
 
 void Form1::SaveWindowState() const
@@ -762,8 +787,12 @@ void Form1::SetJobRunning(bool running)
     m_jobRunning = running;
     // The list and the job's own button wait for the job; the settings and
     // the options dialog stay live and take effect from their next use.
-    for (QWidget* w : std::initializer_list<QWidget*>{
-             button1, button_preview, button_load_segy, button_clear_selected, button_clear_list})
+    for (QWidget* w : std::initializer_list<QWidget*>{button1,
+                                                      button_preview,
+                                                      button_follow,
+                                                      button_load_segy,
+                                                      button_clear_selected,
+                                                      button_clear_list})
         w->setEnabled(!running);
     button_stop->setEnabled(running);
     listBox_input_segy_files->viewport()->setAcceptDrops(!running);
@@ -799,7 +828,21 @@ void Form1::ProcessFiles()
     RunJob(false);
 }
 
-void Form1::RunJob(bool preview)
+void Form1::FollowFolder()
+{
+    if (m_jobRunning)
+        return;
+    const QString start = m_lastFollowedFolder.isEmpty() ? QDir::homePath() : m_lastFollowedFolder;
+    const QString folder = m_prompts->ChooseDirectory(this, kFollowDescription, start);
+    if (folder.isEmpty())
+        return;
+    m_lastFollowedFolder = folder;
+    FollowOptions follow;
+    follow.folders = {Std(folder)};
+    RunJob(false, &follow);
+}
+
+void Form1::RunJob(bool preview, const FollowOptions* follow)
 {
     if (m_jobRunning)
         return;
@@ -822,15 +865,32 @@ void Form1::RunJob(bool preview)
         host.SetProgressBar(progressBar_job);
         progressBar_job->setVisible(true);
     }
+    // A viewer open while following shows each output as it is written.
+    if (follow)
+        host.SetFollowHooks([this] { return m_viewer != nullptr && m_viewer->isVisible(); },
+                            [this](const std::string& path) {
+                                if (m_viewer != nullptr && m_viewer->isVisible())
+                                    m_viewer->Reread(QString::fromStdString(path));
+                            });
     CCombineJob job(m_settings, host);
     // The job has told the user of every refusal through the host; what it
     // did, or would do, is said in the summary or the preview.
-    const CombineOutcome outcome = preview ? job.DryRun(Std(directory)) : job.Run(Std(directory));
+    const CombineOutcome outcome = preview  ? job.DryRun(Std(directory))
+                                   : follow ? job.Follow(Std(directory), *follow)
+                                            : job.Run(Std(directory));
     if (!preview) {
         host.ShowPendingStatus(); // the job's last text, "Done...." when it finished
         progressBar_job->setVisible(false);
     }
     SetJobRunning(false);
+    // The open output's copy has gone with the following: the viewer keeps
+    // the outputs written.
+    if (follow && m_viewer != nullptr && m_viewer->isVisible()) {
+        QStringList outputs;
+        for (const OutputRecord& output : job.Result().outputs)
+            outputs << QString::fromStdString(output.path);
+        m_viewer->SetFiles(outputs);
+    }
     if (m_closeAfterJob) {
         close();
         return;

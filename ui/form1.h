@@ -4,6 +4,7 @@
 
 #include "combine/api/combine_job.h"
 #include "combine/api/combine_settings.h"
+#include "ui/section_viewer.h"
 #include "ui/window_prompts.h"
 
 #include <QString>
@@ -95,6 +96,7 @@ public:
     QPushButton* button_stop;    ///< "Stop", beside "Process Files" while a job runs
     QPushButton* button_preview; ///< "Preview": what "Process Files" would write
     QPushButton* button_view;    ///< "View": the last job's outputs in the viewer
+    QPushButton* button_follow;  ///< "Follow Folder...": a folder's files as they come
     QPushButton* button_help;
     QPushButton* button_about;
     QPushButton* button_settings; ///< "Settings": the menu of the job profiles
@@ -153,9 +155,12 @@ private:
     void SetupDemultiplex();
     void ProcessFiles();
     void PreviewFiles();
+    /// Follows a folder the user chooses into an output folder he chooses.
+    void FollowFolder();
     /// Runs the job on the list into a folder the user chooses, or with
-    /// `preview` only decides it and shows what it would write.
-    void RunJob(bool preview);
+    /// `preview` only decides it and shows what it would write, or with
+    /// `follow` takes the files of those folders as they come until Stop.
+    void RunJob(bool preview, const FollowOptions* follow = nullptr);
     /// The output directory for a job, asked of the user; empty when none.
     [[nodiscard]] QString ChooseOutputDirectory();
     void ShowHelp();
@@ -178,10 +183,15 @@ private:
     void FitOnScreen();
     void ShowSummary(const CombineResult& result, const QString& directory);
     void ShowViewer(const QStringList& files);
+    /// What "View" shows: the inputs selected in the list, in list order,
+    /// else the last job's outputs.
+    void ViewSelectedOrOutputs();
     void SetJobRunning(bool running);
     SpeedCorrection& Chart();
 
     CombineSettings m_settings;
+    /// How the last job laid out its sidescan pairs, for its outputs' viewer.
+    ViewerPairs m_outputPairs;
     std::unique_ptr<IWindowPrompts> m_prompts;
     SpeedCorrection* sp = nullptr;
     CJobSummaryDialog* m_summary = nullptr;
@@ -189,6 +199,7 @@ private:
     CSectionViewer* m_viewer = nullptr;
     QWidget* m_about = nullptr;
     QString m_lastOutputDirectory; ///< of this run; the folder chooser opens here
+    QString m_lastFollowedFolder;  ///< of this run; "Follow Folder..." opens here
     QString m_lastInputDirectory;  ///< the file chooser opens here; kept between runs
     bool m_jobRunning = false;
     bool m_stopRequested = false; ///< by "Stop" or closing the window, for the running job

@@ -51,14 +51,20 @@ CNavigationPanel::CNavigationPanel(CombineSettings& settings,
         "NMEA 0183 logs (GGA, RMC, ZDA) or CSV tables: every trace takes its position from them");
     title->setBuddy(listBox_navigation_files);
     button_add_navigation = PanelButton(this, "button_add_navigation", "Add Navigation...");
-    button_remove_navigation = PanelButton(this, "button_remove_navigation", "Remove Navigation");
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(button_add_navigation);
-    buttons->addWidget(button_remove_navigation);
+    button_remove_navigation = PanelButton(this, "button_remove_navigation", "Remove");
+    button_remove_navigation->setToolTip("Remove the selected navigation files from the list");
+    // The window must fit a small screen: the caption and the buttons share
+    // a row, and the list shows three files.
+    auto* top = new QHBoxLayout;
+    top->addWidget(title, 1);
+    top->addWidget(button_add_navigation);
+    top->addWidget(button_remove_navigation);
+    listBox_navigation_files->setMaximumHeight(3 * fontMetrics().height() +
+                                               2 * listBox_navigation_files->frameWidth() + 4);
     int row = 0;
-    grid->addWidget(title, row++, 0, 1, 2);
+    grid->setVerticalSpacing(2);
+    grid->addLayout(top, row++, 0, 1, 2);
     grid->addWidget(listBox_navigation_files, row++, 0, 1, 2);
-    grid->addLayout(buttons, row++, 0, 1, 2);
 
     using S = CombineSettings;
     auto decimal = [&](const SettingRow& setting, const char* name, double S::*field) {

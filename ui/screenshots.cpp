@@ -6,8 +6,12 @@
 //
 // PROGRAM_DIR holds the help pages (the build's ui folder). Writes
 // main_window.png, demultiplex_options.png, processing_log.png,
-// job_summary.png, speed_chart.png (from a real speed-corrected job) and
-// help.png. Exit code 0 when all were written, 1 otherwise.
+// job_summary.png, speed_chart.png (from a real speed-corrected job),
+// viewer.png, viewer_zoom.png, viewer_waterfall.png (the outputs of a
+// sidescan job) and help.png. On a screen of a higher scale factor
+// (QT_SCALE_FACTOR=2) only the viewer's pictures are written, as
+// NAME@2x.png: they show how sharp the section is beside the controls. Exit
+// code 0 when all were written, 1 otherwise.
 #include "tools/synth/synth_survey.h"
 #include "ui/form1.h"
 #include "ui/job_summary.h"
@@ -46,6 +50,8 @@ class CFixedPrompts : public tessara::IWindowPrompts
 {
 public:
     explicit CFixedPrompts(QString directory) : m_directory(std::move(directory)) {}
+    /// The folder of the jobs from now on.
+    void SetDirectory(const QString& directory) { m_directory = directory; }
     QStringList ChooseFiles(QWidget*, const QString&, const QString&, const QString&) override
     {
         return {};
@@ -64,11 +70,20 @@ private:
     QString m_directory;
 };
 
+/// Whether the screen has more than one pixel to a logical pixel.
+bool bScaled()
+{
+    return qApp->devicePixelRatio() > 1.0;
+}
+
 bool Save(QWidget& window, const QDir& out, const char* name)
 {
     window.show();
     QCoreApplication::processEvents();
-    const QString path = out.filePath(name);
+    QString file = name;
+    if (bScaled())
+        file.replace(".png", "@2x.png");
+    const QString path = out.filePath(file);
     if (!window.grab().save(path)) {
         std::fprintf(stderr, "tessara-screenshots: cannot write %s\n", qPrintable(path));
         return false;
@@ -97,6 +112,53 @@ bool ShowViewer(tessara::CSectionViewer& viewer, const QDir& out, const char* na
                      Qt::NoModifier);
     QCoreApplication::sendEvent(&view, &move);
     return Save(viewer, out, name);
+}
+
+/// A job on a survey of interleaved port (1) and starboard (2) pings, the
+/// channel in bytes 24-27, paired by the job; View then shows the pairs as
+/// a waterfall by itself.
+bool ShowSidescan(tessara::Form1& window,
+                  CFixedPrompts& prompts,
+                  const QString& workDirectory,
+                  const QDir& out)
+{
+    tessara::synth::SurveyOptions survey =
+        tessara::synth::DemoSurveyOptions(QDir(workDirectory).filePath("sidescan").toStdString());
+    survey.fileCount = 1;
+    survey.samplesPerTrace = 400;
+    survey.channelCount = 2;
+    survey.channelField = tessara::synth::ChannelField::TraceInEnsemble;
+    const tessara::synth::SurveyResult files = tessara::synth::WriteSurvey(survey);
+    if (!files.ok) {
+        std::fprintf(stderr, "tessara-screenshots: %s\n", files.error.c_str());
+        return false;
+    }
+    // A folder of its own: the first job's composites would be questioned.
+    const QString results = QDir(workDirectory).filePath("out-sidescan");
+    QDir().mkpath(results);
+    prompts.SetDirectory(results);
+    window.button_clear_list->click();
+    window.AppendInputFiles({QString::fromStdString(files.files.front().path.string())});
+    window.checkBox1->setChecked(false);
+    window.popts->checkBox_demultiplex_sidescan->setChecked(true);
+    window.popts->numericUpDown_channel_col2->setValue(1);
+    window.popts->numericUpDown_port->setValue(1);
+    window.popts->numericUpDown_stbd->setValue(2);
+    window.button1->click();
+    if (window.SummaryWindow() != nullptr)
+        window.SummaryWindow()->hide();
+    window.button_view->click();
+    tessara::CSectionViewer* viewer = window.Viewer();
+    if (viewer == nullptr) {
+        std::fprintf(stderr, "tessara-screenshots: View opened no viewer\n");
+        return false;
+    }
+    // As recorded: the processing of the pictures before is put away.
+    viewer->checkBox_dc->setChecked(false);
+    viewer->checkBox_bandpass->setChecked(false);
+    viewer->comboBox_wiggles->setCurrentIndex(0);
+    viewer->comboBox_palette->setCurrentIndex(0);
+    return ShowViewer(*viewer, out, "viewer_waterfall.png");
 }
 
 /// The viewer band-passed over the whole file, then zoomed in to some sixty
@@ -152,7 +214,9 @@ int main(int argc, char* argv[])
     const QString results = QDir(work.path()).filePath("out");
     QDir().mkpath(results);
 
-    tessara::Form1 window(programDirectory, QString(), std::make_unique<CFixedPrompts>(results));
+    auto ownPrompts = std::make_unique<CFixedPrompts>(results);
+    CFixedPrompts& prompts = *ownPrompts;
+    tessara::Form1 window(programDirectory, QString(), std::move(ownPrompts));
     window.resize(1100, 700);
     QStringList paths;
     for (const auto& f : files.files)
@@ -162,14 +226,17 @@ int main(int argc, char* argv[])
     window.comboBox_data_type->setEditText("SEISMIC");
     window.comboBox_instrument_type->setEditText("CHIRP");
     window.listBox_input_segy_files->item(1)->setSelected(true);
-    bool ok = Save(window, out, "main_window.png");
+    // Only the viewer shows pictures of its own, which a scaled screen sharpens.
+    bool ok = bScaled() || Save(window, out, "main_window.png");
 
     window.button2->click();
     window.popts->numericUpDown1->setValue(1);
     window.popts->numericUpDown_start_pos->setValue(180);
     window.popts->button1->click();
-    ok = Save(*window.popts, out, "demultiplex_options.png") && ok;
+    ok = (bScaled() || Save(*window.popts, out, "demultiplex_options.png")) && ok;
     window.popts->hide();
+    // View opens the inputs selected in the list: here the job's outputs.
+    window.listBox_input_segy_files->clearSelection();
 
     // A real speed-corrected job: the survey's ship slows down and speeds up
     // again, and the chart shows what the correction measured.
@@ -179,11 +246,12 @@ int main(int argc, char* argv[])
     window.checkBox_make_null_traces->setChecked(false);
     window.plog->show();
     window.button1->click();
-    ok = Save(*window.plog, out, "processing_log.png") && ok;
+    ok = (bScaled() || Save(*window.plog, out, "processing_log.png")) && ok;
     if (window.SummaryWindow() != nullptr)
-        ok = Save(*window.SummaryWindow(), out, "job_summary.png") && ok;
+        ok = (bScaled() || Save(*window.SummaryWindow(), out, "job_summary.png")) && ok;
     if (window.ChartWindow() != nullptr) {
-        ok = Save(*window.ChartWindow(), out, "speed_chart.png") && ok;
+        ok = (bScaled() || Save(*window.ChartWindow(), out, "speed_chart.png")) && ok;
+        window.ChartWindow()->hide();
     } else {
         std::fprintf(stderr, "tessara-screenshots: the job drew no chart\n");
         ok = false;
@@ -205,8 +273,11 @@ int main(int argc, char* argv[])
         ok = false;
     }
 
+    window.plog->hide();
+    ok = ShowSidescan(window, prompts, work.path(), out) && ok;
+
     window.button_help->click();
-    ok = Save(*window.phelp, out, "help.png") && ok;
+    ok = (bScaled() || Save(*window.phelp, out, "help.png")) && ok;
 
     return ok ? 0 : 1;
 }

@@ -63,6 +63,11 @@ void CSectionPictureView::SetLimits(QRectF whole, QSizeF smallest)
     m_smallest = smallest;
 }
 
+PictureMargins CSectionPictureView::Margins() const
+{
+    return m_picture.isNull() ? kPictureMargins : ScaledMargins(m_picture.devicePixelRatio());
+}
+
 QRectF CSectionPictureView::DataArea() const
 {
     if (m_picture.isNull())
@@ -71,10 +76,11 @@ QRectF CSectionPictureView::DataArea() const
     const double h = m_picture.height();
     const double s = std::min(width() / w, height() / h);
     const QPointF origin((width() - w * s) / 2.0, (height() - h * s) / 2.0);
-    return {origin.x() + kPictureMargins.left * s,
-            origin.y() + kPictureMargins.top * s,
-            (w - kPictureMargins.left - kPictureMargins.right) * s,
-            (h - kPictureMargins.top - kPictureMargins.bottom) * s};
+    const PictureMargins m = Margins();
+    return {origin.x() + m.left * s,
+            origin.y() + m.top * s,
+            (w - m.left - m.right) * s,
+            (h - m.top - m.bottom) * s};
 }
 
 QPointF CSectionPictureView::ToData(QPointF at) const
@@ -91,10 +97,11 @@ QPointF CSectionPictureView::ToPicture(QPointF at) const
     if (m_picture.isNull() || m_shown.isEmpty())
         return at;
     const QPointF d = ToData(at);
-    const double columns = m_picture.width() - kPictureMargins.left - kPictureMargins.right;
-    const double rows = m_picture.height() - kPictureMargins.top - kPictureMargins.bottom;
-    return {kPictureMargins.left + (d.x() - m_shown.left()) / m_shown.width() * columns,
-            kPictureMargins.top + (d.y() - m_shown.top()) / m_shown.height() * rows};
+    const PictureMargins m = Margins();
+    const double columns = m_picture.width() - m.left - m.right;
+    const double rows = m_picture.height() - m.top - m.bottom;
+    return {m.left + (d.x() - m_shown.left()) / m_shown.width() * columns,
+            m.top + (d.y() - m_shown.top()) / m_shown.height() * rows};
 }
 
 QPointF CSectionPictureView::ToWidget(QPointF p) const
@@ -102,10 +109,11 @@ QPointF CSectionPictureView::ToWidget(QPointF p) const
     const QRectF area = DataArea();
     if (m_picture.isNull() || m_shown.isEmpty() || m_view.isEmpty())
         return p;
-    const double columns = m_picture.width() - kPictureMargins.left - kPictureMargins.right;
-    const double rows = m_picture.height() - kPictureMargins.top - kPictureMargins.bottom;
-    const QPointF d(m_shown.left() + (p.x() - kPictureMargins.left) / columns * m_shown.width(),
-                    m_shown.top() + (p.y() - kPictureMargins.top) / rows * m_shown.height());
+    const PictureMargins m = Margins();
+    const double columns = m_picture.width() - m.left - m.right;
+    const double rows = m_picture.height() - m.top - m.bottom;
+    const QPointF d(m_shown.left() + (p.x() - m.left) / columns * m_shown.width(),
+                    m_shown.top() + (p.y() - m.top) / rows * m_shown.height());
     return {area.left() + (d.x() - m_view.left()) / m_view.width() * area.width(),
             area.top() + (d.y() - m_view.top()) / m_view.height() * area.height()};
 }
@@ -182,6 +190,11 @@ void CSectionPictureView::ShowWhole()
     ChangeView(m_whole, true);
 }
 
+void CSectionPictureView::CentreAcross(double x)
+{
+    ChangeView(m_view.translated(x - m_view.center().x(), 0.0), true);
+}
+
 void CSectionPictureView::MarkColumn(std::optional<int> x)
 {
     m_marked = x;
@@ -199,9 +212,9 @@ void CSectionPictureView::paintEvent(QPaintEvent* /*event*/)
                           target.width() < 2.0 * m_picture.width());
     painter.drawImage(target, m_picture);
     if (m_marked) {
-        const QPointF top = ToWidget(QPointF(*m_marked + 0.5, kPictureMargins.top));
-        const QPointF bottom =
-            ToWidget(QPointF(*m_marked + 0.5, m_picture.height() - kPictureMargins.bottom));
+        const PictureMargins m = Margins();
+        const QPointF top = ToWidget(QPointF(*m_marked + 0.5, m.top));
+        const QPointF bottom = ToWidget(QPointF(*m_marked + 0.5, m_picture.height() - m.bottom));
         painter.setPen(QPen(Qt::green, 1.5));
         painter.drawLine(top, bottom);
     }

@@ -2,6 +2,8 @@
 // the mouse and keys that choose another part.
 #pragma once
 
+#include "section_paint/section_picture.h"
+
 #include <QImage>
 #include <QRectF>
 #include <QSizeF>
@@ -34,6 +36,9 @@ public:
     /// The same part of the file, painted anew (other colours): the view is kept.
     void ReplacePicture(const QImage& picture);
     [[nodiscard]] const QImage& Picture() const { return m_picture; }
+    /// The picture's margins in its own pixels: kPictureMargins at its
+    /// device pixel ratio.
+    [[nodiscard]] PictureMargins Margins() const;
     /// The data the picture shows.
     [[nodiscard]] QRectF Shown() const { return m_shown; }
     /// The data the user looks at.
@@ -51,6 +56,9 @@ public:
     void ZoomToBox(QRectF box);
     /// Shows the whole file.
     void ShowWhole();
+    /// Moves the view across, its size kept, to be centred on the data
+    /// value `x` (a trace) as far as the whole file allows.
+    void CentreAcross(double x);
 
     /// The picture point under the widget point `at`.
     [[nodiscard]] QPointF ToPicture(QPointF at) const;

@@ -1,6 +1,7 @@
 #include "ui/section_viewer.h"
 
 #include "section_paint/section_picture.h"
+#include "segy/tools/segy_file_tools.h"
 #include "ui/child_window.h"
 
 #include <QChart>
@@ -35,6 +36,10 @@ namespace tessara
 {
 namespace
 {
+
+/// A listed file's ViewerPairs.
+constexpr int kPairsRole = Qt::UserRole + 1;
+constexpr int kPortFlippedRole = Qt::UserRole + 2;
 
 QString WhyNoSection(const Section& section)
 {
@@ -214,12 +219,12 @@ CSectionViewer::CSectionViewer(QWidget* parent)
         if (m_section.status != SectionStatus::Ok || m_section.fileTraces == 0)
             return;
         label_status->setText(DescribeAt(p));
-        const std::int64_t trace = TraceAtColumn(static_cast<int>(std::floor(p.x())));
+        const std::int64_t trace = TraceAt(p);
         if (trace > 0)
             MarkTrace(trace);
     });
     connect(view_section, &CSectionPictureView::clicked, this, [this](QPointF p) {
-        const std::int64_t trace = TraceAtColumn(static_cast<int>(std::floor(p.x())));
+        const std::int64_t trace = TraceAt(p);
         if (trace > 0)
             MarkTrace(trace);
     });
@@ -421,32 +426,126 @@ void CSectionViewer::BuildTrack()
             if (MarkNearestFix(p) && m_marked > 0)
                 label_status->setText(QString("Trace %1").arg(m_marked) + TraceDetails(m_marked));
         },
-        [this](QPointF p) { (void)MarkNearestFix(p); })); // no track: nothing to mark
+        [this](QPointF p) {
+            if (MarkNearestFix(p) && m_marked > 0) // no track: nothing to mark
+                BringTraceIntoView(m_marked);
+        }));
+    connect(chart, &QChart::plotAreaChanged, this, [this] { FitTrackAxes(); });
+    ApplyTrackPalette();
 }
 
-void CSectionViewer::SetFiles(const QStringList& paths)
+void CSectionViewer::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange && chart_track != nullptr)
+        ApplyTrackPalette();
+}
+
+void CSectionViewer::ApplyTrackPalette()
+{
+    const QPalette& colours = palette();
+    QChart* chart = chart_track->chart();
+    chart->setBackgroundBrush(colours.base());
+    chart->setBackgroundPen(QPen(colours.mid().color()));
+    chart->setPlotAreaBackgroundVisible(false);
+    chart_track->setBackgroundBrush(colours.window());
+    for (QValueAxis* axis : {m_axisX, m_axisY}) {
+        axis->setLabelsBrush(colours.text());
+        axis->setTitleBrush(colours.text());
+        axis->setLinePenColor(colours.text().color());
+        axis->setGridLineColor(colours.mid().color());
+    }
+    m_track->setPen(QPen(colours.highlight(), 2.0));
+}
+
+void CSectionViewer::FitTrackAxes()
+{
+    const QRectF area = chart_track->chart()->plotArea();
+    if (m_track->count() == 0 || area.width() < 1.0 || area.height() < 1.0)
+        return;
+    // Ground distance per unit across, against that per unit up: a degree of
+    // longitude shrinks with the cosine of the latitude.
+    constexpr double kRadiansPerDegree = 3.14159265358979323846 / 180.0;
+    const double across =
+        m_metres ? 1.0 : std::max(0.01, std::cos(m_trackBounds.center().y() * kRadiansPerDegree));
+    // A ship holding station still gets axes with a span.
+    const double least = m_metres ? 10.0 : 1e-4;
+    const double groundWide = std::max(m_trackBounds.width() * across, least) * 1.1;
+    const double groundHigh = std::max(m_trackBounds.height(), least) * 1.1;
+    const double perPixel = std::max(groundWide / area.width(), groundHigh / area.height());
+    const double wide = perPixel * area.width() / across;
+    const double high = perPixel * area.height();
+    const QRectF ranges(m_trackBounds.center().x() - wide / 2.0,
+                        m_trackBounds.center().y() - high / 2.0,
+                        wide,
+                        high);
+    // Setting the ranges moves the labels and so the plot area, which calls
+    // here again: a change under a pixel ends it.
+    if (!m_fittedTrack.isNull() &&
+        std::abs(m_fittedTrack.width() - ranges.width()) < perPixel / across &&
+        std::abs(m_fittedTrack.height() - ranges.height()) < perPixel)
+        return;
+    m_fittedTrack = ranges;
+    const auto ticks =
+        [this](QValueAxis& axis, double from, double span, double pixels, double px) {
+            const double step =
+                RoundStep(span, std::max(2, static_cast<int>(pixels / px)), m_metres ? 1.0 : 0.0);
+            const int decimals = std::max(0, static_cast<int>(std::ceil(-std::log10(step) - 1e-9)));
+            axis.setRange(from, from + span);
+            axis.setTickType(QValueAxis::TicksDynamic);
+            axis.setTickAnchor(std::ceil(from / step) * step);
+            axis.setTickInterval(step);
+            axis.setLabelFormat(QString("%.%1f").arg(decimals));
+        };
+    ticks(*m_axisX, ranges.left(), ranges.width(), area.width(), 90.0);
+    ticks(*m_axisY, ranges.top(), ranges.height(), area.height(), 50.0);
+}
+
+void CSectionViewer::BringTraceIntoView(std::int64_t trace)
+{
+    const QRectF view = view_section->View();
+    // Trace n spans [n, n+1) across; a waterfall shows every pair.
+    if (m_section.waterfall || view.isEmpty() ||
+        (static_cast<double>(trace) >= view.left() &&
+         static_cast<double>(trace) + 1.0 <= view.right()))
+        return;
+    view_section->CentreAcross(static_cast<double>(trace) + 0.5);
+}
+
+void CSectionViewer::SetFiles(const QStringList& paths, const ViewerPairs& pairs)
 {
     listBox_files->clear();
-    AddFiles(paths);
+    AddFiles(paths, pairs);
     if (listBox_files->count() == 0)
         ShowSelected();
 }
 
-void CSectionViewer::AddFiles(const QStringList& paths)
+void CSectionViewer::AddFiles(const QStringList& paths, const ViewerPairs& pairs)
 {
     int firstAdded = -1;
+    int firstReadable = -1;
     for (const QString& path : paths) {
         if (path.isEmpty() || Files().contains(path))
             continue;
         // The name tells the files of one job apart; the folder is in the tooltip.
         auto* entry = new QListWidgetItem(QFileInfo(path).fileName(), listBox_files);
         entry->setData(Qt::UserRole, path);
+        entry->setData(kPairsRole, pairs.sidescanPairs);
+        entry->setData(kPortFlippedRole, pairs.portFlipped);
         entry->setToolTip(path);
+        const int row = listBox_files->count() - 1;
         if (firstAdded < 0)
-            firstAdded = listBox_files->count() - 1;
+            firstAdded = row;
+        if (const std::string why = SegyOpenFailure(path.toStdString()); !why.empty()) {
+            entry->setText(entry->text() + " (cannot be read)");
+            entry->setForeground(palette().brush(QPalette::Disabled, QPalette::Text));
+            entry->setToolTip(path + ": " + QString::fromStdString(why));
+        } else if (firstReadable < 0) {
+            firstReadable = row;
+        }
     }
     if (firstAdded >= 0)
-        listBox_files->setCurrentRow(firstAdded);
+        listBox_files->setCurrentRow(firstReadable >= 0 ? firstReadable : firstAdded);
 }
 
 QStringList CSectionViewer::Files() const
@@ -455,6 +554,24 @@ QStringList CSectionViewer::Files() const
     for (int i = 0; i < listBox_files->count(); ++i)
         paths << listBox_files->item(i)->data(Qt::UserRole).toString();
     return paths;
+}
+
+void CSectionViewer::Reread(const QString& path)
+{
+    const auto row = static_cast<int>(Files().indexOf(path));
+    if (row < 0) {
+        AddFiles({path});
+        return;
+    }
+    if (path != m_path) {
+        listBox_files->setCurrentRow(row);
+        return;
+    }
+    // The traces read before may have moved: the table is read again.
+    const QRectF view = view_section->View();
+    const bool zoomed = !view.isEmpty() && !bSameData(view, view_section->Whole());
+    m_traces.reset();
+    Load(zoomed ? view : QRectF(), true);
 }
 
 int CSectionViewer::TrackPoints() const
@@ -507,15 +624,23 @@ void CSectionViewer::ShowSelected()
 
 SectionOptions CSectionViewer::CurrentOptions() const
 {
-    // Built at the size shown, so that no peak is lost to a second scaling.
-    const PictureSize size{std::max(view_section->width(), kSmallestPicture.width),
-                           std::max(view_section->height(), kSmallestPicture.height)};
-    SectionOptions options = WithDataArea(SectionOptions{}, size);
+    // Built at the size shown in the screen's own pixels, so that no peak is
+    // lost to a second scaling and the picture is as sharp as the controls.
+    const PictureSize size = PictureSizeShown();
+    const PictureMargins m = ScaledMargins(PixelRatio());
+    SectionOptions options;
+    options.columns = std::max(1, size.width - m.left - m.right);
+    options.rows = std::max(1, size.height - m.top - m.bottom);
     if (comboBox_gain->currentIndex() == 1) {
         options.gain = SectionGain::Agc;
         options.agcWindowMs = numericUpDown_agc_window->value();
     }
     options.clipPercent = numericUpDown_clip->value();
+    if (const QListWidgetItem* item = listBox_files->currentItem()) {
+        options.waterfall = item->data(kPairsRole).toBool();
+        options.portFlipped = item->data(kPortFlippedRole).toBool();
+    }
+    options.waterfallWhenMarked = true;
     options.processing.removeDc = checkBox_dc->isChecked();
     if (checkBox_bandpass->isChecked()) {
         options.processing.bandLowHz = numericUpDown_band_low->value();
@@ -615,9 +740,10 @@ void CSectionViewer::ShowSection(const SectionLoadStep& step, bool preview)
                        section.frame.startMs,
                        double(last + 1 - section.firstTrace),
                        section.frame.endMs - section.frame.startMs);
-    view_section->SetPicture(
-        PaintSection(m_section, CurrentLook(), SectionTitle(FileName().toStdString(), m_section)),
-        shown);
+    view_section->SetPicture(Painted(), shown);
+    // Across a waterfall lies slant range, not traces: it is shown whole.
+    if (section.waterfall)
+        view_section->SetLimits(shown, shown.size());
     if (label_status->text().startsWith("Reading "))
         label_status->clear();
     if (m_marked > 0)
@@ -628,8 +754,69 @@ void CSectionViewer::Repaint()
 {
     if (m_section.status != SectionStatus::Ok || m_section.cells.empty())
         return;
-    view_section->ReplacePicture(
-        PaintSection(m_section, CurrentLook(), SectionTitle(FileName().toStdString(), m_section)));
+    view_section->ReplacePicture(Painted());
+}
+
+double CSectionViewer::PixelRatio() const
+{
+    return view_section->devicePixelRatioF();
+}
+
+PictureSize CSectionViewer::PictureSizeShown() const
+{
+    const double ratio = PixelRatio();
+    const auto device = [ratio](int side, int smallest) {
+        return static_cast<int>(std::lround(std::max(side, smallest) * ratio));
+    };
+    return {device(view_section->width(), kSmallestPicture.width),
+            device(view_section->height(), kSmallestPicture.height)};
+}
+
+QImage CSectionViewer::Painted() const
+{
+    SectionLook look = CurrentLook();
+    look.pixelRatio = PixelRatio();
+    return PaintSection(m_section,
+                        look,
+                        SectionTitle(FileName().toStdString(), m_section),
+                        ScaledMargins(PixelRatio()));
+}
+
+std::int64_t CSectionViewer::TraceAt(QPointF p) const
+{
+    if (!m_section.waterfall)
+        return TraceAtColumn(static_cast<int>(std::floor(p.x())));
+    const int row = static_cast<int>(std::floor(p.y())) - view_section->Margins().top;
+    const int column = static_cast<int>(std::floor(p.x())) - view_section->Margins().left;
+    if (m_section.status != SectionStatus::Ok || row < 0 || row >= m_section.frame.rows ||
+        column < 0 || column >= m_section.frame.columns)
+        return 0;
+    // A pair stretched over several rows names only the first of them.
+    for (int r = row; r >= 0 && static_cast<std::size_t>(r) < m_section.columnTraces.size(); --r)
+        if (m_section.columnTraces[static_cast<std::size_t>(r)].traceNumber > 0)
+            return m_section.columnTraces[static_cast<std::size_t>(r)].traceNumber;
+    return 0;
+}
+
+QString CSectionViewer::DescribeWaterfallAt(QPointF p) const
+{
+    const std::int64_t trace = TraceAt(p);
+    if (trace <= 0)
+        return {};
+    const SectionFrame& frame = m_section.frame;
+    const double column = p.x() - view_section->Margins().left;
+    const double ms = frame.startMs + column * (frame.endMs - frame.startMs) / frame.columns;
+    const double metres = std::fabs(ms) / 2000.0 * m_section.soundSpeed;
+    double secondOfDay = -1.0;
+    for (const ColumnTrace& t : m_section.columnTraces)
+        if (t.traceNumber == trace)
+            secondOfDay = t.secondOfDay;
+    return QString("Trace %1, %2, %3 %4 m")
+               .arg(trace)
+               .arg(TimeOfDay(secondOfDay))
+               .arg(ms < 0 ? "port" : "starboard")
+               .arg(metres, 0, 'f', 1) +
+           TraceDetails(trace);
 }
 
 void CSectionViewer::OnViewSettled(QRectF view)
@@ -637,9 +824,8 @@ void CSectionViewer::OnViewSettled(QRectF view)
     if (m_path.isEmpty() || !m_traces)
         return;
     const QImage& picture = view_section->Picture();
-    const bool sameSize =
-        picture.width() == std::max(view_section->width(), kSmallestPicture.width) &&
-        picture.height() == std::max(view_section->height(), kSmallestPicture.height);
+    const PictureSize size = PictureSizeShown();
+    const bool sameSize = picture.width() == size.width && picture.height() == size.height;
     if (bSameData(view, view_section->Shown()) && sameSize && !m_preview)
         return;
     Load(bSameData(view, view_section->Whole()) ? QRectF() : view, false);
@@ -647,8 +833,8 @@ void CSectionViewer::OnViewSettled(QRectF view)
 
 int CSectionViewer::NamingColumn(int x) const
 {
-    const int column = x - kPictureMargins.left;
-    if (m_section.status != SectionStatus::Ok || column < 0 ||
+    const int column = x - view_section->Margins().left;
+    if (m_section.status != SectionStatus::Ok || m_section.waterfall || column < 0 ||
         column >= static_cast<int>(m_section.columnTraces.size()))
         return -1;
     // A trace stretched over several columns names only the first of them.
@@ -691,8 +877,10 @@ QString CSectionViewer::TraceDetails(std::int64_t trace) const
 
 QString CSectionViewer::DescribeAt(QPointF p) const
 {
+    if (m_section.waterfall)
+        return DescribeWaterfallAt(p);
     const int column = NamingColumn(static_cast<int>(std::floor(p.x())));
-    const double row = p.y() - kPictureMargins.top;
+    const double row = p.y() - view_section->Margins().top;
     const std::int64_t trace = TraceAtColumn(static_cast<int>(std::floor(p.x())));
     if (trace <= 0 || row < 0 || row >= m_section.frame.rows)
         return {};
@@ -735,13 +923,13 @@ void CSectionViewer::MarkTrace(std::int64_t trace)
     // The column showing the trace: the last one whose first trace is not
     // after it; none when the trace lies outside the part shown.
     std::optional<int> marked;
-    if (trace >= m_section.firstTrace && trace <= m_section.lastTrace) {
+    if (!m_section.waterfall && trace >= m_section.firstTrace && trace <= m_section.lastTrace) {
         for (std::size_t c = 0; c < m_section.columnTraces.size(); ++c) {
             const std::int64_t first = m_section.columnTraces[c].traceNumber;
             if (first > trace)
                 break;
             if (first > 0)
-                marked = kPictureMargins.left + static_cast<int>(c);
+                marked = view_section->Margins().left + static_cast<int>(c);
         }
     }
     view_section->MarkColumn(marked);
@@ -781,6 +969,7 @@ void CSectionViewer::ShowTrack(std::vector<llt> fixes)
     m_mark->clear();
     m_fixes.clear();
     m_fixTraces.clear();
+    m_trackBounds = {};
     if (fixes.empty()) {
         if (!m_path.isEmpty() && m_traces &&
             (label_status->text().isEmpty() || label_status->text().startsWith("Reading ")))
@@ -791,6 +980,7 @@ void CSectionViewer::ShowTrack(std::vector<llt> fixes)
     }
     const bool metres = bInMetres(fixes);
     m_metres = metres;
+    m_fittedTrack = {};
     QList<QPointF> points;
     points.reserve(static_cast<qsizetype>(fixes.size()));
     for (const llt& f : fixes)
@@ -803,21 +993,14 @@ void CSectionViewer::ShowTrack(std::vector<llt> fixes)
         y0 = std::min(y0, p.y());
         y1 = std::max(y1, p.y());
     }
-    // A ship holding station still gets axes with a span.
-    const double pad = metres ? 1.0 : 1e-5;
-    m_axisX->setRange(x0 - pad, x1 + pad);
-    m_axisY->setRange(y0 - pad, y1 + pad);
-    // Few whole metres (or enough decimals of a degree) fit the narrow chart.
-    const char* format = metres ? "%.0f" : "%.5f";
-    for (QValueAxis* axis : {m_axisX, m_axisY}) {
-        axis->setLabelFormat(format);
-        axis->setTickCount(4);
-    }
+    m_trackBounds = QRectF(QPointF(x0, y0), QPointF(x1, y1));
+    FitTrackAxes();
     if (metres && !fixes.front().isUTM) {
         const QString zone =
             QString::number(fixes.front().zone) + (fixes.front().northp ? "N" : "S");
-        m_axisX->setTitleText("Easting (m), zone " + zone);
-        m_axisY->setTitleText("Northing (m)");
+        // Short: the chart is narrow, and a title wider than it is cut.
+        m_axisX->setTitleText("E, zone " + zone + " (m)");
+        m_axisY->setTitleText("N (m)");
     } else if (metres) {
         m_axisX->setTitleText("Easting");
         m_axisY->setTitleText("Northing");

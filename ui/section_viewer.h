@@ -36,6 +36,14 @@ class QValueAxis;
 namespace tessara
 {
 
+/// How a job laid out the sidescan pairs of the files it wrote. Files of no
+/// such job show as a section, or as a waterfall where every trace is marked
+/// a pair (trace identification code 25).
+struct ViewerPairs {
+    bool sidescanPairs = false; ///< every trace a port and a starboard half
+    bool portFlipped = true;    ///< the port half from far range in
+};
+
 /// A modeless top-level window: the file list on the left, the selected
 /// file's section and track on the right, the gain, clip and palette above
 /// the section. Files are read on a pool thread: a large file shows a first
@@ -49,12 +57,18 @@ public:
     explicit CSectionViewer(QWidget* parent = nullptr);
     ~CSectionViewer() override;
 
-    /// Shows `paths` instead of the files listed, the first one selected.
-    void SetFiles(const QStringList& paths);
-    /// Adds the SEG-Y files of `paths` not listed yet and selects the first
-    /// one added.
-    void AddFiles(const QStringList& paths);
+    /// Shows `paths` instead of the files listed, in their order, the first
+    /// one that can be read selected; `pairs` says how they were written.
+    void SetFiles(const QStringList& paths, const ViewerPairs& pairs = {});
+    /// Adds the files of `paths` not listed yet and selects the first one
+    /// added that can be read. One that cannot is listed greyed, with
+    /// "(cannot be read)" after its name and the reason in its tooltip.
+    void AddFiles(const QStringList& paths, const ViewerPairs& pairs = {});
     [[nodiscard]] QStringList Files() const;
+    /// The file at `path` was written anew (an output that grows): listed
+    /// and shown when it is not, read again when it is shown, keeping the
+    /// part the user zoomed into.
+    void Reread(const QString& path);
     /// Whether a file or view is still being read.
     [[nodiscard]] bool bIsLoading() const { return m_loading; }
     /// Whether the picture shown is the first look from a share of the traces.
@@ -67,6 +81,9 @@ public:
     [[nodiscard]] QString DescribeAt(QPointF p) const;
     /// The 1-based trace under picture column `x`; 0 off the data.
     [[nodiscard]] std::int64_t TraceAtColumn(int x) const;
+    /// The 1-based trace under picture point `p` (the waterfall: the pair of
+    /// its row); 0 off the data.
+    [[nodiscard]] std::int64_t TraceAt(QPointF p) const;
     /// Marks `trace` (1-based) on the track and in the section.
     void MarkTrace(std::int64_t trace);
     /// The fix marked on the track; empty when none is.
@@ -101,6 +118,7 @@ public:
     QPushButton* button_close;
 
 protected:
+    void changeEvent(QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -116,9 +134,24 @@ private:
     void TakeTable(const TraceTable& traces);
     void ShowSection(const SectionLoadStep& step, bool preview);
     void ShowTrack(std::vector<llt> fixes);
+    /// The track's axes at one ground scale both ways, the track in the
+    /// middle, ticks at round values (whole metres) about a label apart.
+    void FitTrackAxes();
+    /// The track's colours from the window's palette (a dark theme too).
+    void ApplyTrackPalette();
+    /// Moves the section across to `trace` when it lies outside the view.
+    void BringTraceIntoView(std::int64_t trace);
     void Repaint();
     void OnViewSettled(QRectF view);
     [[nodiscard]] SectionOptions CurrentOptions() const;
+    /// Device pixels per logical pixel of the section's screen.
+    [[nodiscard]] double PixelRatio() const;
+    /// The picture's size for the section as shown, in device pixels.
+    [[nodiscard]] PictureSize PictureSizeShown() const;
+    /// m_section painted as the controls say, at the screen's pixel ratio.
+    [[nodiscard]] QImage Painted() const;
+    /// DescribeAt for a waterfall: the pair, its time, the side and slant range.
+    [[nodiscard]] QString DescribeWaterfallAt(QPointF p) const;
     /// Palette, wiggles and depth axis as the controls stand.
     [[nodiscard]] SectionLook CurrentLook() const;
     /// ", sample V as stored, W shown" at trace `trace` and `ms`; empty when
@@ -148,6 +181,8 @@ private:
     QScatterSeries* m_mark = nullptr;
     QValueAxis* m_axisX = nullptr;
     QValueAxis* m_axisY = nullptr;
+    QRectF m_trackBounds; ///< of the fixes, in the chart's units
+    QRectF m_fittedTrack; ///< the ranges last given to the axes
 };
 
 } // namespace tessara

@@ -209,3 +209,32 @@ void CWindowJobHost::ChartEnd()
 }
 
 } // namespace tessara
+
+namespace tessara
+{
+
+void CWindowJobHost::SetFollowHooks(std::function<bool()> wanted,
+                                    std::function<void(const std::string&)> written)
+{
+    m_openOutputWanted = std::move(wanted);
+    m_outputWritten = std::move(written);
+}
+
+void CWindowJobHost::OutputCompleted(const std::string& path)
+{
+    if (m_outputWritten)
+        m_outputWritten(path);
+}
+
+bool CWindowJobHost::WantsOpenOutput() const
+{
+    return m_openOutputWanted && m_openOutputWanted();
+}
+
+void CWindowJobHost::OpenOutputChanged(const std::string& path)
+{
+    if (m_outputWritten && !path.empty())
+        m_outputWritten(path);
+}
+
+} // namespace tessara

@@ -54,6 +54,14 @@ public:
                          double spacingM,
                          std::string_view titleSuffix) override;
     void ChartEnd() override;
+    void OutputCompleted(const std::string& path) override;
+    [[nodiscard]] bool WantsOpenOutput() const override;
+    void OpenOutputChanged(const std::string& path) override;
+
+    /// Following: `wanted` tells whether the open output is looked at, and
+    /// `written` is given each output, open (as it stands) or complete.
+    void SetFollowHooks(std::function<bool()> wanted,
+                        std::function<void(const std::string&)> written);
 
     /// Shows the last status text the job set, if it is not shown yet.
     void ShowPendingStatus();
@@ -67,6 +75,8 @@ private:
     IWindowPrompts& m_prompts;
     std::function<SpeedCorrection&()> m_chart;
     std::function<bool()> m_stopRequested;
+    std::function<bool()> m_openOutputWanted;
+    std::function<void(const std::string&)> m_outputWritten;
     QString m_pendingStatus;
     bool m_statusPending = false;
     QElapsedTimer m_sinceStatusShown;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "combine/api/combine_settings.h"
+#include "combine/api/follow_options.h"
 #include "combine/api/job_host.h"
 
 #include <cstdint>
@@ -114,6 +115,10 @@ struct CombineResult {
     /// Inputs whose recording times overlap the input before them in the same
     /// output, in processing order (not with demultiplex_only).
     std::vector<OverlappingInputs> overlapping_inputs;
+    /// Following: files left out, with why ("never completed", "starts
+    /// before a file already taken", "changed after it was taken"), in
+    /// the order they were found so.
+    std::vector<UnreadableInput> inputs_left_out;
     /// The probe removed a working file left in the output directory by a
     /// job that did not end (killed, or the machine stopped).
     bool removed_leftover_working_file = false;
@@ -177,6 +182,23 @@ public:
     /// was written), and no further output is opened.
     [[nodiscard]] CombineOutcome Run(const std::string& outputDirectory);
 
+    /// Runs the job as Run does on inputs that arrive while it runs: the
+    /// SEG-Y files of `follow.folders` (settings.input_files is not read),
+    /// each taken once complete, in the order of their start times. An
+    /// output is decided as its inputs arrive and written once it closes by
+    /// the rules of a finished list, or, by the clock, when nothing in the
+    /// folders has changed for longer than file_gap: it is then what a job
+    /// on the same files gives, byte for byte. The host's stop request ends
+    /// following: the files taken are decided and written whole and the job
+    /// ends with Done. A file complete with a start before an input already
+    /// decided, one changed after it was taken, and one not complete at the
+    /// stop are left out and named (Result().inputs_left_out). Folders that
+    /// are not folders, a settle time out of range or an output directory
+    /// that is one of the folders end the run with InvalidSettings before
+    /// anything is written; the output directory is refused as in Run.
+    [[nodiscard]] CombineOutcome Follow(const std::string& outputDirectory,
+                                        const FollowOptions& follow);
+
     /// A file the front end writes while the job runs (its log): no output
     /// takes its place, whatever its name; an output of that name gets the
     /// next free "_2", "_3", ... instead. Called before Run.
@@ -197,7 +219,8 @@ public:
 
 private:
     class CDriver;
-    [[nodiscard]] CombineOutcome Start(const std::string& outputDirectory, bool dryRun);
+    [[nodiscard]] CombineOutcome
+    Start(const std::string& outputDirectory, bool dryRun, const FollowOptions* follow = nullptr);
 
     const CombineSettings& m_settings;
     IJobHost& m_host;

@@ -69,6 +69,18 @@ public:
     /// in place of the list the job started with.
     virtual void SetInputOrder(const std::vector<std::string>& paths) = 0;
 
+    // A followed job (CCombineJob::Follow) tells these as it goes.
+
+    /// An output has been written under its final name `path`.
+    virtual void OutputCompleted(const std::string& /*path*/) {}
+    /// Whether the front end shows the open output while it grows: the job
+    /// then writes it, as it stands, after each input it takes (which reads
+    /// its inputs again each time).
+    [[nodiscard]] virtual bool WantsOpenOutput() const { return false; }
+    /// The open output, as it stands, is at `path` (the same each time,
+    /// replaced); empty once no output is open and the file has gone.
+    virtual void OpenOutputChanged(const std::string& /*path*/) {}
+
     // Chart of a speed-corrected file, for the speed-correction step. Times
     // are 100-nanosecond ticks since 0001-01-01 00:00:00 (no time zone), speeds
     // in m/s, spacings in metres (projection units for projected positions).

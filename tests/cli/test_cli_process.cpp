@@ -220,7 +220,9 @@ TEST_P(StoppedWriter, LeavesNoTemporaryFile)
     const std::string input = WriteSurvey(m_tmp.File("in.sgy"), 6000, 1000, 0, true);
     const fs::path dir = m_tmp.File("out");
     fs::create_directory(dir);
-    const std::string output = (dir / "out.file").string();
+    // Each command's own kind of file: section refuses a name that is not PNG.
+    const std::string name = command == "copy" ? "out.sgy" : "out.png";
+    const std::string output = (dir / name).string();
     const std::vector<std::string> args =
         command == "copy"
             ? std::vector<std::string>{"copy", "--sample-interval", "333", input, output}
@@ -231,7 +233,7 @@ TEST_P(StoppedWriter, LeavesNoTemporaryFile)
     bool seen = false;
     const auto deadline = std::chrono::steady_clock::now() + 60s;
     while (!seen && std::chrono::steady_clock::now() < deadline) {
-        seen = !FilesStartingWith(dir, "out.file.").empty();
+        seen = !FilesStartingWith(dir, name + ".").empty();
         int status = 0;
         if (!seen && ::waitpid(pid, &status, WNOHANG) == pid)
             FAIL() << "the command ended before its temporary file was seen";
@@ -243,7 +245,7 @@ TEST_P(StoppedWriter, LeavesNoTemporaryFile)
     const ChildEnd end = WaitForChild(pid, 10s);
     EXPECT_FALSE(end.timedOut);
     EXPECT_EQ(end.signal, signal);
-    EXPECT_EQ(FilesStartingWith(dir, "out.file"), std::vector<std::string>{});
+    EXPECT_EQ(FilesStartingWith(dir, "out."), std::vector<std::string>{});
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals,
@@ -382,8 +384,8 @@ TEST_P(UnderALimit, OneLineExit1AndNoFile)
     }
 #endif
     const std::string input = WriteSurvey(m_tmp.File("in.sgy"), 300, 200, 0, true);
-    const std::string output = m_tmp.File("out.file");
     const bool copy = std::string(c.command) == "copy";
+    const std::string output = m_tmp.File(copy ? "out.sgy" : "out.png");
     const std::vector<std::string> args =
         copy ? std::vector<std::string>{"copy", input, output}
              : std::vector<std::string>{
@@ -396,7 +398,7 @@ TEST_P(UnderALimit, OneLineExit1AndNoFile)
                      ": write failed (file too large); nothing written under this name\n"
                : "tessara-cli: " + input + ": cannot write " + output + " (file too large)\n";
     EXPECT_EQ(end.err, expected);
-    EXPECT_EQ(FilesStartingWith(m_tmp.Path(), "out.file"), std::vector<std::string>{});
+    EXPECT_EQ(FilesStartingWith(m_tmp.Path(), "out."), std::vector<std::string>{});
 }
 
 INSTANTIATE_TEST_SUITE_P(

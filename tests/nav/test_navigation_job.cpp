@@ -158,8 +158,8 @@ TEST_P(NavigationRefused, StartsNothing)
         message = "Navigation file " + csv + ": no longitude column (lon, long or longitude)";
     } else {
         m_settings.layback = 30;
-        message = "The antenna offset and layback need positions in degrees or arc-seconds: no "
-                  "trace header holds one";
+        message = "The antenna offset and layback need a navigation file or positions in degrees "
+                  "or arc-seconds in the inputs' trace headers";
     }
     m_host.expectedMessages = {message};
     std::filesystem::create_directories(m_dir.File("out"));

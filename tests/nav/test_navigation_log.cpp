@@ -57,7 +57,7 @@ const char* const kGgaFix = "2002-07-04T20:15:31.000 54.500000 10.250000";
 // clang-format off
 const LogCase kLogCases[] = {
     {"rmc_gives_date_and_fix", {kRmc}, 1, nullptr, kRmcFix},
-    {"any_talker_south_west", {kZda, Gga("201531.00").replace(1, 2, "GN"),
+    {"any_talker_south_west", {kZda, Nmea("GNGGA,201531.00,5430.000,N,01015.000,E,1,08,0.9,5.0,M,40.0,M,,"),
       Nmea("INGGA,201532.50,1030.000,S,15315.000,W,2,08,0.9,5.0,M,40.0,M,,")}, 2, nullptr,
      "2002-07-04T20:15:32.500 -10.500000 -153.250000"},
     {"bad_checksum", {kZda, Gga("201531.00"), Corrupted(Gga("201532.00"))}, 1,

@@ -256,35 +256,87 @@ TEST_F(SectionFile, TraceRangeAndTimeWindowChooseWhatIsShown)
     EXPECT_EQ(BuildSection(path, o).status, SectionStatus::EmptyTimeWindow);
 }
 
-TEST_F(SectionFile, WaterfallShowsOnePairPerRowAndRefusesOtherTraces)
+// Pairs of 4 + 4 samples of 1 ms; pair k's port trace recorded -(k+1) x
+// 1, 2, 3, 4 from nadir out, its starboard trace (k+1) x 1, 2, 3, 4. Whatever
+// marks the pairs and however the job laid the port half out, the waterfall
+// shows far port on the left, nadir in the middle, far starboard on the
+// right, one pair per row, and the water column a delay left unrecorded empty.
+struct WaterfallRow {
+    const char* name;
+    int idCode;
+    bool portFlipped; // the job's default; else the port half nadir first
+    int delayMs;
+    bool asked; // --waterfall; else chosen by the marks
+    bool drawn; // as a waterfall
+};
+
+class SectionWaterfall : public SectionFile, public ::testing::WithParamInterface<WaterfallRow>
 {
-    std::vector<FixtureTrace> pairs(4);
+};
+
+TEST_P(SectionWaterfall, PortLeftNadirInTheMiddleStarboardRight)
+{
+    const WaterfallRow& row = GetParam();
+    std::vector<FixtureTrace> pairs(3);
     for (std::size_t k = 0; k < pairs.size(); ++k) {
-        pairs[k].idCode = 25;
-        pairs[k].delayMs = static_cast<int>(k) * 100; // not used across a pair
-        pairs[k].samples.assign(8, 0.0);
-        pairs[k].samples[0] = -1.0 - static_cast<double>(k); // far port, on the left
-        pairs[k].samples[7] = 1.0 + static_cast<double>(k);  // far starboard
+        const double a = static_cast<double>(k + 1);
+        pairs[k].idCode = row.idCode;
+        pairs[k].delayMs = row.delayMs;
+        pairs[k].samples =
+            row.portFlipped
+                ? std::vector<double>{-4 * a, -3 * a, -2 * a, -a, a, 2 * a, 3 * a, 4 * a}
+                : std::vector<double>{-a, -2 * a, -3 * a, -4 * a, a, 2 * a, 3 * a, 4 * a};
     }
     const std::string path = m_tmp.File("pairs.sgy");
     ASSERT_TRUE(WriteFixture(path, pairs, 5, false));
     SectionOptions o;
-    o.waterfall = true;
-    o.columns = 8;
-    o.rows = 4;
+    o.waterfall = row.asked;
+    o.waterfallWhenMarked = !row.asked;
+    o.portFlipped = row.portFlipped;
+    const int side = 4 + row.delayMs; // 1 ms columns
+    o.columns = 2 * side;
+    o.rows = 3;
     const Section s = BuildSection(path, o);
     ASSERT_EQ(s.status, SectionStatus::Ok);
-    for (int k = 0; k < 4; ++k) {
-        EXPECT_EQ(s.Cell(0, k), -1.0f - static_cast<float>(k)) << k;
-        EXPECT_EQ(s.Cell(7, k), 1.0f + static_cast<float>(k)) << k;
-        EXPECT_EQ(s.Cell(3, k), 0.0f) << k;
+    ASSERT_EQ(s.waterfall, row.drawn);
+    if (!row.drawn)
+        return;
+    EXPECT_DOUBLE_EQ(s.frame.startMs, -side);
+    EXPECT_DOUBLE_EQ(s.frame.endMs, side);
+    for (int k = 0; k < 3; ++k) {
+        const auto a = static_cast<float>(k + 1);
+        for (int j = 0; j < 4; ++j) {
+            const auto n = static_cast<float>(j);
+            EXPECT_EQ(s.Cell(j, k), -(4.0f - n) * a) << "port column " << j << " pair " << k;
+            EXPECT_EQ(s.Cell(o.columns - 4 + j, k), (n + 1.0f) * a)
+                << "starboard column " << j << " pair " << k;
+        }
+        for (int c = 4; c < o.columns - 4; ++c)
+            EXPECT_TRUE(std::isnan(s.Cell(c, k))) << "water column " << c;
     }
+}
 
-    pairs[2].idCode = 1;
-    ASSERT_TRUE(WriteFixture(path, pairs, 5, false));
-    const Section refused = BuildSection(path, o);
+INSTANTIATE_TEST_SUITE_P(
+    Layouts,
+    SectionWaterfall,
+    ::testing::Values(WaterfallRow{"UnmarkedAskedFor", 1, true, 0, true, true},
+                      WaterfallRow{"PortAsRecordedTurnedRound", 1, false, 0, true, true},
+                      WaterfallRow{"DelayLeavesTheWaterColumnEmpty", 25, true, 2, true, true},
+                      WaterfallRow{"MarkedChosenByItself", 25, true, 0, false, true},
+                      WaterfallRow{"UnmarkedStaysASection", 1, true, 0, false, false}),
+    [](const ::testing::TestParamInfo<WaterfallRow>& p) { return std::string(p.param.name); });
+
+TEST_F(SectionFile, WaterfallRefusesATraceOfAnOddCount)
+{
+    std::vector<FixtureTrace> pairs(3, FixtureTrace{0, std::vector<double>(8, 1.0)});
+    pairs[1].samples.pop_back();
+    ASSERT_TRUE(WriteFixture(m_tmp.File("odd.sgy"), pairs, 5, false));
+    SectionOptions o;
+    o.waterfall = true;
+    const Section refused = BuildSection(m_tmp.File("odd.sgy"), o);
     EXPECT_EQ(refused.status, SectionStatus::NotSidescanPairs);
-    EXPECT_EQ(refused.badTraceIdCode, 1);
+    EXPECT_EQ(refused.unpairedTrace, 2);
+    EXPECT_EQ(refused.unpairedSamples, 7u);
     EXPECT_TRUE(refused.cells.empty());
 }
 

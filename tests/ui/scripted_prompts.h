@@ -29,7 +29,7 @@ public:
     {
         directoryDescriptions << description;
         directoryStarts << startDirectory;
-        return directory;
+        return directories.isEmpty() ? directory : directories.takeFirst();
     }
     QString ChooseFile(QWidget* /*parent*/,
                        const QString& title,
@@ -47,9 +47,10 @@ public:
         return answer;
     }
 
-    QStringList files; ///< what the file chooser answers
-    QString directory; ///< what the folder chooser answers
-    QString file;      ///< what the chooser of one file answers
+    QStringList files;       ///< what the file chooser answers
+    QString directory;       ///< what the folder chooser answers
+    QStringList directories; ///< answered first, one a question, before `directory`
+    QString file;            ///< what the chooser of one file answers
     QStringList fileTitles;
     QStringList fileFilters;
     QStringList fileStarts;

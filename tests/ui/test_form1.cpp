@@ -465,6 +465,7 @@ void TestForm1::tab_order_runs_top_to_bottom()
 {
     const QStringList expected = {
         "button_load_segy",
+        "button_follow",
         "button_clear_selected",
         "button_clear_list",
         "button3",

@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QUrl>
+#include <QValueAxis>
 #include <QWheelEvent>
 #include <QtTest>
 
@@ -93,6 +94,10 @@ private slots:
     void main_window_view_opens_the_last_outputs_or_an_empty_viewer();
     void another_file_chosen_while_reading_is_the_one_shown();
     void picture_arriving_while_zooming_keeps_the_view();
+    void view_opens_the_selected_inputs_in_list_order();
+    void track_keeps_one_scale_round_ticks_and_the_palette();
+    void track_click_outside_the_view_moves_the_section_there();
+    void file_written_anew_is_read_again_keeping_the_zoom();
 };
 
 void TestViewer::summary_view_opens_the_job_outputs_with_picture_and_track()
@@ -685,6 +690,152 @@ void TestViewer::picture_arriving_while_zooming_keeps_the_view()
     // Once at rest, a picture takes the view.
     view.SetPicture(picture, QRectF(20, 10, 30, 20));
     QCOMPARE(view.View(), QRectF(20, 10, 30, 20));
+}
+
+// Raw inputs are looked at before a job: those selected, in the list's
+// order whatever the order of selection; one that cannot be read is named
+// in the list and the first that can is shown.
+void TestViewer::view_opens_the_selected_inputs_in_list_order()
+{
+    TempDir dir;
+    WindowUnderTest ui;
+    Form1& w = *ui.window;
+    const fs::path broken = dir.Path() / "broken.sgy";
+    std::ofstream(broken) << "not a SEG-Y file";
+    w.AppendInputFiles({QString::fromStdString(broken.string())});
+    QVERIFY(LoadTwoFileSurvey(w, *ui.prompts, dir.Path()));
+    const QStringList inputs = w.InputFiles();
+    QCOMPARE(inputs.size(), qsizetype{3});
+    w.listBox_input_segy_files->item(2)->setSelected(true);
+    w.listBox_input_segy_files->item(0)->setSelected(true);
+
+    QTest::mouseClick(w.button_view, Qt::LeftButton);
+    CSectionViewer* viewer = w.Viewer();
+    QVERIFY(viewer != nullptr && viewer->isVisible());
+    QVERIFY(Settled(*viewer));
+    QCOMPARE(viewer->Files(), QStringList({inputs[0], inputs[2]}));
+    QCOMPARE(viewer->listBox_files->item(0)->text(), QString("broken.sgy (cannot be read)"));
+    QCOMPARE(viewer->listBox_files->currentRow(), 1);
+    QVERIFY(!viewer->view_section->Picture().isNull());
+}
+
+namespace
+{
+
+QValueAxis* TrackAxis(const CSectionViewer& viewer, Qt::Orientation orientation)
+{
+    return qobject_cast<QValueAxis*>(viewer.chart_track->chart()->axes(orientation).value(0));
+}
+
+/// Metres per pixel across against up, 1 when the track's scale is one.
+double TrackAspect(const CSectionViewer& viewer)
+{
+    const QRectF area = viewer.chart_track->chart()->plotArea();
+    const QValueAxis* x = TrackAxis(viewer, Qt::Horizontal);
+    const QValueAxis* y = TrackAxis(viewer, Qt::Vertical);
+    return (x->max() - x->min()) / area.width() / ((y->max() - y->min()) / area.height());
+}
+
+/// Ticks at whole metres: a whole step from a whole multiple of it.
+bool bWholeTicks(const QValueAxis& axis)
+{
+    const double step = axis.tickInterval();
+    return axis.tickType() == QValueAxis::TicksDynamic && step >= 1.0 && step == std::floor(step) &&
+           std::fmod(axis.tickAnchor(), step) == 0.0;
+}
+
+} // namespace
+
+void TestViewer::track_keeps_one_scale_round_ticks_and_the_palette()
+{
+    CShownFile shown;
+    QVERIFY(shown.Show(300, 2));
+    CSectionViewer& viewer = shown.viewer;
+    QVERIFY(viewer.TrackPoints() > 1);
+    QTRY_VERIFY2(std::abs(TrackAspect(viewer) - 1.0) < 0.02,
+                 qPrintable(QString::number(TrackAspect(viewer))));
+    QVERIFY(bWholeTicks(*TrackAxis(viewer, Qt::Horizontal)));
+    QVERIFY(bWholeTicks(*TrackAxis(viewer, Qt::Vertical)));
+
+    QPalette dark = viewer.palette();
+    dark.setColor(QPalette::Base, QColor(25, 25, 30));
+    dark.setColor(QPalette::Window, QColor(40, 40, 45));
+    dark.setColor(QPalette::Text, QColor(230, 230, 230));
+    viewer.setPalette(dark);
+    QCOMPARE(viewer.chart_track->chart()->backgroundBrush().color(), QColor(25, 25, 30));
+    QCOMPARE(TrackAxis(viewer, Qt::Vertical)->labelsBrush().color(), QColor(230, 230, 230));
+}
+
+void TestViewer::track_click_outside_the_view_moves_the_section_there()
+{
+    CShownFile shown;
+    QVERIFY(shown.Show(400, 2));
+    CSectionViewer& viewer = shown.viewer;
+    CSectionPictureView& view = *viewer.view_section;
+    const QRectF whole = view.Shown();
+    DragBox(view,
+            QPoint(int(WidgetX(view, 20.5)), view.height() / 3),
+            QPoint(int(WidgetX(view, 60.5)), view.height() * 2 / 3));
+    QVERIFY(Reread(viewer, whole));
+    const QRectF zoomed = view.View();
+    QVERIFY(zoomed.right() < 100.0);
+
+    const auto clickFix = [&viewer](std::int64_t trace) {
+        viewer.MarkTrace(trace);
+        const std::optional<QPointF> fix = viewer.TrackMark();
+        QVERIFY(fix.has_value());
+        QChart* chart = viewer.chart_track->chart();
+        const QPoint at =
+            viewer.chart_track->mapFromScene(chart->mapToScene(chart->mapToPosition(*fix)));
+        QTest::mouseClick(viewer.chart_track->viewport(), Qt::LeftButton, {}, at);
+    };
+    // A trace in view: the view stays.
+    clickFix(40);
+    QCOMPARE(view.View(), zoomed);
+    // One far outside: the view, as wide, moves to it and is read there.
+    clickFix(350);
+    QVERIFY(Reread(viewer, zoomed));
+    QVERIFY2(view.View().left() <= 350.0 && view.View().right() >= 351.0,
+             qPrintable(QString("%1..%2").arg(view.View().left()).arg(view.View().right())));
+    QVERIFY(std::abs(view.View().width() - zoomed.width()) < 1e-9);
+    QCOMPARE(viewer.TraceAtColumn(*view.MarkedColumn()), std::int64_t{350});
+}
+
+// An output that grows while it is followed: written anew under its name.
+void TestViewer::file_written_anew_is_read_again_keeping_the_zoom()
+{
+    CShownFile shown;
+    QVERIFY(shown.Show(2000));
+    CSectionViewer& viewer = shown.viewer;
+    CSectionPictureView& view = *viewer.view_section;
+    const QString path = viewer.Files().first();
+
+    // Not zoomed: the whole file, as it is now.
+    QCOMPARE(WriteSurveyFile(shown.dir.Path(), 2500, 0), path.toStdString());
+    viewer.Reread(path);
+    QVERIFY(Settled(viewer));
+    QCOMPARE(view.Whole().right(), 2501.0);
+    QCOMPARE(view.Shown(), view.Whole());
+
+    const QRectF whole = view.Shown();
+    DragBox(view,
+            QPoint(int(WidgetX(view, 500.5)), view.height() * 3 / 10),
+            QPoint(int(WidgetX(view, 560.5)), view.height() * 7 / 10));
+    QVERIFY(Reread(viewer, whole));
+    const QRectF zoomed = view.View();
+    QCOMPARE(WriteSurveyFile(shown.dir.Path(), 3000, 0), path.toStdString());
+    viewer.Reread(path);
+    QVERIFY(Settled(viewer));
+    QCOMPARE(view.Whole().right(), 3001.0);
+    QCOMPARE(view.View(), zoomed);
+
+    // One not listed is added and shown.
+    const std::string other = (shown.dir.Path() / "open.sgy").string();
+    fs::copy_file(path.toStdString(), other);
+    viewer.Reread(QString::fromStdString(other));
+    QVERIFY(Settled(viewer));
+    QCOMPARE(viewer.Files().size(), 2);
+    QCOMPARE(viewer.listBox_files->currentRow(), 1);
 }
 
 QObject* NewViewerTest()

@@ -5,6 +5,7 @@
 #include "ui/job_preview.h"
 #include "ui/processing_log.h"
 #include "ui/range_spin_box.h"
+#include "ui/section_viewer.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -18,6 +19,7 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -57,6 +59,7 @@ private slots:
     void stop_ends_the_job_and_the_next_job_runs();
     void closing_during_the_job_stops_it_and_closes_after();
     void preview_writes_nothing_and_lists_what_the_job_then_writes();
+    void follow_folder_takes_its_files_until_stop();
 
 private:
     [[nodiscard]] QString Out() const
@@ -233,6 +236,36 @@ void TestWindowJob::closing_during_the_job_stops_it_and_closes_after()
     QCOMPARE(ui.prompts->questions.size(), 1);
     QCOMPARE(w.label_status->text(), QString("Stopped...."));
     QVERIFY(!w.isVisible());
+}
+
+void TestWindowJob::follow_folder_takes_its_files_until_stop()
+{
+    WindowUnderTest ui;
+    Form1& w = *ui.window;
+    const QString in = QString::fromStdString((m_dir->Path() / "in").string());
+    ui.prompts->directories = {in, Out()};
+    // Modified a minute apart in time order, as a recorder leaves them.
+    const auto now = fs::file_time_type::clock::now();
+    for (qsizetype k = 0; k < m_timeOrder.size(); ++k)
+        fs::last_write_time(m_timeOrder[k].toStdString(),
+                            now - std::chrono::minutes(m_timeOrder.size() - k));
+    // The viewer, open while following, gets each output as it is written.
+    QTest::mouseClick(w.button_view, Qt::LeftButton);
+    QVERIFY(w.Viewer() != nullptr && w.Viewer()->Files().isEmpty());
+    // "Stop" as soon as the job lets the window run: the files taken by
+    // then are written, the newest (not settled, nothing newer) is left out.
+    QTimer::singleShot(0, &w, [&] { QTest::mouseClick(w.button_stop, Qt::LeftButton); });
+    QTest::mouseClick(w.button_follow, Qt::LeftButton);
+    QCOMPARE(ui.prompts->directoryDescriptions.first(),
+             QString(" Choose the folder the recorder writes into"));
+    QCOMPARE(w.label_status->text(), QString("Done...."));
+    QVERIFY(w.button_follow->isEnabled() && !w.button_stop->isEnabled());
+    QCOMPARE(w.plog->Text().count(": never completed"), 1);
+    QStringList outputs;
+    for (const std::string& name : FileNames(m_dir->Path() / "out"))
+        outputs << QString::fromStdString((m_dir->Path() / "out" / name).string());
+    QVERIFY(!outputs.isEmpty());
+    QCOMPARE(w.Viewer()->Files(), outputs);
 }
 
 QObject* NewWindowJobTest()
