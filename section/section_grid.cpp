@@ -29,18 +29,14 @@ struct StackFlags {
     bool notFinite = false;
 };
 
-/// Whether stacked sample `v` from trace `from` goes before `w` from trace
-/// `wFrom` in a row: the larger magnitude, then the earlier trace (the
-/// earlier sample, which is `w`, on a full tie). One integer comparison of
-/// the magnitude's bits above the trace's place reversed, which compiles to
-/// no branch.
-inline bool Outranks(float v, std::int32_t from, float w, std::int32_t wFrom)
+/// The order of stacked samples in a row: the larger magnitude first, then
+/// the earlier trace. The magnitude's bits above the trace's place reversed,
+/// so that one integer comparison, which compiles to no branch, tells it;
+/// never 0 for a sample of a stack (under 2^31 traces).
+inline std::uint64_t Rank(float v, std::int32_t trace)
 {
-    const auto rank = [](float x, std::int32_t trace) {
-        const std::uint64_t magnitude = std::bit_cast<std::uint32_t>(x) & 0x7FFFFFFFu;
-        return magnitude << 32 | (0xFFFFFFFFu - static_cast<std::uint32_t>(trace));
-    };
-    return rank(v, from) > rank(w, wFrom);
+    const std::uint64_t magnitude = std::bit_cast<std::uint32_t>(v) & 0x7FFFFFFFu;
+    return magnitude << 32 | (0xFFFFFFFFu - static_cast<std::uint32_t>(trace));
 }
 
 // Vectors of 32 bytes: compilers make vector code of their operators on any
@@ -356,37 +352,52 @@ void CSectionReducer::Push(std::int64_t index, std::span<const float> samples)
     }
 }
 
+void CSectionReducer::FindRuns()
+{
+    Stack& stack = m_stack;
+    if (stack.runsDelayMs == stack.delayMs && stack.runsIntervalMs == stack.intervalMs &&
+        stack.runsFirst == stack.first && stack.runsLast == stack.last)
+        return;
+    const double rowOfFirst = (stack.delayMs - m_frame.startMs) / m_rowMs;
+    const double rowsPerSample = stack.intervalMs / m_rowMs;
+    stack.runRows.clear();
+    stack.runEnds.clear();
+    for (std::int64_t i = stack.first; i <= stack.last; ++i) {
+        const auto row = static_cast<int>(rowOfFirst + static_cast<double>(i) * rowsPerSample);
+        if (stack.runRows.empty() || row != stack.runRows.back()) {
+            stack.runRows.push_back(row);
+            stack.runEnds.push_back(0);
+        }
+        stack.runEnds.back() = static_cast<std::size_t>(i - stack.first + 1);
+    }
+    stack.runsDelayMs = stack.delayMs;
+    stack.runsIntervalMs = stack.intervalMs;
+    stack.runsFirst = stack.first;
+    stack.runsLast = stack.last;
+}
+
 void CSectionReducer::Finish()
 {
     Stack& stack = m_stack;
     if (stack.column < 0)
         return;
-    const double rowOfFirst = (stack.delayMs - m_frame.startMs) / m_rowMs;
-    const double rowsPerSample = stack.intervalMs / m_rowMs;
-    int currentRow = -1;
-    float largest = 0;
-    std::int32_t largestFrom = 0;
-    for (std::int64_t i = stack.first; i <= stack.last; ++i) {
-        const auto j = static_cast<std::size_t>(i - stack.first);
-        const float v = stack.peaks[j];
-        if (std::isnan(v))
-            continue;
-        const auto row = static_cast<int>(rowOfFirst + static_cast<double>(i) * rowsPerSample);
-        if (row != currentRow) {
-            if (currentRow >= 0)
-                KeepLargest(stack.column, currentRow, largest);
-            currentRow = row;
-            largest = v;
-            largestFrom = stack.from[j];
-            continue;
+    FindRuns();
+    std::size_t j = 0;
+    for (std::size_t k = 0; k < stack.runRows.size(); ++k) {
+        float largest = 0;
+        std::uint64_t largestRank = 0; // 0: no sample yet
+        for (; j < stack.runEnds[k]; ++j) {
+            // Selects: which way it goes is random with noise. A NaN peak
+            // (no sample there) ranks 0 and never wins.
+            const float v = stack.peaks[j];
+            const std::uint64_t rank = std::isnan(v) ? 0 : Rank(v, stack.from[j]);
+            const bool larger = rank > largestRank;
+            largest = larger ? v : largest;
+            largestRank = larger ? rank : largestRank;
         }
-        // Selects: which way it goes is random with noise.
-        const bool larger = Outranks(v, stack.from[j], largest, largestFrom);
-        largest = larger ? v : largest;
-        largestFrom = larger ? stack.from[j] : largestFrom;
+        if (largestRank != 0)
+            KeepLargest(stack.column, stack.runRows[k], largest);
     }
-    if (currentRow >= 0)
-        KeepLargest(stack.column, currentRow, largest);
     Stretch(stack.column, stack.lastColumn);
     stack.column = -1;
 }

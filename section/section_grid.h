@@ -8,6 +8,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <span>
 #include <utility>
 #include <vector>
@@ -171,6 +172,16 @@ private:
         std::vector<float> peaks; ///< sample first + j: the largest magnitude so far, NaN none
         std::vector<std::int32_t> from; ///< with peaks[j]: the stacked trace it came from, 0-based
         std::int32_t traces = 0;
+        /// The rows samples first..last fall into, as runs: run k covers row
+        /// runRows[k] with peaks[runEnds[k - 1]] up to peaks[runEnds[k]]
+        /// (from 0). Kept from one stack to the next of the same layout, so
+        /// that a file of traces alike works them out once.
+        std::vector<int> runRows;
+        std::vector<std::size_t> runEnds;
+        double runsDelayMs = std::numeric_limits<double>::quiet_NaN();
+        double runsIntervalMs = 0.0;
+        std::int64_t runsFirst = 0;
+        std::int64_t runsLast = -1;
     };
 
     template <typename T>
@@ -187,6 +198,8 @@ private:
                   double delayMs,
                   double intervalMs);
     void Begin(int column, double delayMs, double intervalMs, std::size_t length);
+    /// The stack's runEnds and runRows for its delay, interval and samples.
+    void FindRuns();
     void Push(std::int64_t index, std::span<const float> samples);
     void KeepLargest(int column, int row, double value);
     void Stretch(int column, int lastColumn);

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <fftw3.h>
 #include <limits>
 #include <numbers>
@@ -54,19 +56,147 @@ template <typename T> bool IsFinite(T v)
     return std::fabs(v) <= std::numeric_limits<T>::max();
 }
 
+// Two doubles at a time: compilers make vector code of these operators on
+// any target, where the plain loops over a trace's samples below, with their
+// selects, stay scalar at the default optimisation level. The operations are
+// those of the scalar loops, lane by lane, so the results are the same. 16
+// bytes, the baseline's registers: wider vectors passed between functions
+// would differ between builds for different processors.
+using Doubles [[gnu::vector_size(16)]] = double;
+using Longs [[gnu::vector_size(16)]] = std::int64_t;
+using Floats2 [[gnu::vector_size(8)]] = float;
+using Ints2 [[gnu::vector_size(8)]] = std::int32_t;
+constexpr std::size_t kLanes = 2;
+
+Doubles Splat(double x)
+{
+    return Doubles{x, x};
+}
+
+Doubles LoadDoubles(const double* p)
+{
+    Doubles v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+Doubles LoadDoubles(const float* p)
+{
+    Floats2 f;
+    std::memcpy(&f, p, sizeof f);
+    return __builtin_convertvector(f, Doubles);
+}
+
+/// All ones in the lanes of `v` that are finite as a T, zeros elsewhere.
+template <typename T> Longs FiniteLanes(Doubles v)
+{
+    const auto magnitude = reinterpret_cast<Doubles>(reinterpret_cast<Longs>(v) &
+                                                     std::numeric_limits<std::int64_t>::max());
+    return reinterpret_cast<Longs>(magnitude <= Splat(std::numeric_limits<T>::max()));
+}
+
+/// `v` where `mask` is set, +0 elsewhere.
+Doubles Keep(Doubles v, Longs mask)
+{
+    return reinterpret_cast<Doubles>(reinterpret_cast<Longs>(v) & mask);
+}
+
+/// Stores `v` at `p`, rounded to T, in the lanes `mask` sets; the others keep
+/// what `p` holds.
+void StoreWhere(double* p, Doubles v, Longs mask)
+{
+    const Longs old = reinterpret_cast<Longs>(LoadDoubles(p));
+    const Longs merged = (reinterpret_cast<Longs>(v) & mask) | (old & ~mask);
+    std::memcpy(p, &merged, sizeof merged);
+}
+
+void StoreWhere(float* p, Doubles v, Longs mask)
+{
+    Ints2 old;
+    std::memcpy(&old, p, sizeof old);
+    const auto narrow = reinterpret_cast<Ints2>(__builtin_convertvector(v, Floats2));
+    const auto lanes = __builtin_convertvector(mask, Ints2);
+    const Ints2 merged = (narrow & lanes) | (old & ~lanes);
+    std::memcpy(p, &merged, sizeof merged);
+}
+
 /// The mean of the finite samples, summed in double precision; 0 when
-/// none is.
+/// none is. Four running sums, added up at the end: one sum would wait for
+/// the last addition at every sample.
 template <typename T> double FiniteMean(std::span<const T> samples)
 {
-    // Selects, not branches: this runs over every sample shown.
-    double sum = 0.0;
-    std::size_t count = 0;
-    for (const T v : samples) {
-        const bool finite = IsFinite(v);
-        sum += finite ? static_cast<double>(v) : 0.0;
+    const std::size_t n = samples.size();
+    Doubles sums[2] = {Splat(0.0), Splat(0.0)};
+    Longs counts = {};
+    std::size_t i = 0;
+    for (; i + 2 * kLanes <= n; i += 2 * kLanes) {
+        for (std::size_t k = 0; k < 2; ++k) {
+            const Doubles v = LoadDoubles(samples.data() + i + k * kLanes);
+            const Longs finite = FiniteLanes<T>(v);
+            sums[k] += Keep(v, finite);
+            counts -= finite; // a set lane is -1
+        }
+    }
+    double sum = (sums[0][0] + sums[0][1]) + (sums[1][0] + sums[1][1]);
+    auto count = static_cast<std::size_t>(counts[0] + counts[1]);
+    for (; i < n; ++i) {
+        const bool finite = IsFinite(samples[i]);
+        sum += finite ? static_cast<double>(samples[i]) : 0.0;
         count += finite ? 1 : 0;
     }
     return count == 0 ? 0.0 : sum / static_cast<double>(count);
+}
+
+/// `to[i]` = samples[i] - mean where that sample is finite, 0 elsewhere.
+template <typename T> void CentreInto(std::span<const T> samples, double mean, double* to)
+{
+    const std::size_t n = samples.size();
+    std::size_t i = 0;
+    for (; i + kLanes <= n; i += kLanes) {
+        const Doubles v = LoadDoubles(samples.data() + i);
+        const Doubles centred = Keep(v - Splat(mean), FiniteLanes<T>(v));
+        std::memcpy(to + i, &centred, sizeof centred);
+    }
+    for (; i < n; ++i)
+        to[i] = IsFinite(samples[i]) ? samples[i] - mean : 0.0;
+}
+
+/// samples[i] = from[i] + offset, rounded to T, where the sample is finite:
+/// a sample that is not stays as it is.
+template <typename T> void ReplaceFinite(std::span<T> samples, const double* from, double offset)
+{
+    const std::size_t n = samples.size();
+    std::size_t i = 0;
+    for (; i + kLanes <= n; i += kLanes) {
+        const Longs finite = FiniteLanes<T>(LoadDoubles(samples.data() + i));
+        StoreWhere(samples.data() + i, LoadDoubles(from + i) + Splat(offset), finite);
+    }
+    for (; i < n; ++i)
+        samples[i] = IsFinite(samples[i]) ? static_cast<T>(from[i] + offset) : samples[i];
+}
+
+/// `mean` off every sample, rounded to T.
+template <typename T> void SubtractMean(std::span<T> samples, double mean)
+{
+    const std::size_t n = samples.size();
+    const Longs all = {-1, -1};
+    std::size_t i = 0;
+    for (; i + kLanes <= n; i += kLanes)
+        StoreWhere(samples.data() + i, LoadDoubles(samples.data() + i) - Splat(mean), all);
+    for (; i < n; ++i)
+        samples[i] = static_cast<T>(samples[i] - mean);
+}
+
+/// `values[k]` *= gains[k] for `count` values.
+void Scale(double* values, const double* gains, std::size_t count)
+{
+    std::size_t k = 0;
+    for (; k + kLanes <= count; k += kLanes) {
+        const Doubles v = LoadDoubles(values + k) * LoadDoubles(gains + k);
+        std::memcpy(values + k, &v, sizeof v);
+    }
+    for (; k < count; ++k)
+        values[k] *= gains[k];
 }
 
 struct FftwFree {
@@ -102,7 +232,7 @@ struct CTraceProcessor::Setup {
     std::unique_ptr<fftw_plan_s, PlanDestroy> forward;
     std::unique_ptr<fftw_plan_s, PlanDestroy> inverse;
     double gainsIntervalMs = 0.0; ///< the sample interval `gains` were worked out for
-    std::vector<double> gains;    ///< per bin, the 1/padded of the inverse included
+    std::vector<double> gains;    ///< per bin (twice), the 1/padded of the inverse included
 };
 
 CTraceProcessor::CTraceProcessor(const TraceProcessing& processing) : m_processing(processing) {}
@@ -148,8 +278,7 @@ void CTraceProcessor::BandPass(std::span<T> samples, double intervalMs, double m
     // make a step at each end that rings through the band. Unless DC
     // removal was asked for, it comes back as far as the band passes 0 Hz.
     double* real = s.real.get();
-    for (std::size_t i = 0; i < n; ++i)
-        real[i] = IsFinite(samples[i]) ? samples[i] - mean : 0.0;
+    CentreInto(std::span<const T>(samples), mean, real);
     std::fill(real + n, real + s.padded, 0.0);
     fftw_execute(s.forward.get());
     // A real gain shifts no phase. Worked out once per length and interval:
@@ -157,25 +286,22 @@ void CTraceProcessor::BandPass(std::span<T> samples, double intervalMs, double m
     if (s.gainsIntervalMs != intervalMs || s.gains.empty()) {
         const double hzPerBin = 1000.0 / (intervalMs * static_cast<double>(s.padded));
         const double norm = 1.0 / static_cast<double>(s.padded); // FFTW does not normalise
-        s.gains.resize(s.padded / 2 + 1);
-        for (std::size_t k = 0; k < s.gains.size(); ++k)
-            s.gains[k] = norm * BandPassGain(static_cast<double>(k) * hzPerBin,
-                                             m_processing.bandLowHz,
-                                             m_processing.bandHighHz);
+        // Twice each, for the real and the imaginary part of its bin.
+        s.gains.resize(2 * (s.padded / 2 + 1));
+        for (std::size_t k = 0; 2 * k < s.gains.size(); ++k)
+            s.gains[2 * k] = s.gains[2 * k + 1] =
+                norm * BandPassGain(static_cast<double>(k) * hzPerBin,
+                                    m_processing.bandLowHz,
+                                    m_processing.bandHighHz);
         s.gainsIntervalMs = intervalMs;
     }
-    fftw_complex* spectrum = s.spectrum.get();
-    for (std::size_t k = 0; k < s.gains.size(); ++k) {
-        spectrum[k][0] *= s.gains[k];
-        spectrum[k][1] *= s.gains[k];
-    }
+    Scale(&s.spectrum.get()[0][0], s.gains.data(), s.gains.size());
     fftw_execute(s.inverse.get());
     const double meanKept =
         m_processing.removeDc
             ? 0.0
             : mean * BandPassGain(0.0, m_processing.bandLowHz, m_processing.bandHighHz);
-    for (std::size_t i = 0; i < n; ++i)
-        samples[i] = IsFinite(samples[i]) ? static_cast<T>(real[i] + meanKept) : samples[i];
+    ReplaceFinite(samples, real, meanKept);
 }
 
 bool CTraceProcessor::Process(std::span<double> samples, double intervalMs)
@@ -201,8 +327,7 @@ template <typename T> bool CTraceProcessor::ProcessSamples(std::span<T> samples,
     if (setup != nullptr) {
         BandPass(samples, intervalMs, mean, *setup);
     } else if (m_processing.removeDc) {
-        for (T& v : samples)
-            v = static_cast<T>(v - mean);
+        SubtractMean(samples, mean);
     }
     if (!(intervalMs > 0.0))
         return true;

@@ -1,6 +1,7 @@
 // Display processing against values worked by hand: the band-pass's gain on
 // sines at its corners, inside and outside the band; a 50 Hz hum taken out
-// of a chirp section; the mean off a trace and off a real recorder's file.
+// of a chirp section; the mean off a trace and off a real recorder's file;
+// single precision against double at lengths that end vectors unevenly.
 #include "section/section_file.h"
 #include "tests/support/segy_bytes.h"
 #include "tests/support/temp_dir.h"
@@ -138,6 +139,56 @@ TEST(TraceProcessing, IntegersAndSinglesGiveTheSameProcessedGrid)
         EXPECT_NEAR(integers.cells[k], singles.cells[k], 1e-3 * singles.clip) << k;
     EXPECT_NEAR(integers.clip, singles.clip, 1e-3 * singles.clip);
 }
+
+struct PrecisionRow {
+    const char* name;
+    std::size_t length;
+    TraceProcessing processing;
+};
+
+class SinglesAndDoubles : public ::testing::TestWithParam<PrecisionRow>
+{
+};
+
+// Singles are processed in double precision: each comes out as the double
+// path's value rounded, at every length (whole vectors and ends alike), and a
+// sample that is not finite, wherever it lies, comes out as it went in.
+TEST_P(SinglesAndDoubles, SinglesAreTheDoublesRounded)
+{
+    const PrecisionRow& row = GetParam();
+    std::vector<double> doubles(row.length);
+    for (std::size_t i = 0; i < doubles.size(); ++i)
+        doubles[i] = 40.0 + 25.0 * std::sin(0.7 * static_cast<double>(i)) +
+                     0.125 * static_cast<double>(i % 3);
+    doubles[0] = NAN;
+    if (row.length > 2) {
+        doubles[row.length / 2] = HUGE_VAL;
+        doubles[row.length - 1] = -HUGE_VAL;
+    }
+    std::vector<float> singles(doubles.begin(), doubles.end());
+    for (double& v : doubles)
+        v = static_cast<float>(v); // both start from the same values
+    ASSERT_TRUE(CTraceProcessor(row.processing).Process(doubles, 1.0));
+    ASSERT_TRUE(CTraceProcessor(row.processing).Process(std::span<float>(singles), 1.0));
+    EXPECT_TRUE(std::isnan(singles[0]));
+    for (std::size_t i = 1; i < singles.size(); ++i)
+        EXPECT_EQ(singles[i], static_cast<float>(doubles[i])) << i;
+    if (row.length > 2) {
+        EXPECT_EQ(singles[row.length / 2], HUGE_VALF);
+        EXPECT_EQ(singles[row.length - 1], -HUGE_VALF);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lengths,
+    SinglesAndDoubles,
+    ::testing::Values(PrecisionRow{"OneSampleDc", 1, {.removeDc = true}},
+                      PrecisionRow{"ThreeSamplesDc", 3, {.removeDc = true}},
+                      PrecisionRow{"OddLengthDc", 67, {.removeDc = true}},
+                      PrecisionRow{"OddLengthBandPass", 67, {.bandLowHz = 50, .bandHighHz = 200}},
+                      PrecisionRow{"EvenLengthBoth", 64, {true, 50, 200}},
+                      PrecisionRow{"FiveSamplesBoth", 5, {true, 0, 300}}),
+    [](const ::testing::TestParamInfo<PrecisionRow>& p) { return std::string(p.param.name); });
 
 // A recorder's offset (a median sample of 562 against a clip of 1432) put
 // every cell on one side of zero; without it about half lie on each.
