@@ -73,20 +73,8 @@ if [ -z "$(ls "$WORK/short" 2>/dev/null)" ]; then
         --ping 0.1 >/dev/null
 fi
 
-now() { date +%s.%N; }
-# Floating-point arithmetic without bc: calc "EXPR" prints its value.
-calc() { awk "BEGIN { printf \"%.6f\\n\", $1 }"; }
-median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-
-# cat_time SURVEY: seconds to cat the survey's files into one file.
-cat_time() {
-    rm -f "$WORK/cat.sgy"
-    t0=$(now)
-    cat "$WORK/$1"/*.sgy >"$WORK/cat.sgy"
-    t1=$(now)
-    rm -f "$WORK/cat.sgy"
-    calc "$t1 - $t0"
-}
+# shellcheck source=bench/timing.sh
+. "$(dirname "$0")/timing.sh"
 
 # job_time SURVEY PREFIX OPTIONS...: seconds of one combine job.
 job_time() {

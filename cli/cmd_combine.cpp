@@ -68,6 +68,7 @@ struct CombineOptions {
     std::optional<int> navAverageFixes;
     std::optional<int> singleChannel;
     std::string sidescan;
+    std::string antennaOffset;
     bool noNullTraces = false;
     bool noDelayScan = false;
     bool noFlipPort = false;
@@ -79,6 +80,42 @@ bool ParseSidescan(const std::string& text, int& port, int& stbd)
     int used = 0;
     return std::sscanf(text.c_str(), "%d,%d%n", &port, &stbd, &used) == 2 &&
            static_cast<std::size_t>(used) == text.size();
+}
+
+/// Parses "ALONG,ACROSS" into two numbers.
+bool ParseAntennaOffset(const std::string& text, double& along, double& across)
+{
+    int used = 0;
+    return std::sscanf(text.c_str(), "%lf,%lf%n", &along, &across, &used) == 2 &&
+           static_cast<std::size_t>(used) == text.size();
+}
+
+/// The navigation options into settings; an error message on failure.
+std::string FinishNavigation(CombineOptions& o)
+{
+    using S = CombineSettings;
+    S& s = o.settings;
+    // Both shape how the navigation files are read: without them they
+    // would have no effect.
+    if (s.navigation_files.empty()) {
+        for (const SettingRow* row :
+             {&SettingOf(&S::navigation_max_gap), &SettingOf(&S::navigation_epsg)}) {
+            if (o.command->count(row->option) > 0)
+                return std::string(row->option) + " needs --navigation";
+        }
+    }
+    if (!o.antennaOffset.empty() &&
+        !ParseAntennaOffset(o.antennaOffset, s.antenna_offset_along, s.antenna_offset_across))
+        return std::string(SettingOf(&S::antenna_offset_along).option) + " " + o.antennaOffset +
+               ": expected ALONG,ACROSS (two numbers of metres)";
+    for (const SettingRow* row : {&SettingOf(&S::navigation_max_gap),
+                                  &SettingOf(&S::antenna_offset_along),
+                                  &SettingOf(&S::antenna_offset_across),
+                                  &SettingOf(&S::layback)}) {
+        double& value = s.*std::get<double S::*>(row->member);
+        value = WithSettingDecimals(*row, value);
+    }
+    return "";
 }
 
 /// What --follow watches: the FILE arguments as folders.
@@ -128,6 +165,7 @@ std::string ApplyProfile(CombineOptions& o)
     if (bGiven(o, SettingOf(&S::demultiplex_sidescan)))
         merged.demultiplex_single_channel = false;
     merged.input_files = std::move(o.settings.input_files);
+    merged.navigation_files = std::move(o.settings.navigation_files);
     o.settings = std::move(merged);
     return {};
 }
@@ -162,6 +200,8 @@ std::string FinishSettings(CombineOptions& o)
     }
     if (o.navAverageFixes)
         s.nav_average_fixes = *o.navAverageFixes;
+    if (std::string problem = FinishNavigation(o); !problem.empty())
+        return problem;
     s.make_null_traces = !o.noNullTraces;
     s.delayscan = !o.noDelayScan;
     s.flip_port = !o.noFlipPort;
@@ -442,7 +482,47 @@ int RunCombine(CombineOptions& o)
         RemoveCreatedDirectories(createdDirectories);
         return kExitFailure;
     }
+    // A navigation file the job cannot use was named on stderr; nothing
+    // started.
+    if (outcome == CombineOutcome::InvalidSettings) {
+        log.Discard();
+        RemoveCreatedDirectories(createdDirectories);
+        return kExitUsage;
+    }
     return ReportCombine(o, job.Result(), outcome, logFailed);
+}
+
+/// The ship's navigation files and where the sensor is from its antenna.
+void AddNavigationOptions(CLI::App& sub, CombineOptions& o)
+{
+    using S = CombineSettings;
+    S& s = o.settings;
+    // One file per --navigation, so that the inputs after it stay inputs.
+    sub.add_option("--navigation",
+                   s.navigation_files,
+                   "Navigation file (NMEA 0183 GGA/RMC with ZDA or RMC dates, or CSV with time "
+                   "and lat/lon or easting/northing columns); every trace takes its position "
+                   "from them. Repeat for more files")
+        ->allow_extra_args(false)
+        ->check(CLI::ExistingFile);
+    AddSettingOption(sub,
+                     SettingOf(&S::navigation_max_gap),
+                     s.navigation_max_gap,
+                     "A trace further than this from every fix keeps its own position")
+        ->capture_default_str();
+    AddSettingOption(sub,
+                     SettingOf(&S::navigation_epsg),
+                     s.navigation_epsg,
+                     "EPSG code of the UTM zone of a CSV's easting and northing (326zz north, "
+                     "327zz south)");
+    AddSettingOption(sub,
+                     SettingOf(&S::antenna_offset_along),
+                     o.antennaOffset,
+                     "ALONG,ACROSS: the transducer from the GPS antenna, + forward, + starboard");
+    AddSettingOption(sub,
+                     SettingOf(&S::layback),
+                     s.layback,
+                     "A towed body this far behind the antenna along the track");
 }
 
 /// The options of the job's settings, each named, ranged and explained
@@ -494,6 +574,7 @@ void AddSettingOptions(CLI::App& sub, CombineOptions& o)
                      SettingOf(&S::trace_spacing),
                      o.traceSpacing,
                      "Fixed trace spacing for the speed correction, default: the median");
+    AddNavigationOptions(sub, o);
     sub.add_option(
            SettingOf(&S::Expedition).option, s.Expedition, "First element of every output name")
         ->capture_default_str();

@@ -185,6 +185,12 @@ CombineOutcome CCombineJob::CDriver::Run()
         m_progress.total += 2 * input.version.bytes;
     m_planner.emplace(m_settings, host, m_inputs, m_progress, m_outputDirectory, m_keptFiles);
     m_planner->Scan();
+    problem = m_planner->LoadNavigation();
+    if (!problem.empty()) {
+        m_host.ShowMessage(problem);
+        m_result.outcome = CombineOutcome::InvalidSettings;
+        return m_result.outcome;
+    }
     if (!m_dryRun) {
         m_writer.emplace(host,
                          m_inputs,

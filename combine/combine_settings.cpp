@@ -166,6 +166,14 @@ std::string ValidateCombineSettings(const CombineSettings& s, const CSettingWord
                    " us, not in 1..32767";
         }
     }
+    // Only UTM zones are read: another projection would need its own
+    // parameters, and a guess would put every fix in the wrong place.
+    if (const int e = s.navigation_epsg;
+        e != 0 && !((e >= 32601 && e <= 32660) || (e >= 32701 && e <= 32760))) {
+        const SettingRow& epsg = SettingOf(&CombineSettings::navigation_epsg);
+        return words.Name(epsg) + " " + words.Value(epsg, std::to_string(e)) +
+               " is not a UTM zone (32601..32660 north, 32701..32760 south)";
+    }
     if (s.demultiplex_single_channel && s.demultiplex_sidescan)
         return words.Name(SettingOf(&CombineSettings::demultiplex_single_channel)) + " and " +
                words.Name(SettingOf(&CombineSettings::demultiplex_sidescan)) + " cannot both be on";

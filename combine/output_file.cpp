@@ -141,9 +141,13 @@ bool COutputRecords::WriteReal(const CSegyTrace& trace,
 bool COutputRecords::WriteFill(CSegyTrace& fill, std::int32_t count, double interval)
 {
     SegyHeaderType& h = *fill.header;
+    // Each fill trace starts from the last trace's header, whatever position
+    // the one before it took, and the template keeps it for the next gap.
+    const SegyHeaderType recorded = h;
     double t = m_state.lastTraceTime;
     for (std::int32_t k = 1; k <= count; ++k) {
         t += interval;
+        h = recorded;
         const CJobTimeScale::YearTime inYear = m_state.scale.InItsYear(t);
         if (inYear.year > m_state.scale.BaseYear())
             h.year = To16(inYear.year);
@@ -157,9 +161,14 @@ bool COutputRecords::WriteFill(CSegyTrace& fill, std::int32_t count, double inte
         h.minute = To16(static_cast<std::int64_t>(split.minute));
         h.second = To16(static_cast<std::int64_t>(second));
         h.millisecond = To16(static_cast<std::int64_t>(millisecond));
-        if (!WriteRecord(fill, true))
+        if (m_positions)
+            (void)m_positions->Apply(h, t, m_state.scale); // without one it keeps the last trace's
+        if (!WriteRecord(fill, true)) {
+            h = recorded;
             return false;
+        }
     }
+    h = recorded;
     return true;
 }
 

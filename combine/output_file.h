@@ -7,6 +7,7 @@
 #include "combine/job_state.h"
 #include "combine/speed_selection.h"
 #include "combine/time_scale.h"
+#include "combine/trace_positions.h"
 #include "segy/io/segy_file_out.h"
 #include "segy/io/segy_finishing_writer.h"
 #include "trace/segy_trace.h"
@@ -51,6 +52,9 @@ public:
     /// The job's time scale: the first trace time is on it, and fill traces
     /// get their headers' times from it.
     void SetTimeScale(const CJobTimeScale& scale) { m_state.scale = scale; }
+    /// Fill traces take their positions from `positions` at their own times
+    /// (none: they keep the last trace's); it must outlive their writing.
+    void SetPositions(const CTracePositions* positions) { m_positions = positions; }
 
     /// Starts an input whose samples are in format `inputFormat`. The fill
     /// template keeps the header of the last trace written in the job, with
@@ -143,6 +147,7 @@ private:
     std::string m_path;
     CSegyTrace m_nullTrace; // header of the last trace taken, zero samples
     State m_state;
+    const CTracePositions* m_positions = nullptr;
 };
 
 /// Deciding an output: its records are counted, nothing is written. Their

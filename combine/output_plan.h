@@ -16,10 +16,12 @@
 #include "combine/speed_selection.h"
 #include "combine/time_correction.h"
 #include "combine/time_scale.h"
+#include "combine/trace_positions.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -206,6 +208,9 @@ struct OutputPlan {
     /// What deciding the speed correction told, to be told as the output is
     /// completed.
     CToldLater atClose;
+    /// The positions its traces take (from the navigation files, moved by
+    /// the offsets), the same in deciding and writing; none when inactive.
+    std::shared_ptr<const CTracePositions> positions;
     /// The settings the output was decided with: it is written with them.
     CombineSettings settings;
 

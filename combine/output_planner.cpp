@@ -92,6 +92,69 @@ void COutputPlanner::Scan()
         m_targetInterval = SampleIntervalOfFrequency(m_settings.sampling_frequency);
 }
 
+std::string COutputPlanner::LoadNavigation()
+{
+    auto positions = std::make_shared<CTracePositions>();
+    if (!m_settings.navigation_files.empty()) {
+        if (std::string problem = positions->LoadFiles(m_settings); !problem.empty())
+            return problem;
+    } else if (SensorOffsets{m_settings.antenna_offset_along,
+                             m_settings.antenna_offset_across,
+                             m_settings.layback}
+                   .bAny()) {
+        // Projected positions are not moved: without a geographic one the
+        // offsets would only take the traces' positions away.
+        std::vector<LogFix> fixes = HeaderFixes();
+        if (fixes.empty())
+            return "The antenna offset and layback need a navigation file or positions in degrees "
+                   "or arc-seconds in the inputs' trace headers";
+        positions->UseHeaderTrack(std::move(fixes), m_settings);
+    }
+    m_positions = std::move(positions);
+    return "";
+}
+
+// The geographic positions of every input's traces, with their times
+// repaired as the job repairs them, for offsets to be applied along them.
+std::vector<LogFix> COutputPlanner::HeaderFixes()
+{
+    std::vector<LogFix> fixes;
+    for (const InputEntry& input : m_inputs) {
+        CSegyFileIn in;
+        if (input.same_as_earlier || !in.Open(input.path))
+            continue;
+        m_currentFile = input.path;
+        m_timeCorrection = TimeCorrectionState{};
+        (void)Read_Reference_Trace(Ctx(), in, m_trace); // only its day repair is wanted
+        if (m_settings.fixupknudsen)
+            Derive_Knudsen_Day_Fix(Ctx(), m_timeCorrection, input.path, m_trace, !in.atEnd);
+        for (in.ReadHeader(*m_trace.header); !in.atEnd; in.ReadHeader(*m_trace.header)) {
+            if (m_settings.fixupknudsen)
+                Apply_Knudsen_Day_Fix(m_timeCorrection, m_trace);
+            SegyHeaderType h = CorrectedHeader(*m_trace.header, false);
+            llt fix;
+            if (!TraceHasNavigation(h))
+                continue;
+            Convert_Trace_Data_to_Normal_Units(h, fix);
+            const std::optional<CTimestamp> t = JobTimestamp(h, m_scale.Seconds(h), m_scale);
+            if (!fix.isUTM && t)
+                fixes.push_back({*t, fix.lat, fix.lon});
+        }
+    }
+    (void)SortLogFixes(fixes); // the inputs may overlap
+    return fixes;
+}
+
+// What the navigation files gave and the offsets applied, once a job.
+void COutputPlanner::TellNavigation()
+{
+    if (m_navigationTold || !m_positions)
+        return;
+    m_navigationTold = true;
+    for (const std::string& line : m_positions->Told())
+        Ctx().Log(line);
+}
+
 void COutputPlanner::SetTimeScale(const CJobTimeScale& scale)
 {
     m_scale = scale;
@@ -127,6 +190,10 @@ void COutputPlanner::BeginOutput(OutputPlan& plan)
     m_recorder.Into(&plan);
     m_output.KeepFixes(m_settings.speed_correction);
     m_outputClosed = false;
+    plan.positions = m_positions;
+    m_output.SetPositions(m_positions.get());
+    m_placed = m_unplaced = 0;
+    TellNavigation();
 }
 
 bool COutputPlanner::PlanInput(std::size_t input)
@@ -291,8 +358,11 @@ void COutputPlanner::ProcessInput(std::size_t input)
     const bool opened = in.Open(path);
     // Only a readable input without navigation is skipped here, without a
     // log line; one that cannot be read is reported below as with speed
-    // correction off.
-    if (opened && m_settings.speed_correction && CheckNav(in) == NavPresence::Absent) {
+    // correction off. With navigation files its traces may take positions
+    // from them: each trace is tested as it comes.
+    const bool fromFiles = m_positions && m_positions->bFromFiles();
+    if (opened && m_settings.speed_correction && !fromFiles &&
+        CheckNav(in) == NavPresence::Absent) {
         SkipInput(input, {PlannedSkip::Why::WithoutNavigation, {}});
         return;
     }
@@ -461,6 +531,9 @@ std::optional<RecordDrop> COutputPlanner::PrepareTrace(InputReading& r)
     const double timeBefore = r.previousTime;
     if (!r.ended)
         r.previousTime = m_scale.Seconds(CorrectedHeader(*trace.header, false));
+    // The position comes before the navigation test, which it may pass.
+    m_positioned =
+        !r.ended && m_positions && m_positions->Apply(*trace.header, r.previousTime, m_scale);
     if (m_settings.speed_correction && !TraceHasNavigation(*trace.header))
         return RecordDrop::Navigation;
     if (r.ended) {
@@ -535,6 +608,7 @@ bool COutputPlanner::TakeTrace(InputReading& r, std::size_t input)
         DropRecord(RecordDrop::BeforeStart);
     } else {
         m_plan->Add(PlanStep::Records(PlanStep::Kind::Take));
+        ++(m_positioned ? m_placed : m_unplaced);
         // Counting cannot fail.
         (void)Write_Output_Trace(m_settings,
                                  m_channels,
@@ -615,6 +689,8 @@ void COutputPlanner::Close_Output_File()
     m_outputOpen = false;
     m_outputClosed = true;
     m_output.Close();
+    if (m_positions && m_positions->bActive())
+        Ctx().Log(m_positions->OutputLine(m_placed, m_unplaced));
     if (m_output.Traces() == 0) {
         m_plan->Add(PlanStep::Of(PlanStep::Kind::Discard, 0, 1));
         ++m_result.summary.outputs_discarded;

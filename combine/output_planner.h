@@ -10,10 +10,12 @@
 #include "combine/output_plan.h"
 #include "combine/time_correction.h"
 #include "combine/time_scale.h"
+#include "combine/trace_positions.h"
 #include "trace/segy_trace.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -45,6 +47,11 @@ public:
     /// (not with demultiplex_only); the job's sample interval from the
     /// settings.
     void Scan();
+    /// Reads the navigation files into the job's track, or, with offsets
+    /// and no files, the positions of the inputs' trace headers (after
+    /// Scan, on the job's time scale). "" or the problem; nothing is
+    /// decided then.
+    [[nodiscard]] std::string LoadNavigation();
     /// The time scale of the job (per input with demultiplex_only).
     [[nodiscard]] const CJobTimeScale& Scale() const { return m_scale; }
 
@@ -121,6 +128,8 @@ private:
     void Close_Output_File();
     void DecideEdits();
     void Rename_Output_File();
+    [[nodiscard]] std::vector<LogFix> HeaderFixes();
+    void TellNavigation();
     [[nodiscard]] const SegyHeaderType& CorrectedHeader(const SegyHeaderType& h, bool repairDay);
     [[nodiscard]] std::optional<double> NextReadTime(const CSegyFileIn& in);
     [[nodiscard]] bool IsClockGlitch(double before, double time, const CSegyFileIn& in);
@@ -184,6 +193,11 @@ private:
     std::set<std::string> m_producedPaths;
     std::string m_lastReadInput;
     bool m_stopped = false;
+    std::shared_ptr<const CTracePositions> m_positions; // the job's, shared with its plans
+    bool m_navigationTold = false;
+    bool m_positioned = false;   // the trace in hand took a position from the track
+    std::int64_t m_placed = 0;   // traces of the output with a position from the track
+    std::int64_t m_unplaced = 0; // and without
 };
 
 } // namespace tessara

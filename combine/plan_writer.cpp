@@ -39,6 +39,7 @@ CPlanWriter::Ended CPlanWriter::Write(const OutputPlan& plan)
     m_edits.correction = plan.corrected ? &plan.correction : nullptr;
     m_edits.delays = plan.delays;
     m_output.SetEdits(m_edits);
+    m_output.SetPositions(plan.positions.get());
     m_outputStarted = false;
     m_stopping = false;
     for (const PlanStep& step : plan.steps) {
@@ -325,6 +326,9 @@ bool CPlanWriter::TakeRecord()
     CSegyTrace& trace = m_trace;
     JobContext ctx{*m_settings, m_host};
     AddTimeCorrectionToTraceHeader(ctx, trace);
+    if (m_plan->positions)
+        (void)m_plan->positions->Apply(
+            *trace.header, m_scale.Seconds(*trace.header), m_scale); // counted as decided
     bool unchanged = !m_decoded;
     const std::int32_t target = m_plan->targetInterval;
     if (!m_settings->demultiplex_only && trace.header->sampleInterval != target) {

@@ -65,7 +65,7 @@ _tessara_cli()
             fi
             return
             ;;
-        --log)
+        --log | --navigation)
             _filedir
             return
             ;;

@@ -6,6 +6,7 @@
 #include "ui/child_window.h"
 #include "ui/job_preview.h"
 #include "ui/job_summary.h"
+#include "ui/navigation_panel.h"
 #include "ui/output_folder_check.h"
 #include "ui/processing_help.h"
 #include "ui/processing_log.h"
@@ -223,6 +224,8 @@ Form1::Form1(const QString& programDirectory,
     column->addWidget(button_clear_list);
     column->addWidget(button3);
     column->addWidget(listBox_input_segy_files, 1);
+    panel_navigation = new CNavigationPanel(m_settings, *m_prompts, this);
+    column->addWidget(panel_navigation);
     column->addWidget(button2);
     column->addWidget(button_settings);
     auto* processRow = new QHBoxLayout;
@@ -793,6 +796,7 @@ void Form1::SetJobRunning(bool running)
         w->setEnabled(!running);
     button_stop->setEnabled(running);
     listBox_input_segy_files->viewport()->setAcceptDrops(!running);
+    panel_navigation->SetJobRunning(running);
 }
 
 QString Form1::ChooseOutputDirectory()

@@ -28,6 +28,7 @@ namespace tessara
 
 class CJobPreviewDialog;
 class CJobSummaryDialog;
+class CNavigationPanel;
 class CRangeDoubleSpinBox;
 class CRangeSpinBox;
 class SpeedCorrection;
@@ -129,6 +130,7 @@ public:
     QRadioButton* radioButton1;          ///< median spacing
     QRadioButton* radioButton2;          ///< fixed spacing
     CRangeDoubleSpinBox* numericUpDown2; ///< fixed trace spacing, m
+    CNavigationPanel* panel_navigation;  ///< navigation files, antenna offsets, layback
 
     processing_options* popts;
     processing_log* plog;

@@ -3,6 +3,7 @@
 // used last opened again at start, so that a survey's settings are set once.
 #include "combine/api/settings_profile.h"
 #include "ui/form1.h"
+#include "ui/navigation_panel.h"
 #include "ui/processing_log.h"
 #include "ui/processing_options.h"
 #include "ui/range_spin_box.h"
@@ -67,6 +68,7 @@ void Form1::ShowSettings(const CombineSettings& s)
     numericUpDown1->setValue(s.nav_average_fixes);
     (s.spacing_mode == SpacingMode::Median ? radioButton1 : radioButton2)->setChecked(true);
     numericUpDown2->setValue(s.trace_spacing);
+    panel_navigation->ShowSettings(s);
     popts->ShowSettings(s);
 }
 

@@ -49,6 +49,15 @@ struct CombineSettings {
     SpacingMode spacing_mode = SpacingMode::Median;
     double trace_spacing = 5.0;
 
+    /// The ship's navigation logs (NMEA 0183 or CSV); when given, every trace
+    /// takes its position from them.
+    std::vector<std::string> navigation_files;
+    double navigation_max_gap = 10.0;   ///< a trace further from every fix keeps its own position
+    int navigation_epsg = 0;            ///< UTM zone of easting/northing columns; 0: none
+    double antenna_offset_along = 0.0;  ///< sensor ahead of the GPS antenna (+ forward)
+    double antenna_offset_across = 0.0; ///< sensor beside the GPS antenna (+ starboard)
+    double layback = 0.0;               ///< towed body behind the antenna along the track
+
     std::string Expedition = "Choose Expedition"; ///< first element of every output name
     std::string data_type;                        ///< name element when longer than one character
     std::string instrument_type;                  ///< name element when longer than one character
@@ -139,6 +148,15 @@ inline constexpr SettingRow kCombineSettings[] = {
     {"spacing_mode", &CombineSettings::spacing_mode, "--trace-spacing", ""},
     {"trace_spacing", &CombineSettings::trace_spacing, "--trace-spacing", "Trace Spacing (m)", "m",
      2, 100, 1, 2},
+    {"navigation_max_gap", &CombineSettings::navigation_max_gap, "--navigation-max-gap",
+     "Navigation Max Gap (sec)", "seconds", 0, 3600, 1, 1},
+    {"navigation_epsg", &CombineSettings::navigation_epsg, "--navigation-epsg",
+     "Navigation EPSG (UTM, 0 none)", "", 0, 32760, 1},
+    {"antenna_offset_along", &CombineSettings::antenna_offset_along, "--antenna-offset",
+     "Antenna Offset Forward (m)", "m", -500, 500, 0.1, 2},
+    {"antenna_offset_across", &CombineSettings::antenna_offset_across, "--antenna-offset",
+     "Antenna Offset Starboard (m)", "m", -500, 500, 0.1, 2},
+    {"layback", &CombineSettings::layback, "--layback", "Layback (m)", "m", 0, 2000, 1, 1},
     {"Expedition", &CombineSettings::Expedition, "--expedition", "E&xpedition ID"},
     {"data_type", &CombineSettings::data_type, "--data-type", "Data T&ype"},
     {"instrument_type", &CombineSettings::instrument_type, "--instrument-type", "&Instrument Type"},

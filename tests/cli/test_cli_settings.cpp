@@ -78,11 +78,16 @@ TEST_P(OptionBeyondItsRange, IsRefusedNamingTheOptionAndTheValueAsTyped)
         if (command == "combine" && (std::strcmp(setting.field, "nav_average_fixes") == 0 ||
                                      std::strcmp(setting.field, "trace_spacing") == 0))
             args.emplace_back("--speed-correction");
+        if (command == "combine" && (std::strcmp(setting.field, "navigation_max_gap") == 0 ||
+                                     std::strcmp(setting.field, "navigation_epsg") == 0))
+            args.insert(args.end(), {"--navigation", kCli});
         args.emplace_back(setting.option);
         std::string given = typed;
-        if (std::strcmp(setting.field, "port_id") == 0)
+        if (std::strcmp(setting.field, "port_id") == 0 ||
+            std::strcmp(setting.field, "antenna_offset_along") == 0)
             given = typed + ",1";
-        else if (std::strcmp(setting.field, "stbd_id") == 0)
+        else if (std::strcmp(setting.field, "stbd_id") == 0 ||
+                 std::strcmp(setting.field, "antenna_offset_across") == 0)
             given = "0," + typed;
         args.push_back(given);
         args.push_back((m_dir.Path() / "in.sgy").string());

@@ -27,6 +27,11 @@ inline CombineSettings EverySettingChanged()
     s.nav_average_fixes = 2;
     s.spacing_mode = SpacingMode::Fixed;
     s.trace_spacing = 2.5;
+    s.navigation_max_gap = 2.5;
+    s.navigation_epsg = 32756;
+    s.antenna_offset_along = -1.25;
+    s.antenna_offset_across = 0.75;
+    s.layback = 42.5;
     s.Expedition = "Cruise \"7\" # left";
     s.data_type = "SBP";
     s.instrument_type = "Kn\xc3\xbc"

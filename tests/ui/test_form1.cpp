@@ -106,6 +106,7 @@ private slots:
     void loading_the_same_file_twice_lists_it_twice();
     void clear_selected_removes_rows_2_5_7_of_ten();
     void clear_entire_list();
+    void navigation_files_reach_the_job();
     void dropped_files_are_appended();
     void setup_demultiplex_with_an_empty_list_does_nothing();
     void setup_demultiplex_without_selection_takes_the_first_entry();
@@ -381,6 +382,11 @@ void TestForm1::controls_write_their_settings_data()
                                    << "fixed";
     QTest::newRow("spacing") << "numericUpDown2" << QVariant(7.25) << "trace_spacing"
                              << "7.25";
+    QTest::newRow("starboard") << "numericUpDown_antenna_offset_across" << QVariant(-1.25)
+                               << "antenna_offset_across"
+                               << "-1.25";
+    QTest::newRow("layback") << "numericUpDown_layback" << QVariant(42.5) << "layback"
+                             << "42.5";
 }
 
 void TestForm1::controls_write_their_settings()
@@ -530,6 +536,19 @@ void TestForm1::loading_the_same_file_twice_lists_it_twice()
     QTest::mouseClick(m_ui->window->button_load_segy, Qt::LeftButton);
     QCOMPARE(Texts(*m_ui->window->listBox_input_segy_files),
              QStringList({"/data/b.sgy", "/data/a.sgy", "/data/a.sgy"}));
+}
+
+void TestForm1::navigation_files_reach_the_job()
+{
+    auto* list = Find<QListWidget>("listBox_navigation_files");
+    QVERIFY(list != nullptr);
+    m_ui->prompts->files = {"/gps/day1.nmea", "/gps/day2.csv"};
+    QTest::mouseClick(Find<QPushButton>("button_add_navigation"), Qt::LeftButton);
+    list->item(0)->setSelected(true);
+    QTest::mouseClick(Find<QPushButton>("button_remove_navigation"), Qt::LeftButton);
+    QCOMPARE(Texts(*list), QStringList({"/gps/day2.csv"}));
+    QCOMPARE(m_ui->window->Settings().navigation_files,
+             std::vector<std::string>({"/gps/day2.csv"}));
 }
 
 void TestForm1::clear_selected_removes_rows_2_5_7_of_ten()

@@ -147,6 +147,10 @@ int main(int argc, char** argv)
                    "SPEED m/s (repeatable, in ascending time)")
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     app.add_option("--missing-nav-rate", o.missingNavRate, "Fraction of pings without position");
+    bool noHeaderPositions = false;
+    app.add_flag("--no-header-positions", noHeaderPositions, "Write no position into any trace");
+    std::string nmeaPath;
+    app.add_option("--nmea", nmeaPath, "Also write the track as a GPS's NMEA 0183 log (GGA, ZDA)");
     std::string spike;
     app.add_option("--spike",
                    spike,
@@ -328,10 +332,17 @@ int main(int argc, char** argv)
         o.slipScalar = static_cast<std::int16_t>(slipScalar);
     }
 
+    o.headerPositions = !noHeaderPositions;
     const SurveyResult result = WriteSurvey(o);
     if (!result.ok) {
         std::cerr << result.error << '\n';
         return kExitFailed;
+    }
+    if (!nmeaPath.empty()) {
+        if (const std::string error = WriteNmeaLog(o, nmeaPath); !error.empty()) {
+            std::cerr << error << '\n';
+            return kExitFailed;
+        }
     }
     std::ofstream list;
     if (!listPath.empty()) {

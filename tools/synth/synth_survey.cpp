@@ -163,25 +163,42 @@ struct Position {
     double y = 0; // stored sourceY
 };
 
-/// Where the ship is `seconds` after the first ping; `offNorthMetres` moves
-/// the position off the track.
-Position PositionAt(const SurveyOptions& o, double seconds, double offNorthMetres = 0.0)
+// Metres north and east of the start `seconds` after the first ping.
+void OffsetAt(const SurveyOptions& o, double seconds, double& north, double& east)
 {
-    constexpr double kMetresPerDegree = 111320.0;
     const double along = AlongTrackMetres(o, seconds);
     // A gentle cross-track wobble, as a ship steering a line does.
     const double cross = 5.0 * std::sin(2.0 * std::numbers::pi * seconds / 120.0);
     const double h = o.headingDegrees * std::numbers::pi / 180.0;
-    const double north = along * std::cos(h) - cross * std::sin(h) + offNorthMetres;
-    const double east = along * std::sin(h) + cross * std::cos(h);
+    north = along * std::cos(h) - cross * std::sin(h);
+    east = along * std::sin(h) + cross * std::cos(h);
+}
+
+constexpr double kMetresPerDegree = 111320.0;
+
+// Latitude and longitude `north` and `east` metres from the start.
+void LatLonAt(const SurveyOptions& o, double north, double east, double& lat, double& lon)
+{
+    lat = o.startLatitude + north / kMetresPerDegree;
+    lon = o.startLongitude +
+          east / (kMetresPerDegree * std::cos(o.startLatitude * std::numbers::pi / 180.0));
+}
+
+/// Where the ship is `seconds` after the first ping; `offNorthMetres` moves
+/// the position off the track.
+Position PositionAt(const SurveyOptions& o, double seconds, double offNorthMetres = 0.0)
+{
+    double north = 0;
+    double east = 0;
+    OffsetAt(o, seconds, north, east);
+    north += offNorthMetres;
     const std::int16_t scalar = ScalarFor(o);
 
     if (o.coordinateUnits == CoordinateUnits::Metres)
         return {ToStored(o.startEasting + east, scalar), ToStored(o.startNorthing + north, scalar)};
-    const double lat = o.startLatitude + north / kMetresPerDegree;
-    const double lon =
-        o.startLongitude +
-        east / (kMetresPerDegree * std::cos(o.startLatitude * std::numbers::pi / 180.0));
+    double lat = 0;
+    double lon = 0;
+    LatLonAt(o, north, east, lat, lon);
     switch (o.coordinateUnits) {
     case CoordinateUnits::ArcSeconds:
         return {ToStored(lon * 3600.0, scalar), ToStored(lat * 3600.0, scalar)};
@@ -365,7 +382,7 @@ void BuildTraceHeader(
     const std::int64_t ms = fileStartMs + PingOffsetMs(o, pingInFile);
     const double seconds = static_cast<double>(ms - StartMs(o)) / 1000.0;
     r.Put16(70, traceNumber == o.scalarSlipTrace ? o.slipScalar : ScalarFor(o));
-    if (!Happens(o, o.missingNavRate, fileIndex, pingInFile, kMissingNav)) {
+    if (o.headerPositions && !Happens(o, o.missingNavRate, fileIndex, pingInFile, kMissingNav)) {
         const Position p =
             PositionAt(o, seconds, traceNumber == o.spikeTrace ? o.spikeMetres : 0.0);
         r.Put32(72, std::llround(p.x));
@@ -794,6 +811,90 @@ SurveyResult WriteSurvey(const SurveyOptions& o)
     result.files = std::move(files);
     result.ok = true;
     return result;
+}
+
+namespace
+{
+
+// ddmm.mmmmmm (or dddmm.mmmmmm) and the hemisphere letter.
+std::string NmeaAngle(double degrees, int width, char positive, char negative)
+{
+    const double a = std::fabs(degrees);
+    double whole = std::floor(a);
+    double minutes = (a - whole) * 60.0;
+    if (std::llround(minutes * 1e6) >= 60'000'000) {
+        whole += 1;
+        minutes = 0;
+    }
+    char text[32];
+    std::snprintf(text,
+                  sizeof text,
+                  "%0*d%09.6f,%c",
+                  width,
+                  static_cast<int>(whole),
+                  minutes,
+                  degrees < 0 ? negative : positive);
+    return text;
+}
+
+} // namespace
+
+std::string NmeaSentence(const std::string& body)
+{
+    unsigned sum = 0;
+    for (const char c : body)
+        sum ^= static_cast<unsigned char>(c);
+    char tail[8];
+    std::snprintf(tail, sizeof tail, "*%02X", sum);
+    return "$" + body + tail;
+}
+
+std::string WriteNmeaLog(const SurveyOptions& o, const std::filesystem::path& path)
+{
+    if (o.coordinateUnits == CoordinateUnits::Metres)
+        return "an NMEA log needs geographic units";
+    std::FILE* fp = std::fopen(path.c_str(), "wb");
+    if (fp == nullptr)
+        return FileError("Cannot create", path);
+    const std::int64_t first = StartMs(o);
+    const std::int64_t last = FileStartMs(o, o.fileCount - 1) + PingOffsetMs(o, PingsPerFile(o));
+    constexpr std::int64_t kMarginMs = 5000;
+    bool written = true;
+    bool dated = false;
+    // Whole seconds, as a receiver stamps them.
+    for (std::int64_t ms = (first - kMarginMs) / 1000 * 1000; ms <= last + kMarginMs && written;
+         ms += 1000) {
+        using namespace std::chrono;
+        const TraceTime t = ToTraceTime(ms);
+        char clock[16];
+        std::snprintf(clock, sizeof clock, "%02d%02d%02d.00", t.hour, t.minute, t.second);
+        std::string text;
+        if (!dated || t.second == 0) {
+            dated = true;
+            const year_month_day ymd{floor<days>(sys_time<milliseconds>(milliseconds(ms)))};
+            char date[32];
+            std::snprintf(date,
+                          sizeof date,
+                          ",%02u,%02u,%04d,00,00",
+                          static_cast<unsigned>(ymd.day()),
+                          static_cast<unsigned>(ymd.month()),
+                          static_cast<int>(ymd.year()));
+            text += NmeaSentence(std::string("GPZDA,") + clock + date) + "\r\n";
+        }
+        double north = 0;
+        double east = 0;
+        OffsetAt(o, static_cast<double>(ms - first) / 1000.0, north, east);
+        double lat = 0;
+        double lon = 0;
+        LatLonAt(o, north, east, lat, lon);
+        text += NmeaSentence(std::string("GPGGA,") + clock + "," + NmeaAngle(lat, 2, 'N', 'S') +
+                             "," + NmeaAngle(lon, 3, 'E', 'W') + ",1,08,0.9,10.0,M,40.0,M,,") +
+                "\r\n";
+        written = std::fwrite(text.data(), 1, text.size(), fp) == text.size();
+    }
+    if (std::fclose(fp) != 0 || !written)
+        return FileError("Cannot write", path);
+    return "";
 }
 
 } // namespace tessara::synth

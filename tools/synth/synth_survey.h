@@ -88,6 +88,7 @@ struct SurveyOptions {
     /// one the ship runs at speedMps.
     std::vector<SpeedChange> speedChanges;
     double missingNavRate = 0.0; ///< fraction of pings with sourceX = sourceY = 0
+    bool headerPositions = true; ///< false: no trace carries a position (a recorder without GPS)
     /// One position off the track: the trace numbered spikeTrace through the
     /// survey (bytes 0-3, from 1; 0 none) lies spikeMetres north of it.
     std::int64_t spikeTrace = 0;
@@ -189,6 +190,18 @@ struct TraceTime {
 /// Distance in metres along the track (without the cross-track wobble)
 /// `seconds` after the first ping.
 [[nodiscard]] double AlongTrackMetres(const SurveyOptions& options, double seconds);
+
+/// An NMEA 0183 sentence: "$" + body + "*" + two upper-case hex digits of
+/// the XOR of the body's bytes (no line end).
+[[nodiscard]] std::string NmeaSentence(const std::string& body);
+
+/// Writes the ship's track as a GPS logs it: one GGA sentence a second
+/// (positions to 1e-6 minute, about 2 mm), with a ZDA giving the date at
+/// the start and at every whole minute, from a few seconds before the first
+/// ping to a few seconds after the last. Geographic units only. "" or what
+/// failed.
+[[nodiscard]] std::string WriteNmeaLog(const SurveyOptions& options,
+                                       const std::filesystem::path& path);
 
 /// File name (without directory) of file `fileIndex` in time order.
 [[nodiscard]] std::string FileName(const SurveyOptions& options, int fileIndex);
