@@ -42,13 +42,17 @@ void CSectionPictureView::SetPicture(const QImage& picture, QRectF shown)
     m_marked.reset();
     // A view the user is still changing stays as it is: its own picture
     // is asked for once it rests.
-    const bool changing = m_settle.isActive() || m_drag != Drag::None;
-    if (picture.isNull() || !changing) {
+    if (picture.isNull() || !bIsChanging()) {
         m_view = m_shown;
         m_settle.stop();
         m_drag = Drag::None;
     }
     update();
+}
+
+bool CSectionPictureView::bIsChanging() const
+{
+    return m_settle.isActive() || m_drag != Drag::None;
 }
 
 void CSectionPictureView::ReplacePicture(const QImage& picture)

@@ -43,6 +43,9 @@ public:
     [[nodiscard]] QRectF Shown() const { return m_shown; }
     /// The data the user looks at.
     [[nodiscard]] QRectF View() const { return m_view; }
+    /// Whether the user is changing the view: dragging, or within kSettleMs
+    /// of a zoom, pan or resize; viewSettled follows once it rests.
+    [[nodiscard]] bool bIsChanging() const;
     /// The whole file's data and the smallest span a view may have (traces,
     /// ms); views are kept inside the whole.
     void SetLimits(QRectF whole, QSizeF smallest);

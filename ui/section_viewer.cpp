@@ -165,11 +165,20 @@ CSectionViewer::CSectionViewer(QWidget* parent)
     label_status = new QLabel(this);
     label_status->setObjectName("label_status");
     label_status->setWordWrap(true);
+    // Room for a hovered trace's text wrapped in a narrow window: a line
+    // more would shrink the section and have its picture made again.
+    label_status->setMinimumHeight(2 * label_status->fontMetrics().lineSpacing());
     progressBar_section = new QProgressBar(this);
     progressBar_section->setObjectName("progressBar_section");
     progressBar_section->setAccessibleName("Reading");
     progressBar_section->setRange(0, kLoadProgressEnd);
     progressBar_section->setTextVisible(true);
+    // The bar's row stays reserved while it is hidden: were the section to
+    // grow and shrink with it, each picture would be made for a height it is
+    // not shown at, and the new size would ask for yet another picture.
+    QSizePolicy barPolicy = progressBar_section->sizePolicy();
+    barPolicy.setRetainSizeWhenHidden(true);
+    progressBar_section->setSizePolicy(barPolicy);
     progressBar_section->setVisible(false);
 
     auto* left = new QVBoxLayout;
@@ -239,6 +248,12 @@ CSectionViewer::CSectionViewer(QWidget* parent)
     connect(&m_watcher, &QFutureWatcher<SectionLoadStep>::finished, this, [this] {
         m_loading = false;
         progressBar_section->setVisible(false);
+        // The section may have changed size while the file was read, before
+        // it had a picture to keep in view: it gets one made for its size.
+        const PictureSize size = PictureSizeShown();
+        if (!m_watcher.isCanceled() && !view_section->Picture().isNull() &&
+            !view_section->bIsChanging() && QSize(size.width, size.height) != m_askedSize)
+            OnViewSettled(view_section->View());
     });
     connect(listBox_files, &QListWidget::currentRowChanged, this, [this] { ShowSelected(); });
     connect(button_add, &QPushButton::clicked, this, [this] { AddFiles(chooseFiles(this)); });
@@ -661,6 +676,8 @@ SectionLook CSectionViewer::CurrentLook() const
 
 void CSectionViewer::Load(QRectF view, bool withTrack)
 {
+    const PictureSize size = PictureSizeShown();
+    m_askedSize = QSize(size.width, size.height);
     SectionRequest request;
     request.path = m_path.toStdString();
     request.options = CurrentOptions();

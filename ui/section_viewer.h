@@ -12,6 +12,7 @@
 
 #include <QFutureWatcher>
 #include <QImage>
+#include <QSize>
 #include <QStringList>
 #include <QWidget>
 
@@ -175,6 +176,7 @@ private:
     std::vector<std::int64_t> m_fixTraces; ///< 1-based trace of each fix
     bool m_metres = false;
     bool m_loading = false;
+    QSize m_askedSize; ///< the section's size, device pixels, when last read
     bool m_preview = false;
     QFutureWatcher<SectionLoadStep> m_watcher;
     QLineSeries* m_track = nullptr;

@@ -341,8 +341,17 @@ void TestViewer::box_zoom_reads_the_traces_in_the_box_at_full_resolution()
     const auto first = static_cast<std::int64_t>(std::floor(view.ToData(from).x()));
     const auto last = static_cast<std::int64_t>(std::ceil(view.ToData(to).x())) - 1;
     QVERIFY(first >= 496 && last <= 565);
+    // The window's layout is at rest before the zoom.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     DragBox(view, from, to);
     QVERIFY(Reread(viewer, whole));
+    // Made for the size it is shown at (the reading bar took no room from
+    // it) and shown whole: the view's left columns are the time axis.
+    const QImage& picture = view.Picture();
+    QCOMPARE(picture.size(), view.size());
+    const QImage seen = view.grab().toImage().convertToFormat(picture.format());
+    QCOMPARE(seen.copy(0, 0, kPictureMargins.left, seen.height()),
+             picture.copy(0, 0, kPictureMargins.left, picture.height()));
     // Read again, those traces only, each in columns of its own.
     std::vector<std::int64_t> expected;
     for (std::int64_t n = first; n <= last; ++n)
@@ -650,7 +659,10 @@ void TestViewer::another_file_chosen_while_reading_is_the_one_shown()
     viewer.SetFiles({large, small});
     QVERIFY(viewer.bIsLoading());
     viewer.listBox_files->setCurrentRow(1);
+    // Resized before the file has a picture: it gets one of the new size.
+    viewer.resize(1200, 720);
     QVERIFY(Settled(viewer));
+    QCOMPARE(viewer.view_section->Picture().size(), viewer.view_section->size());
     // Nothing of the first file's reading arrives after the second was chosen.
     QTest::qWait(200);
     std::vector<std::int64_t> nine(9);
