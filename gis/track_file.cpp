@@ -1,60 +1,18 @@
 #include "gis/track_file.h"
 
-#include <atomic>
 #include <cctype>
 #include <cerrno>
-#include <cpl_error.h>
-#include <cpl_vsi.h>
 #include <cstdio>
+#include <dlfcn.h>
 #include <filesystem>
-#include <gdal_priv.h>
-#include <memory>
 #include <mutex>
-#include <ogr_geometry.h>
-#include <ogr_spatialref.h>
-#include <ogrsf_frmts.h>
 #include <span>
 #include <unistd.h>
-#include <variant>
 
 namespace tessara
 {
 namespace
 {
-
-/// While alive, GDAL's messages are kept here instead of going to stderr:
-/// its last failure is the reason a write failed.
-class CGdalFailures
-{
-public:
-    CGdalFailures() { CPLPushErrorHandlerEx(&Keep, this); }
-    ~CGdalFailures() { CPLPopErrorHandler(); }
-    CGdalFailures(const CGdalFailures&) = delete;
-    CGdalFailures& operator=(const CGdalFailures&) = delete;
-
-    [[nodiscard]] bool bFailed() const { return !m_last.empty(); }
-    /// The last failure GDAL reported, else `fallback`.
-    [[nodiscard]] std::string Reason(const std::string& fallback) const
-    {
-        return m_last.empty() ? fallback : m_last;
-    }
-
-private:
-    static void CPL_STDCALL Keep(CPLErr level, CPLErrorNum, const char* message)
-    {
-        auto* self = static_cast<CGdalFailures*>(CPLGetErrorHandlerUserData());
-        if (level >= CE_Failure && message != nullptr)
-            self->m_last = message;
-    }
-
-    std::string m_last;
-};
-
-struct CloseDataset {
-    void operator()(GDALDataset* dataset) const { GDALClose(dataset); }
-};
-using DatasetPtr = std::unique_ptr<GDALDataset, CloseDataset>;
-
 /// The working file of a write: removed unless it got its final name.
 class CWorkingTrackFile
 {
@@ -83,169 +41,8 @@ private:
     bool m_kept = false;
 };
 
-/// The value of one field: a text, a whole number or a real number.
-using FieldValue = std::variant<std::string, std::int64_t, double>;
-/// The fields of one feature by name: a layer may hold fields of its own
-/// before them (a KML layer's Name and Description).
-using FieldValues = std::vector<std::pair<const char*, FieldValue>>;
-
-/// A layer of `type` on WGS 84 with the fields of `example`, each typed as
-/// its value; null when GDAL refuses it.
-OGRLayer* CreateLayer(GDALDataset& dataset,
-                      const char* name,
-                      OGRwkbGeometryType type,
-                      const FieldValues& example)
-{
-    OGRSpatialReference wgs84;
-    if (wgs84.SetWellKnownGeogCS("WGS84") != OGRERR_NONE)
-        return nullptr;
-    // Longitude first, as every GIS file of geographic positions holds them.
-    wgs84.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
-    OGRLayer* layer = dataset.CreateLayer(name, &wgs84, type, nullptr);
-    if (layer == nullptr)
-        return nullptr;
-    static constexpr OGRFieldType kTypes[] = {OFTString, OFTInteger64, OFTReal};
-    for (const auto& [field, value] : example) {
-        OGRFieldDefn definition(field, kTypes[value.index()]);
-        if (layer->CreateField(&definition) != OGRERR_NONE)
-            return nullptr;
-    }
-    return layer;
-}
-
-/// Adds a feature of `geometry` whose fields take `values`.
-bool AddFeature(OGRLayer& layer, const FieldValues& values, const OGRGeometry& geometry)
-{
-    OGRFeature feature(layer.GetLayerDefn());
-    for (const auto& [name, value] : values) {
-        if (const auto* text = std::get_if<std::string>(&value))
-            feature.SetField(name, text->c_str());
-        else if (const auto* whole = std::get_if<std::int64_t>(&value))
-            feature.SetField(name, static_cast<GIntBig>(*whole));
-        else
-            feature.SetField(name, std::get<double>(value));
-    }
-    return feature.SetGeometry(&geometry) == OGRERR_NONE &&
-           layer.CreateFeature(&feature) == OGRERR_NONE;
-}
-
-/// The fields of a track line.
-FieldValues LineFields(const TrackLine& line)
-{
-    return {{"name", line.name},
-            {"path", line.path},
-            {"first_time", line.firstTime},
-            {"last_time", line.lastTime},
-            {"trace_count", line.traceCount}};
-}
-
-/// The fields of a shot point.
-FieldValues PointFields(const ShotPoint& point)
-{
-    return {{"file", point.file},
-            {"trace", point.trace},
-            {"time", point.time},
-            {"distance_m", point.distanceMetres}};
-}
-
-bool WriteLines(GDALDataset& dataset, const std::vector<TrackLine>& lines)
-{
-    OGRLayer* layer = CreateLayer(dataset, "tracks", wkbMultiLineString, LineFields({}));
-    if (layer == nullptr)
-        return false;
-    for (const TrackLine& line : lines) {
-        OGRMultiLineString geometry;
-        for (const std::vector<GeoPosition>& part : line.parts) {
-            if (part.size() < 2)
-                continue;
-            OGRLineString piece;
-            for (const GeoPosition& p : part)
-                piece.addPoint(p.lon, p.lat);
-            geometry.addGeometry(&piece);
-        }
-        if (!geometry.IsEmpty() && !AddFeature(*layer, LineFields(line), geometry))
-            return false;
-    }
-    return true;
-}
-
-bool WritePoints(GDALDataset& dataset, const std::vector<ShotPoint>& points)
-{
-    OGRLayer* layer = CreateLayer(dataset, "shot_points", wkbPoint, PointFields({}));
-    if (layer == nullptr)
-        return false;
-    for (const ShotPoint& point : points)
-        if (!AddFeature(
-                *layer, PointFields(point), OGRPoint(point.position.lon, point.position.lat)))
-            return false;
-    return true;
-}
-
-/// Fills a new file at `working`; false with `error` set.
-bool WriteDataset(const std::string& working,
-                  TrackFormat format,
-                  const TrackLayers& layers,
-                  bool withPoints,
-                  std::string& error)
-{
-    static std::once_flag registered;
-    std::call_once(registered, [] { GDALAllRegister(); });
-    const char* driverName = format == TrackFormat::GeoPackage ? "GPKG" : "KML";
-    GDALDriver* driver = GetGDALDriverManager()->GetDriverByName(driverName);
-    if (driver == nullptr) {
-        error = std::string("GDAL has no ") + driverName + " driver";
-        return false;
-    }
-    const CGdalFailures failures;
-    DatasetPtr dataset(driver->Create(working.c_str(), 0, 0, 0, GDT_Unknown, nullptr));
-    if (!dataset) {
-        error = failures.Reason("GDAL cannot create the file");
-        return false;
-    }
-    // One transaction: a GeoPackage commits each feature on its own otherwise.
-    const bool transaction = dataset->StartTransaction() == OGRERR_NONE;
-    bool written =
-        WriteLines(*dataset, layers.lines) && (!withPoints || WritePoints(*dataset, layers.points));
-    if (written && transaction)
-        written = dataset->CommitTransaction() == OGRERR_NONE;
-    // Closing writes what is still buffered: a full disk shows here.
-    dataset.reset();
-    if (!written || failures.bFailed()) {
-        error = failures.Reason("GDAL could not write the file");
-        return false;
-    }
-    return true;
-}
-
-/// A file in GDAL's memory, removed with this object.
-class CMemoryTrackFile
-{
-public:
-    explicit CMemoryTrackFile(TrackFormat format)
-    {
-        static std::atomic<int> made{0};
-        // The extension tells the driver what it writes.
-        m_path = "/vsimem/tessara_track_" + std::to_string(++made) + TrackFormatExtension(format);
-    }
-    ~CMemoryTrackFile() { (void)VSIUnlink(m_path.c_str()); } // gone already is as good
-    CMemoryTrackFile(const CMemoryTrackFile&) = delete;
-    CMemoryTrackFile& operator=(const CMemoryTrackFile&) = delete;
-
-    [[nodiscard]] const std::string& Path() const { return m_path; }
-    /// Its bytes, which stay GDAL's and valid while this object lives.
-    [[nodiscard]] std::span<const GByte> Bytes() const
-    {
-        vsi_l_offset size = 0;
-        const GByte* data = VSIGetMemFileBuffer(m_path.c_str(), &size, FALSE);
-        return {data, data == nullptr ? 0 : static_cast<std::size_t>(size)};
-    }
-
-private:
-    std::string m_path;
-};
-
 /// Writes all of `bytes` to `fd`; false with errno set when a write fails.
-bool WriteAll(int fd, std::span<const GByte> bytes)
+bool WriteAll(int fd, std::span<const unsigned char> bytes)
 {
     while (!bytes.empty()) {
         const ssize_t n = ::write(fd, bytes.data(), bytes.size());
@@ -256,6 +53,49 @@ bool WriteAll(int fd, std::span<const GByte> bytes)
         bytes = bytes.subspan(static_cast<std::size_t>(n));
     }
     return true;
+}
+
+/// The module's entry point, loaded on first use and kept for the life of
+/// the program; null with `error` set when the module cannot be loaded.
+TrackBytesFunction TrackBytesMaker(std::string& error)
+{
+    static std::once_flag loaded;
+    static TrackBytesFunction entry = nullptr;
+    static std::string failure;
+    std::call_once(loaded, [] {
+        // Beside the program in the build; in the package's library folder
+        // next to the program's folder once installed.
+        std::error_code ec;
+        const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec);
+        if (ec) {
+            failure = "cannot find the program's folder: " + ec.message();
+            return;
+        }
+        const std::filesystem::path folder = program.parent_path();
+        const std::vector<std::filesystem::path> places = {
+            folder / kTrackModuleName,
+            (folder / TESSARA_GIS_MODULE_DIR / kTrackModuleName).lexically_normal()};
+        for (const std::filesystem::path& place : places) {
+            if (!std::filesystem::exists(place, ec))
+                continue;
+            void* module = ::dlopen(place.c_str(), RTLD_NOW | RTLD_LOCAL);
+            if (module == nullptr) {
+                const char* why = ::dlerror();
+                failure = "cannot load " + place.string() + ": " + (why ? why : "unknown reason");
+                return;
+            }
+            entry = reinterpret_cast<TrackBytesFunction>(::dlsym(module, kTrackBytesSymbol));
+            if (entry == nullptr)
+                failure = place.string() + " has no " + kTrackBytesSymbol;
+            return;
+        }
+        failure = std::string("the GeoPackage and KML writer ") + kTrackModuleName +
+                  " is not installed (looked in " + places.front().parent_path().string() +
+                  " and " + places.back().parent_path().string() + ")";
+    });
+    if (entry == nullptr)
+        error = failure;
+    return entry;
 }
 
 } // namespace
@@ -272,11 +112,6 @@ std::optional<TrackFormat> TrackFormatOfName(const std::string& path)
     return std::nullopt;
 }
 
-const char* TrackFormatExtension(TrackFormat format)
-{
-    return format == TrackFormat::GeoPackage ? ".gpkg" : ".kml";
-}
-
 bool WriteTrackFile(const std::string& path,
                     TrackFormat format,
                     const TrackLayers& layers,
@@ -287,8 +122,12 @@ bool WriteTrackFile(const std::string& path,
     // GDAL's drivers do not all report a failed write (KML does not): the
     // file is made in memory and its bytes written here, where every
     // failure shows.
-    const CMemoryTrackFile memory(format);
-    if (!WriteDataset(memory.Path(), format, layers, withPoints, error))
+    const TrackBytesFunction makeBytes = TrackBytesMaker(error);
+    if (makeBytes == nullptr)
+        return false;
+    const TrackBytesRequest request{format, &layers, withPoints};
+    std::vector<unsigned char> bytes;
+    if (!makeBytes(&request, &bytes, &error))
         return false;
     std::string working;
     const int fd = CreateBeside(path, working, created);
@@ -297,7 +136,7 @@ bool WriteTrackFile(const std::string& path,
         return false;
     }
     CWorkingTrackFile temporary(working);
-    bool written = WriteAll(fd, memory.Bytes());
+    bool written = WriteAll(fd, bytes);
     // Where a file system that writes late (NFS) reports a full disk.
     written = ::close(fd) == 0 && written;
     if (!written) {

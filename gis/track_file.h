@@ -1,8 +1,9 @@
 // The ship's tracks and shot points as a GIS file (GeoPackage or KML),
-// written through GDAL/OGR. Apart from nav so that only the programs that
-// write such files link GDAL.
+// made by GDAL/OGR in a module loaded when a track file is first asked for,
+// so that only the commands that write such files load GDAL.
 #pragma once
 
+#include "gis/track_bytes.h"
 #include "nav/track.h"
 #include "segy/io/segy_finishing_writer.h"
 
@@ -12,17 +13,9 @@
 namespace tessara
 {
 
-enum class TrackFormat {
-    GeoPackage, ///< OGC GeoPackage, ".gpkg"
-    Kml,        ///< KML 2.2, ".kml"
-};
-
 /// The format whose extension `path` ends in (".gpkg", ".kml", in any
 /// case); empty for any other name.
 [[nodiscard]] std::optional<TrackFormat> TrackFormatOfName(const std::string& path);
-
-/// ".gpkg" or ".kml".
-[[nodiscard]] const char* TrackFormatExtension(TrackFormat format);
 
 /// Writes `layers` to `path` in `format`, on WGS 84 (EPSG:4326, longitude
 /// then latitude): a layer "tracks" of MultiLineStrings with name, path,
