@@ -143,8 +143,9 @@ struct Section {
 };
 
 /// One complete trace of a file as its header states it, with the repairs of
-/// reading: where it lies and what the section's frame needs of it, learnt
-/// without reading its samples. 40 bytes.
+/// reading: where it lies and what a section's frame and its viewer need of
+/// it, learnt without reading its samples. 40 bytes: a file of a million
+/// traces lists in 40 MB.
 struct FileTrace {
     std::int64_t offset = 0;       ///< bytes: where its header starts
     double delayMs = 0.0;          ///< delayRecordingTime (byte 108)
