@@ -21,7 +21,7 @@ constexpr std::int64_t kHeadersPerCancelCheck = 1024;
 
 /// The file's trace table, what was read so far when `stop` says so, and
 /// with `fixes` (may be null) the fix of every trace with a position, from
-/// the same pass over the headers; the list is left unfinished.
+/// the same pass over the headers, not yet finished (FinishFixList).
 std::vector<ViewerTrace>
 ReadTraceTable(const std::string& path, const std::function<bool()>& stop, std::vector<llt>* fixes)
 {
@@ -31,7 +31,9 @@ ReadTraceTable(const std::string& path, const std::function<bool()>& stop, std::
     std::int64_t read = 0;
     return ReadFileTraces(in, [&](std::int64_t offset, const SegyHeaderType& header) {
         ++read;
-        // Numbered as a pass of its own over the file numbers them.
+        // Each trace's place among all stands in for a missing sequence
+        // number, as in the track's own pass; a trace without a position
+        // simply gives no fix.
         if (fixes != nullptr)
             (void)AddFixOfHeader(*fixes, header, offset, static_cast<std::int32_t>(read));
         return read % kHeadersPerCancelCheck != 0 || !stop();
