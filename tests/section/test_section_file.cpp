@@ -174,6 +174,25 @@ std::vector<FixtureTrace> UnevenTraces()
     return traces;
 }
 
+/// `traces` and after them a last trace cut short: its header and part of
+/// its samples.
+bool WriteCutShort(const std::string& path,
+                   const std::vector<FixtureTrace>& traces,
+                   int format,
+                   bool bigEndian)
+{
+    SegyBytes b(bigEndian);
+    b.FileHeader(format, 64, 1000);
+    for (std::size_t k = 0; k < traces.size(); ++k) {
+        b.TraceHeader(static_cast<int>(traces[k].samples.size()), 1000);
+        b.Trace16(kDelayOffset, traces[k].delayMs);
+        b.TraceTime(2019, 200, 10, 0, static_cast<int>(k % 60));
+        b.Samples(format, traces[k].samples);
+    }
+    b.TraceHeader(64, 1000).Raw(std::vector<unsigned char>(40, 0x41));
+    return b.WriteTo(path);
+}
+
 // The traces in range split between two readers give the grid of one:
 // variable-length traces, a short last trace, both byte orders, the float
 // and the double path (32-bit integers), a range that starts mid-file.
@@ -183,17 +202,7 @@ TEST_F(SectionFile, TwoReadersGiveTheGridOfOne)
     for (const auto& [format, bigEndian] :
          {std::pair{1, true}, std::pair{5, false}, std::pair{2, true}, std::pair{3, false}}) {
         const std::string path = m_tmp.File("uneven" + std::to_string(format) + ".sgy");
-        SegyBytes b(bigEndian);
-        b.FileHeader(format, 64, 1000);
-        for (std::size_t k = 0; k < traces.size(); ++k) {
-            b.TraceHeader(static_cast<int>(traces[k].samples.size()), 1000);
-            b.Trace16(kDelayOffset, traces[k].delayMs);
-            b.TraceTime(2019, 200, 10, 0, static_cast<int>(k % 60));
-            b.Samples(format, traces[k].samples);
-        }
-        // A last trace cut short: its header and part of its samples.
-        b.TraceHeader(64, 1000).Raw(std::vector<unsigned char>(40, 0x41));
-        ASSERT_TRUE(b.WriteTo(path));
+        ASSERT_TRUE(WriteCutShort(path, traces, format, bigEndian));
         for (std::int64_t firstTrace : {1, 77}) {
             SectionOptions o;
             o.columns = 37;
@@ -220,7 +229,6 @@ enum class ListFixture {
     FewerTraces, ///< the first 300 of them
     MoreTraces,  ///< 20 more of them
     MarkedPairs, ///< 40 traces of 64 samples marked as pairs
-    LaterDelays, ///< the traces 10 ms later each
     /// Trace 250 recorded at 200 ms: every trace starts where it did.
     OneLaterDelay,
 };
@@ -236,24 +244,11 @@ bool WriteListFixture(const std::string& path, ListFixture fixture)
         traces.insert(traces.end(), traces.begin(), traces.begin() + 20);
     if (fixture == ListFixture::OneLaterDelay)
         traces[249].delayMs = 200;
-    for (FixtureTrace& t : traces) {
+    for (FixtureTrace& t : traces)
         if (fixture == ListFixture::Longer)
             t.samples.insert(t.samples.end(), {1.0, -1.0});
-        if (fixture == ListFixture::LaterDelays)
-            t.delayMs += 10;
-    }
-    if (fixture != ListFixture::UnevenCut)
-        return WriteFixture(path, traces, 1, true);
-    SegyBytes b(true);
-    b.FileHeader(1, 64, 1000);
-    for (std::size_t k = 0; k < traces.size(); ++k) {
-        b.TraceHeader(static_cast<int>(traces[k].samples.size()), 1000);
-        b.Trace16(kDelayOffset, traces[k].delayMs);
-        b.TraceTime(2019, 200, 10, 0, static_cast<int>(k % 60));
-        b.Samples(1, traces[k].samples);
-    }
-    b.TraceHeader(64, 1000).Raw(std::vector<unsigned char>(40, 0x41));
-    return b.WriteTo(path);
+    return fixture == ListFixture::UnevenCut ? WriteCutShort(path, traces, 1, true)
+                                             : WriteFixture(path, traces, 1, true);
 }
 
 struct ListRow {
@@ -296,48 +291,21 @@ TEST_P(SectionFromList, GivesTheSectionOfReadingTheFile)
     ExpectSameSection(BuildSection(path, o, listed, {}), row.fromList ? ofListed : ofNow);
 }
 
+using LF = ListFixture;
+
 INSTANTIATE_TEST_SUITE_P(
     Lists,
     SectionFromList,
     ::testing::Values(
-        ListRow{"UnevenLengths", ListFixture::Uneven, ListFixture::Uneven, 1, 0, 1, true},
-        ListRow{"FirstLookFromMidFile", ListFixture::Uneven, ListFixture::Uneven, 77, 0, 7, true},
-        ListRow{
-            "LastTraceCutShort", ListFixture::UnevenCut, ListFixture::UnevenCut, 480, 0, 1, true},
-        ListRow{"RangeEndsBeforeTheLast",
-                ListFixture::UnevenCut,
-                ListFixture::UnevenCut,
-                3,
-                410,
-                3,
-                true},
-        ListRow{"MarkedPairsDrawnAsAWaterfall",
-                ListFixture::MarkedPairs,
-                ListFixture::MarkedPairs,
-                1,
-                0,
-                1,
-                true},
-        ListRow{"FileGrownSinceShowsTheListed",
-                ListFixture::Uneven,
-                ListFixture::MoreTraces,
-                1,
-                0,
-                1,
-                true},
-        ListRow{
-            "FileRewrittenLongerIsRead", ListFixture::Uneven, ListFixture::Longer, 1, 0, 5, false},
-        ListRow{
-            "FileCutShortIsRead", ListFixture::Uneven, ListFixture::FewerTraces, 1, 0, 1, false},
-        ListRow{"DelayChangedMidFileIsRead",
-                ListFixture::Uneven,
-                ListFixture::OneLaterDelay,
-                1,
-                0,
-                1,
-                false},
-        ListRow{
-            "DelaysChangedAreRead", ListFixture::Uneven, ListFixture::LaterDelays, 1, 0, 1, false}),
+        ListRow{"UnevenLengths", LF::Uneven, LF::Uneven, 1, 0, 1, true},
+        ListRow{"FirstLookFromMidFile", LF::Uneven, LF::Uneven, 77, 0, 7, true},
+        ListRow{"LastTraceCutShort", LF::UnevenCut, LF::UnevenCut, 480, 0, 1, true},
+        ListRow{"RangeEndsBeforeTheLast", LF::UnevenCut, LF::UnevenCut, 3, 410, 3, true},
+        ListRow{"MarkedPairsDrawnAsAWaterfall", LF::MarkedPairs, LF::MarkedPairs, 1, 0, 1, true},
+        ListRow{"FileGrownSinceShowsTheListed", LF::Uneven, LF::MoreTraces, 1, 0, 1, true},
+        ListRow{"FileRewrittenLongerIsRead", LF::Uneven, LF::Longer, 1, 0, 5, false},
+        ListRow{"FileCutShortIsRead", LF::Uneven, LF::FewerTraces, 1, 0, 1, false},
+        ListRow{"DelayChangedMidFileIsRead", LF::Uneven, LF::OneLaterDelay, 1, 0, 1, false}),
     [](const ::testing::TestParamInfo<ListRow>& p) { return std::string(p.param.name); });
 
 // The same values stored as IBM big-endian and IEEE little-endian give the
