@@ -7,7 +7,8 @@
 // first trace header, or a count of 0). Besides the sanitizers it checks the
 // promises: a section has a grid of the cells asked for, values that are
 // numbers or NaN (none reached), a clip level that is a number, traces shown
-// within the file; no section has no grid; two readers give the grid of one.
+// within the file; no section has no grid; two readers give the grid of one,
+// and so does the list of the file's traces.
 //
 // Build with clang in its own tree and run it on a scratch copy of the seed
 // corpus; undefined behaviour counts as a crash only with halt_on_error:
@@ -160,6 +161,16 @@ bool SameValue(float a, float b)
     return (std::isnan(a) && std::isnan(b)) || a == b;
 }
 
+void RequireSameGrid(const Section& got, const Section& want, const char* what)
+{
+    Require(got.status == want.status && got.cells.size() == want.cells.size() &&
+                got.clip == want.clip && got.anyNegative == want.anyNegative &&
+                got.fileTraces == want.fileTraces && got.lastTrace == want.lastTrace,
+            what);
+    for (std::size_t k = 0; k < want.cells.size(); ++k)
+        Require(SameValue(got.cells[k], want.cells[k]), what);
+}
+
 void CheckSection(const Section& s, const SectionOptions& o)
 {
     if (s.status != SectionStatus::Ok) {
@@ -209,11 +220,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     SectionOptions two = c.options;
     two.readers = 2;
-    const Section t = BuildSection(file.path, two);
-    Require(t.status == s.status, "two readers come to the same end");
-    Require(t.cells.size() == s.cells.size(), "two readers fill a grid of the same size");
-    for (std::size_t k = 0; k < s.cells.size(); ++k)
-        Require(SameValue(t.cells[k], s.cells[k]), "two readers give the grid of one");
-    Require(t.clip == s.clip && t.anyNegative == s.anyNegative, "two readers, one clip level");
+    RequireSameGrid(BuildSection(file.path, two), s, "two readers give the grid of one");
+    CSegyFileIn in;
+    Require(in.Open(file.path), "a file with a section opens");
+    const std::vector<FileTrace> listed = ReadFileTraces(in);
+    RequireSameGrid(BuildSection(file.path, two, listed, {}),
+                    s,
+                    "the list of the file's traces gives the grid of reading them");
     return 0;
 }

@@ -108,49 +108,112 @@ struct HeaderScan {
     std::uint32_t unpairedSamples = 0; ///< its count
     double widestSideMs = 0.0;         ///< of a pair: delay + half its samples
     TraceStart first;                  ///< the first trace in range
-    std::int64_t last = 0;             ///< number of the last trace in range
+    TraceStart last;                   ///< the last trace in range
     CTraceStarts starts;               ///< of traces in range
 };
+
+FileTrace FileTraceOf(std::int64_t offset, const SegyHeaderType& h)
+{
+    return {offset,
+            double(h.delayRecordingTime),
+            h.digitizerChannel,
+            h.sampleCount,
+            IntervalMs(h),
+            h.traceIdCode};
+}
+
+/// Whether a header read now still says what the list of the file's traces
+/// took from it: else the file was written anew since.
+bool bSameTrace(const FileTrace& listed, const SegyHeaderType& h)
+{
+    return listed.sampleCount == h.sampleCount && listed.delayMs == h.delayRecordingTime &&
+           listed.intervalMs == IntervalMs(h);
+}
+
+/// Adds the next trace of the file, numbered `number`, to `scan`; false when
+/// it lies outside the range (or is passed over by the step).
+bool NoteTrace(HeaderScan& scan, const SectionOptions& o, std::int64_t number, const FileTrace& t)
+{
+    scan.traces = number;
+    if (number < o.firstTrace || (o.lastTrace > 0 && number > o.lastTrace) ||
+        (number - o.firstTrace) % o.traceStep != 0)
+        return false;
+    if (scan.inRange++ == 0)
+        scan.first = {number, t.offset};
+    scan.starts.Note({number, t.offset});
+    scan.last = {number, t.offset};
+    if (t.sampleCount % 2 != 0 && scan.unpaired == 0) {
+        scan.unpaired = number;
+        scan.unpairedSamples = t.sampleCount;
+    }
+    scan.allMarkedPairs =
+        scan.allMarkedPairs && t.traceIdCode == kSidescanPairCode && t.sampleCount % 2 == 0;
+    if (t.intervalMs <= 0 || t.sampleCount == 0)
+        return true;
+    scan.earliestMs = std::min(scan.earliestMs, t.delayMs);
+    scan.latestMs = std::max(scan.latestMs, t.delayMs + t.sampleCount * t.intervalMs);
+    scan.longestTrace = std::max(scan.longestTrace, t.sampleCount);
+    scan.samples += t.sampleCount;
+    scan.longestIntervalMs = std::max(scan.longestIntervalMs, t.intervalMs);
+    // As PairDelayMs: a negative delay would put a side across nadir.
+    scan.widestSideMs =
+        std::max(scan.widestSideMs, std::max(0.0, t.delayMs) + t.sampleCount / 2 * t.intervalMs);
+    scan.shortestIntervalMs = std::min(scan.shortestIntervalMs, t.intervalMs);
+    return true;
+}
+
+/// Shows `visit` each complete trace's offset and header from where `in`
+/// stands on, until the file ends or `visit` says false.
+void ForEachHeader(CSegyFileIn& in, const TraceHeaderVisitor& visit)
+{
+    SegyHeaderType h{};
+    for (;;) {
+        const std::int64_t offset = in.GetPosition();
+        in.ReadHeader(h);
+        if (in.atEnd || !visit(offset, h))
+            return;
+    }
+}
 
 HeaderScan ScanHeaders(CSegyFileIn& in, const SectionOptions& o, Section& s)
 {
     HeaderScan scan;
-    SegyHeaderType h{};
-    for (;;) {
-        const std::int64_t position = in.GetPosition();
-        in.ReadHeader(h);
-        if (in.atEnd)
-            break;
-        const std::int64_t number = ++scan.traces;
-        if (number < o.firstTrace || (o.lastTrace > 0 && number > o.lastTrace) ||
-            (number - o.firstTrace) % o.traceStep != 0)
-            continue;
-        if (scan.inRange++ == 0) {
+    ForEachHeader(in, [&](std::int64_t offset, const SegyHeaderType& h) {
+        if (!NoteTrace(scan, o, scan.traces + 1, FileTraceOf(offset, h)))
+            return true;
+        if (scan.inRange == 1)
             s.firstTime = TimeOf(h);
-            scan.first = {number, position};
-        }
-        scan.starts.Note({number, position});
         s.lastTime = TimeOf(h);
-        s.lastTrace = number;
-        scan.last = number;
-        if (h.sampleCount % 2 != 0 && scan.unpaired == 0) {
-            scan.unpaired = number;
-            scan.unpairedSamples = h.sampleCount;
-        }
-        scan.allMarkedPairs =
-            scan.allMarkedPairs && h.traceIdCode == kSidescanPairCode && h.sampleCount % 2 == 0;
-        if (h.sampleInterval <= 0 || h.sampleCount == 0)
-            continue;
-        scan.earliestMs = std::min(scan.earliestMs, 1.0 * h.delayRecordingTime);
-        scan.latestMs =
-            std::max(scan.latestMs, h.delayRecordingTime + h.sampleCount * IntervalMs(h));
-        scan.longestTrace = std::max<std::uint32_t>(scan.longestTrace, h.sampleCount);
-        scan.samples += h.sampleCount;
-        scan.longestIntervalMs = std::max(scan.longestIntervalMs, IntervalMs(h));
-        scan.widestSideMs =
-            std::max(scan.widestSideMs, PairDelayMs(h) + h.sampleCount / 2 * IntervalMs(h));
-        scan.shortestIntervalMs = std::min(scan.shortestIntervalMs, IntervalMs(h));
-    }
+        return true;
+    });
+    return scan;
+}
+
+/// The header pass done over the list of the file's traces: only the first
+/// and last trace in range are read, for their times. Empty when a header
+/// read no longer says what the list does.
+std::optional<HeaderScan>
+ScanList(CSegyFileIn& in, std::span<const FileTrace> traces, const SectionOptions& o, Section& s)
+{
+    HeaderScan scan;
+    for (std::size_t k = 0; k < traces.size(); ++k)
+        (void)NoteTrace(scan, o, static_cast<std::int64_t>(k) + 1, traces[k]);
+    const auto timeOf = [&](std::int64_t number, SectionTime& time) {
+        SegyHeaderType h{};
+        const FileTrace& listed = traces[static_cast<std::size_t>(number - 1)];
+        if (!in.SetPosition(listed.offset))
+            return false;
+        in.ReadHeader(h);
+        time = TimeOf(h);
+        return !in.atEnd && bSameTrace(listed, h);
+    };
+    SectionTime lastInFile;
+    // The list's last trace, read whole, tells that the file still holds them all.
+    if (!timeOf(scan.traces, lastInFile))
+        return std::nullopt;
+    if (scan.inRange > 0 &&
+        !(timeOf(scan.first.number, s.firstTime) && timeOf(scan.last.number, s.lastTime)))
+        return std::nullopt;
     return scan;
 }
 
@@ -262,19 +325,52 @@ bool ProcessIntoFloats(CTraceProcessor& processor,
 /// enough to cost nothing.
 constexpr std::int64_t kTracesPerProgress = 256;
 
+/// How a run of traces ended.
+enum class RunEnd {
+    Done,      ///< every trace taken was reduced, or the file ended first
+    Stopped,   ///< by the progress or the cancel flag
+    ListStale, ///< a trace read is not as the list of the file's traces says
+};
+
+/// Reads trace `number` into `h` and its samples as stored into `raw`: where
+/// `listed` (the file's traces; may be empty) puts it, or without a list
+/// next in `in` after reading on over the `skip` traces passed over. Done,
+/// with `in.atEnd` set when the file ended first.
+RunEnd ReadTaken(CSegyFileIn& in,
+                 std::span<const FileTrace> listed,
+                 std::int64_t number,
+                 std::int64_t skip,
+                 SegyHeaderType& h,
+                 std::span<const unsigned char>& raw)
+{
+    if (listed.empty()) {
+        for (std::int64_t k = 0; k < skip && !in.atEnd; ++k)
+            in.ReadHeader(h);
+        if (!in.atEnd)
+            raw = in.ReadRaw(h);
+        return RunEnd::Done;
+    }
+    const FileTrace& t = listed[static_cast<std::size_t>(number - 1)];
+    (void)in.SetPosition(t.offset); // cannot fail: open, offset >= 0
+    raw = in.ReadRaw(h);
+    return !in.atEnd && bSameTrace(t, h) ? RunEnd::Done : RunEnd::ListStale;
+}
+
 /// Reduces the traces taken of `from`..`to` (1-based, inclusive; every
-/// traceStep-th from firstTrace) with `in` standing at trace `from`. Samples
-/// are decoded straight from the reader's buffer into single floats where
-/// those hold them exactly and no gain changes them; into doubles otherwise.
-/// `progress` (may be empty) is told how far the run has come; false from it,
-/// or `cancel` set, stops the run. False when stopped.
-bool ReduceRun(CSegyFileIn& in,
-               std::int64_t from,
-               std::int64_t to,
-               const SectionOptions& o,
-               const SectionProgress& progress,
-               const std::atomic<bool>& cancel,
-               CSectionReducer& reducer)
+/// traceStep-th from firstTrace, `from` one of them) as ReadTaken finds
+/// them: without a list `in` stands at trace `from`. Samples are decoded
+/// straight from the reader's buffer into single floats where those hold
+/// them exactly and no gain changes them; into doubles otherwise.
+/// `progress` (may be empty) is told how far the run has come; false from
+/// it, or `cancel` set, stops the run.
+RunEnd ReduceRun(CSegyFileIn& in,
+                 std::int64_t from,
+                 std::int64_t to,
+                 std::span<const FileTrace> listed,
+                 const SectionOptions& o,
+                 const SectionProgress& progress,
+                 const std::atomic<bool>& cancel,
+                 CSectionReducer& reducer)
 {
     const int code = in.GetFormat();
     const bool swap = in.swapBytes;
@@ -302,21 +398,18 @@ bool ReduceRun(CSegyFileIn& in,
             reducer.AddTrace(
                 index, pair.subspan(row.size(), row.size()), PairDelayMs(h), IntervalMs(h), origin);
     };
-    for (std::int64_t number = from; number <= to; ++number) {
-        if ((number - o.firstTrace) % o.traceStep != 0) {
-            in.ReadHeader(h);
-            if (in.atEnd)
-                break;
-            continue;
-        }
-        const std::span<const unsigned char> raw = in.ReadRaw(h);
+    for (std::int64_t number = from; number <= to; number += o.traceStep) {
+        std::span<const unsigned char> raw;
+        if (ReadTaken(in, listed, number, number == from ? 0 : o.traceStep - 1, h, raw) !=
+            RunEnd::Done)
+            return RunEnd::ListStale;
         if (in.atEnd)
             break;
         const std::int64_t index = (number - o.firstTrace) / o.traceStep;
         if (cancel.load(std::memory_order_relaxed) ||
             (progress && index % kTracesPerProgress == 0 &&
              !progress(index, reducer.Frame().traceCount)))
-            return false;
+            return RunEnd::Stopped;
         const auto n = static_cast<std::int64_t>(h.sampleCount);
         const ColumnTrace origin{number, SecondOfDay(h)};
         floats.resize(static_cast<std::size_t>(n));
@@ -338,7 +431,7 @@ bool ReduceRun(CSegyFileIn& in,
         }
         add(index, doubles, doubleRow, origin);
     }
-    return true;
+    return RunEnd::Done;
 }
 
 /// Below this many samples in range a second reader is not worth its start.
@@ -347,41 +440,42 @@ constexpr std::int64_t kSamplesForTwoReaders = std::int64_t{1} << 22;
 /// The traces in range into `reducer`: by `in` alone, or the later part by a
 /// second reader of `path` on a thread of its own, its cells then taken in
 /// after the first part's, which gives the same grid. `progress` is told by
-/// the first reader; a stop from it stops the second too.
-void ReduceTraces(const std::string& path,
-                  CSegyFileIn& in,
-                  const HeaderScan& scan,
-                  const SectionOptions& o,
-                  const SectionProgress& progress,
-                  CSectionReducer& reducer)
+/// the first reader; a stop from it stops the second too. `listed` as for
+/// ReduceRun.
+RunEnd ReduceTraces(const std::string& path,
+                    CSegyFileIn& in,
+                    const HeaderScan& scan,
+                    std::span<const FileTrace> listed,
+                    const SectionOptions& o,
+                    const SectionProgress& progress,
+                    CSectionReducer& reducer)
 {
     std::atomic<bool> cancel{false};
-    const auto done = [&] {
-        if (progress)
+    const auto finish = [&](RunEnd end) {
+        if (end == RunEnd::Done && progress)
             (void)progress(reducer.Frame().traceCount,
                            reducer.Frame().traceCount); // done: nothing to stop
+        return end;
     };
     const bool twoReaders =
         o.readers == 2 || (o.readers == 0 && scan.samples >= kSamplesForTwoReaders &&
                            std::thread::hardware_concurrency() >= 2);
     const TraceStart split = scan.starts.Nearest(scan.first.number + scan.inRange / 2);
+    const std::int64_t last = scan.last.number;
     (void)in.SetPosition(scan.first.position); // cannot fail: open, position >= 0
-    if (!twoReaders || split.number <= scan.first.number) {
-        if (ReduceRun(in, scan.first.number, scan.last, o, progress, cancel, reducer))
-            done();
-        return;
-    }
+    if (!twoReaders || split.number <= scan.first.number)
+        return finish(ReduceRun(in, scan.first.number, last, listed, o, progress, cancel, reducer));
     CSectionReducer later(reducer.Frame());
-    bool laterDone = false;
+    RunEnd laterEnd = RunEnd::Stopped;
     const auto readLater = [&] {
         // Whatever stops the second reader (the file gone, no memory), the
         // first one reads its part after its own.
         try {
             CSegyFileIn other;
             if (other.Open(path) && other.SetPosition(split.position))
-                laterDone = ReduceRun(other, split.number, scan.last, o, {}, cancel, later);
+                laterEnd = ReduceRun(other, split.number, last, listed, o, {}, cancel, later);
         } catch (const std::exception&) {
-            laterDone = false;
+            laterEnd = RunEnd::Stopped;
         }
     };
     std::thread worker;
@@ -390,10 +484,10 @@ void ReduceTraces(const std::string& path,
     } catch (const std::system_error&) {
         // No thread to be had: the one reader reads it all.
     }
-    bool firstDone = false;
+    RunEnd firstEnd = RunEnd::Stopped;
     try {
-        firstDone =
-            ReduceRun(in, scan.first.number, split.number - 1, o, progress, cancel, reducer);
+        firstEnd = ReduceRun(
+            in, scan.first.number, split.number - 1, listed, o, progress, cancel, reducer);
     } catch (...) {
         // A thread still running at its end would end the process.
         cancel = true;
@@ -401,20 +495,63 @@ void ReduceTraces(const std::string& path,
             worker.join();
         throw;
     }
-    if (!firstDone)
+    if (firstEnd != RunEnd::Done)
         cancel = true;
     if (worker.joinable())
         worker.join();
-    if (!firstDone)
-        return;
-    if (laterDone) {
+    if (firstEnd != RunEnd::Done || laterEnd == RunEnd::ListStale)
+        return firstEnd != RunEnd::Done ? firstEnd : laterEnd;
+    if (laterEnd == RunEnd::Done) {
         reducer.TakeLater(later);
-        done();
-        return;
+        return finish(RunEnd::Done);
     }
     (void)in.SetPosition(split.position);
-    if (ReduceRun(in, split.number, scan.last, o, progress, cancel, reducer))
-        done();
+    return finish(ReduceRun(in, split.number, last, listed, o, progress, cancel, reducer));
+}
+
+/// BuildSection of the traces `listed` (may be empty: read the file's
+/// headers). Empty when the list no longer fits the file.
+std::optional<Section> BuildFrom(const std::string& path,
+                                 const SectionOptions& options,
+                                 std::span<const FileTrace> listed,
+                                 const SectionProgress& progress)
+{
+    Section s;
+    SectionOptions o = options;
+    o.firstTrace = std::max<std::int64_t>(1, o.firstTrace);
+    o.traceStep = std::max<std::int64_t>(1, o.traceStep);
+    CSegyFileIn in;
+    if (!in.Open(path)) {
+        s.status = SectionStatus::CannotOpen;
+        s.openError = in.OpenError();
+        return s;
+    }
+    const std::optional<HeaderScan> scan =
+        listed.empty() ? ScanHeaders(in, o, s) : ScanList(in, listed, o, s);
+    if (!scan)
+        return std::nullopt;
+    s.fileTraces = scan->traces;
+    s.firstTrace = o.firstTrace;
+    s.lastTrace = scan->last.number;
+    s.unpairedTrace = scan->unpaired;
+    s.unpairedSamples = scan->unpairedSamples;
+    s.nyquistHz = NyquistHz(*scan);
+    o.waterfall = o.waterfall || (o.waterfallWhenMarked && scan->allMarkedPairs);
+    s.waterfall = o.waterfall;
+    s.status = ChooseFrame(*scan, o, s.frame);
+    if (s.status != SectionStatus::Ok)
+        return s;
+
+    const SectionFrame reducerFrame = ReducerFrame(s.frame, o.waterfall);
+    CSectionReducer reducer(reducerFrame);
+    if (ReduceTraces(path, in, *scan, listed, o, progress, reducer) == RunEnd::ListStale)
+        return std::nullopt;
+    s.cells = reducer.TakeColumnMajorCells();
+    s.columnTraces = reducer.Columns();
+    s.soundSpeed = o.soundSpeed;
+    s.clip = reducer.Magnitudes().Percentile(o.clipPercent);
+    s.anyNegative = reducer.bAnyNegative();
+    return s;
 }
 
 } // namespace
@@ -459,37 +596,33 @@ Section BuildSection(const std::string& path,
                      const SectionOptions& options,
                      const SectionProgress& progress)
 {
-    Section s;
-    SectionOptions o = options;
-    o.firstTrace = std::max<std::int64_t>(1, o.firstTrace);
-    o.traceStep = std::max<std::int64_t>(1, o.traceStep);
-    CSegyFileIn in;
-    if (!in.Open(path)) {
-        s.status = SectionStatus::CannotOpen;
-        s.openError = in.OpenError();
-        return s;
-    }
-    const HeaderScan scan = ScanHeaders(in, o, s);
-    s.fileTraces = scan.traces;
-    s.firstTrace = o.firstTrace;
-    s.unpairedTrace = scan.unpaired;
-    s.unpairedSamples = scan.unpairedSamples;
-    s.nyquistHz = NyquistHz(scan);
-    o.waterfall = o.waterfall || (o.waterfallWhenMarked && scan.allMarkedPairs);
-    s.waterfall = o.waterfall;
-    s.status = ChooseFrame(scan, o, s.frame);
-    if (s.status != SectionStatus::Ok)
-        return s;
+    // Without a list of the traces there is none to go stale.
+    return *BuildFrom(path, options, {}, progress);
+}
 
-    const SectionFrame reducerFrame = ReducerFrame(s.frame, o.waterfall);
-    CSectionReducer reducer(reducerFrame);
-    ReduceTraces(path, in, scan, o, progress, reducer);
-    s.cells = reducer.TakeColumnMajorCells();
-    s.columnTraces = reducer.Columns();
-    s.soundSpeed = o.soundSpeed;
-    s.clip = reducer.Magnitudes().Percentile(o.clipPercent);
-    s.anyNegative = reducer.bAnyNegative();
-    return s;
+Section BuildSection(const std::string& path,
+                     const SectionOptions& options,
+                     std::span<const FileTrace> traces,
+                     const SectionProgress& progress)
+{
+    if (!traces.empty()) {
+        if (std::optional<Section> s = BuildFrom(path, options, traces, progress))
+            return std::move(*s);
+    }
+    return BuildSection(path, options, progress);
+}
+
+std::vector<FileTrace> ReadFileTraces(CSegyFileIn& in, const TraceHeaderVisitor& visit)
+{
+    std::vector<FileTrace> traces;
+    if (!in.isValid)
+        return traces;
+    in.Rewind();
+    ForEachHeader(in, [&](std::int64_t offset, const SegyHeaderType& h) {
+        traces.push_back(FileTraceOf(offset, h));
+        return !visit || visit(offset, h);
+    });
+    return traces;
 }
 
 } // namespace tessara

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace tessara
 {
@@ -18,38 +19,55 @@ namespace
 /// Headers read between two looks at the cancel flag.
 constexpr std::int64_t kHeadersPerCancelCheck = 1024;
 
-/// Every complete trace's header offset, delay, channel and sampling, in
-/// file order; what was read so far when `stop` says so.
-std::vector<ViewerTrace> ReadTraceTable(const std::string& path, const std::function<bool()>& stop)
+/// The file's trace table, what was read so far when `stop` says so, and
+/// with `fixes` (may be null) the fix of every trace with a position, from
+/// the same pass over the headers, not yet finished (FinishFixList).
+std::vector<ViewerTrace>
+ReadTraceTable(const std::string& path, const std::function<bool()>& stop, std::vector<llt>* fixes)
 {
-    std::vector<ViewerTrace> traces;
     CSegyFileIn in;
     if (!in.Open(path))
-        return traces;
-    SegyHeaderType header{};
-    for (;;) {
-        if (traces.size() % kHeadersPerCancelCheck == 0 && stop())
-            break;
-        const std::int64_t offset = in.GetPosition();
-        in.ReadHeader(header);
-        if (in.atEnd)
-            break;
-        traces.push_back({offset,
-                          double(header.delayRecordingTime),
-                          header.digitizerChannel,
-                          header.sampleCount,
-                          header.sampleInterval / 1000.0});
+        return {};
+    std::int64_t read = 0;
+    return ReadFileTraces(in, [&](std::int64_t offset, const SegyHeaderType& header) {
+        ++read;
+        // Each trace's place among all stands in for a missing sequence
+        // number, as in the track's own pass; a trace without a position
+        // simply gives no fix.
+        if (fixes != nullptr)
+            (void)AddFixOfHeader(*fixes, header, offset, static_cast<std::int32_t>(read));
+        return read % kHeadersPerCancelCheck != 0 || !stop();
+    });
+}
+
+/// The Track step: the fixes found with the table, finished, or without
+/// them (the table came with the request) a pass of its own.
+SectionLoadStep TrackStep(const SectionRequest& request, std::optional<std::vector<llt>> fixes)
+{
+    SectionLoadStep track;
+    track.kind = SectionLoadStep::Kind::Track;
+    const int averaged = CombineSettings{}.nav_average_fixes;
+    if (fixes) {
+        track.fixes = std::move(*fixes);
+        (void)FinishFixList(track.fixes, averaged); // the spikes repaired are not shown
+        return track;
     }
-    return traces;
+    const FixListStats stats = ReadAndBufferTraceHeaderData(request.path, averaged, track.fixes);
+    if (stats.traces < 0)
+        track.fixes.clear();
+    return track;
 }
 
 void Load(QPromise<SectionLoadStep>& promise, const SectionRequest& request)
 {
     const auto stop = [&promise] { return promise.isCanceled(); };
     TraceTable traces = request.traces;
+    std::optional<std::vector<llt>> fixes;
     if (!traces) {
-        traces =
-            std::make_shared<const std::vector<ViewerTrace>>(ReadTraceTable(request.path, stop));
+        if (request.withTrack)
+            fixes.emplace();
+        traces = std::make_shared<const std::vector<ViewerTrace>>(
+            ReadTraceTable(request.path, stop, fixes ? &*fixes : nullptr));
         if (stop())
             return;
         SectionLoadStep table;
@@ -74,19 +92,14 @@ void Load(QPromise<SectionLoadStep>& promise, const SectionRequest& request)
         SectionLoadStep preview;
         preview.kind = SectionLoadStep::Kind::Preview;
         preview.section = BuildSection(
-            request.path, sparse, [&stop](std::int64_t, std::int64_t) { return !stop(); });
+            request.path, sparse, *traces, [&stop](std::int64_t, std::int64_t) { return !stop(); });
         if (stop())
             return;
         preview.options = options;
         promise.addResult(std::move(preview));
     }
     if (request.withTrack) {
-        SectionLoadStep track;
-        track.kind = SectionLoadStep::Kind::Track;
-        const FixListStats stats = ReadAndBufferTraceHeaderData(
-            request.path, CombineSettings{}.nav_average_fixes, track.fixes);
-        if (stats.traces < 0)
-            track.fixes.clear();
+        SectionLoadStep track = TrackStep(request, std::move(fixes));
         if (stop())
             return;
         promise.addResult(std::move(track));
@@ -94,8 +107,8 @@ void Load(QPromise<SectionLoadStep>& promise, const SectionRequest& request)
     promise.setProgressRange(0, kLoadProgressEnd);
     SectionLoadStep picture;
     picture.kind = SectionLoadStep::Kind::Picture;
-    picture.section =
-        BuildSection(request.path, options, [&promise, &stop](std::int64_t done, std::int64_t all) {
+    picture.section = BuildSection(
+        request.path, options, *traces, [&promise, &stop](std::int64_t done, std::int64_t all) {
             if (all > 0)
                 promise.setProgressValue(static_cast<int>(done * kLoadProgressEnd / all));
             return !stop();

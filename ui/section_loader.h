@@ -21,14 +21,9 @@
 namespace tessara
 {
 
-/// What the viewer says of one trace of the file shown.
-struct ViewerTrace {
-    std::int64_t offset = 0; ///< bytes: where its header starts
-    double delayMs = 0.0;
-    std::int32_t channel = 0; ///< digitizerChannel (byte 180)
-    std::uint32_t sampleCount = 0;
-    double intervalMs = 0.0; ///< as reading repairs it
-};
+/// What the viewer says of one trace of the file shown: the table read once
+/// serves the views' limits, the hover, the first look and the pictures.
+using ViewerTrace = FileTrace;
 using TraceTable = std::shared_ptr<const std::vector<ViewerTrace>>;
 
 /// The whole file's data as the viewer's views measure it: trace n spans
@@ -54,7 +49,10 @@ struct SectionRequest {
 
 /// One result of a load, handed out as soon as it is ready, in this order:
 /// Table (when the request had none), Preview (when the view holds many more
-/// traces than columns), Track (when asked for), Picture.
+/// traces than columns), Track (when asked for), Picture. The file's headers
+/// are read once, for the table (and the track with it when both are
+/// asked for); the first look and the picture then read only the traces
+/// they show, where the table puts them.
 struct SectionLoadStep {
     enum class Kind { Table, Preview, Track, Picture };
     Kind kind = Kind::Picture;

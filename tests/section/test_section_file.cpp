@@ -146,6 +146,12 @@ void ExpectSameSection(const Section& got, const Section& want)
     EXPECT_EQ(got.clip, want.clip);
     EXPECT_EQ(got.anyNegative, want.anyNegative);
     EXPECT_EQ(got.fileTraces, want.fileTraces);
+    EXPECT_EQ(got.lastTrace, want.lastTrace);
+    EXPECT_EQ(got.waterfall, want.waterfall);
+    EXPECT_EQ(got.frame.startMs, want.frame.startMs);
+    EXPECT_EQ(got.frame.endMs, want.frame.endMs);
+    EXPECT_EQ(got.firstTime.second, want.firstTime.second);
+    EXPECT_EQ(got.lastTime.second, want.lastTime.second);
     ASSERT_EQ(got.columnTraces.size(), want.columnTraces.size());
     for (std::size_t c = 0; c < got.columnTraces.size(); ++c)
         EXPECT_EQ(got.columnTraces[c].traceNumber, want.columnTraces[c].traceNumber) << c;
@@ -168,6 +174,25 @@ std::vector<FixtureTrace> UnevenTraces()
     return traces;
 }
 
+/// `traces` and after them a last trace cut short: its header and part of
+/// its samples.
+bool WriteCutShort(const std::string& path,
+                   const std::vector<FixtureTrace>& traces,
+                   int format,
+                   bool bigEndian)
+{
+    SegyBytes b(bigEndian);
+    b.FileHeader(format, 64, 1000);
+    for (std::size_t k = 0; k < traces.size(); ++k) {
+        b.TraceHeader(static_cast<int>(traces[k].samples.size()), 1000);
+        b.Trace16(kDelayOffset, traces[k].delayMs);
+        b.TraceTime(2019, 200, 10, 0, static_cast<int>(k % 60));
+        b.Samples(format, traces[k].samples);
+    }
+    b.TraceHeader(64, 1000).Raw(std::vector<unsigned char>(40, 0x41));
+    return b.WriteTo(path);
+}
+
 // The traces in range split between two readers give the grid of one:
 // variable-length traces, a short last trace, both byte orders, the float
 // and the double path (32-bit integers), a range that starts mid-file.
@@ -177,17 +202,7 @@ TEST_F(SectionFile, TwoReadersGiveTheGridOfOne)
     for (const auto& [format, bigEndian] :
          {std::pair{1, true}, std::pair{5, false}, std::pair{2, true}, std::pair{3, false}}) {
         const std::string path = m_tmp.File("uneven" + std::to_string(format) + ".sgy");
-        SegyBytes b(bigEndian);
-        b.FileHeader(format, 64, 1000);
-        for (std::size_t k = 0; k < traces.size(); ++k) {
-            b.TraceHeader(static_cast<int>(traces[k].samples.size()), 1000);
-            b.Trace16(kDelayOffset, traces[k].delayMs);
-            b.TraceTime(2019, 200, 10, 0, static_cast<int>(k % 60));
-            b.Samples(format, traces[k].samples);
-        }
-        // A last trace cut short: its header and part of its samples.
-        b.TraceHeader(64, 1000).Raw(std::vector<unsigned char>(40, 0x41));
-        ASSERT_TRUE(b.WriteTo(path));
+        ASSERT_TRUE(WriteCutShort(path, traces, format, bigEndian));
         for (std::int64_t firstTrace : {1, 77}) {
             SectionOptions o;
             o.columns = 37;
@@ -204,6 +219,94 @@ TEST_F(SectionFile, TwoReadersGiveTheGridOfOne)
         }
     }
 }
+
+/// The files a list of traces is read from, and the file the section is
+/// then built of.
+enum class ListFixture {
+    Uneven,      ///< UnevenTraces, IBM big-endian
+    UnevenCut,   ///< the same with a last trace cut short
+    Longer,      ///< the same traces two samples longer each
+    FewerTraces, ///< the first 300 of them
+    MoreTraces,  ///< 20 more of them
+    MarkedPairs, ///< 40 traces of 64 samples marked as pairs
+    /// Trace 250 recorded at 200 ms: every trace starts where it did.
+    OneLaterDelay,
+};
+
+bool WriteListFixture(const std::string& path, ListFixture fixture)
+{
+    std::vector<FixtureTrace> traces = UnevenTraces();
+    if (fixture == ListFixture::MarkedPairs)
+        traces.assign(40, FixtureTrace{5, std::vector<double>(64, 0.5), 25});
+    if (fixture == ListFixture::FewerTraces)
+        traces.resize(300);
+    if (fixture == ListFixture::MoreTraces)
+        traces.insert(traces.end(), traces.begin(), traces.begin() + 20);
+    if (fixture == ListFixture::OneLaterDelay)
+        traces[249].delayMs = 200;
+    for (FixtureTrace& t : traces)
+        if (fixture == ListFixture::Longer)
+            t.samples.insert(t.samples.end(), {1.0, -1.0});
+    return fixture == ListFixture::UnevenCut ? WriteCutShort(path, traces, 1, true)
+                                             : WriteFixture(path, traces, 1, true);
+}
+
+struct ListRow {
+    const char* name;
+    ListFixture listed; ///< the file the list was read of
+    ListFixture now;    ///< the file when the section is built
+    std::int64_t firstTrace;
+    std::int64_t lastTrace;
+    std::int64_t traceStep;
+    bool fromList; ///< the section is the listed file's, not the file's now
+};
+
+class SectionFromList : public SectionFile, public ::testing::WithParamInterface<ListRow>
+{
+};
+
+// A section built over the list of a file's traces is the one reading the
+// file gives; a list that no longer fits the file is put aside.
+TEST_P(SectionFromList, GivesTheSectionOfReadingTheFile)
+{
+    const ListRow& row = GetParam();
+    const std::string path = m_tmp.File("listed.sgy");
+    ASSERT_TRUE(WriteListFixture(path, row.listed));
+    CSegyFileIn in;
+    ASSERT_TRUE(in.Open(path));
+    const std::vector<FileTrace> listed = ReadFileTraces(in);
+    in.Close();
+    SectionOptions o;
+    o.columns = 37;
+    o.rows = 23;
+    o.firstTrace = row.firstTrace;
+    o.lastTrace = row.lastTrace;
+    o.traceStep = row.traceStep;
+    o.waterfallWhenMarked = true;
+    o.readers = 2;
+    const Section ofListed = BuildSection(path, o);
+    ASSERT_EQ(ofListed.status, SectionStatus::Ok);
+    ASSERT_TRUE(WriteListFixture(path, row.now));
+    const Section ofNow = BuildSection(path, o);
+    ExpectSameSection(BuildSection(path, o, listed, {}), row.fromList ? ofListed : ofNow);
+}
+
+using LF = ListFixture;
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists,
+    SectionFromList,
+    ::testing::Values(
+        ListRow{"UnevenLengths", LF::Uneven, LF::Uneven, 1, 0, 1, true},
+        ListRow{"FirstLookFromMidFile", LF::Uneven, LF::Uneven, 77, 0, 7, true},
+        ListRow{"LastTraceCutShort", LF::UnevenCut, LF::UnevenCut, 480, 0, 1, true},
+        ListRow{"RangeEndsBeforeTheLast", LF::UnevenCut, LF::UnevenCut, 3, 410, 3, true},
+        ListRow{"MarkedPairsDrawnAsAWaterfall", LF::MarkedPairs, LF::MarkedPairs, 1, 0, 1, true},
+        ListRow{"FileGrownSinceShowsTheListed", LF::Uneven, LF::MoreTraces, 1, 0, 1, true},
+        ListRow{"FileRewrittenLongerIsRead", LF::Uneven, LF::Longer, 1, 0, 5, false},
+        ListRow{"FileCutShortIsRead", LF::Uneven, LF::FewerTraces, 1, 0, 1, false},
+        ListRow{"DelayChangedMidFileIsRead", LF::Uneven, LF::OneLaterDelay, 1, 0, 1, false}),
+    [](const ::testing::TestParamInfo<ListRow>& p) { return std::string(p.param.name); });
 
 // The same values stored as IBM big-endian and IEEE little-endian give the
 // same grid and clip level.
