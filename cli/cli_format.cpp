@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <iostream>
+#include <sstream>
 
 namespace tessara::cli
 {
@@ -38,17 +39,48 @@ std::string CCliSettingWords::Value(const SettingRow& setting, const std::string
     return option != nullptr && !option->results().empty() ? option->results().back() : held;
 }
 
+namespace
+{
+
+/// "OPTION TYPED not in LO..HI": the value as typed after `option`, else
+/// `value` as written here.
+std::string RangeWords(const CLI::App& command,
+                       const std::string& option,
+                       const std::string& value,
+                       const std::string& lo,
+                       const std::string& hi)
+{
+    const CLI::Option* given = command.get_option_no_throw(option);
+    // The last of an option given twice is the one in force.
+    const std::string typed =
+        given != nullptr && !given->results().empty() ? given->results().back() : value;
+    return option + " " + typed + " not in " + lo + ".." + hi;
+}
+
+std::string Shortest(double value)
+{
+    std::ostringstream text;
+    text << value;
+    return text.str();
+}
+
+} // namespace
+
 std::string OptionRangeProblem(
     const CLI::App& command, const std::string& option, long long value, long long lo, long long hi)
 {
     if (value >= lo && value <= hi)
         return {};
-    const CLI::Option* given = command.get_option_no_throw(option);
-    // The last of an option given twice is the one in force.
-    const std::string typed = given != nullptr && !given->results().empty()
-                                  ? given->results().back()
-                                  : std::to_string(value);
-    return option + " " + typed + " not in " + std::to_string(lo) + ".." + std::to_string(hi);
+    return RangeWords(
+        command, option, std::to_string(value), std::to_string(lo), std::to_string(hi));
+}
+
+std::string OptionRealRangeProblem(
+    const CLI::App& command, const std::string& option, double value, double lo, double hi)
+{
+    if (value >= lo && value <= hi)
+        return {};
+    return RangeWords(command, option, Shortest(value), Shortest(lo), Shortest(hi));
 }
 
 std::string SettingHelp(const std::string& description, const SettingRow& setting)

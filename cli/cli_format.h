@@ -39,6 +39,10 @@ private:
                                              long long value,
                                              long long lo,
                                              long long hi);
+/// The same for a real number, its limits written as short as they read
+/// ("--settle 0.05 not in 0.1..3600").
+[[nodiscard]] std::string OptionRealRangeProblem(
+    const CLI::App& command, const std::string& option, double value, double lo, double hi);
 
 /// The help of a setting's option: `description`, then the setting's range
 /// and unit, and the decimals it keeps ("... (0.1..20000 Hz, one decimal)").

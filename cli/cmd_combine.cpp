@@ -193,6 +193,12 @@ std::string FinishSettings(CombineOptions& o)
         return "--follow cannot be used with --dry-run: the files to come cannot be decided";
     if (o.settleSeconds && !o.follow)
         return "--settle needs --follow";
+    if (o.settleSeconds) {
+        if (std::string problem = OptionRealRangeProblem(
+                *o.command, "--settle", *o.settleSeconds, kMinSettleSeconds, kMaxSettleSeconds);
+            !problem.empty())
+            return problem;
+    }
     if (o.follow) {
         if (const std::string problem = FollowProblem(FollowFrom(o), o.outputDirectory);
             !problem.empty())
@@ -658,8 +664,8 @@ void RegisterCombine(CLI::App& app, std::vector<Command>& commands)
                   "writing each output as it closes, until SIGINT");
     sub->add_option("--settle",
                     o->settleSeconds,
-                    "With --follow: a file unchanged for this long (s) is complete, default 10")
-        ->check(CLI::Range(kMinSettleSeconds, kMaxSettleSeconds));
+                    "With --follow: a file unchanged for this long (s) is complete, default 10 "
+                    "(0.1..3600 seconds)");
     commands.push_back({sub, [o] { return RunCombine(*o); }});
 }
 
