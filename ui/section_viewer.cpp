@@ -725,7 +725,7 @@ void CSectionViewer::Load(QRectF view, bool withTrack)
 
 void CSectionViewer::TakeStep(int index)
 {
-    const SectionLoadStep step = m_watcher.resultAt(index);
+    SectionLoadStep step = m_watcher.resultAt(index);
     switch (step.kind) {
     case SectionLoadStep::Kind::Table:
         TakeTable(step.traces);
@@ -734,7 +734,7 @@ void CSectionViewer::TakeStep(int index)
         ShowSection(step, true);
         break;
     case SectionLoadStep::Kind::Track:
-        ShowTrack(step.fixes);
+        ShowTrack(std::move(step.fixes)); // a survey's fixes are megabytes
         break;
     case SectionLoadStep::Kind::Picture:
         ShowSection(step, false);
