@@ -3,6 +3,7 @@
 #include "section_paint/section_picture.h"
 #include "segy/tools/segy_file_tools.h"
 #include "ui/child_window.h"
+#include "ui/track_outline.h"
 
 #include <QChart>
 #include <QChartView>
@@ -476,7 +477,7 @@ void CSectionViewer::ApplyTrackPalette()
 void CSectionViewer::FitTrackAxes()
 {
     const QRectF area = chart_track->chart()->plotArea();
-    if (m_track->count() == 0 || area.width() < 1.0 || area.height() < 1.0)
+    if (m_fixPoints.empty() || area.width() < 1.0 || area.height() < 1.0)
         return;
     // Ground distance per unit across, against that per unit up: a degree of
     // longitude shrinks with the cosine of the latitude.
@@ -501,6 +502,7 @@ void CSectionViewer::FitTrackAxes()
         std::abs(m_fittedTrack.height() - ranges.height()) < perPixel)
         return;
     m_fittedTrack = ranges;
+    DrawTrack(QSizeF(perPixel / across, perPixel));
     const auto ticks =
         [this](QValueAxis& axis, double from, double span, double pixels, double px) {
             const double step =
@@ -591,7 +593,22 @@ void CSectionViewer::Reread(const QString& path)
 
 int CSectionViewer::TrackPoints() const
 {
+    return static_cast<int>(m_fixPoints.size());
+}
+
+int CSectionViewer::TrackPointsDrawn() const
+{
     return static_cast<int>(m_track->count());
+}
+
+void CSectionViewer::DrawTrack(QSizeF unitsPerPixel)
+{
+    const std::vector<std::size_t> kept = OutlineOfTrack(m_fixPoints, unitsPerPixel);
+    QList<QPointF> points;
+    points.reserve(static_cast<qsizetype>(kept.size()));
+    for (const std::size_t i : kept)
+        points << m_fixPoints[i];
+    m_track->replace(points);
 }
 
 void CSectionViewer::dragEnterEvent(QDragEnterEvent* event)
@@ -708,7 +725,7 @@ void CSectionViewer::Load(QRectF view, bool withTrack)
 
 void CSectionViewer::TakeStep(int index)
 {
-    const SectionLoadStep step = m_watcher.resultAt(index);
+    SectionLoadStep step = m_watcher.resultAt(index);
     switch (step.kind) {
     case SectionLoadStep::Kind::Table:
         TakeTable(step.traces);
@@ -717,7 +734,7 @@ void CSectionViewer::TakeStep(int index)
         ShowSection(step, true);
         break;
     case SectionLoadStep::Kind::Track:
-        ShowTrack(step.fixes);
+        ShowTrack(std::move(step.fixes)); // a survey's fixes are megabytes
         break;
     case SectionLoadStep::Kind::Picture:
         ShowSection(step, false);
@@ -961,12 +978,13 @@ std::optional<QPointF> CSectionViewer::TrackMark() const
 
 bool CSectionViewer::MarkNearestFix(QPointF p)
 {
-    const QList<QPointF> points = m_track->points();
-    if (points.isEmpty() || points.size() != static_cast<qsizetype>(m_fixTraces.size()))
+    // Every fix, not the few drawn: the one nearest names the exact trace.
+    const std::vector<QPointF>& points = m_fixPoints;
+    if (points.empty() || points.size() != m_fixTraces.size())
         return false;
-    qsizetype best = 0;
+    std::size_t best = 0;
     double bestDistance = std::numeric_limits<double>::infinity();
-    for (qsizetype i = 0; i < points.size(); ++i) {
+    for (std::size_t i = 0; i < points.size(); ++i) {
         const QPointF d = points[i] - p;
         const double distance = d.x() * d.x() + d.y() * d.y();
         if (distance < bestDistance) {
@@ -974,9 +992,9 @@ bool CSectionViewer::MarkNearestFix(QPointF p)
             best = i;
         }
     }
-    if (m_fixTraces[static_cast<std::size_t>(best)] <= 0)
+    if (m_fixTraces[best] <= 0)
         return false;
-    MarkTrace(m_fixTraces[static_cast<std::size_t>(best)]);
+    MarkTrace(m_fixTraces[best]);
     return true;
 }
 
@@ -985,6 +1003,7 @@ void CSectionViewer::ShowTrack(std::vector<llt> fixes)
     m_track->clear();
     m_mark->clear();
     m_fixes.clear();
+    m_fixPoints.clear();
     m_fixTraces.clear();
     m_trackBounds = {};
     if (fixes.empty()) {
@@ -998,11 +1017,10 @@ void CSectionViewer::ShowTrack(std::vector<llt> fixes)
     const bool metres = bInMetres(fixes);
     m_metres = metres;
     m_fittedTrack = {};
-    QList<QPointF> points;
-    points.reserve(static_cast<qsizetype>(fixes.size()));
+    std::vector<QPointF>& points = m_fixPoints;
+    points.reserve(fixes.size());
     for (const llt& f : fixes)
-        points << (metres ? QPointF(f.x, f.y) : QPointF(f.lon, f.lat));
-    m_track->replace(points);
+        points.push_back(metres ? QPointF(f.x, f.y) : QPointF(f.lon, f.lat));
     double x0 = points.front().x(), x1 = x0, y0 = points.front().y(), y1 = y0;
     for (const QPointF& p : points) {
         x0 = std::min(x0, p.x());
@@ -1012,6 +1030,12 @@ void CSectionViewer::ShowTrack(std::vector<llt> fixes)
     }
     m_trackBounds = QRectF(QPointF(x0, y0), QPointF(x1, y1));
     FitTrackAxes();
+    if (m_track->count() == 0) {
+        // A chart not laid out yet has no pixel: drawn as a chart a thousand
+        // pixels across would show it until it has one.
+        const double side = std::max({x1 - x0, y1 - y0, metres ? 10.0 : 1e-4}) / 1000.0;
+        DrawTrack(QSizeF(side, side));
+    }
     if (metres && !fixes.front().isUTM) {
         const QString zone =
             QString::number(fixes.front().zone) + (fixes.front().northp ? "N" : "S");

@@ -12,7 +12,9 @@
 
 #include <QFutureWatcher>
 #include <QImage>
+#include <QPointF>
 #include <QSize>
+#include <QSizeF>
 #include <QStringList>
 #include <QWidget>
 
@@ -74,8 +76,10 @@ public:
     [[nodiscard]] bool bIsLoading() const { return m_loading; }
     /// Whether the picture shown is the first look from a share of the traces.
     [[nodiscard]] bool bIsPreview() const { return m_preview; }
-    /// Points of the selected file's track.
+    /// Fixes of the selected file's track.
     [[nodiscard]] int TrackPoints() const;
+    /// Points the track chart draws of them: those that show at its size.
+    [[nodiscard]] int TrackPointsDrawn() const;
     /// What hovering the section at picture point `p` tells: trace number,
     /// time (and depth with the depth axis), the sample there as stored and
     /// as shown, position, delay and channel. Empty off the data.
@@ -138,6 +142,9 @@ private:
     /// The track's axes at one ground scale both ways, the track in the
     /// middle, ticks at round values (whole metres) about a label apart.
     void FitTrackAxes();
+    /// Gives the track's series the fixes that show when a pixel is
+    /// `unitsPerPixel` of the chart's units.
+    void DrawTrack(QSizeF unitsPerPixel);
     /// The track's colours from the window's palette (a dark theme too).
     void ApplyTrackPalette();
     /// Moves the section across to `trace` when it lies outside the view.
@@ -173,6 +180,7 @@ private:
     SectionOptions m_shownOptions; ///< those m_section was read with
     std::int64_t m_marked = 0;     ///< the trace marked; 0: none
     std::vector<llt> m_fixes;
+    std::vector<QPointF> m_fixPoints;      ///< every fix, in the chart's units
     std::vector<std::int64_t> m_fixTraces; ///< 1-based trace of each fix
     bool m_metres = false;
     bool m_loading = false;

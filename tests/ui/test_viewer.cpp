@@ -6,6 +6,7 @@
 #include "tests/ui/ui_test_support.h"
 #include "ui/job_summary.h"
 #include "ui/section_viewer.h"
+#include "ui/track_outline.h"
 
 #include <QChart>
 #include <QChartView>
@@ -13,6 +14,7 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
+#include <QLineSeries>
 #include <QListWidget>
 #include <QMimeData>
 #include <QProgressBar>
@@ -100,6 +102,8 @@ private slots:
     void track_keeps_one_scale_round_ticks_and_the_palette();
     void track_click_outside_the_view_moves_the_section_there();
     void file_written_anew_is_read_again_keeping_the_zoom();
+    void track_outline_keeps_the_ends_and_every_turn_data();
+    void track_outline_keeps_the_ends_and_every_turn();
 };
 
 void TestViewer::summary_view_opens_the_job_outputs_with_picture_and_track()
@@ -269,8 +273,10 @@ void TestViewer::section_and_track_mark_each_other()
     QVERIFY(viewer.TrackMark() != fix30);
     QCOMPARE(viewer.TraceAtColumn(*viewer.view_section->MarkedColumn()), std::int64_t{5});
 
-    // A click on the track at trace 30's fix marks trace 30 in the section.
+    // A click on the track at trace 30's fix marks trace 30 in the section,
+    // though the chart draws the straight run through it without it.
     QChart* chart = viewer.chart_track->chart();
+    QVERIFY(!qobject_cast<QLineSeries*>(chart->series().value(0))->points().contains(*fix30));
     const QPoint onChart =
         viewer.chart_track->mapFromScene(chart->mapToScene(chart->mapToPosition(*fix30)));
     QTest::mouseClick(viewer.chart_track->viewport(), Qt::LeftButton, {}, onChart);
@@ -695,6 +701,8 @@ void TestViewer::another_file_chosen_while_reading_is_the_one_shown()
     QVERIFY(!viewer.bIsPreview());
     QCOMPARE(TracesShown(viewer).front(), std::int64_t{1});
     QCOMPARE(viewer.TrackPoints(), 3000);
+    QVERIFY2(viewer.TrackPointsDrawn() < 100,
+             qPrintable(QString::number(viewer.TrackPointsDrawn())));
 }
 
 void TestViewer::picture_arriving_while_zooming_keeps_the_view()
@@ -865,6 +873,51 @@ void TestViewer::file_written_anew_is_read_again_keeping_the_zoom()
     QVERIFY(Settled(viewer));
     QCOMPARE(viewer.Files().size(), 2);
     QCOMPARE(viewer.listBox_files->currentRow(), 1);
+}
+
+void TestViewer::track_outline_keeps_the_ends_and_every_turn_data()
+{
+    QTest::addColumn<QList<QPointF>>("track");
+    QTest::addColumn<QSizeF>("unitsPerPixel");
+    QTest::addColumn<int>("most");
+    QTest::addColumn<QList<int>>("kept");
+    const QSizeF pixel(1.0, 1.0);
+    QList<QPointF> line;
+    QList<QPointF> turn;
+    QList<QPointF> jitter;
+    for (int i = 0; i <= 500; ++i) {
+        line << QPointF(i, 2.0 * i);
+        jitter << QPointF(i, i % 2);
+    }
+    // Out and straight back along the same line: first and last coincide.
+    for (int i = 0; i <= 1000; ++i)
+        turn << QPointF(500 - std::abs(500 - i), 0.0);
+    QTest::newRow("straight line") << line << pixel << 4000 << QList<int>{0, 500};
+    QTest::newRow("180 degree turn") << turn << pixel << 4000 << QList<int>{0, 500, 1000};
+    QTest::newRow("corners fewer than the limit")
+        << QList<QPointF>{{0, 0}, {10, 0}, {10, 10}, {20, 10}} << pixel << 3000
+        << QList<int>{0, 1, 2, 3};
+    QTest::newRow("more than the limit coarsens") << jitter << pixel << 2 << QList<int>{0, 500};
+    QTest::newRow("one fix") << QList<QPointF>{{3, 4}} << pixel << 4000 << QList<int>{0};
+    QTest::newRow("no pixel yet keeps all")
+        << QList<QPointF>{{0, 0}, {0.1, 0}, {0.2, 0}} << QSizeF() << 4000 << QList<int>{0, 1, 2};
+    // Degrees: a bump of 0.003 is 3 pixels up but a third of one across.
+    const QList<QPointF> bump{{0, 0}, {0.003, 0.005}, {0, 0.01}};
+    QTest::newRow("bump under a pixel across")
+        << bump << QSizeF(0.01, 0.001) << 4000 << QList<int>{0, 2};
+    QTest::newRow("bump over a pixel across")
+        << bump << QSizeF(0.001, 0.01) << 4000 << QList<int>{0, 1, 2};
+}
+
+void TestViewer::track_outline_keeps_the_ends_and_every_turn()
+{
+    QFETCH(QList<QPointF>, track);
+    QFETCH(QSizeF, unitsPerPixel);
+    QFETCH(int, most);
+    QFETCH(QList<int>, kept);
+    const std::vector<std::size_t> outline =
+        OutlineOfTrack({track.begin(), track.end()}, unitsPerPixel, static_cast<std::size_t>(most));
+    QCOMPARE(QList<int>(outline.begin(), outline.end()), kept);
 }
 
 QObject* NewViewerTest()
