@@ -1,11 +1,10 @@
 // The viewer's first picture of a large composite, on the offscreen platform:
 // the time from asking for the file to the first picture on screen, and to
-// the whole picture, for an IEEE little-endian and an IBM big-endian file of
-// 5000 samples per trace written by tessara-synth, each round beside
-// `cat FILE >/dev/null` run just before it. Targets: the first picture within
-// 2 s for 2 GB, the whole picture within 2.5x cat (the median of the ratios
-// taken within each round: on a machine shared with other work the load
-// then weighs on both sides of a ratio alike). The viewer's cpu time (all its
+// the whole picture (and, after it, to the track beside it), for an IEEE little-endian and an IBM
+// big-endian file of 5000 samples per trace written by tessara-synth, each round beside `cat FILE
+// >/dev/null` run just before it. Targets: the first picture within 2 s for 2 GB, the whole picture
+// within 2.5x cat (the median of the ratios taken within each round: on a machine shared with other
+// work the load then weighs on both sides of a ratio alike). The viewer's cpu time (all its
 // threads, until the whole picture) is given beside: on a busy machine it
 // tells more of the work done than the wall time.
 //
@@ -70,7 +69,8 @@ void WarmCache(const fs::path& file)
 struct Times {
     double firstS = 0.0;
     double wholeS = 0.0;
-    double cpuS = 0.0; ///< user and system time of every thread until the whole picture
+    double cpuS = 0.0;   ///< user and system time of every thread until the whole picture
+    double trackS = 0.0; ///< until the track is drawn too, which comes after the picture
 };
 
 /// User and system seconds this process has used, all its threads together.
@@ -111,10 +111,13 @@ Times ViewOnce(const fs::path& file)
     while (viewer.view_section->Picture().isNull() && viewer.bIsLoading())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     t.firstS = static_cast<double>(clock.nsecsElapsed()) / 1e9;
-    while (viewer.bIsLoading())
+    while ((viewer.view_section->Picture().isNull() || viewer.bIsPreview()) && viewer.bIsLoading())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     t.wholeS = static_cast<double>(clock.nsecsElapsed()) / 1e9;
     t.cpuS = CpuSeconds() - cpuBefore;
+    while (viewer.bIsLoading())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    t.trackS = static_cast<double>(clock.nsecsElapsed()) / 1e9;
     if (viewer.view_section->Picture().isNull() || viewer.bIsPreview()) {
         std::fprintf(stderr, "bench_viewer: no whole picture of %s\n", file.c_str());
         std::exit(1);
@@ -146,6 +149,7 @@ int main(int argc, char* argv[])
         std::vector<double> first;
         std::vector<double> whole;
         std::vector<double> cpu;
+        std::vector<double> track;
         std::vector<double> cat;
         std::vector<double> ratio;
         for (int r = 0; r < rounds; ++r) {
@@ -154,21 +158,24 @@ int main(int argc, char* argv[])
             first.push_back(t.firstS);
             whole.push_back(t.wholeS);
             cpu.push_back(t.cpuS);
+            track.push_back(t.trackS);
             ratio.push_back(t.wholeS / std::max(cat.back(), 1e-3));
         }
         const double f = Median(first);
         const double r = Median(ratio);
-        std::printf("%s, %.2f GB: first picture median %.3f s (target 2 s), whole picture "
-                    "median %.3f s (cpu %.3f s), cat %.3f s, whole / cat %.2f (target 2.5), %d "
-                    "rounds\n",
-                    kind.name,
-                    static_cast<double>(fs::file_size(file)) / 1e9,
-                    f,
-                    Median(whole),
-                    Median(cpu),
-                    Median(cat),
-                    r,
-                    rounds);
+        std::printf(
+            "%s, %.2f GB: first picture median %.3f s (target 2 s), whole picture "
+            "median %.3f s (cpu %.3f s), with the track %.3f s, cat %.3f s, whole / cat %.2f "
+            "(target 2.5), %d rounds\n",
+            kind.name,
+            static_cast<double>(fs::file_size(file)) / 1e9,
+            f,
+            Median(whole),
+            Median(cpu),
+            Median(track),
+            Median(cat),
+            r,
+            rounds);
         met = met && f <= 2.0 && r <= 2.5;
     }
     fs::remove_all(work);

@@ -98,12 +98,6 @@ void Load(QPromise<SectionLoadStep>& promise, const SectionRequest& request)
         preview.options = options;
         promise.addResult(std::move(preview));
     }
-    if (request.withTrack) {
-        SectionLoadStep track = TrackStep(request, std::move(fixes));
-        if (stop())
-            return;
-        promise.addResult(std::move(track));
-    }
     promise.setProgressRange(0, kLoadProgressEnd);
     SectionLoadStep picture;
     picture.kind = SectionLoadStep::Kind::Picture;
@@ -117,6 +111,14 @@ void Load(QPromise<SectionLoadStep>& promise, const SectionRequest& request)
         return;
     picture.options = options;
     promise.addResult(std::move(picture));
+    // The track's smoothing and distances come last: the section is what the
+    // user waits for, and the reading threads had both cores until now.
+    if (request.withTrack) {
+        SectionLoadStep track = TrackStep(request, std::move(fixes));
+        if (stop())
+            return;
+        promise.addResult(std::move(track));
+    }
 }
 
 } // namespace

@@ -49,7 +49,8 @@ struct SectionRequest {
 
 /// One result of a load, handed out as soon as it is ready, in this order:
 /// Table (when the request had none), Preview (when the view holds many more
-/// traces than columns), Track (when asked for), Picture. The file's headers
+/// traces than columns), Picture, Track (when asked for: its smoothing comes
+/// after the section, which the user waits for). The file's headers
 /// are read once, for the table (and the track with it when both are
 /// asked for); the first look and the picture then read only the traces
 /// they show, where the table puts them.

@@ -610,22 +610,22 @@ void TestViewer::large_view_shows_a_first_look_from_every_nth_trace()
     QCOMPARE(steps[0].kind, SectionLoadStep::Kind::Table);
     QCOMPARE(steps[0].traces->size(), std::size_t{2000});
     QCOMPARE(steps[1].kind, SectionLoadStep::Kind::Preview);
-    QCOMPARE(steps[2].kind, SectionLoadStep::Kind::Track);
-    QCOMPARE(steps[3].kind, SectionLoadStep::Kind::Picture);
+    QCOMPARE(steps[2].kind, SectionLoadStep::Kind::Picture);
+    QCOMPARE(steps[3].kind, SectionLoadStep::Kind::Track);
     const Section& preview = steps[1].section;
-    const Section& full = steps[3].section;
+    const Section& full = steps[2].section;
     // The track found in the table's pass is the one a pass of its own finds.
     std::vector<llt> alone;
     QCOMPARE(ReadAndBufferTraceHeaderData(file, CombineSettings{}.nav_average_fixes, alone).traces,
              std::int64_t{2000});
     QVERIFY(!alone.empty());
-    QCOMPARE(steps[2].fixes.size(), alone.size());
+    QCOMPARE(steps[3].fixes.size(), alone.size());
     for (std::size_t k = 0; k < alone.size(); ++k) {
-        QCOMPARE(steps[2].fixes[k].position, alone[k].position);
-        QCOMPARE(steps[2].fixes[k].lat, alone[k].lat);
-        QCOMPARE(steps[2].fixes[k].lon, alone[k].lon);
-        QCOMPARE(steps[2].fixes[k].t.SecondsSince(alone[k].t), 0.0);
-        QCOMPARE(steps[2].fixes[k].cummulativeDistance, alone[k].cummulativeDistance);
+        QCOMPARE(steps[3].fixes[k].position, alone[k].position);
+        QCOMPARE(steps[3].fixes[k].lat, alone[k].lat);
+        QCOMPARE(steps[3].fixes[k].lon, alone[k].lon);
+        QCOMPARE(steps[3].fixes[k].t.SecondsSince(alone[k].t), 0.0);
+        QCOMPARE(steps[3].fixes[k].cummulativeDistance, alone[k].cummulativeDistance);
     }
     QCOMPARE(preview.status, SectionStatus::Ok);
     // Twenty traces a column: the first look reads one trace a column.
