@@ -4,9 +4,9 @@
 #include "cli/commands.h"
 #include "cli/output_target.h"
 #include "cli/section_image.h"
+#include "segy/io/segy_finishing_writer.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -60,10 +60,7 @@ bool ParseNumber(const std::string& text, double& value)
 /// opened by the wrong decoder. A name without an extension says nothing.
 std::string PictureNameProblem(const std::string& output)
 {
-    std::string extension = std::filesystem::path(output).extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(), [](unsigned char ch) {
-        return static_cast<char>(std::tolower(ch));
-    });
+    const std::string extension = LowerCaseExtension(output);
     if (extension.empty() || extension == ".png")
         return {};
     return "-o " + output + ": extension " + std::filesystem::path(output).extension().string() +

@@ -3,9 +3,9 @@
 #include "combine/api/log_format.h"
 #include "combine/input_scan.h"
 #include "combine/time_correction.h"
+#include "segy/io/segy_finishing_writer.h"
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <limits>
@@ -36,19 +36,11 @@ public:
 
 constexpr std::uint64_t kLooksPerChangeCheck = 16;
 
-std::string Lower(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) {
-        return static_cast<char>(std::tolower(c));
-    });
-    return text;
-}
-
 } // namespace
 
 bool bSegyFileName(const std::string& path)
 {
-    const std::string extension = Lower(fs::path(path).extension().string());
+    const std::string extension = LowerCaseExtension(path);
     return extension == ".sgy" || extension == ".segy" || extension == ".seg";
 }
 

@@ -1,6 +1,5 @@
 #include "gis/track_file.h"
 
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <dlfcn.h>
@@ -102,9 +101,7 @@ TrackBytesFunction TrackBytesMaker(std::string& error)
 
 std::optional<TrackFormat> TrackFormatOfName(const std::string& path)
 {
-    std::string extension = std::filesystem::path(path).extension().string();
-    for (char& c : extension)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string extension = LowerCaseExtension(path);
     if (extension == ".gpkg")
         return TrackFormat::GeoPackage;
     if (extension == ".kml")

@@ -1,5 +1,7 @@
 #include "segy/io/segy_finishing_writer.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -7,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <random>
 #include <unistd.h>
 
@@ -56,6 +59,15 @@ int CreateBeside(const std::string& finalPath,
     (void)::pthread_sigmask(SIG_SETMASK, &before, nullptr);
     errno = error;
     return fd;
+}
+
+std::string LowerCaseExtension(const std::string& path)
+{
+    std::string extension = std::filesystem::path(path).extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(), [](unsigned char c) {
+        return static_cast<char>(std::tolower(c));
+    });
+    return extension;
 }
 
 std::string WriteFailureText(int error)

@@ -31,6 +31,11 @@ using WorkingFileCreated = std::function<void(const std::string&)>;
 /// device").
 [[nodiscard]] std::string WriteFailureText(int error);
 
+/// The extension of the file name `path` ends in, with its dot, in lower
+/// case (".sgy" for "LINE1.SGY"); empty when the name has none. What kind of
+/// file a name promises, whatever case the recorder or the user wrote it in.
+[[nodiscard]] std::string LowerCaseExtension(const std::string& path);
+
 /// Owner of one working file at a time and of the writer that fills it.
 /// The object may be opened again once the file is finished or abandoned.
 class CSegyFinishingWriter
