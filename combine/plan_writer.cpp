@@ -326,7 +326,8 @@ bool CPlanWriter::TakeRecord()
     CSegyTrace& trace = m_trace;
     JobContext ctx{*m_settings, m_host};
     AddTimeCorrectionToTraceHeader(ctx, trace);
-    if (m_plan->positions)
+    // The trace's time is worked out only where a position will be placed.
+    if (m_plan->positions && m_plan->positions->bActive())
         (void)m_plan->positions->Apply(
             *trace.header, m_scale.Seconds(*trace.header), m_scale); // counted as decided
     bool unchanged = !m_decoded;
