@@ -4,6 +4,7 @@
 #include "combine/api/settings_profile.h"
 #include "ui/app_icon.h"
 #include "ui/child_window.h"
+#include "ui/file_list.h"
 #include "ui/job_preview.h"
 #include "ui/job_summary.h"
 #include "ui/navigation_panel.h"
@@ -618,14 +619,7 @@ void Form1::ClearSelected()
 {
     if (m_jobRunning)
         return;
-    QList<int> rows;
-    for (const QModelIndex& index : listBox_input_segy_files->selectionModel()->selectedIndexes())
-        rows << index.row();
-    // From the last to the first, so that a removal does not move the rows
-    // still to be removed.
-    std::sort(rows.begin(), rows.end());
-    for (auto it = rows.crbegin(); it != rows.crend(); ++it)
-        delete listBox_input_segy_files->takeItem(*it);
+    RemoveSelectedRows(*listBox_input_segy_files);
 }
 
 void Form1::ClearList()

@@ -1,5 +1,6 @@
 #include "ui/navigation_panel.h"
 
+#include "ui/file_list.h"
 #include "ui/range_spin_box.h"
 #include "ui/window_prompts.h"
 
@@ -9,8 +10,6 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-
-#include <algorithm>
 
 namespace tessara
 {
@@ -133,13 +132,7 @@ void CNavigationPanel::AddNavigation()
 
 void CNavigationPanel::RemoveNavigation()
 {
-    QList<int> rows;
-    for (const QModelIndex& index : listBox_navigation_files->selectionModel()->selectedIndexes())
-        rows << index.row();
-    // From the last row up, so that a removal does not move those still to go.
-    std::sort(rows.begin(), rows.end());
-    for (auto it = rows.crbegin(); it != rows.crend(); ++it)
-        delete listBox_navigation_files->takeItem(*it);
+    RemoveSelectedRows(*listBox_navigation_files);
     ListToSettings();
 }
 
